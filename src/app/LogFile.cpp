@@ -1,0 +1,52 @@
+#include "LogFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+enum EOpen { OPEN_OK, OPEN_DENIED, OPEN_FAILED };
+
+EOpen AppendTo(const QString& path, const QByteArray& block)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return (errno == EACCES || errno == EPERM || errno == EROFS) ? OPEN_DENIED : OPEN_FAILED;
+    qsizetype done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::write(fd, block.constData() + done, static_cast<size_t>(block.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    return OPEN_OK;
+}
+
+} // namespace
+
+QString AppendLogBlock(const QString& folder, const QString& fileName, const QByteArray& block)
+{
+    QDir().mkpath(folder);
+    QString name = fileName;
+    for (int attempt = 0; attempt <= LOG_BANG_ATTEMPTS; ++attempt) {
+        const QString path = QDir(folder).filePath(name);
+        switch (AppendTo(path, block)) {
+        case OPEN_OK: return path;
+        case OPEN_FAILED: return {};
+        case OPEN_DENIED: name.prepend(QLatin1Char('!')); break;
+        }
+    }
+    return {};
+}
+
+QByteArray BlankPadded2(int n)
+{
+    return QByteArray::number(n).rightJustified(2, ' ');
+}

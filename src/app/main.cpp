@@ -1,0 +1,7 @@
+#include "app/AppSettings.h"
+
+int main()
+{
+    theSettings.Load();
+    return 0;
+}

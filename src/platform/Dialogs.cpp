@@ -1,0 +1,143 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QQueue>
+
+namespace {
+
+struct SState
+{
+    bool bTest = false;
+    QQueue<int> answers;
+    QQueue<QPair<QString, int>> files;
+    QQueue<QString> folders;
+    QList<SMessageBoxRecord> shown;
+    QList<SFileDialogRequest> fileRequests;
+    QList<SFolderDialogRequest> folderRequests;
+    std::function<bool(QWidget*, const SFolderDialogRequest&, QString*)> folderChooser;
+};
+
+SState& State()
+{
+    static SState s;
+    return s;
+}
+
+QString FilterText(const QStringList& filters)
+{
+    return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+namespace Dialogs {
+
+int MessageBox(QWidget* parent, const QString& text, const QString& caption, int buttons, int icon)
+{
+    SState& s = State();
+    SMessageBoxRecord rec{text, caption, buttons, icon, IDOK};
+    if (!s.answers.isEmpty()) {
+        rec.nResult = s.answers.dequeue();
+    } else if (s.bTest) {
+        rec.nResult = buttons == MB_YESNO ? IDYES : IDOK;
+    } else {
+        QMessageBox box(parent);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        switch (icon) {
+        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+        case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+        default: box.setIcon(QMessageBox::NoIcon); break;
+        }
+        if (buttons == MB_YESNO) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            rec.nResult = box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+            box.exec();
+            rec.nResult = IDOK;
+        }
+    }
+    s.shown.append(rec);
+    return rec.nResult;
+}
+
+bool ChooseFile(QWidget* parent, const SFileDialogRequest& request, QString* path, int* filterIndex)
+{
+    SState& s = State();
+    s.fileRequests.append(request);
+    QString chosen;
+    int index = 0;
+    if (!s.files.isEmpty()) {
+        const auto next = s.files.dequeue();
+        chosen = next.first;
+        index = next.second;
+    } else if (!s.bTest) {
+        QFileDialog dlg(parent, request.strTitle, request.strInitialFolder, FilterText(request.filters));
+        dlg.setAcceptMode(request.bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(request.bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+        if (!request.strInitialName.isEmpty() && !request.strInitialName.contains(QLatin1Char('*')))
+            dlg.selectFile(request.strInitialName);
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty()) {
+            chosen = dlg.selectedFiles().constFirst();
+            index = std::max(0, static_cast<int>(request.filters.indexOf(dlg.selectedNameFilter())));
+        }
+    }
+    if (chosen.isEmpty())
+        return false;
+    if (path)
+        *path = chosen;
+    if (filterIndex)
+        *filterIndex = index;
+    return true;
+}
+
+bool ChooseFolder(QWidget* parent, const SFolderDialogRequest& request, QString* folder)
+{
+    SState& s = State();
+    s.folderRequests.append(request);
+    QString chosen;
+    if (!s.folders.isEmpty()) {
+        chosen = s.folders.dequeue();
+    } else if (!s.bTest) {
+        if (s.folderChooser)
+            return s.folderChooser(parent, request, folder);
+        chosen = QFileDialog::getExistingDirectory(parent, request.strTitle, request.strInitialFolder);
+    }
+    if (chosen.isEmpty())
+        return false;
+    if (folder)
+        *folder = chosen;
+    return true;
+}
+
+void SetFolderChooser(std::function<bool(QWidget*, const SFolderDialogRequest&, QString*)> chooser)
+{
+    State().folderChooser = std::move(chooser);
+}
+
+void SetTestMode(bool on) { State().bTest = on; }
+bool TestMode() { return State().bTest; }
+void SetNextAnswer(int answer) { State().answers.enqueue(answer); }
+void SetNextFile(const QString& path, int filterIndex) { State().files.enqueue({path, filterIndex}); }
+void SetNextFolder(const QString& folder) { State().folders.enqueue(folder); }
+const QList<SMessageBoxRecord>& Shown() { return State().shown; }
+QList<SFileDialogRequest> FileRequests() { return State().fileRequests; }
+QList<SFolderDialogRequest> FolderRequests() { return State().folderRequests; }
+
+void ClearRecords()
+{
+    SState& s = State();
+    s.answers.clear();
+    s.files.clear();
+    s.folders.clear();
+    s.shown.clear();
+    s.fileRequests.clear();
+    s.folderRequests.clear();
+}
+
+} // namespace Dialogs

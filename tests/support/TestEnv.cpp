@@ -1,0 +1,83 @@
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <cstdlib>
+#include <memory>
+
+namespace qpxtest {
+namespace {
+std::unique_ptr<QTemporaryDir>& Root()
+{
+    static std::unique_ptr<QTemporaryDir> root;
+    return root;
+}
+} // namespace
+
+void SetUpProcessEnvironment()
+{
+    Root() = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/qpx-test-XXXXXX"));
+    const QString base = Root()->path();
+    const QString config = base + QStringLiteral("/config");
+    const QString runtime = base + QStringLiteral("/runtime");
+    QDir().mkpath(config);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    // Machine-wide fallback: an empty folder, so /etc/xdg never leaks into a test.
+    const QString dirs = base + QStringLiteral("/xdg-dirs");
+    QDir().mkpath(dirs);
+    qputenv("XDG_CONFIG_DIRS", dirs.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+QString TempRoot()
+{
+    return Root() ? Root()->path() : QDir::tempPath();
+}
+
+QString MakeTempDir(const QString& hint)
+{
+    const QString path = TempRoot() + QLatin1Char('/') + hint + QLatin1Char('-') +
+                         QUuid::createUuid().toString(QUuid::Id128).left(8);
+    QDir().mkpath(path);
+    return path;
+}
+
+bool WriteFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(data) == data.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+QString BuiltProgram(const QString& name)
+{
+    QDirIterator it(QStringLiteral(QPX_BUILD_DIR), QStringList{name}, QDir::Files | QDir::Executable,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        if (!p.contains(QStringLiteral("CMakeFiles")))
+            return p;
+    }
+    return {};
+}
+
+} // namespace qpxtest

@@ -1,0 +1,12 @@
+#include "TestEnv.h"
+
+#include <QCoreApplication>
+#include <gmock/gmock.h>
+
+int main(int argc, char** argv)
+{
+    qpxtest::SetUpProcessEnvironment();
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleMock(&argc, argv);
+    return RUN_ALL_TESTS();
+}

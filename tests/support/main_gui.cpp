@@ -1,0 +1,12 @@
+#include "TestEnv.h"
+
+#include <QApplication>
+#include <gmock/gmock.h>
+
+int main(int argc, char** argv)
+{
+    qpxtest::SetUpProcessEnvironment();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleMock(&argc, argv);
+    return RUN_ALL_TESTS();
+}
