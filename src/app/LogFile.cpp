@@ -9,11 +9,23 @@
 
 namespace {
 
-enum EOpen { OPEN_OK, OPEN_DENIED, OPEN_FAILED };
+std::function<int(const QString&)> g_openFailure;
+
+enum EOpen
+{
+    OPEN_OK,
+    OPEN_DENIED,
+    OPEN_FAILED
+};
 
 EOpen AppendTo(const QString& path, const QByteArray& block)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (g_openFailure) {
+        if (const int err = g_openFailure(path); err != 0)
+            return (err == EACCES || err == EPERM || err == EROFS) ? OPEN_DENIED : OPEN_FAILED;
+    }
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return (errno == EACCES || errno == EPERM || errno == EROFS) ? OPEN_DENIED : OPEN_FAILED;
     qsizetype done = 0;
@@ -38,12 +50,21 @@ QString AppendLogBlock(const QString& folder, const QString& fileName, const QBy
     for (int attempt = 0; attempt <= LOG_BANG_ATTEMPTS; ++attempt) {
         const QString path = QDir(folder).filePath(name);
         switch (AppendTo(path, block)) {
-        case OPEN_OK: return path;
-        case OPEN_FAILED: return {};
-        case OPEN_DENIED: name.prepend(QLatin1Char('!')); break;
+        case OPEN_OK:
+            return path;
+        case OPEN_FAILED:
+            return {};
+        case OPEN_DENIED:
+            name.prepend(QLatin1Char('!'));
+            break;
         }
     }
     return {};
+}
+
+void SetLogOpenFailureForTest(std::function<int(const QString&)> failure)
+{
+    g_openFailure = std::move(failure);
 }
 
 QByteArray BlankPadded2(int n)

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Appends bytes to folder/name. Returns the path written, or an empty string.
 QString AppendLogBlock(const QString& folder, const QString& fileName, const QByteArray& block);
 
@@ -13,3 +15,6 @@ QString AppendLogBlock(const QString& folder, const QString& fileName, const QBy
 QByteArray BlankPadded2(int n);
 
 constexpr int LOG_BANG_ATTEMPTS = 4;
+
+// Test seam: when set, returns the errno an open of the path should fail with (0 = open).
+void SetLogOpenFailureForTest(std::function<int(const QString&)> failure);

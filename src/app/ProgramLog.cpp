@@ -40,7 +40,7 @@ bool WriteStartOfRunLog(const QString& installDir, const QString& version, const
     const QString computer = GetComputerNameText();
     const QString user = GetUserNameText();
     const QByteArray block = FormatStartOfRunBlock(now, computer, user, COsVersion::Get(), version);
-    return !AppendLogBlock(installDir + QStringLiteral("LOG/"), StartOfRunLogFileName(computer, user, now.date()),
-                           block)
+    return !AppendLogBlock(installDir + QStringLiteral("LOG/"),
+                           StartOfRunLogFileName(computer, user, now.date()), block)
                 .isEmpty();
 }

@@ -40,8 +40,11 @@ bool IsSafeBelow(const QString& folder, const QString& allowedRoot)
 
 QString PluginFolderOf(const QString& dllFile)
 {
+    // Plug-in paths are absolute; "N/A" and other texts without a leading "/" have no folder.
+    if (!dllFile.startsWith(QLatin1Char('/')))
+        return {};
     const int slash = dllFile.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : dllFile.left(slash);
+    return slash <= 0 ? QStringLiteral("/") : dllFile.left(slash);
 }
 
 QString TransferWorkFolder(const QString& dllFile)

@@ -3,7 +3,8 @@
 // emptying and removal of folders below a plug-in folder.
 #include <QString>
 
-// Folder part of a plug-in path (text before its last '/'), or empty when it has none.
+// Folder part of an absolute plug-in path (text before its last '/'); empty for anything else
+// ("N/A", the empty text, a bare name).
 QString PluginFolderOf(const QString& dllFile);
 // <plug-in folder>/TRANS_BK, or empty when the plug-in path has no folder part.
 QString TransferWorkFolder(const QString& dllFile);

@@ -89,7 +89,8 @@ QRgb HotPixel(QRgb rgb)
     if (saturation == 0) {
         red = green = blue = lightness;
     } else {
-        const double m2 = lightness <= 0.5 ? lightness * (1 + saturation) : lightness + saturation - lightness * saturation;
+        const double m2 =
+            lightness <= 0.5 ? lightness * (1 + saturation) : lightness + saturation - lightness * saturation;
         const double m1 = 2 * lightness - m2;
         red = HueToChannel(m1, m2, hue + 120);
         green = HueToChannel(m1, m2, hue);

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QQueue>
 
+#include <cstdio>
+
 namespace {
 
 struct SState
@@ -20,7 +22,9 @@ struct SState
 
 SState& State()
 {
-    static SState s;
+    // QPX_AUTO_DIALOGS=1 (end-to-end tests, scripted runs): dialogs take their default answer
+    // and every message box text is written to stderr instead of waiting for a user.
+    static SState s{qEnvironmentVariableIntValue("QPX_AUTO_DIALOGS") == 1};
     return s;
 }
 
@@ -46,9 +50,15 @@ int MessageBox(QWidget* parent, const QString& text, const QString& caption, int
         box.setWindowTitle(caption);
         box.setText(text);
         switch (icon) {
-        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONEXCLAMATION:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
         }
         if (buttons == MB_YESNO) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -61,6 +71,8 @@ int MessageBox(QWidget* parent, const QString& text, const QString& caption, int
             rec.nResult = IDOK;
         }
     }
+    if (s.bTest && qEnvironmentVariableIntValue("QPX_AUTO_DIALOGS") == 1)
+        fprintf(stderr, "qpx: message box: %s\n", qPrintable(text));
     s.shown.append(rec);
     return rec.nResult;
 }
@@ -120,14 +132,38 @@ void SetFolderChooser(std::function<bool(QWidget*, const SFolderDialogRequest&, 
     State().folderChooser = std::move(chooser);
 }
 
-void SetTestMode(bool on) { State().bTest = on; }
-bool TestMode() { return State().bTest; }
-void SetNextAnswer(int answer) { State().answers.enqueue(answer); }
-void SetNextFile(const QString& path, int filterIndex) { State().files.enqueue({path, filterIndex}); }
-void SetNextFolder(const QString& folder) { State().folders.enqueue(folder); }
-const QList<SMessageBoxRecord>& Shown() { return State().shown; }
-QList<SFileDialogRequest> FileRequests() { return State().fileRequests; }
-QList<SFolderDialogRequest> FolderRequests() { return State().folderRequests; }
+void SetTestMode(bool on)
+{
+    State().bTest = on;
+}
+bool TestMode()
+{
+    return State().bTest;
+}
+void SetNextAnswer(int answer)
+{
+    State().answers.enqueue(answer);
+}
+void SetNextFile(const QString& path, int filterIndex)
+{
+    State().files.enqueue({path, filterIndex});
+}
+void SetNextFolder(const QString& folder)
+{
+    State().folders.enqueue(folder);
+}
+const QList<SMessageBoxRecord>& Shown()
+{
+    return State().shown;
+}
+QList<SFileDialogRequest> FileRequests()
+{
+    return State().fileRequests;
+}
+QList<SFolderDialogRequest> FolderRequests()
+{
+    return State().folderRequests;
+}
 
 void ClearRecords()
 {

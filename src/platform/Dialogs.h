@@ -9,9 +9,24 @@
 
 class QWidget;
 
-enum EMsgButtons { MB_OK = 0, MB_YESNO = 4 };
-enum EMsgIcon { MB_ICONNONE = 0, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30 };
-enum EMsgResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum EMsgButtons
+{
+    MB_OK = 0,
+    MB_YESNO = 4
+};
+enum EMsgIcon
+{
+    MB_ICONNONE = 0,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30
+};
+enum EMsgResult
+{
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDYES = 6,
+    IDNO = 7
+};
 
 struct SMessageBoxRecord
 {
@@ -45,7 +60,8 @@ int MessageBox(QWidget* parent, const QString& text, const QString& caption, int
                int icon = MB_ICONNONE);
 
 // File chooser. Returns false on cancel; *filterIndex receives the filter in force (0-based).
-bool ChooseFile(QWidget* parent, const SFileDialogRequest& request, QString* path, int* filterIndex = nullptr);
+bool ChooseFile(QWidget* parent, const SFileDialogRequest& request, QString* path,
+                int* filterIndex = nullptr);
 
 // Folder chooser. Returns false on cancel.
 bool ChooseFolder(QWidget* parent, const SFolderDialogRequest& request, QString* folder);

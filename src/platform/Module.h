@@ -10,8 +10,7 @@ void ModuleFree(HMODULE module);
 // Text of the last loader error (for logging only).
 QString ModuleLastError();
 
-template <typename Fn>
-Fn ModuleFunction(HMODULE module, const char* name)
+template <typename Fn> Fn ModuleFunction(HMODULE module, const char* name)
 {
     return reinterpret_cast<Fn>(ModuleSymbol(module, name));
 }

@@ -54,8 +54,8 @@ QString RegReadString(const char* /*keyPath*/, const char* valueName, ERegRoot /
     if (!v.isValid())
         return {};
     // A list (a value with commas written by hand) reads back joined, as text would.
-    const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
-                                                              : v.toString();
+    const QString text =
+        v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
     // The registry buffer held 256 bytes including the terminating zero.
     if (text.toLocal8Bit().size() >= 256)
         return {};

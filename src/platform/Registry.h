@@ -9,7 +9,10 @@
 // Write failures are swallowed.
 #include <QString>
 
-enum class ERegRoot { LocalMachine };
+enum class ERegRoot
+{
+    LocalMachine
+};
 constexpr ERegRoot HKEY_LOCAL_MACHINE = ERegRoot::LocalMachine;
 
 inline constexpr const char* QPX_REG_KEY = "SOFTWARE\\KOVA\\QPX";

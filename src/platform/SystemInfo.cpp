@@ -43,7 +43,8 @@ QString COsVersion::ParseOsReleaseName(const QByteArray& osRelease)
             continue;
         const QByteArray key = line.left(eq).trimmed();
         QByteArray value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.mid(1, value.size() - 2);
         if (key == "PRETTY_NAME")
             return QString::fromUtf8(value);

@@ -11,8 +11,8 @@ struct SOsVersionInfo
     int nMajor = 0;
     int nMinor = 0;
     int nBuild = 0;
-    QString strName;          // distribution name, e.g. "Debian GNU/Linux 12 (bookworm)"
-    QString strServicePack;   // kernel release text, e.g. "6.1.0-18-amd64"
+    QString strName;        // distribution name, e.g. "Debian GNU/Linux 12 (bookworm)"
+    QString strServicePack; // kernel release text, e.g. "6.1.0-18-amd64"
 };
 
 class COsVersion

@@ -79,7 +79,8 @@ bool PostMessageWithPayload(QObject* receiver, quint32 msg, WPARAM wParam, const
     return true;
 }
 
-LRESULT SendMessage(QObject* receiver, quint32 msg, WPARAM wParam, LPARAM lParam, const std::atomic<int>* runFlag)
+LRESULT SendMessage(QObject* receiver, quint32 msg, WPARAM wParam, LPARAM lParam,
+                    const std::atomic<int>* runFlag)
 {
     if (!receiver)
         return 0;

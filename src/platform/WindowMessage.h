@@ -6,8 +6,8 @@
 //   SendMessage  - runs the handler on the receiver's thread and waits for its result.
 //                  From another thread the wait can be abandoned through an abort flag, so
 //                  a worker that is being stopped never blocks on a busy user-interface thread.
-#include <QEvent>
 #include <QByteArray>
+#include <QEvent>
 #include <QObject>
 
 #include <atomic>
@@ -25,7 +25,10 @@ constexpr quint32 WM_FRAME_STATUS = WM_USER + 0x6002;
 constexpr quint32 WM_PLUGIN_NOTIFY_MSG = WM_USER + 0x7001;
 
 // Low 16 bits of wParam carry the command code.
-constexpr quint32 LoWord(WPARAM w) { return static_cast<quint32>(w & 0xFFFF); }
+constexpr quint32 LoWord(WPARAM w)
+{
+    return static_cast<quint32>(w & 0xFFFF);
+}
 
 struct SSendState;
 

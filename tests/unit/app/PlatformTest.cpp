@@ -1,0 +1,157 @@
+#include "TestEnv.h"
+#include "platform/SingleInstance.h"
+#include "platform/SystemInfo.h"
+#include "platform/WindowMessage.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class CRecorder : public QObject, public IMessageReceiver
+{
+public:
+    LRESULT OnMessage(quint32 msg, WPARAM w, LPARAM l) override
+    {
+        m_last = {msg, w, l};
+        m_thread = QThread::currentThread();
+        ++m_count;
+        return static_cast<LRESULT>(w + 1);
+    }
+    void customEvent(QEvent* e) override { DispatchMessageEvent(this, e); }
+
+    struct
+    {
+        quint32 msg = 0;
+        WPARAM w = 0;
+        LPARAM l = 0;
+    } m_last;
+    QThread* m_thread = nullptr;
+    int m_count = 0;
+};
+
+TEST(WindowMessage, PostIsDeliveredOnTheReceiversThread)
+{
+    CRecorder r;
+    std::thread t([&] { PostMessage(&r, WM_HOST_COMMAND, 0x2009, -1); });
+    t.join();
+    EXPECT_EQ(r.m_count, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.m_count, 1);
+    EXPECT_EQ(r.m_last.msg, WM_HOST_COMMAND);
+    EXPECT_EQ(r.m_last.l, -1);
+    EXPECT_EQ(r.m_thread, QThread::currentThread());
+}
+
+TEST(WindowMessage, SendFromAnotherThreadWaitsForTheResult)
+{
+    CRecorder r;
+    std::atomic<LRESULT> result{0};
+    std::atomic<bool> done{false};
+    std::atomic<int> running{1};
+    std::thread t([&] {
+        result = SendMessage(&r, WM_FRAME_STATUS, 41, 0, &running);
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    t.join();
+    EXPECT_EQ(result.load(), 42);
+    EXPECT_EQ(r.m_thread, QThread::currentThread());
+}
+
+TEST(WindowMessage, SendIsAbandonedWhenTheRunFlagDrops)
+{
+    CRecorder r;
+    std::atomic<int> running{1};
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        SendMessage(&r, WM_FRAME_STATUS, 1, 0, &running);
+        done = true;
+    });
+    QThread::msleep(20);
+    EXPECT_FALSE(done.load()); // the receiver's thread is busy here, so the sender waits
+    running = 0;
+    t.join(); // returns although the message was never handled
+    EXPECT_EQ(r.m_count, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(r.m_count, 1); // handled later all the same, without a waiting sender
+}
+
+TEST(WindowMessage, PayloadIsACopy)
+{
+    CRecorder r;
+    char data[4] = {1, 2, 3, 4};
+    PostMessageWithPayload(&r, WM_HOST_COMMAND, 0x200A, data, sizeof(data));
+    data[0] = 9;
+    struct CCheck : CRecorder
+    {
+        char first = 0;
+        LRESULT OnMessage(quint32 m, WPARAM w, LPARAM l) override
+        {
+            first = *reinterpret_cast<const char*>(l);
+            return CRecorder::OnMessage(m, w, l);
+        }
+    } check;
+    PostMessageWithPayload(&check, WM_HOST_COMMAND, 0x200A, data, sizeof(data));
+    data[0] = 7;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(check.first, 9);
+}
+
+TEST(SingleInstance, SecondProcessRefusedUntilTheFirstIsKilled)
+{
+    const QString name = QStringLiteral("QPX_TEST_LOCK_%1").arg(::getpid());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CSingleInstanceLock lock(name);
+        const char ok = lock.Acquire() ? 1 : 0;
+        [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 1);
+    {
+        CSingleInstanceLock second(name);
+        EXPECT_TRUE(second.IsHeldElsewhere());
+        EXPECT_FALSE(second.Acquire());
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    CSingleInstanceLock third(name);
+    EXPECT_FALSE(third.IsHeldElsewhere());
+    EXPECT_TRUE(third.Acquire());
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+TEST(SystemInfo, OsReleaseAndKernelParsing)
+{
+    EXPECT_EQ(COsVersion::ParseOsReleaseName(
+                  "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+              QStringLiteral("Debian GNU/Linux 12 (bookworm)"));
+    EXPECT_EQ(COsVersion::ParseOsReleaseName("NAME=Alpine\n"), QStringLiteral("Alpine"));
+    EXPECT_EQ(COsVersion::ParseOsReleaseName(""), QStringLiteral("Linux"));
+    SOsVersionInfo info;
+    COsVersion::ParseKernelRelease(QStringLiteral("6.1.0-18-amd64"), info);
+    EXPECT_EQ(info.nMajor, 6);
+    EXPECT_EQ(info.nMinor, 1);
+    EXPECT_EQ(info.nBuild, 0);
+    EXPECT_EQ(info.strServicePack, QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_FALSE(GetComputerNameText().isEmpty());
+    EXPECT_FALSE(GetUserNameText().isEmpty());
+}
+
+} // namespace
