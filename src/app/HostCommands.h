@@ -3,7 +3,8 @@
 #include <QtGlobal>
 
 // WM_HOST_COMMAND, handled by the page host.
-enum EHostCommand : quint32 {
+enum EHostCommand : quint32
+{
     HC_SELECT_MODEL_DLL = 0x1000,
     HC_SELECT_PORT = 0x1001,
     HC_UPGRADE = 0x2000,
@@ -25,14 +26,16 @@ enum EHostCommand : quint32 {
 };
 
 // WM_LINK_COMMAND, handled by the connection strip.
-enum ELinkCommand : quint32 {
+enum ELinkCommand : quint32
+{
     LC_START = 0x2100,
     LC_STOP = 0x2101,
     LC_GIVE_UP = 0x2102,
 };
 
 // WM_FRAME_STATUS, handled by the main frame.
-enum EFrameStatus : quint32 {
+enum EFrameStatus : quint32
+{
     FS_MODEL_READY = 0x2103,
     FS_RESET = 0x2104,
     FS_TRYING_PORT = 0x2105,
@@ -42,7 +45,8 @@ enum EFrameStatus : quint32 {
 };
 
 // Toolbar button ids.
-enum EToolbarId : int {
+enum EToolbarId : int
+{
     ID_SELECT_MODEL = 32775,
     ID_SELECT_PORT = 32774,
     ID_INFO = 32784,
@@ -59,7 +63,12 @@ enum EToolbarId : int {
 };
 
 // Status bar pane ids.
-enum EPaneId : int { ID_PANE_PORT = 61204, ID_PANE_DLL = 61205, ID_PANE_MODEL = 61206 };
+enum EPaneId : int
+{
+    ID_PANE_PORT = 61204,
+    ID_PANE_DLL = 61205,
+    ID_PANE_MODEL = 61206
+};
 
 inline constexpr const char* PROGRAM_VERSION = "V1.0.6";
 inline constexpr const char* APP_TITLE = "KOVA QPX";

@@ -1,0 +1,67 @@
+#pragma once
+// The program's one top-level window: the true-colour toolbar, the PORT / MODEL / DLL status
+// panes and the "Function List" bar. It turns toolbar clicks into host commands, follows ports
+// arriving and leaving, keeps the panes current from WM_FRAME_STATUS and asks before closing.
+#include "platform/WindowMessage.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class CSkinToolBar;
+class CFunctionListBar;
+class CPageHost;
+class CPortWatcher;
+
+class CMainFrame : public QMainWindow, public IMessageReceiver
+{
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // The creation steps: toolbar, panes, bar, port list, first port, version, start-of-run log.
+    bool Create();
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+    void OnFrameStatus(quint32 code, LPARAM arg);
+
+    void AutoSelectPort();
+    void SelectPort(int port);
+    // A device of the port type arrived or was removed (name like "COM5").
+    void OnDeviceChange(bool arrival, const QString& portName);
+
+    void EnableToolbar(bool enable);
+    QString PaneText(int paneId) const;
+    QAction* ToolbarAction(int id) const { return m_actions.value(id); }
+    CFunctionListBar* FunctionBar() const { return m_pFunctionBar; }
+    CPageHost* PageHost() const;
+    CSkinToolBar* ToolBar() const { return m_pToolBar; }
+
+    // Places the window without counting it as a move by the user.
+    void PlaceWindow(int x, int y);
+
+    int m_nCurPort = -1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void customEvent(QEvent* event) override;
+
+private:
+    void CreateToolBar();
+    void CreateStatusPanes();
+    void OnToolbarCommand(int id);
+    void UpdateSelectModelButton();
+    void SetPane(int paneId, const QString& text);
+    QString DllText(bool withVersion, bool checkSelected) const;
+
+    CFunctionListBar* m_pFunctionBar = nullptr;
+    CSkinToolBar* m_pToolBar = nullptr;
+    CPortWatcher* m_pPortWatcher = nullptr;
+    QHash<int, QLabel*> m_panes;
+    QHash<int, QAction*> m_actions;
+    QString m_strVersion;
+    bool m_bPlacing = false;
+};

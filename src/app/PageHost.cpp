@@ -1,0 +1,324 @@
+#include "PageHost.h"
+
+#include "app/AppSettings.h"
+#include "app/ComPortPage.h"
+#include "app/FunctionListPanel.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "handset/ConnectionStrip.h"
+#include "handset/InfoPage.h"
+#include "pages/MemoryTransferPage.h"
+#include "pages/OperationLog.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "plugin/ModelDllDialog.h"
+
+CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
+    : CPageBase(parent, nullptr, QRect(0, 0, HOST_WIDTH, HOST_HEIGHT)), m_pFrame(frame)
+{
+    setObjectName(QStringLiteral("pageHost"));
+    // Children are laid out once from the creation size.
+    const int w = HOST_WIDTH, h = HOST_HEIGHT;
+    const QRect pageRect(205, 130, w - 215, h);
+    m_pPanel = new CFunctionListPanel(this, this, QRect(1, 1, 200, h));
+    m_pUpgrade = new CUpgradePage(this, this, pageRect);
+    m_pInfo = new CInfoPage(this, this, pageRect);
+    m_pTransfer = new CMemoryTransferPage(this, this, pageRect);
+    m_pModelDll = new CModelDllDialog(this, this, pageRect);
+    m_pComPort = new CComPortPage(this, this, pageRect);
+    m_pSettings = new CSettingsPage(this, this, pageRect);
+    m_pPhoneBook = new CPhoneBookPage(this, this, pageRect);
+    m_pStrip = new CConnectionStrip(this, this, frame, QRect(205, 0, w - 215, 125));
+    m_pages = {m_pUpgrade, m_pInfo, m_pTransfer, m_pModelDll, m_pComPort, m_pSettings, m_pPhoneBook};
+
+    connect(m_pPanel, &CFunctionListPanel::buttonClicked, this, &CPageHost::OnPanelButton);
+    connect(m_pModelDll, &CModelDllDialog::modelImageChanged, m_pPanel, &CFunctionListPanel::SetModelImage);
+
+    m_pStrip->show();
+    m_pPanel->show();
+    ShowPage(m_pInfo);
+    m_pPanel->MarkCurrent(CFunctionListPanel::ID_INFO);
+}
+
+CPageHost::~CPageHost()
+{
+    // The worker must not outlive the windows it reports to.
+    if (m_pStrip)
+        m_pStrip->StopLink(2);
+}
+
+QWidget* CPageHost::CurrentPage() const
+{
+    for (QWidget* p : m_pages) {
+        if (p->isVisibleTo(const_cast<CPageHost*>(this)))
+            return p;
+    }
+    return nullptr;
+}
+
+void CPageHost::ShowPage(QWidget* page)
+{
+    for (QWidget* p : std::as_const(m_pages)) {
+        if (p != page)
+            p->hide();
+    }
+    page->show();
+    page->raise();
+}
+
+void CPageHost::ShowUpgrade(int mode)
+{
+    m_pUpgrade->SelectOperation(mode);
+    ShowPage(m_pUpgrade);
+    static const int marks[] = {CFunctionListPanel::ID_UPGRADE, CFunctionListPanel::ID_BIN,
+                                CFunctionListPanel::ID_SCRIPT, CFunctionListPanel::ID_PRL,
+                                CFunctionListPanel::ID_ERI};
+    if (mode >= 1 && mode <= 5)
+        m_pPanel->MarkCurrent(marks[mode - 1]);
+}
+
+LRESULT CPageHost::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_HOST_COMMAND)
+        return 0;
+    const quint32 code = LoWord(wParam);
+    if (code == HC_PHONE_STATUS) {
+        // Delivered with a copy of the status response as payload.
+        OnPhoneStatus(QByteArray(reinterpret_cast<const char*>(lParam), 16404));
+        m_handled.append(code);
+        return 0;
+    }
+    OnHostCommand(code, lParam);
+    return 0;
+}
+
+void CPageHost::OnPhoneStatus(const QByteArray& response)
+{
+    m_pInfo->FillFromStatus(response);
+    m_strEsn = m_pInfo->ValueText(0);
+    m_strDigitalMin = m_pInfo->ValueText(1);
+    m_strAnalogMin = m_pInfo->ValueText(2);
+}
+
+void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
+{
+    m_handled.append(code);
+    const bool dllSelected = IsDllSelected(theSettings.Get(&CAppSettings::m_strDllFile));
+    switch (code) {
+    case HC_SELECT_MODEL_DLL:
+        m_pModelDll->FillList();
+        ShowPage(m_pModelDll);
+        m_pPanel->SetPanelState(PANEL_SELECT_DLL);
+        break;
+    case HC_SELECT_PORT:
+        m_pComPort->Refresh();
+        ShowPage(m_pComPort);
+        m_pPanel->SetPanelState(PANEL_SELECT_PORT);
+        break;
+    case HC_UPGRADE:
+        ShowUpgrade(1);
+        break;
+    case HC_BIN:
+        ShowUpgrade(2);
+        break;
+    case HC_SCRIPT:
+        ShowUpgrade(3);
+        break;
+    case HC_PRL:
+        ShowUpgrade(4);
+        break;
+    case HC_ERI:
+        ShowUpgrade(5);
+        break;
+    case HC_REFURBISH:
+        ShowUpgrade(6);
+        break;
+    case HC_SETTINGS:
+        m_pSettings->EnableButtons(dllSelected);
+        ShowPage(m_pSettings);
+        m_pPanel->MarkCurrent(CFunctionListPanel::ID_SETTING);
+        break;
+    case HC_TRANSFER:
+        m_pTransfer->EnableStart(dllSelected);
+        ShowPage(m_pTransfer);
+        m_pPanel->MarkCurrent(CFunctionListPanel::ID_TRANSFER);
+        break;
+    case HC_INFORMATION:
+        ShowPage(m_pInfo);
+        m_pPanel->MarkCurrent(CFunctionListPanel::ID_INFO);
+        break;
+    case HC_PHONEBOOK:
+        m_pPhoneBook->EnableStart(dllSelected);
+        ShowPage(m_pPhoneBook);
+        m_pPanel->MarkCurrent(CFunctionListPanel::ID_PHONEBOOK);
+        break;
+    case HC_PORT_RESULT: {
+        const int port = static_cast<int>(arg);
+        if (port == -1) {
+            PostMessage(m_pStrip, WM_LINK_COMMAND, LC_STOP, 0);
+            m_pComPort->Refresh();
+            m_pModelDll->SetListEnabled(false);
+            m_pModelDll->FillList();
+            m_pSettings->EnableButtons(false);
+            m_pPhoneBook->EnableStart(false);
+            m_pUpgrade->EnableStart(false);
+            m_pTransfer->EnableStart(false);
+            m_pStrip->ResetVersionList(true);
+            m_pUpgrade->ResetStatus();
+            m_pSettings->ResetStatus();
+            m_pTransfer->ResetStatus();
+            m_pPhoneBook->OnPortLost();
+        } else {
+            PostMessage(m_pStrip, WM_LINK_COMMAND, LC_START, port);
+            m_pUpgrade->EnableStart(dllSelected);
+            m_pComPort->Refresh();
+            m_pModelDll->SetListEnabled(true);
+            m_pModelDll->FillList();
+            m_pSettings->EnableButtons(true);
+            m_pPhoneBook->EnableStart(true);
+            m_pTransfer->EnableStart(true);
+        }
+        break;
+    }
+    case HC_DISCONNECTED:
+        PostMessage(m_pFrame, WM_FRAME_STATUS, FS_RESET, 0);
+        m_pInfo->ResetList();
+        theSettings.Set(&CAppSettings::m_strDllFile, QString());
+        m_pSettings->RebuildCatalogue();
+        break;
+    case HC_PORTS_CHANGED:
+        m_pComPort->Refresh();
+        m_pModelDll->FillList();
+        break;
+    case HC_PORT_REMOVED:
+        m_pStrip->StopLink(0);
+        m_pUpgrade->EnableStart(false);
+        break;
+    case HC_PORT_SELECTED:
+        m_pStrip->ResetVersionList(true);
+        m_pInfo->ResetList();
+        break;
+    default:
+        break;
+    }
+}
+
+void CPageHost::OnPanelButton(int id)
+{
+    switch (id) {
+    case CFunctionListPanel::ID_INFO:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        ShowPage(m_pInfo);
+        break;
+    case CFunctionListPanel::ID_UPGRADE:
+        ShowUpgrade(1);
+        break;
+    case CFunctionListPanel::ID_BIN:
+        ShowUpgrade(2);
+        break;
+    case CFunctionListPanel::ID_SCRIPT:
+        ShowUpgrade(3);
+        break;
+    case CFunctionListPanel::ID_PRL:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        ShowUpgrade(4);
+        break;
+    case CFunctionListPanel::ID_ERI:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        ShowUpgrade(5);
+        break;
+    case CFunctionListPanel::ID_SETTING:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        OnHostCommand(HC_SETTINGS, 0);
+        break;
+    case CFunctionListPanel::ID_TRANSFER:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        OnHostCommand(HC_TRANSFER, 0);
+        break;
+    case CFunctionListPanel::ID_PHONEBOOK:
+        OnHostCommand(HC_PHONEBOOK, 0);
+        break;
+    case CFunctionListPanel::ID_CANCEL:
+        m_pPanel->SetPanelState(PANEL_MAIN);
+        ShowPage(m_pInfo);
+        m_pPanel->MarkCurrent(CFunctionListPanel::ID_INFO);
+        break;
+    case CFunctionListPanel::ID_OK:
+        OnPanelOk();
+        break;
+    default:
+        break;
+    }
+}
+
+void CPageHost::OnPanelOk()
+{
+    if (theSettings.m_bSelectingModelDll == 1) {
+        if (!m_pModelDll->HasHotRow()) {
+            Dialogs::MessageBox(this, QStringLiteral("Select model dll."), QString::fromLatin1(APP_TITLE));
+            return;
+        }
+        m_pModelDll->ApplyModelChoice();
+        theSettings.m_bAutoModelDll = 0;
+    } else {
+        const int port = m_pComPort->CheckedPort();
+        if (port != -1) {
+            m_pStrip->StopLink(0);
+            m_pFrame->SelectPort(port);
+        }
+    }
+    m_pPanel->SetPanelState(PANEL_MAIN);
+    ShowPage(m_pInfo);
+    m_pPanel->MarkCurrent(CFunctionListPanel::ID_INFO);
+}
+
+void CPageHost::EnableStartControls(bool enable)
+{
+    m_pUpgrade->EnableStart(enable);
+    m_pSettings->EnableButtons(enable);
+    m_pPhoneBook->EnableStart(enable);
+    m_pTransfer->EnableStart(enable);
+}
+
+void CPageHost::DisableAfterConnectFailed()
+{
+    m_pUpgrade->EnableStart(false);
+    m_pPhoneBook->EnableModeRadios(false);
+    m_pSettings->EnableButtons(false);
+    m_pTransfer->EnableStart(false);
+}
+
+QString CPageHost::SelectedCatalogueVersion() const
+{
+    return m_pModelDll->SelectedVersionText();
+}
+
+void CPageHost::StopLink(int mode)
+{
+    m_pStrip->StopLink(mode);
+}
+
+void CPageHost::WriteOperationLog(const OperationResult& result)
+{
+    const SVersionStrings v = m_pStrip->VersionStrings();
+    SHandsetLogTexts texts;
+    texts.strEsn = m_strEsn;
+    texts.strDigitalMin = m_strDigitalMin;
+    texts.strAnalogMin = m_strAnalogMin;
+    texts.strCompileDate = v.strCompileDate;
+    texts.strReleaseDate = v.strReleaseDate;
+    texts.strSwVersion = v.strSwVersion;
+    texts.strMsmVersion = v.strMsmVersion;
+    texts.strPrlVersion = v.strPrlVersion;
+    texts.strEriVersion = v.strEriVersion;
+    SOperationLogContext ctx;
+    ctx.strInstallDir = theSettings.m_strInstallDir;
+    ctx.nOperation = m_pUpgrade->m_nOperation;
+    ctx.nPortNum = theSettings.m_nPortNum;
+    ctx.strModelName = theSettings.Get(&CAppSettings::m_strModelName);
+    ctx.nLastDirection = theSettings.m_nLastDirection;
+    ctx.nTransferMode = m_pTransfer->Mode();
+    ::WriteOperationLog(result, ctx, texts, m_pUpgrade->m_bLogHandsetInfo);
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The page host: the container inside the "Function List" bar and the switchboard of the
+// program. It owns the function list panel, the connection strip and every page, creates them
+// once and only shows and hides them. Toolbar, panel, frame and connection code drive it with
+// WM_HOST_COMMAND.
+#include "app/PageBase.h"
+
+#include "qpx_plugin.h"
+
+#include <QList>
+
+class CMainFrame;
+class CConnectionStrip;
+class CFunctionListPanel;
+class CUpgradePage;
+class CInfoPage;
+class CMemoryTransferPage;
+class CModelDllDialog;
+class CComPortPage;
+class CSettingsPage;
+class CPhoneBookPage;
+
+class CPageHost : public CPageBase
+{
+    Q_OBJECT
+public:
+    static constexpr int HOST_WIDTH = 800;
+    static constexpr int HOST_HEIGHT = 600;
+
+    CPageHost(QWidget* parent, CMainFrame* frame);
+    ~CPageHost() override;
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+    void OnHostCommand(quint32 code, LPARAM arg);
+
+    CMainFrame* Frame() const { return m_pFrame; }
+    CConnectionStrip* Strip() const { return m_pStrip; }
+    CFunctionListPanel* Panel() const { return m_pPanel; }
+    CUpgradePage* UpgradePage() const { return m_pUpgrade; }
+    CInfoPage* InfoPage() const { return m_pInfo; }
+    CMemoryTransferPage* TransferPage() const { return m_pTransfer; }
+    CModelDllDialog* ModelDllPage() const { return m_pModelDll; }
+    CComPortPage* ComPortPage() const { return m_pComPort; }
+    CSettingsPage* SettingsPage() const { return m_pSettings; }
+    CPhoneBookPage* PhoneBookPage() const { return m_pPhoneBook; }
+    // The operation page shown now.
+    QWidget* CurrentPage() const;
+
+    // Used by the main frame.
+    void EnableStartControls(bool enable);
+    void DisableAfterConnectFailed();
+    QString SelectedCatalogueVersion() const;
+    void StopLink(int mode);
+
+    // Appends the finished operation's block to the day's operation log.
+    void WriteOperationLog(const OperationResult& result);
+
+    // The last ESN, Digital MIN and Analog MIN texts of the Information page.
+    QString m_strEsn;
+    QString m_strDigitalMin;
+    QString m_strAnalogMin;
+
+    // Every host command handled so far (diagnostics and tests).
+    const QList<quint32>& HandledCommands() const { return m_handled; }
+
+private:
+    void ShowPage(QWidget* page);
+    void ShowUpgrade(int mode);
+    void OnPanelButton(int id);
+    void OnPanelOk();
+    void OnPhoneStatus(const QByteArray& response);
+
+    CConnectionStrip* m_pStrip = nullptr;
+    CMainFrame* m_pFrame;
+    CFunctionListPanel* m_pPanel = nullptr;
+    CUpgradePage* m_pUpgrade = nullptr;
+    CInfoPage* m_pInfo = nullptr;
+    CMemoryTransferPage* m_pTransfer = nullptr;
+    CModelDllDialog* m_pModelDll = nullptr;
+    CComPortPage* m_pComPort = nullptr;
+    CSettingsPage* m_pSettings = nullptr;
+    CPhoneBookPage* m_pPhoneBook = nullptr;
+    QList<QWidget*> m_pages;
+    QList<quint32> m_handled;
+};

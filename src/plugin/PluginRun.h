@@ -1,0 +1,91 @@
+#pragma once
+// One use of a model plug-in by an operation page: the library is loaded for the run and
+// released after it; the page's window object (QpxWindow) and the host services table that the
+// plug-in calls live here.
+//
+// Host services may be called from any thread; they are carried out on the user-interface
+// thread. Display calls return at once; list calls wait for the user-interface thread, so a
+// plug-in must have made its last list call before it posts PLUGIN_DONE.
+#include "platform/Module.h"
+#include "platform/WindowMessage.h"
+#include "qpx_plugin.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <memory>
+
+// The page's live display inside the status rectangle.
+class IPluginStatusDisplay
+{
+public:
+    virtual void SetProgress(int percent) = 0;
+    virtual void SetStatusText(const QString& text) = 0;
+    virtual void SetFileName(const QString& text) = 0;
+    virtual void SetAddress(const QString& text) = 0;
+    virtual void SetElapsed(int minutes, float seconds) = 0;
+
+protected:
+    ~IPluginStatusDisplay() = default;
+};
+
+// The list a phonebook or settings export works on. Out-of-range calls return -1.
+class IPluginList
+{
+public:
+    virtual int RowCount() const = 0;
+    virtual int ColumnCount() const = 0;
+    virtual QString Text(int row, int column) const = 0;
+    virtual int SetText(int row, int column, const QString& text) = 0;
+    virtual int InsertRow(int row, const QString& text) = 0; // -1 appends; returns the index
+    virtual int DeleteRow(int row) = 0;
+    virtual int DeleteAllRows() = 0;
+    // Editor definitions (settings grid only; others return -1).
+    virtual int AddComboEditor(int row, int column, const QStringList& texts) = 0;
+    virtual int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth) = 0;
+    virtual int AddIpEditor(int row, int column) = 0;
+    virtual int ClearEditors() = 0;
+
+protected:
+    ~IPluginList() = default;
+};
+
+struct SPluginWindow;
+
+class CPluginRun
+{
+public:
+    // page receives WM_PLUGIN_NOTIFY; display (may be null) shows the live status.
+    CPluginRun(QObject* page, IPluginStatusDisplay* display);
+    ~CPluginRun();
+    CPluginRun(const CPluginRun&) = delete;
+    CPluginRun& operator=(const CPluginRun&) = delete;
+
+    bool Load(const QString& path);
+    bool IsLoaded() const { return m_hModule != nullptr; }
+    HMODULE Module() const { return m_hModule; }
+    void* Symbol(const char* name) const { return ModuleSymbol(m_hModule, name); }
+    template <typename Fn> Fn Function(const char* name) const { return reinterpret_cast<Fn>(Symbol(name)); }
+
+    // The page object handed to the plug-in as its first argument.
+    QpxWindow* Window();
+    // A list handle for the phonebook or settings export, valid until the run is released.
+    QpxList* AttachList(IPluginList* list);
+    static QpxRect ToQpxRect(const QRect& rect);
+
+    // The record a PLUGIN_DONE message points to, copied.
+    static OperationResult CopyResult(LPARAM lParam);
+
+    // Completion: ReleaseRs(window) when exported, wait, unload.
+    void ReleaseAndUnload();
+    void Unload();
+
+    // The wait between ReleaseRs and unloading (1000 ms; tests may shorten it).
+    static void SetReleaseWaitMs(int ms);
+    static int ReleaseWaitMs();
+
+private:
+    HMODULE m_hModule = nullptr;
+    std::unique_ptr<SPluginWindow> m_pWindow;
+};
