@@ -21,3 +21,7 @@ int CMemoryTransferPage::Mode() const
 {
     return 1;
 }
+
+void CMemoryTransferPage::ApplyRunLock() {}
+
+void CMemoryTransferPage::ReleaseRunLock() {}

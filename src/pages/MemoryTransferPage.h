@@ -18,4 +18,8 @@ public:
     void ResetStatus();
     // 1 Backup, 0 Restore.
     int Mode() const;
+
+    // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
+    void ApplyRunLock();
+    void ReleaseRunLock();
 };

@@ -23,3 +23,7 @@ int CPhoneBookPage::Mode() const
 {
     return 1;
 }
+
+void CPhoneBookPage::ApplyRunLock() {}
+
+void CPhoneBookPage::ReleaseRunLock() {}

@@ -22,4 +22,8 @@ public:
     void OnPortLost();
     // 1 Read, 0 Write.
     int Mode() const;
+
+    // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
+    void ApplyRunLock();
+    void ReleaseRunLock();
 };
