@@ -1,0 +1,60 @@
+#pragma once
+// The far end of a pseudo-terminal, playing the handset for the serial driver tests: the driver
+// opens the slave path, the test reads requests and writes replies on the master.
+#include <QString>
+
+#include <QtGlobal>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using Bytes = std::vector<quint8>;
+
+Bytes HexBytes(const char* text);
+Bytes Concat(std::initializer_list<Bytes> parts);
+// Payload + FCS + flag.
+Bytes Framed(const Bytes& payload);
+
+class CPtyHandset
+{
+public:
+    CPtyHandset();
+    ~CPtyHandset();
+    CPtyHandset(const CPtyHandset&) = delete;
+    CPtyHandset& operator=(const CPtyHandset&) = delete;
+
+    bool IsValid() const { return m_master >= 0; }
+    QString SlavePath() const { return m_strSlave; }
+
+    // Answers every request frame with reply(payload) (raw bytes, written as they are), sent in
+    // pieces of at most `chunk` bytes with `gapMs` between pieces. Runs on a thread of its own.
+    void Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk = 0, int gapMs = 0);
+    // Payloads of the requests received so far (by Serve).
+    std::vector<Bytes> Requests();
+    // Raw bytes received so far (by Serve).
+    Bytes Received();
+
+    // Direct use of the master from the test thread (not while Serve runs). Bounded waits.
+    bool WriteRaw(const Bytes& bytes, int timeoutMs = 2000);
+    Bytes ReadRaw(size_t n, int timeoutMs = 2000);
+    // Closes the master: the slave side sees a hang-up.
+    void HangUp();
+    void Stop();
+
+private:
+    void ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs);
+
+    int m_master = -1;
+    QString m_strSlave;
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+    std::mutex m_mutex;
+    std::vector<Bytes> m_requests;
+    Bytes m_received;
+};
+
+// Entries of /proc/self/fd and /proc/self/task: descriptors and threads of this process.
+int OpenDescriptorCount();
+int ThreadCount();
