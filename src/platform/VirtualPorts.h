@@ -1,0 +1,80 @@
+#pragma once
+// Virtual serial ports: a folder of links that discovery lists beside the real devices.
+//
+//   <folder>/COM<n>        symbolic link to a tty device (a simulator's pty, a socat link, ...)
+//   <folder>/COM<n>.name   optional friendly name, one line of text
+//
+// <folder> is $XDG_RUNTIME_DIR/qpx/ports/ (fallback /tmp/qpx-ports-<uid>/) unless
+// SetVirtualPortFolder() names another one. n is 1..256 written without leading zeros. A link whose
+// target no longer exists is stale: it is not listed, and publishing over it is allowed.
+//
+// Also here, for processes that publish a port: the master side of a pseudo-terminal and a
+// quit-signal hook that runs on the Qt event loop.
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+struct SVirtualPort
+{
+    int nNumber = -1;
+    QString strLink;   // <folder>/COM<n>
+    QString strTarget; // canonical path of the link's target
+    QString strName;   // content of COM<n>.name, trimmed first line; "" when absent
+};
+
+// "" restores the default folder.
+void SetVirtualPortFolder(const QString& folder);
+QString VirtualPortFolder();
+// Creates the folder (owner-only) when missing; false when it cannot be made.
+bool EnsureVirtualPortFolder();
+
+// n when fileName is exactly "COM<n>" with 1 <= n <= 256 (no leading zero), else -1.
+int VirtualPortNumberOfEntry(const QString& fileName);
+
+// The live virtual ports, sorted by number; stale links and other files are skipped.
+QList<SVirtualPort> ListVirtualPorts();
+// One live port; false when COM<n> is absent or stale.
+bool ReadVirtualPort(int n, SVirtualPort& port);
+
+// Lowest n >= from (up to 256) that no live virtual port holds; -1 when none is free.
+int LowestFreeVirtualPort(int from);
+
+// Writes COM<n>.name, then creates the COM<n> link to target (atomically; a stale link is
+// replaced). False when a live COM<n> exists or the folder cannot be written.
+bool PublishVirtualPort(int n, const QString& target, const QString& friendlyName);
+// Removes COM<n> (only while it still points at target) and its name file.
+bool UnpublishVirtualPort(int n, const QString& target);
+
+// The master side of a pseudo-terminal in raw mode, non-blocking. The object also keeps one
+// descriptor of the slave open so that the master does not report a hang-up while no client has
+// the port open; Close() drops both, and the slave's clients then see POLLHUP.
+class CPtyMaster
+{
+public:
+    CPtyMaster() = default;
+    ~CPtyMaster();
+    CPtyMaster(const CPtyMaster&) = delete;
+    CPtyMaster& operator=(const CPtyMaster&) = delete;
+
+    bool Open();
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    QString SlavePath() const { return m_strSlave; }
+
+    // Non-blocking: bytes read (0 when nothing is there), -1 on a hang-up or error.
+    qint64 Read(char* buffer, qint64 capacity);
+    // Non-blocking: bytes written (possibly fewer than asked), -1 on error.
+    qint64 Write(const char* data, qint64 size);
+
+private:
+    int m_fd = -1;
+    int m_slaveFd = -1;
+    QString m_strSlave;
+};
+
+// Runs onQuit on the calling thread's event loop when SIGINT, SIGTERM or SIGHUP arrives.
+// One hook per process; false when it cannot be installed.
+bool InstallQuitSignalHook(std::function<void(int signal)> onQuit);

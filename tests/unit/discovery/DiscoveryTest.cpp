@@ -1,0 +1,337 @@
+#include "FakeSysfs.h"
+#include "TestEnv.h"
+#include "platform/SysfsPorts.h"
+#include "platform/VirtualPorts.h"
+#include "serial/PortDiscovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Discovery : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_sys = std::make_unique<CFakeSysfs>(qpxtest::MakeTempDir(QStringLiteral("sys")));
+        SetSysfsRoot(m_sys->Root());
+        m_strPorts = qpxtest::MakeTempDir(QStringLiteral("ports"));
+        SetVirtualPortFolder(m_strPorts);
+        m_strDevices = qpxtest::MakeTempDir(QStringLiteral("dev"));
+    }
+    void TearDown() override
+    {
+        SetSysfsRoot({});
+        SetVirtualPortFolder({});
+    }
+
+    // A stand-in device node that virtual links can point at.
+    QString Device(const QString& name)
+    {
+        const QString path = m_strDevices + QLatin1Char('/') + name;
+        qpxtest::WriteFile(path, {});
+        return path;
+    }
+
+    QList<CPortInfo> Enumerate()
+    {
+        QList<CPortInfo> ports;
+        QString error;
+        EXPECT_TRUE(EnumerateSerialPorts(ports, &error)) << error.toStdString();
+        return ports;
+    }
+
+    static const CPortInfo* FindByPath(const QList<CPortInfo>& ports, const QString& path)
+    {
+        for (const CPortInfo& p : ports)
+            if (p.m_strDevPath == path)
+                return &p;
+        return nullptr;
+    }
+
+    static QList<int> Numbers(const QList<CPortInfo>& ports)
+    {
+        QList<int> numbers;
+        for (const CPortInfo& p : ports)
+            numbers.append(PortNumberOfFriendlyName(p.m_strFriendlyName));
+        return numbers;
+    }
+
+    std::unique_ptr<CFakeSysfs> m_sys;
+    QString m_strPorts;
+    QString m_strDevices;
+};
+
+TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
+{
+    m_sys->AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
+    m_sys->AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                     QStringLiteral("USB CDMA Modem"));
+    m_sys->AddUsbTty(QStringLiteral("ttyUSB1"), QStringLiteral("3"), QStringLiteral("KOVA"),
+                     QStringLiteral("Handset"), QStringLiteral("option1"));
+
+    const QList<CPortInfo> ports = Enumerate();
+    ASSERT_EQ(ports.size(), 3);
+    EXPECT_EQ(Numbers(ports), (QList<int>{1, 34, 65})); // sorted by number
+
+    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(ports[0].m_strPortName, QStringLiteral("COM1"));
+    EXPECT_EQ(ports[0].m_strFriendlyName, QStringLiteral("Communications Port (COM1)"));
+    EXPECT_EQ(ports[0].m_strPortDesc, QStringLiteral("Communications Port"));
+    EXPECT_EQ(ports[0].m_bUsbDevice, 0);
+
+    // A USB product text without "USB" gets it added, so the handset filter still sees it.
+    EXPECT_EQ(ports[1].m_strFriendlyName, QStringLiteral("KOVA Handset USB Serial Port (COM34)"));
+    EXPECT_EQ(ports[1].m_bUsbDevice, 1);
+    EXPECT_EQ(ports[2].m_strDevPath, QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(ports[2].m_strFriendlyName, QStringLiteral("KOVA USB CDMA Modem (COM65)"));
+    EXPECT_EQ(ports[2].m_strPortDesc, QStringLiteral("USB CDMA Modem"));
+}
+
+TEST_F(Discovery, TtysThatAreNoUsablePortsAreSkipped)
+{
+    m_sys->AddBareTty(QStringLiteral("tty0"));                    // virtual terminal: no parent device
+    m_sys->AddUart(QStringLiteral("ttyS1"), QStringLiteral("0")); // UART slot without a chip
+    m_sys->AddUart(QStringLiteral("ttyS2"), QStringLiteral("4")); // the kernel console
+    m_sys->SetConsole(QStringLiteral("tty0 ttyS2"));
+    m_sys->AddUart(QStringLiteral("ttyS3"), QStringLiteral("4"));
+
+    QList<SSysfsTty> ttys;
+    ASSERT_TRUE(EnumerateSysfsTtys(ttys));
+    ASSERT_EQ(ttys.size(), 1);
+    EXPECT_EQ(ttys[0].strName, QStringLiteral("ttyS3"));
+    EXPECT_EQ(ttys[0].strDriver, QStringLiteral("serial8250"));
+    EXPECT_FALSE(ttys[0].bUsb);
+    SSysfsTty one;
+    EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS2"), one));
+    EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS9"), one));
+    EXPECT_TRUE(ReadSysfsTty(QStringLiteral("ttyS3"), one));
+}
+
+TEST_F(Discovery, UsbAttributesComeFromTheUsbDeviceAboveTheInterface)
+{
+    m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("4"), QStringLiteral("Maker"),
+                     QStringLiteral("Modem"), QStringLiteral("qcserial"));
+    SSysfsTty tty;
+    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB0"), tty));
+    EXPECT_TRUE(tty.bUsb);
+    EXPECT_EQ(tty.strManufacturer, QStringLiteral("Maker")); // trimmed of the newline
+    EXPECT_EQ(tty.strProduct, QStringLiteral("Modem"));
+    EXPECT_EQ(tty.strVendorId, QStringLiteral("1d6b"));
+    EXPECT_EQ(tty.strDriver, QStringLiteral("qcserial"));
+    EXPECT_EQ(tty.strDevNode, QStringLiteral("/dev/ttyUSB0"));
+}
+
+TEST_F(Discovery, CollectorsApplyTheNameRules)
+{
+    m_sys->AddUart(QStringLiteral("ttyS0"), QStringLiteral("4")); // Communications Port (COM1)
+    ASSERT_TRUE(PublishVirtualPort(12, Device(QStringLiteral("pts12")), QStringLiteral("USB CDMA Modem")));
+    ASSERT_TRUE(PublishVirtualPort(21, Device(QStringLiteral("pts21")), QStringLiteral("Plain Line")));
+    ASSERT_TRUE(PublishVirtualPort(22, Device(QStringLiteral("pts22")), QStringLiteral("MCCI Port")));
+
+    const QList<CPortInfo> ports = Enumerate();
+    ASSERT_EQ(ports.size(), 4);
+    EXPECT_EQ(ports[1].m_strFriendlyName, QStringLiteral("USB CDMA Modem (COM12)"));
+
+    CPortList all;
+    all.Append(99); // the collectors append; they never empty the list
+    CollectAllPorts(all);
+    EXPECT_EQ(all.Ports(), (QList<int>{99, 1, 12, 21, 22}));
+
+    CPortList handsets;
+    CollectHandsetPorts(handsets);
+    EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
+}
+
+TEST_F(Discovery, FriendlyNameNumberRule)
+{
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("USB CDMA Modem (COM12)")), 12);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Communications Port (COM1)")), 1);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM300)")), -1);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM0)")), -1);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM256)")), 256);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("COM4")), -1);        // no closing parenthesis
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM)")), -1); // empty number text
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (com4)")), -1);
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM4a)")), 4); // leading digits
+    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM99999999999)")), -1);
+
+    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Qualified MCCI thing (COM3)")));
+    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Some CDMA (COM3)")));
+    EXPECT_FALSE(IsHandsetPortName(QStringLiteral("Some usb cdma (COM3)")));
+}
+
+TEST_F(Discovery, DuplicateFriendlyNamesGiveOneRecord)
+{
+    QList<CPortInfo> ports;
+    CPortInfo a;
+    a.m_strFriendlyName = QStringLiteral("Modem (COM4)");
+    a.m_strDevPath = QStringLiteral("/dev/a");
+    CPortInfo b = a;
+    b.m_strDevPath = QStringLiteral("/dev/b");
+    EXPECT_TRUE(AddPortRecord(ports, a));
+    EXPECT_FALSE(AddPortRecord(ports, b));
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/a"));
+}
+
+TEST_F(Discovery, AVirtualLinkToARealTtyListsTheDeviceOnce)
+{
+    // A fake tty called "null" has the node /dev/null, which exists everywhere and can be linked to.
+    m_sys->AddUsbTty(QStringLiteral("null"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    m_sys->AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("3"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    EXPECT_EQ(Enumerate().size(), 2);
+
+    ASSERT_TRUE(PublishVirtualPort(5, QStringLiteral("/dev/null"), QStringLiteral("Linked Phone")));
+    const QList<CPortInfo> ports = Enumerate();
+    ASSERT_EQ(ports.size(), 2);
+    EXPECT_EQ(ports[0].m_strFriendlyName, QStringLiteral("Linked Phone (COM5)"));
+    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/null"));
+    EXPECT_EQ(ports[1].m_strDevPath, QStringLiteral("/dev/ttyACM0"));
+    // The tty is known under the virtual port's name.
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("null")), QStringLiteral("COM5"));
+}
+
+TEST_F(Discovery, VirtualPortWinsOverARealPortWithTheSameNumber)
+{
+    m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    const QString pts = Device(QStringLiteral("pts7"));
+    ASSERT_TRUE(PublishVirtualPort(33, pts, QStringLiteral("KOVA USB CDMA Modem")));
+
+    QList<CPortInfo> ports = Enumerate();
+    ASSERT_EQ(ports.size(), 2);
+    const CPortInfo* virt = FindByPath(ports, QFileInfo(pts).canonicalFilePath());
+    const CPortInfo* real = FindByPath(ports, QStringLiteral("/dev/ttyUSB0"));
+    ASSERT_TRUE(virt && real);
+    EXPECT_EQ(virt->m_strFriendlyName, QStringLiteral("KOVA USB CDMA Modem (COM33)"));
+    const int displaced = PortNumberOfFriendlyName(real->m_strFriendlyName);
+    EXPECT_NE(displaced, 33);
+    EXPECT_GE(displaced, 200); // the overflow area counts down from COM256
+    EXPECT_EQ(real->m_strPortName, QStringLiteral("COM%1").arg(displaced));
+    EXPECT_EQ(DevicePathOfPort(33), QFileInfo(pts).canonicalFilePath());
+    EXPECT_EQ(DevicePathOfPort(displaced), QStringLiteral("/dev/ttyUSB0"));
+
+    // Once the virtual port is gone the tty has its own number again.
+    ASSERT_TRUE(UnpublishVirtualPort(33, pts));
+    ports = Enumerate();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].m_strPortName, QStringLiteral("COM33"));
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyUSB0")), QStringLiteral("COM33"));
+}
+
+TEST_F(Discovery, OverflowNumbersStayWhileTheTtyStaysPresent)
+{
+    m_sys->AddUsbTty(QStringLiteral("ttyGS5"), QStringLiteral("2"), QStringLiteral("A"), QStringLiteral("B"));
+    const QString first = PortNameOfTty(QStringLiteral("ttyGS5"));
+    EXPECT_EQ(first, QStringLiteral("COM256"));
+    // A tty that sorts before it arrives later: the first one keeps its number.
+    m_sys->AddUsbTty(QStringLiteral("ttyGS1"), QStringLiteral("3"), QStringLiteral("A"), QStringLiteral("C"));
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), first);
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM255"));
+    // Gone and back: the number is handed out afresh.
+    m_sys->RemoveTty(QStringLiteral("ttyGS5"));
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), QString());
+    Enumerate();
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM255"));
+}
+
+TEST_F(Discovery, StaleVirtualLinksAreIgnored)
+{
+    const QString gone = m_strDevices + QStringLiteral("/pts-gone");
+    ASSERT_TRUE(QFile::link(gone, m_strPorts + QStringLiteral("/COM20")));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strPorts + QStringLiteral("/COM20.name"), "Old USB CDMA Modem\n"));
+    // Files that are no port entries at all.
+    qpxtest::WriteFile(m_strPorts + QStringLiteral("/COM21"), "not a link");
+    QFile::link(Device(QStringLiteral("x")), m_strPorts + QStringLiteral("/COM021"));
+
+    EXPECT_TRUE(Enumerate().isEmpty());
+    EXPECT_EQ(DevicePathOfPort(20), QString());
+    EXPECT_TRUE(ListVirtualPorts().isEmpty());
+    EXPECT_EQ(LowestFreeVirtualPort(20), 20);
+
+    // Publishing over a stale link is allowed; over a live one it is not.
+    const QString pts = Device(QStringLiteral("pts3"));
+    EXPECT_TRUE(PublishVirtualPort(20, pts, QStringLiteral("Sim USB CDMA")));
+    EXPECT_FALSE(PublishVirtualPort(20, Device(QStringLiteral("pts4")), QStringLiteral("Other")));
+    EXPECT_EQ(LowestFreeVirtualPort(20), 22); // COM21 is a plain file: not usable for a link
+}
+
+TEST_F(Discovery, VirtualPortEntriesAndPublishing)
+{
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM1")), 1);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM256")), 256);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM257")), -1);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM0")), -1);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM01")), -1);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM12.name")), -1);
+    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM")), -1);
+
+    const QString pts = Device(QStringLiteral("pts9"));
+    ASSERT_TRUE(PublishVirtualPort(24, pts, QStringLiteral("Name (COM7)")));
+    SVirtualPort port;
+    ASSERT_TRUE(ReadVirtualPort(24, port));
+    EXPECT_EQ(port.strTarget, QFileInfo(pts).canonicalFilePath());
+    EXPECT_EQ(port.strName, QStringLiteral("Name (COM7)"));
+    // A "(COM<k>)" of the name file is replaced by the port's own number.
+    const QList<CPortInfo> ports = Enumerate();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].m_strFriendlyName, QStringLiteral("Name (COM24)"));
+
+    EXPECT_FALSE(UnpublishVirtualPort(24, Device(QStringLiteral("other")))); // not ours
+    EXPECT_TRUE(ReadVirtualPort(24, port));
+    EXPECT_TRUE(UnpublishVirtualPort(24, pts));
+    EXPECT_FALSE(QFileInfo::exists(m_strPorts + QStringLiteral("/COM24.name")));
+    EXPECT_FALSE(ReadVirtualPort(24, port));
+
+    // Without a name file the port still gets a friendly name with its number.
+    ASSERT_TRUE(PublishVirtualPort(25, pts, QString()));
+    EXPECT_EQ(Enumerate().value(0).m_strFriendlyName, QStringLiteral("Virtual Serial Port (COM25)"));
+}
+
+TEST_F(Discovery, PreferredNumbers)
+{
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS0")), 1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS7")), 8);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS8")), -1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB0")), 33);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB31")), 64);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB32")), -1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM0")), 65);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM31")), 96);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB")), -1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB01")), -1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB+1")), -1);
+    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyAMA0")), -1);
+}
+
+TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
+{
+    SetSysfsRoot(m_sys->Root() + QStringLiteral("/missing"));
+    ASSERT_TRUE(PublishVirtualPort(20, Device(QStringLiteral("pts1")), QStringLiteral("Sim USB CDMA")));
+    QList<CPortInfo> ports;
+    QString error;
+    EXPECT_FALSE(EnumerateSerialPorts(ports, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("(err=2)"))) << error.toStdString();
+    ASSERT_EQ(ports.size(), 1);
+    CPortList list;
+    CollectHandsetPorts(list);
+    EXPECT_EQ(list.Ports(), (QList<int>{20}));
+}
+
+TEST_F(Discovery, NoPortsGiveAnEmptyStartList)
+{
+    m_sys->AddBareTty(QStringLiteral("tty1"));
+    CPortList list;
+    CollectHandsetPorts(list);
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_EQ(list.GetAt(0), -1);
+}
+
+} // namespace

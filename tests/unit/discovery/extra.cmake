@@ -1,0 +1,3 @@
+# QSignalSpy for the watcher tests.
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(${_exe} PRIVATE Qt6::Test)
