@@ -1,0 +1,268 @@
+// A model plug-in for the tests: it does no handset work, it records every call.
+//
+// Each export appends one line to the file named by QPX_REC_LOG (nothing when unset), e.g.
+//   Prl page=1 port=5 rect=10,355,590,460 dll=/x/MODEL/a.so nam=2 file=/d/nam?_prl_000#.prl dir=1
+// Every operation export then starts a work thread that waits QPX_REC_DELAY_MS (default 50),
+// updates the live display through the host services and posts PLUGIN_DONE with an
+// OperationResult whose nResult is QPX_REC_RESULT (default -1) and whose message is
+// QPX_REC_MESSAGE. ReleaseRs joins the thread.
+//
+// Other knobs: QPX_REC_KIND (model name, default "REC-MODEL"), QPX_REC_BINVER (supported version,
+// default "KQ100V12"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
+// defines one editor of each kind on rows 0..2).
+// Compile-time variants leave exports out: QPX_REC_NO_RELEASE, QPX_REC_NO_BIN, QPX_REC_NO_KIND,
+// QPX_REC_NO_BINVER, QPX_REC_NO_FILE_VERSION.
+#include "qpx_plugin.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::mutex g_logMutex;
+
+const char* Env(const char* name, const char* fallback)
+{
+    const char* v = std::getenv(name);
+    return (v != nullptr && *v != '\0') ? v : fallback;
+}
+
+std::string Text(const char* s)
+{
+    return s != nullptr ? std::string(s) : std::string("(null)");
+}
+
+void Log(const std::string& line)
+{
+    const char* path = std::getenv("QPX_REC_LOG");
+    if (path == nullptr || *path == '\0')
+        return;
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    if (FILE* f = std::fopen(path, "a")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+std::string Lead(const char* name, QpxWindow* page, int32_t port, QpxRect rect, const char* dll)
+{
+    return std::string(name) + " page=" + (page != nullptr ? "1" : "0") + " port=" + std::to_string(port) +
+           " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " dll=" + Text(dll);
+}
+
+int32_t RowCount(QpxWindow* page, QpxList* list)
+{
+    if (page == nullptr || list == nullptr || !QPX_HAS_SERVICE(page->host, ListRowCount))
+        return -1;
+    return page->host->ListRowCount(list);
+}
+
+// The one operation in flight. The thread is joined by ReleaseRs, before the next operation, and
+// at the latest when the library is unloaded (the variant without ReleaseRs relies on that).
+struct SWorker
+{
+    std::thread thread;
+    ~SWorker() { Join(); }
+    void Join()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+SWorker g_worker;
+OperationResult g_result;
+
+void CopyText(char* dst, size_t size, const std::string& s)
+{
+    std::snprintf(dst, size, "%s", s.c_str());
+}
+
+void Work(QpxWindow* page, std::string name, std::string file)
+{
+    const int delay = std::atoi(Env("QPX_REC_DELAY_MS", "50"));
+    if (delay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+
+    const QpxHostServices* host = page != nullptr ? page->host : nullptr;
+    if (QPX_HAS_SERVICE(host, SetProgress))
+        host->SetProgress(page, 100);
+    if (QPX_HAS_SERVICE(host, SetStatusText))
+        host->SetStatusText(page, (name + " running").c_str());
+    if (QPX_HAS_SERVICE(host, SetFileName))
+        host->SetFileName(page, file.c_str());
+    if (QPX_HAS_SERVICE(host, SetAddress))
+        host->SetAddress(page, "0x00001000");
+    if (QPX_HAS_SERVICE(host, SetElapsed))
+        host->SetElapsed(page, 0, 0.5f);
+
+    std::memset(&g_result, 0, sizeof g_result);
+    g_result.nResult = static_cast<int32_t>(std::strtol(Env("QPX_REC_RESULT", "-1"), nullptr, 0));
+    g_result.nMinutes = std::atoi(Env("QPX_REC_MINUTES", "2"));
+    g_result.fSeconds = static_cast<float>(std::atof(Env("QPX_REC_SECONDS", "5.34")));
+    CopyText(g_result.szMessage, sizeof g_result.szMessage, Env("QPX_REC_MESSAGE", ""));
+    CopyText(g_result.szStatus, sizeof g_result.szStatus, name + " done");
+    CopyText(g_result.szFileName, sizeof g_result.szFileName, file);
+    CopyText(g_result.szAddress, sizeof g_result.szAddress, "0x00002000");
+    Log("Done " + name);
+    if (QPX_HAS_SERVICE(host, PostPageMessage))
+        host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, reinterpret_cast<intptr_t>(&g_result));
+}
+
+void Start(QpxWindow* page, const char* name, const char* file)
+{
+    g_worker.Join();
+    g_worker.thread = std::thread(Work, page, std::string(name), Text(file));
+}
+
+void FillSettings(QpxWindow* page, QpxList* list)
+{
+    const QpxHostServices* host = page->host;
+    if (!QPX_HAS_SERVICE(host, GridClearEditors))
+        return;
+    const int32_t rows = host->ListRowCount(list);
+    for (int32_t r = 0; r < rows; ++r)
+        host->ListSetText(list, r, 1, ("value" + std::to_string(r)).c_str());
+    static const char* const choices[] = {"Off", "On"};
+    host->GridAddComboEditor(list, 0, 1, choices, 2);
+    host->GridAddEditEditor(list, 1, 1, "0123456789x", 1, 1);
+    host->GridAddIpEditor(list, 2, 1);
+}
+
+} // namespace
+
+#ifndef QPX_REC_NO_FILE_VERSION
+const char QpxFileVersion[] = "1, 0, 2, 3";
+#endif
+
+#ifndef QPX_REC_NO_KIND
+const char* GetModelKind(void)
+{
+    static char text[256];
+    Log("GetModelKind");
+    std::snprintf(text, sizeof text, "%s", Env("QPX_REC_KIND", "REC-MODEL"));
+    return text;
+}
+#endif
+
+#ifndef QPX_REC_NO_BINVER
+const char* GetSupportBINVersion(void)
+{
+    static char text[256];
+    Log("GetSupportBINVersion");
+    std::snprintf(text, sizeof text, "%s", Env("QPX_REC_BINVER", "KQ100V12"));
+    return text;
+}
+#endif
+
+// A 4 x 3 picture with padded rows: pixel (x, y) = 0xFF0000YX.
+const QpxImage* GetModelImage(void)
+{
+    static uint32_t pixels[3 * 5];
+    static QpxImage image{4, 3, 5 * 4, pixels};
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            pixels[y * 5 + x] = x < 4 ? (0xFF000000u | (y << 8) | x) : 0xDEADBEEFu;
+    Log("GetModelImage");
+    return &image;
+}
+
+#ifndef QPX_REC_NO_RELEASE
+void ReleaseRs(QpxWindow* page)
+{
+    g_worker.Join();
+    Log(std::string("ReleaseRs page=") + (page != nullptr ? "1" : "0"));
+}
+#endif
+
+int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                               const char* binPath, const char* scrPath, const char* eriPath, int32_t nam,
+                               const char* prlPath)
+{
+    Log(Lead("Upgrade", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath) +
+        " eri=" + Text(eriPath) + " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
+    Start(page, "Upgrade", binPath);
+    return 1;
+}
+
+#ifndef QPX_REC_NO_BIN
+int32_t ModelInterface_Bin(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                           const char* binPath)
+{
+    Log(Lead("Bin", page, port, rect, dllPath) + " bin=" + Text(binPath));
+    Start(page, "Bin", binPath);
+    return 1;
+}
+#endif
+
+int32_t ModelInterface_Src(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                           const char* scrPath, const char* eriPath, int32_t nam, const char* prlPath)
+{
+    Log(Lead("Src", page, port, rect, dllPath) + " scr=" + Text(scrPath) + " eri=" + Text(eriPath) +
+        " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
+    Start(page, "Src", scrPath);
+    return 1;
+}
+
+int32_t ModelInterface_Prl(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
+                           const char* prlPath, int32_t direction)
+{
+    Log(Lead("Prl", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(prlPath) +
+        " dir=" + std::to_string(direction));
+    Start(page, "Prl", prlPath);
+    return 1;
+}
+
+int32_t ModelInterface_Eri(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
+                           const char* eriPath, int32_t direction)
+{
+    Log(Lead("Eri", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(eriPath) +
+        " dir=" + std::to_string(direction));
+    Start(page, "Eri", eriPath);
+    return 1;
+}
+
+int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                 const char* binPath, const char* scrPath)
+{
+    Log(Lead("Refurbish", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath));
+    Start(page, "Refurbish", binPath);
+    return 1;
+}
+
+int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                 int32_t mode, const char* csvPath, QpxList* list)
+{
+    Log(Lead("PhoneBook", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
+        " csv=" + Text(csvPath) + " rows=" + std::to_string(RowCount(page, list)));
+    Start(page, "PhoneBook", csvPath);
+    return 1;
+}
+
+int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                int32_t category, int32_t direction, int32_t reserved, QpxList* list)
+{
+    Log(Lead("Settings", page, port, rect, dllPath) + " category=" + std::to_string(category) +
+        " dir=" + std::to_string(direction) + " reserved=" + std::to_string(reserved) +
+        " rows=" + std::to_string(RowCount(page, list)));
+    if (direction == 1 && page != nullptr && list != nullptr &&
+        std::getenv("QPX_REC_SETTINGS_FILL") != nullptr)
+        FillSettings(page, list);
+    Start(page, "Settings", "");
+    return 1;
+}
+
+int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                int32_t mode, uint32_t itemMask)
+{
+    Log(Lead("Transfer", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
+        " mask=" + std::to_string(itemMask));
+    Start(page, "Transfer", "");
+    return 1;
+}
