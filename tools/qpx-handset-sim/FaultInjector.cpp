@@ -1,0 +1,57 @@
+#include "FaultInjector.h"
+
+#include "serial/DiagCodec.h"
+
+bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
+{
+    if (m_faults.bSilent || request.isEmpty())
+        return false;
+    if (m_faults.bStatusOnly)
+        return static_cast<quint8>(request.at(0)) == CMD_STATUS;
+    return true;
+}
+
+QByteArray CFaultInjector::RequestToAnswer(const QByteArray& request) const
+{
+    if (!m_faults.bWrongCommand || request.isEmpty())
+        return request;
+    // A well-formed answer, but to another question.
+    const bool status = static_cast<quint8>(request.at(0)) == CMD_STATUS;
+    return QByteArray(1, static_cast<char>(status ? CMD_VERSION : CMD_STATUS));
+}
+
+QByteArray CFaultInjector::Mangle(const QByteArray& frame)
+{
+    QByteArray out = frame;
+    if (m_faults.bCorruptCheck && out.size() >= 2) {
+        // Flip a bit of the last byte before the closing flag (a check byte, or the second half
+        // of its escape), choosing the bit so that no flag or escape byte appears.
+        const int at = static_cast<int>(out.size()) - 2;
+        quint8 b = static_cast<quint8>(out.at(at)) ^ 0x10;
+        if (b == FRAME_FLAG || b == FRAME_ESCAPE)
+            b = static_cast<quint8>(out.at(at)) ^ 0x01;
+        out[at] = static_cast<char>(b);
+    }
+    if (m_faults.bGarbage) {
+        // Modem chatter and line noise, never a flag: the receiver has to cope with it in front
+        // of the frame.
+        QByteArray noise("\r\nOK\r\n");
+        for (int i = 0; i < 9; ++i) {
+            m_nNoise ^= m_nNoise << 13;
+            m_nNoise ^= m_nNoise >> 17;
+            m_nNoise ^= m_nNoise << 5;
+            quint8 b = static_cast<quint8>(m_nNoise);
+            if (b == FRAME_FLAG || b == FRAME_ESCAPE)
+                b = 0x55;
+            noise.append(static_cast<char>(b));
+        }
+        out.prepend(noise);
+    }
+    return out;
+}
+
+bool CFaultInjector::CountRequest()
+{
+    ++m_nRequests;
+    return m_faults.nHangupAfter >= 0 && m_nRequests >= m_faults.nHangupAfter;
+}

@@ -1,0 +1,106 @@
+#include "HandsetSimulator.h"
+
+#include "platform/VirtualPorts.h"
+
+#include <QTimer>
+
+#include <cstdio>
+
+CHandsetSimulator::CHandsetSimulator(const SHandsetProfile& profile, const SFaults& faults, QObject* parent)
+    : QObject(parent), m_state(profile), m_dispatcher(m_state), m_faults(faults)
+{
+    connect(&m_transport, &CPtyTransport::frameReceived, this, &CHandsetSimulator::OnFrame);
+    connect(&m_transport, &CPtyTransport::drained, this, &CHandsetSimulator::OnDrained);
+    connect(&m_transport, &CPtyTransport::badFrame, this, [this]() {
+        if (m_bVerbose)
+            std::fprintf(stderr, "qpx-handset-sim: dropped a frame that failed its check\n");
+    });
+}
+
+CHandsetSimulator::~CHandsetSimulator()
+{
+    Stop();
+}
+
+bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* error)
+{
+    if (!m_transport.Open()) {
+        *error = QStringLiteral("cannot open a pseudo-terminal");
+        return false;
+    }
+    m_strTarget = m_transport.SlavePath();
+    // Another simulator may take the same number between the look-up and the link; try onwards.
+    const bool chosen = port > 0;
+    int n = chosen ? port : LowestFreeVirtualPort(FIRST_DEFAULT_PORT);
+    for (int attempt = 0; attempt < 8 && n > 0; ++attempt) {
+        const QString name = friendlyName.isEmpty()
+                                 ? QStringLiteral("KOVA USB CDMA Modem (COM%1)").arg(n)
+                                 : QString(friendlyName).replace(QLatin1String("%n"), QString::number(n));
+        if (PublishVirtualPort(n, m_strTarget, name)) {
+            m_nPort = n;
+            return true;
+        }
+        if (chosen)
+            break;
+        n = LowestFreeVirtualPort(n + 1);
+    }
+    *error =
+        chosen ? QStringLiteral("COM%1 is taken (or %2 cannot be written)").arg(port).arg(VirtualPortFolder())
+               : QStringLiteral("no free virtual port number in %1").arg(VirtualPortFolder());
+    m_transport.Hangup();
+    return false;
+}
+
+void CHandsetSimulator::Stop()
+{
+    if (m_nPort > 0)
+        UnpublishVirtualPort(m_nPort, m_strTarget);
+    m_nPort = -1;
+    m_transport.Hangup();
+}
+
+void CHandsetSimulator::OnFrame(const QByteArray& request)
+{
+    const bool hangup = m_faults.CountRequest();
+    const quint8 code = static_cast<quint8>(request.at(0));
+    if (m_bVerbose)
+        std::fprintf(stderr, "qpx-handset-sim: request %02X (%s), %d bytes\n", code,
+                     CCommandDispatcher::CommandName(code), static_cast<int>(request.size()));
+    if (!m_faults.ShouldAnswer(request)) {
+        if (hangup)
+            SendAnswer({}, true);
+        return;
+    }
+    const QByteArray answer = m_dispatcher.Dispatch(m_faults.RequestToAnswer(request));
+    if (m_faults.DelayMs() > 0)
+        QTimer::singleShot(m_faults.DelayMs(), this,
+                           [this, answer, hangup]() { SendAnswer(answer, hangup); });
+    else
+        SendAnswer(answer, hangup);
+}
+
+void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter)
+{
+    if (!answer.isEmpty()) {
+        QByteArray frame(static_cast<int>(MaxEncodedSize(answer.size())), '\0');
+        const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(answer.constData()), answer.size(),
+                                     reinterpret_cast<quint8*>(frame.data()), frame.size());
+        frame.truncate(static_cast<int>(n));
+        m_transport.Send(m_faults.Mangle(frame));
+    }
+    if (hangupAfter) {
+        m_bHangupPending = true;
+        OnDrained();
+    }
+}
+
+void CHandsetSimulator::OnDrained()
+{
+    if (!m_bHangupPending || m_transport.HasPendingOutput())
+        return;
+    m_bHangupPending = false;
+    if (m_bVerbose)
+        std::fprintf(stderr, "qpx-handset-sim: hanging up\n");
+    Stop();
+    emit finished();
+}

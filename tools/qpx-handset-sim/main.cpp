@@ -1,0 +1,112 @@
+// qpx-handset-sim: a CDMA handset on a pseudo-terminal, published as a virtual COM port.
+// Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers; ends on SIGINT/SIGTERM/SIGHUP (or
+// after the hang-up fault) and removes its port.
+#include "HandsetSimulator.h"
+
+#include "platform/VirtualPorts.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+int Fail(const QString& text, int code)
+{
+    std::fprintf(stderr, "qpx-handset-sim: %s\n", qPrintable(text));
+    return code;
+}
+
+bool IntOption(const QCommandLineParser& p, const QCommandLineOption& o, int min, int max, int& value)
+{
+    if (!p.isSet(o))
+        return true;
+    bool ok = false;
+    value = p.value(o).toInt(&ok);
+    return ok && value >= min && value <= max;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qpx-handset-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A CDMA handset on a pseudo-terminal, for tests and demos."));
+    parser.addHelpOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+                                     QStringLiteral("Publish as COM<N> (default: lowest free from 20)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption nameOpt(QStringLiteral("name"),
+                                     QStringLiteral("Friendly name of the port (%n stands for the number)."),
+                                     QStringLiteral("TEXT"));
+    const QCommandLineOption profileOpt(QStringLiteral("profile"),
+                                        QStringLiteral("Handset profile (key=value lines)."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption printOpt(QStringLiteral("print-profile"),
+                                      QStringLiteral("Print the profile and exit."));
+    const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
+                                        QStringLiteral("Log every request to stderr."));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Never answer."));
+    const QCommandLineOption lateOpt(QStringLiteral("late"), QStringLiteral("Answer MS milliseconds late."),
+                                     QStringLiteral("MS"));
+    const QCommandLineOption corruptOpt(QStringLiteral("corrupt-check"),
+                                        QStringLiteral("Send answers with a bad check."));
+    const QCommandLineOption wrongOpt(QStringLiteral("wrong-command"),
+                                      QStringLiteral("Answer another command."));
+    const QCommandLineOption garbageOpt(QStringLiteral("garbage"),
+                                        QStringLiteral("Send noise before every frame."));
+    const QCommandLineOption hangupOpt(QStringLiteral("hangup-after"),
+                                       QStringLiteral("Close the line after N requests."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption statusOnlyOpt(QStringLiteral("status-only"),
+                                           QStringLiteral("Answer only the status request."));
+    parser.addOptions({portOpt, nameOpt, profileOpt, printOpt, verboseOpt, silentOpt, lateOpt, corruptOpt,
+                       wrongOpt, garbageOpt, hangupOpt, statusOnlyOpt});
+    parser.process(app);
+
+    SHandsetProfile profile;
+    if (parser.isSet(profileOpt)) {
+        QString error;
+        if (!LoadProfile(parser.value(profileOpt), profile, &error))
+            return Fail(error, 1);
+    }
+    if (parser.isSet(printOpt)) {
+        std::fputs(ProfileText(profile).toUtf8().constData(), stdout);
+        return 0;
+    }
+
+    SFaults faults;
+    int port = 0;
+    if (!IntOption(parser, portOpt, 1, 256, port))
+        return Fail(QStringLiteral("--port takes a number from 1 to 256"), 1);
+    if (!IntOption(parser, lateOpt, 0, 600000, faults.nLateMs))
+        return Fail(QStringLiteral("--late takes milliseconds"), 1);
+    if (!IntOption(parser, hangupOpt, 1, 1000000, faults.nHangupAfter))
+        return Fail(QStringLiteral("--hangup-after takes a count of 1 or more"), 1);
+    faults.bSilent = parser.isSet(silentOpt);
+    faults.bCorruptCheck = parser.isSet(corruptOpt);
+    faults.bWrongCommand = parser.isSet(wrongOpt);
+    faults.bGarbage = parser.isSet(garbageOpt);
+    faults.bStatusOnly = parser.isSet(statusOnlyOpt);
+
+    CHandsetSimulator sim(profile, faults);
+    sim.SetVerbose(parser.isSet(verboseOpt));
+    QString error;
+    if (!sim.Start(port, parser.value(nameOpt), &error))
+        return Fail(error, 2);
+    QObject::connect(&sim, &CHandsetSimulator::finished, &app, [] { QCoreApplication::exit(0); });
+    InstallQuitSignalHook([&sim](int) {
+        sim.Stop();
+        QCoreApplication::exit(0);
+    });
+    std::printf("qpx-handset-sim: COM%d -> %s\n", sim.Port(), qPrintable(sim.SlavePath()));
+    std::fflush(stdout);
+    const int rc = app.exec();
+    sim.Stop();
+    return rc;
+}
