@@ -16,3 +16,9 @@ inline void PrintTo(const QStringList& l, std::ostream* os)
         *os << '"' << s.toStdString() << "\" ";
     *os << '}';
 }
+
+inline void PrintTo(const QList<QStringList>& rows, std::ostream* os)
+{
+    for (const QStringList& r : rows)
+        PrintTo(r, os);
+}

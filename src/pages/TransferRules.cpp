@@ -1,0 +1,93 @@
+#include "TransferRules.h"
+
+#include "app/WorkFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+const char* const TRANSFER_ITEM_TEXTS[TRANSFER_ITEM_COUNT] = {
+    " All Items", " Phone book", " SMS, MMS, EMS Contents", " Calendar", " User Interface",
+};
+
+quint32 TransferItemMask(const QList<bool>& checked)
+{
+    quint32 mask = 0;
+    for (int i = 0; i < TRANSFER_ITEM_COUNT && i < checked.size(); ++i)
+        if (checked.at(i))
+            mask |= 1u << i;
+    return mask;
+}
+
+bool STransferPresence::RowAvailable(int row) const
+{
+    switch (row) {
+    case 0:
+        return Any();
+    case 1:
+        return bPim;
+    case 2:
+        return bSms && bMms;
+    case 3:
+        return bSchedule;
+    case 4:
+        return bUiData;
+    default:
+        return false;
+    }
+}
+
+STransferPresence ProbeTransferFolder(const QString& dllFile)
+{
+    STransferPresence p;
+    const QString work = TransferWorkFolder(dllFile);
+    if (work.isEmpty())
+        return p;
+    auto exists = [&](const char* below) {
+        return QFileInfo::exists(work + QLatin1Char('/') + QLatin1String(below));
+    };
+    p.bPim = exists("pim");
+    p.bSms = exists("sms");
+    p.bMms = exists("MMS");
+    p.bSchedule = exists("brew/mod/iwsapp/schedule");
+    p.bUiData = exists("ui.data");
+    return p;
+}
+
+SBackupScan ScanBackupMarker(const QString& dllFile, const QString& supportedVersion)
+{
+    SBackupScan scan;
+    const QString folder = PluginFolderOf(dllFile);
+    if (folder.isEmpty())
+        return scan;
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString path = folder + QLatin1Char('/') + entry.fileName();
+        if (!path.toUpper().contains(QLatin1String("TRANS_BK")))
+            continue;
+        scan.strWorkFolder = path;
+        const QFileInfoList files = QDir(path).entryInfoList(
+            QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo& file : files) {
+            const QString upper = file.fileName().toUpper();
+            if (!upper.contains(QLatin1String(".PP")))
+                continue;
+            if (upper.left(upper.indexOf(QLatin1Char('.'))) == supportedVersion)
+                scan.bFound = true;
+        }
+    }
+    return scan;
+}
+
+bool IsTransferCompatible(const QString& handsetVersion, const QString& supportedVersion)
+{
+    const qsizetype v = handsetVersion.lastIndexOf(QLatin1Char('V'));
+    if (v < 0)
+        return false;
+    return handsetVersion.indexOf(supportedVersion, v) >= 0;
+}
+
+bool EmptyTransferWorkFolder(const QString& workFolder, const QString& dllFile)
+{
+    return EmptyFolderGuarded(workFolder, PluginFolderOf(dllFile));
+}
