@@ -24,7 +24,11 @@ SState& State()
 {
     // QPX_AUTO_DIALOGS=1 (end-to-end tests, scripted runs): dialogs take their default answer
     // and every message box text is written to stderr instead of waiting for a user.
-    static SState s{qEnvironmentVariableIntValue("QPX_AUTO_DIALOGS") == 1};
+    static SState s = [] {
+        SState init;
+        init.bTest = qEnvironmentVariableIntValue("QPX_AUTO_DIALOGS") == 1;
+        return init;
+    }();
     return s;
 }
 
