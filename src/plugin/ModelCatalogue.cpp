@@ -77,3 +77,8 @@ QString CModelCatalogue::LocationOf(const QString& path)
     const qsizetype model = folder.indexOf(QLatin1String("MODEL"));
     return QStringLiteral("./") + (model < 0 ? folder : folder.mid(model));
 }
+
+QString CModelCatalogue::ModelFolderOf(const QString& installDir)
+{
+    return (installDir.isEmpty() ? QStringLiteral("../") : installDir) + QStringLiteral("MODEL/");
+}

@@ -7,7 +7,7 @@
 //   hidden entries included):
 //     folder entry -> ScanFolder(entry) at once (depth first; a folder reached twice through
 //                     links is walked once)
-//     plain file   -> if folder holds any "*.so" file: AddPlugin for each of them in the same
+//     plain file   -> if folder holds any "*.so" file (any case): AddPlugin for each of them in the same
 //                     name order, and this folder's walk ends (later entries, sub-folders
 //                     included, are not visited); otherwise go on with the next entry.
 // So libraries in sub-folders met before the folder's first plain file come before the folder's
@@ -46,6 +46,9 @@ public:
     // from the first "MODEL" on, prefixed with "./" (the whole upper-cased folder when it holds no
     // "MODEL"). "/opt/tool/model/x/a.so" -> "./MODEL/X".
     static QString LocationOf(const QString& path);
+    // The folder the catalogue page scans: installDir + "MODEL/", or "../MODEL/" (relative to
+    // the working folder) when no installation folder is known.
+    static QString ModelFolderOf(const QString& installDir);
 
 private:
     static QString At(const QStringList& l, int i) { return (i >= 0 && i < l.size()) ? l.at(i) : QString(); }

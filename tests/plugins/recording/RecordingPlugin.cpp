@@ -9,7 +9,9 @@
 //
 // Other knobs: QPX_REC_KIND (model name, default "REC-MODEL"), QPX_REC_BINVER (supported version,
 // default "KQ100V12"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
-// defines one editor of each kind on rows 0..2).
+// defines one editor of each kind on rows 0..2), QPX_REC_CSV_TEXT (a phonebook read writes this
+// text to the CSV path), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
+// plug-in the data of the masked items and the marker "<supported version>.pp").
 // Compile-time variants leave exports out: QPX_REC_NO_RELEASE, QPX_REC_NO_BIN, QPX_REC_NO_KIND,
 // QPX_REC_NO_BINVER, QPX_REC_NO_FILE_VERSION.
 #include "qpx_plugin.h"
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -113,6 +117,39 @@ void Work(QpxWindow* page, std::string name, std::string file)
     Log("Done " + name);
     if (QPX_HAS_SERVICE(host, PostPageMessage))
         host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, reinterpret_cast<intptr_t>(&g_result));
+}
+
+// The files a real plug-in would leave behind, for the tests of the pages that look at them.
+void WriteCsv(const std::string& path)
+{
+    const char* text = std::getenv("QPX_REC_CSV_TEXT");
+    if (text == nullptr || path.empty())
+        return;
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void WriteBackup(const std::string& dllPath, uint32_t mask)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path work = fs::path(dllPath).parent_path() / "TRANS_BK";
+    fs::create_directories(work, ec);
+    const bool all = (mask & 1u) != 0;
+    auto touch = [&](const fs::path& p) {
+        fs::create_directories(p.parent_path(), ec);
+        std::ofstream(p, std::ios::binary) << "rec";
+    };
+    if (all || (mask & 2u))
+        touch(work / "pim");
+    if (all || (mask & 4u)) {
+        touch(work / "sms");
+        touch(work / "MMS");
+    }
+    if (all || (mask & 8u))
+        touch(work / "brew" / "mod" / "iwsapp" / "schedule");
+    if (all || (mask & 16u))
+        touch(work / "ui.data");
+    touch(work / (std::string(Env("QPX_REC_BINVER", "KQ100V12")) + ".pp"));
 }
 
 void Start(QpxWindow* page, const char* name, const char* file)
@@ -241,6 +278,8 @@ int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, co
 {
     Log(Lead("PhoneBook", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
         " csv=" + Text(csvPath) + " rows=" + std::to_string(RowCount(page, list)));
+    if (mode == 1 && csvPath != nullptr)
+        WriteCsv(csvPath);
     Start(page, "PhoneBook", csvPath);
     return 1;
 }
@@ -263,6 +302,8 @@ int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRect rect, con
 {
     Log(Lead("Transfer", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
         " mask=" + std::to_string(itemMask));
+    if (mode == 1 && dllPath != nullptr && std::getenv("QPX_REC_BACKUP") != nullptr)
+        WriteBackup(dllPath, itemMask);
     Start(page, "Transfer", "");
     return 1;
 }

@@ -60,17 +60,20 @@ TEST_F(ModelCatalogueScan, EntriesNeedBothQueryExports)
     Place("qpx_rec_plugin_nobinver", m_model + QStringLiteral("/c.so"));
     Place("qpx_rec_plugin_min", m_model + QStringLiteral("/d.so"));
     ASSERT_TRUE(qpxtest::WriteFile(m_model + QStringLiteral("/e.so"), "not a library"));
+    Place("qpx_rec_plugin", m_model + QStringLiteral("/f.SO")); // the pattern ignores case
+    Place("qpx_rec_plugin", m_model + QStringLiteral("/g.so.1"));
 
     CModelCatalogue c;
     c.ScanFolder(m_model);
-    EXPECT_EQ(RelativePaths(c), (QStringList{QStringLiteral("a.so"), QStringLiteral("d.so")}));
-    ASSERT_EQ(c.GetCount(), 2);
+    EXPECT_EQ(RelativePaths(c),
+              (QStringList{QStringLiteral("a.so"), QStringLiteral("d.so"), QStringLiteral("f.SO")}));
+    ASSERT_EQ(c.GetCount(), 3);
     EXPECT_EQ(c.GetFileName(1), QStringLiteral("d.so"));
     EXPECT_EQ(c.GetModelName(0), QStringLiteral("REC-MODEL"));
     EXPECT_EQ(c.GetSoftwareVersion(0), QStringLiteral("KQ100V12"));
     EXPECT_EQ(c.GetPath(0), m_model + QStringLiteral("/a.so"));
     EXPECT_EQ(c.GetLocation(0), QStringLiteral("./MODEL"));
-    EXPECT_EQ(c.GetPath(2), QString());
+    EXPECT_EQ(c.GetPath(3), QString());
     EXPECT_EQ(c.GetModelName(-1), QString());
     EXPECT_EQ(c.FindPath(m_model + QStringLiteral("/d.so")), 1);
 }
@@ -148,4 +151,10 @@ TEST(ModelCatalogue, LocationStartsAtTheFirstModel)
               QStringLiteral("./MODELS/MODEL"));
     EXPECT_EQ(CModelCatalogue::LocationOf(QStringLiteral("/opt/plug/a.so")), QStringLiteral(".//OPT/PLUG"));
     EXPECT_EQ(CModelCatalogue::LocationOf(QStringLiteral("a.so")), QStringLiteral("./"));
+}
+
+TEST(ModelCatalogue, DefaultFolder)
+{
+    EXPECT_EQ(CModelCatalogue::ModelFolderOf(QStringLiteral("/opt/qpx/")), QStringLiteral("/opt/qpx/MODEL/"));
+    EXPECT_EQ(CModelCatalogue::ModelFolderOf(QString()), QStringLiteral("../MODEL/"));
 }

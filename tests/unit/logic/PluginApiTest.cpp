@@ -278,3 +278,35 @@ TEST_F(RecordingPlugin, VariantWithoutReleaseIsJoinedOnUnload)
     } // unloading must not terminate the process on a joinable thread
     EXPECT_TRUE(LogLines().contains(QStringLiteral("Done Eri")));
 }
+
+TEST_F(RecordingPlugin, LeavesTheFilesARealPluginWould)
+{
+    qputenv("QPX_REC_CSV_TEXT", "Kim,010\r\nLee,011\r\n");
+    qputenv("QPX_REC_BACKUP", "1");
+    qputenv("QPX_REC_BINVER", "KQ100V12");
+    const QString dll = m_dir + QStringLiteral("/MODEL/rec.so");
+    ASSERT_TRUE(QDir().mkpath(m_dir + QStringLiteral("/MODEL")));
+    ASSERT_TRUE(QFile::copy(TestPlugin("qpx_rec_plugin"), dll));
+    SFakeHost host;
+    CPluginLibrary lib;
+    ASSERT_TRUE(lib.Load(dll));
+    const QByteArray csv = (m_dir + QStringLiteral("/book.csv")).toUtf8();
+    lib.Exports().pfnPhoneBook(&host.page, 1, QpxRect{}, dll.toUtf8().constData(), 1, csv.constData(),
+                               host.List());
+    ASSERT_TRUE(host.WaitForResults(1));
+    lib.Exports().pfnReleaseRs(&host.page);
+    lib.Exports().pfnTransfer(&host.page, 1, QpxRect{}, dll.toUtf8().constData(), 1, 2 | 8);
+    ASSERT_TRUE(host.WaitForResults(2));
+    lib.Exports().pfnReleaseRs(&host.page);
+    qunsetenv("QPX_REC_CSV_TEXT");
+    qunsetenv("QPX_REC_BACKUP");
+    qunsetenv("QPX_REC_BINVER");
+
+    EXPECT_EQ(qpxtest::ReadFile(QString::fromUtf8(csv)), QByteArray("Kim,010\r\nLee,011\r\n"));
+    const QString work = m_dir + QStringLiteral("/MODEL/TRANS_BK/");
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("pim")));
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("brew/mod/iwsapp/schedule")));
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("KQ100V12.pp")));
+    EXPECT_FALSE(QFileInfo::exists(work + QStringLiteral("sms")));
+    EXPECT_FALSE(QFileInfo::exists(work + QStringLiteral("ui.data")));
+}
