@@ -151,8 +151,10 @@ typedef struct QpxHostServices {
      * Completion: PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, (intptr_t)&result).
      * Ownership: the OperationResult stays the plug-in's; the page copies it when it handles
      * the message, and the plug-in keeps it valid and unchanged until ReleaseRs returns.
-     * Post PLUGIN_DONE exactly once per operation call, and only after the export returned or
-     * from another thread. Returns 1 when posted, 0 when the page is gone. Any thread. */
+     * Post PLUGIN_DONE exactly once per operation call, also when the operation fails (nResult
+     * not negative, szMessage says why): without it the page stays locked. Posting from inside
+     * the export is allowed; the page handles the message after the export has returned.
+     * Returns 1 when posted, 0 when the page is gone. Any thread. */
     int32_t (*PostPageMessage)(QpxWindow* page, uint32_t msg, uintptr_t wParam, intptr_t lParam);
 
     /* -- Live display inside the status rectangle --------------------------------------- */
