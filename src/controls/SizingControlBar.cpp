@@ -94,7 +94,7 @@ void CSizingControlBar::DockAt(QMainWindow* frame, Qt::DockWidgetArea area)
 
 QSize CSizingControlBar::CurrentMinimum() const
 {
-    if (isFloating())
+    if (m_bFloating)
         return MIN_FLOAT;
     return IsHorzDocked() ? MIN_HORZ : MIN_VERT;
 }
@@ -118,7 +118,7 @@ QSize CSizingControlBar::CalcFloatingLayout(int length, bool lengthIsHeight)
 
 QSize CSizingControlBar::sizeHint() const
 {
-    if (isFloating())
+    if (m_bFloating)
         return AtLeast(m_szFloat, MIN_FLOAT);
     return CalcFixedLayout(false, IsHorzDocked());
 }
@@ -139,7 +139,7 @@ void CSizingControlBar::resizeEvent(QResizeEvent* event)
     QDockWidget::resizeEvent(event);
     // The size the user dragged to becomes the size of the current orientation.
     const QSize size = AtLeast(event->size(), CurrentMinimum());
-    if (isFloating())
+    if (m_bFloating)
         m_szFloat = size;
     else if (IsHorzDocked())
         m_szHorz = size;
@@ -149,8 +149,13 @@ void CSizingControlBar::resizeEvent(QResizeEvent* event)
 
 void CSizingControlBar::OnTopLevelChanged(bool floating)
 {
-    if (floating)
+    m_bFloating = floating;
+    if (floating) {
         m_nDockSide = DOCK_FLOATING;
+    } else if (auto* frame = qobject_cast<QMainWindow*>(parentWidget())) {
+        OnLocationChanged(frame->dockWidgetArea(this));
+        return;
+    }
     ApplyMinimum();
     if (floating)
         resize(AtLeast(m_szFloat, MIN_FLOAT));
@@ -172,7 +177,7 @@ void CSizingControlBar::OnLocationChanged(Qt::DockWidgetArea area)
         m_nDockSide = DOCK_BOTTOM;
         break;
     default:
-        m_nDockSide = isFloating() ? DOCK_FLOATING : DOCK_NONE;
+        m_nDockSide = m_bFloating ? DOCK_FLOATING : DOCK_NONE;
         break;
     }
     // Only the edge facing the frame's interior can be dragged at the row's outside.

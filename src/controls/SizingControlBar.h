@@ -94,6 +94,7 @@ private:
     QSize m_szFloat{200, 200};
     quint32 m_dwSCBStyle = 0;
     EDockSide m_nDockSide = DOCK_NONE;
+    bool m_bFloating = false;
     int m_nId = 0;
 };
 
