@@ -2,7 +2,24 @@
 // The upgrade page: Upgrade, Bin Download, Script, PRL, ERI and Refurbish through the selected
 // model plug-in. It also owns the run lock that every operation page applies while a plug-in
 // works (ApplyRunLock / ReleaseRunLock by operation number).
+//
+// Run of one operation:
+//   Start -> busy? -> inputs checked (PRL/ERI: after loading) -> plug-in loaded, export found
+//         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> toolbar off, m_nOperation,
+//         ApplyRunLock, link stopped, busy -> export called
+//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> toolbar on, ReleaseRunLock, result shown and logged,
+//         ReleaseRs + wait + unload, message, busy cleared, reconnect
 #include "app/PageBase.h"
+#include "plugin/PluginRun.h"
+
+#include <memory>
+
+class CSkinButton;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QRadioButton;
 
 enum EOperation : int
 {
@@ -17,18 +34,41 @@ enum EOperation : int
     OP_REFURBISH = 9,
 };
 
-class CUpgradePage : public CPageBase
+class CUpgradePage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
     static constexpr int ID_START = 1005;
+
+    // Selected operations (SelectOperation); they differ from the operation numbers only for
+    // Refurbish (selected 6, operation number 9).
+    enum ESelected : int
+    {
+        SEL_UPGRADE = 1,
+        SEL_BIN = 2,
+        SEL_SCRIPT = 3,
+        SEL_PRL = 4,
+        SEL_ERI = 5,
+        SEL_REFURBISH = 6,
+    };
+
+    // Kinds of ValidateInput.
+    enum EInputKind : int
+    {
+        INPUT_BIN = 1,
+        INPUT_SCRIPT = 2,
+        INPUT_PRL = 3,
+        INPUT_ERI = 4,
+        INPUT_NAM = 5,
+        INPUT_DIRECTION = 6,
+    };
 
     CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect);
     ~CUpgradePage() override;
 
     // Shows operation n (1 Upgrade ... 6 Refurbish) with its inputs.
     void SelectOperation(int n);
-    int SelectedOperation() const;
+    int SelectedOperation() const { return m_nSelected; }
     // Disables Start, empties the value lines, elapsed time "00:00.0s".
     void ResetStatus();
     void EnableStart(bool enable);
@@ -38,8 +78,88 @@ public:
     void ApplyRunLock(int operation);
     void ReleaseRunLock(int operation);
 
+    // The Start button.
+    void StartOperation();
+    // Checks one input (EInputKind); 1 when good, else 0 after its message.
+    int ValidateInput(int kind);
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam);
+
+    // Live display in the status rectangle, driven by the plug-in through the host services.
+    void SetProgress(int percent) override;
+    void SetStatusText(const QString& text) override;
+    void SetFileName(const QString& text) override;
+    void SetAddress(const QString& text) override;
+    void SetElapsed(int minutes, float seconds) override;
+
+    // "%02d:%04.1f s" of minutes and seconds, e.g. 2 min 5.34 s -> "02:05.3 s".
+    static QString ElapsedText(int minutes, float seconds);
+    // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
+    // (disabled = the face shown while it runs). Selected operations 1..6.
+    static const int* StartFaces(int selected);
+    // The title picture of selected operation n (1..6), 0 for others.
+    static int TitleBitmap(int selected);
+    // Number of the title picture shown now (0 = none).
+    int ShownTitleBitmap() const { return m_nTitleBitmap; }
+    // The picture shown in every slot of Start while the face is a running one, else 0.
+    int RunningFace() const { return m_nRunningFace; }
+    bool HasRunningPlugin() const;
+
     // Number of the operation that runs or ran last, on any page.
     int m_nOperation = 0;
     // 1 until the operation log has written the handset block.
     bool m_bLogHandsetInfo = true;
+
+private:
+    struct SPathRow
+    {
+        QLabel* label = nullptr;
+        QLineEdit* edit = nullptr;
+        CSkinButton* browse = nullptr;
+        void SetShown(bool shown) const;
+        void SetEnabled(bool enabled) const;
+    };
+
+    void CreateControls();
+    void LayOut();
+    void InitialiseInputs();
+    void SetStartFaces(int selected);
+    void SetRunningFace(int picture);
+    void ApplyRows();
+    void UpdateDirectionRow(const SPathRow& row, bool columnEnabled);
+    void ShowValueLines(bool shown);
+    void EnableMainButtons(bool enable);
+    void OnBrowse(int kind);
+    void OnNamRadio(int nam);
+    void OnDirectionRadio(int direction);
+    bool CallExport(int operation, const QString& fileArgument);
+    const SPathRow& RowOf(int kind) const;
+
+    int m_nSelected = 0;
+    int m_nTitleBitmap = 0;
+    int m_nRunningFace = 0;
+
+    QLabel* m_pTitle = nullptr;
+    SPathRow m_binRow;
+    SPathRow m_scrRow;
+    SPathRow m_prlRow;
+    SPathRow m_eriRow;
+    QGroupBox* m_pDirectionGroup = nullptr;
+    QRadioButton* m_pRead = nullptr;
+    QRadioButton* m_pWrite = nullptr;
+    QGroupBox* m_pNamGroup = nullptr;
+    QRadioButton* m_pNam[3] = {nullptr, nullptr, nullptr};
+    CSkinButton* m_pStart = nullptr;
+    QGroupBox* m_pStatusGroup = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    QLabel* m_pFileNameLabel = nullptr;
+    QLabel* m_pFileNameValue = nullptr;
+    QLabel* m_pAddressLabel = nullptr;
+    QLabel* m_pAddressValue = nullptr;
+    QLabel* m_pStatusLabel = nullptr;
+    QLabel* m_pStatusValue = nullptr;
+
+    std::unique_ptr<CPluginRun> m_pRun;
 };
