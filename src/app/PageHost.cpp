@@ -303,7 +303,7 @@ void CPageHost::StopLink(int mode)
 void CPageHost::WriteOperationLog(const OperationResult& result)
 {
     const SVersionStrings v = m_pStrip->VersionStrings();
-    SHandsetLogTexts texts;
+    SHandsetTexts texts;
     texts.strEsn = m_strEsn;
     texts.strDigitalMin = m_strDigitalMin;
     texts.strAnalogMin = m_strAnalogMin;
@@ -313,12 +313,8 @@ void CPageHost::WriteOperationLog(const OperationResult& result)
     texts.strMsmVersion = v.strMsmVersion;
     texts.strPrlVersion = v.strPrlVersion;
     texts.strEriVersion = v.strEriVersion;
-    SOperationLogContext ctx;
-    ctx.strInstallDir = theSettings.m_strInstallDir;
-    ctx.nOperation = m_pUpgrade->m_nOperation;
-    ctx.nPortNum = theSettings.m_nPortNum;
-    ctx.strModelName = theSettings.Get(&CAppSettings::m_strModelName);
-    ctx.nLastDirection = theSettings.m_nLastDirection;
-    ctx.nTransferMode = m_pTransfer->Mode();
-    ::WriteOperationLog(result, ctx, texts, m_pUpgrade->m_bLogHandsetInfo);
+    ::WriteOperationLog(result, m_pUpgrade->m_nOperation, texts, m_pUpgrade->m_bLogHandsetInfo,
+                        theSettings.m_strInstallDir, theSettings.m_nPortNum,
+                        theSettings.Get(&CAppSettings::m_strModelName), theSettings.m_nLastDirection,
+                        m_pTransfer->Mode());
 }

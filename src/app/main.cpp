@@ -8,11 +8,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KOVA QPX"));
     QApplication::setQuitOnLastWindowClosed(true);
+    // A termination request ends the run like a confirmed close, without the question. The
+    // handler is in place before start-up so a request during start-up is not lost.
+    InstallTerminationHandler([] { QApplication::quit(); });
     CLumoraApp lumora;
     if (!lumora.InitInstance())
         return lumora.ExitInstance(0);
-    // A termination request ends the run like a confirmed close, without the question.
-    InstallTerminationHandler([] { QApplication::quit(); });
     const int code = QApplication::exec();
     return lumora.ExitInstance(code);
 }

@@ -34,6 +34,10 @@ void SetUpProcessEnvironment()
     const QString dirs = base + QStringLiteral("/xdg-dirs");
     QDir().mkpath(dirs);
     qputenv("XDG_CONFIG_DIRS", dirs.toLocal8Bit());
+    // An empty sysfs: no test ever sees the machine's real serial ports.
+    const QString sysfs = base + QStringLiteral("/sysfs");
+    QDir().mkpath(sysfs + QStringLiteral("/class/tty"));
+    qputenv("QPX_SYSFS_ROOT", sysfs.toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }

@@ -1,0 +1,105 @@
+// The real program as a user starts it: single instance, refusal texts, clean termination.
+#include "TestEnv.h"
+#include "app/AppSettings.h"
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProgramTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_program = qpxtest::BuiltProgram(QStringLiteral("qpx"));
+        ASSERT_FALSE(m_program.isEmpty());
+        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        ASSERT_TRUE(
+            qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() +
+                                                      "\nLAST_WINDOW_POSITION_X=12\n"));
+    }
+    void TearDown() override { QFile::remove(RegUserFilePath()); }
+
+    std::unique_ptr<QProcess> Start()
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QPX_AUTO_DIALOGS"), QStringLiteral("1"));
+        p->setProcessEnvironment(env);
+        p->start(m_program, {});
+        EXPECT_TRUE(p->waitForStarted(5000));
+        return p;
+    }
+
+    // The first copy is up once its start-of-run log block is written.
+    bool WaitForStartLog(int blocks)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000) {
+            const QStringList logs = QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files);
+            int n = 0;
+            for (const QString& f : logs)
+                n += qpxtest::ReadFile(m_install + QStringLiteral("LOG/") + f).count("* QPX Started");
+            if (n >= blocks)
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    QString m_program;
+    QString m_install;
+};
+
+TEST_F(ProgramTest, SecondCopyRefusedUntilTheFirstIsKilled)
+{
+    auto first = Start();
+    ASSERT_TRUE(WaitForStartLog(1));
+
+    auto second = Start();
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_TRUE(QString::fromLocal8Bit(second->readAllStandardError())
+                    .contains(QStringLiteral("Program is already running!")));
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    first->waitForFinished(5000);
+
+    auto third = Start();
+    ASSERT_TRUE(WaitForStartLog(2));
+    EXPECT_EQ(third->state(), QProcess::Running);
+    // A termination request ends the program through its exit path: settings written back.
+    third->terminate();
+    ASSERT_TRUE(third->waitForFinished(10000));
+    EXPECT_EQ(third->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(third->exitCode(), 0);
+    QSettings saved(RegUserFilePath(), QSettings::IniFormat);
+    // No handset port, no plug-in: "N/A" from start-up, or empty once the link was dropped.
+    EXPECT_FALSE(IsDllSelected(saved.value(QStringLiteral("LAST_DLL_FILE")).toString()));
+    EXPECT_TRUE(saved.contains(QStringLiteral("LAST_DLL_FILE")));
+    EXPECT_EQ(saved.value(QStringLiteral("LAST_WINDOW_POSITION_X")).toInt(), 12);
+    EXPECT_EQ(saved.value(QStringLiteral("LOCATE_DIRECTORY")).toString(), m_install);
+}
+
+TEST_F(ProgramTest, NotInstalledIsRefused)
+{
+    ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=3\n"));
+    auto p = Start();
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_TRUE(QString::fromLocal8Bit(p->readAllStandardError())
+                    .contains(QStringLiteral(
+                        "QPX program is not properly installed. Please re-install the proram.")));
+    EXPECT_FALSE(QDir(m_install + QStringLiteral("LOG")).exists());
+}
+
+} // namespace

@@ -1,0 +1,367 @@
+#include "TestEnv.h"
+#include "app/AppSettings.h"
+#include "app/FunctionListBar.h"
+#include "app/HostCommands.h"
+#include "app/LumoraApp.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "controls/SkinToolBar.h"
+#include "platform/Dialogs.h"
+#include "platform/Registry.h"
+#include "platform/VirtualPorts.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+void Pump(int ms = 30)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Processes events until pred holds or the deadline passes.
+template <typename Pred> bool PumpUntil(Pred pred, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return pred();
+}
+
+// A pseudo-terminal published as a virtual port, like a plugged-in handset.
+struct SFakePort
+{
+    std::unique_ptr<CPtyMaster> pty = std::make_unique<CPtyMaster>();
+    int n = -1;
+    SFakePort(int number, const QString& name) : n(number)
+    {
+        EXPECT_TRUE(pty->Open());
+        EXPECT_TRUE(PublishVirtualPort(n, pty->SlavePath(), name));
+    }
+    ~SFakePort() { UnpublishVirtualPort(n, pty->SlavePath()); }
+};
+
+class FrameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetTestMode(true);
+        Dialogs::ClearRecords();
+        theSettings.Reset();
+        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        theSettings.m_strInstallDir = m_install;
+        QDir(VirtualPortFolder()).removeRecursively();
+        EnsureVirtualPortFolder();
+    }
+    void TearDown() override
+    {
+        m_frame.reset();
+        theSettings.Reset();
+    }
+    CMainFrame& MakeFrame()
+    {
+        m_frame = std::make_unique<CMainFrame>();
+        EXPECT_TRUE(m_frame->Create());
+        Pump();
+        return *m_frame;
+    }
+    QList<quint32> HostCommands() const { return m_frame->PageHost()->HandledCommands(); }
+    // The commands that come from the frame itself (the connection worker adds others).
+    QList<quint32> FrameCommands(int from = 0) const
+    {
+        static const QList<quint32> frameCodes = {HC_PORT_RESULT, HC_PORT_SELECTED, HC_PORT_REMOVED,
+                                                  HC_PORTS_CHANGED};
+        QList<quint32> out;
+        const QList<quint32> all = HostCommands();
+        for (int i = from; i < all.size(); ++i) {
+            if (frameCodes.contains(all.at(i)))
+                out.append(all.at(i));
+        }
+        return out;
+    }
+
+    QString m_install;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+TEST_F(FrameTest, StartWithoutPortsShowsNotConnected)
+{
+    CMainFrame& f = MakeFrame();
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    EXPECT_EQ(f.m_nCurPort, -1);
+    EXPECT_EQ(FrameCommands(), (QList<quint32>{HC_PORT_RESULT}));
+    // No port: the link is stopped, which resets the panes and forgets the plug-in.
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+    EXPECT_TRUE(theSettings.m_strDllFile.isEmpty());
+    EXPECT_EQ(theSettings.m_strVersion, QStringLiteral("V1.0.6"));
+    // The start-of-run block went to LOG/.
+    EXPECT_EQ(QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(FrameTest, FirstHandsetPortIsChosen)
+{
+    SFakePort modem(3, QStringLiteral("KOVA USB CDMA Modem"));
+    SFakePort plain(2, QStringLiteral("Communications Port"));
+    SFakePort second(5, QStringLiteral("USB Modem"));
+    CMainFrame& f = MakeFrame();
+    EXPECT_EQ(f.m_nCurPort, 3);
+    EXPECT_EQ(theSettings.m_nPortNum.load(), 3);
+    // "PORT : COM3   " from the frame, or "PORT : COM3" once the worker tries it.
+    EXPECT_TRUE(f.PaneText(ID_PANE_PORT).startsWith(QStringLiteral("PORT : COM3")));
+    EXPECT_EQ(theSettings.m_portList.Ports(), (QList<int>{3, 5}));
+}
+
+TEST_F(FrameTest, FrameStatusCodesSetThePanes)
+{
+    CMainFrame& f = MakeFrame();
+    f.OnFrameStatus(FS_TRYING_PORT, 4);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM4"));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : Connecting..."));
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : Connecting..."));
+    EXPECT_EQ(theSettings.m_nPortNum.load(), 4);
+
+    f.OnFrameStatus(FS_MODEL_READY, 0);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM4"));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
+    theSettings.Set(&CAppSettings::m_strModelName, QStringLiteral("KQ-100"));
+    f.OnFrameStatus(0x10000 | FS_MODEL_READY, 0); // only the low 16 bits count
+    EXPECT_TRUE(f.PaneText(ID_PANE_DLL).startsWith(QStringLiteral("DLL : /opt/qpx/MODEL/ref.so (V")));
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : KQ-100"));
+
+    f.OnFrameStatus(FS_CONNECTING, 0);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM4"));
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : Connecting..."));
+
+    f.m_nCurPort = 4;
+    f.OnFrameStatus(0x2108, 0); // not a status code: ignored
+    EXPECT_EQ(f.m_nCurPort, 4);
+    f.OnFrameStatus(FS_PORT_CLEARED, 0);
+    EXPECT_EQ(f.m_nCurPort, -1);
+    EXPECT_EQ(theSettings.m_nPortNum.load(), -1);
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : Connecting...")); // panes unchanged
+
+    f.m_nCurPort = 7;
+    f.OnFrameStatus(FS_CONNECT_FAILED, 0);
+    EXPECT_EQ(f.m_nCurPort, -1);
+
+    f.OnFrameStatus(FS_RESET, 0);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+}
+
+TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
+{
+    auto modem3 = std::make_unique<SFakePort>(3, QStringLiteral("USB CDMA Modem"));
+    auto modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB CDMA Modem"));
+    CMainFrame& f = MakeFrame();
+    ASSERT_EQ(f.m_nCurPort, 3);
+    ASSERT_EQ(theSettings.m_portList.Ports(), (QList<int>{3, 5}));
+
+    // Another port leaves while idle: only "ports changed".
+    int mark = HostCommands().size();
+    modem5.reset();
+    ASSERT_TRUE(PumpUntil([&] { return !FrameCommands(mark).isEmpty(); }));
+    Pump(50);
+    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
+    EXPECT_EQ(theSettings.m_portList.Ports(), (QList<int>{3}));
+    EXPECT_EQ(f.m_nCurPort, 3);
+
+    // The current port leaves: "port removed", then the first remaining port (none) is chosen.
+    mark = HostCommands().size();
+    modem3.reset();
+    ASSERT_TRUE(PumpUntil([&] { return FrameCommands(mark).size() >= 2; }));
+    Pump(50);
+    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_REMOVED, HC_PORT_RESULT}));
+    EXPECT_EQ(f.m_nCurPort, -1);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+
+    // A port arrives while none is chosen: it is added and chosen, whatever its name.
+    auto plain7 = std::make_unique<SFakePort>(7, QStringLiteral("Communications Port"));
+    ASSERT_TRUE(PumpUntil([&] { return f.m_nCurPort == 7; }));
+    EXPECT_TRUE(theSettings.m_portList.Ports().contains(7));
+
+    // While busy the list follows but nothing else happens.
+    theSettings.m_bBusy = 1;
+    Pump(50);
+    mark = HostCommands().size();
+    modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB CDMA Modem"));
+    plain7.reset();
+    ASSERT_TRUE(PumpUntil([&] {
+        return theSettings.m_portList.Ports().contains(5) && !theSettings.m_portList.Ports().contains(7);
+    }));
+    Pump(50);
+    EXPECT_TRUE(FrameCommands(mark).isEmpty());
+    EXPECT_EQ(f.m_nCurPort, 7);
+    theSettings.m_bBusy = 0;
+
+    // A name that does not parse changes nothing but still tells the host.
+    f.m_nCurPort = 5;
+    mark = HostCommands().size();
+    f.OnDeviceChange(true, QStringLiteral("LPT1"));
+    ASSERT_TRUE(PumpUntil([&] { return !FrameCommands(mark).isEmpty(); }));
+    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
+}
+
+TEST_F(FrameTest, SelectPortOutsideTheListStillUsesAPresentPort)
+{
+    SFakePort plain(9, QStringLiteral("Communications Port")); // not a handset name: not in the list
+    CMainFrame& f = MakeFrame();
+    EXPECT_EQ(f.m_nCurPort, -1);
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    f.SelectPort(9);
+    EXPECT_EQ(f.m_nCurPort, 9);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM9   "));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A (V)"));
+    PumpUntil([&] { return FrameCommands().count(HC_PORT_SELECTED) == 1; });
+    Pump();
+    const int mark = HostCommands().size();
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    f.SelectPort(11); // absent
+    EXPECT_EQ(f.m_nCurPort, -1);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    Pump();
+    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_SELECTED, HC_PORT_RESULT}));
+}
+
+TEST_F(FrameTest, ToolbarButtonsPostTheirCommands)
+{
+    CMainFrame& f = MakeFrame();
+    const QList<QAction*> acts = f.ToolBar()->actions();
+    ASSERT_EQ(acts.size(), 16); // thirteen buttons and three separators
+    EXPECT_TRUE(acts.at(1)->isSeparator());
+    EXPECT_TRUE(acts.at(3)->isSeparator());
+    EXPECT_TRUE(acts.at(14)->isSeparator());
+    const int mark = HostCommands().size();
+    for (int id : {ID_INFO, ID_UPGRADE, ID_BIN, ID_SCRIPT, ID_PRL, ID_ERI, ID_SETTING, ID_PHONEBOOK,
+                   ID_TRANSFER, ID_REFURBISH, ID_SELECT_PORT})
+        f.ToolbarAction(id)->trigger();
+    Pump();
+    EXPECT_EQ(HostCommands().mid(mark),
+              (QList<quint32>{HC_INFORMATION, HC_UPGRADE, HC_BIN, HC_SCRIPT, HC_PRL, HC_ERI, HC_SETTINGS,
+                              HC_PHONEBOOK, HC_TRANSFER, HC_REFURBISH, HC_SELECT_PORT}));
+}
+
+TEST_F(FrameTest, SelectModelButtonReturnsToAutomaticChoice)
+{
+    CMainFrame& f = MakeFrame();
+    QAction* model = f.ToolbarAction(ID_SELECT_MODEL);
+    EXPECT_FALSE(model->isChecked());
+    int mark = HostCommands().size();
+    model->trigger(); // automatic mode: opens the plug-in page
+    Pump();
+    EXPECT_EQ(HostCommands().mid(mark), (QList<quint32>{HC_SELECT_MODEL_DLL}));
+
+    theSettings.m_bAutoModelDll = 0; // a plug-in chosen by hand
+    f.OnFrameStatus(FS_MODEL_READY, 0);
+    mark = HostCommands().size();
+    model->trigger();
+    Pump();
+    EXPECT_EQ(theSettings.m_bAutoModelDll.load(), 1);
+    EXPECT_EQ(HostCommands().size(), mark); // nothing else
+    EXPECT_FALSE(model->isChecked());
+}
+
+TEST_F(FrameTest, ExitQuestionNoKeepsRunningYesCloses)
+{
+    CMainFrame& f = MakeFrame();
+    f.show();
+    Dialogs::SetNextAnswer(IDNO);
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    const SMessageBoxRecord q = Dialogs::Shown().last();
+    EXPECT_EQ(q.strText, QStringLiteral("Exit the program?"));
+    EXPECT_EQ(q.strCaption, QStringLiteral("Confirm"));
+    EXPECT_EQ(q.nButtons, MB_YESNO);
+    EXPECT_EQ(q.nIcon, MB_ICONQUESTION);
+    Dialogs::SetNextAnswer(IDYES);
+    EXPECT_TRUE(f.close());
+}
+
+TEST_F(FrameTest, FunctionListBarIgnoresClose)
+{
+    CMainFrame& f = MakeFrame();
+    f.show();
+    EXPECT_FALSE(f.FunctionBar()->close());
+    EXPECT_TRUE(f.FunctionBar()->isVisible());
+    EXPECT_EQ(f.FunctionBar()->windowTitle(), QStringLiteral("Function List"));
+}
+
+class AppStartTest : public FrameTest
+{
+};
+
+TEST_F(AppStartTest, CaptionSizeAndRememberedPosition)
+{
+    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() +
+                                              "\nLAST_WINDOW_POSITION_X=40\nLAST_WINDOW_POSITION_Y=30\n");
+    {
+        CLumoraApp app;
+        ASSERT_TRUE(app.InitInstance());
+        CMainFrame* f = app.MainFrame();
+        EXPECT_EQ(f->windowTitle(), QStringLiteral("KOVA QPX V1.0.6"));
+        EXPECT_EQ(f->size(), QSize(800, 707));
+        EXPECT_EQ(f->pos(), QPoint(40, 30));
+        EXPECT_EQ(f->minimumSize(), f->maximumSize());
+        app.ExitInstance(0);
+    }
+    QFile::remove(RegUserFilePath());
+}
+
+TEST_F(AppStartTest, RefusedWithoutInstallFolderAndSettingsWrittenBack)
+{
+    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=7\n");
+    {
+        CLumoraApp app;
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(app.MainFrame(), nullptr);
+        app.ExitInstance(0);
+    }
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().last().strText,
+              QStringLiteral("QPX program is not properly installed. Please re-install the proram."));
+    EXPECT_EQ(Dialogs::Shown().last().strCaption, QStringLiteral("KOVA QPX"));
+    EXPECT_EQ(Dialogs::Shown().last().nIcon, MB_ICONNONE);
+    const QByteArray written = qpxtest::ReadFile(RegUserFilePath());
+    EXPECT_TRUE(written.contains("LAST_PORTNUM=7"));
+    EXPECT_TRUE(written.contains("LAST_OPERATION=-1"));
+    EXPECT_FALSE(written.contains("LOCATE_DIRECTORY"));
+    QFile::remove(RegUserFilePath());
+}
+
+TEST_F(AppStartTest, ExitRemovesTheWorkFolderOfTheChosenPlugin)
+{
+    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + "\n");
+    const QString model = m_install + QStringLiteral("MODEL/X");
+    qpxtest::WriteFile(model + QStringLiteral("/TRANS_BK/pim/a.dat"), "a");
+    {
+        CLumoraApp app;
+        ASSERT_TRUE(app.InitInstance());
+        theSettings.Set(&CAppSettings::m_strDllFile, model + QStringLiteral("/ref.so"));
+        app.ExitInstance(0);
+    }
+    EXPECT_FALSE(QDir(model + QStringLiteral("/TRANS_BK")).exists());
+    EXPECT_TRUE(QDir(model).exists());
+    QFile::remove(RegUserFilePath());
+}
+
+} // namespace
