@@ -1,0 +1,8 @@
+# The end-to-end tests start the simulator and qpx-diag; the simulator's protocol pieces are also
+# compiled in so they can be tested directly.
+add_dependencies(${_exe} qpx-handset-sim qpx-diag)
+target_sources(${_exe} PRIVATE
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/HandsetState.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/CommandDispatcher.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/FaultInjector.cpp)
+target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim)
