@@ -1,24 +1,27 @@
 #include "FunctionListBar.h"
 
+#include "app/MainFrame.h"
 #include "app/PageHost.h"
 
-#include <QCloseEvent>
-
-CFunctionListBar::CFunctionListBar(CMainFrame* frame)
-    : QDockWidget(QStringLiteral("Function List")), m_pFrame(frame)
+CFunctionListBar::CFunctionListBar(CMainFrame* frame) : CSizingControlBarCF(frame), m_pFrame(frame)
 {
     setObjectName(QStringLiteral("functionListBar"));
-    setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    setAllowedAreas(Qt::AllDockWidgetAreas);
-    m_pHost = new CPageHost(this, frame);
-    m_pHost->resize(800, 600);
+}
+
+bool CFunctionListBar::CreateBar()
+{
+    if (!CSizingControlBarCF::Create(QStringLiteral("Function List"), m_pFrame, QSize(800, 550), false, BAR_ID, 0))
+        return false;
+    m_pHost = new CPageHost(this, m_pFrame);
     setWidget(m_pHost);
+    DockAt(m_pFrame, Qt::LeftDockWidgetArea);
+    return true;
 }
 
 void CFunctionListBar::customEvent(QEvent* event)
 {
     if (!DispatchMessageEvent(this, event))
-        QDockWidget::customEvent(event);
+        CSizingControlBarCF::customEvent(event);
 }
 
 LRESULT CFunctionListBar::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
@@ -26,9 +29,4 @@ LRESULT CFunctionListBar::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
     if (msg == WM_HOST_COMMAND)
         PostMessage(m_pHost, msg, wParam, lParam);
     return 0;
-}
-
-void CFunctionListBar::closeEvent(QCloseEvent* event)
-{
-    event->ignore(); // the bar cannot be closed
 }

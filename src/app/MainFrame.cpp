@@ -81,7 +81,9 @@ bool CMainFrame::Create()
     theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
 
     m_pFunctionBar = new CFunctionListBar(this);
-    addDockWidget(Qt::LeftDockWidgetArea, m_pFunctionBar);
+    if (!m_pFunctionBar->CreateBar())
+        return false;
+    InstallPortPathResolver();
 
     m_pPortWatcher = new CPortWatcher(this);
     connect(m_pPortWatcher, &CPortWatcher::portArrived, this,
