@@ -2,13 +2,23 @@
 // The connection strip along the top of the page host: the version list, the link picture and
 // the connection worker that opens the chosen port, polls the handset and checks the selected
 // plug-in against its software. Driven by WM_LINK_COMMAND (LC_START, LC_STOP, LC_GIVE_UP).
+//
+// The worker never writes to the widgets: it posts copies of what it read (WM_LINK_UPDATE) and
+// this strip fills the version list and moves the link picture on the user-interface thread.
 #include "platform/WindowMessage.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class CPageHost;
 class CMainFrame;
+class CXListCtrl;
+class QLabel;
+class CDiagPort;
+class CConnectionWorker;
+class CCatalogueSelection;
 
 // The texts of the last version list fill, kept for the operation log.
 struct SVersionStrings
@@ -26,6 +36,15 @@ class CConnectionStrip : public QWidget, public IMessageReceiver
 {
     Q_OBJECT
 public:
+    static constexpr int IDD = 2001;
+    static constexpr int IDC_VERSION_LIST = 2002;
+    static constexpr int IDC_LINK_PICTURE = 1018;
+    static constexpr int LINK_WIDTH = 229;
+    static constexpr int LINK_HEIGHT = 34;
+    // Waits for the worker in StopLink (mode 2: the program closes).
+    static constexpr int STOP_WAIT_MS = 3000;
+    static constexpr int STOP_WAIT_CLOSING_MS = 1000;
+
     CConnectionStrip(QWidget* parent, CPageHost* host, CMainFrame* frame, const QRect& rect);
     ~CConnectionStrip() override;
 
@@ -39,10 +58,51 @@ public:
     SVersionStrings VersionStrings() const;
     bool IsLinkRunning() const;
 
+    // Where the worker reports; by default the frame and the page host given at creation
+    // (tests put receivers of their own here).
+    void SetLinkTargets(QObject* frame, QObject* host);
+    // The catalogue the model check reads; by default the page host's model plug-in page.
+    void SetCatalogue(std::shared_ptr<CCatalogueSelection> catalogue);
+
+    CXListCtrl* VersionList() const { return m_pVersionList; }
+    // The bitmap number the link picture shows now (147, 140, 142, 143, 144, 171 or 188).
+    int LinkPictureId() const { return m_nLinkPictureId; }
+    int LinkFrame() const { return m_nLinkFrame; }
+    // The port the worker opens next (-1 for none).
+    int LinkPort() const;
+    // Generation of the current worker (tags its messages); 0 before the first start.
+    quint32 WorkerGeneration() const { return m_nGeneration; }
+    // The port object of the current worker.
+    std::shared_ptr<CDiagPort> Diag() const { return m_pDiag; }
+
 protected:
     void customEvent(QEvent* event) override;
 
 private:
+    void StartWorker();
+    // Clears the run flag, shows the picture, waits for the worker and lets it go. Returns false
+    // when no worker was there.
+    bool StopWorker(int pictureId, int waitMs);
+    void ShowLinkPicture(int resourceId);
+    void AdvanceLinkPicture();
+    void OnLinkUpdate(quint32 code, LPARAM lParam, const QByteArray& payload);
+    void FillVersionRows(const QByteArray& response);
+    bool FromCurrentWorker(WPARAM wParam) const;
+
     CPageHost* m_pHost;
     CMainFrame* m_pFrame;
+    QObject* m_pFrameTarget;
+    QObject* m_pHostTarget;
+    CXListCtrl* m_pVersionList = nullptr;
+    QLabel* m_pLinkPicture = nullptr;
+    int m_nLinkPictureId = 0;
+    int m_nLinkFrame = 1;
+    int m_nLinkPort = -1;
+    quint32 m_nGeneration = 0;
+    SVersionStrings m_version;
+    std::shared_ptr<CDiagPort> m_pDiag;
+    std::unique_ptr<CConnectionWorker> m_pWorker;
+    std::shared_ptr<CCatalogueSelection> m_pCatalogue;
+    // The payload of the update being handled (set by customEvent for OnLinkUpdate).
+    const QByteArray* m_pPayload = nullptr;
 };

@@ -3,10 +3,19 @@
 // every status response of the connection worker.
 #include "app/PageBase.h"
 
+class CXListCtrl;
+class QLabel;
+
 class CInfoPage : public CPageBase
 {
     Q_OBJECT
 public:
+    static constexpr int IDD = 1008;
+    static constexpr int IDC_STATUS_LIST = 1010;
+    static constexpr int IDC_HEADER_PICTURE = 1046;
+    static constexpr int IDB_HEADER = 1069;
+    static constexpr int ROW_COUNT = 11;
+
     CInfoPage(QWidget* parent, CPageHost* host, const QRect& rect);
     ~CInfoPage() override;
 
@@ -16,4 +25,14 @@ public:
     void FillFromStatus(const QByteArray& response);
     // The value text of a row (tests, the operation log).
     QString ValueText(int row) const;
+
+    CXListCtrl* StatusList() const { return m_pList; }
+
+    // Colours of the even rows: label cell and value cell.
+    static QColor LabelColour() { return QColor(223, 244, 188); }
+    static QColor ValueColour() { return QColor(176, 214, 127); }
+
+private:
+    CXListCtrl* m_pList = nullptr;
+    QLabel* m_pHeader = nullptr;
 };

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // The page's live display inside the status rectangle.
 class IPluginStatusDisplay
@@ -81,6 +82,13 @@ public:
     void ReleaseAndUnload();
     void Unload();
 
+    // True from the start of ReleaseAndUnload (or Unload) until the next Load: waiting host
+    // services called from a plug-in thread then return -1 at once.
+    bool IsReleasing() const;
+
+    // The table every QpxWindow of this host points to.
+    static const QpxHostServices* HostServices();
+
     // The wait between ReleaseRs and unloading (1000 ms; tests may shorten it).
     static void SetReleaseWaitMs(int ms);
     static int ReleaseWaitMs();
@@ -88,4 +96,6 @@ public:
 private:
     HMODULE m_hModule = nullptr;
     std::unique_ptr<SPluginWindow> m_pWindow;
+    IPluginStatusDisplay* m_pDisplay;
+    std::vector<std::unique_ptr<QpxList>> m_lists;
 };

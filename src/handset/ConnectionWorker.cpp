@@ -1,0 +1,349 @@
+#include "ConnectionWorker.h"
+
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "platform/Module.h"
+#include "plugin/CatalogueSelection.h"
+#include "plugin/PluginApi.h"
+#include "serial/DiagPort.h"
+
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace {
+Q_LOGGING_CATEGORY(lcLink, "qpx.link")
+
+std::atomic<int> g_pollPauseMs{700};
+
+constexpr int VERSION_DIRECTORY_OFFSET = 39;
+constexpr int VERSION_DIRECTORY_LENGTH = 8;
+} // namespace
+
+// Everything the worker thread uses; shared with the owning object so either may go first.
+struct SWorkerState
+{
+    SLinkTargets targets;
+    std::shared_ptr<CDiagPort> pDiag;
+    std::shared_ptr<CCatalogueSelection> pCatalogue;
+    quint32 nGeneration = 0;
+
+    std::atomic<int> bLinkRunning{0};
+    std::atomic<int> nLinkPort{-1};
+    std::atomic<bool> bFinished{false};
+    std::mutex wakeMutex;
+    std::condition_variable wake;
+
+    std::vector<quint8> statusBuffer = std::vector<quint8>(CConnectionWorker::STATUS_BUFFER_SIZE);
+    std::vector<quint8> localBuffer = std::vector<quint8>(CConnectionWorker::STATUS_BUFFER_SIZE);
+    HMODULE hPlugin = nullptr; // the plug-in while the model check has it loaded
+
+    bool Running() const { return bLinkRunning.load(std::memory_order_acquire) == 1; }
+
+    // The pause before a poll, or the 10 ms after a failure; false when stopped meanwhile.
+    bool Pause(int ms)
+    {
+        std::unique_lock lock(wakeMutex);
+        wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !Running(); });
+        return Running();
+    }
+
+    void ToFrame(quint32 code, LPARAM arg) { PostMessage(targets.pFrame, WM_FRAME_STATUS, code, arg); }
+    void ToStrip(quint32 code, LPARAM arg)
+    {
+        PostMessage(targets.pStrip, WM_LINK_UPDATE, LinkWParam(code, nGeneration), arg);
+    }
+
+    int DecodedPayloadLength() const
+    {
+        // The decoded length counts the two check bytes.
+        return std::clamp(pDiag->DecodedLength() - 2, 0, CConnectionWorker::STATUS_BUFFER_SIZE);
+    }
+
+    void Main();
+    bool OpenPort();
+    bool PollHandset();
+    bool CheckModelPlugin();
+};
+
+void SWorkerState::Main()
+{
+    if (targets.pFrame == nullptr)
+        return;
+    // Synchronous like the rest of the start, but abandoned as soon as a stop is requested.
+    SendMessage(targets.pFrame, WM_FRAME_STATUS, FS_CONNECTING, nLinkPort.load(), &bLinkRunning);
+
+    int failures = 1; // counted over the worker's whole life, never reset
+    for (;;) {
+        if (!OpenPort())
+            return;
+        ToFrame(FS_TRYING_PORT, nLinkPort.load());
+        int good = 0;
+        bool moveOn = false;
+        while (Running()) {
+            if (PollHandset()) {
+                ToFrame(FS_MODEL_READY, 0);
+                if (good % 4 == 0)
+                    CheckModelPlugin();
+                ++good;
+                continue;
+            }
+            if (!Running())
+                break;
+            const int t = failures++;
+            if (t % 3 != 0) {
+                Pause(10);
+                continue;
+            }
+            // Every third failure: another port.
+            int next = -1;
+            {
+                QMutexLocker lock(&theSettings.m_lock);
+                CPortList& list = theSettings.m_portList;
+                if (list.Find(theSettings.m_nPortNum.load()) < 0) {
+                    next = list.GetCount() > 0 ? list.GetAt(0) : -1;
+                } else {
+                    const int port = nLinkPort.load();
+                    list.Remove(port);
+                    list.Append(port);
+                    next = list.GetAt(0);
+                }
+            }
+            if (next == -1) {
+                qCDebug(lcLink) << "no port left, giving up";
+                nLinkPort = -1;
+                theSettings.m_nPortNum = -1;
+                PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_GIVE_UP, nGeneration), 0);
+                bLinkRunning = 0;
+                pDiag->Close();
+                return;
+            }
+            qCDebug(lcLink) << "moving from port" << nLinkPort.load() << "to" << next;
+            nLinkPort = next;
+            theSettings.m_nPortNum = next;
+            moveOn = true;
+            break;
+        }
+        if (!moveOn) {
+            pDiag->Close();
+            return;
+        }
+    }
+}
+
+// Opens nLinkPort; a port that cannot be opened leaves the list and the first entry is tried.
+bool SWorkerState::OpenPort()
+{
+    for (;;) {
+        if (!Running()) {
+            pDiag->Close();
+            return false;
+        }
+        const int port = nLinkPort.load();
+        if (pDiag->Open(port))
+            return true;
+        qCDebug(lcLink) << "cannot open port" << port << pDiag->LastErrorText();
+        int next = -1;
+        {
+            QMutexLocker lock(&theSettings.m_lock);
+            theSettings.m_portList.Remove(port);
+            next = theSettings.m_portList.GetCount() > 0 ? theSettings.m_portList.GetAt(0) : -1;
+        }
+        if (next == -1) {
+            PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_STOP, nGeneration), 0);
+            ToFrame(FS_CONNECT_FAILED, 0);
+            pDiag->Close();
+            return false;
+        }
+        nLinkPort = next;
+    }
+}
+
+bool SWorkerState::PollHandset()
+{
+    std::memset(statusBuffer.data(), 0, statusBuffer.size());
+    if (!Pause(g_pollPauseMs.load()))
+        return false;
+    if (!pDiag->RequestStatus(statusBuffer.data()))
+        return false;
+    // The host copies the record; this buffer is reused by the next poll.
+    PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, HC_PHONE_STATUS, statusBuffer.data(),
+                           CConnectionWorker::STATUS_BUFFER_SIZE);
+    if (!Running())
+        return false;
+    ToStrip(LU_ADVANCE_PICTURE, 0);
+    if (!Running())
+        return false;
+    if (!pDiag->RequestVersion(localBuffer.data()) || !Running())
+        return false;
+    PostMessageWithPayload(targets.pStrip, WM_LINK_UPDATE, LinkWParam(LU_VERSION, nGeneration),
+                           localBuffer.data(), DecodedPayloadLength());
+
+    const quint16 prl0 = pDiag->ReadPrlVersion(0);
+    if (!Running())
+        return false;
+    const quint16 prl1 = pDiag->ReadPrlVersion(1);
+    if (!Running())
+        return false;
+    ToStrip(LU_PRL, static_cast<LPARAM>(prl0) | (static_cast<LPARAM>(prl1) << 16));
+    ToStrip(LU_ERI, pDiag->ReadEriVersion());
+
+    if (!Running())
+        return false;
+    return pDiag->RequestStatus(localBuffer.data()) && Running();
+}
+
+bool SWorkerState::CheckModelPlugin()
+{
+    const SCatalogueSnapshot catalogue = pCatalogue ? pCatalogue->Snapshot() : SCatalogueSnapshot();
+    if (catalogue.nSelected == -1)
+        return true;
+    if (!pDiag->RequestVersion(localBuffer.data()))
+        return false;
+    const char* dir = reinterpret_cast<const char*>(localBuffer.data()) + VERSION_DIRECTORY_OFFSET;
+    const QByteArray directory(dir, static_cast<qsizetype>(::strnlen(dir, VERSION_DIRECTORY_LENGTH)));
+    if (catalogue.paths.isEmpty())
+        return false;
+
+    const QString path = catalogue.paths.value(catalogue.nSelected);
+    hPlugin = ModuleLoad(path);
+    if (hPlugin == nullptr)
+        return false;
+    const auto kind = ModuleFunction<PFN_GetModelKind>(hPlugin, QPX_SYM_MODEL_KIND);
+    const auto supported = ModuleFunction<PFN_GetSupportBINVersion>(hPlugin, QPX_SYM_SUPPORT_BIN_VERSION);
+    if (kind == nullptr || supported == nullptr) {
+        ModuleFree(hPlugin);
+        hPlugin = nullptr;
+        return false;
+    }
+    theSettings.Set(&CAppSettings::m_strModelName, PluginText(kind()));
+    const char* served = supported();
+    const QByteArray servedText = served != nullptr ? QByteArray(served) : QByteArray();
+    ModuleFree(hPlugin);
+    hPlugin = nullptr;
+
+    if (!SupportedVersionMatches(servedText, directory))
+        return false;
+    if (theSettings.m_bAutoModelDll.load() == 1) {
+        pCatalogue->SetSelectedIndex(0);
+        theSettings.Set(&CAppSettings::m_strModelName, catalogue.modelNames.value(0));
+        theSettings.Set(&CAppSettings::m_strDllFile, catalogue.paths.value(0));
+    } else {
+        theSettings.Set(&CAppSettings::m_strDllFile, path);
+    }
+    ToFrame(FS_MODEL_READY, 0);
+    return true;
+}
+
+// ---- CConnectionWorker -----------------------------------------------------------------------
+
+CConnectionWorker::CConnectionWorker(const SLinkTargets& targets, std::shared_ptr<CDiagPort> diag,
+                                     std::shared_ptr<CCatalogueSelection> catalogue, int port,
+                                     quint32 generation)
+    : m_pState(std::make_shared<SWorkerState>()), m_nGeneration(generation)
+{
+    m_pState->targets = targets;
+    m_pState->pDiag = std::move(diag);
+    m_pState->pCatalogue = std::move(catalogue);
+    m_pState->nGeneration = generation;
+    m_pState->nLinkPort = port;
+}
+
+CConnectionWorker::~CConnectionWorker()
+{
+    if (m_pThread == nullptr)
+        return;
+    RequestStop();
+    if (!Wait(3000)) {
+        std::fprintf(stderr, "qpx: connection worker still busy after 3000 ms; waiting for it\n");
+        m_pThread->wait();
+    }
+    delete m_pThread;
+}
+
+bool CConnectionWorker::Start()
+{
+    if (m_pThread != nullptr)
+        return false;
+    m_pState->bLinkRunning = 1;
+    std::shared_ptr<SWorkerState> state = m_pState;
+    m_pThread = QThread::create([state] {
+        state->Main();
+        state->bFinished = true;
+    });
+    m_pThread->setObjectName(QStringLiteral("qpx-link"));
+    m_pThread->start(QThread::LowestPriority);
+    return true;
+}
+
+void CConnectionWorker::RequestStop()
+{
+    {
+        std::lock_guard lock(m_pState->wakeMutex);
+        m_pState->bLinkRunning = 0;
+    }
+    m_pState->wake.notify_all();
+    // A request in flight returns at once; the worker then sees the flag.
+    m_pState->pDiag->Interrupt();
+}
+
+bool CConnectionWorker::Wait(int ms)
+{
+    if (m_pThread == nullptr)
+        return true;
+    return m_pThread->wait(QDeadlineTimer(ms));
+}
+
+void CConnectionWorker::Detach()
+{
+    if (m_pThread == nullptr)
+        return;
+    QThread* thread = m_pThread;
+    m_pThread = nullptr;
+    if (thread->isFinished()) {
+        delete thread;
+        return;
+    }
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    if (thread->isFinished()) // it may have ended before the connection was made
+        thread->deleteLater();
+}
+
+bool CConnectionWorker::IsFinished() const
+{
+    return m_pState->bFinished.load();
+}
+
+const std::atomic<int>& CConnectionWorker::RunFlag() const
+{
+    return m_pState->bLinkRunning;
+}
+
+int CConnectionWorker::LinkPort() const
+{
+    return m_pState->nLinkPort.load();
+}
+
+std::shared_ptr<CDiagPort> CConnectionWorker::Diag() const
+{
+    return m_pState->pDiag;
+}
+
+void CConnectionWorker::SetPollPauseMs(int ms)
+{
+    g_pollPauseMs = std::max(0, ms);
+}
+
+int CConnectionWorker::PollPauseMs()
+{
+    return g_pollPauseMs.load();
+}

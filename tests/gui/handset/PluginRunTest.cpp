@@ -1,0 +1,277 @@
+// One plug-in run with the recording plug-in: the host services reach the page and the lists on
+// the user-interface thread, completion arrives as WM_PLUGIN_NOTIFY, and release cuts off waits.
+#include "LinkTestSupport.h"
+
+#include "plugin/PluginRun.h"
+
+#include <QFile>
+
+#include <cstring>
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+using namespace linktest;
+
+namespace {
+
+const QString PLUGIN = QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so");
+
+// A page: records its messages and its live display, noting the thread of every display call.
+class CFakePage : public CRecorder, public IPluginStatusDisplay
+{
+public:
+    QStringList display;
+    bool bOffThread = false;
+
+    void SetProgress(int percent) override { Note(QStringLiteral("progress %1").arg(percent)); }
+    void SetStatusText(const QString& t) override { Note(QStringLiteral("status ") + t); }
+    void SetFileName(const QString& t) override { Note(QStringLiteral("file ") + t); }
+    void SetAddress(const QString& t) override { Note(QStringLiteral("address ") + t); }
+    void SetElapsed(int m, float s) override { Note(QStringLiteral("elapsed %1 %2").arg(m).arg(s)); }
+
+private:
+    void Note(const QString& s)
+    {
+        bOffThread |= QThread::currentThread() != thread();
+        display.append(s);
+    }
+};
+
+// A three-column grid.
+class CFakeList : public IPluginList
+{
+public:
+    QList<QStringList> rows;
+    QStringList editors;
+    bool bOffThread = false;
+    QThread* pUi = QThread::currentThread();
+
+    virtual ~CFakeList() = default;
+
+    int RowCount() const override { return Check(), static_cast<int>(rows.size()); }
+    int ColumnCount() const override { return Check(), 3; }
+    QString Text(int r, int c) const override { return Check(), rows.value(r).value(c); }
+    int SetText(int r, int c, const QString& t) override
+    {
+        Check();
+        if (r < 0 || r >= rows.size() || c < 0 || c >= 3)
+            return -1;
+        rows[r][c] = t;
+        return 1;
+    }
+    int InsertRow(int r, const QString& t) override
+    {
+        Check();
+        if (r == -1)
+            r = static_cast<int>(rows.size());
+        if (r < 0 || r > rows.size())
+            return -1;
+        rows.insert(r, QStringList{t, QString(), QString()});
+        return r;
+    }
+    int DeleteRow(int r) override
+    {
+        Check();
+        if (r < 0 || r >= rows.size())
+            return -1;
+        rows.removeAt(r);
+        return 1;
+    }
+    int DeleteAllRows() override { return Check(), rows.clear(), 1; }
+    int AddComboEditor(int r, int c, const QStringList& texts) override
+    {
+        return Check(), editors.append(QStringLiteral("combo %1,%2 %3").arg(r).arg(c).arg(texts.join(u'|'))),
+               1;
+    }
+    int AddEditEditor(int r, int c, const QString& allowed, int minLength, int byteWidth) override
+    {
+        Check();
+        editors.append(
+            QStringLiteral("edit %1,%2 %3 %4 %5").arg(r).arg(c).arg(allowed).arg(minLength).arg(byteWidth));
+        return 1;
+    }
+    int AddIpEditor(int r, int c) override
+    {
+        return Check(), editors.append(QStringLiteral("ip %1,%2").arg(r).arg(c)), 1;
+    }
+    int ClearEditors() override { return Check(), editors.clear(), 1; }
+
+private:
+    void Check() const { const_cast<CFakeList*>(this)->bOffThread |= QThread::currentThread() != pUi; }
+};
+
+class PluginRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_log = qpxtest::MakeTempDir(QStringLiteral("plugin-run")) + QStringLiteral("/calls.log");
+        qputenv("QPX_REC_LOG", m_log.toLocal8Bit());
+        qputenv("QPX_REC_DELAY_MS", "10");
+        CPluginRun::SetReleaseWaitMs(0);
+    }
+    void TearDown() override
+    {
+        qunsetenv("QPX_REC_LOG");
+        qunsetenv("QPX_REC_DELAY_MS");
+        qunsetenv("QPX_REC_SETTINGS_FILL");
+        CPluginRun::SetReleaseWaitMs(1000);
+    }
+    bool WaitDone() const
+    {
+        return WaitUntil([&] { return m_page.Count(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE) >= 1; }, 5000);
+    }
+    QStringList Log() const
+    {
+        return QString::fromUtf8(qpxtest::ReadFile(m_log)).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    CFakePage m_page;
+    QString m_log;
+};
+
+TEST_F(PluginRunTest, OperationShowsItsProgressOnThePageAndCompletesThroughTheMessage)
+{
+    CPluginRun run(&m_page, &m_page);
+    ASSERT_TRUE(run.Load(PLUGIN));
+    auto bin = run.Function<PFN_ModelInterface_Bin>(QPX_SYM_BIN);
+    ASSERT_NE(bin, nullptr);
+    const QRect status = QRect(QPoint(10, 355), QPoint(575, 460));
+    bin(run.Window(), 21, CPluginRun::ToQpxRect(status), "/x/MODEL/a.so", "/data/fw.bin");
+    ASSERT_TRUE(WaitDone());
+    Pump(20);
+
+    EXPECT_FALSE(m_page.bOffThread);
+    EXPECT_EQ(m_page.display,
+              (QStringList{QStringLiteral("progress 100"), QStringLiteral("status Bin running"),
+                           QStringLiteral("file /data/fw.bin"), QStringLiteral("address 0x00001000"),
+                           QStringLiteral("elapsed 0 0.5")}));
+    const OperationResult r = CPluginRun::CopyResult(m_page.Args(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE).value(0));
+    EXPECT_EQ(r.nResult, -1);
+    EXPECT_STREQ(r.szStatus, "Bin done");
+    EXPECT_STREQ(r.szFileName, "/data/fw.bin");
+    EXPECT_EQ(Log().value(0),
+              QStringLiteral("Bin page=1 port=21 rect=10,355,575,460 dll=/x/MODEL/a.so bin=/data/fw.bin"));
+
+    run.ReleaseAndUnload();
+    EXPECT_FALSE(run.IsLoaded());
+    EXPECT_EQ(Log().last(), QStringLiteral("ReleaseRs page=1"));
+}
+
+TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
+{
+    qputenv("QPX_REC_SETTINGS_FILL", "1");
+    CFakeList list;
+    for (int i = 0; i < 3; ++i)
+        list.InsertRow(-1, QStringLiteral("item%1").arg(i));
+    CPluginRun run(&m_page, &m_page);
+    ASSERT_TRUE(run.Load(PLUGIN));
+    auto settings = run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
+    ASSERT_NE(settings, nullptr);
+    settings(run.Window(), 21, QpxRect{10, 355, 575, 460}, "/x/a.so", 3, 1, 0, run.AttachList(&list));
+    ASSERT_TRUE(WaitDone());
+
+    EXPECT_FALSE(list.bOffThread);
+    EXPECT_EQ(list.rows.value(2),
+              (QStringList{QStringLiteral("item2"), QStringLiteral("value2"), QString()}));
+    EXPECT_EQ(list.editors,
+              (QStringList{QStringLiteral("combo 0,1 Off|On"), QStringLiteral("edit 1,1 0123456789x 1 1"),
+                           QStringLiteral("ip 2,1")}));
+    run.ReleaseAndUnload();
+}
+
+TEST_F(PluginRunTest, WaitingServicesGiveUpOnceTheRunIsReleased)
+{
+    CFakeList list;
+    list.InsertRow(-1, QStringLiteral("row"));
+    CPluginRun::SetReleaseWaitMs(400);
+    CPluginRun run(&m_page, &m_page);
+    ASSERT_TRUE(run.Load(PLUGIN));
+    QpxList* handle = run.AttachList(&list);
+    const QpxHostServices* host = run.Window()->host;
+
+    // Called from a plug-in thread while this thread does not run its event loop: the call can
+    // only end because the release starts.
+    std::atomic<int> result{0};
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        result = host->ListRowCount(handle);
+        returned = true;
+    });
+    QThread::msleep(50);
+    EXPECT_FALSE(returned.load());
+    std::thread watcher([&] {
+        // ReleaseAndUnload sleeps 400 ms after ReleaseRs; the waiting call must be back long before.
+        QThread::msleep(200);
+        EXPECT_TRUE(returned.load());
+    });
+    run.ReleaseAndUnload();
+    watcher.join();
+    worker.join();
+    EXPECT_EQ(result.load(), -1);
+    EXPECT_EQ(list.rows.size(), 1);
+}
+
+TEST_F(PluginRunTest, PortDeviceIsLookedUpAndCopiedLikeSnprintf)
+{
+    CSimulator sim;
+    ASSERT_TRUE(sim.Ready());
+    CPluginRun run(&m_page, &m_page);
+    ASSERT_TRUE(run.Load(PLUGIN));
+    const QpxHostServices* host = run.Window()->host;
+    ASSERT_TRUE(QPX_HAS_SERVICE(host, GetPortDevice));
+    QpxWindow* window = run.Window();
+
+    char full[256] = {};
+    char small[5] = {};
+    std::atomic<int> nFull{0}, nSmall{0}, nAbsent{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        nFull = host->GetPortDevice(window, sim.Port(), full, sizeof full);
+        nSmall = host->GetPortDevice(window, sim.Port(), small, sizeof small);
+        nAbsent = host->GetPortDevice(window, 4, full + 128, 64);
+        done = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return done.load(); }, 5000));
+    worker.join();
+
+    const QByteArray path = sim.Pty().toUtf8();
+    EXPECT_EQ(QByteArray(full), path);
+    EXPECT_EQ(nFull.load(), path.size());
+    EXPECT_EQ(nSmall.load(), path.size());
+    EXPECT_EQ(QByteArray(small), path.left(4));
+    EXPECT_EQ(nAbsent.load(), -1);
+    run.Unload();
+}
+
+TEST_F(PluginRunTest, StatusRectangleAndResultCopy)
+{
+    const QpxRect r = CPluginRun::ToQpxRect(QRect(QPoint(10, 355), QPoint(575, 460)));
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 355);
+    EXPECT_EQ(r.right, 575);
+    EXPECT_EQ(r.bottom, 460);
+
+    OperationResult src;
+    std::memset(&src, 'x', sizeof src); // no terminator anywhere
+    src.nResult = 5;
+    const OperationResult copy = CPluginRun::CopyResult(reinterpret_cast<LPARAM>(&src));
+    EXPECT_EQ(copy.nResult, 5);
+    EXPECT_EQ(std::strlen(copy.szMessage), sizeof copy.szMessage - 1);
+    EXPECT_EQ(std::strlen(copy.szAddress), sizeof copy.szAddress - 1);
+    EXPECT_EQ(CPluginRun::CopyResult(0).nResult, 0);
+}
+
+TEST_F(PluginRunTest, MissingLibraryDoesNotLoad)
+{
+    CPluginRun run(&m_page, &m_page);
+    EXPECT_FALSE(run.Load(QStringLiteral("/nonexistent/x.so")));
+    EXPECT_FALSE(run.IsLoaded());
+    run.ReleaseAndUnload(); // nothing to release
+    EXPECT_TRUE(Log().isEmpty());
+}
+
+} // namespace
