@@ -69,7 +69,7 @@ TEST(DiagPortEncode, MemberEncodeReportsTheEncodedLength)
 TEST_F(DiagFixture, StatusRequestAndResponseBuffer)
 {
     const Bytes payload = StatusPayload();
-    handset.Serve([&](const Bytes&) { return Concat({HexBytes("7E"), Framed(payload)}); });
+    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E"), Framed(payload)}); });
     std::memset(response.get(), 0xEE, CSerialPort::RESPONSE_BUFFER_SIZE);
     quint32 len = 0;
     ASSERT_TRUE(port->RequestStatus(response.get(), &len));
@@ -88,7 +88,7 @@ TEST_F(DiagFixture, VersionRequestOnTheWire)
 {
     Bytes payload(55, 0x20);
     payload[0] = CMD_VERSION;
-    handset.Serve([&](const Bytes&) { return Framed(payload); });
+    handset.Serve([=](const Bytes&) { return Framed(payload); });
     ASSERT_TRUE(port->RequestVersion(response.get()));
     EXPECT_EQ(OnlyRequestOnTheWire(), HexBytes("00 78 F0 7E"));
 }

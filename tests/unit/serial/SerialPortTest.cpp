@@ -159,7 +159,7 @@ TEST(SerialOpen, ReopeningSwitchesPortsAndEndsTheOldReader)
 TEST_F(SerialFixture, ResponseSplitAcrossReadsAfterLeadingFlags)
 {
     const Bytes payload = HexBytes("0C 00 7E 7D 11 13 00 42");
-    handset.Serve([&](const Bytes&) { return Concat({HexBytes("7E 7E 7E"), Framed(payload)}); }, 1, 2);
+    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E 7E 7E"), Framed(payload)}); }, 1, 2);
     const Bytes req = Framed({0x0C});
     quint32 len = 0;
     ASSERT_TRUE(port->Transact(req.data(), static_cast<quint32>(req.size()), buffer, &len, 1280));
@@ -233,7 +233,7 @@ TEST_F(SerialFixture, ReplyLargerThanTheRingPassesWhenTheConsumerKeepsUp)
     payload[0] = 0x4B;
     const Bytes wire = Framed(payload);
     ASSERT_GT(wire.size(), static_cast<size_t>(CSerialPort::RX_RING_SIZE));
-    handset.Serve([&](const Bytes&) { return wire; });
+    handset.Serve([=](const Bytes&) { return wire; });
     const Bytes req = Framed({0x4B});
     quint32 len = 0;
     ASSERT_TRUE(port->Transact(req.data(), static_cast<quint32>(req.size()), buffer, &len, 1280));
