@@ -75,7 +75,14 @@ bool CSerialPort::Open(int port)
 {
     std::lock_guard life(m_lifeMutex);
     CloseLocked();
-    return OpenLocked(ComPortDevicePath(port), port);
+    const QString path = ComPortDevicePath(port);
+    if (path.isEmpty()) { // the resolver knows no device for this number
+        m_nPort = port;
+        m_nError = CSerialDevice::SERIAL_NO_SUCH_PORT;
+        m_strError = QStringLiteral("COM%1: no such port").arg(port);
+        return false;
+    }
+    return OpenLocked(path, port);
 }
 
 bool CSerialPort::OpenPath(const QString& path, int port)

@@ -71,6 +71,12 @@ TEST(SerialOpen, MissingPortFailsAndLeavesNothingBehind)
     const auto t0 = Clock::now();
     EXPECT_EQ(port->ReceiveFrame(buf, 2000, &len, sizeof buf), RX_TIMEOUT);
     EXPECT_LT(MsSince(t0), 1000);
+    // A resolver that knows no device for the number.
+    CSerialPort::SetPathResolver([](int) { return QString(); });
+    EXPECT_FALSE(port->Open(43));
+    EXPECT_EQ(port->LastError(), CSerialDevice::SERIAL_NO_SUCH_PORT);
+    EXPECT_EQ(port->LastErrorText(), QStringLiteral("COM43: no such port"));
+    EXPECT_EQ(OpenDescriptorCount(), fds);
     port->Close();
     CSerialPort::SetPathResolver({});
 }
