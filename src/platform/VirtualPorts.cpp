@@ -6,10 +6,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
-#include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -240,39 +238,4 @@ qint64 CPtyMaster::Write(const char* data, qint64 size)
     if (n >= 0)
         return n;
     return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
-}
-
-// ---------------------------------------------------------------------------------------------
-namespace {
-int g_quitPipe[2] = {-1, -1};
-
-extern "C" void QuitSignalHandler(int signal)
-{
-    const unsigned char b = static_cast<unsigned char>(signal);
-    const int saved = errno;
-    [[maybe_unused]] const ssize_t n = ::write(g_quitPipe[1], &b, 1);
-    errno = saved;
-}
-} // namespace
-
-bool InstallQuitSignalHook(std::function<void(int)> onQuit)
-{
-    if (g_quitPipe[0] >= 0)
-        return false;
-    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    // The notifier lives as long as the process; the handler only writes one byte (async-safe).
-    auto* notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onQuit = std::move(onQuit)]() {
-        unsigned char b = 0;
-        while (::read(g_quitPipe[0], &b, 1) == 1)
-            onQuit(b);
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = QuitSignalHandler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
-    return true;
 }

@@ -8,13 +8,10 @@
 // SetVirtualPortFolder() names another one. n is 1..256 written without leading zeros. A link whose
 // target no longer exists is stale: it is not listed, and publishing over it is allowed.
 //
-// Also here, for processes that publish a port: the master side of a pseudo-terminal and a
-// quit-signal hook that runs on the Qt event loop.
+// Also here, for processes that publish a port: the master side of a pseudo-terminal.
 #include <QList>
 #include <QString>
 
-#include <functional>
-#include <memory>
 
 struct SVirtualPort
 {
@@ -74,7 +71,3 @@ private:
     int m_slaveFd = -1;
     QString m_strSlave;
 };
-
-// Runs onQuit on the calling thread's event loop when SIGINT, SIGTERM or SIGHUP arrives.
-// One hook per process; false when it cannot be installed.
-bool InstallQuitSignalHook(std::function<void(int signal)> onQuit);

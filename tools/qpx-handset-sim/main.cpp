@@ -1,9 +1,9 @@
 // qpx-handset-sim: a CDMA handset on a pseudo-terminal, published as a virtual COM port.
-// Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers; ends on SIGINT/SIGTERM/SIGHUP (or
+// Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers; ends on SIGINT/SIGTERM (or
 // after the hang-up fault) and removes its port.
 #include "HandsetSimulator.h"
 
-#include "platform/VirtualPorts.h"
+#include "platform/TermSignal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
     if (!sim.Start(port, parser.value(nameOpt), &error))
         return Fail(error, 2);
     QObject::connect(&sim, &CHandsetSimulator::finished, &app, [] { QCoreApplication::exit(0); });
-    InstallQuitSignalHook([&sim](int) {
+    InstallTerminationHandler([&sim]() {
         sim.Stop();
         QCoreApplication::exit(0);
     });
