@@ -1,27 +1,422 @@
 #include "MemoryTransferPage.h"
 
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "controls/SkinButton.h"
+#include "controls/XListCtrl.h"
+#include "handset/ConnectionStrip.h"
+#include "pages/OperationLog.h"
+#include "pages/TransferRules.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "res/Pictures.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QThread>
+
+namespace {
+
+// Start faces: mouse-over, normal, checked, disabled; black is transparent.
+constexpr int BACKUP_FACES[4] = {138, 137, 138, 157};
+constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
+
+// Time the file system gets after the work folder was emptied, before the plug-in writes again.
+constexpr unsigned long AFTER_EMPTY_MS = 100;
+
+QString Caption()
+{
+    return QString::fromLatin1(APP_TITLE);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(r);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
 CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+    : CPageBase(parent, host, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("memoryTransferPage"));
+    CreateControls();
+    SetupList();
+
+    SetStartFaces();
+    m_pBackupRadio->setChecked(true);
+    m_pList->SetCheckbox(ROW_ALL, COL_CHECKING, 1);
+    m_pList->SetBold(ROW_ALL, COL_ITEMS, true);
+    m_nMode = 1;
 }
 
 CMemoryTransferPage::~CMemoryTransferPage() = default;
 
-void CMemoryTransferPage::EnableStart(bool) {}
+void CMemoryTransferPage::CreateControls()
+{
+    const int w = width();
+
+    auto* title = new QLabel(this);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_TRANSFER)));
+    title->setGeometry(6, 0, 569, 29);
+
+    auto* itemGroup = new QGroupBox(QStringLiteral(" Item Option "), this);
+    itemGroup->setObjectName(QStringLiteral("itemGroup"));
+    itemGroup->setGeometry(5, 40, w - 15, 160);
+
+    m_pList = new CXListCtrl(this);
+    m_pList->setObjectName(QStringLiteral("itemList"));
+    m_pList->setGeometry(15, 58, w - 35, 130);
+    m_pList->SetGridLines(true);
+    m_pList->SetFullRowSelect(true);
+    m_pList->SetRowHeight(15);
+    // The control has toggled the box and moved the selection before it reports the click.
+    connect(m_pList, &CXListCtrl::itemClicked, this, [this](int, int) { OnItemClicked(); });
+
+    auto* modeGroup = new QGroupBox(QStringLiteral(" Select Mode "), this);
+    modeGroup->setObjectName(QStringLiteral("modeGroup"));
+    modeGroup->setGeometry(5, 210, w - 15, 60);
+
+    m_pBackupRadio = new QRadioButton(QStringLiteral("Backup"), this);
+    m_pBackupRadio->setObjectName(QStringLiteral("backupRadio"));
+    m_pBackupRadio->setGeometry(165, 235, 90, 20);
+    m_pRestoreRadio = new QRadioButton(QStringLiteral("Restore"), this);
+    m_pRestoreRadio->setObjectName(QStringLiteral("restoreRadio"));
+    m_pRestoreRadio->setGeometry(365, 235, 90, 20);
+    connect(m_pBackupRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnBackupRadio);
+    connect(m_pRestoreRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnRestoreRadio);
+
+    m_pStartButton = new CSkinButton(this);
+    m_pStartButton->setObjectName(QStringLiteral("startButton"));
+    m_pStartButton->setGeometry(3, 290, w - 10, 40);
+    connect(m_pStartButton, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
+
+    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status "), this);
+    statusGroup->setObjectName(QStringLiteral("statusGroup"));
+    statusGroup->setGeometry(5, 340, w - 10, 130);
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QStringLiteral("progressBar"));
+    m_pProgress->setGeometry(15, 360, w - 85, 30);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pElapsed = MakeLabel(this, QString(), QRect(w - 65, 360, 50, 30), QStringLiteral("elapsedLabel"));
+
+    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
+    MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));
+    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
+    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
+    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
+    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+
+    // The group boxes are drawn under the controls they frame.
+    itemGroup->lower();
+    modeGroup->lower();
+    statusGroup->lower();
+}
+
+void CMemoryTransferPage::SetupList()
+{
+    const int client = m_pList->width() - 2 * m_pList->frameWidth();
+    m_pList->InsertColumn(COL_ITEMS, QStringLiteral("Items"), Qt::AlignHCenter, client * 70 / 100 - 1);
+    m_pList->InsertColumn(COL_CHECKING, QStringLiteral("Checking"), Qt::AlignHCenter, client * 30 / 100 - 1);
+    for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r) {
+        const QString text = QString::fromLatin1(TRANSFER_ITEM_TEXTS[r]);
+        if (r == ROW_ALL)
+            m_pList->InsertItem(r, text, QColor(Qt::black), QColor(223, 244, 188));
+        else
+            m_pList->InsertItem(r, text);
+        m_pList->SetCheckbox(r, COL_CHECKING, 0);
+    }
+    // Only the Items cell of " All Items" carries the colour; its check box cell keeps the defaults.
+    m_pList->SetItemColors(ROW_ALL, COL_CHECKING, QColor(), QColor());
+}
+
+void CMemoryTransferPage::SetStartFaces()
+{
+    const int* f = m_nMode == 1 ? BACKUP_FACES : RESTORE_FACES;
+    m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
+}
+
+void CMemoryTransferPage::ShowValueLines(bool show)
+{
+    m_pStatusValue->setVisible(show);
+    m_pFileValue->setVisible(show);
+    m_pAddressValue->setVisible(show);
+}
+
+// ---- host calls ----------------------------------------------------------------------------------
+
+void CMemoryTransferPage::EnableStart(bool enable)
+{
+    m_pStartButton->setEnabled(enable);
+}
 
 bool CMemoryTransferPage::IsStartEnabled() const
 {
-    return false;
+    return m_pStartButton->isEnabled();
 }
 
-void CMemoryTransferPage::ResetStatus() {}
+void CMemoryTransferPage::ResetStatus()
+{
+    m_pStatusValue->clear();
+    m_pFileValue->clear();
+    m_pAddressValue->clear();
+    m_pElapsed->clear();
+}
 
 int CMemoryTransferPage::Mode() const
 {
-    return 1;
+    return m_nMode;
 }
 
-void CMemoryTransferPage::ApplyRunLock() {}
+void CMemoryTransferPage::ApplyRunLock()
+{
+    const int face = m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3];
+    m_pStartButton->SetBitmaps(face, 0, face, 0);
+    m_pStartButton->setEnabled(false);
+}
 
-void CMemoryTransferPage::ReleaseRunLock() {}
+void CMemoryTransferPage::ReleaseRunLock()
+{
+    SetStartFaces();
+    m_pStartButton->setEnabled(true);
+}
+
+// ---- user commands -------------------------------------------------------------------------------
+
+void CMemoryTransferPage::OnBackupRadio()
+{
+    m_nMode = 1;
+    SetStartFaces();
+    for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r) {
+        m_pList->SetEnabled(r, true);
+        m_pList->SetBold(r, COL_ITEMS, m_pList->GetCheckbox(r, COL_CHECKING) == 1);
+    }
+}
+
+void CMemoryTransferPage::OnRestoreRadio()
+{
+    for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r)
+        m_pList->SetEnabled(r, true);
+    m_nMode = 0;
+    // Which kinds of data the work folder holds; check states stay as they are.
+    const STransferPresence present = ProbeTransferFolder(theSettings.Get(&CAppSettings::m_strDllFile));
+    for (int r = 1; r < TRANSFER_ITEM_COUNT; ++r) {
+        const bool available = present.RowAvailable(r);
+        m_pList->SetEnabled(r, available);
+        m_pList->SetBold(r, COL_ITEMS, available);
+    }
+    if (!present.Any()) {
+        m_pList->SetEnabled(ROW_ALL, false);
+        m_pList->SetBold(ROW_ALL, COL_ITEMS, false);
+    }
+    SetStartFaces();
+}
+
+void CMemoryTransferPage::OnItemClicked()
+{
+    const int r = m_pList->GetCurSel();
+    if (r < 0)
+        return;
+    const bool checked = m_pList->GetCheckbox(r, COL_CHECKING) == 1;
+    if (!checked) {
+        m_pList->SetBold(r, COL_ITEMS, false);
+        return;
+    }
+    if (r == ROW_ALL) {
+        // " All Items" and the single items exclude each other.
+        for (int i = 0; i < TRANSFER_ITEM_COUNT; ++i)
+            m_pList->SetCheckbox(i, COL_CHECKING, 0);
+        m_pList->SetCheckbox(ROW_ALL, COL_CHECKING, 1);
+        m_pList->SetBold(ROW_ALL, COL_ITEMS, true);
+        for (int i = 1; i < TRANSFER_ITEM_COUNT; ++i)
+            m_pList->SetBold(i, COL_ITEMS, false);
+    } else {
+        m_pList->SetCheckbox(ROW_ALL, COL_CHECKING, 0);
+        m_pList->SetBold(ROW_ALL, COL_ITEMS, false);
+        m_pList->SetBold(r, COL_ITEMS, true);
+    }
+}
+
+quint32 CMemoryTransferPage::ItemMask() const
+{
+    QList<bool> checked;
+    for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r)
+        checked.append(m_pList->GetCheckbox(r, COL_CHECKING) == 1);
+    return TransferItemMask(checked);
+}
+
+void CMemoryTransferPage::SetSoftwareVersionSource(std::function<QString()> source)
+{
+    m_versionSource = std::move(source);
+}
+
+QString CMemoryTransferPage::SoftwareVersion() const
+{
+    if (m_versionSource)
+        return m_versionSource();
+    if (Host() != nullptr && Host()->Strip() != nullptr)
+        return Host()->Strip()->VersionStrings().strSwVersion;
+    return {};
+}
+
+void CMemoryTransferPage::OnStart()
+{
+    if (!m_pBackupRadio->isChecked() && !m_pRestoreRadio->isChecked()) {
+        Dialogs::MessageBox(this, QStringLiteral("Choose Backup/Restore Mode First!"), Caption());
+        return;
+    }
+    if (ItemMask() == 0) {
+        Dialogs::MessageBox(this, QStringLiteral("Choose at least one item to backup"), Caption());
+        return;
+    }
+    const QString handsetVersion = SoftwareVersion();
+
+    const QString dllFile = theSettings.Get(&CAppSettings::m_strDllFile);
+    if (!m_run.Load(dllFile)) {
+        Dialogs::MessageBox(this, QStringLiteral("ERR: Failed to load model dll"), Caption());
+        return;
+    }
+    // A library without GetSupportBINVersion serves no handset software at all.
+    m_strSupportedVersion.clear();
+    if (auto binVersion = m_run.Function<PFN_GetSupportBINVersion>(QPX_SYM_SUPPORT_BIN_VERSION)) {
+        if (const char* text = binVersion())
+            m_strSupportedVersion = QString::fromUtf8(text);
+    }
+    if (m_strSupportedVersion.isEmpty() || !IsTransferCompatible(handsetVersion, m_strSupportedVersion)) {
+        m_run.Unload();
+        Dialogs::MessageBox(this, QStringLiteral("Model non-compatible!"), Caption());
+        return;
+    }
+
+    m_pfnTransfer = m_run.Function<PFN_ModelInterface_Transfer>(QPX_SYM_TRANSFER);
+    if (m_pfnTransfer == nullptr) {
+        m_run.Unload();
+        return;
+    }
+
+    const SBackupScan scan = ScanBackupMarker(dllFile, m_strSupportedVersion);
+    m_bBackupFound = scan.bFound;
+    if (m_nMode == 1) {
+        if (m_bBackupFound) {
+            const int answer = Dialogs::MessageBox(
+                this, QStringLiteral("Backup file exists! Overwrite previous file into new file?"), Caption(),
+                MB_YESNO);
+            if (answer != IDYES) {
+                m_run.Unload();
+                m_pfnTransfer = nullptr;
+                return;
+            }
+            // Only ever inside the plug-in's own folder; anything else is left alone.
+            EmptyTransferWorkFolder(scan.strWorkFolder, dllFile);
+            QThread::msleep(AFTER_EMPTY_MS);
+        }
+    } else if (!m_bBackupFound) {
+        m_run.Unload();
+        m_pfnTransfer = nullptr;
+        Dialogs::MessageBox(this, QStringLiteral("Backup file not exists!"), Caption());
+        return;
+    }
+
+    ShowValueLines(false);
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(false);
+    if (Host() != nullptr) {
+        Host()->UpgradePage()->m_nOperation = OP_TRANSFER;
+        Host()->UpgradePage()->ApplyRunLock(OP_TRANSFER);
+    } else {
+        ApplyRunLock();
+    }
+    m_pBackupRadio->setEnabled(m_nMode == 1);
+    m_pRestoreRadio->setEnabled(m_nMode == 0);
+
+    if (Host() != nullptr)
+        Host()->StopLink(1);
+    theSettings.m_bBusy = 1;
+
+    m_nItemMask = ItemMask();
+    const QByteArray dll = dllFile.toUtf8();
+    m_pfnTransfer(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
+                  dll.constData(), m_nMode, m_nItemMask);
+}
+
+// ---- completion ----------------------------------------------------------------------------------
+
+LRESULT CMemoryTransferPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
+        OnPluginDone(lParam);
+    return 0;
+}
+
+void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
+{
+    // A completion without a run of this page has no record behind it.
+    if (!m_run.IsLoaded())
+        return;
+    ShowValueLines(true);
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(true);
+    if (Host() != nullptr)
+        Host()->UpgradePage()->ReleaseRunLock(OP_TRANSFER);
+    else
+        ReleaseRunLock();
+    (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
+
+    const OperationResult result = CPluginRun::CopyResult(lParam);
+    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
+    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
+    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
+    m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+    if (Host() != nullptr)
+        Host()->WriteOperationLog(result);
+
+    m_run.ReleaseAndUnload();
+    m_pfnTransfer = nullptr;
+
+    const QString text =
+        result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
+    Dialogs::MessageBox(this, text, Caption());
+
+    theSettings.m_bBusy = 0;
+    if (Frame() != nullptr)
+        Frame()->SelectPort(theSettings.m_nPortNum);
+}
+
+// ---- live display --------------------------------------------------------------------------------
+
+void CMemoryTransferPage::SetProgress(int percent)
+{
+    m_pProgress->setValue(qBound(0, percent, 100));
+}
+
+void CMemoryTransferPage::SetStatusText(const QString& text)
+{
+    m_pStatusValue->setText(text);
+}
+
+void CMemoryTransferPage::SetFileName(const QString& text)
+{
+    m_pFileValue->setText(text);
+}
+
+void CMemoryTransferPage::SetAddress(const QString& text)
+{
+    m_pAddressValue->setText(text);
+}
+
+void CMemoryTransferPage::SetElapsed(int minutes, float seconds)
+{
+    m_pElapsed->setText(ElapsedTimeText(minutes, seconds));
+}

@@ -1,13 +1,32 @@
 #pragma once
 // The memory transfer page: backs up phonebook, messages, calendar and user interface data into
 // the TRANS_BK work folder beside the selected plug-in and restores them from there.
+//
+//   Start ─ mode and item checks ─ load plug-in, GetSupportBINVersion ─ compatibility with the
+//           handset's S/W Version ─ ModelInterface_Transfer looked up ─ backup marker scan
+//           (Backup: overwrite question, work folder emptied under the guard; Restore: a backup
+//           must exist) ─ toolbar off, run lock 8, link stopped, busy ─ Transfer(mode, mask)
+//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, other radio enabled, result
+//                 shown and logged, ReleaseRs + wait + unload, message, busy cleared, link restarted
 #include "app/PageBase.h"
+#include "plugin/PluginRun.h"
 
-class CMemoryTransferPage : public CPageBase
+#include <functional>
+
+class CXListCtrl;
+class CSkinButton;
+class QRadioButton;
+class QLabel;
+class QProgressBar;
+
+class CMemoryTransferPage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
     static constexpr int ID_START = 1000;
+    static constexpr int ROW_ALL = 0;
+    static constexpr int COL_ITEMS = 0;
+    static constexpr int COL_CHECKING = 1;
 
     CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect);
     ~CMemoryTransferPage() override;
@@ -22,4 +41,58 @@ public:
     // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
     void ApplyRunLock();
     void ReleaseRunLock();
+
+    // User commands.
+    void OnBackupRadio();
+    void OnRestoreRadio();
+    void OnItemClicked();
+    void OnStart();
+
+    // The mask of the checked items (bit n = row n).
+    quint32 ItemMask() const;
+    // What GetSupportBINVersion returned at the last Start, and the last marker scan's result.
+    QString SupportedVersion() const { return m_strSupportedVersion; }
+    bool BackupFound() const { return m_bBackupFound; }
+
+    CXListCtrl* List() const { return m_pList; }
+    bool IsRunning() const { return m_run.IsLoaded(); }
+
+    // Where Start takes the handset's software version text; by default the version list's
+    // "S/W Version". Tests without a handset put their own text here.
+    void SetSoftwareVersionSource(std::function<QString()> source);
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+
+    // IPluginStatusDisplay: the plug-in's live display.
+    void SetProgress(int percent) override;
+    void SetStatusText(const QString& text) override;
+    void SetFileName(const QString& text) override;
+    void SetAddress(const QString& text) override;
+    void SetElapsed(int minutes, float seconds) override;
+
+private:
+    void CreateControls();
+    void SetupList();
+    void SetStartFaces();
+    void ShowValueLines(bool show);
+    QString SoftwareVersion() const;
+    void OnPluginDone(LPARAM lParam);
+
+    int m_nMode = 1;
+    quint32 m_nItemMask = 0;
+    QString m_strSupportedVersion;
+    bool m_bBackupFound = false;
+    CPluginRun m_run;
+    PFN_ModelInterface_Transfer m_pfnTransfer = nullptr;
+    std::function<QString()> m_versionSource;
+
+    CXListCtrl* m_pList = nullptr;
+    QRadioButton* m_pBackupRadio = nullptr;
+    QRadioButton* m_pRestoreRadio = nullptr;
+    CSkinButton* m_pStartButton = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    QLabel* m_pStatusValue = nullptr;
+    QLabel* m_pFileValue = nullptr;
+    QLabel* m_pAddressValue = nullptr;
 };

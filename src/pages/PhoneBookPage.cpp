@@ -1,29 +1,401 @@
 #include "PhoneBookPage.h"
 
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "controls/SkinButton.h"
+#include "controls/XListCtrl.h"
+#include "pages/CsvReader.h"
+#include "pages/OperationLog.h"
+#include "pages/PathRules.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "res/Pictures.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+namespace {
+
+const char* const COLUMN_TITLES[CSV_COLUMNS] = {"Name",    "Mobile1", "Home",   "Work",
+                                                "E-Mail1", "Mobile2", "E-Mail2"};
+
+// Start faces: mouse-over, normal, checked, disabled; black is transparent.
+constexpr int READ_FACES[4] = {136, 135, 136, 154};
+constexpr int WRITE_FACES[4] = {174, 172, 174, 173};
+
+QStringList CsvFilters()
+{
+    return {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
+}
+
+QString Caption()
+{
+    return QString::fromLatin1(APP_TITLE);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(r);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
 CPhoneBookPage::CPhoneBookPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+    : CPageBase(parent, host, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("phoneBookPage"));
+    CreateControls();
+    SetupListColumns();
+
+    // Initial state: the last CSV file in the path box, Read mode with its face, path box and
+    // browse button off.
+    m_pPathEdit->setText(theSettings.m_strLastCsvFile);
+    m_pReadRadio->setChecked(true);
+    m_nMode = 1;
+    SetStartFaces();
+    m_pPathEdit->setEnabled(false);
+    m_pBrowseButton->setEnabled(false);
 }
 
 CPhoneBookPage::~CPhoneBookPage() = default;
 
-void CPhoneBookPage::EnableStart(bool) {}
+void CPhoneBookPage::CreateControls()
+{
+    const int w = width();
+
+    auto* title = new QLabel(this);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_PHONEBOOK)));
+    title->setGeometry(6, 0, 569, 29);
+
+    m_pList = new CXListCtrl(this);
+    m_pList->setObjectName(QStringLiteral("phoneBookList"));
+    m_pList->setGeometry(6, 38, w - 16, 140);
+    m_pList->SetGridLines(true);
+    m_pList->SetFullRowSelect(true);
+    m_pList->SetRowHeight(14);
+    m_pListAdapter = std::make_unique<CXListPluginList>(m_pList);
+
+    m_pDirectionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
+    m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));
+    m_pDirectionGroup->setGeometry(6, 185, w - 16, 50);
+    m_pDirectionGroup->lower();
+
+    // The radios are the page's children (not the group's), so their positions are the page's.
+    m_pReadRadio = new QRadioButton(QStringLiteral("Read"), this);
+    m_pReadRadio->setObjectName(QStringLiteral("readRadio"));
+    m_pReadRadio->setGeometry(165, 205, 90, 20);
+    m_pWriteRadio = new QRadioButton(QStringLiteral("Write"), this);
+    m_pWriteRadio->setObjectName(QStringLiteral("writeRadio"));
+    m_pWriteRadio->setGeometry(365, 205, 90, 20);
+    connect(m_pReadRadio, &QRadioButton::clicked, this, &CPhoneBookPage::OnReadRadio);
+    connect(m_pWriteRadio, &QRadioButton::clicked, this, &CPhoneBookPage::OnWriteRadio);
+
+    MakeLabel(this, QStringLiteral("CSV File Path :"), QRect(5, 250, 90, 20));
+    m_pPathEdit = new QLineEdit(this);
+    m_pPathEdit->setObjectName(QStringLiteral("csvPathEdit"));
+    m_pPathEdit->setGeometry(95, 245, w - 130, 20);
+
+    m_pBrowseButton = new CSkinButton(this);
+    m_pBrowseButton->setObjectName(QStringLiteral("browseButton"));
+    m_pBrowseButton->setGeometry(w - 35, 245, 25, 20);
+    m_pBrowseButton->SetBitmaps(Res::IDB_BROWSE_OVER, 0xFFFFFF, Res::IDB_BROWSE_NORMAL, 0xFFFFFF);
+    connect(m_pBrowseButton, &QPushButton::clicked, this, &CPhoneBookPage::OnBrowse);
+
+    m_pStartButton = new CSkinButton(this);
+    m_pStartButton->setObjectName(QStringLiteral("startButton"));
+    m_pStartButton->setGeometry(3, 290, w - 10, 40);
+    connect(m_pStartButton, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
+
+    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status"), this);
+    statusGroup->setObjectName(QStringLiteral("statusGroup"));
+    statusGroup->setGeometry(5, 340, w - 10, 130);
+    statusGroup->lower();
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QStringLiteral("progressBar"));
+    m_pProgress->setGeometry(15, 360, w - 85, 30);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pElapsed =
+        MakeLabel(this, QStringLiteral("00.00s"), QRect(w - 65, 360, 50, 30), QStringLiteral("elapsedLabel"));
+
+    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
+    MakeLabel(this, QStringLiteral("Address "), QRect(15, 425, 150, 20));
+    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
+    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
+    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
+    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+}
+
+void CPhoneBookPage::SetupListColumns()
+{
+    // Widths are shares of the list's client width: Name 13 %, the others 14 %, less a pixel.
+    const int client = m_pList->width() - 2 * m_pList->frameWidth();
+    for (int c = 0; c < CSV_COLUMNS; ++c) {
+        const int share = c == 0 ? 13 : 14;
+        m_pList->InsertColumn(c, QString::fromLatin1(COLUMN_TITLES[c]), Qt::AlignHCenter,
+                              client * share / 100 - 1);
+    }
+}
+
+void CPhoneBookPage::SetStartFaces()
+{
+    const int* f = m_nMode == 1 ? READ_FACES : WRITE_FACES;
+    m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
+}
+
+void CPhoneBookPage::ShowValueLines(bool show)
+{
+    m_pStatusValue->setVisible(show);
+    m_pFileValue->setVisible(show);
+    m_pAddressValue->setVisible(show);
+}
+
+// ---- host calls ----------------------------------------------------------------------------------
+
+void CPhoneBookPage::EnableStart(bool enable)
+{
+    m_pStartButton->setEnabled(enable);
+}
 
 bool CPhoneBookPage::IsStartEnabled() const
 {
-    return false;
+    return m_pStartButton->isEnabled();
 }
 
-void CPhoneBookPage::EnableModeRadios(bool) {}
+void CPhoneBookPage::EnableModeRadios(bool enable)
+{
+    m_pReadRadio->setEnabled(enable);
+    m_pWriteRadio->setEnabled(enable);
+}
 
-void CPhoneBookPage::OnPortLost() {}
+void CPhoneBookPage::OnPortLost()
+{
+    if (m_nMode == 1)
+        m_pList->DeleteAllItems();
+    m_pStatusValue->clear();
+    m_pFileValue->clear();
+    m_pAddressValue->clear();
+    m_pElapsed->clear();
+}
 
 int CPhoneBookPage::Mode() const
 {
-    return 1;
+    return m_nMode;
 }
 
-void CPhoneBookPage::ApplyRunLock() {}
+void CPhoneBookPage::ApplyRunLock()
+{
+    m_pBrowseButton->setEnabled(false);
+    (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
+    // The running face: the two-picture form with the disabled picture in both slots.
+    const int face = m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3];
+    m_pStartButton->SetBitmaps(face, 0, face, 0);
+    m_pStartButton->setEnabled(false);
+}
 
-void CPhoneBookPage::ReleaseRunLock() {}
+void CPhoneBookPage::ReleaseRunLock()
+{
+    // Start stays disabled until the reconnection brings it back.
+    SetStartFaces();
+    m_pStartButton->setEnabled(false);
+    if (m_nMode == 0)
+        m_pBrowseButton->setEnabled(true);
+    m_pReadRadio->setEnabled(true);
+    m_pWriteRadio->setEnabled(true);
+}
+
+// ---- user commands -------------------------------------------------------------------------------
+
+bool CPhoneBookPage::ReadCsvIntoList(const QString& path)
+{
+    if (!FillListFromCsv(m_pList, path)) {
+        Dialogs::MessageBox(this, QStringLiteral("ERR: Failed to get data from file"), Caption());
+        return false;
+    }
+    return true;
+}
+
+void CPhoneBookPage::OnReadRadio()
+{
+    if (theSettings.m_bBusy)
+        return;
+    m_nMode = 1;
+    SetStartFaces();
+    m_pList->DeleteAllItems();
+    m_pPathEdit->setEnabled(false);
+    m_pBrowseButton->setEnabled(false);
+}
+
+void CPhoneBookPage::OnWriteRadio()
+{
+    if (theSettings.m_bBusy)
+        return;
+    m_nMode = 0;
+    SetStartFaces();
+    const QString path = m_pPathEdit->text();
+    if (path.isEmpty())
+        m_pList->DeleteAllItems();
+    else
+        ReadCsvIntoList(path);
+    m_pPathEdit->setEnabled(true);
+    m_pBrowseButton->setEnabled(true);
+}
+
+void CPhoneBookPage::OnBrowse()
+{
+    SFileDialogRequest request;
+    request.bSave = false;
+    request.strTitle = QStringLiteral("Select CSV file");
+    request.strInitialFolder = NearestExistingFolder(m_pPathEdit->text());
+    request.filters = CsvFilters();
+    QString chosen;
+    if (!Dialogs::ChooseFile(this, request, &chosen))
+        return;
+    m_pPathEdit->setText(chosen);
+    theSettings.m_strLastCsvFile = chosen;
+    if (m_nMode == 0)
+        ReadCsvIntoList(chosen);
+}
+
+void CPhoneBookPage::OnStart()
+{
+    ShowValueLines(false);
+    if (!m_pReadRadio->isChecked() && !m_pWriteRadio->isChecked()) {
+        Dialogs::MessageBox(this, QStringLiteral("Choose Read/Write Mode First!"), Caption());
+        return;
+    }
+
+    const QString dllFile = theSettings.Get(&CAppSettings::m_strDllFile);
+    m_pfnPhoneBook = nullptr;
+    if (m_run.Load(dllFile))
+        m_pfnPhoneBook = m_run.Function<PFN_ModelInterface_PhoneBook>(QPX_SYM_PHONEBOOK);
+    if (m_pfnPhoneBook == nullptr) {
+        m_run.Unload();
+        Dialogs::MessageBox(this, QStringLiteral("ERR: failed to load phonebook dll function."), Caption());
+        return;
+    }
+
+    QString csvPath = m_pPathEdit->text();
+    if (m_nMode == 1) {
+        SFileDialogRequest request;
+        request.bSave = true;
+        request.filters = CsvFilters();
+        QString chosen;
+        int filter = 0;
+        if (!Dialogs::ChooseFile(this, request, &chosen, &filter)) {
+            m_run.Unload();
+            return;
+        }
+        csvPath = CsvSavePath(chosen, filter);
+    } else {
+        if (csvPath.isEmpty()) {
+            m_run.Unload();
+            Dialogs::MessageBox(this, QStringLiteral("Choose CSV File and proceed!"), Caption());
+            return;
+        }
+        QFile probe(csvPath);
+        if (!probe.open(QIODevice::ReadOnly)) {
+            m_run.Unload();
+            Dialogs::MessageBox(this, QStringLiteral("Invaild CSV File. Choose another one!"), Caption());
+            return;
+        }
+    }
+
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(false);
+    if (Host() != nullptr) {
+        Host()->UpgradePage()->m_nOperation = OP_PHONEBOOK;
+        Host()->UpgradePage()->ApplyRunLock(OP_PHONEBOOK);
+        Host()->StopLink(1);
+    } else {
+        ApplyRunLock();
+    }
+    theSettings.m_bBusy = 1;
+
+    const QByteArray dll = dllFile.toUtf8();
+    const QByteArray csv = csvPath.toUtf8();
+    m_pfnPhoneBook(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
+                   dll.constData(), m_nMode, csv.constData(), m_run.AttachList(m_pListAdapter.get()));
+}
+
+// ---- completion ----------------------------------------------------------------------------------
+
+LRESULT CPhoneBookPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
+        OnPluginDone(lParam);
+    return 0;
+}
+
+void CPhoneBookPage::OnPluginDone(LPARAM lParam)
+{
+    // A completion without a run of this page has no record behind it.
+    if (!m_run.IsLoaded())
+        return;
+    ShowValueLines(true);
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(true);
+    if (Host() != nullptr)
+        Host()->UpgradePage()->ReleaseRunLock(OP_PHONEBOOK);
+    else
+        ReleaseRunLock();
+
+    const OperationResult result = CPluginRun::CopyResult(lParam);
+    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
+    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
+    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
+    m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+    if (Host() != nullptr)
+        Host()->WriteOperationLog(result);
+
+    m_run.ReleaseAndUnload();
+    m_pfnPhoneBook = nullptr;
+
+    const QString text =
+        result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
+    Dialogs::MessageBox(this, text, Caption());
+
+    theSettings.m_bBusy = 0;
+    if (Frame() != nullptr)
+        Frame()->SelectPort(theSettings.m_nPortNum);
+}
+
+// ---- live display --------------------------------------------------------------------------------
+
+void CPhoneBookPage::SetProgress(int percent)
+{
+    m_pProgress->setValue(qBound(0, percent, 100));
+}
+
+void CPhoneBookPage::SetStatusText(const QString& text)
+{
+    m_pStatusValue->setText(text);
+}
+
+void CPhoneBookPage::SetFileName(const QString& text)
+{
+    m_pFileValue->setText(text);
+}
+
+void CPhoneBookPage::SetAddress(const QString& text)
+{
+    m_pAddressValue->setText(text);
+}
+
+void CPhoneBookPage::SetElapsed(int minutes, float seconds)
+{
+    m_pElapsed->setText(ElapsedTimeText(minutes, seconds));
+}

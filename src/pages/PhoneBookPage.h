@@ -1,9 +1,27 @@
 #pragma once
 // The phonebook page: copies the handset's phonebook into a CSV file (Read) or a CSV file into
 // the handset (Write) through the selected model plug-in, listing the file's entries.
+//
+//   Start ─ checks ─ load plug-in ─ (Read: save dialog | Write: file check) ─ toolbar off,
+//           run lock 7, link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll,
+//           mode, csv, list)
+//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, result shown and logged,
+//                 ReleaseRs + wait + unload, message, busy cleared, link restarted
 #include "app/PageBase.h"
+#include "pages/PluginLists.h"
+#include "plugin/PluginRun.h"
 
-class CPhoneBookPage : public CPageBase
+#include <memory>
+
+class CXListCtrl;
+class CSkinButton;
+class QRadioButton;
+class QLineEdit;
+class QLabel;
+class QProgressBar;
+class QGroupBox;
+
+class CPhoneBookPage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
@@ -26,4 +44,51 @@ public:
     // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
     void ApplyRunLock();
     void ReleaseRunLock();
+
+    // User commands.
+    void OnReadRadio();
+    void OnWriteRadio();
+    void OnBrowse();
+    void OnStart();
+
+    // Deletes the list's rows and reads the CSV file into it; when the file cannot be opened the
+    // error is shown and the list keeps its rows.
+    bool ReadCsvIntoList(const QString& path);
+
+    CXListCtrl* List() const { return m_pList; }
+    bool IsRunning() const { return m_run.IsLoaded(); }
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+
+    // IPluginStatusDisplay: the plug-in's live display.
+    void SetProgress(int percent) override;
+    void SetStatusText(const QString& text) override;
+    void SetFileName(const QString& text) override;
+    void SetAddress(const QString& text) override;
+    void SetElapsed(int minutes, float seconds) override;
+
+private:
+    void CreateControls();
+    void SetupListColumns();
+    void SetStartFaces();
+    void ShowValueLines(bool show);
+    void OnPluginDone(LPARAM lParam);
+
+    int m_nMode = 1;
+    CPluginRun m_run;
+    PFN_ModelInterface_PhoneBook m_pfnPhoneBook = nullptr;
+
+    CXListCtrl* m_pList = nullptr;
+    std::unique_ptr<CXListPluginList> m_pListAdapter;
+    QGroupBox* m_pDirectionGroup = nullptr;
+    QRadioButton* m_pReadRadio = nullptr;
+    QRadioButton* m_pWriteRadio = nullptr;
+    QLineEdit* m_pPathEdit = nullptr;
+    CSkinButton* m_pBrowseButton = nullptr;
+    CSkinButton* m_pStartButton = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    QLabel* m_pStatusValue = nullptr;
+    QLabel* m_pFileValue = nullptr;
+    QLabel* m_pAddressValue = nullptr;
 };

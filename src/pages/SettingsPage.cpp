@@ -1,25 +1,312 @@
 #include "SettingsPage.h"
 
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "controls/EditGrid.h"
+#include "controls/SkinButton.h"
+#include "pages/OperationLog.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "res/Pictures.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTabWidget>
+
+namespace {
+
+QString Caption()
+{
+    return QString::fromLatin1(APP_TITLE);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(r);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
+
+} // namespace
+
 CSettingsPage::CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+    : CPageBase(parent, host, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("settingsPage"));
+    CreateControls();
+    RebuildCatalogue();
+    OnTabChanged(0);
 }
 
 CSettingsPage::~CSettingsPage() = default;
 
-void CSettingsPage::EnableButtons(bool) {}
+void CSettingsPage::CreateControls()
+{
+    const int W = width() - 10;
+
+    auto* title = new QLabel(this);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_SETTINGS)));
+    title->setGeometry(6, 0, 569, 29);
+
+    // The tab control only chooses the category; the lists lie on top of it, all at one place.
+    m_pTabs = new QTabWidget(this);
+    m_pTabs->setObjectName(QStringLiteral("categoryTabs"));
+    m_pTabs->setGeometry(5, 35, 570, 245);
+    for (int c = 0; c < NV_CATEGORY_COUNT; ++c)
+        m_pTabs->addTab(new QWidget, NvCategoryTabText(c));
+    connect(m_pTabs, &QTabWidget::currentChanged, this, &CSettingsPage::OnTabChanged);
+
+    for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
+        auto* grid = new CEditGrid(this);
+        grid->setObjectName(QStringLiteral("categoryGrid%1").arg(c));
+        grid->setGeometry(15, 80, 550, 190);
+        grid->InsertColumn(COL_ITEM_NAME, QStringLiteral("Item Name"), Qt::AlignLeft, 190);
+        grid->InsertColumn(COL_PARAMETER1, QStringLiteral("PARAMETER1"), Qt::AlignLeft, 185);
+        grid->InsertColumn(COL_PARAMETER2, QStringLiteral("PARAMETER2"), Qt::AlignLeft, 150);
+        grid->SetReadOnlyColumn(COL_ITEM_NAME, true);
+        grid->SetGridLines(true);
+        grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+        grid->SetRowHeight(20);
+        grid->hide();
+        grid->raise();
+        m_grids[c] = grid;
+        m_adapters[c] = std::make_unique<CEditGridPluginList>(grid);
+    }
+
+    m_pReadButton = new CSkinButton(this);
+    m_pReadButton->setObjectName(QStringLiteral("readButton"));
+    m_pReadButton->setGeometry(275, 285, 150, 40);
+    m_pReadButton->SetBitmaps(1090, 0, 1091, 0, 1090, 0, 161, 0);
+    connect(m_pReadButton, &QPushButton::clicked, this, &CSettingsPage::OnRead);
+
+    m_pWriteButton = new CSkinButton(this);
+    m_pWriteButton->setObjectName(QStringLiteral("writeButton"));
+    m_pWriteButton->setGeometry(425, 285, 150, 40);
+    m_pWriteButton->SetBitmaps(1094, 0, 1095, 0, 1094, 0, 160, 0);
+    connect(m_pWriteButton, &QPushButton::clicked, this, &CSettingsPage::OnWrite);
+
+    auto* statusGroup = new QGroupBox(QStringLiteral(" Operation Status "), this);
+    statusGroup->setObjectName(QStringLiteral("statusGroup"));
+    statusGroup->setGeometry(5, 340, W, 130);
+    statusGroup->lower();
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QStringLiteral("progressBar"));
+    m_pProgress->setGeometry(15, 360, W - 75, 30);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pElapsed = MakeLabel(this, RESET_ELAPSED, QRect(W - 55, 360, 50, 30), QStringLiteral("elapsedLabel"));
+
+    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
+    MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));
+    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
+    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, W - 110, 20), QStringLiteral("fileNameValue"));
+    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, W - 110, 20), QStringLiteral("addressValue"));
+    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, W - 110, 18), QStringLiteral("statusValue"));
+}
+
+CEditGrid* CSettingsPage::Grid(int category) const
+{
+    return category >= 0 && category < NV_CATEGORY_COUNT ? m_grids[category] : nullptr;
+}
+
+void CSettingsPage::ShowValueLines(bool show)
+{
+    m_pStatusValue->setVisible(show);
+    m_pFileValue->setVisible(show);
+    m_pAddressValue->setVisible(show);
+}
+
+// ---- host calls ----------------------------------------------------------------------------------
+
+void CSettingsPage::EnableButtons(bool enable)
+{
+    m_pReadButton->setEnabled(enable);
+    m_pWriteButton->setEnabled(enable);
+}
 
 bool CSettingsPage::AreButtonsEnabled() const
 {
-    return false;
+    return m_pReadButton->isEnabled() && m_pWriteButton->isEnabled();
 }
 
-void CSettingsPage::ResetStatus() {}
+void CSettingsPage::ResetStatus()
+{
+    m_pStatusValue->clear();
+    m_pFileValue->clear();
+    m_pAddressValue->clear();
+    m_pElapsed->setText(RESET_ELAPSED);
+}
 
-void CSettingsPage::RebuildCatalogue() {}
+void CSettingsPage::RebuildCatalogue()
+{
+    for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
+        CEditGrid* grid = m_grids[c];
+        grid->DeleteAllItems();
+        grid->ClearEditorDefs();
+        const QStringList names = NvCategoryItems(c);
+        for (int r = 0; r < names.size(); ++r)
+            grid->InsertItem(r, names[r]);
+    }
+}
 
 int CSettingsPage::CurrentCategory() const
 {
+    return m_nCategory;
+}
+
+// ---- user commands -------------------------------------------------------------------------------
+
+void CSettingsPage::SelectCategory(int index)
+{
+    if (m_pTabs->currentIndex() != index)
+        m_pTabs->setCurrentIndex(index); // reaches OnTabChanged
+    else
+        OnTabChanged(index);
+}
+
+void CSettingsPage::OnTabChanged(int index)
+{
+    m_nCategory = index;
+    for (CEditGrid* grid : m_grids)
+        grid->hide();
+    if (CEditGrid* grid = Grid(index))
+        grid->show();
+}
+
+void CSettingsPage::OnRead()
+{
+    Run(1);
+}
+
+void CSettingsPage::OnWrite()
+{
+    CEditGrid* grid = Grid(m_nCategory);
+    if (grid == nullptr || grid->GetItemCount() == 0) {
+        Dialogs::MessageBox(this, QStringLiteral("write function must be executed after read function"),
+                            Caption());
+        return;
+    }
+    Run(0);
+}
+
+void CSettingsPage::Run(int direction)
+{
+    const QString dllFile = theSettings.Get(&CAppSettings::m_strDllFile);
+    if (!m_run.Load(dllFile)) {
+        Dialogs::MessageBox(this, QStringLiteral("ERR: Failed to load model dll"), Caption());
+        return;
+    }
+    m_pfnSettings = m_run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
+    if (m_pfnSettings == nullptr) {
+        m_run.Unload();
+        Dialogs::MessageBox(this, QStringLiteral("ERR: Failed to load dll function"), Caption());
+        return;
+    }
+
+    m_nRunCategory = m_nCategory;
+    CEditGrid* grid = Grid(m_nRunCategory);
+    ShowValueLines(false);
+    m_pTabs->setEnabled(false);
+    if (grid != nullptr)
+        grid->setEnabled(false);
+
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(false);
+    if (Host() != nullptr) {
+        Host()->UpgradePage()->m_nOperation = OP_SETTINGS;
+        Host()->UpgradePage()->ApplyRunLock(OP_SETTINGS);
+        Host()->StopLink(1);
+    }
+    theSettings.m_bBusy = 1;
+    EnableButtons(false);
+
+    // The plug-in reads and writes the cells; no editor may hold a half-typed value meanwhile.
+    for (CEditGrid* g : m_grids)
+        g->CloseEditors();
+
+    const QByteArray dll = dllFile.toUtf8();
+    QpxList* list = grid != nullptr ? m_run.AttachList(m_adapters[m_nRunCategory].get()) : nullptr;
+    m_pfnSettings(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
+                  dll.constData(), m_nRunCategory, direction, 0, list);
+}
+
+// ---- completion ----------------------------------------------------------------------------------
+
+LRESULT CSettingsPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
+        OnPluginDone(lParam);
     return 0;
+}
+
+void CSettingsPage::OnPluginDone(LPARAM lParam)
+{
+    // A completion without a run of this page has no record behind it.
+    if (!m_run.IsLoaded())
+        return;
+    ShowValueLines(true);
+    m_pTabs->setEnabled(true);
+    if (CEditGrid* grid = Grid(m_nRunCategory))
+        grid->setEnabled(true);
+    if (Frame() != nullptr)
+        Frame()->EnableToolbar(true);
+    if (Host() != nullptr)
+        Host()->UpgradePage()->ReleaseRunLock(OP_SETTINGS);
+    EnableButtons(true);
+
+    const OperationResult result = CPluginRun::CopyResult(lParam);
+    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
+    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
+    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
+    m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+    if (Host() != nullptr)
+        Host()->WriteOperationLog(result);
+
+    m_run.ReleaseAndUnload();
+    m_pfnSettings = nullptr;
+
+    const QString text =
+        result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
+    Dialogs::MessageBox(this, text, Caption());
+
+    theSettings.m_bBusy = 0;
+    if (Frame() != nullptr)
+        Frame()->SelectPort(theSettings.m_nPortNum);
+}
+
+// ---- live display --------------------------------------------------------------------------------
+
+void CSettingsPage::SetProgress(int percent)
+{
+    m_pProgress->setValue(qBound(0, percent, 100));
+}
+
+void CSettingsPage::SetStatusText(const QString& text)
+{
+    m_pStatusValue->setText(text);
+}
+
+void CSettingsPage::SetFileName(const QString& text)
+{
+    m_pFileValue->setText(text);
+}
+
+void CSettingsPage::SetAddress(const QString& text)
+{
+    m_pAddressValue->setText(text);
+}
+
+void CSettingsPage::SetElapsed(int minutes, float seconds)
+{
+    m_pElapsed->setText(ElapsedTimeText(minutes, seconds));
 }

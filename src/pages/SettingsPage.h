@@ -2,14 +2,37 @@
 // The settings page: fourteen categories of handset settings, each a grid of the catalogue's
 // item names with two parameter columns that the model plug-in reads, the user edits in place
 // and the plug-in writes back.
+//
+//   Read / Write ─ (Write: the category must have rows) ─ load plug-in, ModelInterface_Settings
+//                  ─ value lines hidden, tabs and list off, toolbar off, run lock 6, link
+//                  stopped, busy, buttons off ─ every in-place editor closed ─
+//                  Settings(page, port, rect, dll, category, direction 1/0, 0, category's grid)
+//   PLUGIN_DONE ─ value lines shown, tabs and list on, toolbar on, lock released, buttons on,
+//                 result shown and logged, ReleaseRs + wait + unload, message, busy cleared,
+//                 link restarted
 #include "app/PageBase.h"
+#include "pages/NvCatalogue.h"
+#include "pages/PluginLists.h"
+#include "plugin/PluginRun.h"
 
-class CSettingsPage : public CPageBase
+#include <array>
+#include <memory>
+
+class CEditGrid;
+class CSkinButton;
+class QLabel;
+class QProgressBar;
+class QTabWidget;
+
+class CSettingsPage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
     static constexpr int ID_READ = 1032;
     static constexpr int ID_WRITE = 1033;
+    static constexpr int COL_ITEM_NAME = 0;
+    static constexpr int COL_PARAMETER1 = 1;
+    static constexpr int COL_PARAMETER2 = 2;
 
     CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect);
     ~CSettingsPage() override;
@@ -19,7 +42,49 @@ public:
     bool AreButtonsEnabled() const;
     // The value lines become empty and the elapsed time "00:00.0s".
     void ResetStatus();
-    // Empties every list and inserts the catalogue again (all values gone).
+    // Empties every list (rows and editor definitions) and inserts the catalogue again.
     void RebuildCatalogue();
     int CurrentCategory() const;
+
+    // User commands.
+    void SelectCategory(int index); // as a click on tab index does
+    void OnRead();
+    void OnWrite();
+
+    // The grid of a category (0..13), or nullptr.
+    CEditGrid* Grid(int category) const;
+    QTabWidget* Tabs() const { return m_pTabs; }
+    bool IsRunning() const { return m_run.IsLoaded(); }
+
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
+
+    // IPluginStatusDisplay: the plug-in's live display.
+    void SetProgress(int percent) override;
+    void SetStatusText(const QString& text) override;
+    void SetFileName(const QString& text) override;
+    void SetAddress(const QString& text) override;
+    void SetElapsed(int minutes, float seconds) override;
+
+private:
+    void CreateControls();
+    void OnTabChanged(int index);
+    void Run(int direction);
+    void ShowValueLines(bool show);
+    void OnPluginDone(LPARAM lParam);
+
+    int m_nCategory = 0;
+    int m_nRunCategory = 0;
+    CPluginRun m_run;
+    PFN_ModelInterface_Settings m_pfnSettings = nullptr;
+
+    QTabWidget* m_pTabs = nullptr;
+    std::array<CEditGrid*, NV_CATEGORY_COUNT> m_grids{};
+    std::array<std::unique_ptr<CEditGridPluginList>, NV_CATEGORY_COUNT> m_adapters;
+    CSkinButton* m_pReadButton = nullptr;
+    CSkinButton* m_pWriteButton = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    QLabel* m_pStatusValue = nullptr;
+    QLabel* m_pFileValue = nullptr;
+    QLabel* m_pAddressValue = nullptr;
 };

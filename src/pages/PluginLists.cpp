@@ -1,0 +1,192 @@
+#include "PluginLists.h"
+
+#include "controls/EditGrid.h"
+#include "controls/XListCtrl.h"
+
+#include <QFile>
+
+// ---- phonebook list ------------------------------------------------------------------------------
+
+int CXListPluginList::RowCount() const
+{
+    return m_pList->GetItemCount();
+}
+
+int CXListPluginList::ColumnCount() const
+{
+    return m_pList->GetColumns();
+}
+
+QString CXListPluginList::Text(int row, int column) const
+{
+    return m_pList->GetItemText(row, column);
+}
+
+int CXListPluginList::SetText(int row, int column, const QString& text)
+{
+    return m_pList->SetItemText(row, column, text) ? 1 : -1;
+}
+
+int CXListPluginList::InsertRow(int row, const QString& text)
+{
+    const int count = m_pList->GetItemCount();
+    if (row == -1)
+        row = count;
+    if (row < 0 || row > count)
+        return -1;
+    return m_pList->InsertItem(row, text);
+}
+
+int CXListPluginList::DeleteRow(int row)
+{
+    return m_pList->DeleteItem(row) ? 1 : -1;
+}
+
+int CXListPluginList::DeleteAllRows()
+{
+    m_pList->DeleteAllItems();
+    return 1;
+}
+
+int CXListPluginList::AddComboEditor(int, int, const QStringList&)
+{
+    return -1;
+}
+
+int CXListPluginList::AddEditEditor(int, int, const QString&, int, int)
+{
+    return -1;
+}
+
+int CXListPluginList::AddIpEditor(int, int)
+{
+    return -1;
+}
+
+int CXListPluginList::ClearEditors()
+{
+    return -1;
+}
+
+// ---- CSV into the phonebook list ---------------------------------------------------------------
+
+CXListCsvSink::CXListCsvSink(CXListCtrl* list) : m_pList(list)
+{
+    m_pList->SetRedraw(false);
+}
+
+CXListCsvSink::~CXListCsvSink()
+{
+    m_pList->SetRedraw(true);
+}
+
+void CXListCsvSink::InsertRow(int row, QByteArrayView name)
+{
+    m_pList->InsertItem(row, QString::fromUtf8(name));
+}
+
+void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
+{
+    m_pList->SetItemText(row, column, QString::fromUtf8(text));
+}
+
+bool FillListFromCsv(CXListCtrl* list, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // One read of the whole file; the list is the only thing that grows with it.
+    const QByteArray bytes = file.readAll();
+    file.close();
+    list->DeleteAllItems();
+    CXListCsvSink sink(list);
+    ParseCsv(bytes, sink);
+    return true;
+}
+
+// ---- settings grid -------------------------------------------------------------------------------
+
+bool CEditGridPluginList::IsCell(int row, int column) const
+{
+    return row >= 0 && row < m_pGrid->GetItemCount() && column >= 0 && column < m_pGrid->GetColumnCount();
+}
+
+// Only the two PARAMETER columns take editors; "Item Name" stays read-only.
+bool CEditGridPluginList::IsEditorCell(int row, int column) const
+{
+    return IsCell(row, column) && (column == 1 || column == 2);
+}
+
+int CEditGridPluginList::RowCount() const
+{
+    return m_pGrid->GetItemCount();
+}
+
+int CEditGridPluginList::ColumnCount() const
+{
+    return m_pGrid->GetColumnCount();
+}
+
+QString CEditGridPluginList::Text(int row, int column) const
+{
+    return m_pGrid->GetItemText(row, column);
+}
+
+int CEditGridPluginList::SetText(int row, int column, const QString& text)
+{
+    return m_pGrid->SetItemText(row, column, text) ? 1 : -1;
+}
+
+int CEditGridPluginList::InsertRow(int row, const QString& text)
+{
+    const int count = m_pGrid->GetItemCount();
+    if (row == -1)
+        row = count;
+    if (row < 0 || row > count)
+        return -1;
+    return m_pGrid->InsertItem(row, text);
+}
+
+int CEditGridPluginList::DeleteRow(int row)
+{
+    if (!IsCell(row, 0))
+        return -1;
+    for (int c = 0; c < m_pGrid->GetColumnCount(); ++c)
+        m_pGrid->RemoveEditorDef(row, c);
+    return m_pGrid->DeleteItem(row) ? 1 : -1;
+}
+
+int CEditGridPluginList::DeleteAllRows()
+{
+    m_pGrid->DeleteAllItems();
+    m_pGrid->ClearEditorDefs();
+    return 1;
+}
+
+int CEditGridPluginList::AddComboEditor(int row, int column, const QStringList& texts)
+{
+    if (!IsEditorCell(row, column))
+        return -1;
+    return m_pGrid->AddComboDef(row, column, texts) ? 1 : -1;
+}
+
+int CEditGridPluginList::AddEditEditor(int row, int column, const QString& allowed, int minLength,
+                                       int byteWidth)
+{
+    if (!IsEditorCell(row, column) || minLength < 0 || byteWidth < 0 || byteWidth > 4)
+        return -1;
+    return m_pGrid->AddEditDef(row, column, allowed, minLength, byteWidth) ? 1 : -1;
+}
+
+int CEditGridPluginList::AddIpEditor(int row, int column)
+{
+    if (!IsEditorCell(row, column))
+        return -1;
+    return m_pGrid->AddIpDef(row, column) ? 1 : -1;
+}
+
+int CEditGridPluginList::ClearEditors()
+{
+    m_pGrid->ClearEditorDefs();
+    return 1;
+}

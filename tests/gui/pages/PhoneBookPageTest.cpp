@@ -1,0 +1,385 @@
+#include "pages/PhoneBookPage.h"
+#include "PageFixture.h"
+#include "app/HostCommands.h"
+#include "controls/SkinButton.h"
+#include "controls/SkinToolBar.h"
+#include "controls/XListCtrl.h"
+#include "controls/XListModel.h"
+#include "pages/UpgradePage.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QToolBar>
+
+namespace {
+
+using pagetest::PageFixture;
+using pagetest::Pump;
+using pagetest::WaitFor;
+
+class PhoneBookPageTest : public PageFixture
+{
+protected:
+    CPhoneBookPage& Page() { return *Host().PhoneBookPage(); }
+    template <typename T> T* Child(const char* name)
+    {
+        return Page().findChild<T*>(QString::fromLatin1(name));
+    }
+    QRadioButton* ReadRadio() { return Child<QRadioButton>("readRadio"); }
+    QRadioButton* WriteRadio() { return Child<QRadioButton>("writeRadio"); }
+    QLineEdit* PathEdit() { return Child<QLineEdit>("csvPathEdit"); }
+    CSkinButton* Browse() { return Child<CSkinButton>("browseButton"); }
+    CSkinButton* Start() { return Child<CSkinButton>("startButton"); }
+    CXListCtrl* List() { return Page().List(); }
+
+    QStringList Row(int r)
+    {
+        QStringList out;
+        for (int c = 0; c < List()->GetColumns(); ++c)
+            out.append(List()->GetItemText(r, c));
+        return out;
+    }
+    void FillDummyRows(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            List()->InsertItem(i, QStringLiteral("old%1").arg(i));
+    }
+    QString WriteCsv(const QByteArray& bytes, const QString& name = QStringLiteral("book.csv"))
+    {
+        const QString path = m_root + QStringLiteral("/csv/") + name;
+        EXPECT_TRUE(qpxtest::WriteFile(path, bytes));
+        return path;
+    }
+    // Both radios clear (the state the mode check guards against).
+    void ClearRadios()
+    {
+        ReadRadio()->setAutoExclusive(false);
+        WriteRadio()->setAutoExclusive(false);
+        ReadRadio()->setChecked(false);
+        WriteRadio()->setChecked(false);
+    }
+    void StartAndWait()
+    {
+        Start()->setEnabled(true);
+        Page().OnStart();
+        ASSERT_TRUE(WaitIdle());
+        Pump();
+    }
+};
+
+TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
+{
+    theSettings.m_strLastCsvFile = QStringLiteral("/data/last.csv");
+    CPhoneBookPage p(nullptr, nullptr, QRect(205, 130, 585, 600));
+    auto child = [&p](const char* name) { return p.findChild<QWidget*>(QString::fromLatin1(name)); };
+    EXPECT_EQ(p.Mode(), 1);
+    EXPECT_TRUE(static_cast<QRadioButton*>(child("readRadio"))->isChecked());
+    EXPECT_FALSE(static_cast<QRadioButton*>(child("writeRadio"))->isChecked());
+    EXPECT_EQ(static_cast<QLineEdit*>(child("csvPathEdit"))->text(), QStringLiteral("/data/last.csv"));
+    EXPECT_FALSE(child("csvPathEdit")->isEnabled());
+    EXPECT_FALSE(child("browseButton")->isEnabled());
+    // Read face: mouse-over 136, normal 135, checked 136, disabled 154.
+    auto* start = static_cast<CSkinButton*>(child("startButton"));
+    EXPECT_TRUE(pagetest::HasFaces(start, {136, 135, 136, 154}));
+
+    CXListCtrl* list = p.List();
+    ASSERT_EQ(list->GetColumns(), 7);
+    const QStringList titles = {QStringLiteral("Name"),    QStringLiteral("Mobile1"),
+                                QStringLiteral("Home"),    QStringLiteral("Work"),
+                                QStringLiteral("E-Mail1"), QStringLiteral("Mobile2"),
+                                QStringLiteral("E-Mail2")};
+    const int client = list->width() - 2 * list->frameWidth();
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(list->Model()->ColumnHeading(c), titles[c]);
+        EXPECT_EQ(list->Model()->ColumnAlignment(c) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        EXPECT_EQ(list->GetColumnWidth(c), client * (c == 0 ? 13 : 14) / 100 - 1) << c;
+    }
+    EXPECT_EQ(list->GetRowHeight(), 14);
+    EXPECT_EQ(list->geometry(), QRect(6, 38, 585 - 16, 140));
+}
+
+TEST_F(PhoneBookPageTest, WriteWithEmptyPathEmptiesTheListAndEnablesThePathBox)
+{
+    FillDummyRows(3);
+    WriteRadio()->click();
+    EXPECT_EQ(Page().Mode(), 0);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    EXPECT_TRUE(PathEdit()->isEnabled());
+    EXPECT_TRUE(Browse()->isEnabled());
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+
+    // Back to Read: list emptied again, path box and browse off.
+    FillDummyRows(2);
+    ReadRadio()->click();
+    EXPECT_EQ(Page().Mode(), 1);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    EXPECT_FALSE(PathEdit()->isEnabled());
+    EXPECT_FALSE(Browse()->isEnabled());
+}
+
+TEST_F(PhoneBookPageTest, WriteReadsTheNamedFileIntoTheList)
+{
+    const QString path = WriteCsv("a,b\r\nc,d\r\n\r\n ,  12 3 ,x,y,z,w,v,extra1,extra2\n\tt ,u,");
+    PathEdit()->setText(path);
+    WriteRadio()->click();
+    ASSERT_EQ(List()->GetItemCount(), 4);
+    EXPECT_EQ(Row(0).mid(0, 2), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(Row(1).mid(0, 2), (QStringList{QStringLiteral("c"), QStringLiteral("d")}));
+    EXPECT_EQ(Row(2),
+              (QStringList{QString(), QStringLiteral("12 3"), QStringLiteral("x"), QStringLiteral("y"),
+                           QStringLiteral("z"), QStringLiteral("w"), QStringLiteral("v")}));
+    EXPECT_EQ(Row(3).mid(0, 3), (QStringList{QStringLiteral("\tt"), QStringLiteral("u"), QString()}));
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+}
+
+TEST_F(PhoneBookPageTest, UnreadableFileKeepsTheListAndSaysSo)
+{
+    FillDummyRows(2);
+    PathEdit()->setText(m_root + QStringLiteral("/nowhere/missing.csv"));
+    WriteRadio()->click();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to get data from file")});
+    EXPECT_EQ(List()->GetItemCount(), 2);
+    EXPECT_EQ(Dialogs::Shown().first().strCaption, QStringLiteral("KOVA QPX"));
+}
+
+TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
+{
+    const QString existing = WriteCsv("n1,m1\nn2,m2\n");
+    WriteRadio()->click();
+    PathEdit()->setText(m_root + QStringLiteral("/csv/sub/gone.csv"));
+
+    // Cancel changes nothing.
+    Dialogs::SetNextFile(QString());
+    Browse()->click();
+    ASSERT_EQ(Dialogs::FileRequests().size(), 1);
+    const SFileDialogRequest req = Dialogs::FileRequests().first();
+    EXPECT_FALSE(req.bSave);
+    EXPECT_EQ(req.strTitle, QStringLiteral("Select CSV file"));
+    EXPECT_EQ(req.strInitialFolder, m_root + QStringLiteral("/csv"));
+    EXPECT_EQ(req.filters,
+              (QStringList{QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")}));
+    EXPECT_EQ(PathEdit()->text(), m_root + QStringLiteral("/csv/sub/gone.csv"));
+
+    Dialogs::SetNextFile(existing);
+    Browse()->click();
+    EXPECT_EQ(PathEdit()->text(), existing);
+    EXPECT_EQ(theSettings.m_strLastCsvFile, existing);
+    ASSERT_EQ(List()->GetItemCount(), 2);
+    EXPECT_EQ(List()->GetItemText(1, 1), QStringLiteral("m2"));
+}
+
+TEST_F(PhoneBookPageTest, StartChecksModeAndPlugin)
+{
+    ClearRadios();
+    InstallPlugin();
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose Read/Write Mode First!")});
+    EXPECT_FALSE(Page().IsRunning());
+
+    // No plug-in chosen, or a file that is no library.
+    Dialogs::ClearRecords();
+    ReadRadio()->setChecked(true);
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    Page().OnStart();
+    const QString notLib = WriteCsv("not a library", QStringLiteral("fake.so"));
+    theSettings.Set(&CAppSettings::m_strDllFile, notLib);
+    Page().OnStart();
+    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("ERR: failed to load phonebook dll function."),
+                                       QStringLiteral("ERR: failed to load phonebook dll function.")}));
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_TRUE(Dialogs::FileRequests().isEmpty());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
+}
+
+TEST_F(PhoneBookPageTest, WriteStartChecksThePath)
+{
+    InstallPlugin();
+    WriteRadio()->click();
+    PathEdit()->setText(QString());
+    Page().OnStart();
+    PathEdit()->setText(m_root + QStringLiteral("/missing.csv"));
+    Page().OnStart();
+    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("Choose CSV File and proceed!"),
+                                       QStringLiteral("Invaild CSV File. Choose another one!")}));
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
+}
+
+TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
+{
+    const QString dll = InstallPlugin();
+    const QString folder = m_root + QStringLiteral("/out");
+    QDir().mkpath(folder);
+    struct SCase
+    {
+        QString chosen;
+        int filter;
+        QString expected;
+    };
+    const QList<SCase> cases = {
+        {folder + QStringLiteral("/book"), 0, folder + QStringLiteral("/book.csv")},
+        {folder + QStringLiteral("/BOOK.CSV"), 0, folder + QStringLiteral("/BOOK.CSV")},
+        {folder + QStringLiteral("/plain.txt"), 1, folder + QStringLiteral("/plain.txt")},
+    };
+    for (const SCase& c : cases) {
+        QFile::remove(m_recLog);
+        Dialogs::ClearRecords();
+        // The failed reconnection after each run forgets the model; choose it again.
+        theSettings.Set(&CAppSettings::m_strDllFile, dll);
+        Dialogs::SetNextFile(c.chosen, c.filter);
+        StartAndWait();
+        ASSERT_EQ(Dialogs::FileRequests().size(), 1) << Messages().join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(Dialogs::FileRequests().first().bSave);
+        EXPECT_EQ(Dialogs::FileRequests().first().filters,
+                  (QStringList{QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")}));
+        EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook"))
+                        .contains(QStringLiteral(" mode=1 csv=") + c.expected + QLatin1Char(' ')))
+            << CallOf(QStringLiteral("PhoneBook")).toStdString();
+    }
+    // The path box is not touched by a Read.
+    EXPECT_EQ(PathEdit()->text(), QString());
+    EXPECT_EQ(theSettings.m_strLastCsvFile, QString());
+
+    // A cancelled save dialog starts nothing and says nothing.
+    theSettings.Set(&CAppSettings::m_strDllFile, dll);
+    QFile::remove(m_recLog);
+    Dialogs::ClearRecords();
+    Dialogs::SetNextFile(QString());
+    Page().OnStart();
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
+}
+
+TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
+{
+    const QString dll = InstallPlugin();
+    theSettings.m_nPortNum = 7;
+    qputenv("QPX_REC_DELAY_MS", "300");
+    Dialogs::SetNextFile(m_root + QStringLiteral("/r.csv"), 0);
+    Start()->setEnabled(true);
+    Page().OnStart();
+
+    // Running: busy, toolbar and lock in place, the value lines hidden, the Read running face.
+    EXPECT_EQ(theSettings.m_bBusy.load(), 1);
+    EXPECT_TRUE(Page().IsRunning());
+    EXPECT_FALSE(Frame().ToolBar()->isEnabled());
+    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_PHONEBOOK);
+    EXPECT_FALSE(Start()->isEnabled());
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {154, 154, 0, 0}));
+    EXPECT_FALSE(Browse()->isEnabled());
+    EXPECT_TRUE(ReadRadio()->isEnabled());
+    EXPECT_FALSE(WriteRadio()->isEnabled());
+    EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
+    // A radio click while busy changes nothing.
+    Page().OnWriteRadio();
+    EXPECT_EQ(Page().Mode(), 1);
+    EXPECT_EQ(CallOf(QStringLiteral("PhoneBook")),
+              QStringLiteral("PhoneBook page=1 port=7 rect=10,355,%1,460 dll=%2 mode=1 csv=%3 rows=0")
+                  .arg(Page().width() - 10)
+                  .arg(dll, m_root + QStringLiteral("/r.csv")));
+
+    // The completion, delivered at once so the page can be looked at before the reconnection.
+    OperationResult r{};
+    r.nResult = -1;
+    r.nMinutes = 2;
+    r.fSeconds = 5.34f;
+    qstrcpy(r.szStatus, "Read 12 entries");
+    qstrcpy(r.szFileName, "r.csv");
+    qstrcpy(r.szAddress, "0x40");
+    const int portResults = Host().HandledCommands().count(HC_PORT_RESULT);
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r)); // ignored
+    EXPECT_TRUE(Page().IsRunning());
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
+
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+    EXPECT_TRUE(ReadRadio()->isEnabled());
+    EXPECT_TRUE(WriteRadio()->isEnabled());
+    EXPECT_FALSE(Browse()->isEnabled()); // Read mode
+    EXPECT_FALSE(Start()->isEnabled());  // until the reconnection
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {136, 135, 136, 154}));
+    EXPECT_TRUE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 12 entries"));
+    EXPECT_EQ(Child<QLabel>("fileNameValue")->text(), QStringLiteral("r.csv"));
+    EXPECT_EQ(Child<QLabel>("addressValue")->text(), QStringLiteral("0x40"));
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("02:05.3 s"));
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
+    const QString log = OperationLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("Current Operation\t:\tPhonebook\r\nCOM Port\t\t:\t7\r\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Last Status\t\t:\tRead 12 entries\r\n")));
+
+    // The reconnection goes through the host; the plug-in's own late completion is ignored.
+    EXPECT_TRUE(WaitFor([&] { return Host().HandledCommands().count(HC_PORT_RESULT) > portResults; }, 2000));
+    Pump(100);
+    EXPECT_EQ(Messages().size(), 1);
+}
+
+TEST_F(PhoneBookPageTest, WriteRunHandsTheListAndShowsAFailure)
+{
+    InstallPlugin();
+    qputenv("QPX_REC_RESULT", "0");
+    qputenv("QPX_REC_MESSAGE", "Phonebook write failed");
+    const QString path = WriteCsv("a,1\nb,2\nc,3\n");
+    PathEdit()->setText(path);
+    WriteRadio()->click();
+    ASSERT_EQ(List()->GetItemCount(), 3);
+
+    Start()->setEnabled(true);
+    Page().OnStart();
+    EXPECT_FALSE(ReadRadio()->isEnabled());
+    EXPECT_TRUE(WriteRadio()->isEnabled());
+    EXPECT_FALSE(Browse()->isEnabled());
+    ASSERT_TRUE(WaitIdle());
+    Pump();
+
+    EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook"))
+                    .endsWith(QStringLiteral(" mode=0 csv=") + path + QStringLiteral(" rows=3")));
+    EXPECT_EQ(Messages().last(), QStringLiteral("Phonebook write failed"));
+    EXPECT_TRUE(Browse()->isEnabled()); // Write mode after release
+    EXPECT_EQ(List()->GetItemCount(), 3);
+}
+
+TEST_F(PhoneBookPageTest, LiveDisplayAndPortLoss)
+{
+    CPhoneBookPage& p = Page();
+    p.SetProgress(140);
+    p.SetStatusText(QStringLiteral("Writing"));
+    p.SetFileName(QStringLiteral("f.csv"));
+    p.SetAddress(QStringLiteral("0x10"));
+    p.SetElapsed(1, 2.25f);
+    EXPECT_EQ(Child<QProgressBar>("progressBar")->value(), 100);
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Writing"));
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("01:02.2 s"));
+
+    // Write mode keeps its list on port loss; Read mode empties it. Status texts go blank.
+    const QString path = WriteCsv("x,y\n");
+    PathEdit()->setText(path);
+    WriteRadio()->click();
+    p.OnPortLost();
+    EXPECT_EQ(List()->GetItemCount(), 1);
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QString());
+    ReadRadio()->click();
+    FillDummyRows(2);
+    p.OnPortLost();
+    EXPECT_EQ(List()->GetItemCount(), 0);
+
+    // The host's port result drives Start.
+    Host().OnHostCommand(HC_PORT_RESULT, 3);
+    EXPECT_TRUE(p.IsStartEnabled());
+    Host().OnHostCommand(HC_PORT_RESULT, -1);
+    EXPECT_FALSE(p.IsStartEnabled());
+    p.EnableModeRadios(false);
+    EXPECT_FALSE(ReadRadio()->isEnabled());
+    EXPECT_FALSE(WriteRadio()->isEnabled());
+}
+
+} // namespace
