@@ -105,15 +105,15 @@ void CDeviceNotifier::OnUdevReadable(SMonitor* monitor)
         const bool skip = monitor->bKernel && QFileInfo::exists(QStringLiteral("/run/udev/control"));
         if (action && sysname && !skip) {
             if (qstrcmp(action, "add") == 0)
-                OnTty(true, QString::fromUtf8(sysname));
+                HandleTtyEvent(true, QString::fromUtf8(sysname));
             else if (qstrcmp(action, "remove") == 0)
-                OnTty(false, QString::fromUtf8(sysname));
+                HandleTtyEvent(false, QString::fromUtf8(sysname));
         }
         udev_device_unref(dev);
     }
 }
 
-void CDeviceNotifier::OnTty(bool arrival, const QString& kernelName)
+void CDeviceNotifier::HandleTtyEvent(bool arrival, const QString& kernelName)
 {
     if (arrival) {
         if (m_ttyNames.contains(kernelName) || !m_namer)

@@ -42,13 +42,16 @@ public:
     bool IsWatchingDevices() const { return !m_monitors.empty(); }
     bool IsWatchingVirtualFolder() const { return m_inotifyFd >= 0; }
 
+    // What a udev "add" (arrival) or "remove" event for a tty leads to. Public so that tests can
+    // drive it without a kernel device appearing.
+    void HandleTtyEvent(bool arrival, const QString& kernelName);
+
 private:
     struct SMonitor;
     void StartUdev();
     void StartInotify();
     void OnUdevReadable(SMonitor* monitor);
     void OnInotifyReadable();
-    void OnTty(bool arrival, const QString& kernelName);
     void OnVirtualEntry(const QString& fileName);
 
     Callback m_callback;

@@ -1,6 +1,9 @@
+#include "FakeSysfs.h"
 #include "TestEnv.h"
+#include "platform/DeviceNotifier.h"
 #include "platform/SysfsPorts.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PortDiscovery.h"
 #include "serial/PortWatcher.h"
 
 #include <QFile>
@@ -18,7 +21,8 @@ protected:
     void SetUp() override
     {
         // An empty sysfs: only the virtual folder can report anything.
-        SetSysfsRoot(qpxtest::MakeTempDir(QStringLiteral("sys")));
+        m_sys = std::make_unique<CFakeSysfs>(qpxtest::MakeTempDir(QStringLiteral("sys")));
+        SetSysfsRoot(m_sys->Root());
         m_strPorts = qpxtest::MakeTempDir(QStringLiteral("ports"));
         SetVirtualPortFolder(m_strPorts);
         m_strDevice = qpxtest::MakeTempDir(QStringLiteral("dev")) + QStringLiteral("/pts5");
@@ -32,6 +36,7 @@ protected:
 
     QString Link(int n) const { return m_strPorts + QStringLiteral("/COM%1").arg(n); }
 
+    std::unique_ptr<CFakeSysfs> m_sys;
     QString m_strPorts;
     QString m_strDevice;
 };
@@ -90,6 +95,61 @@ TEST_F(Watcher, PortsPresentAtStartAreReportedOnlyWhenTheyLeave)
     ASSERT_TRUE(removed.wait(WAIT_MS));
     EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM23"));
     EXPECT_EQ(arrived.size(), 0);
+}
+
+struct SEvent
+{
+    bool bArrival;
+    QString strName;
+    bool operator==(const SEvent& o) const { return bArrival == o.bArrival && strName == o.strName; }
+};
+
+TEST_F(Watcher, TtyEventsAreNamedByTheNumberingRule)
+{
+    QList<SEvent> events;
+    CDeviceNotifier notifier(
+        [&](bool arrival, const QString& name) {
+            events.append({arrival, name});
+        },
+        [](const QString& kernelName) { return PortNameOfTty(kernelName); });
+
+    m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    notifier.HandleTtyEvent(true, QStringLiteral("ttyUSB0"));
+    notifier.HandleTtyEvent(true, QStringLiteral("ttyUSB0")); // the same event from the other source
+    m_sys->AddBareTty(QStringLiteral("tty5"));
+    notifier.HandleTtyEvent(true, QStringLiteral("tty5")); // no serial port
+    // By the time the removal comes the tty has left sysfs; the name is the one it had.
+    m_sys->RemoveTty(QStringLiteral("ttyUSB0"));
+    notifier.HandleTtyEvent(false, QStringLiteral("ttyUSB0"));
+    notifier.HandleTtyEvent(false, QStringLiteral("ttyUSB0"));
+    notifier.HandleTtyEvent(false, QStringLiteral("tty5"));
+
+    EXPECT_EQ(events, (QList<SEvent>{{true, QStringLiteral("COM33")}, {false, QStringLiteral("COM33")}}));
+}
+
+TEST_F(Watcher, TtysPresentAtStartAreRemovedUnderTheirName)
+{
+    // A tty displaced by a virtual port keeps its overflow name until it goes.
+    ASSERT_TRUE(PublishVirtualPort(65, m_strDevice, QStringLiteral("Sim")));
+    m_sys->AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    const QString name = PortNameOfTty(QStringLiteral("ttyACM0"));
+    ASSERT_FALSE(name.isEmpty());
+    ASSERT_NE(name, QStringLiteral("COM65"));
+
+    QList<SEvent> events;
+    CDeviceNotifier notifier(
+        [&](bool arrival, const QString& n) {
+            events.append({arrival, n});
+        },
+        [](const QString& kernelName) { return PortNameOfTty(kernelName); });
+    ASSERT_TRUE(notifier.Start());
+    if (!notifier.IsWatchingDevices())
+        GTEST_SKIP() << "no kernel device events in this environment";
+    m_sys->RemoveTty(QStringLiteral("ttyACM0"));
+    notifier.HandleTtyEvent(false, QStringLiteral("ttyACM0"));
+    EXPECT_EQ(events, (QList<SEvent>{{false, name}}));
 }
 
 } // namespace
