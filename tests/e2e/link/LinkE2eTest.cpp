@@ -1,0 +1,119 @@
+// The program's connection end to end: the real main frame with its page host, the handset
+// simulator on a virtual port and the recording plug-in in the installation's MODEL folder. The
+// handset is detected, shown on the Information page and the version list, forgotten when its
+// port goes away and shown again when it comes back.
+#include "../../gui/handset/LinkTestSupport.h"
+
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "controls/XListCtrl.h"
+#include "handset/ConnectionStrip.h"
+#include "handset/InfoPage.h"
+#include "platform/Dialogs.h"
+#include "platform/VirtualPorts.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace linktest;
+
+namespace {
+
+constexpr int SIM_PORT = 23;
+
+class LinkE2eTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetTestMode(true);
+        Dialogs::ClearRecords();
+        theSettings.Reset();
+        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        QDir().mkpath(m_install + QStringLiteral("MODEL"));
+        m_plugin = m_install + QStringLiteral("MODEL/rec.so");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so"), m_plugin));
+        theSettings.m_strInstallDir = m_install;
+        QDir(VirtualPortFolder()).removeRecursively();
+        EnsureVirtualPortFolder();
+    }
+    void TearDown() override
+    {
+        m_frame.reset();
+        theSettings.Reset();
+    }
+
+    CPageHost* Host() const { return m_frame->PageHost(); }
+    QString Info(int row) const { return Host()->InfoPage()->ValueText(row); }
+    QString Version(int row, int col) const { return Host()->Strip()->VersionList()->GetItemText(row, col); }
+    bool Shown() const { return Info(0) == QStringLiteral("8f2a41d3") && !Version(4, 3).isEmpty(); }
+    bool Cleared() const
+    {
+        for (int row = 0; row < 11; ++row)
+            if (!Info(row).isEmpty())
+                return false;
+        for (int row = 0; row < 5; ++row)
+            if (!Version(row, 1).isEmpty() || !Version(row, 3).isEmpty())
+                return false;
+        return true;
+    }
+
+    QString m_install, m_plugin;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
+{
+    auto sim = std::make_unique<CSimulator>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
+    ASSERT_TRUE(sim->Ready());
+    m_frame = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(m_frame->Create());
+
+    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    const QStringList expected{QStringLiteral("8f2a41d3"),
+                               QStringLiteral("(212) 555-0147"),
+                               QStringLiteral("(212) 555-0147"),
+                               QStringLiteral("DIGITAL"),
+                               QStringLiteral("384"),
+                               QStringLiteral("12"),
+                               QStringLiteral("168"),
+                               QStringLiteral("4145"),
+                               QStringLiteral("1"),
+                               QStringLiteral("7"),
+                               QStringLiteral("6")};
+    for (int row = 0; row < 11; ++row)
+        EXPECT_EQ(Info(row), expected[row]) << row;
+    EXPECT_EQ(Host()->m_strEsn, QStringLiteral("8f2a41d3"));
+    EXPECT_EQ(Version(2, 1), QStringLiteral("12.06  KQ100V12"));
+    EXPECT_EQ(Version(3, 3), QStringLiteral("MSM 2P (0x610a)"));
+    EXPECT_EQ(Version(4, 1), QStringLiteral("1: 52    2: 53"));
+
+    // The first good poll also checked the plug-in: automatic choice takes it.
+    ASSERT_TRUE(WaitUntil([&] { return theSettings.Get(&CAppSettings::m_strDllFile) == m_plugin; }, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : REC-MODEL"); }, 3000));
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM%1").arg(SIM_PORT));
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), QStringLiteral("DLL : %1 (V1.0.2.3)").arg(m_plugin));
+    EXPECT_TRUE(Host()->Strip()->IsLinkRunning());
+
+    // Unplugged: both lists go back to their labels and the link stops.
+    sim->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return Cleared(); }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return !Host()->Strip()->IsLinkRunning(); }, 3000));
+    EXPECT_EQ(Host()->Strip()->LinkPictureId(), 147);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return m_frame->PaneText(ID_PANE_PORT) == QStringLiteral("PORT : Not Connected "); }, 3000));
+
+    // Plugged in again: found and shown again.
+    sim = std::make_unique<CSimulator>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
+    ASSERT_TRUE(sim->Ready());
+    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    EXPECT_EQ(Info(1), QStringLiteral("(212) 555-0147"));
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+}
+
+} // namespace
