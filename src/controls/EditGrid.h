@@ -1,0 +1,137 @@
+#pragma once
+// The editable grid: a plain list whose cells are edited in place. Whoever fills the grid gives
+// single cells an editor definition:
+//   drop-down   a fixed list of texts
+//   edit field  allowed characters, minimum length, byte width 1..4 (rules in EditRules.h)
+//   IP address  four numbers, returned as "%d.%d.%d.%d"
+// A click on a cell with a definition (outside a read-only column) opens its editor over the
+// cell. Enter ends the edit and keeps the text, Escape ends it and restores the text the cell had
+// before; losing the focus ends it too. An edit field shorter than its minimum length cannot be
+// left: "This item's minimum size is %d." is shown and the field keeps the focus. The end of an
+// edit is reported by endLabelEdit(row, col, text) (the standard end-of-label-edit notification)
+// and the grid then writes the text into the cell.
+//
+// Rows and columns count from 0; out-of-range calls do nothing and return false or -1.
+#include "EditRules.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QTableView>
+
+class CXListModel;
+class QLineEdit;
+
+// Four number fields with dots between them, like the platform's IP address control.
+class CIpAddressEdit : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CIpAddressEdit(QWidget* parent = nullptr);
+
+    // Takes "a.b.c.d"; missing or bad parts become empty fields.
+    void SetAddress(const QString& text);
+    // "%d.%d.%d.%d"; an empty field counts as 0.
+    QString Address() const;
+    QLineEdit* Field(int i) const { return m_fields[i]; }
+
+signals:
+    void returnPressed();
+    void escapePressed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* m_fields[4];
+};
+
+class CEditGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    enum EEditorKind
+    {
+        EDITOR_NONE,
+        EDITOR_COMBO,
+        EDITOR_EDIT,
+        EDITOR_IP
+    };
+
+    explicit CEditGrid(QWidget* parent = nullptr);
+    ~CEditGrid() override;
+
+    CXListModel* Model() const { return m_pModel; }
+
+    // ---- columns and rows ----
+    int InsertColumn(int col, const QString& heading, Qt::Alignment format = Qt::AlignLeft, int width = 100);
+    int GetColumnCount() const;
+    int GetItemCount() const;
+    bool SetColumnWidth(int col, int width);
+    int GetColumnWidth(int col) const;
+    int InsertItem(int row, const QString& text); // returns the new row or -1
+    bool DeleteItem(int row);
+    bool DeleteAllItems(); // rows only; definitions stay until ClearEditorDefs
+    bool SetItemText(int row, int col, const QString& text);
+    QString GetItemText(int row, int col) const;
+    void SetRowHeight(int pixels);
+    int GetRowHeight() const;
+    void SetGridLines(bool on) { setShowGrid(on); }
+
+    // ---- editor definitions (one per cell; a new one replaces the old) ----
+    bool AddComboDef(int row, int col, const QStringList& items);
+    bool AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth);
+    bool AddIpDef(int row, int col);
+    bool RemoveEditorDef(int row, int col);
+    void ClearEditorDefs();
+    EEditorKind EditorKindAt(int row, int col) const;
+    QStringList ComboItemsAt(int row, int col) const;
+    SEditFieldRule EditRuleAt(int row, int col) const;
+
+    void SetReadOnlyColumn(int col, bool readOnly = true);
+    bool IsReadOnlyColumn(int col) const;
+
+    // ---- editing ----
+    // Opens the cell's editor as a click does; false when the cell has none (or a column is
+    // read-only, or another editor refuses to close).
+    bool OpenEditor(int row, int col);
+    // Ends any open editor: its text is kept when it satisfies its rules, otherwise the cell keeps
+    // its old text. No message is shown. Pages call this before a plug-in runs.
+    void CloseEditors();
+    bool IsEditing() const { return m_pEditor != nullptr; }
+    QWidget* Editor() const { return m_pEditor; }
+    int EditRow() const { return m_nEditRow; }
+    int EditCol() const { return m_nEditCol; }
+
+signals:
+    void endLabelEdit(int row, int col, const QString& text);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    struct SEditorDef
+    {
+        EEditorKind kind = EDITOR_NONE;
+        QStringList items;
+        SEditFieldRule rule;
+    };
+    static quint64 Key(int row, int col) { return (quint64(quint32(row)) << 32) | quint32(col); }
+    bool AddDef(int row, int col, const SEditorDef& def);
+    const SEditorDef* DefAt(int row, int col) const;
+    QString EditorText() const;
+    // Ends the edit. keep: take the editor's text (subject to the minimum length when
+    // `checkLength`); otherwise restore the old text. False when the editor stays open.
+    bool EndEdit(bool keep, bool checkLength);
+    void OnFocusChanged(QWidget* old, QWidget* now);
+
+    CXListModel* m_pModel;
+    QHash<quint64, SEditorDef> m_defs;
+    QList<int> m_readOnlyColumns;
+    QWidget* m_pEditor = nullptr;
+    int m_nEditRow = -1;
+    int m_nEditCol = -1;
+    QString m_strOldText;
+    bool m_bEnding = false;     // guards against ending twice
+    bool m_bShowingMsg = false; // the minimum-length message is up; focus moves are expected
+};
