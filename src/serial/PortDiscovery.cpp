@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <QLoggingCategory>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSet>
 
 #include <algorithm>
@@ -18,7 +20,10 @@ Q_LOGGING_CATEGORY(lcPorts, "qpx.serial.ports")
 constexpr int MIN_PORT = 1;
 constexpr int MAX_PORT = 256;
 
-// Overflow numbers this process has handed out, by kernel name (rule 3 of the header).
+// Overflow numbers this process has handed out, by kernel name (rule 3 of the header). The serial
+// driver resolves port numbers on the connection worker while the user-interface thread may be
+// enumerating, hence the lock.
+QMutex g_overflowLock;
 QHash<QString, int>& OverflowNumbers()
 {
     static QHash<QString, int> numbers;
@@ -155,6 +160,7 @@ bool EnumerateSerialPorts(QList<CPortInfo>& ports, QString* error)
                ttys.end());
 
     // Forget overflow numbers of ttys that have gone, and drop those a virtual port took since.
+    QMutexLocker lock(&g_overflowLock);
     QHash<QString, int>& overflow = OverflowNumbers();
     QSet<QString> present;
     for (const SSysfsTty& t : ttys)
@@ -194,6 +200,8 @@ bool EnumerateSerialPorts(QList<CPortInfo>& ports, QString* error)
         overflow.insert(t.strName, n);
         taken.insert(n);
     }
+
+    lock.unlock();
 
     for (const SSysfsTty& t : ttys) {
         const int n = numbers.value(t.strName, -1);

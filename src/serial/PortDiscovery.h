@@ -24,7 +24,8 @@
 // (so the handset filter of CollectHandsetPorts keeps its meaning); built-in UARTs
 // "Communications Port"; others "<driver> Serial Port". " (COM<n>)" is appended to each.
 //
-// Everything here runs on the user-interface thread (or in a command-line tool).
+// Callers: the user-interface thread (lists, device changes), the connection worker (through the
+// serial driver's path resolver) and command-line tools; every function is safe from any thread.
 #include "PortInfo.h"
 #include "PortList.h"
 
