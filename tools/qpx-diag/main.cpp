@@ -1,6 +1,7 @@
 // qpx-diag: list ports, show a handset's status and versions as the program shows them.
 //   qpx-diag ports
 //   qpx-diag info --port N
+//   qpx-diag plugins [--folder F]
 #include "DiagCommands.h"
 
 #include "serial/PortDiscovery.h"
@@ -12,6 +13,8 @@ namespace {
 const SSubcommand SUBCOMMANDS[] = {
     {"ports", "ports", "list the serial ports: COM number, device, handset=yes/no, friendly name", RunPorts},
     {"info", "info --port N", "ask the handset on COM N for status and versions (21 lines)", RunInfo},
+    {"plugins", "plugins [--folder F]",
+     "list the model plug-in catalogue (Model, DLL Version, Modified, Location, Path)", RunPlugins},
 };
 
 void PrintUsage(FILE* to)
