@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <libudev.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -134,14 +135,10 @@ void CDeviceNotifier::HandleTtyEvent(bool arrival, const QString& kernelName)
 // ---------------------------------------------------------------------------------------------
 void CDeviceNotifier::StartInotify()
 {
-    if (!EnsureVirtualPortFolder())
-        return;
     m_inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_inotifyFd < 0)
         return;
-    m_watch = ::inotify_add_watch(m_inotifyFd, QFile::encodeName(VirtualPortFolder()).constData(),
-                                  IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE_SELF);
-    if (m_watch < 0) {
+    if (!WatchFolder()) {
         ::close(m_inotifyFd);
         m_inotifyFd = -1;
         return;
@@ -153,31 +150,61 @@ void CDeviceNotifier::StartInotify()
                      [this]() { OnInotifyReadable(); });
 }
 
+bool CDeviceNotifier::WatchFolder()
+{
+    if (!EnsureVirtualPortFolder())
+        return false;
+    m_watch = ::inotify_add_watch(m_inotifyFd, QFile::encodeName(VirtualPortFolder()).constData(),
+                                  IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE_SELF);
+    return m_watch >= 0;
+}
+
 void CDeviceNotifier::OnInotifyReadable()
 {
     alignas(inotify_event) char buffer[8192];
+    bool resync = false;
     for (;;) {
         const ssize_t n = ::read(m_inotifyFd, buffer, sizeof buffer);
         if (n <= 0)
-            return;
+            break;
         for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
             const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-            if (ev->mask & (IN_DELETE_SELF | IN_IGNORED)) {
-                // The folder itself went away: every virtual port with it.
-                const QSet<int> gone = m_virtualPresent;
-                m_virtualPresent.clear();
-                for (int number : gone)
-                    if (m_callback)
-                        m_callback(false, QStringLiteral("COM%1").arg(number));
-                continue;
+            if (ev->mask & IN_IGNORED) {
+                // The folder itself was removed (or moved): make it again and watch the new one;
+                // the comparison below reports the ports that went with the old one.
+                m_watch = -1;
+                WatchFolder();
+                resync = true;
+            } else if (ev->mask & IN_Q_OVERFLOW) {
+                resync = true; // events were lost
+            } else if (ev->len > 0) {
+                OnVirtualEntry(QFile::decodeName(ev->name));
             }
-            if (ev->len == 0)
-                continue;
-            const QString fileName = QFile::decodeName(ev->name);
-            OnVirtualEntry(fileName);
         }
     }
+    if (resync)
+        Resync();
+}
+
+void CDeviceNotifier::Resync()
+{
+    QSet<int> live;
+    for (const SVirtualPort& port : ListVirtualPorts())
+        live.insert(port.nNumber);
+    const QSet<int> gone = m_virtualPresent - live;
+    const QSet<int> come = live - m_virtualPresent;
+    m_virtualPresent = live;
+    QList<int> goneSorted(gone.begin(), gone.end());
+    QList<int> comeSorted(come.begin(), come.end());
+    std::sort(goneSorted.begin(), goneSorted.end());
+    std::sort(comeSorted.begin(), comeSorted.end());
+    for (int number : goneSorted)
+        if (m_callback)
+            m_callback(false, QStringLiteral("COM%1").arg(number));
+    for (int number : comeSorted)
+        if (m_callback)
+            m_callback(true, QStringLiteral("COM%1").arg(number));
 }
 
 void CDeviceNotifier::OnVirtualEntry(const QString& fileName)

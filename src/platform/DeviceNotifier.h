@@ -51,7 +51,10 @@ private:
     void StartUdev();
     void StartInotify();
     void OnUdevReadable(SMonitor* monitor);
+    bool WatchFolder();
     void OnInotifyReadable();
+    // Reports the difference between the virtual ports known and those present now.
+    void Resync();
     void OnVirtualEntry(const QString& fileName);
 
     Callback m_callback;

@@ -6,6 +6,7 @@
 #include "serial/PortDiscovery.h"
 #include "serial/PortWatcher.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -150,6 +151,20 @@ TEST_F(Watcher, TtysPresentAtStartAreRemovedUnderTheirName)
     m_sys->RemoveTty(QStringLiteral("ttyACM0"));
     notifier.HandleTtyEvent(false, QStringLiteral("ttyACM0"));
     EXPECT_EQ(events, (QList<SEvent>{{false, name}}));
+}
+
+TEST_F(Watcher, TheFolderRemovedAndMadeAgainKeepsBeingWatched)
+{
+    ASSERT_TRUE(PublishVirtualPort(26, m_strDevice, QString()));
+    CPortWatcher watcher;
+    QSignalSpy arrived(&watcher, &CPortWatcher::portArrived);
+    QSignalSpy removed(&watcher, &CPortWatcher::portRemoved);
+    ASSERT_TRUE(QDir(m_strPorts).removeRecursively());
+    ASSERT_TRUE(removed.wait(WAIT_MS));
+    EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM26"));
+    ASSERT_TRUE(PublishVirtualPort(27, m_strDevice, QString()));
+    ASSERT_TRUE(arrived.wait(WAIT_MS));
+    EXPECT_EQ(arrived.at(0).at(0).toString(), QStringLiteral("COM27"));
 }
 
 } // namespace
