@@ -426,9 +426,8 @@ bool CEditGrid::OpenEditor(int row, int col)
     m_nEditRow = row;
     m_nEditCol = col;
     m_strOldText = text;
-    QRect r = visualRect(m_pModel->index(row, col));
-    r.setHeight(std::max(r.height(), std::min(editor->sizeHint().height(), r.height() + 6)));
-    editor->setGeometry(r);
+    // The editor covers the cell exactly, so the rows around it stay readable.
+    editor->setGeometry(visualRect(m_pModel->index(row, col)));
     editor->show();
     editor->setFocus(Qt::MouseFocusReason);
     return true;

@@ -33,13 +33,15 @@ protected:
     {
         QPainter p(this);
         p.fillRect(rect(), palette().button());
-        // A row of small dots in the middle, the usual sign of something that can be dragged.
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawLine(0, height() - 1, width(), height() - 1);
+        // A short row of raised dots in the middle, the usual sign of something to drag.
         const QColor dark = palette().color(QPalette::Dark);
         const QColor light = palette().color(QPalette::Light);
         const int y = height() / 2 - 1;
-        for (int x = width() / 2 - 24; x <= width() / 2 + 24; x += 4) {
-            p.fillRect(x + 1, y + 1, 1, 1, light);
-            p.fillRect(x, y, 1, 1, dark);
+        for (int x = width() / 2 - 30; x <= width() / 2 + 30; x += 4) {
+            p.fillRect(x + 1, y + 1, 2, 2, light);
+            p.fillRect(x, y, 2, 2, dark);
         }
     }
 };
