@@ -3,6 +3,7 @@
 //   plug-in thread                         user-interface thread (the page's thread)
 //   PostPageMessage ── PostMessage ──────▶ page->OnMessage(WM_PLUGIN_NOTIFY, ...)
 //   SetStatusText   ── queued copy ──────▶ display->SetStatusText(copy)
+//   GetPortDevice   ── looked up on the calling thread (discovery is thread-safe)
 //   ListSetText     ── queued call ──────▶ list->SetText(...)  ──┐
 //        waits (10 ms steps) until done ◀───────────────────────┘
 //        or until the run is released (then -1)
@@ -218,13 +219,10 @@ int32_t SvcGetPortDevice(QpxWindow* page, int32_t port, char* buffer, uint32_t b
 {
     if (page == nullptr)
         return -1;
-    // Discovery keeps process-wide tables that only the user-interface thread touches.
-    QString path;
-    const int32_t found = RunOnUi(Owner(page)->state, [port, &path]() -> int32_t {
-        path = DevicePathOfPort(port);
-        return path.isEmpty() ? -1 : 1;
-    });
-    if (found < 0)
+    // Discovery only reads the virtual-port folder and sysfs under its own locks, so the look-up
+    // runs on the caller's thread and never waits for the user-interface thread.
+    const QString path = DevicePathOfPort(port);
+    if (path.isEmpty())
         return -1;
     return CopyOut(path, buffer, bufferSize);
 }
