@@ -4,7 +4,9 @@
 //   <root>/class/tty/<name>           one entry per tty (normally a link into <root>/devices/...)
 //   <root>/class/tty/<name>/device    link to the parent device; consoles, ptys and virtual
 //                                     terminals have none and are no serial ports
-//   <root>/class/tty/<name>/type      serial-core port type; "0" is a UART slot without hardware
+//   <root>/class/tty/<name>/type      serial-core port type, the value TIOCGSERIAL reports, read
+//                                     without opening the device; "0" (unknown) is a UART slot
+//                                     without hardware
 //   <root>/class/tty/console/active   the ttys the kernel writes its console to (never offered)
 //   <USB device>/manufacturer, product, idVendor, idProduct
 //                                     the nearest ancestor of the parent device that has idVendor

@@ -7,6 +7,7 @@
 #include "serial/PortDiscovery.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 namespace {
 
@@ -43,6 +44,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qpx-diag"));
+    // The library's debug lines are for the program log; here the messages below say it all
+    // (QT_LOGGING_RULES still turns them on).
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qpx.*.debug=false"));
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         PrintUsage(args.isEmpty() ? stderr : stdout);
