@@ -281,6 +281,27 @@ TEST_F(SerialFixture, CloseWhileTheReaderWaitsIsQuick)
     port->Close(); // twice is harmless
 }
 
+TEST_F(SerialFixture, CloseWhileTheReaderWaitsForRoomIsQuick)
+{
+    // More than the ring holds and nobody consumes: the reader sits in its wait for room.
+    ASSERT_TRUE(handset.WriteRaw(Bytes(3 * CSerialPort::RX_RING_SIZE, 0x31)));
+    std::this_thread::sleep_for(milliseconds(100));
+    const auto t0 = Clock::now();
+    port->Close();
+    EXPECT_LT(MsSince(t0), 220);
+}
+
+TEST_F(SerialFixture, WriteGivesUpAfterItsTimeLimit)
+{
+    // Nobody reads the master: the pty fills up and the write waits until its limit.
+    const Bytes big(256 * 1024, 0x55);
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(port->Write(big.data(), static_cast<quint32>(big.size())));
+    const qint64 ms = MsSince(t0);
+    EXPECT_GE(ms, CSerialPort::WRITE_TIMEOUT_MS - 50);
+    EXPECT_LT(ms, CSerialPort::WRITE_TIMEOUT_MS + 1500);
+}
+
 TEST_F(SerialFixture, CloseFromAnotherThreadEndsAWaitingReceive)
 {
     std::thread closer([&] {
