@@ -908,6 +908,12 @@ QImage Render(int resourceId)
     return e ? Paint(*e) : QImage();
 }
 
+void Preload()
+{
+    for (const SPictureInfo& info : Table())
+        LoadBitmap(info.nId);
+}
+
 QImage ContactSheet()
 {
     // Pictures flow left to right in rows, each with its number underneath; keyed pixels are

@@ -79,6 +79,10 @@ const QList<const char*>& ToolbarCaptions();
 // Draws the picture afresh (no cache). Null image for an unknown number.
 QImage Render(int resourceId);
 
+// Draws every picture into the cache at once (start-up), so the first show of a page or face
+// costs nothing.
+void Preload();
+
 // All pictures on one sheet with their numbers, for looking at them.
 QImage ContactSheet();
 

@@ -34,6 +34,10 @@ TEST(Pictures, EveryNumberIsUniqueAndDrawnAtItsSize)
         EXPECT_EQ(img.size(), QSize(info.nWidth, info.nHeight)) << info.nId;
     }
     EXPECT_TRUE(LoadBitmap(4711).isNull());
+    // Drawn once, then served from the cache.
+    Pictures::Preload();
+    EXPECT_EQ(LoadBitmap(1027).cacheKey(), LoadBitmap(1027).cacheKey());
+    EXPECT_EQ(LoadBitmap(1027), Pictures::Render(1027));
     EXPECT_EQ(Pictures::Find(4711), nullptr);
 }
 
