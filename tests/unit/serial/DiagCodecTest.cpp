@@ -196,16 +196,6 @@ TEST(DiagCodec, RoundTripOfEveryLength)
     }
 }
 
-TEST(DiagCodec, LittleEndianHelpers)
-{
-    quint8 b[4];
-    PutLe32(b, 0x12345678);
-    EXPECT_EQ(b[0], 0x78);
-    EXPECT_EQ(b[3], 0x12);
-    EXPECT_EQ(GetLe32(b), 0x12345678u);
-    EXPECT_EQ(GetLe16(b + 1), 0x3456);
-}
-
 // Feeds bytes and collects every result other than NEED_MORE.
 struct SFeedLog
 {
