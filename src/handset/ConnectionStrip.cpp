@@ -167,12 +167,16 @@ bool CConnectionStrip::StopWorker(int pictureId, int waitMs)
     const bool ended = m_pWorker->Wait(waitMs);
     m_nLinkPort = m_pWorker->LinkPort();
     m_pDiag->Close();
-    if (!ended) {
-        // Never killed: it is left to finish on its own with what it holds, and later workers get
-        // a port object of their own.
+    if (!ended && waitMs != STOP_WAIT_CLOSING_MS) {
+        // Never killed: it is left to finish on its own with what it holds (the windows it posts
+        // to live on), and later workers get a port object of their own.
         std::fprintf(stderr, "qpx: connection worker did not end within %d ms; left to finish\n", waitMs);
         m_pWorker->Detach();
         m_pDiag = std::make_shared<CDiagPort>();
+    } else if (!ended) {
+        // The program is closing and the windows it posts to go away: wait for it (the worker
+        // object says so on stderr when it takes longer still).
+        std::fprintf(stderr, "qpx: connection worker did not end within %d ms; waiting\n", waitMs);
     }
     m_pWorker.reset();
     return true;

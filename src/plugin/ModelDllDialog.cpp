@@ -86,6 +86,7 @@ void CModelDllDialog::FillList()
         m_bFilling = true;
         m_pList->DeleteAllItems();
         m_bFilling = false;
+        m_nHotRow = -1;
         return;
     }
     ShowModelImage(theSettings.Get(&CAppSettings::m_strDllFile));
