@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include <algorithm>
@@ -75,6 +76,10 @@ CFolderChooser::CFolderChooser(QWidget* parent, const SFolderDialogRequest& requ
     connect(m_pEdit, &QLineEdit::textChanged, this, &CFolderChooser::OnTextChanged);
     connect(m_pTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CFolderChooser::OnCurrentChanged);
+    connect(m_pModel, &QFileSystemModel::directoryLoaded, this, &CFolderChooser::KeepSelectionInView);
+    connect(m_pModel, &QFileSystemModel::rowsInserted, this, &CFolderChooser::KeepSelectionInView);
+    connect(m_pModel, &QFileSystemModel::layoutChanged, this, &CFolderChooser::KeepSelectionInView);
+    connect(m_pTree->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_strShown.clear(); });
 
     resize(380, 420);
     LayOut();
@@ -119,14 +124,30 @@ void CFolderChooser::SelectFolder(const QString& folder)
     const QModelIndex index = m_pModel->index(folder);
     if (!index.isValid())
         return;
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+        m_pTree->expand(p);
     m_pTree->setCurrentIndex(index);
     m_pTree->scrollTo(index);
+    m_strShown = m_pModel->filePath(index);
+}
+
+// The model reads folders in the background, so rows keep arriving above and around the selected
+// folder: keep it in view until the user scrolls or selects something else.
+void CFolderChooser::KeepSelectionInView()
+{
+    if (m_strShown.isEmpty())
+        return;
+    const QModelIndex index = m_pTree->currentIndex();
+    if (index.isValid() && m_pModel->filePath(index) == m_strShown)
+        m_pTree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void CFolderChooser::OnCurrentChanged()
 {
     const QModelIndex index = m_pTree->currentIndex();
     const QString path = index.isValid() ? m_pModel->filePath(index) : QString();
+    if (path != m_strShown)
+        m_strShown.clear();
     m_pEdit->setText(path);
     m_pStatus->setText(path);
     // Only items that stand for a real folder can be chosen.

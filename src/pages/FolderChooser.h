@@ -51,6 +51,7 @@ protected:
 private:
     void OnCurrentChanged();
     void OnTextChanged(const QString& text);
+    void KeepSelectionInView();
     void LayOut();
 
     QFileSystemModel* m_pModel = nullptr;
@@ -61,4 +62,5 @@ private:
     QPushButton* m_pOk = nullptr;
     QPushButton* m_pCancel = nullptr;
     QString m_strFolder;
+    QString m_strShown; // the folder SelectFolder brought into view, while it is kept there
 };

@@ -1,0 +1,153 @@
+#pragma once
+// Shared set-up of the upgrade page tests: fresh settings, answered dialogs, a temporary
+// installation with the recording plug-in in its MODEL folder, and a page of the host's size.
+#include "TestEnv.h"
+#include "app/AppSettings.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "plugin/PluginRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace upgradetest {
+
+inline void Pump(int ms = 20)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Processes events until done() holds or timeoutMs passed; returns done().
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+// The page rectangle the host gives its pages (800 - 215 wide).
+inline QRect PageRect()
+{
+    return QRect(205, 130, 585, 600);
+}
+
+class UpgradeFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetTestMode(true);
+        Dialogs::ClearRecords();
+        theSettings.Reset();
+        CPluginRun::SetReleaseWaitMs(5);
+        m_dir = qpxtest::MakeTempDir(QStringLiteral("upgrade"));
+        theSettings.m_strInstallDir = m_dir + QLatin1Char('/');
+        m_recLog = m_dir + QStringLiteral("/rec.log");
+        qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
+        qputenv("QPX_REC_DELAY_MS", "5");
+        qunsetenv("QPX_REC_RESULT");
+        qunsetenv("QPX_REC_MESSAGE");
+        qunsetenv("QPX_REC_MINUTES");
+        qunsetenv("QPX_REC_SECONDS");
+        theSettings.m_nPortNum = 7;
+    }
+    void TearDown() override
+    {
+        m_page.reset();
+        theSettings.Reset();
+        Dialogs::ClearRecords();
+    }
+
+    // Copies a recording plug-in variant into MODEL/ and selects it.
+    QString InstallPlugin(const QString& variant = QStringLiteral("qpx_rec_plugin"))
+    {
+        const QString dst = m_dir + QStringLiteral("/MODEL/") + variant + QStringLiteral(".so");
+        QDir().mkpath(m_dir + QStringLiteral("/MODEL"));
+        QFile::remove(dst);
+        EXPECT_TRUE(
+            QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/") + variant + QStringLiteral(".so"), dst));
+        theSettings.Set(&CAppSettings::m_strDllFile, dst);
+        return dst;
+    }
+
+    // A readable file below the temporary folder.
+    QString MakeFile(const QString& name)
+    {
+        const QString path = m_dir + QStringLiteral("/files/") + name;
+        EXPECT_TRUE(qpxtest::WriteFile(path, "data"));
+        return path;
+    }
+
+    CUpgradePage& MakePage(int operation = 0)
+    {
+        m_page = std::make_unique<CUpgradePage>(nullptr, nullptr, PageRect());
+        if (operation)
+            m_page->SelectOperation(operation);
+        return *m_page;
+    }
+
+    template <typename T> T* Find(const char* name) const
+    {
+        T* w = m_page->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+    QRadioButton* Radio(const char* name) const { return Find<QRadioButton>(name); }
+    bool Visible(const char* name) const { return Find<QWidget>(name)->isVisibleTo(m_page.get()); }
+    bool Enabled(const char* name) const { return Find<QWidget>(name)->isEnabled(); }
+    QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
+
+    // Texts of every message box shown so far.
+    static QStringList Messages()
+    {
+        QStringList texts;
+        for (const SMessageBoxRecord& r : Dialogs::Shown())
+            texts << r.strText;
+        return texts;
+    }
+
+    QStringList RecLines() const
+    {
+        const QString all = QString::fromUtf8(qpxtest::ReadFile(m_recLog));
+        return all.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The recorded call of an operation export ("Upgrade", "Prl", ...), or empty.
+    QString RecCall(const QString& name) const
+    {
+        for (const QString& l : RecLines()) {
+            if (l.startsWith(name + QLatin1Char(' ')))
+                return l;
+        }
+        return {};
+    }
+
+    bool WaitIdle(int timeoutMs = 5000)
+    {
+        return PumpUntil([] { return theSettings.m_bBusy == 0; }, timeoutMs);
+    }
+
+    QString m_dir;
+    QString m_recLog;
+    std::unique_ptr<CUpgradePage> m_page;
+};
+
+} // namespace upgradetest
