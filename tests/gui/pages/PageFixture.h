@@ -107,6 +107,7 @@ protected:
         EXPECT_TRUE(
             QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/") + target + QStringLiteral(".so"), path));
         theSettings.Set(&CAppSettings::m_strDllFile, path);
+        m_plugin = path;
         return path;
     }
 
@@ -155,6 +156,7 @@ protected:
     QString m_root;
     QString m_install;
     QString m_recLog;
+    QString m_plugin; // the last plug-in installed
     std::unique_ptr<CMainFrame> m_frame;
 };
 

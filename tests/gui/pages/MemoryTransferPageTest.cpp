@@ -1,0 +1,378 @@
+#include "pages/MemoryTransferPage.h"
+#include "PageFixture.h"
+#include "app/HostCommands.h"
+#include "app/WorkFolder.h"
+#include "controls/SkinButton.h"
+#include "controls/SkinToolBar.h"
+#include "controls/XListCtrl.h"
+#include "controls/XListModel.h"
+#include "pages/UpgradePage.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRadioButton>
+
+namespace {
+
+using pagetest::PageFixture;
+using pagetest::Pump;
+
+class TransferPageTest : public PageFixture
+{
+protected:
+    void SetUp() override
+    {
+        PageFixture::SetUp();
+        qputenv("QPX_REC_BINVER", "V12");
+        Page().SetSoftwareVersionSource([this] { return m_strVersion; });
+        Host().OnHostCommand(HC_TRANSFER, 0);
+        Pump();
+    }
+
+    CMemoryTransferPage& Page() { return *Host().TransferPage(); }
+    template <typename T> T* Child(const char* name)
+    {
+        return Page().findChild<T*>(QString::fromLatin1(name));
+    }
+    QRadioButton* BackupRadio() { return Child<QRadioButton>("backupRadio"); }
+    QRadioButton* RestoreRadio() { return Child<QRadioButton>("restoreRadio"); }
+    CSkinButton* Start() { return Child<CSkinButton>("startButton"); }
+    CXListCtrl* List() { return Page().List(); }
+
+    bool Checked(int r) { return List()->GetCheckbox(r, 1) == 1; }
+    bool Bold(int r) { return List()->GetBold(r, 0); }
+    bool Enabled(int r) { return List()->GetEnabled(r); }
+
+    // A real click on the row's check box, through the list control.
+    void ClickCheck(int row)
+    {
+        const QRect cell = List()->visualRect(List()->Model()->index(row, 1));
+        const QPoint at = cell.center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, List()->viewport()->mapToGlobal(at),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &release);
+    }
+
+    // <test root>/MODEL/TRANS_BK; never empty, so no test ever removes anything else.
+    QString WorkFolder() const
+    {
+        const QString folder = TransferWorkFolder(m_plugin);
+        EXPECT_TRUE(folder.startsWith(m_root + QStringLiteral("/MODEL/")));
+        return folder.startsWith(m_root + QStringLiteral("/MODEL/")) ? folder
+                                                                     : m_root + QStringLiteral("/none");
+    }
+    void Touch(const QString& below)
+    {
+        ASSERT_TRUE(qpxtest::WriteFile(WorkFolder() + QLatin1Char('/') + below, "x"));
+    }
+
+    void StartAndWait()
+    {
+        Start()->setEnabled(true);
+        Page().OnStart();
+        ASSERT_TRUE(WaitIdle());
+        Pump();
+    }
+
+    QString m_strVersion = QStringLiteral("01.02  KQ100V12");
+};
+
+TEST_F(TransferPageTest, FreshPageBacksUpAllItems)
+{
+    CMemoryTransferPage& p = Page();
+    EXPECT_EQ(p.Mode(), 1);
+    EXPECT_TRUE(BackupRadio()->isChecked());
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
+    ASSERT_EQ(List()->GetItemCount(), 5);
+    const QStringList texts = {QStringLiteral(" All Items"), QStringLiteral(" Phone book"),
+                               QStringLiteral(" SMS, MMS, EMS Contents"), QStringLiteral(" Calendar"),
+                               QStringLiteral(" User Interface")};
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(List()->GetItemText(r, 0), texts[r]);
+        EXPECT_EQ(Checked(r), r == 0) << r;
+        EXPECT_EQ(Bold(r), r == 0) << r;
+        EXPECT_TRUE(Enabled(r));
+    }
+    EXPECT_EQ(p.ItemMask(), 1u);
+    // Only the Items cell of row 0 is coloured.
+    EXPECT_EQ(List()->Model()->Attr(0, 0).crBackground & 0xFFFFFF, 0xDFF4BCu);
+    EXPECT_EQ(qAlpha(List()->Model()->Attr(0, 1).crBackground), 0);
+    EXPECT_EQ(qAlpha(List()->Model()->Attr(1, 0).crBackground), 0);
+    EXPECT_EQ(List()->Model()->ColumnHeading(0), QStringLiteral("Items"));
+    EXPECT_EQ(List()->Model()->ColumnHeading(1), QStringLiteral("Checking"));
+    const int client = List()->width() - 2 * List()->frameWidth();
+    EXPECT_EQ(List()->GetColumnWidth(0), client * 70 / 100 - 1);
+    EXPECT_EQ(List()->GetColumnWidth(1), client * 30 / 100 - 1);
+    EXPECT_EQ(List()->GetRowHeight(), 15);
+}
+
+TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
+{
+    ClickCheck(1);
+    EXPECT_FALSE(Checked(0));
+    EXPECT_FALSE(Bold(0));
+    EXPECT_TRUE(Checked(1));
+    EXPECT_TRUE(Bold(1));
+    ClickCheck(3);
+    EXPECT_EQ(Page().ItemMask(), 10u);
+    EXPECT_TRUE(Bold(3));
+
+    // Unchecking a single item only takes its bold away.
+    ClickCheck(3);
+    EXPECT_FALSE(Checked(3));
+    EXPECT_FALSE(Bold(3));
+    EXPECT_EQ(Page().ItemMask(), 2u);
+
+    ClickCheck(3);
+    ClickCheck(0);
+    for (int r = 1; r < 5; ++r) {
+        EXPECT_FALSE(Checked(r)) << r;
+        EXPECT_FALSE(Bold(r)) << r;
+    }
+    EXPECT_TRUE(Checked(0));
+    EXPECT_TRUE(Bold(0));
+    EXPECT_EQ(Page().ItemMask(), 1u);
+}
+
+TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
+{
+    InstallPlugin();
+    Touch(QStringLiteral("pim/contacts"));
+    Touch(QStringLiteral("sms")); // messages need MMS as well
+    Touch(QStringLiteral("ui.data"));
+    ClickCheck(2); // a single item checked before the change of mode
+    RestoreRadio()->click();
+    EXPECT_EQ(Page().Mode(), 0);
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {151, 149, 151, 150}));
+    EXPECT_TRUE(Enabled(0));
+    EXPECT_TRUE(Enabled(1) && Bold(1));
+    EXPECT_TRUE(!Enabled(2) && !Bold(2));
+    EXPECT_TRUE(!Enabled(3) && !Bold(3));
+    EXPECT_TRUE(Enabled(4) && Bold(4));
+    // A disabled row keeps its check and its bit; clicks on it do nothing.
+    EXPECT_TRUE(Checked(2));
+    ClickCheck(2);
+    EXPECT_TRUE(Checked(2));
+    EXPECT_EQ(Page().ItemMask(), 4u);
+
+    // Once MMS is there as well, the next Restore click offers the messages.
+    Touch(QStringLiteral("MMS/inbox"));
+    Touch(QStringLiteral("brew/mod/iwsapp/schedule"));
+    RestoreRadio()->click();
+    for (int r = 1; r < 5; ++r)
+        EXPECT_TRUE(Enabled(r) && Bold(r)) << r;
+
+    // Backup enables every row again; bold follows the checks.
+    BackupRadio()->click();
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_TRUE(Enabled(r));
+        EXPECT_EQ(Bold(r), Checked(r)) << r;
+    }
+}
+
+TEST_F(TransferPageTest, RestoreWithoutWorkFolderDisablesEverything)
+{
+    InstallPlugin();
+    RestoreRadio()->click();
+    for (int r = 0; r < 5; ++r)
+        EXPECT_TRUE(!Enabled(r) && !Bold(r)) << r;
+    EXPECT_TRUE(Checked(0));
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
+    EXPECT_FALSE(Page().IsRunning());
+
+    Dialogs::ClearRecords();
+    QFile::remove(m_recLog);
+    List()->SetCheckbox(0, 1, 0);
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose at least one item to backup")});
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
+    EXPECT_FALSE(Calls().contains(QStringLiteral("GetSupportBINVersion")));
+}
+
+TEST_F(TransferPageTest, StartChecksModeAndCompatibility)
+{
+    InstallPlugin();
+    BackupRadio()->setAutoExclusive(false);
+    BackupRadio()->setChecked(false);
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose Backup/Restore Mode First!")});
+    BackupRadio()->setChecked(true);
+
+    // No capital V in the handset's version, or the served version before the last V.
+    Dialogs::ClearRecords();
+    m_strVersion = QStringLiteral("01.02  kq100v12");
+    Page().OnStart();
+    m_strVersion = QStringLiteral("01.02  V12 KQ100V13");
+    Page().OnStart();
+    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("Model non-compatible!"),
+                                       QStringLiteral("Model non-compatible!")}));
+    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12"));
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
+
+    // A library that serves no version at all.
+    Dialogs::ClearRecords();
+    m_strVersion = QStringLiteral("01.02  KQ100V12");
+    InstallPlugin(QStringLiteral("qpx_rec_plugin_nobinver"));
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Model non-compatible!")});
+    EXPECT_FALSE(Page().IsRunning());
+}
+
+TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
+{
+    const QString dll = InstallPlugin();
+    theSettings.m_nPortNum = 4;
+    qputenv("QPX_REC_BACKUP", "1");
+    qputenv("QPX_REC_DELAY_MS", "300");
+    ClickCheck(1);
+    ClickCheck(3);
+    Start()->setEnabled(true);
+    Page().OnStart();
+
+    EXPECT_EQ(theSettings.m_bBusy.load(), 1);
+    EXPECT_FALSE(Frame().ToolBar()->isEnabled());
+    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_TRANSFER);
+    EXPECT_FALSE(Start()->isEnabled());
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {157, 157, 0, 0}));
+    EXPECT_TRUE(BackupRadio()->isEnabled());
+    EXPECT_FALSE(RestoreRadio()->isEnabled());
+    EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
+    EXPECT_FALSE(Page().BackupFound());
+    EXPECT_EQ(CallOf(QStringLiteral("Transfer")),
+              QStringLiteral("Transfer page=1 port=4 rect=10,355,%1,460 dll=%2 mode=1 mask=10")
+                  .arg(Page().width() - 10)
+                  .arg(dll));
+
+    // The completion, delivered at once so the page can be looked at before the reconnection.
+    OperationResult r{};
+    r.nResult = -1;
+    qstrcpy(r.szStatus, "Backup done");
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+    EXPECT_TRUE(Start()->isEnabled());
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Backup done"));
+    EXPECT_TRUE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
+    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
+    EXPECT_TRUE(RestoreRadio()->isEnabled());
+    EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
+    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
+    EXPECT_TRUE(OperationLog().contains(QStringLiteral(
+        "Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tBACKUP\r\nCOM Port\t\t:\t4\r\n")));
+    Pump(100); // the reconnection attempt
+
+    // The backup the plug-in left makes a restore possible.
+    theSettings.Set(&CAppSettings::m_strDllFile, dll);
+    RestoreRadio()->click();
+    EXPECT_TRUE(Enabled(1) && Enabled(3) && !Enabled(2) && !Enabled(4));
+    QFile::remove(m_recLog);
+    StartAndWait();
+    EXPECT_TRUE(Page().BackupFound());
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=10")));
+    EXPECT_TRUE(BackupRadio()->isEnabled());
+    EXPECT_TRUE(OperationLog().contains(
+        QStringLiteral("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tRESTORE\r\n")));
+
+    // Once the backup is gone from disk, a restore is refused.
+    QDir(WorkFolder()).removeRecursively();
+    theSettings.Set(&CAppSettings::m_strDllFile, dll);
+    Dialogs::ClearRecords();
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
+    EXPECT_FALSE(Page().BackupFound());
+}
+
+TEST_F(TransferPageTest, LowerCaseMarkerCountsForAnUpperCaseVersion)
+{
+    InstallPlugin();
+    Touch(QStringLiteral("pim"));
+    Touch(QStringLiteral("v12.pp"));
+    RestoreRadio()->click();
+    StartAndWait();
+    EXPECT_TRUE(Page().BackupFound());
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=1")));
+
+    // A folder named like a marker does not count.
+    QDir(WorkFolder()).removeRecursively();
+    QDir().mkpath(WorkFolder() + QStringLiteral("/V12.PP"));
+    theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
+    Dialogs::ClearRecords();
+    Page().OnStart();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
+}
+
+TEST_F(TransferPageTest, OverwriteQuestionGuardsTheWorkFolder)
+{
+    InstallPlugin();
+    Touch(QStringLiteral("V12.pp"));
+    Touch(QStringLiteral("pim/a"));
+
+    // No: nothing is touched and nothing runs.
+    Dialogs::SetNextAnswer(IDNO);
+    Page().OnStart();
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().first().strText,
+              QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
+    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
+    EXPECT_TRUE(QFileInfo::exists(WorkFolder() + QStringLiteral("/V12.pp")));
+    EXPECT_TRUE(QFileInfo::exists(WorkFolder() + QStringLiteral("/pim/a")));
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
+
+    // Yes: the work folder is emptied (the folder itself stays) and the backup runs.
+    Dialogs::ClearRecords();
+    Dialogs::SetNextAnswer(IDYES);
+    StartAndWait();
+    EXPECT_TRUE(QFileInfo(WorkFolder()).isDir());
+    EXPECT_FALSE(QFileInfo::exists(WorkFolder() + QStringLiteral("/V12.pp")));
+    EXPECT_FALSE(QFileInfo::exists(WorkFolder() + QStringLiteral("/pim")));
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=1 mask=1")));
+}
+
+TEST_F(TransferPageTest, OverwriteNeverFollowsALinkOutOfThePluginFolder)
+{
+    const QString dll = InstallPlugin();
+    const QString outside = m_root + QStringLiteral("/precious");
+    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
+    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/pim"), "keep"));
+    ASSERT_TRUE(QFile::link(outside, WorkFolder()));
+
+    Dialogs::SetNextAnswer(IDYES);
+    StartAndWait();
+    EXPECT_EQ(Dialogs::Shown().first().strText,
+              QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
+    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/V12.pp")));
+    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/pim")));
+
+    // The guard itself: nothing outside the plug-in's folder, not the root, not an empty path.
+    EXPECT_FALSE(EmptyFolderGuarded(QString(), PluginFolderOf(dll)));
+    EXPECT_FALSE(EmptyFolderGuarded(QStringLiteral("/"), PluginFolderOf(dll)));
+    EXPECT_FALSE(EmptyFolderGuarded(outside, PluginFolderOf(dll)));
+    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/pim")));
+}
+
+TEST_F(TransferPageTest, ResetStatusAndHostCalls)
+{
+    CMemoryTransferPage& p = Page();
+    p.SetStatusText(QStringLiteral("Copying"));
+    p.SetElapsed(0, 9.96f);
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:10.0 s"));
+    Host().OnHostCommand(HC_PORT_RESULT, -1);
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QString());
+    EXPECT_FALSE(p.IsStartEnabled());
+    Host().OnHostCommand(HC_PORT_RESULT, 2);
+    EXPECT_TRUE(p.IsStartEnabled());
+}
+
+} // namespace

@@ -1,0 +1,277 @@
+#include "pages/SettingsPage.h"
+#include "PageFixture.h"
+#include "app/HostCommands.h"
+#include "controls/EditGrid.h"
+#include "controls/SkinButton.h"
+#include "controls/SkinToolBar.h"
+#include "controls/XListCtrl.h"
+#include "controls/XListModel.h"
+#include "pages/PluginLists.h"
+#include "pages/UpgradePage.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+namespace {
+
+using pagetest::PageFixture;
+using pagetest::Pump;
+
+class SettingsPageTest : public PageFixture
+{
+protected:
+    void SetUp() override
+    {
+        PageFixture::SetUp();
+        Host().OnHostCommand(HC_SETTINGS, 0);
+        Pump();
+    }
+    CSettingsPage& Page() { return *Host().SettingsPage(); }
+    template <typename T> T* Child(const char* name)
+    {
+        return Page().findChild<T*>(QString::fromLatin1(name));
+    }
+    CSkinButton* ReadButton() { return Child<CSkinButton>("readButton"); }
+    CSkinButton* WriteButton() { return Child<CSkinButton>("writeButton"); }
+    int VisibleGrid()
+    {
+        int visible = -1;
+        for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
+            if (Page().Grid(c)->isVisibleTo(&Page())) {
+                EXPECT_EQ(visible, -1) << "two lists shown";
+                visible = c;
+            }
+        }
+        return visible;
+    }
+    void RunAndWait(bool write)
+    {
+        Page().EnableButtons(true);
+        write ? Page().OnWrite() : Page().OnRead();
+        ASSERT_TRUE(WaitIdle());
+        Pump();
+    }
+};
+
+TEST_F(SettingsPageTest, FreshPageShowsGeneralNam)
+{
+    CSettingsPage& p = Page();
+    EXPECT_EQ(p.CurrentCategory(), 0);
+    EXPECT_EQ(p.Tabs()->count(), NV_CATEGORY_COUNT);
+    EXPECT_EQ(p.Tabs()->tabText(0), QStringLiteral("General NAM"));
+    EXPECT_EQ(p.Tabs()->tabText(13), QStringLiteral("Reserved2"));
+    EXPECT_EQ(VisibleGrid(), 0);
+    CEditGrid* g = p.Grid(0);
+    ASSERT_EQ(g->GetItemCount(), 3);
+    EXPECT_EQ(g->GetItemText(0, 0), QStringLiteral("SCM"));
+    EXPECT_EQ(g->GetItemText(1, 0), QStringLiteral("Voice Privacy"));
+    EXPECT_EQ(g->GetItemText(2, 0), QStringLiteral("Slot Cycle Index"));
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(g->GetItemText(r, 1), QString());
+        EXPECT_EQ(g->GetItemText(r, 2), QString());
+    }
+    EXPECT_EQ(g->Model()->ColumnHeading(0), QStringLiteral("Item Name"));
+    EXPECT_EQ(g->Model()->ColumnHeading(1), QStringLiteral("PARAMETER1"));
+    EXPECT_EQ(g->Model()->ColumnHeading(2), QStringLiteral("PARAMETER2"));
+    EXPECT_EQ(g->GetColumnWidth(0), 190);
+    EXPECT_EQ(g->GetColumnWidth(1), 185);
+    EXPECT_EQ(g->GetColumnWidth(2), 150);
+    EXPECT_EQ(g->GetRowHeight(), 20);
+    EXPECT_TRUE(g->IsReadOnlyColumn(0));
+    EXPECT_FALSE(g->IsReadOnlyColumn(1));
+    EXPECT_EQ(g->geometry(), QRect(15, 80, 550, 190));
+
+    int total = 0;
+    for (int c = 0; c < NV_CATEGORY_COUNT; ++c)
+        total += p.Grid(c)->GetItemCount();
+    EXPECT_EQ(total, 219);
+    // Emergency Numbers fills rows 15 to 17 of FEATURE; NAM1 and NAM2 have the same rows.
+    for (int r = 15; r <= 17; ++r)
+        EXPECT_EQ(p.Grid(4)->GetItemText(r, 0), QStringLiteral("Emergency Numbers"));
+    for (int r = 0; r < 24; ++r)
+        EXPECT_EQ(p.Grid(1)->GetItemText(r, 0), p.Grid(2)->GetItemText(r, 0));
+    EXPECT_TRUE(pagetest::HasFaces(ReadButton(), {1090, 1091, 1090, 161}));
+    EXPECT_TRUE(pagetest::HasFaces(WriteButton(), {1094, 1095, 1094, 160}));
+}
+
+TEST_F(SettingsPageTest, EditorsOnlyWhereDefinedAndNeverOnItemName)
+{
+    CEditGrid* g = Page().Grid(0);
+    EXPECT_FALSE(g->OpenEditor(0, 0));
+    EXPECT_FALSE(g->OpenEditor(0, 1)); // right after the catalogue: no definitions
+
+    CEditGridPluginList list(g);
+    EXPECT_EQ(list.AddComboEditor(0, 0, {QStringLiteral("a")}), -1); // Item Name takes none
+    EXPECT_EQ(list.AddComboEditor(3, 1, {QStringLiteral("a")}), -1); // no row 3
+    EXPECT_EQ(list.AddEditEditor(0, 2, QString(), 0, 5), -1);        // byte width 1..4
+    EXPECT_EQ(list.AddComboEditor(0, 1, {QStringLiteral("Off"), QStringLiteral("On")}), 1);
+    EXPECT_EQ(list.AddIpEditor(1, 2), 1);
+    EXPECT_TRUE(g->OpenEditor(0, 1));
+    g->CloseEditors();
+
+    // Rebuilding the catalogue removes values and definitions alike.
+    g->SetItemText(1, 2, QStringLiteral("1.2.3.4"));
+    Host().OnHostCommand(HC_DISCONNECTED, 0);
+    EXPECT_EQ(g->GetItemText(1, 2), QString());
+    EXPECT_EQ(g->EditorKindAt(0, 1), CEditGrid::EDITOR_NONE);
+    EXPECT_EQ(g->EditorKindAt(1, 2), CEditGrid::EDITOR_NONE);
+    EXPECT_EQ(g->GetItemCount(), 3);
+}
+
+TEST_F(SettingsPageTest, GridAdapterKeepsToTheListContract)
+{
+    CEditGrid* g = Page().Grid(11); // PTT: no rows
+    CEditGridPluginList list(g);
+    EXPECT_EQ(list.ColumnCount(), 3);
+    EXPECT_EQ(list.InsertRow(1, QStringLiteral("x")), -1);
+    EXPECT_EQ(list.InsertRow(-1, QStringLiteral("first")), 0);
+    EXPECT_EQ(list.InsertRow(-1, QStringLiteral("second")), 1);
+    EXPECT_EQ(list.SetText(1, 2, QStringLiteral("v")), 1);
+    EXPECT_EQ(list.SetText(2, 0, QStringLiteral("v")), -1);
+    EXPECT_EQ(list.Text(1, 2), QStringLiteral("v"));
+    EXPECT_EQ(list.AddEditEditor(1, 1, QStringLiteral("0123456789"), 2, 1), 1);
+    EXPECT_EQ(list.DeleteRow(1), 1);
+    EXPECT_EQ(g->EditorKindAt(1, 1), CEditGrid::EDITOR_NONE);
+    EXPECT_EQ(list.DeleteRow(1), -1);
+    EXPECT_EQ(list.AddIpEditor(0, 1), 1);
+    EXPECT_EQ(list.DeleteAllRows(), 1);
+    EXPECT_EQ(list.RowCount(), 0);
+    EXPECT_EQ(g->EditorKindAt(0, 1), CEditGrid::EDITOR_NONE);
+
+    // The phonebook list takes no editors.
+    CXListCtrl xl;
+    xl.InsertColumn(0, QStringLiteral("Name"));
+    CXListPluginList pl(&xl);
+    EXPECT_EQ(pl.InsertRow(-1, QStringLiteral("n")), 0);
+    EXPECT_EQ(pl.AddComboEditor(0, 0, {}), -1);
+    EXPECT_EQ(pl.AddIpEditor(0, 0), -1);
+    EXPECT_EQ(pl.ClearEditors(), -1);
+}
+
+TEST_F(SettingsPageTest, WriteNeedsRowsInTheVisibleCategory)
+{
+    InstallPlugin();
+    for (int c : {11, 12, 13}) {
+        Dialogs::ClearRecords();
+        Page().SelectCategory(c);
+        EXPECT_EQ(VisibleGrid(), c);
+        Page().OnWrite();
+        EXPECT_EQ(Messages(),
+                  QStringList{QStringLiteral("write function must be executed after read function")})
+            << c;
+    }
+    EXPECT_TRUE(CallOf(QStringLiteral("Settings")).isEmpty());
+
+    // FEATURE right after start-up passes the check and writes category 4.
+    Page().SelectCategory(4);
+    EXPECT_EQ(VisibleGrid(), 4);
+    EXPECT_EQ(Page().CurrentCategory(), 4);
+    RunAndWait(true);
+    EXPECT_EQ(CallOf(QStringLiteral("Settings")),
+              QStringLiteral(
+                  "Settings page=1 port=-1 rect=10,355,%1,460 dll=%2 category=4 dir=0 reserved=0 rows=72")
+                  .arg(Page().width() - 10)
+                  .arg(m_plugin));
+}
+
+TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
+{
+    InstallPlugin();
+    theSettings.m_nPortNum = 3;
+    qputenv("QPX_REC_DELAY_MS", "300");
+    Page().Tabs()->setCurrentIndex(5); // as the user does
+    EXPECT_EQ(VisibleGrid(), 5);
+    Page().EnableButtons(true);
+    Page().OnRead();
+
+    EXPECT_EQ(theSettings.m_bBusy.load(), 1);
+    EXPECT_FALSE(Page().Tabs()->isEnabled());
+    EXPECT_FALSE(Page().Grid(5)->isEnabled());
+    EXPECT_FALSE(ReadButton()->isEnabled());
+    EXPECT_FALSE(WriteButton()->isEnabled());
+    EXPECT_FALSE(Frame().ToolBar()->isEnabled());
+    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_SETTINGS);
+    EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
+    EXPECT_TRUE(CallOf(QStringLiteral("Settings")).contains(QStringLiteral(" port=3 ")));
+    EXPECT_TRUE(
+        CallOf(QStringLiteral("Settings")).endsWith(QStringLiteral(" category=5 dir=1 reserved=0 rows=36")));
+
+    OperationResult r{};
+    r.nResult = -1;
+    r.nMinutes = 0;
+    r.fSeconds = 3.0f;
+    qstrcpy(r.szStatus, "Read 36 items");
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(Page().Tabs()->isEnabled());
+    EXPECT_TRUE(Page().Grid(5)->isEnabled());
+    EXPECT_TRUE(ReadButton()->isEnabled());
+    EXPECT_TRUE(WriteButton()->isEnabled());
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 36 items"));
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:03.0 s"));
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
+    EXPECT_TRUE(
+        OperationLog().contains(QStringLiteral("Current Operation\t:\tSetting\r\nCOM Port\t\t:\t3\r\n")));
+    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
+
+    // The port is lost: buttons off, status reset.
+    Host().OnHostCommand(HC_PORT_RESULT, -1);
+    EXPECT_FALSE(Page().AreButtonsEnabled());
+    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
+    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:00.0s"));
+}
+
+TEST_F(SettingsPageTest, EditorsCloseBeforeThePluginFillsTheGrid)
+{
+    InstallPlugin();
+    qputenv("QPX_REC_SETTINGS_FILL", "1");
+    CEditGrid* g = Page().Grid(0);
+    CEditGridPluginList(g).AddEditEditor(0, 1, QString(), 0, 0);
+    ASSERT_TRUE(g->OpenEditor(0, 1));
+    auto* edit = qobject_cast<QLineEdit*>(g->Editor());
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("typed"));
+    // An editor open in another category is closed as well.
+    CEditGrid* other = Page().Grid(3);
+    CEditGridPluginList(other).AddEditEditor(1, 2, QString(), 0, 0);
+    ASSERT_TRUE(other->OpenEditor(1, 2));
+    qobject_cast<QLineEdit*>(other->Editor())->setText(QStringLiteral("kept"));
+
+    // The plug-in fills the grid inside its export call; look before the run ends (the failed
+    // reconnection afterwards rebuilds the catalogue).
+    Page().EnableButtons(true);
+    Page().OnRead();
+    EXPECT_FALSE(g->IsEditing());
+    EXPECT_FALSE(other->IsEditing());
+    EXPECT_EQ(other->GetItemText(1, 2), QStringLiteral("kept"));
+    // The typed text went into the cell before the call, so the plug-in's value is the one left.
+    EXPECT_EQ(g->GetItemText(0, 1), QStringLiteral("value0"));
+    EXPECT_EQ(g->GetItemText(2, 1), QStringLiteral("value2"));
+    EXPECT_EQ(g->EditorKindAt(0, 1), CEditGrid::EDITOR_COMBO);
+    EXPECT_EQ(g->EditorKindAt(1, 1), CEditGrid::EDITOR_EDIT);
+    EXPECT_EQ(g->EditorKindAt(2, 1), CEditGrid::EDITOR_IP);
+    EXPECT_TRUE(g->OpenEditor(2, 1));
+    g->CloseEditors();
+    ASSERT_TRUE(WaitIdle());
+}
+
+TEST_F(SettingsPageTest, LoadFailureAndPluginFailure)
+{
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    Page().OnRead();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load model dll")});
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_TRUE(Page().Tabs()->isEnabled());
+
+    Dialogs::ClearRecords();
+    InstallPlugin();
+    qputenv("QPX_REC_RESULT", "0");
+    qputenv("QPX_REC_MESSAGE", "NV read refused");
+    RunAndWait(false);
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("NV read refused")});
+    EXPECT_TRUE(OperationLog().contains(QStringLiteral("Last Message\t\t:\tNV read refused\r\n")));
+}
+
+} // namespace
