@@ -1,3 +1,4 @@
+#include "../../unit/discovery/FakeSysfs.h"
 #include "SimProcess.h"
 #include "TestEnv.h"
 #include "platform/VirtualPorts.h"
@@ -139,6 +140,22 @@ TEST_F(DiagE2e, PortsListsTheSimulatorAsAHandset)
     const SRunResult clash = RunProgram(QStringLiteral("qpx-handset-sim"), {"--port", "42"});
     EXPECT_EQ(clash.nExitCode, 2);
     EXPECT_TRUE(clash.strErr.contains(QStringLiteral("COM42"))) << clash.strErr.toStdString();
+}
+
+TEST_F(DiagE2e, PortsListsRealDevicesByTheNumberingRule)
+{
+    CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("fakesys")));
+    sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
+    sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                  QStringLiteral("CDMA Phone"));
+    const QByteArray saved = qgetenv("QPX_SYSFS_ROOT");
+    qputenv("QPX_SYSFS_ROOT", sys.Root().toLocal8Bit());
+    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"ports"});
+    qputenv("QPX_SYSFS_ROOT", saved);
+    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
+    EXPECT_EQ(r.Lines(),
+              (QStringList{"COM1 /dev/ttyS0 handset=no Communications Port (COM1)",
+                           "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
 }
 
 TEST_F(DiagE2e, SimulatorRemovesItsPortWhenTerminated)
