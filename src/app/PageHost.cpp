@@ -19,6 +19,8 @@ CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
     : CPageBase(parent, nullptr, QRect(0, 0, HOST_WIDTH, HOST_HEIGHT)), m_pFrame(frame)
 {
     setObjectName(QStringLiteral("pageHost"));
+    // The bar may be dragged thinner than the pages; they are clipped, not squeezed.
+    setMinimumSize(0, 0);
     // Children are laid out once from the creation size.
     const int w = HOST_WIDTH, h = HOST_HEIGHT;
     const QRect pageRect(205, 130, w - 215, h);
