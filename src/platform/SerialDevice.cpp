@@ -52,14 +52,6 @@ CSerialDevice::~CSerialDevice()
     Close();
 }
 
-QString CSerialDevice::VirtualPortFolder()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime + QStringLiteral("/qpx/ports");
-    return QStringLiteral("/tmp/qpx-ports-%1").arg(::getuid());
-}
-
 void CSerialDevice::Fail(EError error, const QString& path, int err)
 {
     m_nError = error;

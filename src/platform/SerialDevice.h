@@ -62,9 +62,6 @@ public:
     bool Write(const quint8* data, size_t n, int timeoutMs);
     void Wake();
 
-    // Folder of the virtual ports: $XDG_RUNTIME_DIR/qpx/ports, or /tmp/qpx-ports-<uid>.
-    static QString VirtualPortFolder();
-
 private:
     void Fail(EError error, const QString& path, int err);
 

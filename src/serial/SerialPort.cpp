@@ -1,5 +1,7 @@
 #include "SerialPort.h"
 
+#include "platform/VirtualPorts.h"
+
 #include "DiagCodec.h"
 
 #include <QLoggingCategory>
@@ -37,7 +39,7 @@ std::function<QString(int)>& Resolver()
 
 QString DefaultPortPath(int comNumber)
 {
-    return CSerialDevice::VirtualPortFolder() + QStringLiteral("/COM") + QString::number(comNumber);
+    return VirtualPortFolder() + QStringLiteral("/COM") + QString::number(comNumber);
 }
 
 } // namespace

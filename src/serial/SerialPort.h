@@ -86,7 +86,7 @@ public:
     void Interrupt();
 
     // Maps COM numbers to device paths. The default looks for the virtual port link
-    // COM<n> in CSerialDevice::VirtualPortFolder(). An empty function restores the default.
+    // COM<n> in VirtualPortFolder() (platform/VirtualPorts.h). An empty function restores the default.
     static void SetPathResolver(std::function<QString(int)> resolver);
 
 protected:

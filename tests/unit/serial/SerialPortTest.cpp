@@ -2,6 +2,7 @@
 #include "serial/SerialPort.h"
 #include "PtyHandset.h"
 #include "TestEnv.h"
+#include "platform/VirtualPorts.h"
 #include "serial/DiagCodec.h"
 
 #include <QDir>
@@ -123,7 +124,7 @@ TEST(SerialOpen, DefaultResolverFindsTheVirtualPortLink)
 {
     CPtyHandset handset;
     ASSERT_TRUE(handset.IsValid());
-    const QString folder = CSerialDevice::VirtualPortFolder();
+    const QString folder = VirtualPortFolder();
     EXPECT_TRUE(folder.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString link = folder + QStringLiteral("/COM17");
@@ -284,7 +285,7 @@ TEST_F(SerialFixture, CloseWhileTheReaderWaitsIsQuick)
 TEST_F(SerialFixture, CloseWhileTheReaderWaitsForRoomIsQuick)
 {
     // More than the ring holds and nobody consumes: the reader sits in its wait for room.
-    ASSERT_TRUE(handset.WriteRaw(Bytes(3 * CSerialPort::RX_RING_SIZE, 0x31)));
+    ASSERT_TRUE(handset.WriteRaw(Bytes(CSerialPort::RX_RING_SIZE + 2048, 0x31), 5000));
     std::this_thread::sleep_for(milliseconds(100));
     const auto t0 = Clock::now();
     port->Close();
