@@ -227,6 +227,17 @@ TEST_F(TransferPageTest, StartChecksModeAndCompatibility)
     EXPECT_FALSE(Page().IsRunning());
 }
 
+TEST_F(TransferPageTest, MissingTransferExportStopsSilently)
+{
+    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin"));
+    Page().OnStart();
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // it got as far as the export
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+}
+
 TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
 {
     const QString dll = InstallPlugin();

@@ -266,6 +266,13 @@ TEST_F(SettingsPageTest, LoadFailureAndPluginFailure)
     EXPECT_TRUE(Page().Tabs()->isEnabled());
 
     Dialogs::ClearRecords();
+    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin"));
+    Page().OnRead();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load dll function")});
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+
+    Dialogs::ClearRecords();
     InstallPlugin();
     qputenv("QPX_REC_RESULT", "0");
     qputenv("QPX_REC_MESSAGE", "NV read refused");
