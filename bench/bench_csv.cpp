@@ -1,10 +1,61 @@
-// Reading a phonebook CSV of 100 000 lines: the reader alone (fields as byte views) and with the
-// rows the phonebook page fills its list from. Goal: well under a second for the whole file.
+// Phonebook CSV files: a 100 000-line file must be shown in the page's list within one second.
+//
+//   BM_CsvFileToPageList   the phonebook page's own path (Write radio / browse): file read,
+//                          rows deleted, parsed into the list, list repainted
+//   BM_CsvFields           the reader alone (fields as byte views)
+//   BM_CsvRows             the reader into rows of strings
+#include "controls/XListCtrl.h"
 #include "pages/CsvReader.h"
+#include "pages/PhoneBookPage.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
+
+QByteArray MakeCsv(int lines)
+{
+    QByteArray out;
+    out.reserve(lines * 80);
+    for (int i = 0; i < lines; ++i) {
+        out += "Name " + QByteArray::number(i) + ",010-" + QByteArray::number(1000000 + i) + ",02-555-" +
+               QByteArray::number(i % 10000) + ", 031-777-1234 ,user" + QByteArray::number(i) +
+               "@example.com,011-222-3333,alt" + QByteArray::number(i) + "@example.org\r\n";
+    }
+    return out;
+}
+
+struct SCsvFile
+{
+    QTemporaryDir dir;
+    QString path;
+    explicit SCsvFile(int lines)
+    {
+        path = dir.path() + QStringLiteral("/book.csv");
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(MakeCsv(lines));
+    }
+};
+
+void BM_CsvFileToPageList(benchmark::State& state)
+{
+    const int lines = static_cast<int>(state.range(0));
+    SCsvFile file(lines);
+    CPhoneBookPage page(nullptr, nullptr, QRect(0, 0, 585, 600));
+    page.show();
+    for (auto _ : state) {
+        if (!page.ReadCsvIntoList(file.path))
+            state.SkipWithError("cannot read the file");
+        page.List()->viewport()->repaint();
+        if (page.List()->GetItemCount() != lines)
+            state.SkipWithError("wrong row count");
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+BENCHMARK(BM_CsvFileToPageList)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 QByteArray PhoneBook(int lines)
 {
@@ -23,6 +74,7 @@ struct SCountingSink : ICsvSink
     void SetField(int, int, QByteArrayView text) override { bytes += text.size(); }
 };
 
+// The reader alone (fields as byte views).
 void BM_CsvFields(benchmark::State& state)
 {
     const QByteArray text = PhoneBook(int(state.range(0)));
@@ -33,7 +85,9 @@ void BM_CsvFields(benchmark::State& state)
     }
     state.SetBytesProcessed(state.iterations() * text.size());
 }
+BENCHMARK(BM_CsvFields)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// The reader into rows of strings.
 void BM_CsvRows(benchmark::State& state)
 {
     const QByteArray text = PhoneBook(int(state.range(0)));
@@ -43,9 +97,19 @@ void BM_CsvRows(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+BENCHMARK(BM_CsvRows)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK(BM_CsvFields)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CsvRows)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
