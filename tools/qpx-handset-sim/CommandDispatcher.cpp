@@ -5,8 +5,19 @@
 namespace {
 constexpr quint8 CMD_ESN = 0x01;
 constexpr int NV_PACKET_SIZE = 133; // code, item (2), data (128), status (2)
-constexpr quint16 NV_DONE = 0;
-constexpr quint16 NV_INACTIVE = 5;
+constexpr quint8 CMD_NV_WRITE = 0x27;
+constexpr quint8 CMD_MODE = 0x29;
+constexpr quint8 CMD_SPC = 0x41;
+constexpr quint8 CMD_PRL_WRITE = 0x48;
+constexpr quint8 CMD_PRL_READ = 0x49;
+constexpr quint8 CMD_SUBSYS = 0x4B;
+constexpr int PRL_BLOCK = 120;
+constexpr int PRL_READ_SIZE = 128;
+
+const quint8* U8(const QByteArray& b)
+{
+    return reinterpret_cast<const quint8*>(b.constData());
+}
 } // namespace
 
 const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
@@ -16,6 +27,12 @@ const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
     // The program's item read is 657 bytes long; a longer request gets the normal answer.
     {CMD_NV_READ, NV_PACKET_SIZE, -1, &CCommandDispatcher::NvRead, "NV read"},
     {CMD_PRL_VERSION, 2, 2, &CCommandDispatcher::PrlVersion, "PRL version"},
+    {CMD_NV_WRITE, NV_PACKET_SIZE, -1, &CCommandDispatcher::NvWrite, "NV write"},
+    {CMD_MODE, 3, 3, &CCommandDispatcher::ModeChange, "mode change"},
+    {CMD_SPC, 7, 7, &CCommandDispatcher::Spc, "SPC"},
+    {CMD_PRL_WRITE, 6, 6 + PRL_BLOCK, &CCommandDispatcher::PrlWrite, "PRL write"},
+    {CMD_PRL_READ, 3, 3, &CCommandDispatcher::PrlRead, "PRL read"},
+    {CMD_SUBSYS, 4, -1, &CCommandDispatcher::Subsystem, "subsystem"},
 };
 
 QByteArray CCommandDispatcher::ErrorResponse(quint8 error, const QByteArray& request)
@@ -73,11 +90,11 @@ QByteArray CCommandDispatcher::NvRead(const QByteArray& request) const
     r[1] = request.at(1);
     r[2] = request.at(2);
     QByteArray data;
-    quint16 status = NV_INACTIVE;
-    if (m_state.ReadNvItem(item, data)) {
+    const quint16 status = m_state.ReadNv(item, request.mid(3, 1), data);
+    if (status == CHandsetState::NV_DONE)
         r.replace(3, static_cast<int>(data.size()), data);
-        status = NV_DONE;
-    }
+    else if (CHandsetState::IsPerNam(item))
+        r[3] = request.at(3); // the NAM index stays
     PutLe16(reinterpret_cast<quint8*>(r.data()) + 131, status);
     return r;
 }
@@ -91,5 +108,129 @@ QByteArray CCommandDispatcher::PrlVersion(const QByteArray& request) const
     r[0] = static_cast<char>(CMD_PRL_VERSION);
     r[1] = static_cast<char>(nam);
     PutLe16(reinterpret_cast<quint8*>(r.data()) + 2, m_state.PrlVersion(nam));
+    return r;
+}
+
+QByteArray CCommandDispatcher::NvWrite(const QByteArray& request) const
+{
+    const quint16 item = GetLe16(U8(request) + 1);
+    if (CHandsetState::IsSpcProtected(item) && !m_state.SpcUnlocked())
+        return ErrorResponse(ERR_SPC_LOCKED, request);
+    QByteArray r = request.left(NV_PACKET_SIZE);
+    const quint16 status = m_state.WriteNv(item, request.mid(3, CHandsetState::NV_DATA_SIZE));
+    PutLe16(reinterpret_cast<quint8*>(r.data()) + 131, status);
+    return r;
+}
+
+QByteArray CCommandDispatcher::ModeChange(const QByteArray& request) const
+{
+    const quint16 mode = GetLe16(U8(request) + 1);
+    switch (mode) {
+    case 0:
+    case 1:
+        m_state.SetOffline(true);
+        break;
+    case 2:
+        if (!m_state.Offline())
+            return ErrorResponse(ERR_BAD_MODE, request);
+        m_state.Reset();
+        break;
+    case 4:
+        m_state.SetOffline(false);
+        break;
+    case 3:
+    case 5:
+    case 6:
+        break;
+    default:
+        return ErrorResponse(ERR_BAD_PARAMETER, request);
+    }
+    return request;
+}
+
+QByteArray CCommandDispatcher::Spc(const QByteArray& request) const
+{
+    QByteArray r(2, '\0');
+    r[0] = static_cast<char>(CMD_SPC);
+    r[1] = m_state.CheckSpc(request.mid(1, 6)) ? 1 : 0;
+    return r;
+}
+
+QByteArray CCommandDispatcher::PrlWrite(const QByteArray& request) const
+{
+    // 48, sequence, more, NAM, bits (u16), data
+    const int seq = static_cast<quint8>(request.at(1));
+    const bool more = request.at(2) != 0;
+    const int nam = static_cast<quint8>(request.at(3));
+    const int bits = GetLe16(U8(request) + 4);
+    if (nam > 1 || bits > PRL_BLOCK * 8 || (bits + 7) / 8 > request.size() - 6)
+        return ErrorResponse(ERR_BAD_PARAMETER, request);
+    if (!m_state.Offline())
+        return ErrorResponse(ERR_BAD_MODE, request);
+    if (!m_state.SpcUnlocked())
+        return ErrorResponse(ERR_SPC_LOCKED, request);
+    CHandsetState::SPrlUpload& up = m_state.m_prlUpload;
+    QByteArray r(2, '\0');
+    r[0] = static_cast<char>(CMD_PRL_WRITE);
+    if (seq == 0)
+        up = CHandsetState::SPrlUpload{{}, 0, nam};
+    if (seq != up.nNextSeq || nam != up.nNam) {
+        up = CHandsetState::SPrlUpload();
+        r[1] = 2;
+        return r;
+    }
+    up.data.append(request.mid(6, (bits + 7) / 8));
+    if (up.data.size() > CHandsetState::MAX_PRL_SIZE) {
+        up = CHandsetState::SPrlUpload();
+        r[1] = 3;
+        return r;
+    }
+    ++up.nNextSeq;
+    if (more) {
+        r[1] = 0;
+        return r;
+    }
+    m_state.SetPrl(nam, up.data);
+    up = CHandsetState::SPrlUpload();
+    r[1] = 1;
+    return r;
+}
+
+QByteArray CCommandDispatcher::PrlRead(const QByteArray& request) const
+{
+    const int seq = static_cast<quint8>(request.at(1));
+    const int nam = static_cast<quint8>(request.at(2));
+    if (nam > 1)
+        return ErrorResponse(ERR_BAD_PARAMETER, request);
+    const QByteArray prl = m_state.Prl(nam);
+    QByteArray r(PRL_READ_SIZE, '\0');
+    r[0] = static_cast<char>(CMD_PRL_READ);
+    r[4] = static_cast<char>(seq);
+    if (prl.isEmpty()) {
+        PutLe16(reinterpret_cast<quint8*>(r.data()) + 2, CHandsetState::NV_INACTIVE);
+        return r;
+    }
+    const int at = seq * PRL_BLOCK;
+    if (at >= prl.size()) {
+        r[1] = 1; // past the end
+        return r;
+    }
+    const QByteArray chunk = prl.mid(at, PRL_BLOCK);
+    r[5] = at + PRL_BLOCK < prl.size() ? 1 : 0;
+    PutLe16(reinterpret_cast<quint8*>(r.data()) + 6, static_cast<quint16>(chunk.size() * 8));
+    r.replace(8, static_cast<int>(chunk.size()), chunk);
+    return r;
+}
+
+QByteArray CCommandDispatcher::Subsystem(const QByteArray& request) const
+{
+    if (m_pEfs == nullptr || static_cast<quint8>(request.at(1)) != CEfs2Server::SUBSYS_EFS2)
+        return ErrorResponse(ERR_BAD_COMMAND, request);
+    bool badLength = false;
+    const QByteArray r = m_pEfs->Handle(request, &badLength);
+    if (badLength)
+        return ErrorResponse(ERR_BAD_LENGTH, request);
+    if (r.isEmpty())
+        return ErrorResponse(ERR_BAD_COMMAND, request);
     return r;
 }

@@ -7,10 +7,19 @@
 //   0x0C  status          1                49 bytes
 //   0x26  NV read         >= 133           133 bytes: 26, item, 128 data bytes, NV status
 //                                          (5 with zero data for an item never written)
+//   0x27  NV write        >= 133           the request echoed with the NV status (7 read-only);
+//                                          an SPC-protected item while locked: 42 + copy
+//   0x29  mode change     3                echo; 1 offline, 4 online, 2 reset (offline only, else 18)
+//   0x41  SPC             7                41 01 unlocked / 41 00 wrong code
+//   0x48  PRL write       6..126           48 + status (0 more expected, 1 stored, 2 sequence,
+//                                          3 overflow); online: 18, locked: 42
+//   0x49  PRL read        3                128 bytes: 49, status, NV status, seq, more, bits, data
+//   0x4B  subsystem       >= 4             subsystem 0x13 (EFS2) only, see Efs2Server.h
 //   0x8C  PRL version     2                8C, NAM, version (u16); NAM above 1: 14 + copy
 //   anything else                          13 + copy of the request
 //   known code, wrong length               15 + copy
 // Copies after an error code are cut at 256 bytes.
+#include "Efs2Server.h"
 #include "HandsetState.h"
 
 #include <QByteArray>
@@ -21,9 +30,14 @@ public:
     static constexpr quint8 ERR_BAD_COMMAND = 0x13;
     static constexpr quint8 ERR_BAD_PARAMETER = 0x14;
     static constexpr quint8 ERR_BAD_LENGTH = 0x15;
+    static constexpr quint8 ERR_BAD_MODE = 0x18;
+    static constexpr quint8 ERR_SPC_LOCKED = 0x42;
     static constexpr int MAX_ERROR_COPY = 256;
 
-    explicit CCommandDispatcher(CHandsetState& state) : m_state(state) {}
+    explicit CCommandDispatcher(CHandsetState& state, CEfs2Server* efs = nullptr)
+        : m_state(state), m_pEfs(efs)
+    {
+    }
 
     // The response payload; never empty for a non-empty request.
     QByteArray Dispatch(const QByteArray& request) const;
@@ -49,6 +63,13 @@ private:
     QByteArray Status(const QByteArray& request) const;
     QByteArray NvRead(const QByteArray& request) const;
     QByteArray PrlVersion(const QByteArray& request) const;
+    QByteArray NvWrite(const QByteArray& request) const;
+    QByteArray ModeChange(const QByteArray& request) const;
+    QByteArray Spc(const QByteArray& request) const;
+    QByteArray PrlWrite(const QByteArray& request) const;
+    QByteArray PrlRead(const QByteArray& request) const;
+    QByteArray Subsystem(const QByteArray& request) const;
 
     CHandsetState& m_state;
+    CEfs2Server* m_pEfs;
 };

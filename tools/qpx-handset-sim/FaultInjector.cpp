@@ -2,6 +2,8 @@
 
 #include "serial/DiagCodec.h"
 
+#include <QStringList>
+
 bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
 {
     if (m_faults.bSilent || request.isEmpty())
@@ -20,10 +22,10 @@ QByteArray CFaultInjector::RequestToAnswer(const QByteArray& request) const
     return QByteArray(1, static_cast<char>(status ? CMD_VERSION : CMD_STATUS));
 }
 
-QByteArray CFaultInjector::Mangle(const QByteArray& frame)
+QByteArray CFaultInjector::Mangle(const QByteArray& frame, bool corrupt)
 {
     QByteArray out = frame;
-    if (m_faults.bCorruptCheck && out.size() >= 2) {
+    if ((m_faults.bCorruptCheck || corrupt) && out.size() >= 2) {
         // Flip a bit of the last byte before the closing flag (a check byte, or the second half
         // of its escape), choosing the bit so that no flag or escape byte appears.
         const int at = static_cast<int>(out.size()) - 2;
@@ -54,4 +56,28 @@ bool CFaultInjector::CountRequest()
 {
     ++m_nRequests;
     return m_faults.nHangupAfter >= 0 && m_nRequests >= m_faults.nHangupAfter;
+}
+
+CFaultInjector::EKindFault CFaultInjector::CountKind(quint8 code)
+{
+    const int n = ++m_nKindCount[code];
+    if (code == m_faults.nRefuseCode)
+        return KIND_REFUSE;
+    if (code == m_faults.nHangupCode && n == m_faults.nHangupAt)
+        return KIND_HANGUP;
+    if (code == m_faults.nCorruptCode && n == m_faults.nCorruptAt)
+        return KIND_CORRUPT;
+    return KIND_NONE;
+}
+
+bool CFaultInjector::ParseKindCount(const QString& text, int& code, int& count)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 2)
+        return false;
+    bool ok1 = false, ok2 = false;
+    const QString c = parts[0].trimmed();
+    code = c.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? c.mid(2).toInt(&ok1, 16) : c.toInt(&ok1);
+    count = parts[1].trimmed().toInt(&ok2);
+    return ok1 && ok2 && code >= 0 && code <= 255 && count >= 1;
 }

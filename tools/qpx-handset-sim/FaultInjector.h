@@ -5,22 +5,31 @@
 //   request → [silent / status-only: drop] → [wrong-command: answer another request]
 //           → dispatcher → encode → [corrupt-check: break the FCS] → [garbage: noise first]
 //           → [late: wait] → write → [hang-up-after: close the port after the N-th answer]
+//
+// Faults of one kind of request (command code, counted separately) hit an operation midway:
+//   hang-up-at CODE:N   the N-th request CODE gets no answer: the line closes instead
+//   refuse CODE         every request CODE is answered 13 + copy ("not supported")
+//   corrupt-at CODE:N   the answer to the N-th request CODE fails its check
 #include <QByteArray>
+#include <QString>
 
 struct SFaults
 {
-    bool bSilent = false;       // never answer
-    int nLateMs = 0;            // answer this much later
-    bool bCorruptCheck = false; // answers fail their check
-    bool bWrongCommand = false; // answer a different command than the one asked
-    bool bGarbage = false;      // noise bytes before every frame
-    int nHangupAfter = -1;      // close the port after this many requests (-1: never)
-    bool bStatusOnly = false;   // answer only the status request
+    bool bSilent = false;                  // never answer
+    int nLateMs = 0;                       // answer this much later
+    bool bCorruptCheck = false;            // answers fail their check
+    bool bWrongCommand = false;            // answer a different command than the one asked
+    bool bGarbage = false;                 // noise bytes before every frame
+    int nHangupAfter = -1;                 // close the port after this many requests (-1: never)
+    bool bStatusOnly = false;              // answer only the status request
+    int nHangupCode = -1, nHangupAt = 0;   // hang up at the N-th request of this command
+    int nRefuseCode = -1;                  // refuse this command
+    int nCorruptCode = -1, nCorruptAt = 0; // break the answer to the N-th request of this command
 
     bool Any() const
     {
         return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
-               bStatusOnly;
+               bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0;
     }
 };
 
@@ -35,8 +44,20 @@ public:
     bool ShouldAnswer(const QByteArray& request) const;
     // The request whose answer is sent instead (the request itself unless wrong-command).
     QByteArray RequestToAnswer(const QByteArray& request) const;
-    // Applied to an encoded frame before it is written.
-    QByteArray Mangle(const QByteArray& frame);
+    // Applied to an encoded frame before it is written; corrupt breaks this one frame's check.
+    QByteArray Mangle(const QByteArray& frame, bool corrupt = false);
+
+    enum EKindFault
+    {
+        KIND_NONE,
+        KIND_HANGUP,
+        KIND_REFUSE,
+        KIND_CORRUPT
+    };
+    // Counts one request of its command code; the per-kind fault that hits it.
+    EKindFault CountKind(quint8 code);
+    // Parses "CODE:N" (code decimal or 0x-hexadecimal, N >= 1); false when malformed.
+    static bool ParseKindCount(const QString& text, int& code, int& count);
     int DelayMs() const { return m_faults.nLateMs; }
     // Counts one request; true when the port is to be closed once this request is dealt with.
     bool CountRequest();
@@ -44,5 +65,6 @@ public:
 private:
     SFaults m_faults;
     int m_nRequests = 0;
+    int m_nKindCount[256] = {};
     quint32 m_nNoise = 0x2545F491; // state of the noise generator (fixed: runs are repeatable)
 };

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 CHandsetSimulator::CHandsetSimulator(const SHandsetProfile& profile, const SFaults& faults, QObject* parent)
-    : QObject(parent), m_state(profile), m_dispatcher(m_state), m_faults(faults)
+    : QObject(parent), m_state(profile), m_faults(faults)
 {
     connect(&m_transport, &CPtyTransport::frameReceived, this, &CHandsetSimulator::OnFrame);
     connect(&m_transport, &CPtyTransport::drained, this, &CHandsetSimulator::OnDrained);
@@ -22,8 +22,22 @@ CHandsetSimulator::~CHandsetSimulator()
     Stop();
 }
 
+bool CHandsetSimulator::UseStateFolder(const QString& folder, QString* error)
+{
+    if (!m_state.UseStateFolder(folder, error))
+        return false;
+    m_pEfs = std::make_unique<CEfs2Server>(folder + QStringLiteral("/efs"));
+    return true;
+}
+
 bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* error)
 {
+    if (!m_pEfs) {
+        m_pTempState = std::make_unique<QTemporaryDir>();
+        if (!m_pTempState->isValid() || !UseStateFolder(m_pTempState->path(), error))
+            return false;
+    }
+    m_pDispatcher = std::make_unique<CCommandDispatcher>(m_state, m_pEfs.get());
     if (!m_transport.Open()) {
         *error = QStringLiteral("cannot open a pseudo-terminal");
         return false;
@@ -66,27 +80,42 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
     if (m_bVerbose)
         std::fprintf(stderr, "qpx-handset-sim: request %02X (%s), %d bytes\n", code,
                      CCommandDispatcher::CommandName(code), static_cast<int>(request.size()));
+    // Restarting after a reset: nothing is heard.
+    if (m_silentSince.isValid() && m_silentSince.elapsed() < m_nResetSilenceMs)
+        return;
+    m_silentSince.invalidate();
+    const CFaultInjector::EKindFault kind = m_faults.CountKind(code);
+    if (kind == CFaultInjector::KIND_HANGUP) {
+        SendAnswer({}, true);
+        return;
+    }
     if (!m_faults.ShouldAnswer(request)) {
         if (hangup)
             SendAnswer({}, true);
         return;
     }
-    const QByteArray answer = m_dispatcher.Dispatch(m_faults.RequestToAnswer(request));
+    const QByteArray answer =
+        kind == CFaultInjector::KIND_REFUSE
+            ? CCommandDispatcher::ErrorResponse(CCommandDispatcher::ERR_BAD_COMMAND, request)
+            : m_pDispatcher->Dispatch(m_faults.RequestToAnswer(request));
+    if (m_state.TakeResetRequest())
+        m_silentSince.start();
+    const bool corrupt = kind == CFaultInjector::KIND_CORRUPT;
     if (m_faults.DelayMs() > 0)
         QTimer::singleShot(m_faults.DelayMs(), this,
-                           [this, answer, hangup]() { SendAnswer(answer, hangup); });
+                           [this, answer, hangup, corrupt]() { SendAnswer(answer, hangup, corrupt); });
     else
-        SendAnswer(answer, hangup);
+        SendAnswer(answer, hangup, corrupt);
 }
 
-void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter)
+void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt)
 {
     if (!answer.isEmpty()) {
         QByteArray frame(static_cast<int>(MaxEncodedSize(answer.size())), '\0');
         const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(answer.constData()), answer.size(),
                                      reinterpret_cast<quint8*>(frame.data()), frame.size());
         frame.truncate(static_cast<int>(n));
-        m_transport.Send(m_faults.Mangle(frame));
+        m_transport.Send(m_faults.Mangle(frame, corrupt));
     }
     if (hangupAfter) {
         m_bHangupPending = true;

@@ -6,8 +6,12 @@
 #include "HandsetState.h"
 #include "PtyTransport.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 class CHandsetSimulator : public QObject
 {
@@ -15,6 +19,12 @@ class CHandsetSimulator : public QObject
 public:
     CHandsetSimulator(const SHandsetProfile& profile, const SFaults& faults, QObject* parent = nullptr);
     ~CHandsetSimulator() override;
+
+    // Keeps the handset's NV items, PRLs, version and file system in folder (before Start);
+    // without it they live in a temporary folder for this run only.
+    bool UseStateFolder(const QString& folder, QString* error);
+    // How long the handset stays silent after a reset (mode change 2).
+    void SetResetSilenceMs(int ms) { m_nResetSilenceMs = ms; }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.
@@ -34,11 +44,15 @@ signals:
 
 private:
     void OnFrame(const QByteArray& request);
-    void SendAnswer(const QByteArray& answer, bool hangupAfter);
+    void SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt = false);
     void OnDrained();
 
     CHandsetState m_state;
-    CCommandDispatcher m_dispatcher;
+    std::unique_ptr<QTemporaryDir> m_pTempState;
+    std::unique_ptr<CEfs2Server> m_pEfs;
+    std::unique_ptr<CCommandDispatcher> m_pDispatcher;
+    QElapsedTimer m_silentSince;
+    int m_nResetSilenceMs = 1500;
     CFaultInjector m_faults;
     CPtyTransport m_transport;
     int m_nPort = -1;

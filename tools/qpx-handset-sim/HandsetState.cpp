@@ -2,7 +2,10 @@
 
 #include "serial/DiagCodec.h"
 
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <functional>
 
@@ -158,6 +161,17 @@ const QList<SKey>& Keys()
              p.nEriVersion = static_cast<quint16>(n);
              return true;
          }},
+        {"spc", [](const SHandsetProfile& p) { return p.strSpc; },
+         [](SHandsetProfile& p, const QString& v) {
+             const QString t = v.trimmed();
+             if (t.size() != 6)
+                 return false;
+             for (const QChar c : t)
+                 if (!c.isDigit())
+                     return false;
+             p.strSpc = t;
+             return true;
+         }},
     };
     return keys;
 }
@@ -249,6 +263,32 @@ QString ProfileText(const SHandsetProfile& profile)
     return text;
 }
 
+quint16 PrlCrc16(const quint8* p, int n)
+{
+    quint16 crc = 0xFFFF;
+    for (int i = 0; i < n; ++i) {
+        crc ^= static_cast<quint16>(p[i] << 8);
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021) : static_cast<quint16>(crc << 1);
+    }
+    return static_cast<quint16>(~crc);
+}
+
+QByteArray DefaultPrlImage(quint16 id)
+{
+    // PR_LIST_SIZE, PR_LIST_ID, then PREF_ONLY (1), DEF_ROAM_IND (8), NUM_ACQ_RECS (9) and
+    // NUM_SYS_RECS (14) all zero: 32 bits, padded to 4 bytes; then the check value.
+    QByteArray img(10, '\0');
+    img[0] = 0;
+    img[1] = 10;
+    img[2] = static_cast<char>(id >> 8);
+    img[3] = static_cast<char>(id);
+    const quint16 crc = PrlCrc16(reinterpret_cast<const quint8*>(img.constData()), 8);
+    img[8] = static_cast<char>(crc >> 8);
+    img[9] = static_cast<char>(crc);
+    return img;
+}
+
 // ---------------------------------------------------------------------------------------------
 CHandsetState::CHandsetState(const SHandsetProfile& profile) : m_profile(profile)
 {
@@ -257,6 +297,167 @@ CHandsetState::CHandsetState(const SHandsetProfile& profile) : m_profile(profile
         Put16(data, 0, m_profile.nEriVersion);
         m_nvItems.insert(NV_ITEM_ERI_VERSION, data);
     }
+    QByteArray esn(NV_DATA_SIZE, '\0');
+    Put32(esn, 0, m_profile.nEsn);
+    m_nvItems.insert(NV_ITEM_ESN, esn);
+    QByteArray spc = m_profile.strSpc.toLatin1();
+    spc.resize(NV_DATA_SIZE, '\0');
+    m_nvItems.insert(NV_ITEM_SPC, spc);
+    for (quint8 nam = 0; nam < 2; ++nam) {
+        QByteArray mdn(NV_DATA_SIZE, '\0');
+        mdn[0] = static_cast<char>(nam);
+        QByteArray digits;
+        for (const QChar c : m_profile.strDigitalNumber)
+            if (c.isDigit())
+                digits.append(c.toLatin1());
+        mdn.replace(1, static_cast<int>(digits.size()), digits);
+        m_nvItems.insert(NvKey(178, nam), mdn);
+        m_prl[nam] = DefaultPrlImage(m_profile.nPrlVersion[nam]);
+    }
+}
+
+bool CHandsetState::IsPerNam(quint16 item)
+{
+    static const QList<quint16> items = {10, 11,  18,  20,  21,  25,  26,  32,  33,  34,  35,  36,  37,  38,
+                                         43, 176, 177, 178, 215, 255, 256, 258, 259, 260, 261, 285, 441, 442};
+    return items.contains(item);
+}
+
+bool CHandsetState::IsReadOnly(quint16 item)
+{
+    return item == NV_ITEM_ESN || item == 1 || item == NV_ITEM_MEID;
+}
+
+bool CHandsetState::IsSpcProtected(quint16 item)
+{
+    static const QList<quint16> general = {4, 5, 85, 179, 296};
+    return IsPerNam(item) || general.contains(item);
+}
+
+CHandsetState::ENvStatus CHandsetState::ReadNv(quint16 item, const QByteArray& requestData,
+                                               QByteArray& data) const
+{
+    quint8 nam = 0;
+    if (IsPerNam(item)) {
+        nam = requestData.isEmpty() ? 0 : static_cast<quint8>(requestData.at(0));
+        if (nam > 1)
+            return NV_BAD_PARAMETER;
+    }
+    const auto it = m_nvItems.constFind(NvKey(item, nam));
+    if (it == m_nvItems.constEnd())
+        return NV_INACTIVE;
+    data = *it;
+    return NV_DONE;
+}
+
+CHandsetState::ENvStatus CHandsetState::WriteNv(quint16 item, const QByteArray& data)
+{
+    if (IsReadOnly(item))
+        return NV_READ_ONLY;
+    quint8 nam = 0;
+    if (IsPerNam(item)) {
+        nam = data.isEmpty() ? 0 : static_cast<quint8>(data.at(0));
+        if (nam > 1)
+            return NV_BAD_PARAMETER;
+    }
+    QByteArray d = data.left(NV_DATA_SIZE);
+    d.resize(NV_DATA_SIZE, '\0');
+    m_nvItems.insert(NvKey(item, nam), d);
+    Save();
+    return NV_DONE;
+}
+
+bool CHandsetState::CheckSpc(const QByteArray& digits)
+{
+    QByteArray stored;
+    ReadNvItem(NV_ITEM_SPC, stored);
+    m_bSpcUnlocked = digits.size() == 6 && stored.left(6) == digits;
+    return m_bSpcUnlocked;
+}
+
+void CHandsetState::Reset()
+{
+    m_bSpcUnlocked = false;
+    m_bOffline = false;
+    m_bResetRequested = true;
+}
+
+bool CHandsetState::TakeResetRequest()
+{
+    const bool r = m_bResetRequested;
+    m_bResetRequested = false;
+    return r;
+}
+
+quint16 CHandsetState::PrlVersion(int nam) const
+{
+    const QByteArray& p = m_prl[nam & 1];
+    if (p.size() < 4)
+        return 0;
+    return static_cast<quint16>((static_cast<quint8>(p.at(2)) << 8) | static_cast<quint8>(p.at(3)));
+}
+
+void CHandsetState::SetPrl(int nam, const QByteArray& image)
+{
+    m_prl[nam & 1] = image;
+    Save();
+}
+
+void CHandsetState::SetSoftwareVersion(const QString& dir)
+{
+    m_profile.strSwVersionDir = dir.left(8);
+    Save();
+}
+
+// State folder layout: state.dat (a QDataStream of the items, both PRLs and the software
+// version), efs/ (the file system). Written through a temporary file so a kill never leaves half
+// a file behind.
+bool CHandsetState::UseStateFolder(const QString& folder, QString* error)
+{
+    if (!QDir().mkpath(folder + QStringLiteral("/efs"))) {
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(folder);
+        return false;
+    }
+    m_strStateFolder = folder;
+    QFile f(folder + QStringLiteral("/state.dat"));
+    if (!f.exists()) {
+        Save();
+        return true;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(f.fileName(), f.errorString());
+        return false;
+    }
+    QDataStream in(&f);
+    quint32 magic = 0;
+    QHash<quint32, QByteArray> items;
+    QByteArray prl0, prl1;
+    QString sw;
+    in >> magic >> items >> prl0 >> prl1 >> sw;
+    if (in.status() != QDataStream::Ok || magic != 0x51505853) {
+        if (error)
+            *error = QStringLiteral("%1 is damaged").arg(f.fileName());
+        return false;
+    }
+    m_nvItems = items;
+    m_prl[0] = prl0;
+    m_prl[1] = prl1;
+    m_profile.strSwVersionDir = sw;
+    return true;
+}
+
+void CHandsetState::Save() const
+{
+    if (m_strStateFolder.isEmpty())
+        return;
+    QSaveFile f(m_strStateFolder + QStringLiteral("/state.dat"));
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    QDataStream out(&f);
+    out << quint32(0x51505853) << m_nvItems << m_prl[0] << m_prl[1] << m_profile.strSwVersionDir;
+    f.commit();
 }
 
 QByteArray CHandsetState::StatusResponse() const
@@ -332,5 +533,6 @@ void CHandsetState::WriteNvItem(quint16 item, const QByteArray& data)
 {
     QByteArray d = data.left(NV_DATA_SIZE);
     d.resize(NV_DATA_SIZE, '\0');
-    m_nvItems.insert(item, d);
+    m_nvItems.insert(NvKey(item, 0), d);
+    Save();
 }

@@ -39,13 +39,21 @@ struct SHandsetProfile
     quint8 nHwMajor = 0x61;
     quint8 nHwMinor = 0x0A;
     quint16 nPrlVersion[2] = {52, 53};
-    bool bEriSet = true; // false: item 4025 was never written
+    bool bEriSet = true;                       // false: item 4025 was never written
+    QString strSpc = QStringLiteral("000000"); // NV item 85
     quint16 nEriVersion = 3;
 };
 
 // The IS-95 MIN of a phone number: MIN2 = area code, MIN1 = the seven-digit number.
 // False when the text does not hold 7 or 10 digits.
 bool EncodeMin(const QString& number, quint32& min1, quint16& min2);
+
+// A small valid PRL (standard format, no records) whose PR_LIST_ID is id: what a handset holds
+// before anything was written. The check value follows PrlCrc16 below.
+QByteArray DefaultPrlImage(quint16 id);
+// PR_LIST_CRC over n bytes: polynomial 0x1021, most significant bit first, register preset to
+// 0xFFFF, result complemented.
+quint16 PrlCrc16(const quint8* p, int n);
 
 // Reads a profile file over the values already in profile. False with a message naming the line.
 bool LoadProfile(const QString& path, SHandsetProfile& profile, QString* error);
@@ -57,10 +65,23 @@ QString ProfileText(const SHandsetProfile& profile);
 class CHandsetState
 {
 public:
+    static constexpr quint16 NV_ITEM_ESN = 0;
+    static constexpr quint16 NV_ITEM_SPC = 85;
+    static constexpr quint16 NV_ITEM_MEID = 1943;
     static constexpr quint16 NV_ITEM_ERI_VERSION = 4025;
     static constexpr int NV_DATA_SIZE = 128;
     static constexpr int STATUS_RESPONSE_SIZE = 49;
     static constexpr int VERSION_RESPONSE_SIZE = 55;
+    static constexpr int MAX_PRL_SIZE = 16384;
+
+    // NV status codes of the item read/write answers.
+    enum ENvStatus : quint16
+    {
+        NV_DONE = 0,
+        NV_INACTIVE = 5,
+        NV_BAD_PARAMETER = 6,
+        NV_READ_ONLY = 7
+    };
 
     explicit CHandsetState(const SHandsetProfile& profile);
 
@@ -68,13 +89,59 @@ public:
 
     QByteArray StatusResponse() const;
     QByteArray VersionResponse() const;
-    // PRL version of NAM 0 or 1.
-    quint16 PrlVersion(int nam) const { return m_profile.nPrlVersion[nam & 1]; }
-    // An NV item's 128 data bytes; false when the item was never written.
+    // PR_LIST_ID of the PRL stored for NAM 0 or 1; 0 when the NAM holds none.
+    quint16 PrlVersion(int nam) const;
+    // An NV item's 128 data bytes (NAM 0 for per-NAM items); false when never written.
     bool ReadNvItem(quint16 item, QByteArray& data) const;
     void WriteNvItem(quint16 item, const QByteArray& data);
 
+    // Item access as the NV commands see it: per-NAM items are keyed by data byte 0.
+    ENvStatus ReadNv(quint16 item, const QByteArray& requestData, QByteArray& data) const;
+    ENvStatus WriteNv(quint16 item, const QByteArray& data);
+    static bool IsPerNam(quint16 item);
+    static bool IsReadOnly(quint16 item);
+    // Items of the General NAM, NAM and System Security groups: written only after the SPC.
+    static bool IsSpcProtected(quint16 item);
+
+    // Security and modes. The SPC unlock and offline mode last until the next reset.
+    bool SpcUnlocked() const { return m_bSpcUnlocked; }
+    bool CheckSpc(const QByteArray& digits);
+    bool Offline() const { return m_bOffline; }
+    void SetOffline(bool offline) { m_bOffline = offline; }
+    // Back online, SPC locked; the simulator then stays silent for a while.
+    void Reset();
+    bool TakeResetRequest();
+
+    // The PRL image stored for a NAM (empty: none).
+    QByteArray Prl(int nam) const { return m_prl[nam & 1]; }
+    void SetPrl(int nam, const QByteArray& image);
+
+    // Software version directory of the version answer (changed by a firmware download).
+    void SetSoftwareVersion(const QString& dir);
+
+    // Keeps the handset in folder: NV items, PRLs and the software version are loaded from it
+    // now and saved on every change; the file system lives in its "efs" sub-folder.
+    bool UseStateFolder(const QString& folder, QString* error);
+    QString StateFolder() const { return m_strStateFolder; }
+
+    // A PRL being received block by block (0x48).
+    struct SPrlUpload
+    {
+        QByteArray data;
+        int nNextSeq = 0;
+        int nNam = -1;
+    };
+    SPrlUpload m_prlUpload;
+
 private:
+    static quint32 NvKey(quint16 item, quint8 nam) { return item | (static_cast<quint32>(nam) << 16); }
+    void Save() const;
+
     SHandsetProfile m_profile;
-    QHash<quint16, QByteArray> m_nvItems;
+    QHash<quint32, QByteArray> m_nvItems;
+    QByteArray m_prl[2];
+    bool m_bSpcUnlocked = false;
+    bool m_bOffline = false;
+    bool m_bResetRequested = false;
+    QString m_strStateFolder;
 };

@@ -65,8 +65,25 @@ int main(int argc, char** argv)
                                        QStringLiteral("N"));
     const QCommandLineOption statusOnlyOpt(QStringLiteral("status-only"),
                                            QStringLiteral("Answer only the status request."));
+    const QCommandLineOption stateOpt(
+        QStringLiteral("state"),
+        QStringLiteral("Keep the handset's items, PRLs and files in DIR across runs."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption resetOpt(
+        QStringLiteral("reset-ms"),
+        QStringLiteral("Stay silent MS milliseconds after a reset (default 1500)."), QStringLiteral("MS"));
+    const QCommandLineOption hangupAtOpt(
+        QStringLiteral("hangup-at"), QStringLiteral("Close the line at the N-th request of command CODE."),
+        QStringLiteral("CODE:N"));
+    const QCommandLineOption refuseOpt(QStringLiteral("refuse"),
+                                       QStringLiteral("Answer command CODE with 13 (not supported)."),
+                                       QStringLiteral("CODE"));
+    const QCommandLineOption corruptAtOpt(
+        QStringLiteral("corrupt-at"),
+        QStringLiteral("Break the check of the answer to the N-th request CODE."), QStringLiteral("CODE:N"));
     parser.addOptions({portOpt, nameOpt, profileOpt, printOpt, verboseOpt, silentOpt, lateOpt, corruptOpt,
-                       wrongOpt, garbageOpt, hangupOpt, statusOnlyOpt});
+                       wrongOpt, garbageOpt, hangupOpt, statusOnlyOpt, stateOpt, resetOpt, hangupAtOpt,
+                       refuseOpt, corruptAtOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -88,6 +105,21 @@ int main(int argc, char** argv)
         return Fail(QStringLiteral("--late takes milliseconds"), 1);
     if (!IntOption(parser, hangupOpt, 1, 1000000, faults.nHangupAfter))
         return Fail(QStringLiteral("--hangup-after takes a count of 1 or more"), 1);
+    if (parser.isSet(hangupAtOpt) &&
+        !CFaultInjector::ParseKindCount(parser.value(hangupAtOpt), faults.nHangupCode, faults.nHangupAt))
+        return Fail(QStringLiteral("--hangup-at takes CODE:N"), 1);
+    if (parser.isSet(corruptAtOpt) &&
+        !CFaultInjector::ParseKindCount(parser.value(corruptAtOpt), faults.nCorruptCode, faults.nCorruptAt))
+        return Fail(QStringLiteral("--corrupt-at takes CODE:N"), 1);
+    if (parser.isSet(refuseOpt)) {
+        int dummy = 0;
+        if (!CFaultInjector::ParseKindCount(parser.value(refuseOpt) + QStringLiteral(":1"),
+                                            faults.nRefuseCode, dummy))
+            return Fail(QStringLiteral("--refuse takes a command code"), 1);
+    }
+    int resetMs = 1500;
+    if (!IntOption(parser, resetOpt, 0, 600000, resetMs))
+        return Fail(QStringLiteral("--reset-ms takes milliseconds"), 1);
     faults.bSilent = parser.isSet(silentOpt);
     faults.bCorruptCheck = parser.isSet(corruptOpt);
     faults.bWrongCommand = parser.isSet(wrongOpt);
@@ -96,7 +128,10 @@ int main(int argc, char** argv)
 
     CHandsetSimulator sim(profile, faults);
     sim.SetVerbose(parser.isSet(verboseOpt));
+    sim.SetResetSilenceMs(resetMs);
     QString error;
+    if (parser.isSet(stateOpt) && !sim.UseStateFolder(parser.value(stateOpt), &error))
+        return Fail(error, 1);
     if (!sim.Start(port, parser.value(nameOpt), &error))
         return Fail(error, 2);
     QObject::connect(&sim, &CHandsetSimulator::finished, &app, [] { QCoreApplication::exit(0); });

@@ -1,0 +1,161 @@
+#include "DiagLink.h"
+
+#include "serial/DiagCodec.h"
+#include "serial/SerialPort.h"
+
+namespace {
+constexpr int NV_PACKET = 133;
+}
+
+CDiagLink::CDiagLink()
+    : m_pPort(std::make_unique<CSerialPort>()),
+      m_pBuffer(std::make_unique<quint8[]>(CSerialPort::RESPONSE_BUFFER_SIZE))
+{
+}
+
+CDiagLink::~CDiagLink()
+{
+    Close();
+}
+
+bool CDiagLink::Open(const QString& devicePath)
+{
+    if (m_pPort->OpenPath(devicePath))
+        return true;
+    m_strOpenError = m_pPort->LastErrorText();
+    return false;
+}
+
+void CDiagLink::Close()
+{
+    m_pPort->Close();
+}
+
+CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
+{
+    answer.clear();
+    m_nRefusal = 0;
+    QByteArray frame(static_cast<int>(MaxEncodedSize(request.size())), '\0');
+    const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
+                                 reinterpret_cast<quint8*>(frame.data()), frame.size());
+    quint32 len = 0;
+    if (n == 0 || !m_pPort->IsOpen())
+        return NO_ANSWER;
+    m_pPort->Purge();
+    if (!m_pPort->Write(reinterpret_cast<const quint8*>(frame.constData()), static_cast<quint32>(n)))
+        return NO_ANSWER;
+    const quint16 rx = m_pPort->ReceiveFrame(m_pBuffer.get(), timeoutMs, &len);
+    if (rx == RX_BAD_FRAME)
+        return DAMAGED;
+    if (rx != RX_FRAME_OK)
+        return NO_ANSWER;
+    const int decoded = m_pPort->DecodedLength() - 2;
+    if (decoded <= 0)
+        return DAMAGED;
+    answer = QByteArray(reinterpret_cast<const char*>(m_pBuffer.get()), decoded);
+    const quint8 code = static_cast<quint8>(answer.at(0));
+    if (code == static_cast<quint8>(request.at(0)))
+        return OK;
+    switch (code) {
+    case 0x13:
+    case 0x14:
+    case 0x15:
+    case 0x16:
+    case 0x18:
+    case 0x42:
+    case 0x47:
+        m_nRefusal = code;
+        return REFUSED;
+    default:
+        return UNEXPECTED;
+    }
+}
+
+QString CDiagLink::Problem(EOutcome outcome, const QString& what) const
+{
+    switch (outcome) {
+    case OK:
+        return {};
+    case NO_ANSWER:
+        return QStringLiteral(
+                   "The handset does not answer (%1). Check the cable and the port, then try again.")
+            .arg(what);
+    case DAMAGED:
+        return QStringLiteral("The handset's answer was damaged (%1). Check the cable, then try again.")
+            .arg(what);
+    case UNEXPECTED:
+        return QStringLiteral("The handset gave an unexpected answer (%1).").arg(what);
+    case REFUSED:
+        break;
+    }
+    switch (m_nRefusal) {
+    case 0x13:
+        return QStringLiteral("The handset does not support this command (%1).").arg(what);
+    case 0x14:
+        return QStringLiteral("The handset refused a value of the command (%1).").arg(what);
+    case 0x15:
+        return QStringLiteral("The handset refused the length of the command (%1).").arg(what);
+    case 0x16:
+        return QStringLiteral("The handset did not accept the command (%1).").arg(what);
+    case 0x18:
+        return QStringLiteral("The handset must be offline for this step (%1).").arg(what);
+    case 0x42:
+        return QStringLiteral("The handset's service programming code is locked (%1). Check the SPC.")
+            .arg(what);
+    case 0x47:
+        return QStringLiteral("The handset asks for its security password first (%1).").arg(what);
+    default:
+        return QStringLiteral("The handset refused the command (%1).").arg(what);
+    }
+}
+
+CDiagLink::EOutcome CDiagLink::NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus)
+{
+    QByteArray req(NV_PACKET, '\0');
+    req[0] = 0x26;
+    PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, item);
+    if (nam >= 0)
+        req[3] = static_cast<char>(nam);
+    QByteArray answer;
+    EOutcome r = Request(req, answer);
+    if (r != OK)
+        return r;
+    if (answer.size() < NV_PACKET || GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
+        return UNEXPECTED;
+    data = answer.mid(3, 128);
+    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 131);
+    return OK;
+}
+
+CDiagLink::EOutcome CDiagLink::NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus)
+{
+    QByteArray req(NV_PACKET, '\0');
+    req[0] = 0x27;
+    PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, item);
+    req.replace(3, static_cast<int>(qMin<qsizetype>(data.size(), 128)), data.left(128));
+    QByteArray answer;
+    EOutcome r = Request(req, answer);
+    if (r != OK)
+        return r;
+    if (answer.size() < NV_PACKET || GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
+        return UNEXPECTED;
+    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 131);
+    return OK;
+}
+
+CDiagLink::EOutcome CDiagLink::SendSpc(const QByteArray& digits, bool& accepted)
+{
+    QByteArray answer;
+    const EOutcome r = Request(QByteArray(1, 0x41) + digits.left(6).leftJustified(6, '0'), answer);
+    accepted = r == OK && answer.size() >= 2 && answer.at(1) == 1;
+    return r;
+}
+
+CDiagLink::EOutcome CDiagLink::ModeChange(quint16 mode)
+{
+    QByteArray req(3, '\0');
+    req[0] = 0x29;
+    PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, mode);
+    QByteArray answer;
+    return Request(req, answer);
+}

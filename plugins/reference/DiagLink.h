@@ -1,0 +1,59 @@
+#pragma once
+// The plug-in's own connection to the handset: one request, one answer, and a verdict that keeps
+// "the link failed" apart from "the handset refused".
+//
+//   Request(payload) → frame → CSerialPort::Transact → decoded answer
+//     no good frame in time, or the line hung up   → NO_ANSWER
+//     a frame that failed its check                → DAMAGED
+//     first byte 13/14/15/16/18/42/47 (not ours)   → REFUSED (RefusalCode says which)
+//     any other first byte than the request's      → UNEXPECTED
+//     otherwise                                    → OK
+//
+// Work-thread only; nothing here shows anything to the user.
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class CSerialPort;
+
+class CDiagLink
+{
+public:
+    enum EOutcome
+    {
+        OK,
+        NO_ANSWER,
+        DAMAGED,
+        REFUSED,
+        UNEXPECTED
+    };
+
+    static constexpr quint32 TIMEOUT_MS = 400; // the driver waits a little over twice this
+
+    CDiagLink();
+    ~CDiagLink();
+
+    bool Open(const QString& devicePath);
+    void Close();
+    QString OpenError() const { return m_strOpenError; }
+
+    EOutcome Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    quint8 RefusalCode() const { return m_nRefusal; }
+    // A sentence for the technician about the last outcome that was not OK; what names the step.
+    QString Problem(EOutcome outcome, const QString& what) const;
+
+    // NV item access (133-byte packets). nam < 0: not a per-NAM item.
+    EOutcome NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus);
+    EOutcome NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus);
+    // 41 + six digits; accepted reports 41 01.
+    EOutcome SendSpc(const QByteArray& digits, bool& accepted);
+    // 29 + mode: 1 offline, 2 reset, 4 online.
+    EOutcome ModeChange(quint16 mode);
+
+private:
+    std::unique_ptr<CSerialPort> m_pPort;
+    std::unique_ptr<quint8[]> m_pBuffer;
+    quint8 m_nRefusal = 0;
+    QString m_strOpenError;
+};

@@ -1,0 +1,61 @@
+#pragma once
+// The plug-in's side of the EFS2 file system (0x4B, subsystem 0x13) over a CDiagLink.
+//
+//   every request: 4B 13 cc 00 | body;  the answer repeats the 4 header bytes
+//   whole-file helpers: OPEN → READ/WRITE in pieces of ChunkSize() → CLOSE (also on errors)
+//
+// Outcomes are those of CDiagLink; the file system's own errno comes back separately (0 = none).
+#include "DiagLink.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class CEfs2Client
+{
+public:
+    static constexpr qint32 O_READ = 0;
+    static constexpr qint32 O_WRITE_CREATE_TRUNC = 0x241;
+    static constexpr qint32 FILE_MODE = 0100777;
+    static constexpr qint32 ENOENT_ = 2;
+    static constexpr qint32 EEXIST_ = 17;
+
+    struct SEntry
+    {
+        QString name;
+        bool bDir = false;
+        qint32 size = 0;
+    };
+
+    explicit CEfs2Client(CDiagLink& link, int chunkSize = 1024) : m_link(link), m_nChunk(chunkSize) {}
+
+    int ChunkSize() const { return m_nChunk; }
+    CDiagLink& Link() { return m_link; }
+
+    CDiagLink::EOutcome Hello();
+    CDiagLink::EOutcome Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err);
+    CDiagLink::EOutcome Close(qint32 fd, qint32& err);
+    CDiagLink::EOutcome Read(qint32 fd, quint32 offset, QByteArray& data, qint32& err);
+    CDiagLink::EOutcome Write(qint32 fd, quint32 offset, const QByteArray& data, qint32& err);
+    CDiagLink::EOutcome Mkdir(const QByteArray& path, qint32& err);
+    CDiagLink::EOutcome Unlink(const QByteArray& path, qint32& err);
+    CDiagLink::EOutcome Stat(const QByteArray& path, qint32& mode, qint32& size, qint32& err);
+    // OPENDIR, READDIR from sequence 1 until an empty name, CLOSEDIR.
+    CDiagLink::EOutcome List(const QByteArray& path, QList<SEntry>& entries, qint32& err);
+
+    // Whole files. progress gets the bytes done so far.
+    CDiagLink::EOutcome ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
+                                 const std::function<void(qint64)>& progress = {});
+    CDiagLink::EOutcome WriteFile(const QByteArray& path, const QByteArray& data, qint32& err,
+                                  const std::function<void(qint64)>& progress = {});
+    // Creates every missing folder of an absolute handset path.
+    CDiagLink::EOutcome MakePath(const QByteArray& path, qint32& err);
+
+private:
+    CDiagLink::EOutcome Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody);
+
+    CDiagLink& m_link;
+    int m_nChunk;
+};

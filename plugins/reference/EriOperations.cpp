@@ -1,0 +1,145 @@
+// ERI read and write. The ERI is a file on the handset's file system; its version (the first two
+// bytes of the file, high byte first) is also kept in NV item 4025, which the program shows.
+//
+//   read:  version → EFS2 HELLO → read ERI_PATH → 26 item 4025 → file
+//   write: file checked → version → 41 SPC → 29 01 00 → EFS2 HELLO → folder → write → read back
+//          and compare → 27 item 4025 → 26 item 4025 compared → 29 02 00
+#include "Efs2Client.h"
+#include "Operations.h"
+#include "serial/DiagCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr quint16 NV_ERI_VERSION = 4025;
+
+quint16 EriVersionOf(const QByteArray& file)
+{
+    return file.size() >= 2 ? static_cast<quint16>((static_cast<quint8>(file.at(0)) << 8) |
+                                                   static_cast<quint8>(file.at(1)))
+                            : 0;
+}
+
+bool EfsStep(CPluginJob& job, CEfs2Client& efs, CDiagLink::EOutcome r, qint32 err, const QString& what)
+{
+    if (!job.Check(r, efs.Link(), what))
+        return false;
+    if (err == CEfs2Client::ENOENT_)
+        return job.Fail(QStringLiteral("The handset has no such file or folder (%1).").arg(what));
+    if (err != 0)
+        return job.Fail(
+            QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
+    return true;
+}
+
+} // namespace
+
+bool RunEriRead(CPluginJob& job, const QString& path)
+{
+    job.FileName(path);
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    CEfs2Client efs(link);
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
+    job.Status(QStringLiteral("Reading the ERI"));
+    job.Address(QString::fromLatin1(ERI_PATH));
+    QByteArray data;
+    qint32 err = 0;
+    const CDiagLink::EOutcome r = efs.ReadFile(ERI_PATH, data, err, [&job](qint64 n) {
+        job.Progress(static_cast<int>(qMin<qint64>(80, 10 + n / 64)));
+    });
+    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+        return job.Fail(QStringLiteral("The handset holds no ERI file."));
+    if (!EfsStep(job, efs, r, err, QStringLiteral("ERI read")))
+        return false;
+    QByteArray nv;
+    quint16 status = 0;
+    if (!job.Check(link.NvRead(NV_ERI_VERSION, -1, nv, status), link, QStringLiteral("ERI version")))
+        return false;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
+        return job.Fail(QStringLiteral("The file %1 cannot be written: %2").arg(path, f.errorString()));
+    const QString nvText = status == 0
+                               ? QString::number(GetLe16(reinterpret_cast<const quint8*>(nv.constData())))
+                               : QStringLiteral("not set");
+    job.SetFinalStatus(QStringLiteral("ERI read: version %1, %2 bytes (handset's ERI version %3)")
+                           .arg(EriVersionOf(data))
+                           .arg(data.size())
+                           .arg(nvText));
+    return true;
+}
+
+bool RunEriWrite(CPluginJob& job, const QString& path)
+{
+    job.FileName(path);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return job.Fail(QStringLiteral("The ERI file %1 cannot be read: %2").arg(path, f.errorString()));
+    const QByteArray data = f.read(MAX_ERI_SIZE + 1);
+    f.close();
+    if (data.size() < 4)
+        return job.Fail(
+            QStringLiteral("The ERI file is too short (%1 bytes) to be an ERI.").arg(data.size()));
+    if (data.size() > MAX_ERI_SIZE)
+        return job.Fail(QStringLiteral("The ERI file is too large; the handset holds at most %1 bytes.")
+                            .arg(MAX_ERI_SIZE));
+    const quint16 version = EriVersionOf(data);
+
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    job.Status(QStringLiteral("Unlocking the handset"));
+    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+        return false;
+    CEfs2Client efs(link);
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
+    qint32 err = 0;
+    const QByteArray folder = QByteArray(ERI_PATH).left(QByteArray(ERI_PATH).lastIndexOf('/'));
+    if (!EfsStep(job, efs, efs.MakePath(folder, err), err, QStringLiteral("ERI folder")))
+        return false;
+    job.Status(QStringLiteral("Writing the ERI"));
+    job.Address(QString::fromLatin1(ERI_PATH));
+    const auto progress = [&job, &data](int from, int span) {
+        return [&job, &data, from, span](qint64 n) {
+            job.Progress(from + static_cast<int>(span * n / qMax<qint64>(1, data.size())));
+        };
+    };
+    if (!EfsStep(job, efs, efs.WriteFile(ERI_PATH, data, err, progress(10, 50)), err,
+                 QStringLiteral("ERI write")))
+        return false;
+    job.Status(QStringLiteral("Checking the ERI"));
+    QByteArray back;
+    if (!EfsStep(job, efs, efs.ReadFile(ERI_PATH, back, err, progress(60, 25)), err,
+                 QStringLiteral("ERI read back")))
+        return false;
+    if (back != data)
+        return job.Fail(QStringLiteral(
+            "The ERI read back from the handset differs from the file: the write did not take."));
+    QByteArray nv(128, '\0');
+    PutLe16(reinterpret_cast<quint8*>(nv.data()), version);
+    quint16 status = 0;
+    if (!job.Check(link.NvWrite(NV_ERI_VERSION, nv, status), link, QStringLiteral("ERI version")))
+        return false;
+    if (status != 0)
+        return job.Fail(
+            QStringLiteral("The handset did not store the ERI version (NV status %1).").arg(status));
+    QByteArray nvBack;
+    if (!job.Check(link.NvRead(NV_ERI_VERSION, -1, nvBack, status), link, QStringLiteral("ERI version")))
+        return false;
+    if (status != 0 || GetLe16(reinterpret_cast<const quint8*>(nvBack.constData())) != version)
+        return job.Fail(QStringLiteral("The handset's ERI version did not change to %1.").arg(version));
+    job.Status(QStringLiteral("Restarting the handset"));
+    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+        return false;
+    job.SetFinalStatus(
+        QStringLiteral("ERI version %1 written (%2 bytes) and verified").arg(version).arg(data.size()));
+    return true;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The plug-in's operations. Each runs on the work thread with its job, talks to the handset over
+// its own link and returns true only for work it has verified.
+#include "PluginJob.h"
+
+#include <QString>
+
+constexpr const char REF_SUPPORTED_VERSION[] = "VKQ100A1";
+constexpr const char REF_MODEL_KIND[] = "KOVA Reference";
+
+// nam: 0 NAM 1, 1 NAM 2, 2 both (path then holds "?" and "#" for the NAM digit).
+bool RunPrlRead(CPluginJob& job, int nam, const QString& path);
+bool RunPrlWrite(CPluginJob& job, int nam, const QString& path);
+
+// The ERI file on the handset's file system, and the largest ERI accepted.
+constexpr const char ERI_PATH[] = "/roaming/eri_data.bin";
+constexpr int MAX_ERI_SIZE = 65536;
+
+bool RunEriRead(CPluginJob& job, const QString& path);
+bool RunEriWrite(CPluginJob& job, const QString& path);
+
+// Reads the PRL of one NAM block by block (0x49). *empty is set when the NAM holds none (that is
+// not a failure here). Progress runs from pctFrom to pctTo.
+bool ReadPrlImage(CPluginJob& job, CDiagLink& link, int nam, QByteArray& image, bool* empty, int pctFrom,
+                  int pctTo);

@@ -1,0 +1,186 @@
+#include "PluginJob.h"
+
+#include "serial/DiagCodec.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::mutex g_jobMutex;
+std::thread g_thread;
+OperationResult g_result; // stays valid and unchanged from PLUGIN_DONE until ReleaseRs
+
+void CopyText(char* to, size_t size, const QString& text)
+{
+    const QByteArray b = text.toLocal8Bit().left(static_cast<int>(size) - 1);
+    std::memcpy(to, b.constData(), static_cast<size_t>(b.size()));
+    to[b.size()] = '\0';
+}
+
+} // namespace
+
+CPluginJob::CPluginJob(QpxWindow* page, int port, const QString& dllPath, OperationResult& result)
+    : m_pPage(page), m_pHost(page != nullptr ? page->host : nullptr), m_nPort(port), m_strDll(dllPath),
+      m_result(result)
+{
+    m_timer.start();
+}
+
+void CPluginJob::Progress(int percent)
+{
+    if (QPX_HAS_SERVICE(m_pHost, SetProgress))
+        m_pHost->SetProgress(m_pPage, percent);
+    ShowElapsed();
+}
+
+void CPluginJob::Status(const QString& text)
+{
+    m_strLastStatus = text;
+    if (QPX_HAS_SERVICE(m_pHost, SetStatusText))
+        m_pHost->SetStatusText(m_pPage, text.toLocal8Bit().constData());
+}
+
+void CPluginJob::FileName(const QString& text)
+{
+    m_strFileName = text;
+    if (QPX_HAS_SERVICE(m_pHost, SetFileName))
+        m_pHost->SetFileName(m_pPage, text.toLocal8Bit().constData());
+}
+
+void CPluginJob::Address(const QString& text)
+{
+    m_strAddress = text;
+    if (QPX_HAS_SERVICE(m_pHost, SetAddress))
+        m_pHost->SetAddress(m_pPage, text.toLocal8Bit().constData());
+}
+
+void CPluginJob::ShowElapsed()
+{
+    const qint64 ms = m_timer.elapsed();
+    if (QPX_HAS_SERVICE(m_pHost, SetElapsed))
+        m_pHost->SetElapsed(m_pPage, static_cast<int32_t>(ms / 60000),
+                            static_cast<float>(ms % 60000) / 1000.0f);
+}
+
+bool CPluginJob::Fail(const QString& message)
+{
+    if (m_strMessage.isEmpty())
+        m_strMessage = message;
+    return false;
+}
+
+bool CPluginJob::Check(CDiagLink::EOutcome r, const CDiagLink& link, const QString& what)
+{
+    return r == CDiagLink::OK || Fail(link.Problem(r, what));
+}
+
+bool CPluginJob::Connect(CDiagLink& link)
+{
+    Status(QStringLiteral("Connecting to the handset"));
+    char path[512] = {};
+    const int32_t n = QPX_HAS_SERVICE(m_pHost, GetPortDevice)
+                          ? m_pHost->GetPortDevice(m_pPage, m_nPort, path, sizeof path)
+                          : -1;
+    if (n < 0 || n >= static_cast<int32_t>(sizeof path))
+        return Fail(
+            QStringLiteral("COM%1 is not present. Connect the handset and choose its port.").arg(m_nPort));
+    if (!link.Open(QString::fromLocal8Bit(path)))
+        return Fail(QStringLiteral("COM%1 cannot be opened: %2").arg(m_nPort).arg(link.OpenError()));
+    QByteArray answer;
+    // The first exchange may meet a handset still restarting: give it a few chances.
+    CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;
+    for (int attempt = 0; attempt < 3 && r != CDiagLink::OK; ++attempt)
+        r = link.Request(QByteArray(1, CMD_VERSION), answer);
+    if (!Check(r, link, QStringLiteral("version")))
+        return false;
+    if (answer.size() < 47)
+        return Fail(QStringLiteral("The handset's version answer is too short."));
+    m_strSoftwareVersion = QString::fromLatin1(answer.mid(39, 8)).remove(QChar(0)).trimmed();
+    return true;
+}
+
+bool CPluginJob::Unlock(CDiagLink& link)
+{
+    QByteArray data;
+    quint16 status = 0xFFFF;
+    QByteArray spc("000000");
+    if (link.NvRead(85, -1, data, status) == CDiagLink::OK && status == 0 && data.left(6).size() == 6 &&
+        data.at(0) != 0)
+        spc = data.left(6);
+    bool accepted = false;
+    if (!Check(link.SendSpc(spc, accepted), link, QStringLiteral("service programming code")))
+        return false;
+    // A rejected code is not tried again: handsets may lock themselves after a few.
+    return accepted || Fail(QStringLiteral("The handset rejected the service programming code."));
+}
+
+QString CPluginJob::PluginFolder() const
+{
+    return QFileInfo(m_strDll).absolutePath();
+}
+
+void CPluginJob::Finish(bool ok)
+{
+    std::memset(&m_result, 0, sizeof m_result);
+    ok = ok && m_strMessage.isEmpty();
+    m_result.nResult = ok ? -1 : 0;
+    const qint64 ms = m_timer.elapsed();
+    m_result.nMinutes = static_cast<int32_t>(ms / 60000);
+    m_result.fSeconds = static_cast<float>(ms % 60000) / 1000.0f;
+    QString status = m_strFinalStatus;
+    if (!ok) {
+        if (m_strMessage.isEmpty())
+            m_strMessage = QStringLiteral("The operation did not complete.");
+        status = QStringLiteral("Failed: ") + m_strMessage;
+    }
+    CopyText(m_result.szMessage, sizeof m_result.szMessage, ok ? QString() : m_strMessage);
+    CopyText(m_result.szStatus, sizeof m_result.szStatus, status);
+    CopyText(m_result.szFileName, sizeof m_result.szFileName, m_strFileName);
+    CopyText(m_result.szAddress, sizeof m_result.szAddress, m_strAddress);
+    Status(status);
+    if (ok)
+        Progress(100);
+    ShowElapsed();
+}
+
+void StartJob(QpxWindow* page, int port, const char* dllPath, std::function<bool(CPluginJob&)> work)
+{
+    std::lock_guard<std::mutex> lock(g_jobMutex);
+    if (g_thread.joinable())
+        g_thread.join();
+    const QString dll = QString::fromLocal8Bit(dllPath != nullptr ? dllPath : "");
+    auto run = [page, port, dll, work = std::move(work)]() {
+        CPluginJob job(page, port, dll, g_result);
+        bool ok = false;
+        try {
+            ok = work(job);
+        } catch (...) {
+            job.Fail(QStringLiteral("The plug-in ran out of memory."));
+        }
+        job.Finish(ok);
+        if (page != nullptr && QPX_HAS_SERVICE(page->host, PostPageMessage))
+            page->host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE,
+                                        reinterpret_cast<intptr_t>(&g_result));
+    };
+    try {
+        g_thread = std::thread(run);
+    } catch (...) {
+        std::memset(&g_result, 0, sizeof g_result);
+        CopyText(g_result.szMessage, sizeof g_result.szMessage,
+                 QStringLiteral("The plug-in could not start its work thread."));
+        if (page != nullptr && QPX_HAS_SERVICE(page->host, PostPageMessage))
+            page->host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE,
+                                        reinterpret_cast<intptr_t>(&g_result));
+    }
+}
+
+void JoinJob()
+{
+    std::lock_guard<std::mutex> lock(g_jobMutex);
+    if (g_thread.joinable())
+        g_thread.join();
+}

@@ -1,0 +1,69 @@
+#pragma once
+// One operation of the plug-in, run on the plug-in's own work thread:
+//
+//   export (UI thread) → StartJob(page, port, dll, work) → returns at once
+//   work thread: work(job) → job fills the OperationResult → PLUGIN_DONE posted once
+//   ReleaseRs (UI thread) → JoinJob()
+//
+// The job draws progress through the host services and turns every failure into one sentence a
+// technician understands. A job succeeds only when its work says so, and its work says so only
+// for what it checked.
+#include "DiagLink.h"
+#include "qpx_plugin.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+
+class CPluginJob
+{
+public:
+    CPluginJob(QpxWindow* page, int port, const QString& dllPath, OperationResult& result);
+
+    void Progress(int percent);
+    void Status(const QString& text);
+    void FileName(const QString& text);
+    void Address(const QString& text);
+    void ShowElapsed();
+
+    // Records the failure (the first one counts) and returns false.
+    bool Fail(const QString& message);
+    // False (and Fail) when r is not OK.
+    bool Check(CDiagLink::EOutcome r, const CDiagLink& link, const QString& what);
+    void SetFinalStatus(const QString& text) { m_strFinalStatus = text; }
+
+    // Opens the handset's port and proves the link with one version exchange; the software
+    // version directory is kept. False (and Fail) otherwise.
+    bool Connect(CDiagLink& link);
+    // The SPC to unlock with: item 85 when the handset lets it be read, else "000000".
+    bool Unlock(CDiagLink& link);
+
+    QString PluginFolder() const;
+    QString DllPath() const { return m_strDll; }
+    QString SoftwareVersion() const { return m_strSoftwareVersion; }
+    int Port() const { return m_nPort; }
+
+    // Called by the runner after the work: fills the result's texts and times.
+    void Finish(bool ok);
+
+private:
+    QpxWindow* m_pPage;
+    const QpxHostServices* m_pHost;
+    int m_nPort;
+    QString m_strDll;
+    OperationResult& m_result;
+    QElapsedTimer m_timer;
+    QString m_strMessage;
+    QString m_strFinalStatus;
+    QString m_strLastStatus;
+    QString m_strFileName;
+    QString m_strAddress;
+    QString m_strSoftwareVersion;
+};
+
+// Starts work on the plug-in's thread (joining an earlier one first). Always leads to exactly
+// one PLUGIN_DONE.
+void StartJob(QpxWindow* page, int port, const char* dllPath, std::function<bool(CPluginJob&)> work);
+// Waits for the work thread; called by ReleaseRs.
+void JoinJob();

@@ -1,0 +1,53 @@
+// The exports of the reference plug-in. Every operation export copies its arguments and hands
+// the work to the plug-in's work thread (PluginJob.h); ReleaseRs joins that thread.
+#include "Operations.h"
+#include "PluginJob.h"
+#include "qpx_plugin.h"
+
+#include <QString>
+
+extern "C" {
+
+const char QpxFileVersion[] = "1, 0, 0, 1";
+
+QPX_EXPORT const char* GetModelKind(void)
+{
+    return REF_MODEL_KIND;
+}
+
+QPX_EXPORT const char* GetSupportBINVersion(void)
+{
+    return REF_SUPPORTED_VERSION;
+}
+
+QPX_EXPORT int32_t ModelInterface_Prl(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                      int32_t nam, const char* prlPath, int32_t direction)
+{
+    (void)rect;
+    const QString path = QString::fromLocal8Bit(prlPath != nullptr ? prlPath : "");
+    const int n = nam < 0 || nam > 2 ? 0 : nam;
+    StartJob(page, port, dllPath, [n, path, direction](CPluginJob& job) {
+        return direction == 1 ? RunPrlRead(job, n, path) : RunPrlWrite(job, n, path);
+    });
+    return 0;
+}
+
+QPX_EXPORT int32_t ModelInterface_Eri(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                      int32_t nam, const char* eriPath, int32_t direction)
+{
+    (void)rect;
+    (void)nam; // one ERI serves both NAMs
+    const QString path = QString::fromLocal8Bit(eriPath != nullptr ? eriPath : "");
+    StartJob(page, port, dllPath, [path, direction](CPluginJob& job) {
+        return direction == 1 ? RunEriRead(job, path) : RunEriWrite(job, path);
+    });
+    return 0;
+}
+
+QPX_EXPORT void ReleaseRs(QpxWindow* page)
+{
+    (void)page;
+    JoinJob();
+}
+
+} // extern "C"

@@ -1,0 +1,200 @@
+// PRL read and write through the reference plug-in against the simulator: what is written is
+// what the handset then holds (and keeps across a restart), what is overwritten is saved, and
+// every failure ends the run with a message instead of a success.
+#include "PrlImage.h"
+#include "RefHarness.h"
+#include "serial/DiagPort.h"
+
+#include <QDirIterator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A PRL image of size bytes with its size field, ID and check value in place.
+QByteArray MakePrl(int size, quint16 id)
+{
+    QByteArray img(size, '\0');
+    for (int i = 4; i < size - 2; ++i)
+        img[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    img[0] = static_cast<char>(size >> 8);
+    img[1] = static_cast<char>(size);
+    img[2] = static_cast<char>(id >> 8);
+    img[3] = static_cast<char>(id);
+    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
+    img[size - 2] = static_cast<char>(crc >> 8);
+    img[size - 1] = static_cast<char>(crc);
+    return img;
+}
+
+class PrlE2e : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
+        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
+        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
+    }
+
+    void SetUp() override { m_strState = qpxtest::MakeTempDir(QStringLiteral("state")); }
+
+    bool StartSim(const QStringList& faults = {}) { return m_sim.Start(RefSimArgs(m_strState, faults)); }
+
+    // The PRL IDs the handset reports through 0x8C (what the program's information page shows).
+    std::pair<quint16, quint16> PrlVersions()
+    {
+        CDiagPort port;
+        if (!port.OpenPath(m_sim.Pty()))
+            return {0xFFFF, 0xFFFF};
+        // The handset may still be restarting after the plug-in's reset.
+        quint16 a = CDiagPort::VERSION_FAILED;
+        for (int i = 0; i < 10 && a == CDiagPort::VERSION_FAILED; ++i)
+            a = port.ReadPrlVersion(0);
+        return {a, port.ReadPrlVersion(1)};
+    }
+
+    QString m_strState;
+    CSimProcess m_sim;
+    CRefPlugin m_plugin;
+};
+
+TEST_F(PrlE2e, ReadsBothNamsIntoTheirOwnFiles)
+{
+    ASSERT_TRUE(StartSim());
+    const QString dir = qpxtest::MakeTempDir(QStringLiteral("out"));
+    const SRefOutcome r = m_plugin.Prl(m_sim.Port(), 2, dir + QStringLiteral("/nam?_prl_000#.prl"), 1);
+    ASSERT_TRUE(r.bFinished);
+    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
+    const QByteArray nam1 = qpxtest::ReadFile(dir + QStringLiteral("/nam1_prl_0001.prl"));
+    const QByteArray nam2 = qpxtest::ReadFile(dir + QStringLiteral("/nam2_prl_0002.prl"));
+    EXPECT_EQ(prl::Check(nam1), prl::PRL_OK);
+    EXPECT_EQ(prl::PrlId(nam1), 52);
+    EXPECT_EQ(prl::PrlId(nam2), 53);
+    EXPECT_TRUE(r.Status().contains(QStringLiteral("NAM 1: PRL ID 52"))) << r.Status().toStdString();
+    EXPECT_TRUE(r.Status().contains(QStringLiteral("NAM 2: PRL ID 53")));
+}
+
+TEST_F(PrlE2e, WriteStoresVerifiesBacksUpAndSurvivesARestart)
+{
+    ASSERT_TRUE(StartSim());
+    const QString dir = qpxtest::MakeTempDir(QStringLiteral("in"));
+    const QByteArray image = MakePrl(300, 777); // three blocks, the last one short
+    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/new.prl"), image));
+
+    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, dir + QStringLiteral("/new.prl"), 0);
+    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
+    EXPECT_TRUE(w.Status().contains(QStringLiteral("PRL ID 777 written to NAM 1")))
+        << w.Status().toStdString();
+
+    // The overwritten PRL and its manifest, where the status text says.
+    QDirIterator it(m_plugin.Folder() + QStringLiteral("/PRL_BK"), {QStringLiteral("manifest.txt")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(it.hasNext());
+    const QString manifest = it.next();
+    const QString backupDir = QFileInfo(manifest).absolutePath();
+    EXPECT_TRUE(w.Status().contains(backupDir)) << w.Status().toStdString();
+    EXPECT_TRUE(qpxtest::ReadFile(manifest).contains("nam1.prl size=10 id=52"));
+    EXPECT_EQ(prl::PrlId(qpxtest::ReadFile(backupDir + QStringLiteral("/nam1.prl"))), 52);
+
+    EXPECT_EQ(PrlVersions(), std::make_pair(quint16(777), quint16(53)));
+
+    // Read back through the plug-in, and again after the handset was switched off and on.
+    const QString out = qpxtest::MakeTempDir(QStringLiteral("out")) + QStringLiteral("/nam1.prl");
+    ASSERT_TRUE(m_plugin.Prl(m_sim.Port(), 0, out, 1).Ok());
+    EXPECT_EQ(qpxtest::ReadFile(out), image);
+    ASSERT_TRUE(m_sim.Stop());
+    ASSERT_TRUE(StartSim());
+    EXPECT_EQ(PrlVersions(), std::make_pair(quint16(777), quint16(53)));
+}
+
+TEST_F(PrlE2e, WritesBothNams)
+{
+    ASSERT_TRUE(StartSim());
+    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/both.prl");
+    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(121, 4242)));
+    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 2, file, 0);
+    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
+    EXPECT_EQ(PrlVersions(), std::make_pair(quint16(4242), quint16(4242)));
+}
+
+TEST_F(PrlE2e, DamagedFilesAreRefusedBeforeTheHandsetIsTouched)
+{
+    ASSERT_TRUE(StartSim());
+    const QString dir = qpxtest::MakeTempDir(QStringLiteral("in"));
+    QByteArray badCrc = MakePrl(200, 9);
+    badCrc[100] = static_cast<char>(badCrc[100] ^ 1);
+    QByteArray badSize = MakePrl(200, 9);
+    badSize.chop(1);
+    struct SCase
+    {
+        const char* name;
+        QByteArray data;
+        const char* says;
+    } cases[] = {{"crc.prl", badCrc, "check value"},
+                 {"size.prl", badSize, "size field"},
+                 {"tiny.prl", "ab", "too short"}};
+    for (const SCase& c : cases) {
+        const QString file = dir + QLatin1Char('/') + QLatin1String(c.name);
+        ASSERT_TRUE(qpxtest::WriteFile(file, c.data));
+        const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
+        ASSERT_TRUE(w.bFinished) << c.name;
+        EXPECT_FALSE(w.Ok()) << c.name;
+        EXPECT_TRUE(w.Message().contains(QLatin1String(c.says))) << w.Message().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(m_plugin.Folder() + QStringLiteral("/PRL_BK"))); // nothing was even read
+    EXPECT_EQ(PrlVersions(), std::make_pair(quint16(52), quint16(53)));
+}
+
+TEST_F(PrlE2e, AHandsetThatVanishesMidWriteIsAFailure)
+{
+    ASSERT_TRUE(StartSim({QStringLiteral("--hangup-at"), QStringLiteral("0x48:2")}));
+    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
+    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(300, 31)));
+    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
+    ASSERT_TRUE(w.bFinished);
+    EXPECT_FALSE(w.Ok());
+    EXPECT_TRUE(w.Message().contains(QStringLiteral("does not answer"))) << w.Message().toStdString();
+    EXPECT_TRUE(w.Message().contains(QStringLiteral("PRL write")));
+}
+
+TEST_F(PrlE2e, ADamagedReadBackIsAFailure)
+{
+    // The first PRL read is the backup, the second the check after writing.
+    ASSERT_TRUE(StartSim({QStringLiteral("--corrupt-at"), QStringLiteral("0x49:2")}));
+    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
+    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(100, 31)));
+    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
+    ASSERT_TRUE(w.bFinished);
+    EXPECT_FALSE(w.Ok());
+    EXPECT_TRUE(w.Message().contains(QStringLiteral("damaged"))) << w.Message().toStdString();
+}
+
+TEST_F(PrlE2e, RefusalsAreToldApartFromSilence)
+{
+    ASSERT_TRUE(StartSim({QStringLiteral("--refuse"), QStringLiteral("0x49")}));
+    const QString out = qpxtest::MakeTempDir(QStringLiteral("out")) + QStringLiteral("/x.prl");
+    const SRefOutcome r = m_plugin.Prl(m_sim.Port(), 0, out, 1);
+    ASSERT_TRUE(r.bFinished);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_TRUE(r.Message().contains(QStringLiteral("does not support"))) << r.Message().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
+    ASSERT_TRUE(m_sim.Stop());
+
+    ASSERT_TRUE(StartSim({QStringLiteral("--status-only")}));
+    const SRefOutcome s = m_plugin.Prl(m_sim.Port(), 0, out, 1);
+    ASSERT_TRUE(s.bFinished);
+    EXPECT_FALSE(s.Ok());
+    EXPECT_TRUE(s.Message().contains(QStringLiteral("does not answer"))) << s.Message().toStdString();
+}
+
+TEST_F(PrlE2e, AMissingPortIsNamed)
+{
+    const SRefOutcome r =
+        m_plugin.Prl(199, 0, qpxtest::MakeTempDir(QStringLiteral("o")) + QStringLiteral("/x"), 1);
+    ASSERT_TRUE(r.bFinished);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_TRUE(r.Message().contains(QStringLiteral("COM199"))) << r.Message().toStdString();
+}
+
+} // namespace

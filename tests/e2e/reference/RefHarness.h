@@ -1,0 +1,130 @@
+#pragma once
+// Runs operations of the reference plug-in the way a page does: a copy of the library in a
+// temporary MODEL folder, loaded with CPluginRun, an export called on this (the user-interface)
+// thread, completion awaited as WM_PLUGIN_NOTIFY / PLUGIN_DONE (bounded), then ReleaseRs and unload.
+#include "../diag/SimProcess.h"
+#include "TestEnv.h"
+#include "platform/WindowMessage.h"
+#include "plugin/PluginRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+class CRefPage : public QObject, public IMessageReceiver, public IPluginStatusDisplay
+{
+public:
+    int nDone = 0;
+    OperationResult result{};
+    QStringList statuses;
+    int nLastProgress = -1;
+
+    LRESULT OnMessage(quint32 msg, WPARAM w, LPARAM l) override
+    {
+        if (msg == WM_PLUGIN_NOTIFY_MSG && w == PLUGIN_DONE) {
+            result = CPluginRun::CopyResult(l);
+            ++nDone;
+        }
+        return 0;
+    }
+    void SetProgress(int percent) override { nLastProgress = percent; }
+    void SetStatusText(const QString& t) override { statuses.append(t); }
+    void SetFileName(const QString&) override {}
+    void SetAddress(const QString&) override {}
+    void SetElapsed(int, float) override {}
+
+protected:
+    void customEvent(QEvent* e) override { DispatchMessageEvent(this, e); }
+};
+
+struct SRefOutcome
+{
+    bool bFinished = false;
+    OperationResult result{};
+    QStringList statuses;
+    bool Ok() const { return bFinished && result.nResult < 0; }
+    QString Message() const { return QString::fromLocal8Bit(result.szMessage); }
+    QString Status() const { return QString::fromLocal8Bit(result.szStatus); }
+};
+
+class CRefPlugin
+{
+public:
+    static constexpr int DONE_WAIT_MS = 30000;
+
+    CRefPlugin()
+    {
+        m_strFolder = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL");
+        QDir().mkpath(m_strFolder);
+        m_strPath = m_strFolder + QStringLiteral("/reference.so");
+        QFile::copy(QStringLiteral(QPX_REF_PLUGIN), m_strPath);
+        CPluginRun::SetReleaseWaitMs(0);
+    }
+    QString Folder() const { return m_strFolder; }
+    QString Path() const { return m_strPath; }
+
+    // Loads the library, calls the export through call (given the run), waits for PLUGIN_DONE.
+    SRefOutcome Run(const std::function<void(CPluginRun&)>& call)
+    {
+        SRefOutcome out;
+        CRefPage page;
+        CPluginRun run(&page, &page);
+        if (!run.Load(m_strPath))
+            return out;
+        call(run);
+        QElapsedTimer t;
+        t.start();
+        while (page.nDone == 0 && t.elapsed() < DONE_WAIT_MS) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(2);
+        }
+        // Anything posted twice would show up now.
+        QCoreApplication::processEvents();
+        out.bFinished = page.nDone == 1;
+        out.result = page.result;
+        out.statuses = page.statuses;
+        run.ReleaseAndUnload();
+        return out;
+    }
+
+    SRefOutcome Prl(int port, int nam, const QString& file, int direction)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Prl>(QPX_SYM_PRL);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), nam, file.toLocal8Bit().constData(), direction);
+        });
+    }
+
+    SRefOutcome Eri(int port, const QString& file, int direction)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Eri>(QPX_SYM_ERI);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), 0, file.toLocal8Bit().constData(), direction);
+        });
+    }
+
+private:
+    QString m_strFolder;
+    QString m_strPath;
+};
+
+// A simulated handset of the model the plug-in serves, its state kept in a folder of the test.
+inline QStringList RefSimArgs(const QString& stateFolder, const QStringList& more = {})
+{
+    const QString profile = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
+    qpxtest::WriteFile(profile, "sw_version_dir=VKQ100A1\n");
+    return QStringList{QStringLiteral("--profile"),  profile,
+                       QStringLiteral("--state"),    stateFolder,
+                       QStringLiteral("--reset-ms"), QStringLiteral("100")} +
+           more;
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The handset's EFS2 file system (subsystem 0x13 of the 0x4B dispatch) on a host folder.
+//
+//   request:  4B 13 cc 00 | body          response: 4B 13 cc 00 | body
+//   HELLO 0   10 x u32                     the same 10 x u32 (version 1)
+//   QUERY 1   -                            6 x i32 limits
+//   OPEN 2    flags, mode, path            fd, errno
+//   CLOSE 3   fd                           errno
+//   READ 4    fd, count, offset            fd, offset, bytes read, errno, data
+//   WRITE 5   fd, offset, data             fd, offset, bytes written, errno
+//   UNLINK 8 / RMDIR 10 / OPENDIR 11 (handle, errno) / MKDIR 9 (i16 mode first)
+//   READDIR 12 handle, sequence (from 1)   handle, seq, errno, type, mode, size, 3 times, name ("" = end)
+//   CLOSEDIR 13, RENAME 14, STAT 15, FSTAT 17 (errno, mode, size, links, 3 times), STATFS 19
+//
+// Paths are absolute handset paths below the root folder; ".." never leaves it. A few files and
+// directories may be open at once; past that the EFS2 "too many" codes come back.
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+
+class CEfs2Server
+{
+public:
+    static constexpr quint8 SUBSYS_EFS2 = 0x13;
+    static constexpr int MAX_OPEN_FILES = 8;
+    static constexpr int MAX_OPEN_DIRS = 4;
+    static constexpr quint32 WINDOW = 0x00100000;
+    static constexpr int MAX_TRANSFER = 4000; // largest READ answer that fits a frame
+
+    // POSIX and EFS2 error numbers carried in the errno fields.
+    enum EErrno : qint32
+    {
+        EFS_OK = 0,
+        EFS_ENOENT = 2,
+        EFS_EBADF = 9,
+        EFS_EACCES = 13,
+        EFS_EEXIST = 17,
+        EFS_ENOTDIR = 20,
+        EFS_EISDIR = 21,
+        EFS_EINVAL = 22,
+        EFS_ENOSPC = 28,
+        EFS_ENOTEMPTY = 39,
+        EFS_BAD_SEQUENCE = 0x40000002,
+        EFS_DIR_NOT_OPEN = 0x40000003,
+        EFS_INVALID_PATH = 0x40000005,
+        EFS_TOO_MANY_DIRS = 0x40000007,
+        EFS_TOO_MANY_FILES = 0x40000009
+    };
+
+    explicit CEfs2Server(const QString& rootFolder);
+    ~CEfs2Server();
+
+    // The answer to one 0x4B request for subsystem 0x13; empty for an unknown command (the
+    // dispatcher then answers 13 + copy). A short body is answered 15 + copy by the caller:
+    // *badLength is set.
+    QByteArray Handle(const QByteArray& request, bool* badLength);
+
+    QString Root() const { return m_strRoot; }
+
+private:
+    struct SDir
+    {
+        QStringList entries;
+        QString path;
+        qint32 nextSeq = 1;
+    };
+
+    // Host path of a handset path; empty when it is not a valid absolute path.
+    QString HostPath(const QByteArray& path) const;
+
+    QString m_strRoot;
+    std::map<qint32, std::unique_ptr<QFile>> m_files;
+    std::map<quint32, SDir> m_dirs;
+    qint32 m_nNextFd = 1;
+    quint32 m_nNextDir = 1;
+};
