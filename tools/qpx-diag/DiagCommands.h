@@ -28,6 +28,7 @@ struct SSubcommand
 int RunPorts(const QStringList& args);
 int RunInfo(const QStringList& args);
 int RunPlugins(const QStringList& args);
+int RunOperation(const QStringList& args); // RunCommand.cpp
 
 // Output helpers: one line each, to stdout or to stderr with the "qpx-diag: " prefix.
 void PrintLine(const QString& text);

@@ -16,6 +16,7 @@ const SSubcommand SUBCOMMANDS[] = {
     {"info", "info --port N", "ask the handset on COM N for status and versions (21 lines)", RunInfo},
     {"plugins", "plugins [--folder F]",
      "list the model plug-in catalogue (Model, DLL Version, Modified, Location, Path)", RunPlugins},
+    {"run", "run --plugin F --port N OP", "run a plug-in operation headless (see RunCommand.cpp)", RunOperation},
 };
 
 void PrintUsage(FILE* to)
