@@ -7,7 +7,9 @@
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
+#include "pages/MemoryTransferPage.h"
 #include "pages/OperationLog.h"
+#include "pages/PhoneBookPage.h"
 
 #include <QDate>
 #include <QPushButton>
@@ -230,6 +232,37 @@ TEST_F(RunLockTest, OtherPagesLockOnlyTheCommonPart)
         EXPECT_TRUE(ValueLinesShown());
         EXPECT_EQ(PanelButtons(), All(true));
     }
+}
+
+// Operations 7 and 8 lock their own pages through the upgrade page.
+TEST_F(RunLockTest, PhonebookAndTransferPagesAreLockedByNumber)
+{
+    CPhoneBookPage* book = m_frame->PageHost()->PhoneBookPage();
+    const auto bookWidget = [book](const char* name) {
+        QWidget* w = book->findChild<QWidget*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    };
+    ASSERT_EQ(book->Mode(), 1); // Read
+    book->EnableStart(true);
+    bookWidget("browseButton")->setEnabled(true);
+    m_pPage->ApplyRunLock(OP_PHONEBOOK);
+    EXPECT_FALSE(book->IsStartEnabled());
+    EXPECT_FALSE(bookWidget("browseButton")->isEnabled());
+    EXPECT_FALSE(bookWidget("writeRadio")->isEnabled());
+    EXPECT_TRUE(bookWidget("readRadio")->isEnabled());
+    m_pPage->ReleaseRunLock(OP_PHONEBOOK);
+    EXPECT_TRUE(bookWidget("writeRadio")->isEnabled());
+    EXPECT_FALSE(book->IsStartEnabled()); // back with the reconnection
+
+    CMemoryTransferPage* transfer = m_frame->PageHost()->TransferPage();
+    transfer->EnableStart(true);
+    m_pPage->ApplyRunLock(OP_TRANSFER);
+    EXPECT_FALSE(transfer->IsStartEnabled());
+    EXPECT_EQ(PanelButtons(), All(false));
+    m_pPage->ReleaseRunLock(OP_TRANSFER);
+    EXPECT_TRUE(transfer->IsStartEnabled());
+    EXPECT_EQ(PanelButtons(), All(true));
 }
 
 TEST_F(RunLockTest, RunInsideTheFrame)
