@@ -167,7 +167,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
         body.clear();
         Add32(body, handle);
         Add32(body, static_cast<quint32>(seq));
-        r = Call(EFS_READDIR, body, a, 40);
+        r = Call(EFS_READDIR, body, a, 37);
         if (r != CDiagLink::OK)
             return r;
         err = I32(a, 12);

@@ -19,6 +19,10 @@ constexpr int MAX_ERI_SIZE = 65536;
 bool RunEriRead(CPluginJob& job, const QString& path);
 bool RunEriWrite(CPluginJob& job, const QString& path);
 
+// itemMask: bit 0 all, 1 phonebook, 2 messages, 3 calendar, 4 user interface data.
+bool RunTransferBackup(CPluginJob& job, quint32 itemMask);
+bool RunTransferRestore(CPluginJob& job, quint32 itemMask);
+
 // Reads the PRL of one NAM block by block (0x49). *empty is set when the NAM holds none (that is
 // not a failure here). Progress runs from pctFrom to pctTo.
 bool ReadPrlImage(CPluginJob& job, CDiagLink& link, int nam, QByteArray& image, bool* empty, int pctFrom,

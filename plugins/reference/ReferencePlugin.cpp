@@ -44,6 +44,16 @@ QPX_EXPORT int32_t ModelInterface_Eri(QpxWindow* page, int32_t port, QpxRect rec
     return 0;
 }
 
+QPX_EXPORT int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                           int32_t mode, uint32_t itemMask)
+{
+    (void)rect;
+    StartJob(page, port, dllPath, [mode, itemMask](CPluginJob& job) {
+        return mode == 1 ? RunTransferBackup(job, itemMask) : RunTransferRestore(job, itemMask);
+    });
+    return 0;
+}
+
 QPX_EXPORT void ReleaseRs(QpxWindow* page)
 {
     (void)page;

@@ -288,14 +288,14 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
             err = EFS_BAD_SEQUENCE;
         Add32(out, static_cast<quint32>(err));
         if (err != EFS_OK) {
-            out.append(QByteArray(28, '\0'));
+            out.append(QByteArray(24, '\0'));
             out.append('\0');
             return out;
         }
         SDir& dir = it->second;
         ++dir.nextSeq;
         if (seq - 1 >= dir.entries.size()) {
-            out.append(QByteArray(28, '\0'));
+            out.append(QByteArray(24, '\0'));
             out.append('\0'); // an empty name ends the listing
             return out;
         }

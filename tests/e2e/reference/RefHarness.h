@@ -113,6 +113,16 @@ public:
         });
     }
 
+    SRefOutcome Transfer(int port, int mode, quint32 mask)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Transfer>(QPX_SYM_TRANSFER);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), mode, mask);
+        });
+    }
+
 private:
     QString m_strFolder;
     QString m_strPath;

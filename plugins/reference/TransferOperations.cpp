@@ -1,0 +1,259 @@
+// Memory transfer: the handset's data trees copied through EFS2 into TRANS_BK beside the plug-in
+// and back.
+//
+//   TRANS_BK/pim, sms, MMS, brew/mod/iwsapp/schedule, ui.data   copies of the handset's trees
+//   TRANS_BK/manifest.txt   "<size> <md5> <path>" per file, paths relative to the handset root
+//   TRANS_BK/<supported version>.pp   marker, written last: only a complete backup has one
+//
+//   backup:  version → HELLO → STAT/OPENDIR/READDIR each selected tree → READ every file
+//            → manifest → marker
+//   restore: marker and manifest checked, every file checked against the manifest (nothing is
+//            sent when one differs) → version → 29 01 00 → HELLO → MKDIR + WRITE each file
+//            → read back and compare → 29 02 00
+#include "Efs2Client.h"
+#include "Operations.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+struct SFile
+{
+    QByteArray path; // absolute handset path
+    qint64 size = 0;
+};
+
+QStringList TreesOf(quint32 mask)
+{
+    const bool all = (mask & 1u) != 0;
+    QStringList trees;
+    if (all || (mask & 2u))
+        trees << QStringLiteral("pim");
+    if (all || (mask & 4u))
+        trees << QStringLiteral("sms") << QStringLiteral("MMS");
+    if (all || (mask & 8u))
+        trees << QStringLiteral("brew/mod/iwsapp/schedule");
+    if (all || (mask & 16u))
+        trees << QStringLiteral("ui.data");
+    return trees;
+}
+
+bool InTrees(const QString& relative, const QStringList& trees)
+{
+    for (const QString& t : trees)
+        if (relative == t || relative.startsWith(t + QLatin1Char('/')))
+            return true;
+    return false;
+}
+
+QString Md5(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
+}
+
+bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, qint32 err, const QString& what)
+{
+    if (!job.Check(r, link, what))
+        return false;
+    if (err != 0)
+        return job.Fail(
+            QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
+    return true;
+}
+
+// Every file below path (a folder or a single file) on the handset; absent paths add nothing.
+bool Collect(CPluginJob& job, CEfs2Client& efs, const QByteArray& path, QList<SFile>& files, int depth = 0)
+{
+    qint32 mode = 0, size = 0, err = 0;
+    const CDiagLink::EOutcome r = efs.Stat(path, mode, size, err);
+    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+        return true;
+    if (!EfsOk(job, efs.Link(), r, err, QString::fromLatin1(path)))
+        return false;
+    if ((mode & 0170000) != 040000) {
+        files.append({path, size});
+        return true;
+    }
+    if (depth > 16)
+        return job.Fail(QStringLiteral("The folders on the handset are nested too deep (%1).")
+                            .arg(QString::fromLatin1(path)));
+    QList<CEfs2Client::SEntry> entries;
+    if (!EfsOk(job, efs.Link(), efs.List(path, entries, err), err, QString::fromLatin1(path)))
+        return false;
+    for (const CEfs2Client::SEntry& e : entries) {
+        const QByteArray child = path + '/' + e.name.toLatin1();
+        if (e.bDir) {
+            if (!Collect(job, efs, child, files, depth + 1))
+                return false;
+        } else {
+            files.append({child, e.size});
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool RunTransferBackup(CPluginJob& job, quint32 mask)
+{
+    const QString work = job.PluginFolder() + QStringLiteral("/TRANS_BK");
+    const QStringList trees = TreesOf(mask);
+    if (trees.isEmpty())
+        return job.Fail(QStringLiteral("No item was chosen for the backup."));
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    CEfs2Client efs(link);
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
+
+    // Whatever was there is replaced; without the marker an unfinished backup is never restored.
+    QDir(work).mkpath(QStringLiteral("."));
+    QFile::remove(work + QLatin1Char('/') + QLatin1String(REF_SUPPORTED_VERSION) + QStringLiteral(".pp"));
+    QFile::remove(work + QStringLiteral("/manifest.txt"));
+    for (const QString& t : trees) {
+        QDir(work + QLatin1Char('/') + t).removeRecursively();
+        QFile::remove(work + QLatin1Char('/') + t);
+    }
+
+    job.Status(QStringLiteral("Listing the handset's files"));
+    QList<SFile> files;
+    for (const QString& t : trees)
+        if (!Collect(job, efs, '/' + t.toLatin1(), files))
+            return false;
+    qint64 total = 0;
+    for (const SFile& f : files)
+        total += f.size;
+
+    QString manifest;
+    qint64 done = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        const SFile& f = files[i];
+        const QString rel = QString::fromLatin1(f.path.mid(1));
+        job.Status(QStringLiteral("Backing up file %1 of %2").arg(i + 1).arg(files.size()));
+        job.FileName(rel);
+        QByteArray data;
+        qint32 err = 0;
+        const qint64 before = done;
+        const CDiagLink::EOutcome r = efs.ReadFile(f.path, data, err, [&job, before, total](qint64 n) {
+            job.Progress(static_cast<int>(5 + 90 * (before + n) / qMax<qint64>(1, total)));
+        });
+        if (!EfsOk(job, link, r, err, rel))
+            return false;
+        done += data.size();
+        const QString local = work + QLatin1Char('/') + rel;
+        QDir().mkpath(QFileInfo(local).absolutePath());
+        QSaveFile out(local);
+        if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())
+            return job.Fail(
+                QStringLiteral("The file %1 cannot be written: %2").arg(local, out.errorString()));
+        manifest += QStringLiteral("%1 %2 %3\n").arg(data.size()).arg(Md5(data), rel);
+    }
+    for (const QString& name :
+         {QStringLiteral("/manifest.txt"),
+          QLatin1Char('/') + QLatin1String(REF_SUPPORTED_VERSION) + QStringLiteral(".pp")}) {
+        QSaveFile out(work + name);
+        const QByteArray text = name.endsWith(QLatin1String(".pp"))
+                                    ? QStringLiteral("%1\n").arg(job.SoftwareVersion()).toUtf8()
+                                    : manifest.toUtf8();
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
+            return job.Fail(
+                QStringLiteral("The file %1 cannot be written: %2").arg(work + name, out.errorString()));
+    }
+    job.Address(QString());
+    job.SetFinalStatus(
+        QStringLiteral("Backup of %1 files (%2 bytes) in %3").arg(files.size()).arg(done).arg(work));
+    return true;
+}
+
+bool RunTransferRestore(CPluginJob& job, quint32 mask)
+{
+    const QString work = job.PluginFolder() + QStringLiteral("/TRANS_BK");
+    const QStringList trees = TreesOf(mask);
+    if (trees.isEmpty())
+        return job.Fail(QStringLiteral("No item was chosen for the restore."));
+    if (!QFileInfo::exists(work + QLatin1Char('/') + QLatin1String(REF_SUPPORTED_VERSION) +
+                           QStringLiteral(".pp")))
+        return job.Fail(
+            QStringLiteral("There is no complete backup for %1 in %2.").arg(REF_SUPPORTED_VERSION, work));
+    QFile mf(work + QStringLiteral("/manifest.txt"));
+    if (!mf.open(QIODevice::ReadOnly))
+        return job.Fail(QStringLiteral("The backup in %1 has no manifest.").arg(work));
+
+    // Every file is checked before anything reaches the handset.
+    struct SEntry
+    {
+        QString rel;
+        QByteArray data;
+    };
+    QList<SEntry> entries;
+    qint64 total = 0;
+    while (!mf.atEnd()) {
+        const QString line = QString::fromUtf8(mf.readLine()).trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList parts = line.split(QLatin1Char(' '));
+        if (parts.size() < 3)
+            return job.Fail(QStringLiteral("The backup's manifest is damaged."));
+        const QString rel = line.section(QLatin1Char(' '), 2);
+        if (!InTrees(rel, trees))
+            continue;
+        if (rel.contains(QLatin1String("..")))
+            return job.Fail(QStringLiteral("The backup's manifest is damaged."));
+        QFile f(work + QLatin1Char('/') + rel);
+        if (!f.open(QIODevice::ReadOnly))
+            return job.Fail(QStringLiteral("The backup in %1 is missing %2.").arg(work, rel));
+        const QByteArray data = f.readAll();
+        if (QString::number(data.size()) != parts[0] || Md5(data) != parts[1])
+            return job.Fail(
+                QStringLiteral("The backup in %1 is damaged: %2 differs from its manifest.").arg(work, rel));
+        total += data.size();
+        entries.append({rel, data});
+    }
+    if (entries.isEmpty())
+        return job.Fail(QStringLiteral("The backup holds nothing of the chosen items."));
+
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+        return false;
+    CEfs2Client efs(link);
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
+    qint64 done = 0;
+    for (int i = 0; i < entries.size(); ++i) {
+        const SEntry& e = entries[i];
+        const QByteArray path = '/' + e.rel.toLatin1();
+        job.Status(QStringLiteral("Restoring file %1 of %2").arg(i + 1).arg(entries.size()));
+        job.FileName(e.rel);
+        qint32 err = 0;
+        if (!EfsOk(job, link, efs.MakePath(path.left(path.lastIndexOf('/')), err), err, e.rel))
+            return false;
+        const qint64 before = done;
+        const auto progress = [&job, before, total](qint64 n) {
+            job.Progress(static_cast<int>(5 + 90 * (before + n / 2) / qMax<qint64>(1, total)));
+        };
+        if (!EfsOk(job, link, efs.WriteFile(path, e.data, err, progress), err, e.rel))
+            return false;
+        QByteArray back;
+        if (!EfsOk(job, link, efs.ReadFile(path, back, err), err, e.rel))
+            return false;
+        if (back != e.data)
+            return job.Fail(
+                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel));
+        done += e.data.size();
+        job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
+    }
+    job.Status(QStringLiteral("Restarting the handset"));
+    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+        return false;
+    job.SetFinalStatus(
+        QStringLiteral("Restored %1 files (%2 bytes) from %3").arg(entries.size()).arg(done).arg(work));
+    return true;
+}

@@ -1,0 +1,119 @@
+// Memory transfer through the reference plug-in: a backup copies the handset's data trees into
+// TRANS_BK with a manifest and the marker; a restore checks the backup first and puts it back.
+#include "RefHarness.h"
+
+#include <QDirIterator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Relative path → contents of every file below folder.
+QMap<QString, QByteArray> FilesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        out.insert(QDir(folder).relativeFilePath(f), qpxtest::ReadFile(f));
+    }
+    return out;
+}
+
+class TransferE2e : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
+        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
+        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
+    }
+
+    // A handset holding data in every tree, and something the transfer must leave alone.
+    QMap<QString, QByteArray> FillHandset(const QString& state)
+    {
+        QMap<QString, QByteArray> data;
+        data[QStringLiteral("pim/phonebook.dat")] = QByteArray(3000, 'p');
+        data[QStringLiteral("pim/groups/g1")] = "friends";
+        data[QStringLiteral("sms/inbox/0001.msg")] = "hello";
+        data[QStringLiteral("MMS/media/pic.jpg")] = QByteArray(5000, '\x7E') + QByteArray(100, '\x7D');
+        data[QStringLiteral("brew/mod/iwsapp/schedule/events.dat")] = "meeting";
+        data[QStringLiteral("ui.data")] = QByteArray(1024, 'u'); // exactly one piece
+        for (auto it = data.cbegin(); it != data.cend(); ++it)
+            qpxtest::WriteFile(state + QStringLiteral("/efs/") + it.key(), it.value());
+        qpxtest::WriteFile(state + QStringLiteral("/efs/nvm/other.bin"), "not part of any item");
+        return data;
+    }
+
+    CSimProcess m_sim;
+    CRefPlugin m_plugin;
+};
+
+TEST_F(TransferE2e, BackupThenRestoreOntoAnEmptyHandset)
+{
+    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    const QMap<QString, QByteArray> data = FillHandset(state);
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
+    const SRefOutcome b = m_plugin.Transfer(m_sim.Port(), 1, 1u);
+    ASSERT_TRUE(b.Ok()) << b.Message().toStdString();
+    const QString work = m_plugin.Folder() + QStringLiteral("/TRANS_BK");
+    EXPECT_TRUE(b.Status().contains(QStringLiteral("Backup of 6 files"))) << b.Status().toStdString();
+    QMap<QString, QByteArray> saved = FilesBelow(work);
+    EXPECT_TRUE(saved.contains(QStringLiteral("VKQ100A1.pp")));
+    const QByteArray manifest = saved.take(QStringLiteral("manifest.txt"));
+    saved.remove(QStringLiteral("VKQ100A1.pp"));
+    EXPECT_EQ(saved, data);
+    EXPECT_TRUE(manifest.contains("3000 ")) << manifest.constData();
+    ASSERT_TRUE(m_sim.Stop());
+
+    const QString fresh = qpxtest::MakeTempDir(QStringLiteral("fresh"));
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(fresh)));
+    const SRefOutcome r = m_plugin.Transfer(m_sim.Port(), 0, 1u);
+    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
+    EXPECT_EQ(FilesBelow(fresh + QStringLiteral("/efs")), data);
+}
+
+TEST_F(TransferE2e, OnlyTheChosenItemsAreCopied)
+{
+    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    FillHandset(state);
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
+    ASSERT_TRUE(m_plugin.Transfer(m_sim.Port(), 1, 4u).Ok()); // messages: sms and MMS
+    QStringList names = FilesBelow(m_plugin.Folder() + QStringLiteral("/TRANS_BK")).keys();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("MMS/media/pic.jpg"), QStringLiteral("VKQ100A1.pp"),
+                                  QStringLiteral("manifest.txt"), QStringLiteral("sms/inbox/0001.msg")}));
+}
+
+TEST_F(TransferE2e, ADamagedBackupIsNotRestored)
+{
+    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    FillHandset(state);
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
+    ASSERT_TRUE(m_plugin.Transfer(m_sim.Port(), 1, 1u).Ok());
+    ASSERT_TRUE(m_sim.Stop());
+    qpxtest::WriteFile(m_plugin.Folder() + QStringLiteral("/TRANS_BK/sms/inbox/0001.msg"), "hellO");
+
+    const QString fresh = qpxtest::MakeTempDir(QStringLiteral("fresh"));
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(fresh)));
+    const SRefOutcome r = m_plugin.Transfer(m_sim.Port(), 0, 1u);
+    ASSERT_TRUE(r.bFinished);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_TRUE(r.Message().contains(QStringLiteral("sms/inbox/0001.msg differs from its manifest")))
+        << r.Message().toStdString();
+    EXPECT_TRUE(FilesBelow(fresh + QStringLiteral("/efs")).isEmpty()); // nothing was sent
+}
+
+TEST_F(TransferE2e, AHandsetThatVanishesMidBackupLeavesNoMarker)
+{
+    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    FillHandset(state);
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(state, {QStringLiteral("--hangup-at"), QStringLiteral("0x4B:20")})));
+    const SRefOutcome b = m_plugin.Transfer(m_sim.Port(), 1, 1u);
+    ASSERT_TRUE(b.bFinished);
+    EXPECT_FALSE(b.Ok());
+    EXPECT_TRUE(b.Message().contains(QStringLiteral("does not answer"))) << b.Message().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(m_plugin.Folder() + QStringLiteral("/TRANS_BK/VKQ100A1.pp")));
+}
+
+} // namespace
