@@ -43,12 +43,6 @@ protected:
 
 // ---- order of the checks ------------------------------------------------------------------
 
-struct SOrderCase
-{
-    int op;
-    QStringList messages; // first failure after each box is filled in turn
-};
-
 TEST_F(UpgradeRunTest, ChecksRunInOrderAndLoadNothing)
 {
     m_dll = InstallPlugin();
