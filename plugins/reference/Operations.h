@@ -19,6 +19,10 @@ constexpr int MAX_ERI_SIZE = 65536;
 bool RunEriRead(CPluginJob& job, const QString& path);
 bool RunEriWrite(CPluginJob& job, const QString& path);
 
+// Phonebook: read fills csvPath and the page's list (all list work before PLUGIN_DONE).
+bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, QpxList* list);
+bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath);
+
 // itemMask: bit 0 all, 1 phonebook, 2 messages, 3 calendar, 4 user interface data.
 bool RunTransferBackup(CPluginJob& job, quint32 itemMask);
 bool RunTransferRestore(CPluginJob& job, quint32 itemMask);

@@ -54,6 +54,17 @@ QPX_EXPORT int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRec
     return 0;
 }
 
+QPX_EXPORT int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                            int32_t mode, const char* csvPath, QpxList* list)
+{
+    (void)rect;
+    const QString path = QString::fromLocal8Bit(csvPath != nullptr ? csvPath : "");
+    StartJob(page, port, dllPath, [mode, path, page, list](CPluginJob& job) {
+        return mode == 1 ? RunPhonebookRead(job, path, page, list) : RunPhonebookWrite(job, path);
+    });
+    return 0;
+}
+
 QPX_EXPORT void ReleaseRs(QpxWindow* page)
 {
     (void)page;

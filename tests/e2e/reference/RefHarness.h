@@ -53,6 +53,53 @@ struct SRefOutcome
     QString Status() const { return QString::fromLocal8Bit(result.szStatus); }
 };
 
+// The page's seven-column phonebook list.
+class CRefList final : public IPluginList
+{
+public:
+    virtual ~CRefList() = default;
+    QList<QStringList> rows;
+    int RowCount() const override { return static_cast<int>(rows.size()); }
+    int ColumnCount() const override { return 7; }
+    QString Text(int r, int c) const override { return In(r, c) ? rows[r][c] : QString(); }
+    int SetText(int r, int c, const QString& t) override
+    {
+        if (!In(r, c))
+            return -1;
+        rows[r][c] = t;
+        return 1;
+    }
+    int InsertRow(int r, const QString& t) override
+    {
+        if (r < -1 || r > RowCount())
+            return -1;
+        QStringList row(7);
+        row[0] = t;
+        const int at = r < 0 ? RowCount() : r;
+        rows.insert(at, row);
+        return at;
+    }
+    int DeleteRow(int r) override
+    {
+        if (r < 0 || r >= RowCount())
+            return -1;
+        rows.removeAt(r);
+        return 1;
+    }
+    int DeleteAllRows() override
+    {
+        rows.clear();
+        return 1;
+    }
+    int AddComboEditor(int, int, const QStringList&) override { return -1; }
+    int AddEditEditor(int, int, const QString&, int, int) override { return -1; }
+    int AddIpEditor(int, int) override { return -1; }
+    int ClearEditors() override { return -1; }
+
+private:
+    bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < 7; }
+};
+
 class CRefPlugin
 {
 public:
@@ -120,6 +167,17 @@ public:
             ASSERT_NE(fn, nullptr);
             fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
                m_strPath.toLocal8Bit().constData(), mode, mask);
+        });
+    }
+
+    SRefOutcome PhoneBook(int port, int mode, const QString& csv, IPluginList* list)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_PhoneBook>(QPX_SYM_PHONEBOOK);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), mode, csv.toLocal8Bit().constData(),
+               run.AttachList(list));
         });
     }
 
