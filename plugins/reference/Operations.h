@@ -23,6 +23,9 @@ bool RunEriWrite(CPluginJob& job, const QString& path);
 bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, QpxList* list);
 bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath);
 
+// Settings of one category (0..13) against the page's three-column grid.
+bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, QpxList* list);
+
 // itemMask: bit 0 all, 1 phonebook, 2 messages, 3 calendar, 4 user interface data.
 bool RunTransferBackup(CPluginJob& job, quint32 itemMask);
 bool RunTransferRestore(CPluginJob& job, quint32 itemMask);

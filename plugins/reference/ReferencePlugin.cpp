@@ -65,6 +65,18 @@ QPX_EXPORT int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRe
     return 0;
 }
 
+QPX_EXPORT int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                           int32_t category, int32_t direction, int32_t reserved,
+                                           QpxList* list)
+{
+    (void)rect;
+    (void)reserved;
+    StartJob(page, port, dllPath, [category, direction, page, list](CPluginJob& job) {
+        return RunSettings(job, category, direction, page, list);
+    });
+    return 0;
+}
+
 QPX_EXPORT void ReleaseRs(QpxWindow* page)
 {
     (void)page;

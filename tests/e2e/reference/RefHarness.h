@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
+#include <QPair>
 #include <QThread>
 
 #include <functional>
@@ -100,6 +102,70 @@ private:
     bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < 7; }
 };
 
+// A settings grid: three columns, editor definitions counted per cell.
+class CRefGrid final : public IPluginList
+{
+public:
+    virtual ~CRefGrid() = default;
+    QList<QStringList> rows;
+    QMap<QPair<int, int>, QString> editors; // (row, column) -> "combo:a|b", "edit", "ip"
+    int RowCount() const override { return static_cast<int>(rows.size()); }
+    int ColumnCount() const override { return 3; }
+    QString Text(int r, int c) const override { return In(r, c) ? rows[r][c] : QString(); }
+    int SetText(int r, int c, const QString& t) override
+    {
+        if (!In(r, c))
+            return -1;
+        rows[r][c] = t;
+        return 1;
+    }
+    int InsertRow(int r, const QString& t) override
+    {
+        QStringList row(3);
+        row[0] = t;
+        const int at = r < 0 ? RowCount() : r;
+        rows.insert(at, row);
+        return at;
+    }
+    int DeleteRow(int r) override
+    {
+        if (r < 0 || r >= RowCount())
+            return -1;
+        rows.removeAt(r);
+        return 1;
+    }
+    int DeleteAllRows() override
+    {
+        rows.clear();
+        editors.clear();
+        return 1;
+    }
+    int AddComboEditor(int r, int c, const QStringList& t) override
+    {
+        return Editor(r, c, QStringLiteral("combo:") + t.join(QLatin1Char('|')));
+    }
+    int AddEditEditor(int r, int c, const QString&, int, int w) override
+    {
+        return Editor(r, c, QStringLiteral("edit:%1").arg(w));
+    }
+    int AddIpEditor(int r, int c) override { return Editor(r, c, QStringLiteral("ip")); }
+    int ClearEditors() override
+    {
+        editors.clear();
+        return 1;
+    }
+
+private:
+    bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < 3; }
+    int Editor(int r, int c, const QString& what)
+    {
+        if (!In(r, c) || c < 1)
+            return -1;
+        editors[{r, c}] = what;
+        return 1;
+    }
+};
+
 class CRefPlugin
 {
 public:
@@ -178,6 +244,16 @@ public:
             fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
                m_strPath.toLocal8Bit().constData(), mode, csv.toLocal8Bit().constData(),
                run.AttachList(list));
+        });
+    }
+
+    SRefOutcome Settings(int port, int category, int direction, IPluginList* list)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), category, direction, 0, run.AttachList(list));
         });
     }
 
