@@ -31,7 +31,7 @@ void CDiagLink::Close()
     m_pPort->Close();
 }
 
-CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
+CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
     answer.clear();
     m_nRefusal = 0;
@@ -53,6 +53,14 @@ CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& an
     if (decoded <= 0)
         return DAMAGED;
     answer = QByteArray(reinterpret_cast<const char*>(m_pBuffer.get()), decoded);
+    return OK;
+}
+
+CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
+{
+    const EOutcome r = Exchange(request, answer, timeoutMs);
+    if (r != OK)
+        return r;
     const quint8 code = static_cast<quint8>(answer.at(0));
     if (code == static_cast<quint8>(request.at(0)))
         return OK;

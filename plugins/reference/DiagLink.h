@@ -39,6 +39,9 @@ public:
     QString OpenError() const { return m_strOpenError; }
 
     EOutcome Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    // One frame out, one good frame back, whatever its first byte (the download protocols answer
+    // with their own codes): OK, NO_ANSWER or DAMAGED.
+    EOutcome Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     quint8 RefusalCode() const { return m_nRefusal; }
     // A sentence for the technician about the last outcome that was not OK; what names the step.
     QString Problem(EOutcome outcome, const QString& what) const;

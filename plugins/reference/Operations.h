@@ -19,6 +19,9 @@ constexpr int MAX_ERI_SIZE = 65536;
 bool RunEriRead(CPluginJob& job, const QString& path);
 bool RunEriWrite(CPluginJob& job, const QString& path);
 
+// Firmware download of an image file (format in FirmwareOperations.cpp and README.md).
+bool RunBin(CPluginJob& job, const QString& binPath);
+
 // Phonebook: read fills csvPath and the page's list (all list work before PLUGIN_DONE).
 bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, QpxList* list);
 bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath);

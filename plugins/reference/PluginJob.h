@@ -32,6 +32,7 @@ public:
     // False (and Fail) when r is not OK.
     bool Check(CDiagLink::EOutcome r, const CDiagLink& link, const QString& what);
     void SetFinalStatus(const QString& text) { m_strFinalStatus = text; }
+    QString FinalStatus() const { return m_strFinalStatus; }
 
     // Opens the handset's port and proves the link with one version exchange; the software
     // version directory is kept. False (and Fail) otherwise.

@@ -5,6 +5,7 @@
 #include "qpx_plugin.h"
 
 #include <QString>
+#include <QStringList>
 
 extern "C" {
 
@@ -73,6 +74,48 @@ QPX_EXPORT int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRec
     (void)reserved;
     StartJob(page, port, dllPath, [category, direction, page, list](CPluginJob& job) {
         return RunSettings(job, category, direction, page, list);
+    });
+    return 0;
+}
+
+QPX_EXPORT int32_t ModelInterface_Bin(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                      const char* binPath)
+{
+    (void)rect;
+    const QString bin = QString::fromLocal8Bit(binPath != nullptr ? binPath : "");
+    StartJob(page, port, dllPath, [bin](CPluginJob& job) { return RunBin(job, bin); });
+    return 0;
+}
+
+// Upgrade: the software, then (when given) the ERI and the PRL, each verified; the first failure
+// ends the run.
+QPX_EXPORT int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                          const char* binPath, const char* scrPath, const char* eriPath,
+                                          int32_t nam, const char* prlPath)
+{
+    (void)rect;
+    (void)scrPath; // scripts are not part of this model's upgrade
+    const QString bin = QString::fromLocal8Bit(binPath != nullptr ? binPath : "");
+    const QString eri = QString::fromLocal8Bit(eriPath != nullptr ? eriPath : "");
+    const QString prl = QString::fromLocal8Bit(prlPath != nullptr ? prlPath : "");
+    const int n = nam < 0 || nam > 2 ? 0 : nam;
+    StartJob(page, port, dllPath, [bin, eri, prl, n](CPluginJob& job) {
+        QStringList done;
+        if (!RunBin(job, bin))
+            return false;
+        done << job.FinalStatus();
+        if (!eri.isEmpty()) {
+            if (!RunEriWrite(job, eri))
+                return false;
+            done << job.FinalStatus();
+        }
+        if (!prl.isEmpty()) {
+            if (!RunPrlWrite(job, n, prl))
+                return false;
+            done << job.FinalStatus();
+        }
+        job.SetFinalStatus(done.join(QStringLiteral("; ")));
+        return true;
     });
     return 0;
 }

@@ -33,6 +33,7 @@ const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
     {CMD_PRL_WRITE, 6, 6 + PRL_BLOCK, &CCommandDispatcher::PrlWrite, "PRL write"},
     {CMD_PRL_READ, 3, 3, &CCommandDispatcher::PrlRead, "PRL read"},
     {CMD_SUBSYS, 4, -1, &CCommandDispatcher::Subsystem, "subsystem"},
+    {0x3A, 1, 1, &CCommandDispatcher::Download, "download"},
 };
 
 QByteArray CCommandDispatcher::ErrorResponse(quint8 error, const QByteArray& request)
@@ -233,4 +234,10 @@ QByteArray CCommandDispatcher::Subsystem(const QByteArray& request) const
     if (r.isEmpty())
         return ErrorResponse(ERR_BAD_COMMAND, request);
     return r;
+}
+
+QByteArray CCommandDispatcher::Download(const QByteArray& request) const
+{
+    m_state.RequestDownload();
+    return request;
 }

@@ -10,6 +10,7 @@
 //   0x27  NV write        >= 133           the request echoed with the NV status (7 read-only);
 //                                          an SPC-protected item while locked: 42 + copy
 //   0x29  mode change     3                echo; 1 offline, 4 online, 2 reset (offline only, else 18)
+//   0x3A  download        1                echo, then the DMSS download state (DownloadMode.h)
 //   0x41  SPC             7                41 01 unlocked / 41 00 wrong code
 //   0x48  PRL write       6..126           48 + status (0 more expected, 1 stored, 2 sequence,
 //                                          3 overflow); online: 18, locked: 42
@@ -69,6 +70,7 @@ private:
     QByteArray PrlWrite(const QByteArray& request) const;
     QByteArray PrlRead(const QByteArray& request) const;
     QByteArray Subsystem(const QByteArray& request) const;
+    QByteArray Download(const QByteArray& request) const;
 
     CHandsetState& m_state;
     CEfs2Server* m_pEfs;

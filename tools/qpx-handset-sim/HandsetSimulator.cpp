@@ -94,11 +94,16 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
             SendAnswer({}, true);
         return;
     }
-    const QByteArray answer =
-        kind == CFaultInjector::KIND_REFUSE
-            ? CCommandDispatcher::ErrorResponse(CCommandDispatcher::ERR_BAD_COMMAND, request)
-            : m_pDispatcher->Dispatch(m_faults.RequestToAnswer(request));
-    if (m_state.TakeResetRequest())
+    QByteArray answer;
+    if (kind == CFaultInjector::KIND_REFUSE)
+        answer = CCommandDispatcher::ErrorResponse(CCommandDispatcher::ERR_BAD_COMMAND, request);
+    else if (m_download.State() != CDownloadMode::STATE_DIAG)
+        answer = m_download.Handle(request);
+    else
+        answer = m_pDispatcher->Dispatch(m_faults.RequestToAnswer(request));
+    if (m_state.TakeDownloadRequest())
+        m_download.Enter();
+    if (m_state.TakeResetRequest() || m_download.TakeReset())
         m_silentSince.start();
     const bool corrupt = kind == CFaultInjector::KIND_CORRUPT;
     if (m_faults.DelayMs() > 0)

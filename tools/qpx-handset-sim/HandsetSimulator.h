@@ -2,6 +2,7 @@
 // One simulated handset on one pseudo-terminal, published as a virtual COM port:
 // transport → fault injector → command dispatcher → handset state, and back.
 #include "CommandDispatcher.h"
+#include "DownloadMode.h"
 #include "FaultInjector.h"
 #include "HandsetState.h"
 #include "PtyTransport.h"
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_pTempState;
     std::unique_ptr<CEfs2Server> m_pEfs;
     std::unique_ptr<CCommandDispatcher> m_pDispatcher;
+    CDownloadMode m_download{m_state};
     QElapsedTimer m_silentSince;
     int m_nResetSilenceMs = 1500;
     CFaultInjector m_faults;

@@ -116,6 +116,15 @@ public:
     QByteArray Prl(int nam) const { return m_prl[nam & 1]; }
     void SetPrl(int nam, const QByteArray& image);
 
+    // 0x3A: the handset leaves the diagnostic state once its echo is out.
+    void RequestDownload() { m_bDownloadRequested = true; }
+    bool TakeDownloadRequest()
+    {
+        const bool r = m_bDownloadRequested;
+        m_bDownloadRequested = false;
+        return r;
+    }
+
     // Software version directory of the version answer (changed by a firmware download).
     void SetSoftwareVersion(const QString& dir);
 
@@ -143,5 +152,6 @@ private:
     bool m_bSpcUnlocked = false;
     bool m_bOffline = false;
     bool m_bResetRequested = false;
+    bool m_bDownloadRequested = false;
     QString m_strStateFolder;
 };

@@ -257,6 +257,27 @@ public:
         });
     }
 
+    SRefOutcome Bin(int port, const QString& bin)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Bin>(QPX_SYM_BIN);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), bin.toLocal8Bit().constData());
+        });
+    }
+
+    SRefOutcome Upgrade(int port, const QString& bin, const QString& eri, int nam, const QString& prl)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Upgrade>(QPX_SYM_UPGRADE);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), bin.toLocal8Bit().constData(), "",
+               eri.toLocal8Bit().constData(), nam, prl.toLocal8Bit().constData());
+        });
+    }
+
 private:
     QString m_strFolder;
     QString m_strPath;

@@ -1,0 +1,193 @@
+// Firmware download (Bin, and the first step of Upgrade).
+//
+// Image file (this model's format, little-endian):
+//   "QPXIMG1\0" (8) | software version directory (8, NUL-padded) | u32 payload length
+//   | u32 CRC-32 of the payload (the zlib CRC: reflected 0xEDB88320, preset and final ~0) | payload
+//
+//   file checked (magic, length, check value, software family) before the handset is touched
+//   → version → 41 SPC → 3A (the handset leaves DIAG)
+//   → DMSS: 06 NOP until 02 ACK → 07 parameters → 0F programmer pieces at 0x00100000 → 05 GO
+//   → streaming: 01 HELLO → 17 01 → 1B 05 (modem image) → 07 offset data … (each 08 offset
+//     checked) → 15 CLOSE (the handset checks the image) → 0B RESET
+//   → the handset back in DIAG (version polled) must report the image's software version
+#include "Operations.h"
+#include "serial/DiagCodec.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+namespace {
+
+constexpr int IMAGE_HEADER = 24;
+constexpr quint32 PROGRAMMER_ADDRESS = 0x00100000;
+constexpr int PROGRAMMER_SIZE = 2048;
+constexpr int STREAM_BLOCK = 1024;
+constexpr int RETURN_WAIT_MS = 15000;
+
+quint32 Crc32(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : data) {
+        crc ^= static_cast<quint8>(c);
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
+}
+
+QString StreamErrorText(const QByteArray& a)
+{
+    const quint32 code = a.size() >= 5 ? GetLe32(reinterpret_cast<const quint8*>(a.constData()) + 1) : 0;
+    return QStringLiteral("%1 (code %2)").arg(QString::fromLatin1(a.mid(5)).trimmed()).arg(code);
+}
+
+// One download-protocol exchange whose answer must start with expect.
+bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect, QByteArray& answer,
+          const QString& what)
+{
+    if (!job.Check(link.Exchange(req, answer, 1000), link, what))
+        return false;
+    const quint8 code = static_cast<quint8>(answer.at(0));
+    if (code == expect)
+        return true;
+    if (code == 0x0D)
+        return job.Fail(
+            QStringLiteral("The handset stopped the download (%1): %2").arg(what, StreamErrorText(answer)));
+    if (code == 0x03 && answer.size() >= 3)
+        return job.Fail(
+            QStringLiteral("The handset's boot loader refused %1 (reason %2).")
+                .arg(what)
+                .arg((static_cast<quint8>(answer.at(1)) << 8) | static_cast<quint8>(answer.at(2))));
+    return job.Fail(QStringLiteral("The handset gave an unexpected answer (%1).").arg(what));
+}
+
+} // namespace
+
+bool RunBin(CPluginJob& job, const QString& binPath)
+{
+    job.FileName(binPath);
+    QFile f(binPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return job.Fail(QStringLiteral("The image file %1 cannot be read: %2").arg(binPath, f.errorString()));
+    const QByteArray image = f.readAll();
+    f.close();
+    if (image.size() < IMAGE_HEADER || !image.startsWith(QByteArray("QPXIMG1\0", 8)))
+        return job.Fail(QStringLiteral("The file %1 is not a firmware image of this model.").arg(binPath));
+    const quint32 length = GetLe32(reinterpret_cast<const quint8*>(image.constData()) + 16);
+    if (length != static_cast<quint32>(image.size() - IMAGE_HEADER))
+        return job.Fail(
+            QStringLiteral("The firmware image is damaged: it says %1 bytes of software, the file holds %2.")
+                .arg(length)
+                .arg(image.size() - IMAGE_HEADER));
+    if (Crc32(image.mid(IMAGE_HEADER)) != GetLe32(reinterpret_cast<const quint8*>(image.constData()) + 20))
+        return job.Fail(QStringLiteral("The firmware image is damaged: its check value does not match."));
+    QByteArray dirBytes = image.mid(8, 8);
+    if (dirBytes.indexOf('\0') >= 0)
+        dirBytes.truncate(dirBytes.indexOf('\0'));
+    const QString dir = QString::fromLatin1(dirBytes);
+    if (dir.left(5) != QLatin1String(REF_SUPPORTED_VERSION).left(5))
+        return job.Fail(QStringLiteral("The firmware image is for software %1; this plug-in serves %2.")
+                            .arg(dir, QLatin1String(REF_SUPPORTED_VERSION)));
+
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    const QString before = job.SoftwareVersion();
+    job.Status(QStringLiteral("Unlocking the handset"));
+    if (!job.Unlock(link))
+        return false;
+    QByteArray a;
+    job.Status(QStringLiteral("Switching the handset to download mode"));
+    if (!job.Check(link.Request(QByteArray(1, 0x3A), a), link, QStringLiteral("download mode")))
+        return false;
+    // The boot loader answers NOP with ACK once it runs.
+    CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;
+    for (int i = 0; i < 10; ++i) {
+        r = link.Exchange(QByteArray(1, 0x06), a);
+        if (r == CDiagLink::OK && a.at(0) == 0x02)
+            break;
+        r = CDiagLink::NO_ANSWER;
+    }
+    if (!job.Check(r, link, QStringLiteral("boot loader")))
+        return false;
+    if (!Step(job, link, QByteArray(1, 0x07), 0x08, a, QStringLiteral("boot loader parameters")))
+        return false;
+    int maxWrite = a.size() >= 5 ? ((static_cast<quint8>(a.at(3)) << 8) | static_cast<quint8>(a.at(4))) : 256;
+    maxWrite = qBound(64, maxWrite, 1024);
+
+    job.Status(QStringLiteral("Loading the flash programmer"));
+    for (int at = 0; at < PROGRAMMER_SIZE; at += maxWrite) {
+        const int n = qMin(maxWrite, PROGRAMMER_SIZE - at);
+        QByteArray req(7, '\0');
+        req[0] = 0x0F;
+        const quint32 addr = PROGRAMMER_ADDRESS + static_cast<quint32>(at);
+        for (int i = 0; i < 4; ++i)
+            req[1 + i] = static_cast<char>(addr >> (24 - 8 * i));
+        req[5] = static_cast<char>(n >> 8);
+        req[6] = static_cast<char>(n);
+        for (int i = 0; i < n; ++i)
+            req.append(static_cast<char>((at + i) * 7)); // the programmer stands in for the real one
+        if (!Step(job, link, req, 0x02, a, QStringLiteral("flash programmer")))
+            return false;
+    }
+    if (!Step(job, link, QByteArray("\x05\x00\x10\x00\x00", 5), 0x02, a,
+              QStringLiteral("starting the flash programmer")))
+        return false;
+    QByteArray hello(1, 0x01);
+    hello += QByteArray("KOVA fast download protocol host");
+    hello += QByteArray("\x03\x02\x09", 3);
+    if (!Step(job, link, hello, 0x02, a, QStringLiteral("flash programmer hello")) ||
+        !Step(job, link, QByteArray("\x17\x01", 2), 0x18, a, QStringLiteral("security mode")) ||
+        !Step(job, link, QByteArray("\x1B\x05", 2), 0x1C, a, QStringLiteral("opening the image")))
+        return false;
+    if (a.size() >= 2 && a.at(1) != 0)
+        return job.Fail(QStringLiteral("The handset cannot open the image area (status %1).")
+                            .arg(static_cast<int>(a.at(1))));
+
+    job.Status(QStringLiteral("Writing the software"));
+    for (qint64 at = 0; at < image.size(); at += STREAM_BLOCK) {
+        QByteArray req(5, '\0');
+        req[0] = 0x07;
+        PutLe32(reinterpret_cast<quint8*>(req.data()) + 1, static_cast<quint32>(at));
+        req += image.mid(at, STREAM_BLOCK);
+        if (!Step(job, link, req, 0x08, a,
+                  QStringLiteral("writing at 0x%1").arg(at, 8, 16, QLatin1Char('0'))))
+            return false;
+        if (a.size() < 5 ||
+            GetLe32(reinterpret_cast<const quint8*>(a.constData()) + 1) != static_cast<quint32>(at))
+            return job.Fail(QStringLiteral("The handset confirmed another address than 0x%1.")
+                                .arg(at, 8, 16, QLatin1Char('0')));
+        job.Address(QStringLiteral("0x%1").arg(at, 8, 16, QLatin1Char('0')));
+        job.Progress(10 +
+                     static_cast<int>(80 * qMin<qint64>(at + STREAM_BLOCK, image.size()) / image.size()));
+    }
+    if (!Step(job, link, QByteArray(1, 0x15), 0x16, a, QStringLiteral("closing the image")) ||
+        !Step(job, link, QByteArray(1, 0x0B), 0x0C, a, QStringLiteral("restart")))
+        return false;
+
+    // The proof: the restarted handset reports the new software.
+    job.Status(QStringLiteral("Waiting for the handset to restart"));
+    QElapsedTimer t;
+    t.start();
+    r = CDiagLink::NO_ANSWER;
+    while (t.elapsed() < RETURN_WAIT_MS) {
+        r = link.Request(QByteArray(1, 0x00), a);
+        if (r == CDiagLink::OK && a.size() >= 47)
+            break;
+        if (link.Problem(r, QString()).isEmpty() || r == CDiagLink::REFUSED)
+            break;
+        QThread::msleep(100);
+    }
+    if (!job.Check(r, link, QStringLiteral("after the restart")))
+        return false;
+    const QString after = QString::fromLatin1(a.mid(39, 8)).remove(QChar(0)).trimmed();
+    if (after != dir)
+        return job.Fail(QStringLiteral("The handset still reports software %1 after the download of %2.")
+                            .arg(after, dir));
+    job.SetFinalStatus(QStringLiteral("Software %1 written (%2 bytes) and verified; it was %3")
+                           .arg(dir)
+                           .arg(image.size())
+                           .arg(before));
+    return true;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The handset after 0x3A: the boot loader's DMSS download protocol, then the flash programmer's
+// streaming protocol, then a reset back to the diagnostic state.
+//
+//   DMSS (big-endian):   06 NOP → 02 ACK | 07 → 08 params | 0C → 0D version text
+//                        0F addr len data → 02 (programmer piece kept in RAM) | 05 seg off → 02,
+//                        streaming starts | 0A → 02, back to DIAG | else 03 + reason
+//   streaming (LE):      01 HELLO → 02 ... | 17 mode → 18 | 19 → 1A 00 | 1B type → 1C 00
+//                        07 offset data → 08 offset (offsets must follow each other)
+//                        15 CLOSE → 16, the image checked and installed (else 0D 10 ...)
+//                        0B RESET → 0C, back to DIAG | 09 id → 0A id | else 0D 05 ...
+//
+// The installed image is the firmware image format of the reference plug-in:
+//   "QPXIMG1\0" | software version directory (8, NUL-padded) | u32 LE payload length
+//   | u32 LE CRC-32 of the payload | payload
+// Installing it changes the software version directory of the version answer.
+#include "HandsetState.h"
+
+#include <QByteArray>
+
+class CDownloadMode
+{
+public:
+    enum EState
+    {
+        STATE_DIAG,
+        STATE_DMSS,
+        STATE_STREAMING
+    };
+
+    explicit CDownloadMode(CHandsetState& state) : m_state(state) {}
+
+    EState State() const { return m_eState; }
+    void Enter() { m_eState = STATE_DMSS; }
+    // The answer to one request in the download states.
+    QByteArray Handle(const QByteArray& request);
+    // True once after a RESET: the simulator is silent for a while, then speaks DIAG again.
+    bool TakeReset();
+
+    static quint32 Crc32(const QByteArray& data);
+
+private:
+    QByteArray Dmss(const QByteArray& request);
+    QByteArray Streaming(const QByteArray& request);
+
+    CHandsetState& m_state;
+    EState m_eState = STATE_DIAG;
+    QByteArray m_image;
+    bool m_bOpen = false;
+    bool m_bReset = false;
+    int m_nProgrammerBytes = 0;
+};
