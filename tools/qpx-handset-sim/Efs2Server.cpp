@@ -175,7 +175,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         Add32(out, static_cast<quint32>(fd));
         Add32(out, offset);
         const auto it = m_files.find(fd);
-        if (it == m_files.end()) {
+        if (it == m_files.end() || !(it->second->openMode() & QIODevice::ReadOnly)) {
             Add32(out, static_cast<quint32>(-1));
             Add32(out, EFS_EBADF);
             return out;

@@ -4,3 +4,10 @@ add_dependencies(${_exe} qpx-handset-sim qpx-diag qpx_reference)
 target_compile_definitions(${_exe} PRIVATE QPX_REF_PLUGIN="$<TARGET_FILE:qpx_reference>")
 target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/plugins/reference)
 target_sources(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/plugins/reference/PrlImage.cpp)
+# The simulator's handset state, dispatcher, file system and download protocols, tested directly.
+target_sources(${_exe} PRIVATE
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/HandsetState.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/CommandDispatcher.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/Efs2Server.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/DownloadMode.cpp)
+target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim)
