@@ -22,6 +22,9 @@ bool RunEriWrite(CPluginJob& job, const QString& path);
 // Firmware download of an image file (format in FirmwareOperations.cpp and README.md).
 bool RunBin(CPluginJob& job, const QString& binPath);
 
+// A service script of NV item writes (format in ScriptOperations.cpp and README.md).
+bool RunScript(CPluginJob& job, const QString& scriptPath);
+
 // Phonebook: read fills csvPath and the page's list (all list work before PLUGIN_DONE).
 bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, QpxList* list);
 bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath);

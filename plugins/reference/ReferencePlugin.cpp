@@ -120,6 +120,62 @@ QPX_EXPORT int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect
     return 0;
 }
 
+// Script, then (when given) the ERI and the PRL.
+QPX_EXPORT int32_t ModelInterface_Src(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                      const char* scrPath, const char* eriPath, int32_t nam,
+                                      const char* prlPath)
+{
+    (void)rect;
+    const QString scr = QString::fromLocal8Bit(scrPath != nullptr ? scrPath : "");
+    const QString eri = QString::fromLocal8Bit(eriPath != nullptr ? eriPath : "");
+    const QString prl = QString::fromLocal8Bit(prlPath != nullptr ? prlPath : "");
+    const int n = nam < 0 || nam > 2 ? 0 : nam;
+    StartJob(page, port, dllPath, [scr, eri, prl, n](CPluginJob& job) {
+        QStringList done;
+        if (scr.isEmpty() && eri.isEmpty() && prl.isEmpty())
+            return job.Fail(QStringLiteral("No script, ERI or PRL file was given."));
+        if (!scr.isEmpty()) {
+            if (!RunScript(job, scr))
+                return false;
+            done << job.FinalStatus();
+        }
+        if (!eri.isEmpty()) {
+            if (!RunEriWrite(job, eri))
+                return false;
+            done << job.FinalStatus();
+        }
+        if (!prl.isEmpty()) {
+            if (!RunPrlWrite(job, n, prl))
+                return false;
+            done << job.FinalStatus();
+        }
+        job.SetFinalStatus(done.join(QStringLiteral("; ")));
+        return true;
+    });
+    return 0;
+}
+
+// Refurbish: the software, then the script that sets the handset back to its delivery values.
+QPX_EXPORT int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
+                                            const char* binPath, const char* scrPath)
+{
+    (void)rect;
+    const QString bin = QString::fromLocal8Bit(binPath != nullptr ? binPath : "");
+    const QString scr = QString::fromLocal8Bit(scrPath != nullptr ? scrPath : "");
+    StartJob(page, port, dllPath, [bin, scr](CPluginJob& job) {
+        if (!RunBin(job, bin))
+            return false;
+        if (scr.isEmpty())
+            return true;
+        const QString first = job.FinalStatus();
+        if (!RunScript(job, scr))
+            return false;
+        job.SetFinalStatus(first + QStringLiteral("; ") + job.FinalStatus());
+        return true;
+    });
+    return 0;
+}
+
 QPX_EXPORT void ReleaseRs(QpxWindow* page)
 {
     (void)page;

@@ -26,6 +26,7 @@ TEST(RefExports, QueryExportsAndPicture)
     EXPECT_EQ(img->pixels[0] >> 24, 0u);
     EXPECT_EQ(img->pixels[(img->height / 2) * (img->stride / 4) + img->width / 2] >> 24, 0xFFu);
     EXPECT_NE(ModuleSymbol(m, QPX_SYM_RELEASE_RS), nullptr);
-    EXPECT_EQ(ModuleSymbol(m, QPX_SYM_SRC), nullptr); // not offered: the host says so
+    EXPECT_NE(ModuleSymbol(m, QPX_SYM_SRC), nullptr);
+    EXPECT_NE(ModuleSymbol(m, QPX_SYM_REFURBISH), nullptr);
     ModuleFree(m);
 }

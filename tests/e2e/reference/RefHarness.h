@@ -278,6 +278,28 @@ public:
         });
     }
 
+    SRefOutcome Src(int port, const QString& scr, const QString& eri, int nam, const QString& prl)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Src>(QPX_SYM_SRC);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), scr.toLocal8Bit().constData(),
+               eri.toLocal8Bit().constData(), nam, prl.toLocal8Bit().constData());
+        });
+    }
+
+    SRefOutcome Refurbish(int port, const QString& bin, const QString& scr)
+    {
+        return Run([&](CPluginRun& run) {
+            auto fn = run.Function<PFN_ModelInterface_Refurbish>(QPX_SYM_REFURBISH);
+            ASSERT_NE(fn, nullptr);
+            fn(run.Window(), port, CPluginRun::ToQpxRect(QRect(10, 355, 580, 105)),
+               m_strPath.toLocal8Bit().constData(), bin.toLocal8Bit().constData(),
+               scr.toLocal8Bit().constData());
+        });
+    }
+
 private:
     QString m_strFolder;
     QString m_strPath;
