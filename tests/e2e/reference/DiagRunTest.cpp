@@ -57,7 +57,13 @@ TEST_F(DiagRun, ExitCodesTellFailureUnsupportedAndUsageApart)
     EXPECT_TRUE(failed.strErr.contains(QStringLiteral("PRL file is damaged"))) << failed.strErr.toStdString();
     EXPECT_TRUE(failed.Lines().contains(QStringLiteral("result: failed")));
 
-    EXPECT_EQ(Run({QStringLiteral("refurbish"), QStringLiteral("--bin"), bad}).nExitCode, RUN_NOT_OFFERED);
+    // Every operation of the reference plug-in is offered; one without Bin is not.
+    const SRunResult missing =
+        RunProgram(QStringLiteral("qpx-diag"),
+                   {QStringLiteral("run"), QStringLiteral("--plugin"),
+                    QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), QStringLiteral("--port"),
+                    QString::number(m_sim.Port()), QStringLiteral("bin"), QStringLiteral("--bin"), bad});
+    EXPECT_EQ(missing.nExitCode, RUN_NOT_OFFERED) << missing.strErr.toStdString();
     EXPECT_EQ(Run({QStringLiteral("prl"), QStringLiteral("--file"), bad}).nExitCode,
               RUN_USAGE); // no direction
     EXPECT_EQ(Run({QStringLiteral("fly")}).nExitCode, RUN_USAGE);

@@ -11,3 +11,5 @@ target_sources(${_exe} PRIVATE
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/Efs2Server.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/DownloadMode.cpp)
 target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim)
+# A recording plug-in variant without the Bin export, for "not offered".
+target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
