@@ -23,7 +23,8 @@ enum EKind
     K_U32,
     K_TEXT,   // ASCII, NUL-padded, width bytes
     K_DIGITS, // ASCII digits, width bytes
-    K_SIDNID  // u16 SID in PARAMETER1, u16 NID in PARAMETER2
+    K_SIDNID, // u16 SID in PARAMETER1, u16 NID in PARAMETER2
+    K_IPV4    // four bytes, first octet first, shown "a.b.c.d"
 };
 
 struct SRow
@@ -73,6 +74,32 @@ const SRow SECURITY[] = {
     {"Service Programming Code Change Enable", 296, 0, K_U8, 1, false, "Disable|Enable"},
 };
 
+const SRow FEATURE[] = {
+    {"Lock Mode", 83, 0, K_U8, 1, false, nullptr},
+    {"DTMF, Key Beep Length", 67, 0, K_U8, 1, false, "Short|Long"},
+    {"Auto Retry (auto re-dial) ", 75, 0, K_U8, 1, false, "Disable|Enable"},
+    {"Auto Answer-Headset", 74, 0, K_U8, 1, false, "Disable|Enable"},
+    {"Backlight (NOT DISPLAY)", 77, 0, K_U8, 1, false, nullptr},
+    {"ERI ID", 4025, 0, K_U16, 2, false, nullptr},
+    {"Display ESN/MEID (in Decimal & Hex)", 0, 0, K_U32, 4, false, nullptr}, // read-only
+    {"Voice_Priv", 179, 0, K_U8, 1, false, "Standard|Enhanced"},
+};
+const SRow DATA[] = {
+    {"QNC_ENABLED", 240, 0, K_U8, 1, false, "Disable|Enable"},
+    {"MIP_MODE", 459, 0, K_U8, 1, false, "Simple IP only|Mobile IP preferred|Mobile IP only"},
+    {"MIP Registration Retries", 460, 0, K_U8, 1, false, nullptr},
+    {"MIP Registration Retry Timeout", 461, 0, K_U8, 1, false, nullptr},
+    {"MIP Pre-Reregistration Timeout", 462, 0, K_U8, 1, false, nullptr},
+    {"Number of Profiles", 463, 0, K_U8, 1, false, nullptr},
+    {"MN-HA Authentication", 546, 0, K_U8, 1, false, nullptr},
+    {"DNS Primary", 423, 0, K_IPV4, 4, false, nullptr},
+    {"DNS Secondary", 424, 0, K_IPV4, 4, false, nullptr},
+    {"DATA_SCRM_ENABLED", 429, 0, K_U8, 1, false, "Disable|Enable"},
+    {"DATA_TRTL_ENABLED", 450, 0, K_U8, 1, false, "Disable|Enable"},
+    {"DATA_SO_SET", 241, 0, K_U8, 1, false, nullptr},
+    {"hybrid_pref(1xEV-DO)", 562, 0, K_U8, 1, false, "Off|On"},
+};
+
 // The mapping of one catalogue row, or nullptr.
 const SRow* RowOf(int category, const QString& name)
 {
@@ -90,6 +117,10 @@ const SRow* RowOf(int category, const QString& name)
         return find(NAM, std::size(NAM));
     case 3:
         return find(SECURITY, std::size(SECURITY));
+    case 4:
+        return find(FEATURE, std::size(FEATURE));
+    case 5:
+        return find(DATA, std::size(DATA));
     default:
         return nullptr;
     }
@@ -138,6 +169,8 @@ QStringList Show(const SRow& r, const QByteArray& d, int base)
     case K_U16:
     case K_U32: {
         const quint32 v = GetN(d, at, r.width);
+        if (r.item == 0) // the ESN in decimal and in hexadecimal
+            return {QString::number(v), QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0')).toUpper()};
         if (r.combo != nullptr) {
             const QStringList choices = QString::fromLatin1(r.combo).split(QLatin1Char('|'));
             if (v < static_cast<quint32>(choices.size()))
@@ -153,6 +186,13 @@ QStringList Show(const SRow& r, const QByteArray& d, int base)
     }
     case K_SIDNID:
         return {QString::number(GetN(d, at, 2)), QString::number(GetN(d, at + 2, 2))};
+    case K_IPV4:
+        return {QStringLiteral("%1.%2.%3.%4")
+                    .arg(static_cast<quint8>(d.at(at)))
+                    .arg(static_cast<quint8>(d.at(at + 1)))
+                    .arg(static_cast<quint8>(d.at(at + 2)))
+                    .arg(static_cast<quint8>(d.at(at + 3))),
+                {}};
     }
     return {};
 }
@@ -196,6 +236,19 @@ bool Patch(const SRow& r, const QStringList& cells, QByteArray& d, int base)
             return false;
         PutN(d, at, 2, sid);
         PutN(d, at + 2, 2, nid);
+        return true;
+    }
+    case K_IPV4: {
+        const QStringList parts = p1.split(QLatin1Char('.'));
+        if (parts.size() != 4)
+            return false;
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            const uint v = parts[i].toUInt(&ok);
+            if (!ok || v > 255)
+                return false;
+            d[at + i] = static_cast<char>(v);
+        }
         return true;
     }
     }
@@ -263,7 +316,11 @@ bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, 
             h->ListSetText(list, r, 2, shown[r].value(1).toUtf8().constData());
             if (m == nullptr)
                 continue;
-            if (m->combo != nullptr) {
+            if (m->item == 0)
+                continue; // shown, never written
+            if (m->kind == K_IPV4) {
+                h->GridAddIpEditor(list, r, 1);
+            } else if (m->combo != nullptr) {
                 const QList<QByteArray> choices = QByteArray(m->combo).split('|');
                 std::vector<const char*> texts;
                 for (const QByteArray& c : choices)
@@ -298,7 +355,7 @@ bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, 
     QList<SCell> cells;
     for (int r = 0; r < rows; ++r) {
         const SRow* m = map[static_cast<size_t>(r)];
-        if (m == nullptr)
+        if (m == nullptr || m->item == 0) // the ESN is the handset's own
             continue;
         const QStringList c = {CellText(h, list, r, 1), CellText(h, list, r, 2)};
         if (c[0].trimmed().isEmpty())

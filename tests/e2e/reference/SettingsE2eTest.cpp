@@ -101,3 +101,42 @@ TEST_F(SettingsE2e, ABadValueStopsTheWriteAndANewSpcIsUsedNextTime)
 }
 
 } // namespace
+
+namespace {
+
+class SettingsMoreE2e : public SettingsE2e
+{
+};
+
+TEST_F(SettingsMoreE2e, FeatureShowsTheEsnInBothFormsAndTheEriVersion)
+{
+    CRefGrid g = Grid(4);
+    const SRefOutcome r = m_plugin.Settings(m_sim.Port(), 4, 1, &g);
+    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
+    const int esn = Row(4, "Display ESN/MEID (in Decimal & Hex)");
+    EXPECT_EQ(g.rows[esn][1], QString::number(0x8F2A41D3u));
+    EXPECT_EQ(g.rows[esn][2], QStringLiteral("8F2A41D3"));
+    EXPECT_FALSE(g.editors.contains({esn, 1})); // never written
+    EXPECT_EQ(g.rows[Row(4, "ERI ID")][1], QStringLiteral("3"));
+}
+
+TEST_F(SettingsMoreE2e, DataParametersTakeAddressesAndChoices)
+{
+    CRefGrid g = Grid(5);
+    g.rows[Row(5, "DNS Primary")][1] = QStringLiteral("10.1.2.254");
+    g.rows[Row(5, "MIP_MODE")][1] = QStringLiteral("Mobile IP only");
+    const SRefOutcome w = m_plugin.Settings(m_sim.Port(), 5, 0, &g);
+    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
+    CRefGrid back = Grid(5);
+    ASSERT_TRUE(m_plugin.Settings(m_sim.Port(), 5, 1, &back).Ok());
+    EXPECT_EQ(back.rows[Row(5, "DNS Primary")][1], QStringLiteral("10.1.2.254"));
+    EXPECT_EQ(back.rows[Row(5, "MIP_MODE")][1], QStringLiteral("Mobile IP only"));
+    EXPECT_EQ(back.editors.value({Row(5, "DNS Secondary"), 1}), QStringLiteral("ip"));
+
+    g.rows[Row(5, "DNS Primary")][1] = QStringLiteral("10.1.2.256");
+    const SRefOutcome bad = m_plugin.Settings(m_sim.Port(), 5, 0, &g);
+    EXPECT_FALSE(bad.Ok());
+    EXPECT_TRUE(bad.Message().contains(QStringLiteral("10.1.2.256"))) << bad.Message().toStdString();
+}
+
+} // namespace
