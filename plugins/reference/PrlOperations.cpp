@@ -30,9 +30,10 @@ QString NamFilePath(const QString& pattern, int nam, bool both)
 {
     if (!both)
         return pattern;
+    // As the page names single-NAM reads: nam1_prl_0000.prl, nam2_prl_0001.prl.
     QString p = pattern;
-    const QString digit = QString::number(nam + 1);
-    return p.replace(QLatin1Char('?'), digit).replace(QLatin1Char('#'), digit);
+    return p.replace(QLatin1Char('?'), QString::number(nam + 1))
+        .replace(QLatin1Char('#'), QString::number(nam));
 }
 
 bool SaveFile(CPluginJob& job, const QString& path, const QByteArray& data)

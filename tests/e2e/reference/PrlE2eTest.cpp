@@ -66,8 +66,8 @@ TEST_F(PrlE2e, ReadsBothNamsIntoTheirOwnFiles)
     const SRefOutcome r = m_plugin.Prl(m_sim.Port(), 2, dir + QStringLiteral("/nam?_prl_000#.prl"), 1);
     ASSERT_TRUE(r.bFinished);
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    const QByteArray nam1 = qpxtest::ReadFile(dir + QStringLiteral("/nam1_prl_0001.prl"));
-    const QByteArray nam2 = qpxtest::ReadFile(dir + QStringLiteral("/nam2_prl_0002.prl"));
+    const QByteArray nam1 = qpxtest::ReadFile(dir + QStringLiteral("/nam1_prl_0000.prl"));
+    const QByteArray nam2 = qpxtest::ReadFile(dir + QStringLiteral("/nam2_prl_0001.prl"));
     EXPECT_EQ(prl::Check(nam1), prl::PRL_OK);
     EXPECT_EQ(prl::PrlId(nam1), 52);
     EXPECT_EQ(prl::PrlId(nam2), 53);
