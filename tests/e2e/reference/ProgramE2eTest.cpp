@@ -1,0 +1,125 @@
+// The real program with the reference plug-in in its MODEL folder and the simulator on a virtual
+// port: the plug-in is chosen for the handset, a PRL read from the upgrade page ends in "Download
+// Success!" with the files written, and a damaged PRL file ends in the plug-in's own message.
+#include "PrlImage.h"
+#include "RefHarness.h"
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
+#include "handset/ConnectionStrip.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "platform/VirtualPorts.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr int SIM_PORT = 29;
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+class ProgramE2e : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
+        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
+        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
+    }
+    void SetUp() override
+    {
+        Dialogs::SetTestMode(true);
+        Dialogs::ClearRecords();
+        theSettings.Reset();
+        CPluginRun::SetReleaseWaitMs(20);
+        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        theSettings.m_strInstallDir = m_install;
+        QDir().mkpath(m_install + QStringLiteral("MODEL"));
+        m_dll = m_install + QStringLiteral("MODEL/reference.so");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_REF_PLUGIN), m_dll));
+        QDir(VirtualPortFolder()).removeRecursively();
+        ASSERT_TRUE(EnsureVirtualPortFolder());
+        ASSERT_TRUE(m_sim.Start(RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")),
+                                           {QStringLiteral("--port"), QString::number(SIM_PORT),
+                                            QStringLiteral("--name"), QStringLiteral("CDMA USB Modem")})));
+        m_frame = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(m_frame->Create());
+        m_pHost = m_frame->PageHost();
+        m_pPage = m_pHost->UpgradePage();
+    }
+    void TearDown() override
+    {
+        m_frame.reset();
+        m_sim.Stop();
+        theSettings.Reset();
+        Dialogs::ClearRecords();
+    }
+    bool Connected() const
+    {
+        return theSettings.Get(&CAppSettings::m_strDllFile) == m_dll && m_pHost->Strip()->IsLinkRunning() &&
+               theSettings.m_nPortNum == SIM_PORT;
+    }
+    template <typename T> T* Get(const char* name) const
+    {
+        return m_pPage->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QString m_install, m_dll;
+    CSimProcess m_sim;
+    std::unique_ptr<CMainFrame> m_frame;
+    CPageHost* m_pHost = nullptr;
+    CUpgradePage* m_pPage = nullptr;
+};
+
+TEST_F(ProgramE2e, PrlReadAndARefusedWriteFromTheUpgradePage)
+{
+    ASSERT_TRUE(PumpUntil([&] { return Connected(); }, 20000)) << "the reference plug-in was not chosen";
+    m_pHost->OnHostCommand(HC_PRL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return m_pPage->IsStartEnabled(); }, 20000));
+    ASSERT_NE(Get<QRadioButton>("readRadio"), nullptr);
+    Get<QRadioButton>("readRadio")->click();
+    Dialogs::SetNextFolder(m_install + QStringLiteral("reads"));
+    QDir().mkpath(m_install + QStringLiteral("reads"));
+    Dialogs::SetNextAnswer(IDYES);
+    Get<QPushButton>("startButton")->click();
+    ASSERT_TRUE(PumpUntil([] { return theSettings.m_bBusy == 0; }, 20000));
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"));
+    const QStringList reads = QDir(m_install + QStringLiteral("reads")).entryList(QDir::Files);
+    ASSERT_FALSE(reads.isEmpty());
+    EXPECT_EQ(prl::Check(qpxtest::ReadFile(m_install + QStringLiteral("reads/") + reads.first())),
+              prl::PRL_OK);
+
+    // The program takes the handset back; a damaged file is refused with the plug-in's words.
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && m_pPage->IsStartEnabled(); }, 20000));
+    const QString bad = m_install + QStringLiteral("bad.prl");
+    qpxtest::WriteFile(bad, QByteArray(40, '\x01'));
+    Get<QRadioButton>("writeRadio")->click();
+    Get<QLineEdit>("prlPathEdit")->setText(bad);
+    Dialogs::SetNextAnswer(IDYES);
+    Get<QPushButton>("startButton")->click();
+    ASSERT_TRUE(PumpUntil([] { return theSettings.m_bBusy == 0; }, 20000));
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_TRUE(Dialogs::Shown().constLast().strText.contains(QStringLiteral("PRL file is damaged")))
+        << Dialogs::Shown().constLast().strText.toStdString();
+}
+
+} // namespace
