@@ -45,6 +45,10 @@ CConnectionStrip::CConnectionStrip(QWidget* parent, CPageHost* host, CMainFrame*
     m_pVersionList->setObjectName(QStringLiteral("versionList"));
     m_pVersionList->setGeometry(0, 0, rect.width() - 5, rect.height() - 31);
     m_pVersionList->SetGridLines(true);
+    // Five rows and the header fit the list's 94 pixels without scroll bars.
+    m_pVersionList->SetRowHeight(14);
+    m_pVersionList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pVersionList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int client = m_pVersionList->width() - 2 * m_pVersionList->frameWidth();
     const char* headings[4] = {"Item", "Value", "Item", "Value"};
     for (int c = 0; c < 4; ++c)

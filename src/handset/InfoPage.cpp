@@ -22,9 +22,10 @@ CInfoPage::CInfoPage(QWidget* parent, CPageHost* host, const QRect& rect) : CPag
     m_pList->setObjectName(QStringLiteral("statusList"));
     m_pList->SetGridLines(true);
     m_pList->SetFullRowSelect(true);
-    // Tall enough for the eleven rows below the header.
+    // Tall enough for the eleven rows below the header; the columns fill the width exactly.
+    m_pList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int listHeight = ROW_COUNT * m_pList->GetRowHeight() +
-                           m_pList->GetHeaderCtrl()->sizeHint().height() + 2 * m_pList->frameWidth() + 2;
+                           m_pList->GetHeaderCtrl()->sizeHint().height() + 2 * m_pList->frameWidth() + 24;
     m_pList->setGeometry(5, 50, rect.width() - 10, listHeight);
     const int client = m_pList->width() - 2 * m_pList->frameWidth();
     m_pList->InsertColumn(0, QStringLiteral("Item"), Qt::AlignHCenter, client * 30 / 100 - 1);

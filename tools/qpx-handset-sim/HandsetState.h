@@ -31,7 +31,7 @@ struct SHandsetProfile
     QString strCompileTime = QStringLiteral("10:22:31");
     QString strReleaseDate = QStringLiteral("Mar 15 2006");
     QString strReleaseTime = QStringLiteral("09:00:00");
-    QString strSwVersionDir = QStringLiteral("KQ100V12");
+    QString strSwVersionDir = QStringLiteral("VKQ100A1");
     quint16 nFirmwareRevision = 1206;
     quint8 nMobileModel = 42;
     quint8 nSlotCycleIndex = 2;

@@ -285,7 +285,7 @@ TEST_F(DiagE2e, SimulatorPrintsItsProfile)
     EXPECT_TRUE(r.Lines().contains(QStringLiteral("esn=deadd00d")));
     EXPECT_TRUE(r.Lines().contains(QStringLiteral("sid=77")));
     EXPECT_TRUE(r.Lines().contains(QStringLiteral("eri_version=none")));
-    EXPECT_TRUE(r.Lines().contains(QStringLiteral("sw_version_dir=KQ100V12"))); // defaults stay
+    EXPECT_TRUE(r.Lines().contains(QStringLiteral("sw_version_dir=VKQ100A1"))); // defaults stay
 
     const SRunResult bad =
         RunProgram(QStringLiteral("qpx-handset-sim"), {"--profile", Profile("colour=blue\n")});

@@ -138,7 +138,7 @@ TEST(SimResponses, StatusAndVersionLayouts)
     EXPECT_EQ(v.mid(12, 8), QByteArray("10:22:31"));
     EXPECT_EQ(v.mid(20, 11), QByteArray("Mar 15 2006"));
     EXPECT_EQ(v.mid(31, 8), QByteArray("09:00:00"));
-    EXPECT_EQ(v.mid(39, 8), QByteArray("KQ100V12"));
+    EXPECT_EQ(v.mid(39, 8), QByteArray("VKQ100A1"));
     EXPECT_EQ(At(v, 48), 0x0B);
     EXPECT_EQ(At(v, 49), p.nMobileModel);
     EXPECT_EQ(Le16(v, 50), p.nFirmwareRevision);

@@ -88,7 +88,7 @@ TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
     for (int row = 0; row < 11; ++row)
         EXPECT_EQ(Info(row), expected[row]) << row;
     EXPECT_EQ(Host()->m_strEsn, QStringLiteral("8f2a41d3"));
-    EXPECT_EQ(Version(2, 1), QStringLiteral("12.06  KQ100V12"));
+    EXPECT_EQ(Version(2, 1), QStringLiteral("12.06  VKQ100A1"));
     EXPECT_EQ(Version(3, 3), QStringLiteral("MSM 2P (0x610a)"));
     EXPECT_EQ(Version(4, 1), QStringLiteral("1: 52    2: 53"));
 

@@ -99,7 +99,7 @@ TEST_F(ConnectionStripTest, FillsTheVersionListFromTheHandsetAndKeepsTheTexts)
     EXPECT_EQ(Cell(0, 3), QStringLiteral("10:22:31"));
     EXPECT_EQ(Cell(1, 1), QStringLiteral("Mar 15 2006"));
     EXPECT_EQ(Cell(1, 3), QStringLiteral("09:00:00"));
-    EXPECT_EQ(Cell(2, 1), QStringLiteral("12.06  KQ100V12"));
+    EXPECT_EQ(Cell(2, 1), QStringLiteral("12.06  VKQ100A1"));
     EXPECT_EQ(Cell(2, 3), QStringLiteral("42"));
     EXPECT_EQ(Cell(3, 1), QStringLiteral("2"));
     EXPECT_EQ(Cell(3, 3), QStringLiteral("MSM 2P (0x610a)"));
@@ -112,7 +112,7 @@ TEST_F(ConnectionStripTest, FillsTheVersionListFromTheHandsetAndKeepsTheTexts)
     const SVersionStrings v = m_strip->VersionStrings();
     EXPECT_EQ(v.strCompileDate, QStringLiteral("Mar 14 2006"));
     EXPECT_EQ(v.strReleaseDate, QStringLiteral("Mar 15 2006"));
-    EXPECT_EQ(v.strSwVersion, QStringLiteral("12.06  KQ100V12"));
+    EXPECT_EQ(v.strSwVersion, QStringLiteral("12.06  VKQ100A1"));
     EXPECT_EQ(v.strSlotCycle, QStringLiteral("2"));
     EXPECT_EQ(v.strMsmVersion, QStringLiteral("MSM 2P (0x610a)"));
     EXPECT_EQ(v.strPrlVersion, QStringLiteral("1: 52    2: 53"));

@@ -317,7 +317,7 @@ TEST_F(ModelCheckTest, RunsOnTheFirstFifthAndNinthGoodPollAndInAutoModeTakesEntr
 
 TEST_F(ModelCheckTest, ManualChoiceThatMatchesOnFiveCharactersBecomesThePluginInUse)
 {
-    qputenv("QPX_REC_BINVER", "KQ100XYZ"); // the handset runs KQ100V12
+    qputenv("QPX_REC_BINVER", "VKQ10XYZ"); // the handset runs VKQ100A1
     theSettings.m_bAutoModelDll = 0;
     m_catalogue->SetSelectedIndex(1);
     RunPolls(2);

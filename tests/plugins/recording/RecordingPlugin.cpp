@@ -8,7 +8,7 @@
 // QPX_REC_MESSAGE. ReleaseRs joins the thread.
 //
 // Other knobs: QPX_REC_KIND (model name, default "REC-MODEL"), QPX_REC_BINVER (supported version,
-// default "KQ100V12"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
+// default "VKQ100A1"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
 // defines one editor of each kind on rows 0..2), QPX_REC_CSV_TEXT (a phonebook read writes this
 // text to the CSV path), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
 // plug-in the data of the masked items and the marker "<supported version>.pp").
@@ -149,7 +149,7 @@ void WriteBackup(const std::string& dllPath, uint32_t mask)
         touch(work / "brew" / "mod" / "iwsapp" / "schedule");
     if (all || (mask & 16u))
         touch(work / "ui.data");
-    touch(work / (std::string(Env("QPX_REC_BINVER", "KQ100V12")) + ".pp"));
+    touch(work / (std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"));
 }
 
 void Start(QpxWindow* page, const char* name, const char* file)
@@ -193,7 +193,7 @@ const char* GetSupportBINVersion(void)
 {
     static char text[256];
     Log("GetSupportBINVersion");
-    std::snprintf(text, sizeof text, "%s", Env("QPX_REC_BINVER", "KQ100V12"));
+    std::snprintf(text, sizeof text, "%s", Env("QPX_REC_BINVER", "VKQ100A1"));
     return text;
 }
 #endif

@@ -70,7 +70,7 @@ TEST_F(ModelCatalogueScan, EntriesNeedBothQueryExports)
     ASSERT_EQ(c.GetCount(), 3);
     EXPECT_EQ(c.GetFileName(1), QStringLiteral("d.so"));
     EXPECT_EQ(c.GetModelName(0), QStringLiteral("REC-MODEL"));
-    EXPECT_EQ(c.GetSoftwareVersion(0), QStringLiteral("KQ100V12"));
+    EXPECT_EQ(c.GetSoftwareVersion(0), QStringLiteral("VKQ100A1"));
     EXPECT_EQ(c.GetPath(0), m_model + QStringLiteral("/a.so"));
     EXPECT_EQ(c.GetLocation(0), QStringLiteral("./MODEL"));
     EXPECT_EQ(c.GetPath(3), QString());
