@@ -1,0 +1,176 @@
+#include "app/PageHost.h"
+#include "TestEnv.h"
+#include "app/AppSettings.h"
+#include "app/ComPortPage.h"
+#include "app/FunctionListPanel.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "controls/SkinButton.h"
+#include "handset/ConnectionStrip.h"
+#include "handset/InfoPage.h"
+#include "pages/MemoryTransferPage.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "pages/UpgradePage.h"
+#include "platform/Dialogs.h"
+#include "platform/VirtualPorts.h"
+#include "plugin/ModelDllDialog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+void Pump(int ms = 30)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+class PageHostTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetTestMode(true);
+        Dialogs::ClearRecords();
+        theSettings.Reset();
+        theSettings.m_strInstallDir = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        QDir(VirtualPortFolder()).removeRecursively();
+        EnsureVirtualPortFolder();
+        m_frame = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(m_frame->Create());
+        Pump();
+        m_host = m_frame->PageHost();
+    }
+    void TearDown() override
+    {
+        m_frame.reset();
+        theSettings.Reset();
+    }
+    // Runs a host command as the toolbar or frame would post it.
+    void Command(quint32 code, LPARAM arg = 0)
+    {
+        m_host->OnHostCommand(code, arg);
+        Pump();
+    }
+
+    std::unique_ptr<CMainFrame> m_frame;
+    CPageHost* m_host = nullptr;
+};
+
+TEST_F(PageHostTest, StartsOnTheInformationPageWithTheMainButtons)
+{
+    EXPECT_EQ(m_host->CurrentPage(), m_host->InfoPage());
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
+    for (const int id : CFunctionListPanel::MainButtonIds())
+        EXPECT_TRUE(m_host->Panel()->Button(id)->isVisibleTo(m_host->Panel())) << id;
+    EXPECT_FALSE(m_host->Panel()->Button(CFunctionListPanel::ID_OK)->isVisibleTo(m_host->Panel()));
+    EXPECT_TRUE(m_host->Strip()->isVisibleTo(m_host));
+    EXPECT_EQ(m_host->Strip()->geometry(), QRect(205, 0, 585, 125));
+    EXPECT_EQ(m_host->InfoPage()->geometry(), QRect(205, 130, 585, 600));
+}
+
+TEST_F(PageHostTest, CommandsSelectPagesAndModes)
+{
+    Command(HC_REFURBISH);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->UpgradePage());
+    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), 6);
+    Command(HC_PRL);
+    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), 4);
+    Command(HC_SETTINGS);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->SettingsPage());
+    Command(HC_PHONEBOOK);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->PhoneBookPage());
+    Command(HC_TRANSFER);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->TransferPage());
+    Command(HC_SELECT_PORT);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->ComPortPage());
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_SELECT_PORT);
+    EXPECT_EQ(m_host->Panel()->Button(CFunctionListPanel::ID_OK)->geometry().y(), 5);
+    Command(HC_SELECT_MODEL_DLL);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->ModelDllPage());
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_SELECT_DLL);
+    EXPECT_EQ(theSettings.m_bSelectingModelDll.load(), 1);
+    EXPECT_EQ(m_host->Panel()->Button(CFunctionListPanel::ID_OK)->geometry().y(), 310);
+    Command(0x3000); // unknown: ignored
+    EXPECT_EQ(m_host->CurrentPage(), m_host->ModelDllPage());
+    Command(HC_INFORMATION);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->InfoPage());
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
+    EXPECT_EQ(theSettings.m_bSelectingModelDll.load(), 0);
+}
+
+TEST_F(PageHostTest, PortResultEnablesAndDisablesTheStartControls)
+{
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    // Checked before the worker started by the command gets to try the (absent) port.
+    m_host->OnHostCommand(HC_PORT_RESULT, 5);
+    // A port without a plug-in: settings, phonebook and transfer on, upgrade off.
+    EXPECT_TRUE(m_host->SettingsPage()->AreButtonsEnabled());
+    EXPECT_TRUE(m_host->PhoneBookPage()->IsStartEnabled());
+    EXPECT_TRUE(m_host->TransferPage()->IsStartEnabled());
+    EXPECT_FALSE(m_host->UpgradePage()->IsStartEnabled());
+    m_host->StopLink(0);
+
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
+    Command(HC_PORT_RESULT, -1);
+    // No port: all five controls off even with a plug-in chosen.
+    EXPECT_FALSE(m_host->SettingsPage()->AreButtonsEnabled());
+    EXPECT_FALSE(m_host->PhoneBookPage()->IsStartEnabled());
+    EXPECT_FALSE(m_host->TransferPage()->IsStartEnabled());
+    EXPECT_FALSE(m_host->UpgradePage()->IsStartEnabled());
+}
+
+TEST_F(PageHostTest, DisconnectResetsPanesAndForgetsThePlugin)
+{
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
+    Command(HC_DISCONNECTED);
+    Pump(50);
+    EXPECT_TRUE(theSettings.Get(&CAppSettings::m_strDllFile).isEmpty());
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+    EXPECT_TRUE(m_host->InfoPage()->ValueText(0).isEmpty());
+}
+
+TEST_F(PageHostTest, OkWithoutAPluginRowAsksForOne)
+{
+    Command(HC_SELECT_MODEL_DLL);
+    emit m_host->Panel()->buttonClicked(CFunctionListPanel::ID_OK);
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().last().strText, QStringLiteral("Select model dll."));
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_SELECT_DLL);
+    emit m_host->Panel()->buttonClicked(CFunctionListPanel::ID_CANCEL);
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
+    EXPECT_EQ(m_host->CurrentPage(), m_host->InfoPage());
+}
+
+TEST_F(PageHostTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
+{
+    CPtyMaster pty;
+    ASSERT_TRUE(pty.Open());
+    ASSERT_TRUE(PublishVirtualPort(60, pty.SlavePath(), QStringLiteral("Communications Port")));
+    Command(HC_SELECT_PORT);
+    QRadioButton* com60 = m_host->ComPortPage()->PortButton(60);
+    ASSERT_NE(com60, nullptr);
+    EXPECT_TRUE(com60->isEnabled());
+    EXPECT_TRUE(com60->isVisibleTo(m_host->ComPortPage()));
+    EXPECT_EQ(com60->geometry().topLeft(), QPoint(205, 375));
+    EXPECT_FALSE(m_host->ComPortPage()->PortButton(3)->isEnabled()); // absent
+    com60->setChecked(true);
+    emit m_host->Panel()->buttonClicked(CFunctionListPanel::ID_OK);
+    Pump();
+    EXPECT_EQ(m_frame->m_nCurPort, 60);
+    EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
+    m_host->StopLink(0);
+    UnpublishVirtualPort(60, pty.SlavePath());
+}
+
+} // namespace
