@@ -366,7 +366,8 @@ void CMainFrame::moveEvent(QMoveEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (Dialogs::MessageBox(this, QStringLiteral("Exit the program?"), QStringLiteral("Confirm"), MB_YESNO,
+    if (!m_bCloseWithoutQuestion &&
+        Dialogs::MessageBox(this, QStringLiteral("Exit the program?"), QStringLiteral("Confirm"), MB_YESNO,
                             MB_ICONQUESTION) != IDYES) {
         event->ignore();
         return;

@@ -41,6 +41,8 @@ public:
 
     // Places the window without counting it as a move by the user.
     void PlaceWindow(int x, int y);
+    // A termination request closes the window without the exit question.
+    void SetCloseWithoutQuestion(bool on) { m_bCloseWithoutQuestion = on; }
 
     int m_nCurPort = -1;
 
@@ -64,4 +66,5 @@ private:
     QHash<int, QAction*> m_actions;
     QString m_strVersion;
     bool m_bPlacing = false;
+    bool m_bCloseWithoutQuestion = false;
 };

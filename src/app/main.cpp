@@ -1,4 +1,5 @@
 #include "app/LumoraApp.h"
+#include "app/MainFrame.h"
 #include "platform/TermSignal.h"
 
 #include <QApplication>
@@ -10,8 +11,12 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(true);
     // A termination request ends the run like a confirmed close, without the question. The
     // handler is in place before start-up so a request during start-up is not lost.
-    InstallTerminationHandler([] { QApplication::quit(); });
     CLumoraApp lumora;
+    InstallTerminationHandler([&lumora] {
+        if (CMainFrame* frame = lumora.MainFrame())
+            frame->SetCloseWithoutQuestion(true);
+        QApplication::quit();
+    });
     if (!lumora.InitInstance())
         return lumora.ExitInstance(0);
     const int code = QApplication::exec();

@@ -83,6 +83,9 @@ TEST_F(ProgramTest, SecondCopyRefusedUntilTheFirstIsKilled)
     ASSERT_TRUE(third->waitForFinished(10000));
     EXPECT_EQ(third->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(third->exitCode(), 0);
+    // Ended without asking the exit question (nobody would be there to answer it).
+    EXPECT_FALSE(
+        QString::fromLocal8Bit(third->readAllStandardError()).contains(QStringLiteral("Exit the program?")));
     QSettings saved(RegUserFilePath(), QSettings::IniFormat);
     // No handset port, no plug-in: "N/A" from start-up, or empty once the link was dropped.
     EXPECT_FALSE(IsDllSelected(saved.value(QStringLiteral("LAST_DLL_FILE")).toString()));
