@@ -275,9 +275,14 @@ TEST_F(PagesE2eTest, TransferBackupThenRestore)
 {
     CMemoryTransferPage* page = m_pHost->TransferPage();
     m_pHost->OnHostCommand(HC_TRANSFER, 0);
-    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
-    // The version text comes from the handset through the version list.
-    ASSERT_TRUE(m_pHost->Strip()->VersionStrings().strSwVersion.endsWith(QLatin1String(SW_VERSION)))
+    // The version text comes from the handset through the version list, whose update is a posted
+    // message of its own: wait for it as well as for the start button.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return page->IsStartEnabled() &&
+                   m_pHost->Strip()->VersionStrings().strSwVersion.endsWith(QLatin1String(SW_VERSION));
+        },
+        CONNECT_MS))
         << m_pHost->Strip()->VersionStrings().strSwVersion.toStdString();
 
     qputenv("QPX_REC_BACKUP", "1");
