@@ -45,7 +45,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QS
 } // namespace
 
 CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect), m_run(this, this)
+    : COperationPage(parent, host, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("memoryTransferPage"));
     CreateControls();
@@ -375,48 +375,16 @@ void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
     (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
 
     const OperationResult result = CPluginRun::CopyResult(lParam);
-    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
-    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
-    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
-    m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+    ShowResultTexts(result);
     if (Host() != nullptr)
         Host()->WriteOperationLog(result);
 
     m_run.ReleaseAndUnload();
     m_pfnTransfer = nullptr;
 
-    const QString text =
-        result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
-    Dialogs::MessageBox(this, text, Caption());
+    Dialogs::MessageBox(this, ResultMessage(result), Caption());
 
     theSettings.m_bBusy = 0;
     if (Frame() != nullptr)
         Frame()->SelectPort(theSettings.m_nPortNum);
-}
-
-// ---- live display --------------------------------------------------------------------------------
-
-void CMemoryTransferPage::SetProgress(int percent)
-{
-    m_pProgress->setValue(qBound(0, percent, 100));
-}
-
-void CMemoryTransferPage::SetStatusText(const QString& text)
-{
-    m_pStatusValue->setText(text);
-}
-
-void CMemoryTransferPage::SetFileName(const QString& text)
-{
-    m_pFileValue->setText(text);
-}
-
-void CMemoryTransferPage::SetAddress(const QString& text)
-{
-    m_pAddressValue->setText(text);
-}
-
-void CMemoryTransferPage::SetElapsed(int minutes, float seconds)
-{
-    m_pElapsed->setText(ElapsedTimeText(minutes, seconds));
 }

@@ -8,7 +8,7 @@
 //           must exist) ─ toolbar off, run lock 8, link stopped, busy ─ Transfer(mode, mask)
 //   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, other radio enabled, result
 //                 shown and logged, ReleaseRs + wait + unload, message, busy cleared, link restarted
-#include "app/PageBase.h"
+#include "pages/OperationPage.h"
 #include "plugin/PluginRun.h"
 
 #include <functional>
@@ -19,7 +19,7 @@ class QRadioButton;
 class QLabel;
 class QProgressBar;
 
-class CMemoryTransferPage : public CPageBase, public IPluginStatusDisplay
+class CMemoryTransferPage : public COperationPage
 {
     Q_OBJECT
 public:
@@ -63,13 +63,6 @@ public:
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
-    // IPluginStatusDisplay: the plug-in's live display.
-    void SetProgress(int percent) override;
-    void SetStatusText(const QString& text) override;
-    void SetFileName(const QString& text) override;
-    void SetAddress(const QString& text) override;
-    void SetElapsed(int minutes, float seconds) override;
-
 private:
     void CreateControls();
     void SetupList();
@@ -90,9 +83,4 @@ private:
     QRadioButton* m_pBackupRadio = nullptr;
     QRadioButton* m_pRestoreRadio = nullptr;
     CSkinButton* m_pStartButton = nullptr;
-    QProgressBar* m_pProgress = nullptr;
-    QLabel* m_pElapsed = nullptr;
-    QLabel* m_pStatusValue = nullptr;
-    QLabel* m_pFileValue = nullptr;
-    QLabel* m_pAddressValue = nullptr;
 };

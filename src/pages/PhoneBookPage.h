@@ -7,7 +7,7 @@
 //           mode, csv, list)
 //   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, result shown and logged,
 //                 ReleaseRs + wait + unload, message, busy cleared, link restarted
-#include "app/PageBase.h"
+#include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
 #include "plugin/PluginRun.h"
 
@@ -21,7 +21,7 @@ class QLabel;
 class QProgressBar;
 class QGroupBox;
 
-class CPhoneBookPage : public CPageBase, public IPluginStatusDisplay
+class CPhoneBookPage : public COperationPage
 {
     Q_OBJECT
 public:
@@ -60,13 +60,6 @@ public:
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
-    // IPluginStatusDisplay: the plug-in's live display.
-    void SetProgress(int percent) override;
-    void SetStatusText(const QString& text) override;
-    void SetFileName(const QString& text) override;
-    void SetAddress(const QString& text) override;
-    void SetElapsed(int minutes, float seconds) override;
-
 private:
     void CreateControls();
     void SetupListColumns();
@@ -86,9 +79,4 @@ private:
     QLineEdit* m_pPathEdit = nullptr;
     CSkinButton* m_pBrowseButton = nullptr;
     CSkinButton* m_pStartButton = nullptr;
-    QProgressBar* m_pProgress = nullptr;
-    QLabel* m_pElapsed = nullptr;
-    QLabel* m_pStatusValue = nullptr;
-    QLabel* m_pFileValue = nullptr;
-    QLabel* m_pAddressValue = nullptr;
 };

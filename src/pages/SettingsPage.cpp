@@ -37,7 +37,7 @@ const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 } // namespace
 
 CSettingsPage::CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect), m_run(this, this)
+    : COperationPage(parent, host, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("settingsPage"));
     CreateControls();
@@ -265,48 +265,16 @@ void CSettingsPage::OnPluginDone(LPARAM lParam)
     EnableButtons(true);
 
     const OperationResult result = CPluginRun::CopyResult(lParam);
-    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
-    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
-    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
-    m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+    ShowResultTexts(result);
     if (Host() != nullptr)
         Host()->WriteOperationLog(result);
 
     m_run.ReleaseAndUnload();
     m_pfnSettings = nullptr;
 
-    const QString text =
-        result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
-    Dialogs::MessageBox(this, text, Caption());
+    Dialogs::MessageBox(this, ResultMessage(result), Caption());
 
     theSettings.m_bBusy = 0;
     if (Frame() != nullptr)
         Frame()->SelectPort(theSettings.m_nPortNum);
-}
-
-// ---- live display --------------------------------------------------------------------------------
-
-void CSettingsPage::SetProgress(int percent)
-{
-    m_pProgress->setValue(qBound(0, percent, 100));
-}
-
-void CSettingsPage::SetStatusText(const QString& text)
-{
-    m_pStatusValue->setText(text);
-}
-
-void CSettingsPage::SetFileName(const QString& text)
-{
-    m_pFileValue->setText(text);
-}
-
-void CSettingsPage::SetAddress(const QString& text)
-{
-    m_pAddressValue->setText(text);
-}
-
-void CSettingsPage::SetElapsed(int minutes, float seconds)
-{
-    m_pElapsed->setText(ElapsedTimeText(minutes, seconds));
 }

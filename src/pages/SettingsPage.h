@@ -10,8 +10,8 @@
 //   PLUGIN_DONE ─ value lines shown, tabs and list on, toolbar on, lock released, buttons on,
 //                 result shown and logged, ReleaseRs + wait + unload, message, busy cleared,
 //                 link restarted
-#include "app/PageBase.h"
 #include "pages/NvCatalogue.h"
+#include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
 #include "plugin/PluginRun.h"
 
@@ -24,7 +24,7 @@ class QLabel;
 class QProgressBar;
 class QTabWidget;
 
-class CSettingsPage : public CPageBase, public IPluginStatusDisplay
+class CSettingsPage : public COperationPage
 {
     Q_OBJECT
 public:
@@ -58,13 +58,6 @@ public:
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
-    // IPluginStatusDisplay: the plug-in's live display.
-    void SetProgress(int percent) override;
-    void SetStatusText(const QString& text) override;
-    void SetFileName(const QString& text) override;
-    void SetAddress(const QString& text) override;
-    void SetElapsed(int minutes, float seconds) override;
-
 private:
     void CreateControls();
     void OnTabChanged(int index);
@@ -82,9 +75,4 @@ private:
     std::array<std::unique_ptr<CEditGridPluginList>, NV_CATEGORY_COUNT> m_adapters;
     CSkinButton* m_pReadButton = nullptr;
     CSkinButton* m_pWriteButton = nullptr;
-    QProgressBar* m_pProgress = nullptr;
-    QLabel* m_pElapsed = nullptr;
-    QLabel* m_pStatusValue = nullptr;
-    QLabel* m_pFileValue = nullptr;
-    QLabel* m_pAddressValue = nullptr;
 };
