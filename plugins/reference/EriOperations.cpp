@@ -4,8 +4,9 @@
 //   read:  version → EFS2 HELLO → read ERI_PATH → 26 item 4025 → file
 //   write: file checked → version → 41 SPC → 29 01 00 → EFS2 HELLO → folder → write → read back
 //          and compare → 27 item 4025 → 26 item 4025 compared → 29 02 00
-#include "Efs2Client.h"
+#include "EfsCheck.h"
 #include "Operations.h"
+#include "WriteBackup.h"
 #include "serial/DiagCodec.h"
 
 #include <QDir>
@@ -22,18 +23,6 @@ quint16 EriVersionOf(const QByteArray& file)
     return file.size() >= 2 ? static_cast<quint16>((static_cast<quint8>(file.at(0)) << 8) |
                                                    static_cast<quint8>(file.at(1)))
                             : 0;
-}
-
-bool EfsStep(CPluginJob& job, CEfs2Client& efs, CDiagLink::EOutcome r, qint32 err, const QString& what)
-{
-    if (!job.Check(r, efs.Link(), what))
-        return false;
-    if (err == CEfs2Client::ENOENT_)
-        return job.Fail(QStringLiteral("The handset has no such file or folder (%1).").arg(what));
-    if (err != 0)
-        return job.Fail(
-            QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
-    return true;
 }
 
 } // namespace
@@ -56,7 +45,7 @@ bool RunEriRead(CPluginJob& job, const QString& path)
     });
     if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
         return job.Fail(QStringLiteral("The handset holds no ERI file."));
-    if (!EfsStep(job, efs, r, err, QStringLiteral("ERI read")))
+    if (!EfsOk(job, link, r, err, QStringLiteral("ERI read")))
         return false;
     QByteArray nv;
     quint16 status = 0;
@@ -95,15 +84,40 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     CDiagLink link;
     if (!job.Connect(link))
         return false;
-    job.Status(QStringLiteral("Unlocking the handset"));
-    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
-        return false;
     CEfs2Client efs(link);
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
     qint32 err = 0;
+
+    // The handset's ERI and its version are kept before anything is written.
+    job.Status(QStringLiteral("Saving the handset's ERI"));
+    CWriteBackup backup(job, QStringLiteral("ERI_BK"));
+    QByteArray old;
+    const CDiagLink::EOutcome got = efs.ReadFile(ERI_PATH, old, err, {});
+    if (got == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+        backup.AddAbsent(QStringLiteral("eri_data.bin"));
+    else if (!EfsOk(job, link, got, err, QStringLiteral("ERI read")) ||
+             !backup.Add(QStringLiteral("eri_data.bin"), old,
+                         QStringLiteral("version=%1").arg(EriVersionOf(old))))
+        return false;
+    QByteArray oldNv;
+    quint16 oldStatus = 0;
+    if (!job.Check(link.NvRead(NV_ERI_VERSION, -1, oldNv, oldStatus), link, QStringLiteral("ERI version")))
+        return false;
+    if (oldStatus != 0)
+        backup.AddAbsent(QStringLiteral("nv/4025.bin"));
+    else if (!backup.Add(QStringLiteral("nv/4025.bin"), oldNv))
+        return false;
+    if (!backup.Finish())
+        return false;
+
+    job.Status(QStringLiteral("Unlocking the handset"));
+    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+        return false;
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
     const QByteArray folder = QByteArray(ERI_PATH).left(QByteArray(ERI_PATH).lastIndexOf('/'));
-    if (!EfsStep(job, efs, efs.MakePath(folder, err), err, QStringLiteral("ERI folder")))
+    if (!EfsOk(job, link, efs.MakePath(folder, err), err, QStringLiteral("ERI folder")))
         return false;
     job.Status(QStringLiteral("Writing the ERI"));
     job.Address(QString::fromLatin1(ERI_PATH));
@@ -112,17 +126,18 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
             job.Progress(from + static_cast<int>(span * n / qMax<qint64>(1, data.size())));
         };
     };
-    if (!EfsStep(job, efs, efs.WriteFile(ERI_PATH, data, err, progress(10, 50)), err,
-                 QStringLiteral("ERI write")))
+    if (!EfsOk(job, link, efs.WriteFile(ERI_PATH, data, err, progress(10, 50)), err,
+               QStringLiteral("ERI write")))
         return false;
     job.Status(QStringLiteral("Checking the ERI"));
     QByteArray back;
-    if (!EfsStep(job, efs, efs.ReadFile(ERI_PATH, back, err, progress(60, 25)), err,
-                 QStringLiteral("ERI read back")))
+    if (!EfsOk(job, link, efs.ReadFile(ERI_PATH, back, err, progress(60, 25)), err,
+               QStringLiteral("ERI read back")))
         return false;
     if (back != data)
-        return job.Fail(QStringLiteral(
-            "The ERI read back from the handset differs from the file: the write did not take."));
+        return job.Fail(QStringLiteral("The ERI read back from the handset differs from the file: the write "
+                                       "did not take. The previous ERI is saved in %1.")
+                            .arg(backup.Folder()));
     QByteArray nv(128, '\0');
     PutLe16(reinterpret_cast<quint8*>(nv.data()), version);
     quint16 status = 0;
@@ -140,6 +155,9 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("ERI version %1 written (%2 bytes) and verified").arg(version).arg(data.size()));
+        QStringLiteral("ERI version %1 written (%2 bytes) and verified; previous ERI saved in %3")
+            .arg(version)
+            .arg(data.size())
+            .arg(backup.Folder()));
     return true;
 }

@@ -35,6 +35,8 @@ bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, 
 // itemMask: bit 0 all, 1 phonebook, 2 messages, 3 calendar, 4 user interface data.
 bool RunTransferBackup(CPluginJob& job, quint32 itemMask);
 bool RunTransferRestore(CPluginJob& job, quint32 itemMask);
+// Refurbish: every file of the user's trees saved in REFURB_BK beside the plug-in, then erased.
+bool RunUserDataReset(CPluginJob& job);
 
 // Reads the PRL of one NAM block by block (0x49). *empty is set when the NAM holds none (that is
 // not a failure here). Progress runs from pctFrom to pctTo.

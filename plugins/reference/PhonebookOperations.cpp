@@ -7,11 +7,12 @@
 //
 //   read:  version → HELLO → read the file (none: an empty phonebook) → CSV written and read back
 //          with the host's reader and compared → the page's list filled
-//   write: CSV read (the host's reader) → records → version → HELLO → /pim → file written,
-//          read back and compared
+//   write: CSV read (the host's reader) → records → version → HELLO → the old file saved
+//          (PB_BK beside the plug-in) → /pim → file written, read back and compared
 // Commas and line breaks cannot stand in a CSV field: they become ';' and ' ' and are counted.
-#include "Efs2Client.h"
+#include "EfsCheck.h"
 #include "Operations.h"
+#include "WriteBackup.h"
 #include "pages/CsvReader.h"
 #include "serial/DiagCodec.h"
 
@@ -92,16 +93,6 @@ QString CsvField(QString f, int* changed)
     if (f != before)
         ++*changed;
     return f;
-}
-
-bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, qint32 err, const QString& what)
-{
-    if (!job.Check(r, link, what))
-        return false;
-    if (err != 0)
-        return job.Fail(
-            QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
-    return true;
 }
 
 } // namespace
@@ -195,6 +186,18 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
     qint32 err = 0;
+    // The handset's phonebook is kept before it is replaced.
+    job.Status(QStringLiteral("Saving the handset's phonebook"));
+    CWriteBackup backup(job, QStringLiteral("PB_BK"));
+    QByteArray old;
+    const CDiagLink::EOutcome got = efs.ReadFile(PHONEBOOK_PATH, old, err);
+    if (got == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+        backup.AddAbsent(QStringLiteral("phonebook.qpb"));
+    else if (!EfsOk(job, link, got, err, QStringLiteral("phonebook")) ||
+             !backup.Add(QStringLiteral("phonebook.qpb"), old))
+        return false;
+    if (!backup.Finish())
+        return false;
     if (!EfsOk(job, link, efs.MakePath("/pim", err), err, QStringLiteral("phonebook folder")))
         return false;
     job.Status(QStringLiteral("Writing the phonebook"));
@@ -212,11 +215,13 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
                QStringLiteral("phonebook")))
         return false;
     if (back != file)
-        return job.Fail(
-            QStringLiteral("The phonebook read back from the handset differs from what was written."));
+        return job.Fail(QStringLiteral("The phonebook read back from the handset differs from what was "
+                                       "written. The previous phonebook is saved in %1.")
+                            .arg(backup.Folder()));
     QString status = QStringLiteral("Phonebook written: %1 entries").arg(rows.size());
     if (cut > 0)
         status += QStringLiteral("; %1 fields were too long and were shortened").arg(cut);
+    status += QStringLiteral("; previous phonebook saved in %1").arg(backup.Folder());
     job.SetFinalStatus(status);
     return true;
 }

@@ -8,9 +8,9 @@
 #include "DiagLink.h"
 #include "Operations.h"
 #include "PrlImage.h"
+#include "WriteBackup.h"
 #include "serial/DiagCodec.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -178,10 +178,7 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
     const QList<int> nams = NamsOf(nam);
 
     // What is overwritten is kept first, with a manifest.
-    const QString backup = job.PluginFolder() + QStringLiteral("/PRL_BK/") +
-                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString manifest =
-        QStringLiteral("# PRL backup, COM%1, software %2\n").arg(job.Port()).arg(job.SoftwareVersion());
+    CWriteBackup backup(job, QStringLiteral("PRL_BK"));
     for (const int n : nams) {
         job.Status(QStringLiteral("Saving the PRL of NAM %1").arg(n + 1));
         QByteArray old;
@@ -190,20 +187,17 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
             return false;
         const QString name = QStringLiteral("nam%1.prl").arg(n + 1);
         if (empty) {
-            manifest += name + QStringLiteral(" none\n");
+            backup.AddAbsent(name);
             continue;
         }
-        if (!SaveFile(job, backup + QLatin1Char('/') + name, old))
+        const quint16 crc =
+            prl::Crc16(reinterpret_cast<const quint8*>(old.constData()), static_cast<int>(old.size()));
+        if (!backup.Add(
+                name, old,
+                QStringLiteral("id=%1 crc=%2").arg(prl::PrlId(old)).arg(crc, 4, 16, QLatin1Char('0'))))
             return false;
-        manifest += QStringLiteral("%1 size=%2 id=%3 crc=%4\n")
-                        .arg(name)
-                        .arg(old.size())
-                        .arg(prl::PrlId(old))
-                        .arg(prl::Crc16(reinterpret_cast<const quint8*>(old.constData()),
-                                        static_cast<int>(old.size())),
-                             4, 16, QLatin1Char('0'));
     }
-    if (!SaveFile(job, backup + QStringLiteral("/manifest.txt"), manifest.toUtf8()))
+    if (!backup.Finish())
         return false;
 
     job.Status(QStringLiteral("Unlocking the handset"));
@@ -228,7 +222,7 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
                 QStringLiteral("The PRL read back from NAM %1 differs from the file: the write did "
                                "not take. The previous PRL is saved in %2.")
                     .arg(n + 1)
-                    .arg(QDir::toNativeSeparators(backup)));
+                    .arg(QDir::toNativeSeparators(backup.Folder())));
     }
     job.Status(QStringLiteral("Restarting the handset"));
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
@@ -239,6 +233,6 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
     job.SetFinalStatus(QStringLiteral("PRL ID %1 written to NAM %2 and verified; previous PRL saved in %3")
                            .arg(prl::PrlId(image))
                            .arg(namText.join(QStringLiteral(" and ")))
-                           .arg(backup));
+                           .arg(backup.Folder()));
     return true;
 }

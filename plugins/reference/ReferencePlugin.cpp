@@ -87,33 +87,29 @@ QPX_EXPORT int32_t ModelInterface_Bin(QpxWindow* page, int32_t port, QpxRect rec
     return 0;
 }
 
-// Upgrade: the software, then (when given) the ERI and the PRL, each verified; the first failure
-// ends the run.
+// Upgrade: the software, then (when given) the script, the ERI and the PRL, each verified; the
+// first failure ends the run.
 QPX_EXPORT int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                           const char* binPath, const char* scrPath, const char* eriPath,
                                           int32_t nam, const char* prlPath)
 {
     (void)rect;
-    (void)scrPath; // scripts are not part of this model's upgrade
     const QString bin = QString::fromLocal8Bit(binPath != nullptr ? binPath : "");
+    const QString scr = QString::fromLocal8Bit(scrPath != nullptr ? scrPath : "");
     const QString eri = QString::fromLocal8Bit(eriPath != nullptr ? eriPath : "");
     const QString prl = QString::fromLocal8Bit(prlPath != nullptr ? prlPath : "");
     const int n = nam < 0 || nam > 2 ? 0 : nam;
-    StartJob(page, port, dllPath, [bin, eri, prl, n](CPluginJob& job) {
+    StartJob(page, port, dllPath, [bin, scr, eri, prl, n](CPluginJob& job) {
         QStringList done;
-        if (!RunBin(job, bin))
+        const auto step = [&job, &done](bool ok) {
+            if (ok)
+                done << job.FinalStatus();
+            return ok;
+        };
+        if (!step(RunBin(job, bin)) || (!scr.isEmpty() && !step(RunScript(job, scr))) ||
+            (!eri.isEmpty() && !step(RunEriWrite(job, eri))) ||
+            (!prl.isEmpty() && !step(RunPrlWrite(job, n, prl))))
             return false;
-        done << job.FinalStatus();
-        if (!eri.isEmpty()) {
-            if (!RunEriWrite(job, eri))
-                return false;
-            done << job.FinalStatus();
-        }
-        if (!prl.isEmpty()) {
-            if (!RunPrlWrite(job, n, prl))
-                return false;
-            done << job.FinalStatus();
-        }
         job.SetFinalStatus(done.join(QStringLiteral("; ")));
         return true;
     });
@@ -155,7 +151,8 @@ QPX_EXPORT int32_t ModelInterface_Src(QpxWindow* page, int32_t port, QpxRect rec
     return 0;
 }
 
-// Refurbish: the software, then the script that sets the handset back to its delivery values.
+// Refurbish: the software, then the script that sets the handset back to its delivery values
+// (when given), then the user's data erased (kept beside the plug-in first).
 QPX_EXPORT int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                             const char* binPath, const char* scrPath)
 {
@@ -163,14 +160,16 @@ QPX_EXPORT int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRe
     const QString bin = QString::fromLocal8Bit(binPath != nullptr ? binPath : "");
     const QString scr = QString::fromLocal8Bit(scrPath != nullptr ? scrPath : "");
     StartJob(page, port, dllPath, [bin, scr](CPluginJob& job) {
-        if (!RunBin(job, bin))
+        QStringList done;
+        const auto step = [&job, &done](bool ok) {
+            if (ok)
+                done << job.FinalStatus();
+            return ok;
+        };
+        if (!step(RunBin(job, bin)) || (!scr.isEmpty() && !step(RunScript(job, scr))) ||
+            !step(RunUserDataReset(job)))
             return false;
-        if (scr.isEmpty())
-            return true;
-        const QString first = job.FinalStatus();
-        if (!RunScript(job, scr))
-            return false;
-        job.SetFinalStatus(first + QStringLiteral("; ") + job.FinalStatus());
+        job.SetFinalStatus(done.join(QStringLiteral("; ")));
         return true;
     });
     return 0;

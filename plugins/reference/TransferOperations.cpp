@@ -8,10 +8,12 @@
 //   backup:  version → HELLO → STAT/OPENDIR/READDIR each selected tree → READ every file
 //            → manifest → marker
 //   restore: marker and manifest checked, every file checked against the manifest (nothing is
-//            sent when one differs) → version → 29 01 00 → HELLO → MKDIR + WRITE each file
-//            → read back and compare → 29 02 00
-#include "Efs2Client.h"
+//            sent when one differs) → version → 29 01 00 → HELLO → the handset's files about to be
+//            replaced saved in RESTORE_BK → MKDIR + WRITE each file → read back and compare
+//            → 29 02 00
+#include "EfsCheck.h"
 #include "Operations.h"
+#include "WriteBackup.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -54,16 +56,6 @@ bool InTrees(const QString& relative, const QStringList& trees)
 QString Md5(const QByteArray& data)
 {
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
-}
-
-bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, qint32 err, const QString& what)
-{
-    if (!job.Check(r, link, what))
-        return false;
-    if (err != 0)
-        return job.Fail(
-            QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
-    return true;
 }
 
 // Every file below path (a folder or a single file) on the handset; absent paths add nothing.
@@ -226,6 +218,24 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     CEfs2Client efs(link);
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
+
+    // The handset's own copies of the files about to be replaced are kept first (outside
+    // TRANS_BK, which the program empties).
+    CWriteBackup saved(job, QStringLiteral("RESTORE_BK"));
+    for (int i = 0; i < entries.size(); ++i) {
+        const SEntry& e = entries[i];
+        job.Status(QStringLiteral("Saving the handset's file %1 of %2").arg(i + 1).arg(entries.size()));
+        qint32 err = 0;
+        QByteArray old;
+        const CDiagLink::EOutcome r = efs.ReadFile('/' + e.rel.toLatin1(), old, err);
+        if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+            saved.AddAbsent(e.rel);
+        else if (!EfsOk(job, link, r, err, e.rel) || !saved.Add(e.rel, old))
+            return false;
+    }
+    if (!saved.Finish())
+        return false;
+
     qint64 done = 0;
     for (int i = 0; i < entries.size(); ++i) {
         const SEntry& e = entries[i];
@@ -245,8 +255,9 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
         if (!EfsOk(job, link, efs.ReadFile(path, back, err), err, e.rel))
             return false;
         if (back != e.data)
-            return job.Fail(
-                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel));
+            return job.Fail(QStringLiteral("%1 read back from the handset differs from the backup. The "
+                                           "handset's previous files are saved in %2.")
+                                .arg(e.rel, saved.Folder()));
         done += e.data.size();
         job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
     }
@@ -254,6 +265,71 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("Restored %1 files (%2 bytes) from %3").arg(entries.size()).arg(done).arg(work));
+        QStringLiteral("Restored %1 files (%2 bytes) from %3; the replaced files are saved in %4")
+            .arg(entries.size())
+            .arg(done)
+            .arg(work, saved.Folder()));
+    return true;
+}
+
+bool RunUserDataReset(CPluginJob& job)
+{
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    CEfs2Client efs(link);
+    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+        return false;
+    job.Status(QStringLiteral("Looking for user data"));
+    QList<SFile> files;
+    for (const QString& tree : TreesOf(1))
+        if (!Collect(job, efs, '/' + tree.toLatin1(), files))
+            return false;
+
+    // The customer's data is kept before it is erased.
+    CWriteBackup saved(job, QStringLiteral("REFURB_BK"));
+    qint64 bytes = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        const SFile& f = files[i];
+        job.Status(QStringLiteral("Saving user data: file %1 of %2").arg(i + 1).arg(files.size()));
+        qint32 err = 0;
+        QByteArray data;
+        if (!EfsOk(job, link, efs.ReadFile(f.path, data, err), err, QString::fromLatin1(f.path)) ||
+            !saved.Add(QString::fromLatin1(f.path.mid(1)), data))
+            return false;
+        bytes += data.size();
+        job.Progress(5 + 45 * (i + 1) / static_cast<int>(files.size()));
+    }
+    if (!saved.Finish())
+        return false;
+    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+        return false;
+    for (int i = 0; i < files.size(); ++i) {
+        job.Status(QStringLiteral("Erasing user data: file %1 of %2").arg(i + 1).arg(files.size()));
+        qint32 err = 0;
+        const CDiagLink::EOutcome r = efs.Unlink(files[i].path, err);
+        if (!(r == CDiagLink::OK && err == CEfs2Client::ENOENT_) &&
+            !EfsOk(job, link, r, err, QString::fromLatin1(files[i].path)))
+            return false;
+        job.Progress(50 + 40 * (i + 1) / static_cast<int>(files.size()));
+    }
+    // Checked, not assumed: nothing of the user's may be left.
+    QList<SFile> left;
+    for (const QString& tree : TreesOf(1))
+        if (!Collect(job, efs, '/' + tree.toLatin1(), left))
+            return false;
+    if (!left.isEmpty())
+        return job.Fail(
+            QStringLiteral("%1 user data files are still on the handset after erasing (first: %2). "
+                           "The user data is saved in %3.")
+                .arg(left.size())
+                .arg(QString::fromLatin1(left.first().path), saved.Folder()));
+    job.Status(QStringLiteral("Restarting the handset"));
+    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+        return false;
+    job.SetFinalStatus(QStringLiteral("User data erased: %1 files (%2 bytes), saved in %3")
+                           .arg(files.size())
+                           .arg(bytes)
+                           .arg(saved.Folder()));
     return true;
 }
