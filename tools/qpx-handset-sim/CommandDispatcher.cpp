@@ -118,7 +118,21 @@ QByteArray CCommandDispatcher::NvWrite(const QByteArray& request) const
     if (CHandsetState::IsSpcProtected(item) && !m_state.SpcUnlocked())
         return ErrorResponse(ERR_SPC_LOCKED, request);
     QByteArray r = request.left(NV_PACKET_SIZE);
-    const quint16 status = m_state.WriteNv(item, request.mid(3, CHandsetState::NV_DATA_SIZE));
+    const QByteArray data = request.mid(3, CHandsetState::NV_DATA_SIZE);
+    const quint16 status = m_state.WriteNv(item, data);
+    if (status == CHandsetState::NV_DONE && m_bBadStoreNv) {
+        // The last byte that carries a value goes bad; a per-NAM item keeps its NAM index.
+        QByteArray bad = data;
+        int at = static_cast<int>(bad.size()) - 1;
+        while (at > 0 && bad.at(at) == 0)
+            --at;
+        if (CHandsetState::IsPerNam(item))
+            at = qMax(at, 1);
+        if (at < bad.size()) {
+            bad[at] = static_cast<char>(bad.at(at) ^ 0xFF);
+            m_state.WriteNv(item, bad);
+        }
+    }
     PutLe16(reinterpret_cast<quint8*>(r.data()) + 131, status);
     return r;
 }
@@ -191,7 +205,10 @@ QByteArray CCommandDispatcher::PrlWrite(const QByteArray& request) const
         r[1] = 0;
         return r;
     }
-    m_state.SetPrl(nam, up.data);
+    QByteArray image = up.data;
+    if (m_bBadStorePrl && !image.isEmpty())
+        image[image.size() / 2] = static_cast<char>(image.at(image.size() / 2) ^ 0xFF);
+    m_state.SetPrl(nam, image);
     up = CHandsetState::SPrlUpload();
     r[1] = 1;
     return r;

@@ -40,6 +40,14 @@ public:
     {
     }
 
+    // Memory faults: NV item and PRL writes are acknowledged as usual but stored with one byte
+    // inverted (FaultInjector.h, bad-store).
+    void SetBadStore(bool nv, bool prl)
+    {
+        m_bBadStoreNv = nv;
+        m_bBadStorePrl = prl;
+    }
+
     // The response payload; never empty for a non-empty request.
     QByteArray Dispatch(const QByteArray& request) const;
     // Name of a command for the log, or "" when it is not one this handset knows.
@@ -74,4 +82,6 @@ private:
 
     CHandsetState& m_state;
     CEfs2Server* m_pEfs;
+    bool m_bBadStoreNv = false;
+    bool m_bBadStorePrl = false;
 };

@@ -194,7 +194,9 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
             return {};
         const qint32 fd = static_cast<qint32>(U32(request, 4));
         const quint32 offset = U32(request, 8);
-        const QByteArray data = request.mid(12);
+        QByteArray data = request.mid(12);
+        if (m_bBadStore && offset == 0 && !data.isEmpty())
+            data[data.size() - 1] = static_cast<char>(data.at(data.size() - 1) ^ 0xFF);
         Add32(out, static_cast<quint32>(fd));
         Add32(out, offset);
         const auto it = m_files.find(fd);

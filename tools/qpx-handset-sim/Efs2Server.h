@@ -61,6 +61,9 @@ public:
     QByteArray Handle(const QByteArray& request, bool* badLength);
 
     QString Root() const { return m_strRoot; }
+    // Memory fault: a WRITE at offset 0 is acknowledged in full but the last byte of its piece is
+    // stored inverted (FaultInjector.h, bad-store).
+    void SetBadStore(bool bad) { m_bBadStore = bad; }
 
 private:
     struct SDir
@@ -78,4 +81,5 @@ private:
     std::map<quint32, SDir> m_dirs;
     qint32 m_nNextFd = 1;
     quint32 m_nNextDir = 1;
+    bool m_bBadStore = false;
 };

@@ -81,3 +81,23 @@ bool CFaultInjector::ParseKindCount(const QString& text, int& code, int& count)
     count = parts[1].trimmed().toInt(&ok2);
     return ok1 && ok2 && code >= 0 && code <= 255 && count >= 1;
 }
+
+bool CFaultInjector::ParseBadStore(const QString& text, SFaults& faults)
+{
+    int code = -1, dummy = 0;
+    if (!ParseKindCount(text + QStringLiteral(":1"), code, dummy))
+        return false;
+    switch (code) {
+    case 0x27:
+        faults.bBadStoreNv = true;
+        return true;
+    case 0x48:
+        faults.bBadStorePrl = true;
+        return true;
+    case 0x4B:
+        faults.bBadStoreEfs = true;
+        return true;
+    default:
+        return false;
+    }
+}

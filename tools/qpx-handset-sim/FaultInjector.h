@@ -10,6 +10,12 @@
 //   hang-up-at CODE:N   the N-th request CODE gets no answer: the line closes instead
 //   refuse CODE         every request CODE is answered 13 + copy ("not supported")
 //   corrupt-at CODE:N   the answer to the N-th request CODE fails its check
+//
+// Faults of the handset's memory (the answer looks right, the stored data is not):
+//   bad-store 0x27      an NV item write stores the item with its last data byte inverted
+//                       (the last non-zero byte; never the NAM index of a per-NAM item)
+//   bad-store 0x48      a PRL write stores the image with its middle byte inverted
+//   bad-store 0x4B      an EFS2 write at offset 0 stores the last byte of its piece inverted
 #include <QByteArray>
 #include <QString>
 
@@ -25,11 +31,15 @@ struct SFaults
     int nHangupCode = -1, nHangupAt = 0;   // hang up at the N-th request of this command
     int nRefuseCode = -1;                  // refuse this command
     int nCorruptCode = -1, nCorruptAt = 0; // break the answer to the N-th request of this command
+    bool bBadStoreNv = false;              // NV writes acknowledged, stored altered
+    bool bBadStorePrl = false;             // PRL writes acknowledged, stored altered
+    bool bBadStoreEfs = false;             // EFS2 writes acknowledged, stored altered
 
     bool Any() const
     {
         return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
-               bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0;
+               bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0 || bBadStoreNv ||
+               bBadStorePrl || bBadStoreEfs;
     }
 };
 
@@ -58,6 +68,8 @@ public:
     EKindFault CountKind(quint8 code);
     // Parses "CODE:N" (code decimal or 0x-hexadecimal, N >= 1); false when malformed.
     static bool ParseKindCount(const QString& text, int& code, int& count);
+    // Parses the CODE of --bad-store into faults; false for a code that stores nothing.
+    static bool ParseBadStore(const QString& text, SFaults& faults);
     int DelayMs() const { return m_faults.nLateMs; }
     // Counts one request; true when the port is to be closed once this request is dealt with.
     bool CountRequest();

@@ -81,9 +81,15 @@ int main(int argc, char** argv)
     const QCommandLineOption corruptAtOpt(
         QStringLiteral("corrupt-at"),
         QStringLiteral("Break the check of the answer to the N-th request CODE."), QStringLiteral("CODE:N"));
+    const QCommandLineOption badStoreOpt(
+        QStringLiteral("bad-store"),
+        QStringLiteral("Acknowledge writes of command CODE but store them with one byte inverted: 0x27 NV "
+                       "item (its last data byte), 0x48 PRL (its middle byte), 0x4B EFS2 file (the last "
+                       "byte of the piece written at offset 0). May be given more than once."),
+        QStringLiteral("CODE"));
     parser.addOptions({portOpt, nameOpt, profileOpt, printOpt, verboseOpt, silentOpt, lateOpt, corruptOpt,
                        wrongOpt, garbageOpt, hangupOpt, statusOnlyOpt, stateOpt, resetOpt, hangupAtOpt,
-                       refuseOpt, corruptAtOpt});
+                       refuseOpt, corruptAtOpt, badStoreOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -117,6 +123,9 @@ int main(int argc, char** argv)
                                             faults.nRefuseCode, dummy))
             return Fail(QStringLiteral("--refuse takes a command code"), 1);
     }
+    for (const QString& code : parser.values(badStoreOpt))
+        if (!CFaultInjector::ParseBadStore(code, faults))
+            return Fail(QStringLiteral("--bad-store takes 0x27, 0x48 or 0x4B"), 1);
     int resetMs = 1500;
     if (!IntOption(parser, resetOpt, 0, 600000, resetMs))
         return Fail(QStringLiteral("--reset-ms takes milliseconds"), 1);

@@ -165,6 +165,34 @@ TEST_F(SimState, FileSystemAnswersWithErrorNumbers)
     EXPECT_EQ(D(Efs(12, Le32(handle) + Le32(2))).mid(40), QByteArray(1, '\0'));
 }
 
+TEST_F(SimState, BadStoreAcknowledgesButKeepsAlteredData)
+{
+    m_disp->SetBadStore(true, true);
+    m_efs->SetBadStore(true);
+    Unlock();
+    const QByteArray mdn = B({1}) + "3105550000";
+    EXPECT_EQ(NvStatus(D(Nv(0x27, 178, mdn))), 0); // acknowledged as stored
+    QByteArray bad = mdn;
+    bad[10] = static_cast<char>('0' ^ 0xFF); // the last digit, the NAM index kept
+    EXPECT_EQ(D(Nv(0x26, 178, B({1}))).mid(3, 11), bad);
+    EXPECT_EQ(NvStatus(D(Nv(0x27, 4025, B({0, 0})))), 0); // all zero: the first byte goes bad
+    EXPECT_EQ(D(Nv(0x26, 4025)).mid(3, 2), B({0xFF, 0}));
+
+    D(B({0x29, 1, 0}));
+    QByteArray block = B({0x48, 0, 0, 0, 80, 0}) + QByteArray(120, '\0');
+    block.replace(6, 10, B({0, 10, 0x12, 0x34, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(D(block), B({0x48, 1}));
+    EXPECT_EQ(m_state->Prl(0), B({0, 10, 0x12, 0x34, 0, 0xFF, 0, 0, 0, 0}));
+
+    ASSERT_EQ(I32(D(Efs(9, B({0xFF, 1}) + "/d" + '\0')), 4), 0);
+    const qint32 fd = I32(D(Efs(2, Le32(0x241) + Le32(0100777) + "/d/f" + '\0')), 4);
+    EXPECT_EQ(I32(D(Efs(5, Le32(static_cast<quint32>(fd)) + Le32(0) + "abc")), 12), 3);
+    EXPECT_EQ(I32(D(Efs(5, Le32(static_cast<quint32>(fd)) + Le32(3) + "def")), 12), 3);
+    D(Efs(3, Le32(static_cast<quint32>(fd))));
+    EXPECT_EQ(qpxtest::ReadFile(m_strFolder + QStringLiteral("/efs/d/f")), QByteArray("ab\x9C"
+                                                                                      "def"));
+}
+
 TEST(SimDownload, ImagesAreCheckedBeforeTheyAreInstalled)
 {
     SHandsetProfile p;
