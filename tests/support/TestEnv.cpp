@@ -1,10 +1,13 @@
 #include "TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <cstdlib>
@@ -82,6 +85,17 @@ QString BuiltProgram(const QString& name)
             return p;
     }
     return {};
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return done();
 }
 
 } // namespace qpxtest

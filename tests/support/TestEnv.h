@@ -3,6 +3,8 @@
 // touches the user's settings, lock files or virtual ports.
 #include <QString>
 
+#include <functional>
+
 namespace qpxtest {
 
 // Called once by the test mains before anything else runs.
@@ -17,6 +19,9 @@ QString MakeTempDir(const QString& hint);
 // Writes bytes to a file, creating parent folders. Returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& data);
 QByteArray ReadFile(const QString& path);
+
+// Runs the event loop until done() holds or timeoutMs pass; done()'s last answer.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 // Path of a built program (qpx, qpx-diag, qpx-handset-sim...) in the build tree.
 QString BuiltProgram(const QString& name);

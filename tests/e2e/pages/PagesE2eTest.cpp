@@ -41,16 +41,7 @@
 
 namespace {
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
+using qpxtest::PumpUntil;
 
 constexpr int SIM_PORT = 28;
 constexpr int CONNECT_MS = 20000;

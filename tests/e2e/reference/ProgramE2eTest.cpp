@@ -24,16 +24,7 @@ namespace {
 
 constexpr int SIM_PORT = 29;
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
+using qpxtest::PumpUntil;
 
 class ProgramE2e : public ::testing::Test
 {

@@ -35,16 +35,7 @@
 
 namespace {
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
+using qpxtest::PumpUntil;
 
 // qpx-handset-sim as a child process, up once it printed its port line.
 class CSimulator

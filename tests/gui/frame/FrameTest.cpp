@@ -31,14 +31,7 @@ void Pump(int ms = 30)
 }
 
 // Processes events until pred holds or the deadline passes.
-template <typename Pred> bool PumpUntil(Pred pred, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
+using qpxtest::PumpUntil;
 
 // A pseudo-terminal published as a virtual port, like a plugged-in handset.
 struct SFakePort

@@ -32,16 +32,7 @@ inline void Pump(int ms = 20)
 }
 
 // Processes events until done() holds or timeoutMs passed; returns done().
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return done();
-}
+using qpxtest::PumpUntil;
 
 // The page rectangle the host gives its pages (800 - 215 wide).
 inline QRect PageRect()
