@@ -58,6 +58,25 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 
 CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
+    const EOutcome r = RequestOnce(request, answer, timeoutMs);
+    if (r != REFUSED || m_nRefusal != 0x47 || m_password.size() != 8 || m_ePassword != PASSWORD_UNTRIED)
+        return r;
+    // Like the SPC, a password is offered once: a rejected one is not sent again.
+    QByteArray reply;
+    const EOutcome p = RequestOnce(QByteArray(1, 0x46) + m_password, reply, timeoutMs);
+    if (p != OK)
+        return p;
+    if (reply.size() < 2 || reply.at(1) != 1) {
+        m_ePassword = PASSWORD_REJECTED;
+        m_nRefusal = 0x47;
+        return REFUSED;
+    }
+    m_ePassword = PASSWORD_ACCEPTED;
+    return RequestOnce(request, answer, timeoutMs);
+}
+
+CDiagLink::EOutcome CDiagLink::RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
+{
     const EOutcome r = Exchange(request, answer, timeoutMs);
     if (r != OK)
         return r;
@@ -111,7 +130,13 @@ QString CDiagLink::Problem(EOutcome outcome, const QString& what) const
         return QStringLiteral("The handset's service programming code is locked (%1). Check the SPC.")
             .arg(what);
     case 0x47:
-        return QStringLiteral("The handset asks for its security password first (%1).").arg(what);
+        if (m_ePassword == PASSWORD_REJECTED)
+            return QStringLiteral("The handset rejected its security password (%1). Check the password in "
+                                  "QPX_REF_PASSWORD; it is not sent again.")
+                .arg(what);
+        return QStringLiteral("The handset asks for its security password first (%1). Set QPX_REF_PASSWORD "
+                              "to its 16 hexadecimal digits, then try again.")
+            .arg(what);
     default:
         return QStringLiteral("The handset refused the command (%1).").arg(what);
     }

@@ -9,6 +9,9 @@
 //     any other first byte than the request's      → UNEXPECTED
 //     otherwise                                    → OK
 //
+//   47 (password needed) with a password set: 46 + password once per link; 46 01 → the
+//   request is sent again; 46 00 → REFUSED 47, and the password is never sent again.
+//
 // Work-thread only; nothing here shows anything to the user.
 #include <QByteArray>
 #include <QString>
@@ -39,6 +42,9 @@ public:
     QString OpenError() const { return m_strOpenError; }
 
     EOutcome Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    // The handset's security password (8 bytes), sent only when the handset asks for it (47);
+    // empty: none known.
+    void SetPassword(const QByteArray& password) { m_password = password; }
     // One frame out, one good frame back, whatever its first byte (the download protocols answer
     // with their own codes): OK, NO_ANSWER or DAMAGED.
     EOutcome Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
@@ -55,7 +61,17 @@ public:
     EOutcome ModeChange(quint16 mode);
 
 private:
+    enum EPassword
+    {
+        PASSWORD_UNTRIED,
+        PASSWORD_ACCEPTED,
+        PASSWORD_REJECTED
+    };
+    EOutcome RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs);
+
     std::unique_ptr<CSerialPort> m_pPort;
+    QByteArray m_password;
+    EPassword m_ePassword = PASSWORD_UNTRIED;
     std::unique_ptr<quint8[]> m_pBuffer;
     quint8 m_nRefusal = 0;
     QString m_strOpenError;

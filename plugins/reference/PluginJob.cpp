@@ -3,6 +3,7 @@
 #include "serial/DiagCodec.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstring>
 #include <mutex>
@@ -88,6 +89,16 @@ bool CPluginJob::Connect(CDiagLink& link)
     if (n < 0 || n >= static_cast<int32_t>(sizeof path))
         return Fail(
             QStringLiteral("COM%1 is not present. Connect the handset and choose its port.").arg(m_nPort));
+    // The technician's settings for a handset with a security password (README.md).
+    const QByteArray password = qgetenv("QPX_REF_PASSWORD").trimmed();
+    if (!password.isEmpty()) {
+        static const QRegularExpression hex16(QStringLiteral("^[0-9A-Fa-f]{16}$"));
+        if (!hex16.match(QString::fromLatin1(password)).hasMatch())
+            return Fail(
+                QStringLiteral("QPX_REF_PASSWORD must hold the 16 hexadecimal digits of the handset's "
+                               "security password."));
+        link.SetPassword(QByteArray::fromHex(password));
+    }
     if (!link.Open(QString::fromLocal8Bit(path)))
         return Fail(QStringLiteral("COM%1 cannot be opened: %2").arg(m_nPort).arg(link.OpenError()));
     QByteArray answer;
@@ -108,9 +119,17 @@ bool CPluginJob::Unlock(CDiagLink& link)
     QByteArray data;
     quint16 status = 0xFFFF;
     QByteArray spc("000000");
-    if (link.NvRead(85, -1, data, status) == CDiagLink::OK && status == 0 && data.left(6).size() == 6 &&
-        data.at(0) != 0)
+    const QByteArray given = qgetenv("QPX_REF_SPC").trimmed();
+    static const QRegularExpression six(QStringLiteral("^[0-9]{6}$"));
+    if (!given.isEmpty()) {
+        if (!six.match(QString::fromLatin1(given)).hasMatch())
+            return Fail(
+                QStringLiteral("QPX_REF_SPC must hold the handset's six-digit service programming code."));
+        spc = given;
+    } else if (link.NvRead(85, -1, data, status) == CDiagLink::OK && status == 0 &&
+               six.match(QString::fromLatin1(data.left(6))).hasMatch()) {
         spc = data.left(6);
+    }
     bool accepted = false;
     if (!Check(link.SendSpc(spc, accepted), link, QStringLiteral("service programming code")))
         return false;

@@ -35,9 +35,11 @@ public:
     QString FinalStatus() const { return m_strFinalStatus; }
 
     // Opens the handset's port and proves the link with one version exchange; the software
-    // version directory is kept. False (and Fail) otherwise.
+    // version directory is kept. The link gets the security password of QPX_REF_PASSWORD.
+    // False (and Fail) otherwise.
     bool Connect(CDiagLink& link);
-    // The SPC to unlock with: item 85 when the handset lets it be read, else "000000".
+    // Unlocks with the SPC, sent once: QPX_REF_SPC when set, else item 85 when the handset lets
+    // it be read, else "000000". A rejected code is never sent again.
     bool Unlock(CDiagLink& link);
 
     QString PluginFolder() const;

@@ -8,6 +8,7 @@ constexpr int NV_PACKET_SIZE = 133; // code, item (2), data (128), status (2)
 constexpr quint8 CMD_NV_WRITE = 0x27;
 constexpr quint8 CMD_MODE = 0x29;
 constexpr quint8 CMD_SPC = 0x41;
+constexpr quint8 CMD_PASSWORD = 0x46;
 constexpr quint8 CMD_PRL_WRITE = 0x48;
 constexpr quint8 CMD_PRL_READ = 0x49;
 constexpr quint8 CMD_SUBSYS = 0x4B;
@@ -30,6 +31,7 @@ const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
     {CMD_NV_WRITE, NV_PACKET_SIZE, -1, &CCommandDispatcher::NvWrite, "NV write"},
     {CMD_MODE, 3, 3, &CCommandDispatcher::ModeChange, "mode change"},
     {CMD_SPC, 7, 7, &CCommandDispatcher::Spc, "SPC"},
+    {CMD_PASSWORD, 9, 9, &CCommandDispatcher::Password, "security password"},
     {CMD_PRL_WRITE, 6, 6 + PRL_BLOCK, &CCommandDispatcher::PrlWrite, "PRL write"},
     {CMD_PRL_READ, 3, 3, &CCommandDispatcher::PrlRead, "PRL read"},
     {CMD_SUBSYS, 4, -1, &CCommandDispatcher::Subsystem, "subsystem"},
@@ -86,6 +88,8 @@ QByteArray CCommandDispatcher::Status(const QByteArray&) const
 QByteArray CCommandDispatcher::NvRead(const QByteArray& request) const
 {
     const quint16 item = GetLe16(reinterpret_cast<const quint8*>(request.constData()) + 1);
+    if (item == CHandsetState::NV_ITEM_SPC && m_state.SpcHidden() && !m_state.SpcUnlocked())
+        return ErrorResponse(ERR_SPC_LOCKED, request);
     QByteArray r(NV_PACKET_SIZE, '\0');
     r[0] = static_cast<char>(CMD_NV_READ);
     r[1] = request.at(1);
@@ -117,6 +121,8 @@ QByteArray CCommandDispatcher::NvWrite(const QByteArray& request) const
     const quint16 item = GetLe16(U8(request) + 1);
     if (CHandsetState::IsSpcProtected(item) && !m_state.SpcUnlocked())
         return ErrorResponse(ERR_SPC_LOCKED, request);
+    if (CHandsetState::IsSpcProtected(item) && m_state.PasswordNeeded())
+        return ErrorResponse(ERR_PASSWORD_NEEDED, request);
     QByteArray r = request.left(NV_PACKET_SIZE);
     const QByteArray data = request.mid(3, CHandsetState::NV_DATA_SIZE);
     const quint16 status = m_state.WriteNv(item, data);
@@ -167,7 +173,15 @@ QByteArray CCommandDispatcher::Spc(const QByteArray& request) const
 {
     QByteArray r(2, '\0');
     r[0] = static_cast<char>(CMD_SPC);
-    r[1] = m_state.CheckSpc(request.mid(1, 6)) ? 1 : 0;
+    r[1] = m_state.TrySpc(request.mid(1, 6)) ? 1 : 0;
+    return r;
+}
+
+QByteArray CCommandDispatcher::Password(const QByteArray& request) const
+{
+    QByteArray r(2, '\0');
+    r[0] = static_cast<char>(CMD_PASSWORD);
+    r[1] = m_state.CheckPassword(request.mid(1, 8)) ? 1 : 0;
     return r;
 }
 
@@ -184,6 +198,8 @@ QByteArray CCommandDispatcher::PrlWrite(const QByteArray& request) const
         return ErrorResponse(ERR_BAD_MODE, request);
     if (!m_state.SpcUnlocked())
         return ErrorResponse(ERR_SPC_LOCKED, request);
+    if (m_state.PasswordNeeded())
+        return ErrorResponse(ERR_PASSWORD_NEEDED, request);
     CHandsetState::SPrlUpload& up = m_state.m_prlUpload;
     QByteArray r(2, '\0');
     r[0] = static_cast<char>(CMD_PRL_WRITE);

@@ -26,6 +26,8 @@ public:
     bool UseStateFolder(const QString& folder, QString* error);
     // How long the handset stays silent after a reset (mode change 2).
     void SetResetSilenceMs(int ms) { m_nResetSilenceMs = ms; }
+    // The handset, for its security settings (before Start).
+    CHandsetState& State() { return m_state; }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.

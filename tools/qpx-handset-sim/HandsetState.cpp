@@ -378,6 +378,7 @@ bool CHandsetState::CheckSpc(const QByteArray& digits)
 void CHandsetState::Reset()
 {
     m_bSpcUnlocked = false;
+    m_bPasswordGiven = false;
     m_bOffline = false;
     m_bResetRequested = true;
 }

@@ -103,9 +103,44 @@ public:
     // Items of the General NAM, NAM and System Security groups: written only after the SPC.
     static bool IsSpcProtected(quint16 item);
 
-    // Security and modes. The SPC unlock and offline mode last until the next reset.
+    // Security and modes. The SPC unlock, the password and offline mode last until the next reset.
     bool SpcUnlocked() const { return m_bSpcUnlocked; }
     bool CheckSpc(const QByteArray& digits);
+    // SPC lock-out (0: off): after this many wrong codes in a row every further code is refused,
+    // the right one too, for the rest of the run; a reset does not end it (a power cycle, that is
+    // a new run of the simulator, does).
+    void SetSpcLockout(int attempts) { m_nSpcLockout = attempts; }
+    bool SpcLockedOut() const { return m_nSpcLockout > 0 && m_nWrongSpc >= m_nSpcLockout; }
+    // One 0x41 attempt under the lock-out rule; true when it unlocked.
+    bool TrySpc(const QByteArray& digits)
+    {
+        if (SpcLockedOut()) {
+            m_bSpcUnlocked = false;
+            return false;
+        }
+        const bool ok = CheckSpc(digits);
+        m_nWrongSpc = ok ? 0 : m_nWrongSpc + 1;
+        return ok;
+    }
+    // Item 85 (the SPC itself) refused to readers while the SPC is locked.
+    void SetSpcHidden(bool hidden) { m_bSpcHidden = hidden; }
+    bool SpcHidden() const { return m_bSpcHidden; }
+    // Security password (0x46), 8 bytes; empty: the handset has none. When set, the SPC-protected
+    // writes also need it, and it stays given until the next reset.
+    void SetPassword(const QByteArray& password)
+    {
+        m_password = password;
+        m_bPasswordGiven = false;
+    }
+    bool HasPassword() const { return !m_password.isEmpty(); }
+    bool PasswordNeeded() const { return HasPassword() && !m_bPasswordGiven; }
+    bool CheckPassword(const QByteArray& bytes)
+    {
+        if (!HasPassword())
+            return true;
+        m_bPasswordGiven = bytes == m_password;
+        return m_bPasswordGiven;
+    }
     bool Offline() const { return m_bOffline; }
     void SetOffline(bool offline) { m_bOffline = offline; }
     // Back online, SPC locked; the simulator then stays silent for a while.
@@ -150,6 +185,11 @@ private:
     QHash<quint32, QByteArray> m_nvItems;
     QByteArray m_prl[2];
     bool m_bSpcUnlocked = false;
+    int m_nSpcLockout = 0;
+    int m_nWrongSpc = 0;
+    bool m_bSpcHidden = false;
+    QByteArray m_password;
+    bool m_bPasswordGiven = false;
     bool m_bOffline = false;
     bool m_bResetRequested = false;
     bool m_bDownloadRequested = false;

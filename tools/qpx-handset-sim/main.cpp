@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -87,9 +88,23 @@ int main(int argc, char** argv)
                        "item (its last data byte), 0x48 PRL (its middle byte), 0x4B EFS2 file (the last "
                        "byte of the piece written at offset 0). May be given more than once."),
         QStringLiteral("CODE"));
-    parser.addOptions({portOpt, nameOpt, profileOpt, printOpt, verboseOpt, silentOpt, lateOpt, corruptOpt,
-                       wrongOpt, garbageOpt, hangupOpt, statusOnlyOpt, stateOpt, resetOpt, hangupAtOpt,
-                       refuseOpt, corruptAtOpt, badStoreOpt});
+    const QCommandLineOption lockoutOpt(
+        QStringLiteral("spc-lockout"),
+        QStringLiteral("After N wrong SPCs in a row, refuse every further SPC (41 00), the right one too, "
+                       "until the simulator ends; a reset does not clear it (default 0: never)."),
+        QStringLiteral("N"));
+    const QCommandLineOption hideSpcOpt(
+        QStringLiteral("hide-spc"),
+        QStringLiteral("Refuse reads of the SPC item (85) with 42 while locked."));
+    const QCommandLineOption passwordOpt(
+        QStringLiteral("password"),
+        QStringLiteral("Give the handset a security password of 8 bytes (16 hexadecimal digits): writes "
+                       "that need the SPC then also need it (47 until 46 + the password is accepted)."),
+        QStringLiteral("HEX16"));
+    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,   verboseOpt,   silentOpt,
+                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt, hangupOpt,    statusOnlyOpt,
+                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,  corruptAtOpt, badStoreOpt,
+                       lockoutOpt, hideSpcOpt, passwordOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -135,7 +150,22 @@ int main(int argc, char** argv)
     faults.bGarbage = parser.isSet(garbageOpt);
     faults.bStatusOnly = parser.isSet(statusOnlyOpt);
 
+    int lockout = 0;
+    if (!IntOption(parser, lockoutOpt, 0, 1000000, lockout))
+        return Fail(QStringLiteral("--spc-lockout takes a count"), 1);
+    QByteArray password;
+    if (parser.isSet(passwordOpt)) {
+        const QString hex = parser.value(passwordOpt).trimmed();
+        static const QRegularExpression hex16(QStringLiteral("^[0-9A-Fa-f]{16}$"));
+        if (!hex16.match(hex).hasMatch())
+            return Fail(QStringLiteral("--password takes 16 hexadecimal digits"), 1);
+        password = QByteArray::fromHex(hex.toLatin1());
+    }
+
     CHandsetSimulator sim(profile, faults);
+    sim.State().SetSpcLockout(lockout);
+    sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));
+    sim.State().SetPassword(password);
     sim.SetVerbose(parser.isSet(verboseOpt));
     sim.SetResetSilenceMs(resetMs);
     QString error;

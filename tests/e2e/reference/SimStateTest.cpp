@@ -193,6 +193,65 @@ TEST_F(SimState, BadStoreAcknowledgesButKeepsAlteredData)
                                                                                       "def"));
 }
 
+TEST_F(SimState, SpcLockOutOutlastsAReset)
+{
+    const QByteArray right = QByteArray("\x41") + "000000";
+    const QByteArray wrong = QByteArray("\x41") + "999999";
+    for (int i = 0; i < 5; ++i) // off by default
+        EXPECT_EQ(D(wrong), B({0x41, 0}));
+    EXPECT_EQ(D(right), B({0x41, 1}));
+
+    m_state->SetSpcLockout(2);
+    EXPECT_EQ(D(wrong), B({0x41, 0}));
+    EXPECT_EQ(D(right), B({0x41, 1})); // a right code starts the count again
+    EXPECT_EQ(D(wrong), B({0x41, 0}));
+    EXPECT_FALSE(m_state->SpcLockedOut());
+    EXPECT_EQ(D(wrong), B({0x41, 0}));
+    EXPECT_TRUE(m_state->SpcLockedOut());
+    EXPECT_EQ(D(right), B({0x41, 0}));
+    EXPECT_FALSE(m_state->SpcUnlocked());
+    EXPECT_EQ(At0(D(Nv(0x27, 178, B({0}) + "3105550000"))), 0x42);
+    D(B({0x29, 1, 0}));
+    EXPECT_EQ(D(B({0x29, 2, 0})), B({0x29, 2, 0}));
+    EXPECT_TRUE(m_state->TakeResetRequest());
+    EXPECT_EQ(D(right), B({0x41, 0}));
+}
+
+TEST_F(SimState, HiddenSpcIsReadableOnlyAfterUnlocking)
+{
+    EXPECT_EQ(D(Nv(0x26, 85)).mid(3, 6), QByteArray("000000"));
+    m_state->SetSpcHidden(true);
+    EXPECT_EQ(At0(D(Nv(0x26, 85))), 0x42);
+    EXPECT_EQ(NvStatus(D(Nv(0x26, 4025))), 0); // other items stay readable
+    Unlock();
+    EXPECT_EQ(D(Nv(0x26, 85)).mid(3, 6), QByteArray("000000"));
+}
+
+TEST_F(SimState, PasswordGuardsTheProtectedWritesUntilReset)
+{
+    const QByteArray mdn = Nv(0x27, 178, B({0}) + "3105550000");
+    EXPECT_EQ(D(QByteArray("\x46") + QByteArray(8, 'x')), B({0x46, 1})); // no password: nothing to give
+    Unlock();
+    EXPECT_EQ(NvStatus(D(mdn)), 0);
+
+    m_state->SetPassword(QByteArray::fromHex("0011223344556677"));
+    EXPECT_EQ(D(mdn), B({0x47}) + mdn);                   // 47 + copy
+    EXPECT_EQ(NvStatus(D(Nv(0x27, 4025, B({1, 0})))), 0); // not protected
+    D(B({0x29, 1, 0}));
+    const QByteArray block = B({0x48, 0, 0, 0, 80, 0}) + B({0, 10, 0x12, 0x34, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(At0(D(block)), 0x47);
+    EXPECT_EQ(D(QByteArray("\x46") + QByteArray::fromHex("0011223344556676")), B({0x46, 0}));
+    EXPECT_EQ(At0(D(mdn)), 0x47);
+    EXPECT_EQ(At0(D(QByteArray("\x46") + QByteArray(7, 'x'))), 0x15);
+    EXPECT_EQ(D(QByteArray("\x46") + QByteArray::fromHex("0011223344556677")), B({0x46, 1}));
+    EXPECT_EQ(NvStatus(D(mdn)), 0);
+    EXPECT_EQ(D(block), B({0x48, 1}));
+
+    EXPECT_EQ(D(B({0x29, 2, 0})), B({0x29, 2, 0}));
+    Unlock();
+    EXPECT_EQ(At0(D(mdn)), 0x47); // asked again after the reset
+}
+
 TEST(SimDownload, ImagesAreCheckedBeforeTheyAreInstalled)
 {
     SHandsetProfile p;
