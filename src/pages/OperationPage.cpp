@@ -5,6 +5,18 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include <cstring>
+
+namespace {
+
+// A text field of the result record, cut at its NUL or at the end of its array.
+template <size_t N> QString FieldText(const char (&field)[N])
+{
+    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
+}
+
+} // namespace
+
 COperationPage::COperationPage(QWidget* parent, CPageHost* host, const QRect& rect)
     : CPageBase(parent, host, rect)
 {
@@ -39,13 +51,13 @@ void COperationPage::SetElapsed(int minutes, float seconds)
 
 void COperationPage::ShowResultTexts(const OperationResult& result)
 {
-    m_pStatusValue->setText(QString::fromUtf8(result.szStatus));
-    m_pFileValue->setText(QString::fromUtf8(result.szFileName));
-    m_pAddressValue->setText(QString::fromUtf8(result.szAddress));
+    m_pStatusValue->setText(FieldText(result.szStatus));
+    m_pFileValue->setText(FieldText(result.szFileName));
+    m_pAddressValue->setText(FieldText(result.szAddress));
     m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
 }
 
 QString COperationPage::ResultMessage(const OperationResult& result)
 {
-    return result.nResult < 0 ? QStringLiteral("Download Success!") : QString::fromUtf8(result.szMessage);
+    return result.nResult < 0 ? QStringLiteral("Download Success!") : FieldText(result.szMessage);
 }

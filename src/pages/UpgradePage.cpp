@@ -123,12 +123,6 @@ void Message(QWidget* parent, const char* text)
     Dialogs::MessageBox(parent, QString::fromUtf8(text), Caption(), MB_OK);
 }
 
-// A text field of the result record, cut at its NUL or at the end of its array.
-template <size_t N> QString FieldText(const char (&field)[N])
-{
-    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
-}
-
 QByteArray PathBytes(const QString& path)
 {
     return QFile::encodeName(path);
@@ -154,7 +148,7 @@ void CUpgradePage::SPathRow::SetEnabled(bool enabled) const
 // ---- creation -----------------------------------------------------------------------------
 
 CUpgradePage::CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+    : COperationPage(parent, host, rect)
 {
     setObjectName(QStringLiteral("upgradePage"));
     CreateControls();
@@ -233,7 +227,7 @@ void CUpgradePage::CreateControls()
         value = new QLabel(this);
         value->setObjectName(base + QStringLiteral("Value"));
     };
-    makeLine(m_pFileNameLabel, m_pFileNameValue, "File name ", "fileName");
+    makeLine(m_pFileNameLabel, m_pFileValue, "File name ", "fileName");
     makeLine(m_pAddressLabel, m_pAddressValue, "Address ", "address");
     makeLine(m_pStatusLabel, m_pStatusValue, "Status ", "status");
 }
@@ -269,7 +263,7 @@ void CUpgradePage::LayOut()
     m_pProgress->setGeometry(15, 360, w - 75, 30);
     m_pElapsed->setGeometry(w - 55, 360, 50, 30);
     m_pFileNameLabel->setGeometry(15, 400, 80, 20);
-    m_pFileNameValue->setGeometry(95, 400, w - 110, 20);
+    m_pFileValue->setGeometry(95, 400, w - 110, 20);
     m_pAddressLabel->setGeometry(15, 425, 80, 20);
     m_pAddressValue->setGeometry(95, 425, w - 110, 20);
     m_pStatusLabel->setGeometry(15, 450, 80, 18);
@@ -667,59 +661,18 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     ReleaseRunLock(m_nOperation);
 
     const OperationResult result = CPluginRun::CopyResult(lParam);
-    m_pStatusValue->setText(FieldText(result.szStatus));
-    m_pFileNameValue->setText(FieldText(result.szFileName));
-    m_pAddressValue->setText(FieldText(result.szAddress));
-    m_pElapsed->setText(ElapsedText(result.nMinutes, result.fSeconds));
+    ShowResultTexts(result);
 
     if (Host())
         Host()->WriteOperationLog(result);
 
     m_pRun->ReleaseAndUnload();
 
-    if (result.nResult < 0)
-        Message(this, "Download Success!");
-    else
-        Dialogs::MessageBox(this, FieldText(result.szMessage), Caption(), MB_OK);
+    Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
 
     theSettings.m_bBusy = 0;
     if (Frame())
         Frame()->SelectPort(theSettings.m_nPortNum);
-}
-
-QString CUpgradePage::ElapsedText(int minutes, float seconds)
-{
-    // The C library's formatting, as the plug-ins' own texts use it.
-    char text[64];
-    std::snprintf(text, sizeof text, "%02d:%04.1f s", minutes, static_cast<double>(seconds));
-    return QString::fromLatin1(text);
-}
-
-// ---- live display -------------------------------------------------------------------------
-
-void CUpgradePage::SetProgress(int percent)
-{
-    m_pProgress->setValue(std::clamp(percent, 0, 100));
-}
-
-void CUpgradePage::SetStatusText(const QString& text)
-{
-    m_pStatusValue->setText(text);
-}
-
-void CUpgradePage::SetFileName(const QString& text)
-{
-    m_pFileNameValue->setText(text);
-}
-
-void CUpgradePage::SetAddress(const QString& text)
-{
-    m_pAddressValue->setText(text);
-}
-
-void CUpgradePage::SetElapsed(int minutes, float seconds)
-{
-    m_pElapsed->setText(ElapsedText(minutes, seconds));
 }
 
 // ---- start button and status --------------------------------------------------------------
@@ -727,7 +680,7 @@ void CUpgradePage::SetElapsed(int minutes, float seconds)
 void CUpgradePage::ResetStatus()
 {
     m_pStart->setEnabled(false);
-    m_pFileNameValue->clear();
+    m_pFileValue->clear();
     m_pAddressValue->clear();
     m_pStatusValue->clear();
     m_pElapsed->setText(QStringLiteral("00:00.0s"));
@@ -747,8 +700,8 @@ bool CUpgradePage::IsStartEnabled() const
 
 void CUpgradePage::ShowValueLines(bool shown)
 {
-    for (QLabel* l : {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel, m_pFileNameValue, m_pAddressValue,
-                      m_pStatusValue})
+    for (QLabel* l :
+         {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel, m_pFileValue, m_pAddressValue, m_pStatusValue})
         l->setVisible(shown);
 }
 

@@ -9,7 +9,7 @@
 //         ApplyRunLock, link stopped, busy -> export called
 //   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> toolbar on, ReleaseRunLock, result shown and logged,
 //         ReleaseRs + wait + unload, message, busy cleared, reconnect
-#include "app/PageBase.h"
+#include "pages/OperationPage.h"
 #include "plugin/PluginRun.h"
 
 #include <memory>
@@ -34,7 +34,7 @@ enum EOperation : int
     OP_REFURBISH = 9,
 };
 
-class CUpgradePage : public CPageBase, public IPluginStatusDisplay
+class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
@@ -87,14 +87,6 @@ public:
     void OnPluginNotify(WPARAM wParam, LPARAM lParam);
 
     // Live display in the status rectangle, driven by the plug-in through the host services.
-    void SetProgress(int percent) override;
-    void SetStatusText(const QString& text) override;
-    void SetFileName(const QString& text) override;
-    void SetAddress(const QString& text) override;
-    void SetElapsed(int minutes, float seconds) override;
-
-    // "%02d:%04.1f s" of minutes and seconds, e.g. 2 min 5.34 s -> "02:05.3 s".
-    static QString ElapsedText(int minutes, float seconds);
     // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
     // (disabled = the face shown while it runs). Selected operations 1..6.
     static const int* StartFaces(int selected);
@@ -152,14 +144,9 @@ private:
     QRadioButton* m_pNam[3] = {nullptr, nullptr, nullptr};
     CSkinButton* m_pStart = nullptr;
     QGroupBox* m_pStatusGroup = nullptr;
-    QProgressBar* m_pProgress = nullptr;
-    QLabel* m_pElapsed = nullptr;
     QLabel* m_pFileNameLabel = nullptr;
-    QLabel* m_pFileNameValue = nullptr;
     QLabel* m_pAddressLabel = nullptr;
-    QLabel* m_pAddressValue = nullptr;
     QLabel* m_pStatusLabel = nullptr;
-    QLabel* m_pStatusValue = nullptr;
 
     std::unique_ptr<CPluginRun> m_pRun;
 };

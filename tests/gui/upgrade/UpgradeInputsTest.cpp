@@ -440,15 +440,6 @@ TEST_F(UpgradeInputsTest, DirectionCheck)
     EXPECT_EQ(theSettings.m_nLastDirection, 0);
 }
 
-TEST_F(UpgradeInputsTest, ElapsedTextFormat)
-{
-    EXPECT_EQ(CUpgradePage::ElapsedText(2, 5.34f), QStringLiteral("02:05.3 s"));
-    EXPECT_EQ(CUpgradePage::ElapsedText(0, 0.0f), QStringLiteral("00:00.0 s"));
-    EXPECT_EQ(CUpgradePage::ElapsedText(12, 59.96f), QStringLiteral("12:60.0 s"));
-    EXPECT_EQ(CUpgradePage::ElapsedText(123, 10.26f), QStringLiteral("123:10.3 s"));
-    EXPECT_EQ(CUpgradePage::ElapsedText(3, 7.04f), QStringLiteral("03:07.0 s"));
-}
-
 TEST_F(UpgradeInputsTest, ResetStatusClearsTheLines)
 {
     CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);

@@ -214,4 +214,6 @@ TEST(OperationLog, ElapsedTimeText)
     EXPECT_EQ(ElapsedTimeText(2, 5.34f), QStringLiteral("02:05.3 s"));
     EXPECT_EQ(ElapsedTimeText(0, 0.0f), QStringLiteral("00:00.0 s"));
     EXPECT_EQ(ElapsedTimeText(123, 12.25f), QStringLiteral("123:12.2 s"));
+    EXPECT_EQ(ElapsedTimeText(12, 59.96f), QStringLiteral("12:60.0 s")); // the C library's rounding
+    EXPECT_EQ(ElapsedTimeText(3, 7.04f), QStringLiteral("03:07.0 s"));
 }
