@@ -1,259 +1,42 @@
-// Settings by category: catalogue rows mapped to NV items (the row names of the settings grid).
+// Settings by category: every catalogue row is mapped (SettingsMap.h) to a value in an NV item,
+// a private item (PrivateItems.h), the PRL image or the version answer, or is left out.
 //
-//   read:  version → 26 per item (NAM index in data byte 0 for the NAM categories) → PARAMETER1
-//          (and PARAMETER2 for SID/NID pairs) → an editor per mapped row
-//   write: cells parsed first (a bad value stops before the handset is touched) → version
-//          → 41 SPC → 29 01 00 → per item: 26 (keep the bytes the rows do not cover), patch,
-//          27, 26 again and compare → 29 02 00
-// Rows without a known item stay empty and are counted in the status text.
+//   read:  version (00) → 26 per item (NAM index in data byte 0 for NAM1 / NAM2) → 49 block 0 of
+//          each NAM for "PRL ID" → PARAMETER1 / PARAMETER2 → an editor per writable row
+//   write: cells parsed first (a value that does not fit stops before the handset is touched)
+//          → version → 26 per item involved → rows whose value differs from the handset's
+//          → the items to change saved in NV_BK/<time>/ beside the plug-in → 41 SPC → 29 01 00
+//          → per item: 27, 26 again and compare → 29 02 00
+// An item the handset does not have (13 / 14 answer, NV status 8) is shown empty and left alone;
+// status 5 (never written) is shown empty and can be written.
 #include "Operations.h"
+#include "SettingsMap.h"
+#include "WriteBackup.h"
+#include "handset/HandsetFormat.h"
 #include "pages/NvCatalogue.h"
 #include "serial/DiagCodec.h"
 
 #include <QMap>
 
+#include <optional>
 #include <vector>
 
 namespace {
 
-enum EKind
+enum EItemState
 {
-    K_U8,
-    K_U16,
-    K_U32,
-    K_TEXT,   // ASCII, NUL-padded, width bytes
-    K_DIGITS, // ASCII digits, width bytes
-    K_SIDNID, // u16 SID in PARAMETER1, u16 NID in PARAMETER2
-    K_IPV4    // four bytes, first octet first, shown "a.b.c.d"
+    ITEM_SET,
+    ITEM_UNSET, // NV status 5: never written
+    ITEM_ABSENT // not on this handset
 };
 
-struct SRow
+struct SItem
 {
-    const char* name;
-    quint16 item;
-    int offset; // data byte (after the NAM byte for NAM items)
-    EKind kind;
-    int width;         // text width; for numbers a second copy at offset + width when copy is set
-    bool copy;         // analog + CDMA copies: shown from the CDMA copy, both written
-    const char* combo; // '|'-separated choices (the value is the index), or nullptr
+    QByteArray data; // 128 bytes; zeros (and the NAM index) when not set
+    EItemState state = ITEM_SET;
 };
 
-// Offsets are counted after the NAM byte in the NAM categories.
-const SRow GENERAL[] = {
-    {"SCM", 4, 0, K_U8, 1, false, nullptr},
-    {"Voice Privacy", 179, 0, K_U8, 1, false, "Standard|Enhanced"},
-    {"Slot Cycle Index", 5, 0, K_U8, 1, false, "0|1|2|3|4|5|6|7"},
-};
-const SRow NAM[] = {
-    {"NAM Name", 43, 0, K_TEXT, 12, false, nullptr},
-    {"MDN", 178, 0, K_DIGITS, 10, false, nullptr},
-    {"CDMA Home SID/NID", 259, 0, K_SIDNID, 4, false, nullptr},
-    {"CDMA Negative SID/NID", 255, 0, K_SIDNID, 4, false, nullptr},
-    {"MIN1", 32, 0, K_U32, 4, true, nullptr},
-    {"MIN2", 33, 0, K_U16, 2, true, nullptr},
-    {"MCC", 176, 0, K_U16, 2, false, nullptr},
-    {"MNC", 177, 0, K_U8, 1, false, nullptr},
-    {"Primary CDMA Ch, A band", 20, 0, K_U16, 2, false, nullptr},
-    {"Secondary CDMA Ch, A band", 21, 0, K_U16, 2, false, nullptr},
-    {"Primary CDMA Ch, B band", 20, 2, K_U16, 2, false, nullptr},
-    {"Secondary CDMA Ch, B band", 21, 2, K_U16, 2, false, nullptr},
-    {"ACCOLC", 37, 0, K_U8, 1, true, nullptr},
-    {"Vocoder Selection", 285, 0, K_U8, 1, false, nullptr},
-    {"Prefered Voice SO for Home Page", 285, 1, K_U16, 2, false, nullptr},
-    {"Prefered Voice SO for Home Origination", 285, 3, K_U16, 2, false, nullptr},
-    {"Prefered Voice SO for Roam Origination", 285, 5, K_U16, 2, false, nullptr},
-    {"Register - Home SID", 34, 0, K_U8, 1, true, "Disable|Enable"},
-    {"Register - Foreign SID ", 35, 0, K_U8, 1, true, "Disable|Enable"},
-    {"Register - Foreign NID", 36, 0, K_U8, 1, true, "Disable|Enable"},
-    {"OTAPA Enable", 260, 0, K_U8, 1, false, "Disable|Enable"},
-    {"SPASM", 261, 0, K_U8, 1, false, "Disable|Enable"},
-    {"System Select Preference", 258, 0, K_U8, 1, false, "A only|B only|Home only|Home preferred"},
-};
-const SRow SECURITY[] = {
-    {"Service Programming Code(SPC)", 85, 0, K_DIGITS, 6, false, nullptr},
-    {"Service Programming Code Change Enable", 296, 0, K_U8, 1, false, "Disable|Enable"},
-};
-
-const SRow FEATURE[] = {
-    {"Lock Mode", 83, 0, K_U8, 1, false, nullptr},
-    {"DTMF, Key Beep Length", 67, 0, K_U8, 1, false, "Short|Long"},
-    {"Auto Retry (auto re-dial) ", 75, 0, K_U8, 1, false, "Disable|Enable"},
-    {"Auto Answer-Headset", 74, 0, K_U8, 1, false, "Disable|Enable"},
-    {"Backlight (NOT DISPLAY)", 77, 0, K_U8, 1, false, nullptr},
-    {"ERI ID", 4025, 0, K_U16, 2, false, nullptr},
-    {"Display ESN/MEID (in Decimal & Hex)", 0, 0, K_U32, 4, false, nullptr}, // read-only
-    {"Voice_Priv", 179, 0, K_U8, 1, false, "Standard|Enhanced"},
-};
-const SRow DATA[] = {
-    {"QNC_ENABLED", 240, 0, K_U8, 1, false, "Disable|Enable"},
-    {"MIP_MODE", 459, 0, K_U8, 1, false, "Simple IP only|Mobile IP preferred|Mobile IP only"},
-    {"MIP Registration Retries", 460, 0, K_U8, 1, false, nullptr},
-    {"MIP Registration Retry Timeout", 461, 0, K_U8, 1, false, nullptr},
-    {"MIP Pre-Reregistration Timeout", 462, 0, K_U8, 1, false, nullptr},
-    {"Number of Profiles", 463, 0, K_U8, 1, false, nullptr},
-    {"MN-HA Authentication", 546, 0, K_U8, 1, false, nullptr},
-    {"DNS Primary", 423, 0, K_IPV4, 4, false, nullptr},
-    {"DNS Secondary", 424, 0, K_IPV4, 4, false, nullptr},
-    {"DATA_SCRM_ENABLED", 429, 0, K_U8, 1, false, "Disable|Enable"},
-    {"DATA_TRTL_ENABLED", 450, 0, K_U8, 1, false, "Disable|Enable"},
-    {"DATA_SO_SET", 241, 0, K_U8, 1, false, nullptr},
-    {"hybrid_pref(1xEV-DO)", 562, 0, K_U8, 1, false, "Off|On"},
-};
-
-// The mapping of one catalogue row, or nullptr.
-const SRow* RowOf(int category, const QString& name)
-{
-    auto find = [&name](const SRow* rows, size_t n) -> const SRow* {
-        for (size_t i = 0; i < n; ++i)
-            if (name == QLatin1String(rows[i].name))
-                return &rows[i];
-        return nullptr;
-    };
-    switch (category) {
-    case 0:
-        return find(GENERAL, std::size(GENERAL));
-    case 1:
-    case 2:
-        return find(NAM, std::size(NAM));
-    case 3:
-        return find(SECURITY, std::size(SECURITY));
-    case 4:
-        return find(FEATURE, std::size(FEATURE));
-    case 5:
-        return find(DATA, std::size(DATA));
-    default:
-        return nullptr;
-    }
-}
-
-int NamOf(int category)
-{
-    return category == 1 ? 0 : (category == 2 ? 1 : -1);
-}
-
-int Base(int category)
-{
-    return NamOf(category) >= 0 ? 1 : 0;
-}
-
-quint32 GetN(const QByteArray& d, int at, int width)
-{
-    quint32 v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<quint8>(d.at(at + i));
-    return v;
-}
-
-void PutN(QByteArray& d, int at, int width, quint32 v)
-{
-    for (int i = 0; i < width; ++i)
-        d[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-bool ParseNumber(const QString& text, int width, quint32& v)
-{
-    bool ok = false;
-    const QString t = text.trimmed();
-    const quint64 n = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? t.mid(2).toULongLong(&ok, 16)
-                                                                             : t.toULongLong(&ok, 10);
-    v = static_cast<quint32>(n);
-    return ok && (width >= 4 || n < (quint64(1) << (8 * width)));
-}
-
-// The two cell texts of a row from the item's data.
-QStringList Show(const SRow& r, const QByteArray& d, int base)
-{
-    const int at = base + r.offset + (r.copy ? r.width : 0);
-    switch (r.kind) {
-    case K_U8:
-    case K_U16:
-    case K_U32: {
-        const quint32 v = GetN(d, at, r.width);
-        if (r.item == 0) // the ESN in decimal and in hexadecimal
-            return {QString::number(v), QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0')).toUpper()};
-        if (r.combo != nullptr) {
-            const QStringList choices = QString::fromLatin1(r.combo).split(QLatin1Char('|'));
-            if (v < static_cast<quint32>(choices.size()))
-                return {choices[static_cast<int>(v)], {}};
-        }
-        return {QString::number(v), {}};
-    }
-    case K_TEXT:
-    case K_DIGITS: {
-        QByteArray t = d.mid(at, r.width);
-        const int nul = static_cast<int>(t.indexOf('\0'));
-        return {QString::fromLatin1(nul < 0 ? t : t.left(nul)), {}};
-    }
-    case K_SIDNID:
-        return {QString::number(GetN(d, at, 2)), QString::number(GetN(d, at + 2, 2))};
-    case K_IPV4:
-        return {QStringLiteral("%1.%2.%3.%4")
-                    .arg(static_cast<quint8>(d.at(at)))
-                    .arg(static_cast<quint8>(d.at(at + 1)))
-                    .arg(static_cast<quint8>(d.at(at + 2)))
-                    .arg(static_cast<quint8>(d.at(at + 3))),
-                {}};
-    }
-    return {};
-}
-
-// Writes the cell texts into the item's data; false for a value the row cannot hold.
-bool Patch(const SRow& r, const QStringList& cells, QByteArray& d, int base)
-{
-    const int at = base + r.offset;
-    const QString p1 = cells.value(0).trimmed();
-    switch (r.kind) {
-    case K_U8:
-    case K_U16:
-    case K_U32: {
-        quint32 v = 0;
-        const int choice =
-            r.combo != nullptr ? QString::fromLatin1(r.combo).split(QLatin1Char('|')).indexOf(p1) : -1;
-        if (choice >= 0)
-            v = static_cast<quint32>(choice);
-        else if (!ParseNumber(p1, r.width, v))
-            return false;
-        PutN(d, at, r.width, v);
-        if (r.copy)
-            PutN(d, at + r.width, r.width, v);
-        return true;
-    }
-    case K_TEXT:
-    case K_DIGITS: {
-        const QByteArray t = p1.toLatin1();
-        if (t.size() > r.width || p1.toLatin1() != p1.toUtf8())
-            return false;
-        if (r.kind == K_DIGITS)
-            for (const char c : t)
-                if (c < '0' || c > '9')
-                    return false;
-        d.replace(at, r.width, t.leftJustified(r.width, '\0'));
-        return true;
-    }
-    case K_SIDNID: {
-        quint32 sid = 0, nid = 0;
-        if (!ParseNumber(p1, 2, sid) || !ParseNumber(cells.value(1), 2, nid))
-            return false;
-        PutN(d, at, 2, sid);
-        PutN(d, at + 2, 2, nid);
-        return true;
-    }
-    case K_IPV4: {
-        const QStringList parts = p1.split(QLatin1Char('.'));
-        if (parts.size() != 4)
-            return false;
-        for (int i = 0; i < 4; ++i) {
-            bool ok = false;
-            const uint v = parts[i].toUInt(&ok);
-            if (!ok || v > 255)
-                return false;
-            d[at + i] = static_cast<char>(v);
-        }
-        return true;
-    }
-    }
-    return false;
-}
+using CItems = QMap<quint16, SItem>;
 
 QString CellText(const QpxHostServices* h, QpxList* list, int row, int column)
 {
@@ -262,136 +45,307 @@ QString CellText(const QpxHostServices* h, QpxList* list, int row, int column)
     return n < 0 ? QString() : QString::fromUtf8(buf);
 }
 
-} // namespace
-
-bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, QpxList* list)
+bool ReadItem(CPluginJob& job, CDiagLink& link, quint16 item, int nam, SItem& out)
 {
-    if (page == nullptr || list == nullptr || !QPX_HAS_SERVICE(page->host, GridClearEditors))
-        return job.Fail(QStringLiteral("The settings list is not available."));
-    const QpxHostServices* h = page->host;
-    const int rows = qMin(h->ListRowCount(list), NvCategoryItemCount(category));
-    const int nam = NamOf(category);
-    const int base = Base(category);
-    int unmapped = 0;
-    std::vector<const SRow*> map(static_cast<size_t>(qMax(0, rows)), nullptr);
-    for (int r = 0; r < rows; ++r) {
-        map[static_cast<size_t>(r)] = RowOf(category, NvItemName(category, r));
-        unmapped += map[static_cast<size_t>(r)] == nullptr ? 1 : 0;
+    QByteArray d;
+    quint16 st = 0;
+    const CDiagLink::EOutcome r = link.NvRead(item, nam, d, st);
+    const bool refused =
+        r == CDiagLink::REFUSED && (link.RefusalCode() == 0x13 || link.RefusalCode() == 0x14);
+    if (!refused && !job.Check(r, link, QStringLiteral("item %1").arg(item)))
+        return false;
+    out.state = refused || (st != 0 && st != 5) ? ITEM_ABSENT : (st == 5 ? ITEM_UNSET : ITEM_SET);
+    out.data = d.leftJustified(128, '\0', true);
+    if (out.state != ITEM_SET) {
+        out.data.fill('\0');
+        if (nam >= 0)
+            out.data[0] = static_cast<char>(nam);
     }
+    return true;
+}
 
-    if (direction == 1) {
-        CDiagLink link;
-        if (!job.Connect(link))
-            return false;
-        job.Status(QStringLiteral("Reading %1").arg(NvCategoryTabText(category)));
-        QMap<quint16, QByteArray> items;
-        QMap<quint16, quint16> statuses;
-        int unset = 0;
-        QList<QStringList> shown(rows);
-        for (int r = 0; r < rows; ++r) {
-            const SRow* m = map[static_cast<size_t>(r)];
-            if (m == nullptr)
-                continue;
-            if (!items.contains(m->item)) {
-                QByteArray d;
-                quint16 st = 0;
-                if (!job.Check(link.NvRead(m->item, nam, d, st), link,
-                               QStringLiteral("item %1").arg(m->item)))
-                    return false;
-                items.insert(m->item, d);
-                statuses.insert(m->item, st);
-            }
-            if (statuses[m->item] != 0) {
-                ++unset;
-                continue;
-            }
-            shown[r] = Show(*m, items[m->item], base);
-            job.Progress(5 + 80 * (r + 1) / qMax(1, rows));
-        }
-        // All list work before PLUGIN_DONE.
-        h->GridClearEditors(list);
-        for (int r = 0; r < rows; ++r) {
-            const SRow* m = map[static_cast<size_t>(r)];
-            h->ListSetText(list, r, 1, shown[r].value(0).toUtf8().constData());
-            h->ListSetText(list, r, 2, shown[r].value(1).toUtf8().constData());
-            if (m == nullptr)
-                continue;
-            if (m->item == 0)
-                continue; // shown, never written
-            if (m->kind == K_IPV4) {
-                h->GridAddIpEditor(list, r, 1);
-            } else if (m->combo != nullptr) {
-                const QList<QByteArray> choices = QByteArray(m->combo).split('|');
-                std::vector<const char*> texts;
-                for (const QByteArray& c : choices)
-                    texts.push_back(c.constData());
-                h->GridAddComboEditor(list, r, 1, texts.data(), static_cast<int32_t>(texts.size()));
-            } else if (m->kind == K_TEXT) {
-                h->GridAddEditEditor(list, r, 1, nullptr, 0, 0);
-            } else if (m->kind == K_DIGITS) {
-                h->GridAddEditEditor(list, r, 1, "0123456789", m->item == 85 ? 6 : 0, 0);
-            } else {
-                h->GridAddEditEditor(list, r, 1, "0123456789abcdefABCDEFx", 0,
-                                     m->kind == K_SIDNID ? 2 : m->width);
-                if (m->kind == K_SIDNID)
-                    h->GridAddEditEditor(list, r, 2, "0123456789abcdefABCDEFx", 0, 2);
-            }
-        }
-        job.SetFinalStatus(
-            QStringLiteral("%1 read: %2 items; %3 not set on the handset; %4 rows without a known item")
-                .arg(NvCategoryTabText(category))
-                .arg(rows - unmapped - unset)
-                .arg(unset)
-                .arg(unmapped));
-        return true;
-    }
-
-    // Write: every cell is read and checked before the handset is touched.
-    struct SCell
-    {
-        const SRow* row;
-        QStringList cells;
-    };
-    QList<SCell> cells;
-    for (int r = 0; r < rows; ++r) {
-        const SRow* m = map[static_cast<size_t>(r)];
-        if (m == nullptr || m->item == 0) // the ESN is the handset's own
+bool ReadItems(CPluginJob& job, CDiagLink& link, const QList<quint16>& wanted, int nam, CItems& items,
+               int pctFrom, int pctTo)
+{
+    for (int i = 0; i < wanted.size(); ++i) {
+        if (items.contains(wanted[i]))
             continue;
-        const QStringList c = {CellText(h, list, r, 1), CellText(h, list, r, 2)};
-        if (c[0].trimmed().isEmpty())
-            continue; // empty: left as the handset has it
-        QByteArray probe(128, '\0');
-        if (!Patch(*m, c, probe, base))
-            return job.Fail(QStringLiteral("The value \"%1\" of \"%2\" cannot be written.")
-                                .arg(c[0], QString::fromLatin1(m->name).trimmed()));
-        cells.append({m, c});
+        SItem it;
+        if (!ReadItem(job, link, wanted[i], nam, it))
+            return false;
+        items.insert(wanted[i], it);
+        job.Progress(pctFrom + (pctTo - pctFrom) * (i + 1) / static_cast<int>(wanted.size()));
     }
-    if (cells.isEmpty())
-        return job.Fail(QStringLiteral("There is no value to write in %1.").arg(NvCategoryTabText(category)));
+    return true;
+}
+
+// The PRL ID of one NAM from block 0 of its PRL (image bytes 2-3, high byte first); nullopt when
+// the NAM holds none or the handset has no PRL read.
+bool ReadPrlId(CPluginJob& job, CDiagLink& link, int nam, std::optional<quint16>& id)
+{
+    id.reset();
+    QByteArray req(3, '\0');
+    req[0] = 0x49;
+    req[2] = static_cast<char>(nam);
+    QByteArray a;
+    const CDiagLink::EOutcome r = link.Request(req, a);
+    if (r == CDiagLink::REFUSED && link.RefusalCode() == 0x13)
+        return true;
+    if (!job.Check(r, link, QStringLiteral("PRL read, NAM %1").arg(nam + 1)))
+        return false;
+    const auto* p = reinterpret_cast<const quint8*>(a.constData());
+    if (a.size() >= 12 && p[1] == 0 && GetLe16(p + 2) == 0 && GetLe16(p + 6) >= 32)
+        id = static_cast<quint16>((p[10] << 8) | p[11]);
+    return true;
+}
+
+QStringList VersionCells(ENvKind kind, const QByteArray& version)
+{
+    const SVersionTexts v =
+        VersionTexts(reinterpret_cast<const quint8*>(version.constData()), static_cast<int>(version.size()));
+    if (kind == NK_SW_VERSION)
+        return {v.strSwVersion, v.strCompileDate + QLatin1Char(' ') + v.strCompileTime};
+    return {v.strMsmVersion, QStringLiteral("Model %1").arg(v.strMobileModel)};
+}
+
+QStringList ShowField(const SNvField& f, const CItems& items)
+{
+    return FieldShow(f, items.value(f.item).data,
+                     f.kind == NK_IMSI_S ? items.value(f.item2).data : QByteArray());
+}
+
+bool AnyUnset(const SNvField& f, const CItems& items)
+{
+    for (const quint16 item : FieldItems(f))
+        if (items.value(item).state != ITEM_SET)
+            return true;
+    return false;
+}
+
+bool PatchAll(const SNvField& f, const QStringList& cells, CItems& items)
+{
+    for (const quint16 item : FieldItems(f))
+        if (!FieldPatch(f, cells, item, items[item].data))
+            return false;
+    return true;
+}
+
+QString RowName(int category, int row)
+{
+    return NvItemName(category, row).trimmed();
+}
+
+QString BackupName(quint16 item, int nam)
+{
+    return nam < 0 ? QStringLiteral("nv/%1.bin").arg(item)
+                   : QStringLiteral("nv/%1-nam%2.bin").arg(item).arg(nam + 1);
+}
+
+struct SMapped
+{
+    int row;
+    SNvField field;
+};
+
+bool ReadCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxList* list, int rows,
+                  const std::vector<SMapped>& mapped)
+{
+    const int nam = SettingsNamOf(category);
     CDiagLink link;
     if (!job.Connect(link))
         return false;
+    job.Status(QStringLiteral("Reading %1").arg(NvCategoryTabText(category)));
+    QByteArray version;
+    QList<quint16> wanted;
+    bool prl = false;
+    for (const SMapped& m : mapped) {
+        wanted += FieldItems(m.field);
+        prl = prl || m.field.kind == NK_PRL_ID;
+        if ((m.field.kind == NK_SW_VERSION || m.field.kind == NK_HW_VERSION) && version.isEmpty() &&
+            !job.Check(link.Request(QByteArray(1, CMD_VERSION), version), link, QStringLiteral("version")))
+            return false;
+    }
+    CItems items;
+    if (!ReadItems(job, link, wanted, nam, items, 5, 85))
+        return false;
+    std::optional<quint16> prlId[2];
+    for (int n = 0; prl && n < 2; ++n)
+        if (!ReadPrlId(job, link, n, prlId[n]))
+            return false;
+
+    QList<QStringList> shown(rows);
+    QList<bool> editable(rows, false);
+    int values = 0, unset = 0, absent = 0;
+    for (const SMapped& m : mapped) {
+        const SNvField& f = m.field;
+        QStringList cells;
+        if (f.kind == NK_PRL_ID) {
+            for (const auto& id : prlId)
+                cells.append(id ? QString::number(*id) : QString());
+        } else if (!IsNvKind(f.kind)) {
+            cells = VersionCells(f.kind, version);
+        } else {
+            bool isAbsent = false, isUnset = false;
+            for (const quint16 item : FieldItems(f)) {
+                isAbsent = isAbsent || items.value(item).state == ITEM_ABSENT;
+                isUnset = isUnset || items.value(item).state == ITEM_UNSET;
+            }
+            if (isAbsent) {
+                ++absent;
+                continue;
+            }
+            editable[m.row] = !f.readOnly;
+            if (isUnset) {
+                ++unset;
+                continue;
+            }
+            cells = ShowField(f, items);
+        }
+        if (cells.value(0).isEmpty() && cells.value(1).isEmpty())
+            ++unset;
+        else
+            ++values;
+        shown[m.row] = cells;
+    }
+
+    // All list work before PLUGIN_DONE.
+    h->GridClearEditors(list);
+    for (int r = 0; r < rows; ++r) {
+        h->ListSetText(list, r, 1, shown[r].value(0).toUtf8().constData());
+        h->ListSetText(list, r, 2, shown[r].value(1).toUtf8().constData());
+    }
+    for (const SMapped& m : mapped) {
+        if (!editable[m.row])
+            continue;
+        const SNvField& f = m.field;
+        const auto choices = FieldChoices(f.choices);
+        if (f.kind == NK_IPV4) {
+            h->GridAddIpEditor(list, m.row, 1);
+        } else if (!choices.isEmpty()) {
+            QList<QByteArray> texts;
+            for (const auto& c : choices)
+                texts.append(c.second.toLatin1());
+            std::vector<const char*> ptrs;
+            for (const QByteArray& t : texts)
+                ptrs.push_back(t.constData());
+            h->GridAddComboEditor(list, m.row, 1, ptrs.data(), static_cast<int32_t>(ptrs.size()));
+        } else {
+            const QByteArray chars = FieldEditChars(f).toLatin1();
+            h->GridAddEditEditor(list, m.row, 1, chars.isEmpty() ? nullptr : chars.constData(), f.minLength,
+                                 FieldEditWidth(f));
+            if (f.kind == NK_SIDNID)
+                h->GridAddEditEditor(list, m.row, 2, chars.constData(), 0, 2);
+        }
+    }
+    job.SetFinalStatus(
+        QStringLiteral("%1 read: %2 values; %3 not set; %4 not on the handset; %5 rows left out")
+            .arg(NvCategoryTabText(category))
+            .arg(values)
+            .arg(unset)
+            .arg(absent)
+            .arg(rows - static_cast<int>(mapped.size())));
+    return true;
+}
+
+bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxList* list, int rows,
+                   const std::vector<SMapped>& mapped)
+{
+    const int nam = SettingsNamOf(category);
+    // Every cell is read and checked before the handset is touched.
+    struct SCell
+    {
+        const SMapped* m;
+        QStringList cells;
+    };
+    QList<SCell> cells;
+    QList<quint16> wanted;
+    for (const SMapped& m : mapped) {
+        if (m.field.readOnly)
+            continue;
+        const QStringList c = {CellText(h, list, m.row, 1), CellText(h, list, m.row, 2)};
+        if (c[0].trimmed().isEmpty())
+            continue; // empty: left as the handset has it
+        CItems probe;
+        for (const quint16 item : FieldItems(m.field))
+            probe[item].data = QByteArray(128, '\0');
+        if (!PatchAll(m.field, c, probe))
+            return job.Fail(QStringLiteral("The value \"%1\" of \"%2\" cannot be written.")
+                                .arg(c[0], RowName(category, m.row)));
+        cells.append({&m, c});
+        wanted += FieldItems(m.field);
+    }
+    if (cells.isEmpty())
+        return job.Fail(QStringLiteral("There is no value to write in %1.").arg(NvCategoryTabText(category)));
+
+    CDiagLink link;
+    if (!job.Connect(link))
+        return false;
+    job.Status(QStringLiteral("Reading %1").arg(NvCategoryTabText(category)));
+    CItems before;
+    if (!ReadItems(job, link, wanted, nam, before, 5, 20))
+        return false;
+
+    // Only rows whose value differs from the handset's are written, so that rows sharing bytes
+    // (MIN1 / MIN2 and IMSI_S) do not undo each other's change.
+    CItems after = before;
+    QList<const SCell*> changed;
+    for (const SCell& c : cells) {
+        for (const quint16 item : FieldItems(c.m->field))
+            if (before.value(item).state == ITEM_ABSENT)
+                return job.Fail(QStringLiteral("The handset does not have item %1 (\"%2\").")
+                                    .arg(item)
+                                    .arg(RowName(category, c.m->row)));
+        CItems alone = before;
+        PatchAll(c.m->field, c.cells, alone);
+        if (!AnyUnset(c.m->field, before) && ShowField(c.m->field, alone) == ShowField(c.m->field, before))
+            continue;
+        PatchAll(c.m->field, c.cells, after);
+        changed.append(&c);
+    }
+    for (const SCell* c : changed) {
+        CItems alone = before;
+        PatchAll(c->m->field, c->cells, alone);
+        if (ShowField(c->m->field, alone) != ShowField(c->m->field, after))
+            return job.Fail(QStringLiteral("\"%1\" and another changed row of the same item disagree; change "
+                                           "only one of them.")
+                                .arg(RowName(category, c->m->row)));
+    }
+    QList<quint16> order;
+    for (const SCell* c : changed)
+        for (const quint16 item : FieldItems(c->m->field))
+            if (!order.contains(item))
+                order.append(item);
+    const int unchanged = static_cast<int>(mapped.size() - changed.size());
+    const int leftOut = rows - static_cast<int>(mapped.size());
+    if (order.isEmpty()) {
+        job.SetFinalStatus(
+            QStringLiteral("%1: every value is already on the handset; nothing written; %2 rows left out")
+                .arg(NvCategoryTabText(category))
+                .arg(leftOut));
+        return true;
+    }
+
+    job.Status(QStringLiteral("Saving the values to be replaced"));
+    CWriteBackup backup(job, QStringLiteral("NV_BK"));
+    for (const quint16 item : order) {
+        if (before.value(item).state != ITEM_SET)
+            backup.AddAbsent(BackupName(item, nam));
+        else if (!backup.Add(BackupName(item, nam), before.value(item).data))
+            return false;
+    }
+    if (!backup.Finish())
+        return false;
+
     job.Status(QStringLiteral("Unlocking the handset"));
     if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
         return false;
-    QList<quint16> order;
-    for (const SCell& c : cells)
-        if (!order.contains(c.row->item))
-            order.append(c.row->item);
     for (int i = 0; i < order.size(); ++i) {
         const quint16 item = order[i];
         job.Status(QStringLiteral("Writing item %1").arg(item));
-        QByteArray d;
-        quint16 st = 0;
-        if (!job.Check(link.NvRead(item, nam, d, st), link, QStringLiteral("item %1").arg(item)))
-            return false;
-        if (st != 0)
-            d = QByteArray(128, '\0');
+        QByteArray d = after.value(item).data;
         if (nam >= 0)
             d[0] = static_cast<char>(nam);
-        for (const SCell& c : cells)
-            if (c.row->item == item)
-                Patch(*c.row, c.cells, d, base);
+        quint16 st = 0;
         if (!job.Check(link.NvWrite(item, d, st), link, QStringLiteral("item %1").arg(item)))
             return false;
         if (st == 7)
@@ -402,20 +356,41 @@ bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, 
         QByteArray back;
         if (!job.Check(link.NvRead(item, nam, back, st), link, QStringLiteral("item %1").arg(item)))
             return false;
-        if (st != 0 || back != d)
+        if (st != 0 || back.leftJustified(128, '\0', true) != d)
             return job.Fail(
                 QStringLiteral("Item %1 read back from the handset differs from what was written.")
                     .arg(item));
-        job.Progress(10 + 80 * (i + 1) / static_cast<int>(order.size()));
+        job.Progress(25 + 65 * (i + 1) / static_cast<int>(order.size()));
     }
     job.Status(QStringLiteral("Restarting the handset"));
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("%1 written: %2 values in %3 items verified; %4 rows without a known item")
+        QStringLiteral("%1 written: %2 values in %3 items verified; %4 rows unchanged; %5 rows "
+                       "left out; old values in %6")
             .arg(NvCategoryTabText(category))
-            .arg(cells.size())
+            .arg(changed.size())
             .arg(order.size())
-            .arg(unmapped));
+            .arg(unchanged)
+            .arg(leftOut)
+            .arg(backup.Folder()));
     return true;
+}
+
+} // namespace
+
+bool RunSettings(CPluginJob& job, int category, int direction, QpxWindow* page, QpxList* list)
+{
+    if (page == nullptr || list == nullptr || !QPX_HAS_SERVICE(page->host, GridClearEditors))
+        return job.Fail(QStringLiteral("The settings list is not available."));
+    const QpxHostServices* h = page->host;
+    const int rows = qMax(0, qMin(h->ListRowCount(list), NvCategoryItemCount(category)));
+    std::vector<SMapped> mapped;
+    for (int r = 0; r < rows; ++r) {
+        SNvField f;
+        if (SettingsRowField(category, r, f))
+            mapped.push_back({r, f});
+    }
+    return direction == 1 ? ReadCategory(job, category, h, list, rows, mapped)
+                          : WriteCategory(job, category, h, list, rows, mapped);
 }

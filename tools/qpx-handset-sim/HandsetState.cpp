@@ -1,5 +1,6 @@
 #include "HandsetState.h"
 
+#include "NvDefaults.h"
 #include "serial/DiagCodec.h"
 
 #include <QDataStream>
@@ -314,6 +315,7 @@ CHandsetState::CHandsetState(const SHandsetProfile& profile) : m_profile(profile
         m_nvItems.insert(NvKey(178, nam), mdn);
         m_prl[nam] = DefaultPrlImage(m_profile.nPrlVersion[nam]);
     }
+    SeedNvDefaults(*this);
 }
 
 bool CHandsetState::IsPerNam(quint16 item)

@@ -3,7 +3,11 @@
 add_dependencies(${_exe} qpx-handset-sim qpx-diag)
 target_sources(${_exe} PRIVATE
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/HandsetState.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/NvDefaults.cpp
+  ${PROJECT_SOURCE_DIR}/plugins/reference/SettingsCodec.cpp
+  ${PROJECT_SOURCE_DIR}/plugins/reference/PrivateItems.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/CommandDispatcher.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/FaultInjector.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/Efs2Server.cpp)
-target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim)
+target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim
+  ${PROJECT_SOURCE_DIR}/plugins/reference)

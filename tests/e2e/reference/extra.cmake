@@ -7,6 +7,10 @@ target_sources(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/plugins/reference/PrlImage.
 # The simulator's handset state, dispatcher, file system and download protocols, tested directly.
 target_sources(${_exe} PRIVATE
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/HandsetState.cpp
+  ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/NvDefaults.cpp
+  ${PROJECT_SOURCE_DIR}/plugins/reference/SettingsCodec.cpp
+  ${PROJECT_SOURCE_DIR}/plugins/reference/PrivateItems.cpp
+  ${PROJECT_SOURCE_DIR}/plugins/reference/SettingsMap.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/CommandDispatcher.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/Efs2Server.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/DownloadMode.cpp)
