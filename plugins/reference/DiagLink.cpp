@@ -31,6 +31,11 @@ void CDiagLink::Close()
     m_pPort->Close();
 }
 
+bool CDiagLink::Gone() const
+{
+    return m_pPort->IsGone();
+}
+
 CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
     answer.clear();

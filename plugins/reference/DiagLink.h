@@ -40,6 +40,8 @@ public:
     bool Open(const QString& devicePath);
     void Close();
     QString OpenError() const { return m_strOpenError; }
+    // True once the device hung up (a USB handset that left the bus, a closed pseudo-terminal).
+    bool Gone() const;
 
     EOutcome Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     // The handset's security password (8 bytes), sent only when the handset asks for it (47);

@@ -5,17 +5,17 @@
 //   | u32 CRC-32 of the payload (the zlib CRC: reflected 0xEDB88320, preset and final ~0) | payload
 //
 //   file checked (magic, length, check value, software family) before the handset is touched
-//   → version → 41 SPC → 3A (the handset leaves DIAG)
+//   → version → 41 SPC → 3A (the handset leaves DIAG; on USB it leaves the bus too)
+//   → port closed, its device asked from the host again and reopened (up to 5 s)
 //   → DMSS: 06 NOP until 02 ACK → 07 parameters → 0F programmer pieces at 0x00100000 → 05 GO
 //   → streaming: 01 HELLO → 17 01 → 1B 05 (modem image) → 07 offset data … (each 08 offset
 //     checked) → 15 CLOSE (the handset checks the image) → 0B RESET
-//   → the handset back in DIAG (version polled) must report the image's software version
+//   → port closed and reopened as above (up to 15 s) until the version answers: the handset
+//     back in DIAG must report the image's software version
 #include "Operations.h"
 #include "serial/DiagCodec.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 namespace {
 
@@ -24,6 +24,7 @@ constexpr quint32 PROGRAMMER_ADDRESS = 0x00100000;
 constexpr int PROGRAMMER_SIZE = 2048;
 constexpr int STREAM_BLOCK = 1024;
 constexpr int RETURN_WAIT_MS = 15000;
+constexpr int DOWNLOAD_WAIT_MS = 5000; // for the port to come back in download mode
 
 quint32 Crc32(const QByteArray& data)
 {
@@ -99,17 +100,17 @@ bool RunBin(CPluginJob& job, const QString& binPath)
         return false;
     QByteArray a;
     job.Status(QStringLiteral("Switching the handset to download mode"));
-    if (!job.Check(link.Request(QByteArray(1, 0x3A), a), link, QStringLiteral("download mode")))
+    CDiagLink::EOutcome r = link.Request(QByteArray(1, 0x3A), a);
+    // A handset on USB may drop off the bus before its echo is read: leaving is answer enough.
+    if (!(r == CDiagLink::NO_ANSWER && link.Gone()) && !job.Check(r, link, QStringLiteral("download mode")))
         return false;
-    // The boot loader answers NOP with ACK once it runs.
-    CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;
-    for (int i = 0; i < 10; ++i) {
-        r = link.Exchange(QByteArray(1, 0x06), a);
-        if (r == CDiagLink::OK && a.at(0) == 0x02)
-            break;
-        r = CDiagLink::NO_ANSWER;
-    }
-    if (!job.Check(r, link, QStringLiteral("boot loader")))
+    // The port is opened again as the host finds it now (a USB handset comes back as a new
+    // device); the boot loader answers NOP with ACK once it runs.
+    auto bootLoader = [&link, &a]() {
+        const CDiagLink::EOutcome nop = link.Exchange(QByteArray(1, 0x06), a);
+        return nop == CDiagLink::OK && a.at(0) == 0x02 ? CDiagLink::OK : CDiagLink::NO_ANSWER;
+    };
+    if (!job.Reopen(link, bootLoader, DOWNLOAD_WAIT_MS, QStringLiteral("boot loader")))
         return false;
     if (!Step(job, link, QByteArray(1, 0x07), 0x08, a, QStringLiteral("boot loader parameters")))
         return false;
@@ -166,20 +167,13 @@ bool RunBin(CPluginJob& job, const QString& binPath)
         !Step(job, link, QByteArray(1, 0x0B), 0x0C, a, QStringLiteral("restart")))
         return false;
 
-    // The proof: the restarted handset reports the new software.
+    // The proof: the restarted handset, found again on its port, reports the new software.
     job.Status(QStringLiteral("Waiting for the handset to restart"));
-    QElapsedTimer t;
-    t.start();
-    r = CDiagLink::NO_ANSWER;
-    while (t.elapsed() < RETURN_WAIT_MS) {
-        r = link.Request(QByteArray(1, 0x00), a);
-        if (r == CDiagLink::OK && a.size() >= 47)
-            break;
-        if (link.Problem(r, QString()).isEmpty() || r == CDiagLink::REFUSED)
-            break;
-        QThread::msleep(100);
-    }
-    if (!job.Check(r, link, QStringLiteral("after the restart")))
+    auto version = [&link, &a]() {
+        const CDiagLink::EOutcome v = link.Request(QByteArray(1, 0x00), a);
+        return v == CDiagLink::OK && a.size() < 47 ? CDiagLink::UNEXPECTED : v;
+    };
+    if (!job.Reopen(link, version, RETURN_WAIT_MS, QStringLiteral("after the restart")))
         return false;
     const QString after = QString::fromLatin1(a.mid(39, 8)).remove(QChar(0)).trimmed();
     if (after != dir)

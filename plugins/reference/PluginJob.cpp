@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -79,14 +80,54 @@ bool CPluginJob::Check(CDiagLink::EOutcome r, const CDiagLink& link, const QStri
     return r == CDiagLink::OK || Fail(link.Problem(r, what));
 }
 
-bool CPluginJob::Connect(CDiagLink& link)
+QString CPluginJob::PortDevice() const
 {
-    Status(QStringLiteral("Connecting to the handset"));
     char path[512] = {};
     const int32_t n = QPX_HAS_SERVICE(m_pHost, GetPortDevice)
                           ? m_pHost->GetPortDevice(m_pPage, m_nPort, path, sizeof path)
                           : -1;
-    if (n < 0 || n >= static_cast<int32_t>(sizeof path))
+    if (n <= 0 || n >= static_cast<int32_t>(sizeof path))
+        return {};
+    return QString::fromLocal8Bit(path);
+}
+
+bool CPluginJob::Reopen(CDiagLink& link, const std::function<CDiagLink::EOutcome()>& probe, int waitMs,
+                        const QString& what)
+{
+    link.Close();
+    QElapsedTimer t;
+    t.start();
+    bool opened = false;
+    CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;
+    for (;;) {
+        const QString path = PortDevice();
+        if (!path.isEmpty() && link.Open(path)) {
+            opened = true;
+            r = probe();
+            if (r == CDiagLink::OK)
+                return true;
+            // A handset that answers, but not as hoped, will not change its mind.
+            if (r == CDiagLink::REFUSED || r == CDiagLink::UNEXPECTED)
+                return Check(r, link, what);
+            link.Close();
+        }
+        if (t.elapsed() >= waitMs)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!opened)
+        return Fail(QStringLiteral("The handset did not come back on COM%1 within %2 seconds (%3).")
+                        .arg(m_nPort)
+                        .arg((waitMs + 999) / 1000)
+                        .arg(what));
+    return Check(r, link, what);
+}
+
+bool CPluginJob::Connect(CDiagLink& link)
+{
+    Status(QStringLiteral("Connecting to the handset"));
+    const QString path = PortDevice();
+    if (path.isEmpty())
         return Fail(
             QStringLiteral("COM%1 is not present. Connect the handset and choose its port.").arg(m_nPort));
     // The technician's settings for a handset with a security password (README.md).
@@ -99,7 +140,7 @@ bool CPluginJob::Connect(CDiagLink& link)
                                "security password."));
         link.SetPassword(QByteArray::fromHex(password));
     }
-    if (!link.Open(QString::fromLocal8Bit(path)))
+    if (!link.Open(path))
         return Fail(QStringLiteral("COM%1 cannot be opened: %2").arg(m_nPort).arg(link.OpenError()));
     QByteArray answer;
     // The first exchange may meet a handset still restarting: give it a few chances.

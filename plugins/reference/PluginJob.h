@@ -38,6 +38,12 @@ public:
     // version directory is kept. The link gets the security password of QPX_REF_PASSWORD.
     // False (and Fail) otherwise.
     bool Connect(CDiagLink& link);
+    // For a handset that leaves the bus and comes back (download mode, restart): closes the port,
+    // then until waitMs have passed asks the host for COM<port>'s device again, opens it and runs
+    // probe. True at the first probe that is OK; else false (and Fail naming what): a probe that
+    // was refused or answered wrongly, or a port that did not come back.
+    bool Reopen(CDiagLink& link, const std::function<CDiagLink::EOutcome()>& probe, int waitMs,
+                const QString& what);
     // Unlocks with the SPC, sent once: QPX_REF_SPC when set, else item 85 when the handset lets
     // it be read, else "000000". A rejected code is never sent again.
     bool Unlock(CDiagLink& link);
@@ -51,6 +57,9 @@ public:
     void Finish(bool ok);
 
 private:
+    // The device path of the job's port as the host sees it now; empty when absent.
+    QString PortDevice() const;
+
     QpxWindow* m_pPage;
     const QpxHostServices* m_pHost;
     int m_nPort;

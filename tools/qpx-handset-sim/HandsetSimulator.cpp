@@ -54,6 +54,7 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
                                  : QString(friendlyName).replace(QLatin1String("%n"), QString::number(n));
         if (PublishVirtualPort(n, m_strTarget, name)) {
             m_nPort = n;
+            m_strName = name;
             return true;
         }
         if (chosen)
@@ -69,10 +70,41 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
 
 void CHandsetSimulator::Stop()
 {
-    if (m_nPort > 0)
+    if (m_nPort > 0 && !m_bAway)
         UnpublishVirtualPort(m_nPort, m_strTarget);
     m_nPort = -1;
     m_transport.Hangup();
+}
+
+void CHandsetSimulator::Leave()
+{
+    if (m_nPort <= 0)
+        return;
+    if (m_bVerbose)
+        std::fprintf(stderr, "qpx-handset-sim: leaving COM%d for %d ms\n", m_nPort, m_nReenumerateMs);
+    UnpublishVirtualPort(m_nPort, m_strTarget);
+    m_bAway = true;
+    QTimer::singleShot(LEAVE_GRACE_MS, this, [this]() {
+        m_transport.Hangup();
+        QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
+    });
+}
+
+void CHandsetSimulator::ComeBack()
+{
+    if (m_nPort <= 0 || !m_bAway)
+        return; // stopped meanwhile
+    m_bAway = false;
+    if (!m_transport.Open() || !PublishVirtualPort(m_nPort, m_transport.SlavePath(), m_strName)) {
+        std::fprintf(stderr, "qpx-handset-sim: cannot publish COM%d again\n", m_nPort);
+        m_nPort = -1;
+        m_transport.Hangup();
+        emit finished();
+        return;
+    }
+    m_strTarget = m_transport.SlavePath();
+    std::printf("qpx-handset-sim: COM%d -> %s\n", m_nPort, qPrintable(m_strTarget));
+    std::fflush(stdout);
 }
 
 void CHandsetSimulator::OnFrame(const QByteArray& request)
@@ -103,20 +135,29 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
         answer = m_download.Handle(request);
     else
         answer = m_pDispatcher->Dispatch(m_faults.RequestToAnswer(request));
-    if (m_state.TakeDownloadRequest())
+    bool leave = false;
+    if (m_state.TakeDownloadRequest()) {
         m_download.Enter();
-    if (m_state.TakeResetRequest() || m_download.TakeReset())
+        leave = true;
+    }
+    const bool downloadReset = m_download.TakeReset();
+    if (m_state.TakeResetRequest() || downloadReset)
         m_silentSince.start();
+    leave = (leave || downloadReset) && m_nReenumerateMs >= 0;
     const bool corrupt = kind == CFaultInjector::KIND_CORRUPT;
     if (m_faults.DelayMs() > 0)
-        QTimer::singleShot(m_faults.DelayMs(), this,
-                           [this, answer, hangup, corrupt]() { SendAnswer(answer, hangup, corrupt); });
+        QTimer::singleShot(m_faults.DelayMs(), this, [this, answer, hangup, corrupt, leave]() {
+            SendAnswer(answer, hangup, corrupt, leave);
+        });
     else
-        SendAnswer(answer, hangup, corrupt);
+        SendAnswer(answer, hangup, corrupt, leave);
 }
 
-void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt)
+void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt, bool leaveAfter)
 {
+    if (m_bAway)
+        return;
+    m_bLeavePending = m_bLeavePending || leaveAfter;
     if (!answer.isEmpty()) {
         QByteArray frame(static_cast<int>(MaxEncodedSize(answer.size())), '\0');
         const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(answer.constData()), answer.size(),
@@ -124,15 +165,22 @@ void CHandsetSimulator::SendAnswer(const QByteArray& answer, bool hangupAfter, b
         frame.truncate(static_cast<int>(n));
         m_transport.Send(m_faults.Mangle(frame, corrupt));
     }
-    if (hangupAfter) {
+    if (hangupAfter)
         m_bHangupPending = true;
+    if (hangupAfter || m_bLeavePending)
         OnDrained();
-    }
 }
 
 void CHandsetSimulator::OnDrained()
 {
-    if (!m_bHangupPending || m_transport.HasPendingOutput())
+    if (m_transport.HasPendingOutput())
+        return;
+    if (m_bLeavePending && !m_bHangupPending) {
+        m_bLeavePending = false;
+        Leave();
+        return;
+    }
+    if (!m_bHangupPending)
         return;
     m_bHangupPending = false;
     if (m_bVerbose)

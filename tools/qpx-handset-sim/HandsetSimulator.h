@@ -28,6 +28,10 @@ public:
     void SetResetSilenceMs(int ms) { m_nResetSilenceMs = ms; }
     // The handset, for its security settings (before Start).
     CHandsetState& State() { return m_state; }
+    // USB re-enumeration (ms >= 0): after the 3A echo and after the download protocols' RESET the
+    // port leaves (link removed, pty closed), and after ms a new pty is published under the same
+    // number, speaking the protocol of the new state. -1 (default): the port stays.
+    void SetReenumerateMs(int ms) { m_nReenumerateMs = ms; }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.
@@ -40,6 +44,8 @@ public:
     void SetVerbose(bool verbose) { m_bVerbose = verbose; }
 
     static constexpr int FIRST_DEFAULT_PORT = 20;
+    // A leaving handset's last answer gets this long to be read before the line drops.
+    static constexpr int LEAVE_GRACE_MS = 50;
 
 signals:
     // The line was closed (hang-up fault); the virtual port is already gone.
@@ -47,8 +53,11 @@ signals:
 
 private:
     void OnFrame(const QByteArray& request);
-    void SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt = false);
+    void SendAnswer(const QByteArray& answer, bool hangupAfter, bool corrupt = false,
+                    bool leaveAfter = false);
     void OnDrained();
+    void Leave();
+    void ComeBack();
 
     CHandsetState m_state;
     std::unique_ptr<QTemporaryDir> m_pTempState;
@@ -61,6 +70,10 @@ private:
     CPtyTransport m_transport;
     int m_nPort = -1;
     QString m_strTarget;
+    QString m_strName;
+    int m_nReenumerateMs = -1;
+    bool m_bLeavePending = false;
+    bool m_bAway = false;
     bool m_bHangupPending = false;
     bool m_bVerbose = false;
 };

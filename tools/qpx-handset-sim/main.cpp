@@ -101,10 +101,16 @@ int main(int argc, char** argv)
         QStringLiteral("Give the handset a security password of 8 bytes (16 hexadecimal digits): writes "
                        "that need the SPC then also need it (47 until 46 + the password is accepted)."),
         QStringLiteral("HEX16"));
-    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,   verboseOpt,   silentOpt,
-                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt, hangupOpt,    statusOnlyOpt,
-                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,  corruptAtOpt, badStoreOpt,
-                       lockoutOpt, hideSpcOpt, passwordOpt});
+    const QCommandLineOption reenumerateOpt(
+        QStringLiteral("reenumerate-ms"),
+        QStringLiteral("Leave like a USB device after the download switch (3A) and after the download "
+                       "protocols' RESET: the port disappears, and MS milliseconds later a new pty is "
+                       "published under the same COM number (and printed like the first)."),
+        QStringLiteral("MS"));
+    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,      verboseOpt,   silentOpt,
+                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt,    hangupOpt,    statusOnlyOpt,
+                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,     corruptAtOpt, badStoreOpt,
+                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -162,7 +168,12 @@ int main(int argc, char** argv)
         password = QByteArray::fromHex(hex.toLatin1());
     }
 
+    int reenumerateMs = -1;
+    if (!IntOption(parser, reenumerateOpt, 0, 600000, reenumerateMs))
+        return Fail(QStringLiteral("--reenumerate-ms takes milliseconds"), 1);
+
     CHandsetSimulator sim(profile, faults);
+    sim.SetReenumerateMs(reenumerateMs);
     sim.State().SetSpcLockout(lockout);
     sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));
     sim.State().SetPassword(password);

@@ -141,6 +141,47 @@ TEST_F(FirmwareE2e, AHandsetThatVanishesMidDownloadIsAFailure)
         << r.Message().toStdString();
 }
 
+TEST_F(FirmwareE2e, ADownloadFollowsTheHandsetAcrossReEnumeration)
+{
+    // Like a USB handset: the port leaves after 3A and after the programmer's RESET, and comes
+    // back under the same number on another device.
+    ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("54"), QStringLiteral("--reenumerate-ms"),
+                          QStringLiteral("300"), QStringLiteral("--verbose")}));
+    ASSERT_EQ(m_sim.Port(), 54);
+    const QByteArray image = MakeImage("VKQ100A3", 4000);
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), image));
+    const SRefOutcome r = m_plugin.Bin(54, m_strDir + QStringLiteral("/new.bin"));
+    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
+    EXPECT_TRUE(r.Status().contains(QStringLiteral("Software VKQ100A3 written"))) << r.Status().toStdString();
+
+    // The program's own version request on COM54 as it is now (the kernel may have handed the
+    // new pseudo-terminal the old one's number, so the path proves nothing).
+    CDiagPort port;
+    ASSERT_TRUE(port.Open(54));
+    std::vector<quint8> v(CSerialPort::RESPONSE_BUFFER_SIZE);
+    bool answered = false;
+    for (int i = 0; i < 10 && !answered; ++i)
+        answered = port.RequestVersion(v.data());
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(QString::fromLatin1(reinterpret_cast<const char*>(v.data()) + 39, 8),
+              QStringLiteral("VKQ100A3"));
+    port.Close();
+    ASSERT_TRUE(m_sim.Stop());
+    EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM54")), 2);
+}
+
+TEST_F(FirmwareE2e, AHandsetThatStaysAwayTooLongIsAFailure)
+{
+    ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("55"), QStringLiteral("--reenumerate-ms"),
+                          QStringLiteral("8000")}));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100A3", 100)));
+    const SRefOutcome r = m_plugin.Bin(55, m_strDir + QStringLiteral("/new.bin"));
+    ASSERT_TRUE(r.bFinished);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_EQ(r.Message(),
+              QStringLiteral("The handset did not come back on COM55 within 5 seconds (boot loader)."));
+}
+
 TEST_F(FirmwareE2e, UpgradeWritesSoftwareThenPrl)
 {
     ASSERT_TRUE(StartSim());
