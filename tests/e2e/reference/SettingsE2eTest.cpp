@@ -339,4 +339,35 @@ TEST_F(SettingsNoEriE2e, AnItemNeverWrittenIsShownEmptyAndRecordedAsAbsent)
     EXPECT_EQ(Read(4).rows[eri][1], QStringLiteral("9"));
 }
 
+TEST_F(SettingsNoEriE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
+{
+    // A handset that answers every NV read with 13 ("not supported"), and one without PRL reads.
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")),
+                                       {QStringLiteral("--refuse"), QStringLiteral("0x26")})));
+    const CRefGrid g = Read(4);
+    const int lang = Row(4, "Language");
+    EXPECT_TRUE(g.rows[lang][1].isEmpty());
+    EXPECT_FALSE(g.editors.contains({lang, 1}));
+    EXPECT_EQ(g.rows[Row(4, "PRL ID")][1], QStringLiteral("52")); // not an NV item
+    EXPECT_TRUE(m_strLastStatus.contains(QStringLiteral("read: 3 values; 0 not set; 69 not on the handset")))
+        << m_strLastStatus.toStdString();
+    // Writing to it stops once the handset has said so, before anything is saved.
+    CRefGrid w = Grid(4);
+    w.rows[lang][1] = QStringLiteral("Korean");
+    const SRefOutcome r = m_plugin.Settings(m_sim.Port(), 4, 0, &w);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_TRUE(r.Message().contains(QStringLiteral("does not have item 61441 (\"Language\")")))
+        << r.Message().toStdString();
+    EXPECT_TRUE(BackupRuns().isEmpty());
+    m_sim.Stop();
+
+    ASSERT_TRUE(m_sim.Start(RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")),
+                                       {QStringLiteral("--refuse"), QStringLiteral("0x49")})));
+    const CRefGrid noPrl = Read(4);
+    EXPECT_TRUE(noPrl.rows[Row(4, "PRL ID")][1].isEmpty());
+    EXPECT_EQ(noPrl.rows[lang][1], QStringLiteral("English"));
+    EXPECT_TRUE(m_strLastStatus.contains(QStringLiteral("read: 71 values; 1 not set;")))
+        << m_strLastStatus.toStdString();
+}
+
 } // namespace
