@@ -1,0 +1,292 @@
+// The phonebook, settings and memory transfer pages with the reference plug-in against the
+// simulated handset, each driven through the page's own controls: what the pages show and write
+// matches what the handset holds, and the handset holds what the pages wrote.
+#include "RefPagesFixture.h"
+#include "controls/EditGrid.h"
+#include "pages/CsvReader.h"
+#include "pages/MemoryTransferPage.h"
+#include "pages/NvCatalogue.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "pages/TransferRules.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest/QTest>
+
+namespace refpages {
+namespace {
+
+constexpr int SIM_PORT = 41;
+
+// The handset's phonebook file (/pim/phonebook.qpb): header, then records of 289 bytes.
+QByteArray PhonebookFile(const QList<QStringList>& rows)
+{
+    const int widths[CSV_COLUMNS] = {32, 32, 32, 32, 64, 32, 64};
+    QByteArray f("QPB1");
+    f.append(static_cast<char>(rows.size()));
+    f.append('\0');
+    f.append(static_cast<char>(289 & 0xFF));
+    f.append(static_cast<char>(289 >> 8));
+    for (const QStringList& r : rows) {
+        f.append('\1');
+        for (int c = 0; c < CSV_COLUMNS; ++c)
+            f.append(r.value(c).toUtf8().leftJustified(widths[c], '\0'));
+    }
+    return f;
+}
+
+// The records of a phonebook file, each as its seven fields.
+QList<QStringList> PhonebookRows(const QByteArray& f)
+{
+    const int widths[CSV_COLUMNS] = {32, 32, 32, 32, 64, 32, 64};
+    QList<QStringList> rows;
+    if (!f.startsWith("QPB1") || f.size() < 8)
+        return rows;
+    const int count = quint8(f[4]) | (quint8(f[5]) << 8);
+    for (int i = 0, at = 8; i < count && at + 289 <= f.size(); ++i, at += 289) {
+        QStringList row;
+        int p = at + 1;
+        for (int c = 0; c < CSV_COLUMNS; ++c) {
+            const QByteArray field = f.mid(p, widths[c]);
+            const qsizetype nul = field.indexOf('\0');
+            row << QString::fromUtf8(nul < 0 ? field : field.left(nul));
+            p += widths[c];
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+QList<QStringList> ListRows(const CXListCtrl* list)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < list->GetItemCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < CSV_COLUMNS; ++c)
+            row << list->GetItemText(r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+class DataRefPagesTest : public CRefPagesTest
+{
+protected:
+    // Success of the operation just run, with the page's status line for the failure text.
+    static void ExpectSuccess(const QWidget* page)
+    {
+        const QLabel* status = page->findChild<QLabel*>(QStringLiteral("statusValue"));
+        ASSERT_NE(status, nullptr);
+        ASSERT_FALSE(Dialogs::Shown().isEmpty());
+        EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"))
+            << status->text().toStdString();
+        EXPECT_TRUE(status->isVisibleTo(page));
+    }
+};
+
+TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+    CPhoneBookPage* page = m_pHost->PhoneBookPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PHONEBOOK, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
+
+    // Write: choosing Write shows the file's entries; Start sends them.
+    const QByteArray csv = "Anna Berg,2125550147,,7185550100,anna@example.org,,\n"
+                           "Jürgen Groß,,3235550188,,,9175550199,j@example.org\n";
+    const QList<QStringList> entries = ParseCsvRows(csv);
+    ASSERT_EQ(entries.size(), 2);
+    Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(QStringLiteral("in.csv"), csv));
+    Child<QRadioButton>(page, "writeRadio")->click();
+    ASSERT_EQ(page->List()->GetItemCount(), 2);
+    EXPECT_EQ(page->List()->GetItemText(1, 0), QStringLiteral("Jürgen Groß"));
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_TRUE(
+        Child<QLabel>(page, "statusValue")->text().contains(QStringLiteral("Phonebook written: 2 entries")));
+    QList<QStringList> stored = PhonebookRows(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))));
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored[0], (QStringList{QStringLiteral("Anna Berg"),
+                                      QStringLiteral("2125550147"),
+                                      {},
+                                      QStringLiteral("7185550100"),
+                                      QStringLiteral("anna@example.org"),
+                                      {},
+                                      {}}));
+    EXPECT_EQ(stored[1][0], QStringLiteral("Jürgen Groß"));
+    EXPECT_EQ(stored[1][6], QStringLiteral("j@example.org"));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tPhonebook\r\n"));
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
+        << "no reconnection";
+
+    // On the handset an entry gets a name with a comma, which a CSV cannot carry.
+    QList<QStringList> onHandset = stored;
+    onHandset << QStringList{QStringLiteral("Smith, John"), QStringLiteral("5550100")};
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), PhonebookFile(onHandset)));
+
+    // Read: the list is emptied by the radio and filled by the plug-in; the file is saved.
+    Child<QRadioButton>(page, "readRadio")->click();
+    EXPECT_EQ(page->List()->GetItemCount(), 0);
+    Dialogs::ClearRecords();
+    Dialogs::SetNextFile(m_files + QStringLiteral("/out"), 0);
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_TRUE(Child<QLabel>(page, "statusValue")
+                    ->text()
+                    .contains(QStringLiteral("Phonebook read: 3 entries; 1 fields had commas")))
+        << Child<QLabel>(page, "statusValue")->text().toStdString();
+    const QByteArray saved = qpxtest::ReadFile(m_files + QStringLiteral("/out.csv"));
+    EXPECT_EQ(saved, csv + "Smith; John,5550100,,,,,\n");
+    QList<QStringList> expected = entries;
+    for (QStringList& row : expected)
+        row.resize(CSV_COLUMNS);
+    expected << QStringList{QStringLiteral("Smith; John"), QStringLiteral("5550100"), {}, {}, {}, {}, {}};
+    EXPECT_EQ(ListRows(page->List()), expected);
+    QList<QStringList> fromFile;
+    ASSERT_TRUE(ReadCsvRows(m_files + QStringLiteral("/out.csv"), fromFile));
+    for (QStringList& row : fromFile)
+        row.resize(CSV_COLUMNS);
+    EXPECT_EQ(fromFile, expected);
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
+        << "no reconnection";
+    EXPECT_EQ(page->List()->GetItemCount(), 3);
+}
+
+TEST_F(DataRefPagesTest, SettingsReadEditedCellsWrittenAndReadAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+    CSettingsPage* page = m_pHost->SettingsPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->AreButtonsEnabled(); }, CONNECT_MS));
+
+    page->Tabs()->setCurrentIndex(1); // "NAM1"
+    ASSERT_EQ(page->CurrentCategory(), 1);
+    CEditGrid* grid = page->Grid(1);
+    ASSERT_TRUE(grid->isVisibleTo(page));
+    const QStringList names = NvCategoryItems(1);
+    const int mdn = static_cast<int>(names.indexOf(QStringLiteral("MDN")));
+    const int pref = static_cast<int>(names.indexOf(QStringLiteral("System Select Preference")));
+    const int sid = static_cast<int>(names.indexOf(QStringLiteral("CDMA Home SID/NID")));
+    ASSERT_GE(mdn, 0);
+    ASSERT_GE(pref, 0);
+
+    QPushButton* read = Child<QPushButton>(page, "readButton");
+    QPushButton* write = Child<QPushButton>(page, "writeButton");
+    ASSERT_NO_FATAL_FAILURE(RunOperation(read));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_TRUE(Child<QLabel>(page, "statusValue")->text().startsWith(QStringLiteral("NAM1 read: ")));
+    EXPECT_EQ(grid->GetItemText(mdn, 1), QStringLiteral("2125550147"));
+    EXPECT_EQ(grid->EditorKindAt(pref, 1), CEditGrid::EDITOR_COMBO);
+    EXPECT_EQ(grid->EditorKindAt(mdn, 1), CEditGrid::EDITOR_EDIT);
+    EXPECT_TRUE(grid->isEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS));
+
+    // The user types a new number into the MDN cell and picks a choice in the drop-down.
+    ASSERT_TRUE(grid->OpenEditor(mdn, 1));
+    auto* edit = qobject_cast<QLineEdit*>(grid->Editor());
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("3105551234"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_EQ(grid->GetItemText(mdn, 1), QStringLiteral("3105551234"));
+    ASSERT_TRUE(grid->OpenEditor(pref, 1));
+    auto* combo = qobject_cast<QComboBox*>(grid->Editor());
+    ASSERT_NE(combo, nullptr);
+    combo->setCurrentIndex(combo->findText(QStringLiteral("Home only")));
+    QTest::keyClick(combo, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(pref, 1), QStringLiteral("Home only"));
+    // A value typed but not yet confirmed is taken along when Write closes the editor.
+    ASSERT_TRUE(grid->OpenEditor(sid, 1));
+    QTest::keyClicks(qobject_cast<QLineEdit*>(grid->Editor()), QStringLiteral("4146"));
+
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(write));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_TRUE(Child<QLabel>(page, "statusValue")->text().startsWith(QStringLiteral("NAM1 written: ")))
+        << Child<QLabel>(page, "statusValue")->text().toStdString();
+    const SSimState s = ReadSimState(m_state);
+    ASSERT_TRUE(s.bRead);
+    EXPECT_EQ(s.Item(178, 0).left(11), QByteArray("\x00"
+                                                  "3105551234",
+                                                  11));
+    EXPECT_EQ(s.Item(258, 0).left(2), QByteArray("\x00\x02", 2));
+    EXPECT_EQ(s.Item(178, 1).left(11), QByteArray("\x01"
+                                                  "2125550147")); // NAM2 untouched
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tSetting\r\n"));
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS));
+
+    // A new read shows the handset's new values (the cells are emptied first so only the read
+    // can bring them back).
+    grid->SetItemText(mdn, 1, QString());
+    grid->SetItemText(pref, 1, QString());
+    grid->SetItemText(sid, 1, QString());
+    ASSERT_NO_FATAL_FAILURE(RunOperation(read));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_EQ(grid->GetItemText(mdn, 1), QStringLiteral("3105551234"));
+    EXPECT_EQ(grid->GetItemText(pref, 1), QStringLiteral("Home only"));
+    EXPECT_EQ(grid->GetItemText(sid, 1), QStringLiteral("4146"));
+}
+
+TEST_F(DataRefPagesTest, TransferBackupThenRestoreBringsBackAChangedFile)
+{
+    m_state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    const QMap<QString, QByteArray> data{
+        {QStringLiteral("pim/groups/g1"), "friends"},
+        {QStringLiteral("sms/inbox/0001.msg"), "hello"},
+        {QStringLiteral("MMS/media/pic.jpg"), QByteArray(1500, '\x7E')},
+        {QStringLiteral("ui.data"), QByteArray(700, 'u')},
+    };
+    for (auto it = data.cbegin(); it != data.cend(); ++it)
+        ASSERT_TRUE(qpxtest::WriteFile(Efs(it.key()), it.value()));
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+    CMemoryTransferPage* page = m_pHost->TransferPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, page));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return page->IsStartEnabled() &&
+                   m_pHost->Strip()->VersionStrings().strSwVersion.endsWith(QLatin1String("VKQ100A1"));
+        },
+        CONNECT_MS));
+
+    // Backup of all items (the page's default): the plug-in serves this handset's software.
+    ASSERT_TRUE(Child<QRadioButton>(page, "backupRadio")->isChecked());
+    ASSERT_EQ(page->ItemMask(), 1u);
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_EQ(page->SupportedVersion(), QStringLiteral("VKQ100A1"));
+    const QString work = m_install + QStringLiteral("MODEL/TRANS_BK/");
+    EXPECT_TRUE(QFileInfo::exists(work + QStringLiteral("VKQ100A1.pp")));
+    for (auto it = data.cbegin(); it != data.cend(); ++it)
+        EXPECT_EQ(qpxtest::ReadFile(work + it.key()), it.value()) << it.key().toStdString();
+    EXPECT_TRUE(Child<QLabel>(page, "statusValue")->text().startsWith(QStringLiteral("Backup of 4 files")))
+        << Child<QLabel>(page, "statusValue")->text().toStdString();
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tBACKUP\r\n"));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Connected() && page->IsStartEnabled() && HandsetShown(); }, CONNECT_MS))
+        << "no reconnection";
+
+    // On the handset a message changes and a group file disappears.
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("sms/inbox/0001.msg")), "changed on the handset"));
+    ASSERT_TRUE(QFile::remove(Efs(QStringLiteral("pim/groups/g1"))));
+
+    // Restore offers what the backup holds, finds the marker and puts the files back.
+    Child<QRadioButton>(page, "restoreRadio")->click();
+    for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r)
+        EXPECT_EQ(page->List()->GetEnabled(r), r != 3) << r; // no calendar in this backup
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_TRUE(page->BackupFound());
+    for (auto it = data.cbegin(); it != data.cend(); ++it)
+        EXPECT_EQ(qpxtest::ReadFile(Efs(it.key())), it.value()) << it.key().toStdString();
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tRESTORE\r\n"));
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
+        << "no reconnection";
+}
+
+} // namespace
+} // namespace refpages

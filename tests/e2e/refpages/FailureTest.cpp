@@ -1,0 +1,132 @@
+// Failures through the real program: a handset that vanishes in the middle of an operation is
+// reported with the plug-in's own words, the page is unlocked, the day's operation log records the
+// failure, and once a handset is back on the same port the program connects to it and the
+// operation can be run again.
+#include "RefPagesFixture.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/UpgradePage.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace refpages {
+namespace {
+
+constexpr int SIM_PORT = 42;
+
+const QString NO_ANSWER = QStringLiteral("The handset does not answer");
+
+class FailureRefPagesTest : public CRefPagesTest
+{
+protected:
+    // The simulator hung up: it ends by itself and the program loses the link.
+    void ExpectHandsetGone()
+    {
+        ASSERT_TRUE(PumpUntil([&] { return !m_sim.IsRunning(); }, 5000)) << "the simulator did not hang up";
+        ASSERT_TRUE(PumpUntil([&] { return !m_pHost->Strip()->IsLinkRunning(); }, CONNECT_MS));
+    }
+    // A new handset on the same port: the program finds it and chooses the plug-in again.
+    void ExpectReconnectionToANewHandset(const std::function<bool()>& startEnabled)
+    {
+        ASSERT_TRUE(StartSim());
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return Connected() && HandsetShown() && startEnabled() &&
+                       m_frame->PaneText(ID_PANE_DLL).startsWith(QStringLiteral("DLL : ") + m_dll);
+            },
+            CONNECT_MS))
+            << "no reconnection: " << m_frame->PaneText(ID_PANE_PORT).toStdString() << " / "
+            << m_frame->PaneText(ID_PANE_DLL).toStdString();
+    }
+    // The log block of the failed operation names the plug-in's message and status.
+    void ExpectFailureLogged(const char* operation, const QString& message)
+    {
+        const QByteArray log = LogText();
+        EXPECT_TRUE(log.contains(QByteArray("Current Operation\t:\t") + operation + "\r\n"))
+            << log.constData();
+        EXPECT_TRUE(log.contains("Last Message\t\t:\t" + message.toUtf8() + "\r\n")) << log.constData();
+        EXPECT_TRUE(log.contains("Last Status\t\t:\tFailed: " + message.toUtf8() + "\r\n"))
+            << log.constData();
+    }
+};
+
+TEST_F(FailureRefPagesTest, HandsetVanishingDuringPrlBlocksFromTheUpgradePage)
+{
+    // The second PRL block (0x48) is never answered and the line drops.
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--hangup-at"), QStringLiteral("0x48:2")}));
+    CUpgradePage* page = m_pHost->UpgradePage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PRL, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
+    EXPECT_EQ(PrlVersionText(), QStringLiteral("1: 52    2: 53"));
+
+    const QByteArray prl = PrlFile(500, 4242); // five blocks
+    Child<QRadioButton>(page, "writeRadio")->click();
+    Child<QRadioButton>(page, "nam1Radio")->click();
+    Child<QLineEdit>(page, "prlPathEdit")->setText(InputFile(QStringLiteral("new.prl"), prl));
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+
+    const QString message = LastMessage();
+    EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
+    EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
+    // Unlocked: nothing of the run lock is left.
+    EXPECT_EQ(theSettings.m_bBusy, 0);
+    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_EQ(page->RunningFace(), 0);
+    EXPECT_TRUE(PanelUnlocked());
+    for (const char* radio : {"readRadio", "writeRadio", "nam1Radio", "nam2Radio", "nam12Radio"})
+        EXPECT_TRUE(Child<QRadioButton>(page, radio)->isEnabled()) << radio;
+    EXPECT_TRUE(Child<QPushButton>(page, "prlBrowseButton")->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("PRL", message));
+    EXPECT_TRUE(LogText().contains("Current mode\t\t:\twrite\r\n"));
+    EXPECT_EQ(ReadSimState(m_state).PrlId(0), 52); // half a PRL is never taken
+
+    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone());
+    ASSERT_NO_FATAL_FAILURE(ExpectReconnectionToANewHandset([&] { return page->IsStartEnabled(); }));
+    EXPECT_EQ(PrlVersionText(), QStringLiteral("1: 52    2: 53"));
+
+    // The same write now goes through.
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    EXPECT_EQ(LastMessage(), QStringLiteral("Download Success!"));
+    EXPECT_EQ(ReadSimState(m_state).prl[0], prl);
+    ASSERT_TRUE(PumpUntil([&] { return PrlVersionText() == QStringLiteral("1: 4242    2: 53"); }, CONNECT_MS))
+        << PrlVersionText().toStdString();
+}
+
+TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebookPage)
+{
+    // EFS2 requests (0x4B): the file system greeting and the first steps pass, then the line drops.
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--hangup-at"), QStringLiteral("0x4B:4")}));
+    CPhoneBookPage* page = m_pHost->PhoneBookPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PHONEBOOK, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
+
+    Child<QLineEdit>(page, "csvPathEdit")
+        ->setText(InputFile(QStringLiteral("in.csv"), "Anna Berg,2125550147,,,,,\nBo,1,,,,,\n"));
+    Child<QRadioButton>(page, "writeRadio")->click();
+    ASSERT_EQ(page->List()->GetItemCount(), 2);
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+
+    const QString message = LastMessage();
+    EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
+    EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
+    EXPECT_FALSE(page->IsRunning());
+    EXPECT_TRUE(PanelUnlocked());
+    EXPECT_TRUE(Child<QRadioButton>(page, "readRadio")->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(page, "writeRadio")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(page, "browseButton")->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Phonebook", message));
+    EXPECT_FALSE(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))).contains("Anna Berg"));
+
+    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone());
+    EXPECT_FALSE(page->IsStartEnabled());
+    EXPECT_EQ(page->List()->GetItemCount(), 2); // the file's entries stay listed without a port
+    ASSERT_NO_FATAL_FAILURE(ExpectReconnectionToANewHandset([&] { return page->IsStartEnabled(); }));
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    EXPECT_EQ(LastMessage(), QStringLiteral("Download Success!"));
+    EXPECT_TRUE(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))).contains("Anna Berg"));
+}
+
+} // namespace
+} // namespace refpages

@@ -1,0 +1,254 @@
+// The upgrade page's operations with the reference plug-in against the simulated handset, each
+// started with the page's own Start button: ERI write and read, Bin Download, Upgrade, Script and
+// Refurbish. Each ends in "Download Success!", changes what the handset holds, and once the
+// program has the handset back its version list shows the new software, PRL and ERI versions.
+#include "RefPagesFixture.h"
+#include "pages/UpgradePage.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace refpages {
+namespace {
+
+constexpr int SIM_PORT = 40;
+
+class UpgradeRefPagesTest : public CRefPagesTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+        m_pPage = m_pHost->UpgradePage();
+    }
+
+    // Shows the operation from the toolbar and waits until Start can be used.
+    void Show(int toolbarId, int selected)
+    {
+        ASSERT_NO_FATAL_FAILURE(Toolbar(toolbarId, m_pPage));
+        ASSERT_EQ(m_pPage->SelectedOperation(), selected);
+        ASSERT_TRUE(PumpUntil([&] { return m_pPage->IsStartEnabled(); }, CONNECT_MS));
+    }
+    void SetPath(const char* editName, const QString& path)
+    {
+        Child<QLineEdit>(m_pPage, editName)->setText(path);
+    }
+    void Click(const char* name) { Child<QRadioButton>(m_pPage, name)->click(); }
+    QPushButton* Start() const { return Child<QPushButton>(m_pPage, "startButton"); }
+    QString StatusLine() const { return Child<QLabel>(m_pPage, "statusValue")->text(); }
+
+    // Runs Start and expects success after the "Are you sure?" question. (Answers queued for the
+    // run's dialogs stay queued: no record is cleared here.)
+    void RunToSuccess()
+    {
+        const qsizetype before = Dialogs::Shown().size();
+        ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
+        const QList<SMessageBoxRecord> shown = Dialogs::Shown().mid(before);
+        ASSERT_EQ(shown.size(), 2) << ShownTexts().toStdString();
+        EXPECT_EQ(shown[0].strText, QStringLiteral("Are you sure?"));
+        ASSERT_EQ(shown[1].strText, QStringLiteral("Download Success!")) << StatusLine().toStdString();
+        EXPECT_TRUE(PanelUnlocked());
+        EXPECT_FALSE(m_pPage->HasRunningPlugin());
+    }
+
+    // After an operation: the link runs again, the plug-in is chosen for the handset (the model
+    // pane names it) and the version list shows what done() expects.
+    void WaitForHandsetBack(const std::function<bool()>& done)
+    {
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return Connected() && m_pPage->IsStartEnabled() && done() &&
+                       m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : KOVA Reference");
+            },
+            CONNECT_MS))
+            << "S/W " << SoftwareVersionText().toStdString() << ", PRL " << PrlVersionText().toStdString()
+            << ", ERI " << EriVersionText().toStdString();
+    }
+
+    CUpgradePage* m_pPage = nullptr;
+};
+
+TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
+{
+    EXPECT_EQ(EriVersionText(), QStringLiteral("3")); // the handset's own
+    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, CUpgradePage::SEL_ERI));
+
+    const QByteArray eri = EriFile(2500, 0x0102);
+    Click("writeRadio");
+    SetPath("eriPathEdit", InputFile(QStringLiteral("new.bin"), eri));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("ERI version 258 written")))
+        << StatusLine().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("roaming/eri_data.bin"))), eri);
+    const QByteArray item = ReadSimState(m_state).Item(4025);
+    ASSERT_GE(item.size(), 2);
+    EXPECT_EQ(quint8(item[0]) | (quint8(item[1]) << 8), 258);
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("258"); }));
+
+    // Read it back into a folder chosen at Start.
+    const QString reads = m_files + QStringLiteral("/reads");
+    ASSERT_TRUE(QDir().mkpath(reads));
+    Click("readRadio");
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
+    Dialogs::SetNextFolder(reads);
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_EQ(qpxtest::ReadFile(reads + QStringLiteral("/eri.bin")), eri);
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("version 258, 2500 bytes")))
+        << StatusLine().toStdString();
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("258"); }));
+
+    const QByteArray log = LogText();
+    EXPECT_TRUE(log.contains("ERI Version\t:\t3\r\n")) << log.constData(); // the handset block, once
+    EXPECT_TRUE(log.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\twrite\r\nCOM Port\t\t:\t40\r\n"
+                             "Model Name\t\t:\tKOVA Reference\r\n"))
+        << log.constData();
+    EXPECT_TRUE(log.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\tread\r\n"));
+    EXPECT_TRUE(log.contains("Last Message\t\t:\t\r\n"));
+}
+
+TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
+{
+    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
+        << SoftwareVersionText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
+
+    const QByteArray image = FirmwareImage("VKQ100A2", 3000);
+    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(
+        QStringLiteral("Software VKQ100A2 written (3024 bytes) and verified; it was VKQ100A1")))
+        << StatusLine().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A2"));
+
+    // The same family: the plug-in is chosen again and the new version is shown.
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A2")); }));
+    EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
+    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware VKQ100A2 written"));
+}
+
+TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
+{
+    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, CUpgradePage::SEL_UPGRADE));
+    const QByteArray prl = PrlFile(300, 901);
+    const QByteArray eri = EriFile(1500, 0x0203);
+    SetPath("binPathEdit", InputFile(QStringLiteral("up.bin"), FirmwareImage("VKQ100B1", 1500)));
+    SetPath("scrPathEdit", InputFile(QStringLiteral("up.scr"), "nv 4 = 2B\n"));
+    SetPath("prlPathEdit", InputFile(QStringLiteral("up.prl"), prl));
+    SetPath("eriPathEdit", InputFile(QStringLiteral("up_eri.bin"), eri));
+    Click("nam2Radio");
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    // The status names each step; the record's status field is too short for all four.
+    EXPECT_TRUE(
+        StatusLine().startsWith(QStringLiteral("Software VKQ100B1 written (1524 bytes) and verified")))
+        << StatusLine().toStdString();
+
+    const SSimState s = ReadSimState(m_state);
+    ASSERT_TRUE(s.bRead);
+    EXPECT_EQ(s.strSwVersion, QStringLiteral("VKQ100B1"));
+    EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2B"));
+    EXPECT_EQ(s.prl[1], prl);
+    EXPECT_EQ(s.PrlId(0), 52); // the other NAM untouched
+    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("roaming/eri_data.bin"))), eri);
+
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] {
+        return SoftwareVersionText().endsWith(QLatin1String("VKQ100B1")) &&
+               PrlVersionText() == QStringLiteral("1: 52    2: 901") &&
+               EriVersionText() == QStringLiteral("515");
+    }));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tUpgrade\r\n"));
+}
+
+TEST_F(UpgradeRefPagesTest, ScriptWritesItsItemsThenTheEriAndThePrl)
+{
+    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, CUpgradePage::SEL_SCRIPT));
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled());
+    const QByteArray prl = PrlFile(250, 777);
+    const QByteArray eri = EriFile(800, 0x0105);
+    const QByteArray logo(1800, '\x42');
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("sms/welcome.msg")), "welcome"));
+    InputFile(QStringLiteral("logo.bin"), logo);
+    SetPath("scrPathEdit",
+            InputFile(QStringLiteral("delivery.scr"), "# delivery values\n"
+                                                      "nv 4 = 2A\n"
+                                                      "\n"
+                                                      "nv 0xB2 = 01 33 31 30 35 35 35 30 30 30 30\n"
+                                                      "put /media/logo.bin = logo.bin\n"
+                                                      "delete /sms/welcome.msg\n"));
+    SetPath("prlPathEdit", InputFile(QStringLiteral("s.prl"), prl));
+    SetPath("eriPathEdit", InputFile(QStringLiteral("s_eri.bin"), eri));
+    Click("nam1Radio");
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("Script: "))) << StatusLine().toStdString();
+
+    const SSimState s = ReadSimState(m_state);
+    ASSERT_TRUE(s.bRead);
+    EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2A"));
+    EXPECT_EQ(s.Item(178, 1).left(11), QByteArray("\x01"
+                                                  "3105550000"));
+    EXPECT_EQ(s.Item(178, 0).left(11), QByteArray("\x00"
+                                                  "2125550147",
+                                                  11)); // NAM1's number kept
+    EXPECT_EQ(s.prl[0], prl);
+    EXPECT_EQ(s.PrlId(1), 53);
+    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("roaming/eri_data.bin"))), eri);
+    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("media/logo.bin"))), logo);
+    EXPECT_FALSE(QFileInfo::exists(Efs(QStringLiteral("sms/welcome.msg"))));
+    // What the script replaced was kept beside the plug-in first.
+    EXPECT_FALSE(QDir(m_install + QStringLiteral("MODEL/SCRIPT_BK"))
+                     .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                     .isEmpty());
+
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] {
+        return PrlVersionText() == QStringLiteral("1: 777    2: 53") &&
+               EriVersionText() == QStringLiteral("261");
+    }));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tScript\r\n"));
+}
+
+TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheUsersData)
+{
+    const QMap<QString, QByteArray> userData{{QStringLiteral("pim/phonebook.qpb"), QByteArray(600, 'p')},
+                                             {QStringLiteral("sms/inbox/0001.msg"), "hello"},
+                                             {QStringLiteral("ui.data"), QByteArray(300, 'u')}};
+    for (auto it = userData.cbegin(); it != userData.cend(); ++it)
+        ASSERT_TRUE(qpxtest::WriteFile(Efs(it.key()), it.value()));
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("nvm/keep.bin")), "not user data"));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, CUpgradePage::SEL_REFURBISH));
+    SetPath("binPathEdit", InputFile(QStringLiteral("r.bin"), FirmwareImage("VKQ100A9", 200)));
+    SetPath("scrPathEdit", InputFile(QStringLiteral("r.scr"), "nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("Software VKQ100A9 written")))
+        << StatusLine().toStdString();
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("Script: 1 items")));
+    // Start comes back only with the handset.
+    EXPECT_FALSE(m_pPage->IsStartEnabled());
+
+    const SSimState s = ReadSimState(m_state);
+    EXPECT_EQ(s.strSwVersion, QStringLiteral("VKQ100A9"));
+    EXPECT_EQ(s.Item(178, 1).left(11), QByteArray("\x01"
+                                                  "9005550000"));
+    // The user's files are gone from the handset, kept beside the plug-in; other files stay.
+    const QStringList kept =
+        QDir(m_install + QStringLiteral("MODEL/REFURB_BK")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(kept.size(), 1);
+    for (auto it = userData.cbegin(); it != userData.cend(); ++it) {
+        EXPECT_FALSE(QFileInfo::exists(Efs(it.key()))) << it.key().toStdString();
+        EXPECT_EQ(qpxtest::ReadFile(m_install + QStringLiteral("MODEL/REFURB_BK/") + kept[0] +
+                                    QLatin1Char('/') + it.key()),
+                  it.value())
+            << it.key().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(Efs(QStringLiteral("sms/inbox"))).isDir());
+    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("nvm/keep.bin"))), QByteArray("not user data"));
+
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A9")); }));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tRefurbish\r\n"));
+}
+
+} // namespace
+} // namespace refpages
