@@ -1,9 +1,13 @@
 // Failures through the real program: a handset that vanishes in the middle of an operation is
 // reported with the plug-in's own words, the page is unlocked, the day's operation log records the
 // failure, and once a handset is back on the same port the program connects to it and the
-// operation can be run again.
+// operation can be run again. A handset that acknowledges writes but keeps altered data is caught
+// by the read-back and reported as a failure by every page.
 #include "RefPagesFixture.h"
+#include "controls/EditGrid.h"
+#include "pages/NvCatalogue.h"
 #include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
 #include "pages/UpgradePage.h"
 
 #include <QLineEdit>
@@ -126,6 +130,65 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebo
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
     EXPECT_EQ(LastMessage(), QStringLiteral("Download Success!"));
     EXPECT_TRUE(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))).contains("Anna Berg"));
+}
+
+TEST_F(FailureRefPagesTest, WritesStoredAlteredAreFailuresOnEveryPage)
+{
+    // PRL blocks, item writes and file writes are acknowledged but stored with one byte changed.
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--bad-store"), QStringLiteral("0x48"),
+                                              QStringLiteral("--bad-store"), QStringLiteral("0x27"),
+                                              QStringLiteral("--bad-store"), QStringLiteral("0x4B")}));
+    const auto expectReadBackFailure = [&](const QWidget* page, const char* operation) {
+        const QString message = LastMessage();
+        EXPECT_TRUE(message.contains(QStringLiteral("read back")) &&
+                    message.contains(QStringLiteral("differs")))
+            << message.toStdString();
+        EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
+        EXPECT_TRUE(PanelUnlocked());
+        ExpectFailureLogged(operation, message);
+    };
+
+    // PRL from the upgrade page.
+    CUpgradePage* upgrade = m_pHost->UpgradePage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PRL, upgrade));
+    ASSERT_TRUE(PumpUntil([&] { return upgrade->IsStartEnabled(); }, CONNECT_MS));
+    const QByteArray prl = PrlFile(300, 4343);
+    Child<QRadioButton>(upgrade, "writeRadio")->click();
+    Child<QRadioButton>(upgrade, "nam2Radio")->click();
+    Child<QLineEdit>(upgrade, "prlPathEdit")->setText(InputFile(QStringLiteral("new.prl"), prl));
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(upgrade, "startButton")));
+    expectReadBackFailure(upgrade, "PRL");
+    EXPECT_NE(ReadSimState(m_state).prl[1], prl);
+    ASSERT_TRUE(
+        PumpUntil([&] { return Connected() && HandsetShown() && upgrade->IsStartEnabled(); }, CONNECT_MS))
+        << "no reconnection";
+
+    // An item from the settings page.
+    CSettingsPage* settings = m_pHost->SettingsPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, settings));
+    ASSERT_TRUE(PumpUntil([&] { return settings->AreButtonsEnabled(); }, CONNECT_MS));
+    settings->Tabs()->setCurrentIndex(1);
+    const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(QStringLiteral("MDN")));
+    settings->Grid(1)->SetItemText(mdn, 1, QStringLiteral("3105559876"));
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "writeButton")));
+    expectReadBackFailure(settings, "Setting");
+    EXPECT_TRUE(settings->AreButtonsEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && HandsetShown(); }, CONNECT_MS)) << "no reconnection";
+
+    // A file from the phonebook page.
+    CPhoneBookPage* phonebook = m_pHost->PhoneBookPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PHONEBOOK, phonebook));
+    ASSERT_TRUE(PumpUntil([&] { return phonebook->IsStartEnabled(); }, CONNECT_MS));
+    Child<QLineEdit>(phonebook, "csvPathEdit")
+        ->setText(InputFile(QStringLiteral("in.csv"), "Anna Berg,2125550147,,,,,\n"));
+    Child<QRadioButton>(phonebook, "writeRadio")->click();
+    Dialogs::ClearRecords();
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(phonebook, "startButton")));
+    expectReadBackFailure(phonebook, "Phonebook");
+    ASSERT_TRUE(
+        PumpUntil([&] { return Connected() && HandsetShown() && phonebook->IsStartEnabled(); }, CONNECT_MS))
+        << "no reconnection";
 }
 
 } // namespace

@@ -59,16 +59,7 @@ namespace refpages {
 constexpr int CONNECT_MS = 20000;
 constexpr int OPERATION_MS = 40000;
 
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return done();
-}
+using qpxtest::PumpUntil;
 
 // ---- input files in the plug-in's documented formats ----
 
