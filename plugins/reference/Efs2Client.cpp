@@ -62,7 +62,16 @@ CDiagLink::EOutcome CEfs2Client::Hello()
     Add32(body, 1);
     Add32(body, 0xFFFFFFFF);
     QByteArray a;
-    return Call(EFS_HELLO, body, a, 40);
+    const CDiagLink::EOutcome r = Call(EFS_HELLO, body, a, 40);
+    if (r != CDiagLink::OK)
+        return r;
+    // A single request must fit both byte windows the handset announced; 0 means "no limit".
+    for (const int at : {4 + 4, 4 + 12}) {
+        const qint32 window = I32(a, at);
+        if (window > 0 && window < m_nChunk)
+            m_nChunk = window;
+    }
+    return r;
 }
 
 CDiagLink::EOutcome CEfs2Client::Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err)

@@ -34,6 +34,8 @@ public:
     int ChunkSize() const { return m_nChunk; }
     CDiagLink& Link() { return m_link; }
 
+    // Also takes the handset's limit: the chunk size drops to the smaller byte window of the
+    // answer (target or host) when that is below it.
     CDiagLink::EOutcome Hello();
     CDiagLink::EOutcome Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err);
     CDiagLink::EOutcome Close(qint32 fd, qint32& err);

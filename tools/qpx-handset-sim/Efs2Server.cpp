@@ -2,6 +2,7 @@
 
 #include "serial/DiagCodec.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
@@ -26,6 +27,9 @@ enum ECommand : quint16
     EFS_STATFS = 19
 };
 
+constexpr quint32 STATFS_BLOCK = 512;
+constexpr quint32 STATFS_BLOCKS = 65536;
+constexpr quint32 STATFS_MAX_FILES = 4096;
 constexpr qint32 O_WRONLY_ = 1;
 constexpr qint32 O_RDWR_ = 2;
 constexpr qint32 O_CREAT_ = 0x40;
@@ -110,7 +114,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         if (!need(40))
             return {};
         for (int i = 0; i < 6; ++i)
-            Add32(out, WINDOW);
+            Add32(out, i % 2 == 0 ? WINDOW : qMin(U32(request, 4 + 4 * i), m_nByteWindow));
         Add32(out, 1); // version, minimum, maximum
         Add32(out, 1);
         Add32(out, 1);
@@ -170,10 +174,16 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         if (!need(12))
             return {};
         const qint32 fd = static_cast<qint32>(U32(request, 4));
-        const quint32 count = qMin<quint32>(U32(request, 8), MAX_TRANSFER);
+        const quint32 asked = U32(request, 8);
+        const quint32 count = qMin<quint32>(asked, MAX_TRANSFER);
         const quint32 offset = U32(request, 12);
         Add32(out, static_cast<quint32>(fd));
         Add32(out, offset);
+        if (asked > m_nByteWindow) {
+            Add32(out, static_cast<quint32>(-1));
+            Add32(out, EFS_EINVAL);
+            return out;
+        }
         const auto it = m_files.find(fd);
         if (it == m_files.end() || !(it->second->openMode() & QIODevice::ReadOnly)) {
             Add32(out, static_cast<quint32>(-1));
@@ -199,6 +209,11 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
             data[data.size() - 1] = static_cast<char>(data.at(data.size() - 1) ^ 0xFF);
         Add32(out, static_cast<quint32>(fd));
         Add32(out, offset);
+        if (static_cast<quint32>(data.size()) > m_nByteWindow) {
+            Add32(out, static_cast<quint32>(-1));
+            Add32(out, EFS_EINVAL);
+            return out;
+        }
         const auto it = m_files.find(fd);
         if (it == m_files.end() || !(it->second->openMode() & QIODevice::WriteOnly)) {
             Add32(out, static_cast<quint32>(-1));
@@ -326,8 +341,12 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         qint32 err = EFS_OK;
         if (src.isEmpty() || to.isEmpty())
             err = EFS_INVALID_PATH;
-        else if (!QFileInfo::exists(src))
+        else if (!QFileInfo::exists(src) || !QFileInfo(QFileInfo(to).absolutePath()).isDir())
             err = EFS_ENOENT;
+        else if (src == m_strRoot || to == m_strRoot)
+            err = EFS_EACCES;
+        else if (QFileInfo(to).isDir() && !QFileInfo(src).isDir())
+            err = EFS_EISDIR;
         else {
             if (QFileInfo(to).isFile())
                 QFile::remove(to);
@@ -362,10 +381,28 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         return out;
     }
     case EFS_STATFS: {
+        if (!need(1))
+            return {};
+        const QString host = HostPath(PathAt(request, 4));
+        if (host.isEmpty() || !QFileInfo::exists(host)) {
+            Add32(out, host.isEmpty() ? EFS_INVALID_PATH : EFS_ENOENT);
+            out.append(QByteArray(40, '\0'));
+            return out;
+        }
+        // One volume of 32 MiB: what the files take is what is no longer free.
+        quint32 files = 0, used = 0;
+        QDirIterator it(m_strRoot, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            ++files;
+            used += static_cast<quint32>((it.fileInfo().size() + STATFS_BLOCK - 1) / STATFS_BLOCK);
+        }
+        const quint32 free = used < STATFS_BLOCKS ? STATFS_BLOCKS - used : 0;
         Add32(out, EFS_OK);
         Add32(out, 1);                 // file-system id
         out.append("EFS2\0\0\0\0", 8); // type
-        for (const quint32 v : {512u, 65536u, 32768u, 32768u, 0x7FFFFFFFu, 0u, 4096u})
+        for (const quint32 v :
+             {STATFS_BLOCK, STATFS_BLOCKS, free, free, 0x7FFFFFFFu, files, STATFS_MAX_FILES})
             Add32(out, v);
         return out;
     }

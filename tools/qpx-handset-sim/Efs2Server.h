@@ -2,7 +2,8 @@
 // The handset's EFS2 file system (subsystem 0x13 of the 0x4B dispatch) on a host folder.
 //
 //   request:  4B 13 cc 00 | body          response: 4B 13 cc 00 | body
-//   HELLO 0   10 x u32                     the same 10 x u32 (version 1)
+//   HELLO 0   10 x u32                     10 x u32: packet windows 0x100000, byte windows the
+//                                          smaller of the host's and ours, version 1, 1, 1
 //   QUERY 1   -                            6 x i32 limits
 //   OPEN 2    flags, mode, path            fd, errno
 //   CLOSE 3   fd                           errno
@@ -10,7 +11,10 @@
 //   WRITE 5   fd, offset, data             fd, offset, bytes written, errno
 //   UNLINK 8 / RMDIR 10 / OPENDIR 11 (handle, errno) / MKDIR 9 (i16 mode first)
 //   READDIR 12 handle, sequence (from 1)   handle, seq, errno, type, mode, size, 3 times, name ("" = end)
-//   CLOSEDIR 13, RENAME 14, STAT 15, FSTAT 17 (errno, mode, size, links, 3 times), STATFS 19
+//   CLOSEDIR 13, RENAME 14 (old path, new path; a file replaces a file), STAT 15, FSTAT 17
+//   (errno, mode, size, links, 3 times), STATFS 19 path (errno, id, type "EFS2", block size 512,
+//   total / available / free blocks of a 32 MiB volume less the files' blocks, maximum file size,
+//   files, maximum files)
 //
 // Paths are absolute handset paths below the root folder; ".." never leaves it. A few files and
 // directories may be open at once; past that the EFS2 "too many" codes come back.
@@ -61,6 +65,10 @@ public:
     QByteArray Handle(const QByteArray& request, bool* badLength);
 
     QString Root() const { return m_strRoot; }
+    // The byte windows announced in HELLO (at most what the host offers): a READ asking for more
+    // or a WRITE carrying more is refused with EINVAL (nothing is cut short silently).
+    void SetByteWindow(quint32 bytes) { m_nByteWindow = bytes; }
+    quint32 ByteWindow() const { return m_nByteWindow; }
     // Memory fault: a WRITE at offset 0 is acknowledged in full but the last byte of its piece is
     // stored inverted (FaultInjector.h, bad-store).
     void SetBadStore(bool bad) { m_bBadStore = bad; }
@@ -82,4 +90,5 @@ private:
     qint32 m_nNextFd = 1;
     quint32 m_nNextDir = 1;
     bool m_bBadStore = false;
+    quint32 m_nByteWindow = WINDOW;
 };

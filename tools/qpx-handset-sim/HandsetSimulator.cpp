@@ -40,6 +40,7 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
     m_pDispatcher = std::make_unique<CCommandDispatcher>(m_state, m_pEfs.get());
     m_pDispatcher->SetBadStore(m_faults.Faults().bBadStoreNv, m_faults.Faults().bBadStorePrl);
     m_pEfs->SetBadStore(m_faults.Faults().bBadStoreEfs);
+    m_pEfs->SetByteWindow(m_nEfsWindow);
     if (!m_transport.Open()) {
         *error = QStringLiteral("cannot open a pseudo-terminal");
         return false;

@@ -32,6 +32,8 @@ public:
     // port leaves (link removed, pty closed), and after ms a new pty is published under the same
     // number, speaking the protocol of the new state. -1 (default): the port stays.
     void SetReenumerateMs(int ms) { m_nReenumerateMs = ms; }
+    // The EFS2 byte window announced in HELLO and enforced on READ and WRITE (before Start).
+    void SetEfsByteWindow(quint32 bytes) { m_nEfsWindow = bytes; }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.
@@ -72,6 +74,7 @@ private:
     QString m_strTarget;
     QString m_strName;
     int m_nReenumerateMs = -1;
+    quint32 m_nEfsWindow = CEfs2Server::WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
     bool m_bHangupPending = false;

@@ -107,10 +107,15 @@ int main(int argc, char** argv)
                        "protocols' RESET: the port disappears, and MS milliseconds later a new pty is "
                        "published under the same COM number (and printed like the first)."),
         QStringLiteral("MS"));
-    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,      verboseOpt,   silentOpt,
-                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt,    hangupOpt,    statusOnlyOpt,
-                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,     corruptAtOpt, badStoreOpt,
-                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt});
+    const QCommandLineOption efsWindowOpt(
+        QStringLiteral("efs-window"),
+        QStringLiteral("Announce an EFS2 byte window of BYTES in HELLO (default 1048576) and refuse reads "
+                       "and writes of more bytes per request with EINVAL."),
+        QStringLiteral("BYTES"));
+    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,       verboseOpt,   silentOpt,
+                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt,     hangupOpt,    statusOnlyOpt,
+                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,      corruptAtOpt, badStoreOpt,
+                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt, efsWindowOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -172,8 +177,13 @@ int main(int argc, char** argv)
     if (!IntOption(parser, reenumerateOpt, 0, 600000, reenumerateMs))
         return Fail(QStringLiteral("--reenumerate-ms takes milliseconds"), 1);
 
+    int efsWindow = static_cast<int>(CEfs2Server::WINDOW);
+    if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(CEfs2Server::WINDOW), efsWindow))
+        return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
+
     CHandsetSimulator sim(profile, faults);
     sim.SetReenumerateMs(reenumerateMs);
+    sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));
     sim.State().SetSpcLockout(lockout);
     sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));
     sim.State().SetPassword(password);

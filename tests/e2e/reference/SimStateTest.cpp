@@ -6,6 +6,8 @@
 #include "TestEnv.h"
 #include "serial/DiagCodec.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -163,6 +165,75 @@ TEST_F(SimState, FileSystemAnswersWithErrorNumbers)
     EXPECT_EQ(I32(e1, 24), 6);                                          // size
     EXPECT_EQ(I32(D(Efs(12, Le32(handle) + Le32(5))), 12), 0x40000002); // sequence
     EXPECT_EQ(D(Efs(12, Le32(handle) + Le32(2))).mid(40), QByteArray(1, '\0'));
+}
+
+TEST_F(SimState, FileSystemQueryRenameAndStatfs)
+{
+    const QByteArray q = D(Efs(1, {}));
+    ASSERT_EQ(q.size(), 4 + 24);
+    EXPECT_EQ(q.left(4), B({0x4B, 0x13, 1, 0}));
+    EXPECT_EQ(I32(q, 4), 255);  // longest name
+    EXPECT_EQ(I32(q, 8), 1024); // longest path
+
+    auto statfs = [this](const QByteArray& path) { return D(Efs(19, path + '\0')); };
+    const QByteArray empty = statfs("/");
+    ASSERT_EQ(empty.size(), 4 + 44);
+    EXPECT_EQ(I32(empty, 4), 0);
+    EXPECT_EQ(empty.mid(12, 4), QByteArray("EFS2"));
+    EXPECT_EQ(I32(empty, 20), 512);
+    EXPECT_EQ(I32(empty, 28), I32(empty, 24)); // all blocks available
+    EXPECT_EQ(I32(empty, 40), 0);              // no files
+    qpxtest::WriteFile(m_strFolder + QStringLiteral("/efs/a"), QByteArray(1500, 'a'));
+    const QByteArray one = statfs("/");
+    EXPECT_EQ(I32(one, 28), I32(empty, 28) - 3); // 1500 bytes take three blocks of 512
+    EXPECT_EQ(I32(one, 32), I32(one, 28));
+    EXPECT_EQ(I32(one, 40), 1);
+    EXPECT_EQ(I32(one, 44), 4096); // most files
+    EXPECT_EQ(I32(statfs("/nowhere"), 4), 2);
+    EXPECT_EQ(statfs("/nowhere").size(), empty.size());
+    EXPECT_EQ(At0(D(Efs(19, {}))), 0x15);
+
+    auto rename = [this](const QByteArray& from, const QByteArray& to) {
+        return I32(D(Efs(14, from + '\0' + to + '\0')), 4);
+    };
+    EXPECT_EQ(rename("/a", "/b"), 0);
+    EXPECT_FALSE(QFileInfo::exists(m_strFolder + QStringLiteral("/efs/a")));
+    EXPECT_EQ(qpxtest::ReadFile(m_strFolder + QStringLiteral("/efs/b")).size(), 1500);
+    EXPECT_EQ(rename("/a", "/c"), 2);    // no such source
+    EXPECT_EQ(rename("/b", "/no/c"), 2); // no such folder for the new name
+    EXPECT_EQ(rename("/b", "/../c"), 0x40000005);
+    qpxtest::WriteFile(m_strFolder + QStringLiteral("/efs/c"), "old");
+    EXPECT_EQ(rename("/b", "/c"), 0); // a file replaces a file
+    EXPECT_EQ(qpxtest::ReadFile(m_strFolder + QStringLiteral("/efs/c")).size(), 1500);
+    ASSERT_EQ(I32(D(Efs(9, B({0xFF, 1}) + "/d" + '\0')), 4), 0);
+    EXPECT_EQ(rename("/c", "/d"), 21); // not over a folder
+    EXPECT_EQ(rename("/d", "/e"), 0);  // folders move too
+    EXPECT_TRUE(QFileInfo(m_strFolder + QStringLiteral("/efs/e")).isDir());
+}
+
+TEST_F(SimState, FileSystemByteWindowIsAnnouncedAndKept)
+{
+    m_efs->SetByteWindow(256);
+    QByteArray hello;
+    for (int i = 0; i < 6; ++i)
+        hello += Le32(0x00100000);
+    hello += Le32(1) + Le32(1) + Le32(1) + Le32(0xFFFFFFFF);
+    const QByteArray h = D(Efs(0, hello));
+    ASSERT_EQ(h.size(), 44);
+    EXPECT_EQ(I32(h, 4), 0x00100000); // packet window
+    EXPECT_EQ(I32(h, 8), 256);        // target byte window
+    EXPECT_EQ(I32(h, 16), 256);       // host byte window
+    EXPECT_EQ(I32(h, 28), 1);         // version
+
+    const qint32 fd = I32(D(Efs(2, Le32(0x242) + Le32(0100777) + "/w" + '\0')), 4);
+    ASSERT_GT(fd, 0);
+    const QByteArray tooMuch = D(Efs(5, Le32(static_cast<quint32>(fd)) + Le32(0) + QByteArray(257, 'x')));
+    EXPECT_EQ(I32(tooMuch, 12), -1);
+    EXPECT_EQ(I32(tooMuch, 16), 22);
+    EXPECT_EQ(I32(D(Efs(5, Le32(static_cast<quint32>(fd)) + Le32(0) + QByteArray(256, 'x'))), 12), 256);
+    EXPECT_EQ(I32(D(Efs(4, Le32(static_cast<quint32>(fd)) + Le32(257) + Le32(0))), 16), 22);
+    const QByteArray read = D(Efs(4, Le32(static_cast<quint32>(fd)) + Le32(256) + Le32(0)));
+    EXPECT_EQ(I32(read, 12), 256);
 }
 
 TEST_F(SimState, BadStoreAcknowledgesButKeepsAlteredData)
