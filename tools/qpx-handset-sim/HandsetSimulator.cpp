@@ -142,6 +142,8 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
         leave = true;
     }
     const bool downloadReset = m_download.TakeReset();
+    if (downloadReset)
+        m_state.Reset(); // the restarted handset is locked and online again
     if (m_state.TakeResetRequest() || downloadReset)
         m_silentSince.start();
     leave = (leave || downloadReset) && m_nReenumerateMs >= 0;

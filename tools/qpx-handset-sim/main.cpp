@@ -1,6 +1,6 @@
 // qpx-handset-sim: a CDMA handset on a pseudo-terminal, published as a virtual COM port.
-// Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers; ends on SIGINT/SIGTERM (or
-// after the hang-up fault) and removes its port.
+// Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers (and again each time it comes back
+// after --reenumerate-ms); ends on SIGINT/SIGTERM (or after the hang-up fault) and removes its port.
 #include "HandsetSimulator.h"
 
 #include "platform/TermSignal.h"
@@ -72,7 +72,9 @@ int main(int argc, char** argv)
         QStringLiteral("DIR"));
     const QCommandLineOption resetOpt(
         QStringLiteral("reset-ms"),
-        QStringLiteral("Stay silent MS milliseconds after a reset (default 1500)."), QStringLiteral("MS"));
+        QStringLiteral("Stay silent MS milliseconds after a reset (mode change 2, or the download "
+                       "protocols' RESET) (default 1500)."),
+        QStringLiteral("MS"));
     const QCommandLineOption hangupAtOpt(
         QStringLiteral("hangup-at"), QStringLiteral("Close the line at the N-th request of command CODE."),
         QStringLiteral("CODE:N"));
@@ -99,7 +101,8 @@ int main(int argc, char** argv)
     const QCommandLineOption passwordOpt(
         QStringLiteral("password"),
         QStringLiteral("Give the handset a security password of 8 bytes (16 hexadecimal digits): writes "
-                       "that need the SPC then also need it (47 until 46 + the password is accepted)."),
+                       "that need the SPC then also need it (47 until 46 + the password is accepted, again "
+                       "after each reset)."),
         QStringLiteral("HEX16"));
     const QCommandLineOption reenumerateOpt(
         QStringLiteral("reenumerate-ms"),
