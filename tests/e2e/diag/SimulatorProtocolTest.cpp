@@ -266,4 +266,19 @@ TEST(SimFaults, WhichRequestsGetAnAnswer)
         EXPECT_FALSE(never.CountRequest());
 }
 
+TEST(SimFaults, BadStoreTakesOnlyTheCommandsThatStore)
+{
+    SFaults f;
+    EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("0x27"), f));
+    EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("72"), f)); // 0x48, decimal
+    EXPECT_TRUE(f.bBadStoreNv && f.bBadStorePrl && !f.bBadStoreEfs);
+    EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("0x4b"), f));
+    EXPECT_TRUE(f.bBadStoreEfs);
+    EXPECT_TRUE(f.Any());
+    SFaults g;
+    for (const char* bad : {"0x26", "0x49", "", "x", "0x27:1", "-1"})
+        EXPECT_FALSE(CFaultInjector::ParseBadStore(QLatin1String(bad), g)) << bad;
+    EXPECT_FALSE(g.Any());
+}
+
 } // namespace
