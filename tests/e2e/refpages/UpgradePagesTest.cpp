@@ -18,9 +18,10 @@ class UpgradeRefPagesTest : public CRefPagesTest
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, SimArgs()));
         m_pPage = m_pHost->UpgradePage();
     }
+    virtual QStringList SimArgs() const { return {}; }
 
     // Shows the operation from the toolbar and waits until Start can be used.
     void Show(int toolbarId, int selected)
@@ -65,6 +66,8 @@ protected:
             << ", ERI " << EriVersionText().toStdString();
     }
 
+    void BinDownload(const char* version);
+
     CUpgradePage* m_pPage = nullptr;
 };
 
@@ -106,28 +109,54 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     EXPECT_TRUE(log.contains("Last Message\t\t:\t\r\n"));
 }
 
-TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
+// A Bin Download from the page: the handset's new software is shown once the program has it back.
+void UpgradeRefPagesTest::BinDownload(const char* version)
 {
     EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
         << SoftwareVersionText().toStdString();
     ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
 
-    const QByteArray image = FirmwareImage("VKQ100A2", 3000);
+    const QByteArray image = FirmwareImage(version, 3000);
     SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    EXPECT_TRUE(StatusLine().contains(
-        QStringLiteral("Software VKQ100A2 written (3024 bytes) and verified; it was VKQ100A1")))
+    EXPECT_TRUE(
+        StatusLine().contains(QStringLiteral("Software %1 written (3024 bytes) and verified; it was VKQ100A1")
+                                  .arg(QLatin1String(version))))
         << StatusLine().toStdString();
     EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
-    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A2"));
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QLatin1String(version));
 
     // The same family: the plug-in is chosen again and the new version is shown.
     ASSERT_NO_FATAL_FAILURE(
-        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A2")); }));
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String(version)); }));
     EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
-    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware VKQ100A2 written"));
+    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware " + QByteArray(version) + " written"));
+}
+
+TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
+{
+    BinDownload("VKQ100A2");
+}
+
+// A handset that leaves like a USB device when it switches to download mode and after the
+// download's reset, and comes back on the same COM number with a new device: the program, busy
+// meanwhile, takes it back afterwards.
+class ReenumeratingUpgradeRefPagesTest : public UpgradeRefPagesTest
+{
+protected:
+    QStringList SimArgs() const override
+    {
+        return {QStringLiteral("--reenumerate-ms"), QStringLiteral("300"), QStringLiteral("--verbose")};
+    }
+};
+
+TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
+{
+    BinDownload("VKQ100A3");
+    // It left twice: at the switch to download mode and after the download's reset.
+    EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
 }
 
 TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
