@@ -4,11 +4,12 @@
 //   read:  version (00) → 26 per item (NAM index in data byte 0 for NAM1 / NAM2) → 49 block 0 of
 //          each NAM for "PRL ID" → PARAMETER1 / PARAMETER2 → an editor per writable row
 //   write: cells parsed first (a value that does not fit stops before the handset is touched)
-//          → version → 26 per item involved → rows whose value differs from the handset's
-//          → the items to change saved in NV_BK/<time>/ beside the plug-in → 41 SPC → 29 01 00
+//          → version → 41 SPC → 26 per item involved → rows whose value differs from the
+//          handset's → the items to change saved in NV_BK/<time>/ beside the plug-in → 29 01 00
 //          → per item: 27, 26 again and compare → 29 02 00
 // An item the handset does not have (13 / 14 answer, NV status 8) is shown empty and left alone;
-// status 5 (never written) is shown empty and can be written.
+// status 5 (never written) and an item hidden until the SPC is given (42) are shown empty and can
+// be written.
 #include "Operations.h"
 #include "SettingsMap.h"
 #include "WriteBackup.h"
@@ -26,8 +27,9 @@ namespace {
 enum EItemState
 {
     ITEM_SET,
-    ITEM_UNSET, // NV status 5: never written
-    ITEM_ABSENT // not on this handset
+    ITEM_UNSET,  // NV status 5: never written
+    ITEM_ABSENT, // not on this handset
+    ITEM_LOCKED  // read refused until the SPC is given (42)
 };
 
 struct SItem
@@ -50,11 +52,14 @@ bool ReadItem(CPluginJob& job, CDiagLink& link, quint16 item, int nam, SItem& ou
     QByteArray d;
     quint16 st = 0;
     const CDiagLink::EOutcome r = link.NvRead(item, nam, d, st);
-    const bool refused =
-        r == CDiagLink::REFUSED && (link.RefusalCode() == 0x13 || link.RefusalCode() == 0x14);
+    const quint8 refusal = r == CDiagLink::REFUSED ? link.RefusalCode() : 0;
+    const bool refused = refusal == 0x13 || refusal == 0x14 || refusal == 0x42;
     if (!refused && !job.Check(r, link, QStringLiteral("item %1").arg(item)))
         return false;
-    out.state = refused || (st != 0 && st != 5) ? ITEM_ABSENT : (st == 5 ? ITEM_UNSET : ITEM_SET);
+    if (refusal == 0x42)
+        out.state = ITEM_LOCKED;
+    else
+        out.state = refused || (st != 0 && st != 5) ? ITEM_ABSENT : (st == 5 ? ITEM_UNSET : ITEM_SET);
     out.data = d.leftJustified(128, '\0', true);
     if (out.state != ITEM_SET) {
         out.data.fill('\0');
@@ -175,7 +180,7 @@ bool ReadCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxLi
 
     QList<QStringList> shown(rows);
     QList<bool> editable(rows, false);
-    int values = 0, unset = 0, absent = 0;
+    int values = 0, unset = 0, absent = 0, locked = 0;
     for (const SMapped& m : mapped) {
         const SNvField& f = m.field;
         QStringList cells;
@@ -185,18 +190,20 @@ bool ReadCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxLi
         } else if (!IsNvKind(f.kind)) {
             cells = VersionCells(f.kind, version);
         } else {
-            bool isAbsent = false, isUnset = false;
+            bool isAbsent = false, isUnset = false, isLocked = false;
             for (const quint16 item : FieldItems(f)) {
                 isAbsent = isAbsent || items.value(item).state == ITEM_ABSENT;
                 isUnset = isUnset || items.value(item).state == ITEM_UNSET;
+                isLocked = isLocked || items.value(item).state == ITEM_LOCKED;
             }
             if (isAbsent) {
                 ++absent;
                 continue;
             }
+            // A locked item (an SPC the handset hides) can still be given a new value.
             editable[m.row] = !f.readOnly;
-            if (isUnset) {
-                ++unset;
+            if (isUnset || isLocked) {
+                ++(isLocked ? locked : unset);
                 continue;
             }
             cells = ShowField(f, items);
@@ -237,13 +244,15 @@ bool ReadCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxLi
                 h->GridAddEditEditor(list, m.row, 2, chars.constData(), 0, 2);
         }
     }
-    job.SetFinalStatus(
-        QStringLiteral("%1 read: %2 values; %3 not set; %4 not on the handset; %5 rows left out")
-            .arg(NvCategoryTabText(category))
-            .arg(values)
-            .arg(unset)
-            .arg(absent)
-            .arg(rows - static_cast<int>(mapped.size())));
+    QString status = QStringLiteral("%1 read: %2 values; %3 not set; %4 not on the handset; %5 rows left out")
+                         .arg(NvCategoryTabText(category))
+                         .arg(values)
+                         .arg(unset)
+                         .arg(absent)
+                         .arg(rows - static_cast<int>(mapped.size()));
+    if (locked > 0)
+        status += QStringLiteral("; %1 shown only after the SPC").arg(locked);
+    job.SetFinalStatus(status);
     return true;
 }
 
@@ -280,6 +289,11 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
     CDiagLink link;
     if (!job.Connect(link))
         return false;
+    // Unlocked first: a handset may hide protected items (the SPC) until then. Nothing is written
+    // before the backup below.
+    job.Status(QStringLiteral("Unlocking the handset"));
+    if (!job.Unlock(link))
+        return false;
     job.Status(QStringLiteral("Reading %1").arg(NvCategoryTabText(category)));
     CItems before;
     if (!ReadItems(job, link, wanted, nam, before, 5, 20))
@@ -290,11 +304,17 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
     CItems after = before;
     QList<const SCell*> changed;
     for (const SCell& c : cells) {
-        for (const quint16 item : FieldItems(c.m->field))
+        for (const quint16 item : FieldItems(c.m->field)) {
             if (before.value(item).state == ITEM_ABSENT)
                 return job.Fail(QStringLiteral("The handset does not have item %1 (\"%2\").")
                                     .arg(item)
                                     .arg(RowName(category, c.m->row)));
+            if (before.value(item).state == ITEM_LOCKED)
+                return job.Fail(QStringLiteral("The handset keeps item %1 (\"%2\") locked after the service "
+                                               "programming code.")
+                                    .arg(item)
+                                    .arg(RowName(category, c.m->row)));
+        }
         CItems alone = before;
         PatchAll(c.m->field, c.cells, alone);
         if (!AnyUnset(c.m->field, before) && ShowField(c.m->field, alone) == ShowField(c.m->field, before))
@@ -336,8 +356,8 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
     if (!backup.Finish())
         return false;
 
-    job.Status(QStringLiteral("Unlocking the handset"));
-    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    job.Status(QStringLiteral("Going offline"));
+    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
         return false;
     for (int i = 0; i < order.size(); ++i) {
         const quint16 item = order[i];

@@ -308,13 +308,13 @@ TEST_F(SettingsE2e, AWriteKeepsTheOldValuesInABackupFirst)
     EXPECT_FALSE(manifest.contains(QStringLiteral("nv/20-"))) << "only the items written are kept";
 }
 
-class SettingsNoEriE2e : public SettingsE2e
+class SettingsOwnSimE2e : public SettingsE2e
 {
 protected:
-    SettingsNoEriE2e() { m_bStartSim = false; }
+    SettingsOwnSimE2e() { m_bStartSim = false; }
 };
 
-TEST_F(SettingsNoEriE2e, AnItemNeverWrittenIsShownEmptyAndRecordedAsAbsent)
+TEST_F(SettingsOwnSimE2e, AnItemNeverWrittenIsShownEmptyAndRecordedAsAbsent)
 {
     const QString profile = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
     qpxtest::WriteFile(profile, "sw_version_dir=VKQ100A1\neri_version=none\n");
@@ -339,7 +339,7 @@ TEST_F(SettingsNoEriE2e, AnItemNeverWrittenIsShownEmptyAndRecordedAsAbsent)
     EXPECT_EQ(Read(4).rows[eri][1], QStringLiteral("9"));
 }
 
-TEST_F(SettingsNoEriE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
+TEST_F(SettingsOwnSimE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
 {
     // A handset that answers every NV read with 13 ("not supported"), and one without PRL reads.
     ASSERT_TRUE(m_sim.Start(RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")),
@@ -368,6 +368,36 @@ TEST_F(SettingsNoEriE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
     EXPECT_EQ(noPrl.rows[lang][1], QStringLiteral("English"));
     EXPECT_TRUE(m_strLastStatus.contains(QStringLiteral("read: 71 values; 1 not set;")))
         << m_strLastStatus.toStdString();
+}
+
+TEST_F(SettingsOwnSimE2e, AnSpcTheHandsetHidesCanStillBeChanged)
+{
+    ASSERT_TRUE(m_sim.Start(
+        RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")), {QStringLiteral("--hide-spc")})));
+    CRefGrid g = Read(3);
+    EXPECT_TRUE(g.rows[0][1].isEmpty());
+    EXPECT_EQ(g.editors.value({0, 1}), QStringLiteral("edit:0"));
+    EXPECT_EQ(g.rows[1][1], QStringLiteral("Disable"));
+    EXPECT_TRUE(m_strLastStatus.endsWith(QStringLiteral("; 1 shown only after the SPC")))
+        << m_strLastStatus.toStdString();
+
+    // Unlocked with the factory code first, the old code is read and kept before the new one goes in.
+    g.rows[0][1] = QStringLiteral("654321");
+    const SRefOutcome w = m_plugin.Settings(m_sim.Port(), 3, 0, &g);
+    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
+    const QStringList runs = BackupRuns();
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(qpxtest::ReadFile(m_plugin.Folder() + QStringLiteral("/NV_BK/") + runs.first() +
+                                QStringLiteral("/nv/85.bin"))
+                  .left(7),
+              QByteArray("000000\0", 7));
+
+    // Now only the technician's code opens it.
+    g.rows[0][1] = QStringLiteral("000000");
+    qputenv("QPX_REF_SPC", "654321");
+    const SRefOutcome again = m_plugin.Settings(m_sim.Port(), 3, 0, &g);
+    qunsetenv("QPX_REF_SPC");
+    EXPECT_TRUE(again.Ok()) << again.Message().toStdString();
 }
 
 } // namespace
