@@ -23,11 +23,15 @@ const QString NO_ANSWER = QStringLiteral("The handset does not answer");
 class FailureRefPagesTest : public CRefPagesTest
 {
 protected:
-    // The simulator hung up: it ends by itself and the program loses the link.
-    void ExpectHandsetGone()
+    // The simulator hung up: it ends by itself, the program loses the link and, with no port,
+    // offers no Start.
+    void ExpectHandsetGone(const std::function<bool()>& startEnabled)
     {
         ASSERT_TRUE(PumpUntil([&] { return !m_sim.IsRunning(); }, 5000)) << "the simulator did not hang up";
-        ASSERT_TRUE(PumpUntil([&] { return !m_pHost->Strip()->IsLinkRunning(); }, CONNECT_MS));
+        ASSERT_TRUE(
+            PumpUntil([&] { return !m_pHost->Strip()->IsLinkRunning() && !startEnabled(); }, CONNECT_MS));
+        EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+        EXPECT_EQ(theSettings.m_nPortNum, -1);
     }
     // A new handset on the same port: the program finds it and chooses the plug-in again.
     void ExpectReconnectionToANewHandset(const std::function<bool()>& startEnabled)
@@ -84,7 +88,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringPrlBlocksFromTheUpgradePage)
     EXPECT_TRUE(LogText().contains("Current mode\t\t:\twrite\r\n"));
     EXPECT_EQ(ReadSimState(m_state).PrlId(0), 52); // half a PRL is never taken
 
-    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone());
+    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone([&] { return page->IsStartEnabled(); }));
     ASSERT_NO_FATAL_FAILURE(ExpectReconnectionToANewHandset([&] { return page->IsStartEnabled(); }));
     EXPECT_EQ(PrlVersionText(), QStringLiteral("1: 52    2: 53"));
 
@@ -122,14 +126,38 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebo
     ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Phonebook", message));
     EXPECT_FALSE(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))).contains("Anna Berg"));
 
-    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone());
-    EXPECT_FALSE(page->IsStartEnabled());
+    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone([&] { return page->IsStartEnabled(); }));
     EXPECT_EQ(page->List()->GetItemCount(), 2); // the file's entries stay listed without a port
     ASSERT_NO_FATAL_FAILURE(ExpectReconnectionToANewHandset([&] { return page->IsStartEnabled(); }));
     Dialogs::ClearRecords();
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
     EXPECT_EQ(LastMessage(), QStringLiteral("Download Success!"));
     EXPECT_TRUE(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))).contains("Anna Berg"));
+}
+
+TEST_F(FailureRefPagesTest, HandsetVanishingDuringTheFirmwareStreamKeepsItsSoftware)
+{
+    // Download requests 07: the boot loader's parameter request, then the stream writes.
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--hangup-at"), QStringLiteral("0x07:4")}));
+    CUpgradePage* page = m_pHost->UpgradePage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
+    Child<QLineEdit>(page, "binPathEdit")
+        ->setText(InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 8000)));
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+
+    const QString message = LastMessage();
+    EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
+    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_TRUE(PanelUnlocked());
+    EXPECT_TRUE(Child<QPushButton>(page, "binBrowseButton")->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Bin Download", message));
+
+    ASSERT_NO_FATAL_FAILURE(ExpectHandsetGone([&] { return page->IsStartEnabled(); }));
+    ASSERT_NO_FATAL_FAILURE(ExpectReconnectionToANewHandset([&] { return page->IsStartEnabled(); }));
+    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
+        << SoftwareVersionText().toStdString();
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A1"));
 }
 
 TEST_F(FailureRefPagesTest, WritesStoredAlteredAreFailuresOnEveryPage)

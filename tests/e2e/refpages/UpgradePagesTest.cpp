@@ -3,6 +3,7 @@
 // Refurbish. Each ends in "Download Success!", changes what the handset holds, and once the
 // program has the handset back its version list shows the new software, PRL and ERI versions.
 #include "RefPagesFixture.h"
+#include "pages/MemoryTransferPage.h"
 #include "pages/UpgradePage.h"
 
 #include <QLineEdit>
@@ -75,6 +76,19 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
 {
     EXPECT_EQ(EriVersionText(), QStringLiteral("3")); // the handset's own
     ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, CUpgradePage::SEL_ERI));
+    const QString reads = m_files + QStringLiteral("/reads");
+    ASSERT_TRUE(QDir().mkpath(reads));
+
+    // A read of a handset that has only the version item but no file: the plug-in's words, and
+    // Start comes back with the handset.
+    Click("readRadio");
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
+    Dialogs::SetNextFolder(reads);
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
+    EXPECT_EQ(LastMessage(), QStringLiteral("The handset holds no ERI file."));
+    EXPECT_FALSE(QFileInfo::exists(reads + QStringLiteral("/eri.bin")));
+    EXPECT_FALSE(m_pPage->IsStartEnabled());
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("3"); }));
 
     const QByteArray eri = EriFile(2500, 0x0102);
     Click("writeRadio");
@@ -89,10 +103,7 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("258"); }));
 
     // Read it back into a folder chosen at Start.
-    const QString reads = m_files + QStringLiteral("/reads");
-    ASSERT_TRUE(QDir().mkpath(reads));
     Click("readRadio");
-    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
     Dialogs::SetNextFolder(reads);
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
     EXPECT_EQ(qpxtest::ReadFile(reads + QStringLiteral("/eri.bin")), eri);
@@ -101,7 +112,11 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("258"); }));
 
     const QByteArray log = LogText();
-    EXPECT_TRUE(log.contains("ERI Version\t:\t3\r\n")) << log.constData(); // the handset block, once
+    // The handset block, once per run, from the information page and the version list.
+    EXPECT_TRUE(log.startsWith("Compile Date\t:\tMar 14 2006\r\n")) << log.constData();
+    EXPECT_TRUE(log.contains("S/W Version\t:\t12.06  VKQ100A1\r\nESN\t\t:\t8f2a41d3\r\n")) << log.constData();
+    EXPECT_TRUE(log.contains("ERI Version\t:\t3\r\n\r\n")) << log.constData();
+    EXPECT_EQ(log.count("ESN\t\t:\t"), 1);
     EXPECT_TRUE(log.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\twrite\r\nCOM Port\t\t:\t40\r\n"
                              "Model Name\t\t:\tKOVA Reference\r\n"))
         << log.constData();
@@ -138,6 +153,17 @@ void UpgradeRefPagesTest::BinDownload(const char* version)
 TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
 {
     BinDownload("VKQ100A2");
+
+    // The plug-in still serves the family, but a memory transfer needs its exact software.
+    CMemoryTransferPage* transfer = m_pHost->TransferPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, transfer));
+    ASSERT_TRUE(PumpUntil([&] { return transfer->IsStartEnabled(); }, CONNECT_MS));
+    Dialogs::ClearRecords();
+    Child<QPushButton>(transfer, "startButton")->click();
+    EXPECT_EQ(LastMessage(), QStringLiteral("Model non-compatible!"));
+    EXPECT_EQ(transfer->SupportedVersion(), QStringLiteral("VKQ100A1"));
+    EXPECT_EQ(theSettings.m_bBusy, 0);
+    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
 }
 
 // A handset that leaves like a USB device when it switches to download mode and after the
