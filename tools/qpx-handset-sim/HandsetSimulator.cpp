@@ -85,7 +85,7 @@ void CHandsetSimulator::Leave()
         std::fprintf(stderr, "qpx-handset-sim: leaving COM%d for %d ms\n", m_nPort, m_nReenumerateMs);
     UnpublishVirtualPort(m_nPort, m_strTarget);
     m_bAway = true;
-    QTimer::singleShot(LEAVE_GRACE_MS, this, [this]() {
+    QTimer::singleShot(m_bLeaveAbruptly ? 0 : LEAVE_GRACE_MS, this, [this]() {
         m_transport.Hangup();
         QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
     });
@@ -147,6 +147,8 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
     if (m_state.TakeResetRequest() || downloadReset)
         m_silentSince.start();
     leave = (leave || downloadReset) && m_nReenumerateMs >= 0;
+    if (leave && m_bLeaveAbruptly)
+        answer.clear();
     const bool corrupt = kind == CFaultInjector::KIND_CORRUPT;
     if (m_faults.DelayMs() > 0)
         QTimer::singleShot(m_faults.DelayMs(), this, [this, answer, hangup, corrupt, leave]() {

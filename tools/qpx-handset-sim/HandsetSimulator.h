@@ -32,6 +32,9 @@ public:
     // port leaves (link removed, pty closed), and after ms a new pty is published under the same
     // number, speaking the protocol of the new state. -1 (default): the port stays.
     void SetReenumerateMs(int ms) { m_nReenumerateMs = ms; }
+    // With re-enumeration: the handset drops off at once, its last answer (the 3A echo, the
+    // RESET's answer) lost; the host sees only the hang-up.
+    void SetLeaveAbruptly(bool abrupt) { m_bLeaveAbruptly = abrupt; }
     // The EFS2 byte window announced in HELLO and enforced on READ and WRITE (before Start).
     void SetEfsByteWindow(quint32 bytes) { m_nEfsWindow = bytes; }
 
@@ -74,6 +77,7 @@ private:
     QString m_strTarget;
     QString m_strName;
     int m_nReenumerateMs = -1;
+    bool m_bLeaveAbruptly = false;
     quint32 m_nEfsWindow = CEfs2Server::WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;

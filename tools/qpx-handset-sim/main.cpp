@@ -110,6 +110,10 @@ int main(int argc, char** argv)
                        "protocols' RESET: the port disappears, and MS milliseconds later a new pty is "
                        "published under the same COM number (and printed like the first)."),
         QStringLiteral("MS"));
+    const QCommandLineOption abruptOpt(
+        QStringLiteral("leave-abruptly"),
+        QStringLiteral("With --reenumerate-ms: drop off at once, without the last answer (the 3A echo, the "
+                       "RESET's answer)."));
     const QCommandLineOption efsWindowOpt(
         QStringLiteral("efs-window"),
         QStringLiteral("Announce an EFS2 byte window of BYTES in HELLO (default 1048576) and refuse reads "
@@ -118,7 +122,7 @@ int main(int argc, char** argv)
     parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,       verboseOpt,   silentOpt,
                        lateOpt,    corruptOpt, wrongOpt,    garbageOpt,     hangupOpt,    statusOnlyOpt,
                        stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,      corruptAtOpt, badStoreOpt,
-                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt, efsWindowOpt});
+                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt, abruptOpt,    efsWindowOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -186,6 +190,7 @@ int main(int argc, char** argv)
 
     CHandsetSimulator sim(profile, faults);
     sim.SetReenumerateMs(reenumerateMs);
+    sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
     sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));
     sim.State().SetSpcLockout(lockout);
     sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));

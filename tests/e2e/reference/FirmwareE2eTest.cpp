@@ -170,6 +170,16 @@ TEST_F(FirmwareE2e, ADownloadFollowsTheHandsetAcrossReEnumeration)
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM54")), 2);
 }
 
+TEST_F(FirmwareE2e, AHandsetThatLeavesWithoutItsLastAnswerIsFollowedToo)
+{
+    ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("57"), QStringLiteral("--reenumerate-ms"),
+                          QStringLiteral("200"), QStringLiteral("--leave-abruptly")}));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100A4", 2500)));
+    const SRefOutcome r = m_plugin.Bin(57, m_strDir + QStringLiteral("/new.bin"));
+    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
+    EXPECT_TRUE(r.Status().contains(QStringLiteral("Software VKQ100A4 written"))) << r.Status().toStdString();
+}
+
 TEST_F(FirmwareE2e, AHandsetThatStaysAwayTooLongIsAFailure)
 {
     ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("55"), QStringLiteral("--reenumerate-ms"),
