@@ -3,6 +3,7 @@
 // matches what the handset holds, and the handset holds what the pages wrote.
 #include "RefPagesFixture.h"
 #include "controls/EditGrid.h"
+#include "controls/XListModel.h"
 #include "pages/CsvReader.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/NvCatalogue.h"
@@ -286,6 +287,45 @@ TEST_F(DataRefPagesTest, TransferBackupThenRestoreBringsBackAChangedFile)
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tRESTORE\r\n"));
     ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
+}
+
+TEST_F(DataRefPagesTest, TransferOfTheItemsClickedInTheList)
+{
+    m_state = qpxtest::MakeTempDir(QStringLiteral("state"));
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), QByteArray(400, 'p')));
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("sms/inbox/0001.msg")), "hello"));
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("ui.data")), "ui"));
+    ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+    m_frame->show();
+    CMemoryTransferPage* page = m_pHost->TransferPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, page));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled() && page->isVisible(); }, CONNECT_MS));
+
+    // A click on the check box of " Phone book" takes it instead of " All Items".
+    CXListCtrl* list = page->List();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->Model()->index(1, CMemoryTransferPage::COL_CHECKING)).center());
+    ASSERT_EQ(list->GetCheckbox(1, CMemoryTransferPage::COL_CHECKING), 1);
+    EXPECT_EQ(list->GetCheckbox(CMemoryTransferPage::ROW_ALL, CMemoryTransferPage::COL_CHECKING), 0);
+    ASSERT_EQ(page->ItemMask(), 2u);
+
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
+    ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    const QString work = m_install + QStringLiteral("MODEL/TRANS_BK");
+    QStringList names = QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("VKQ100A1.pp"), QStringLiteral("manifest.txt"),
+                                  QStringLiteral("pim")}));
+    EXPECT_EQ(qpxtest::ReadFile(work + QStringLiteral("/pim/phonebook.qpb")), QByteArray(400, 'p'));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Connected() && page->IsStartEnabled() && HandsetShown(); }, CONNECT_MS));
+
+    // A restore offers only what the backup holds.
+    Child<QRadioButton>(page, "restoreRadio")->click();
+    EXPECT_TRUE(list->GetEnabled(CMemoryTransferPage::ROW_ALL));
+    EXPECT_TRUE(list->GetEnabled(1));
+    for (int r = 2; r < TRANSFER_ITEM_COUNT; ++r)
+        EXPECT_FALSE(list->GetEnabled(r)) << r;
 }
 
 } // namespace

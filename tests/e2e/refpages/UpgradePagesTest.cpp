@@ -1,7 +1,8 @@
 // The upgrade page's operations with the reference plug-in against the simulated handset, each
-// started with the page's own Start button: ERI write and read, Bin Download, Upgrade, Script and
-// Refurbish. Each ends in "Download Success!", changes what the handset holds, and once the
-// program has the handset back its version list shows the new software, PRL and ERI versions.
+// started with the page's own Start button: ERI write and read, PRL read, Bin Download, Upgrade,
+// Script and Refurbish. Each ends in "Download Success!"; writes change what the handset holds,
+// reads save it, and once the program has the handset back its version list shows the new
+// software, PRL and ERI versions.
 #include "RefPagesFixture.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/UpgradePage.h"
@@ -183,6 +184,24 @@ TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
     BinDownload("VKQ100A3");
     // It left twice: at the switch to download mode and after the download's reset.
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
+}
+
+TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHolds)
+{
+    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, CUpgradePage::SEL_PRL));
+    const QString reads = m_files + QStringLiteral("/reads");
+    ASSERT_TRUE(QDir().mkpath(reads));
+    Click("readRadio");
+    Click("nam2Radio");
+    Dialogs::SetNextFolder(reads);
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_EQ(QDir(reads).entryList(QDir::Files), QStringList{QStringLiteral("nam2_prl_0001.prl")});
+    const QByteArray saved = qpxtest::ReadFile(reads + QStringLiteral("/nam2_prl_0001.prl"));
+    EXPECT_EQ(saved, ReadSimState(m_state).prl[1]);
+    EXPECT_EQ(prl::Check(saved), prl::PRL_OK);
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tPRL\r\nCurrent mode\t\t:\tread\r\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return PrlVersionText() == QStringLiteral("1: 52    2: 53"); }));
 }
 
 TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
