@@ -135,9 +135,8 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
                QStringLiteral("ERI read back")))
         return false;
     if (back != data)
-        return job.Fail(QStringLiteral("The ERI read back from the handset differs from the file: the write "
-                                       "did not take. The previous ERI is saved in %1.")
-                            .arg(backup.Folder()));
+        return job.Fail(QStringLiteral(
+            "The ERI read back from the handset differs from the file: the write did not take."));
     QByteArray nv(128, '\0');
     PutLe16(reinterpret_cast<quint8*>(nv.data()), version);
     quint16 status = 0;
@@ -155,9 +154,6 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("ERI version %1 written (%2 bytes) and verified; previous ERI saved in %3")
-            .arg(version)
-            .arg(data.size())
-            .arg(backup.Folder()));
+        QStringLiteral("ERI version %1 written (%2 bytes) and verified").arg(version).arg(data.size()));
     return true;
 }

@@ -215,13 +215,11 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
                QStringLiteral("phonebook")))
         return false;
     if (back != file)
-        return job.Fail(QStringLiteral("The phonebook read back from the handset differs from what was "
-                                       "written. The previous phonebook is saved in %1.")
-                            .arg(backup.Folder()));
+        return job.Fail(
+            QStringLiteral("The phonebook read back from the handset differs from what was written."));
     QString status = QStringLiteral("Phonebook written: %1 entries").arg(rows.size());
     if (cut > 0)
         status += QStringLiteral("; %1 fields were too long and were shortened").arg(cut);
-    status += QStringLiteral("; previous phonebook saved in %1").arg(backup.Folder());
     job.SetFinalStatus(status);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "serial/DiagCodec.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -16,9 +17,19 @@ std::mutex g_jobMutex;
 std::thread g_thread;
 OperationResult g_result; // stays valid and unchanged from PLUGIN_DONE until ReleaseRs
 
+// Into a fixed field of the result: whole characters only, and a cut text ends in "...".
 void CopyText(char* to, size_t size, const QString& text)
 {
-    const QByteArray b = text.toLocal8Bit().left(static_cast<int>(size) - 1);
+    const qsizetype room = static_cast<qsizetype>(size) - 1;
+    QByteArray b = text.toLocal8Bit();
+    if (b.size() > room) {
+        QString t = text;
+        do {
+            t.chop(t.size() >= 2 && t.back().isLowSurrogate() ? 2 : 1);
+            b = (t + QStringLiteral("...")).toLocal8Bit();
+        } while (b.size() > room && !t.isEmpty());
+        b = b.left(room);
+    }
     std::memcpy(to, b.constData(), static_cast<size_t>(b.size()));
     to[b.size()] = '\0';
 }
@@ -192,9 +203,29 @@ void CPluginJob::Finish(bool ok)
     m_result.nMinutes = static_cast<int32_t>(ms / 60000);
     m_result.fSeconds = static_cast<float>(ms % 60000) / 1000.0f;
     QString status = m_strFinalStatus;
+    QStringList kept;
+    for (const QString& f : std::as_const(m_kept))
+        kept << QDir(PluginFolder()).relativeFilePath(f);
+    if (ok && !kept.isEmpty()) {
+        const QString full = status + QStringLiteral("; previous contents kept beside the plug-in in ") +
+                             kept.join(QStringLiteral(", "));
+        // A run of several writes may not fit the field with every folder: the kinds then
+        // point to the newest folder of each, beside the plug-in.
+        QStringList kinds;
+        for (const QString& k : std::as_const(kept))
+            kinds << k.section(QLatin1Char('/'), 0, 0);
+        status =
+            full.toLocal8Bit().size() < static_cast<qsizetype>(sizeof m_result.szStatus)
+                ? full
+                : status + QStringLiteral("; previous contents kept in ") + kinds.join(QStringLiteral(", "));
+    }
     if (!ok) {
         if (m_strMessage.isEmpty())
             m_strMessage = QStringLiteral("The operation did not complete.");
+        if (!kept.isEmpty())
+            m_strMessage +=
+                QStringLiteral(" The handset's previous contents are kept beside the plug-in in %1.")
+                    .arg(kept.join(QStringLiteral(", ")));
         status = QStringLiteral("Failed: ") + m_strMessage;
     }
     CopyText(m_result.szMessage, sizeof m_result.szMessage, ok ? QString() : m_strMessage);

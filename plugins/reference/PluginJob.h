@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -32,6 +33,9 @@ public:
     // False (and Fail) when r is not OK.
     bool Check(CDiagLink::EOutcome r, const CDiagLink& link, const QString& what);
     void SetFinalStatus(const QString& text) { m_strFinalStatus = text; }
+    // A folder where what the operation replaces was kept; Finish names every such folder
+    // (relative to the plug-in's folder) in the status text, or in the message of a failure.
+    void NoteKept(const QString& folder) { m_kept.append(folder); }
     QString FinalStatus() const { return m_strFinalStatus; }
 
     // Opens the handset's port and proves the link with one version exchange; the software
@@ -72,6 +76,7 @@ private:
     QString m_strFileName;
     QString m_strAddress;
     QString m_strSoftwareVersion;
+    QStringList m_kept;
 };
 
 // Starts work on the plug-in's thread (joining an earlier one first). Always leads to exactly

@@ -219,10 +219,8 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
             return false;
         if (empty || back != image)
             return job.Fail(
-                QStringLiteral("The PRL read back from NAM %1 differs from the file: the write did "
-                               "not take. The previous PRL is saved in %2.")
-                    .arg(n + 1)
-                    .arg(QDir::toNativeSeparators(backup.Folder())));
+                QStringLiteral("The PRL read back from NAM %1 differs from the file: the write did not take.")
+                    .arg(n + 1));
     }
     job.Status(QStringLiteral("Restarting the handset"));
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
@@ -230,9 +228,8 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
     QStringList namText;
     for (const int n : nams)
         namText << QString::number(n + 1);
-    job.SetFinalStatus(QStringLiteral("PRL ID %1 written to NAM %2 and verified; previous PRL saved in %3")
+    job.SetFinalStatus(QStringLiteral("PRL ID %1 written to NAM %2 and verified")
                            .arg(prl::PrlId(image))
-                           .arg(namText.join(QStringLiteral(" and ")))
-                           .arg(backup.Folder()));
+                           .arg(namText.join(QStringLiteral(" and "))));
     return true;
 }

@@ -241,7 +241,6 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
     CWriteBackup backup(job, QStringLiteral("SCRIPT_BK"));
     if (!SaveOriginals(job, link, efs, lines, backup))
         return false;
-    job.Status(QStringLiteral("Previous contents saved in %1").arg(backup.Folder()));
 
     job.Status(QStringLiteral("Unlocking the handset"));
     if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
@@ -266,7 +265,6 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
     QString done = QStringLiteral("Script: %1 items").arg(items);
     if (fileOps > 0)
         done += QStringLiteral(" and %1 file operations").arg(fileOps);
-    job.SetFinalStatus(
-        done + QStringLiteral(" written and verified; previous contents saved in %1").arg(backup.Folder()));
+    job.SetFinalStatus(done + QStringLiteral(" written and verified"));
     return true;
 }

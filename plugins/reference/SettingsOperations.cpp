@@ -387,13 +387,12 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
         return false;
     job.SetFinalStatus(
         QStringLiteral("%1 written: %2 values in %3 items verified; %4 rows unchanged; %5 rows "
-                       "left out; old values in %6")
+                       "left out")
             .arg(NvCategoryTabText(category))
             .arg(changed.size())
             .arg(order.size())
             .arg(unchanged)
-            .arg(leftOut)
-            .arg(backup.Folder()));
+            .arg(leftOut));
     return true;
 }
 

@@ -158,8 +158,9 @@ bool RunTransferBackup(CPluginJob& job, quint32 mask)
                 QStringLiteral("The file %1 cannot be written: %2").arg(work + name, out.errorString()));
     }
     job.Address(QString());
-    job.SetFinalStatus(
-        QStringLiteral("Backup of %1 files (%2 bytes) in %3").arg(files.size()).arg(done).arg(work));
+    job.SetFinalStatus(QStringLiteral("Backup of %1 files (%2 bytes) in TRANS_BK beside the plug-in")
+                           .arg(files.size())
+                           .arg(done));
     return true;
 }
 
@@ -255,9 +256,8 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
         if (!EfsOk(job, link, efs.ReadFile(path, back, err), err, e.rel))
             return false;
         if (back != e.data)
-            return job.Fail(QStringLiteral("%1 read back from the handset differs from the backup. The "
-                                           "handset's previous files are saved in %2.")
-                                .arg(e.rel, saved.Folder()));
+            return job.Fail(
+                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel));
         done += e.data.size();
         job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
     }
@@ -265,10 +265,7 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("Restored %1 files (%2 bytes) from %3; the replaced files are saved in %4")
-            .arg(entries.size())
-            .arg(done)
-            .arg(work, saved.Folder()));
+        QStringLiteral("Restored %1 files (%2 bytes) from TRANS_BK").arg(entries.size()).arg(done));
     return true;
 }
 
@@ -320,16 +317,12 @@ bool RunUserDataReset(CPluginJob& job)
             return false;
     if (!left.isEmpty())
         return job.Fail(
-            QStringLiteral("%1 user data files are still on the handset after erasing (first: %2). "
-                           "The user data is saved in %3.")
+            QStringLiteral("%1 user data files are still on the handset after erasing (first: %2).")
                 .arg(left.size())
-                .arg(QString::fromLatin1(left.first().path), saved.Folder()));
+                .arg(QString::fromLatin1(left.first().path)));
     job.Status(QStringLiteral("Restarting the handset"));
     if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
         return false;
-    job.SetFinalStatus(QStringLiteral("User data erased: %1 files (%2 bytes), saved in %3")
-                           .arg(files.size())
-                           .arg(bytes)
-                           .arg(saved.Folder()));
+    job.SetFinalStatus(QStringLiteral("User data erased: %1 files (%2 bytes)").arg(files.size()).arg(bytes));
     return true;
 }

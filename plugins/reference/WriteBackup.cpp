@@ -62,5 +62,8 @@ void CWriteBackup::AddAbsent(const QString& name)
 
 bool CWriteBackup::Finish()
 {
-    return SaveFile(m_job, m_strFolder + QStringLiteral("/manifest.txt"), m_strManifest.toUtf8());
+    if (!SaveFile(m_job, m_strFolder + QStringLiteral("/manifest.txt"), m_strManifest.toUtf8()))
+        return false;
+    m_job.NoteKept(m_strFolder);
+    return true;
 }

@@ -21,7 +21,7 @@ public:
     bool Add(const QString& name, const QByteArray& data, const QString& note = {});
     // Records that the handset had nothing under name.
     void AddAbsent(const QString& name);
-    // Writes the manifest. False (and job.Fail) on error.
+    // Writes the manifest and tells the job where the backup is. False (and job.Fail) on error.
     bool Finish();
 
     QString Folder() const { return m_strFolder; }

@@ -53,7 +53,11 @@ public:
         return false;
     }
 
-    bool WaitForExit(int ms) { return !m_process || m_process->waitForFinished(ms); }
+    // waitForFinished answers false for a process whose end the event loop has already seen.
+    bool WaitForExit(int ms)
+    {
+        return !m_process || m_process->state() == QProcess::NotRunning || m_process->waitForFinished(ms);
+    }
     bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     int ExitCode() const { return m_process->exitCode(); }
     QString Stderr() { return QString::fromUtf8(m_process->readAllStandardError()); }

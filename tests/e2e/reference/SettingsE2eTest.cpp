@@ -293,7 +293,8 @@ TEST_F(SettingsE2e, AWriteKeepsTheOldValuesInABackupFirst)
     const QStringList runs = BackupRuns();
     ASSERT_EQ(runs.size(), 1);
     const QString folder = m_plugin.Folder() + QStringLiteral("/NV_BK/") + runs.first();
-    EXPECT_TRUE(w.Status().endsWith(QStringLiteral("old values in ") + folder)) << w.Status().toStdString();
+    EXPECT_TRUE(w.Status().endsWith(QStringLiteral("kept beside the plug-in in NV_BK/") + runs.first()))
+        << w.Status().toStdString();
 
     const QByteArray mdn = qpxtest::ReadFile(folder + QStringLiteral("/nv/178-nam2.bin"));
     ASSERT_EQ(mdn.size(), 128);

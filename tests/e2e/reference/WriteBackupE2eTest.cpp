@@ -29,7 +29,7 @@ protected:
         m_strState = qpxtest::MakeTempDir(QStringLiteral("state"));
         m_strDir = qpxtest::MakeTempDir(QStringLiteral("files"));
     }
-    bool StartSim() { return m_sim.Start(RefSimArgs(m_strState)); }
+    bool StartSim(const QStringList& faults = {}) { return m_sim.Start(RefSimArgs(m_strState, faults)); }
     QString Efs(const QString& rel) const { return m_strState + QStringLiteral("/efs/") + rel; }
     QString File(const QString& name, const QByteArray& data) const
     {
@@ -78,7 +78,9 @@ TEST_F(WriteBackupE2e, ScriptFileOperationsAreVerifiedAndTheirOriginalsKept)
 
     const QString saved = BackupOf(QStringLiteral("SCRIPT_BK"));
     ASSERT_FALSE(saved.isEmpty());
-    EXPECT_TRUE(r.Status().contains(saved)) << r.Status().toStdString();
+    EXPECT_TRUE(r.Status().endsWith(QStringLiteral("kept beside the plug-in in SCRIPT_BK/") +
+                                    QFileInfo(saved).fileName()))
+        << r.Status().toStdString();
     EXPECT_TRUE(r.Status().contains(QStringLiteral("1 items and 5 file operations")))
         << r.Status().toStdString();
     EXPECT_EQ(qpxtest::ReadFile(saved + QStringLiteral("/files/pim/note.txt")), QByteArray("old note"));
@@ -133,7 +135,7 @@ TEST_F(WriteBackupE2e, EriPhonebookAndRestoreKeepWhatTheyReplace)
     ASSERT_TRUE(e.Ok()) << e.Message().toStdString();
     const QString eriSaved = BackupOf(QStringLiteral("ERI_BK"));
     ASSERT_FALSE(eriSaved.isEmpty());
-    EXPECT_TRUE(e.Status().contains(eriSaved));
+    EXPECT_TRUE(e.Status().contains(QStringLiteral("ERI_BK/") + QFileInfo(eriSaved).fileName()));
     EXPECT_EQ(qpxtest::ReadFile(eriSaved + QStringLiteral("/eri_data.bin")), oldEri);
     EXPECT_TRUE(Manifest(eriSaved).contains(QStringLiteral("eri_data.bin size=64 md5=") + Md5(oldEri)));
 
@@ -154,9 +156,28 @@ TEST_F(WriteBackupE2e, EriPhonebookAndRestoreKeepWhatTheyReplace)
     EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("sms/inbox/1.msg"))), QByteArray("first"));
     const QString restoreSaved = BackupOf(QStringLiteral("RESTORE_BK"));
     ASSERT_FALSE(restoreSaved.isEmpty());
-    EXPECT_TRUE(t.Status().contains(restoreSaved));
+    EXPECT_TRUE(t.Status().contains(QStringLiteral("RESTORE_BK/") + QFileInfo(restoreSaved).fileName()));
     EXPECT_EQ(qpxtest::ReadFile(restoreSaved + QStringLiteral("/sms/inbox/1.msg")),
               QByteArray("changed since"));
+}
+
+TEST_F(WriteBackupE2e, AFailedWriteSaysWhereThePreviousContentsAre)
+{
+    qpxtest::WriteFile(Efs(QStringLiteral("roaming/eri_data.bin")), QByteArray(40, '\x05'));
+    ASSERT_TRUE(StartSim({QStringLiteral("--bad-store"), QStringLiteral("0x4B")}));
+    const SRefOutcome e =
+        m_plugin.Eri(m_sim.Port(), File(QStringLiteral("new.eri"), QByteArray(90, '\x06')), 0);
+    ASSERT_TRUE(e.bFinished);
+    EXPECT_FALSE(e.Ok());
+    const QString saved = BackupOf(QStringLiteral("ERI_BK"));
+    ASSERT_FALSE(saved.isEmpty());
+    EXPECT_TRUE(e.Message().startsWith(QStringLiteral("The ERI read back from the handset differs")))
+        << e.Message().toStdString();
+    EXPECT_TRUE(
+        e.Message().endsWith(QStringLiteral("previous contents are kept beside the plug-in in ERI_BK/") +
+                             QFileInfo(saved).fileName() + QLatin1Char('.')))
+        << e.Message().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(saved + QStringLiteral("/eri_data.bin")), QByteArray(40, '\x05'));
 }
 
 TEST_F(WriteBackupE2e, NoWriteWhenTheBackupCannotBeSaved)

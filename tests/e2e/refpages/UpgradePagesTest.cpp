@@ -215,9 +215,12 @@ TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
     SetPath("eriPathEdit", InputFile(QStringLiteral("up_eri.bin"), eri));
     Click("nam2Radio");
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    // The status names each step; the record's status field is too short for all four.
+    // The status names each step and where the replaced contents went, within the record's field.
     EXPECT_TRUE(
         StatusLine().startsWith(QStringLiteral("Software VKQ100B1 written (1524 bytes) and verified")))
+        << StatusLine().toStdString();
+    EXPECT_TRUE(StatusLine().endsWith(QStringLiteral(
+        "PRL ID 901 written to NAM 2 and verified; previous contents kept in SCRIPT_BK, ERI_BK, PRL_BK")))
         << StatusLine().toStdString();
 
     const SSimState s = ReadSimState(m_state);
