@@ -124,12 +124,12 @@ void CPhoneBookPage::CreateControls()
 
     m_pProgress = new QProgressBar(this);
     m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, w - 85, 30);
+    m_pProgress->setGeometry(15, 360, w - 95, 30);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
     m_pElapsed =
-        MakeLabel(this, QStringLiteral("00.00s"), QRect(w - 65, 360, 50, 30), QStringLiteral("elapsedLabel"));
+        MakeLabel(this, QStringLiteral("00.00s"), QRect(w - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
 
     MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
     MakeLabel(this, QStringLiteral("Address "), QRect(15, 425, 150, 20));

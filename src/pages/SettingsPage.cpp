@@ -100,11 +100,11 @@ void CSettingsPage::CreateControls()
 
     m_pProgress = new QProgressBar(this);
     m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, W - 75, 30);
+    m_pProgress->setGeometry(15, 360, W - 95, 30);
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
-    m_pElapsed = MakeLabel(this, RESET_ELAPSED, QRect(W - 55, 360, 50, 30), QStringLiteral("elapsedLabel"));
+    m_pElapsed = MakeLabel(this, RESET_ELAPSED, QRect(W - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
 
     MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
     MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));

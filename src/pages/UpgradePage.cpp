@@ -260,8 +260,8 @@ void CUpgradePage::LayOut()
 
     m_pStart->setGeometry(3, 290, w, 40);
     m_pStatusGroup->setGeometry(5, 340, w, 130);
-    m_pProgress->setGeometry(15, 360, w - 75, 30);
-    m_pElapsed->setGeometry(w - 55, 360, 50, 30);
+    m_pProgress->setGeometry(15, 360, w - 95, 30);
+    m_pElapsed->setGeometry(w - 76, 360, 64, 30);
     m_pFileNameLabel->setGeometry(15, 400, 80, 20);
     m_pFileValue->setGeometry(95, 400, w - 110, 20);
     m_pAddressLabel->setGeometry(15, 425, 80, 20);
