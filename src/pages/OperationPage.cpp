@@ -29,19 +29,26 @@ void COperationPage::SetProgress(int percent)
     m_pProgress->setValue(qBound(0, percent, 100));
 }
 
+// The value lines are one line wide; a longer text can still be read in full as a tool tip.
+void COperationPage::SetValueLine(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->setToolTip(text);
+}
+
 void COperationPage::SetStatusText(const QString& text)
 {
-    m_pStatusValue->setText(text);
+    SetValueLine(m_pStatusValue, text);
 }
 
 void COperationPage::SetFileName(const QString& text)
 {
-    m_pFileValue->setText(text);
+    SetValueLine(m_pFileValue, text);
 }
 
 void COperationPage::SetAddress(const QString& text)
 {
-    m_pAddressValue->setText(text);
+    SetValueLine(m_pAddressValue, text);
 }
 
 void COperationPage::SetElapsed(int minutes, float seconds)
@@ -51,9 +58,9 @@ void COperationPage::SetElapsed(int minutes, float seconds)
 
 void COperationPage::ShowResultTexts(const OperationResult& result)
 {
-    m_pStatusValue->setText(FieldText(result.szStatus));
-    m_pFileValue->setText(FieldText(result.szFileName));
-    m_pAddressValue->setText(FieldText(result.szAddress));
+    SetValueLine(m_pStatusValue, FieldText(result.szStatus));
+    SetValueLine(m_pFileValue, FieldText(result.szFileName));
+    SetValueLine(m_pAddressValue, FieldText(result.szAddress));
     m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
 }
 

@@ -27,6 +27,7 @@ protected:
     void ShowResultTexts(const OperationResult& result);
     // "Download Success!" for a success, else the plug-in's message.
     static QString ResultMessage(const OperationResult& result);
+    static void SetValueLine(QLabel* label, const QString& text);
 
     // Created by the page's layout code.
     QProgressBar* m_pProgress = nullptr;

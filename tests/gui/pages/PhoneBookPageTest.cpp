@@ -308,6 +308,7 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_TRUE(pagetest::HasFaces(Start(), {136, 135, 136, 154}));
     EXPECT_TRUE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 12 entries"));
+    EXPECT_EQ(Child<QLabel>("statusValue")->toolTip(), QStringLiteral("Read 12 entries")); // the whole text
     EXPECT_EQ(Child<QLabel>("fileNameValue")->text(), QStringLiteral("r.csv"));
     EXPECT_EQ(Child<QLabel>("addressValue")->text(), QStringLiteral("0x40"));
     EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("02:05.3 s"));
