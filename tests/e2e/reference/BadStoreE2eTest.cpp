@@ -1,6 +1,7 @@
 // A handset that acknowledges writes but keeps altered data (--bad-store): the reference plug-in's
 // read-back must catch it and report the operation as failed, for NV items, the PRL and the ERI.
 #include "PrlImage.h"
+#include "RefFiles.h"
 #include "RefHarness.h"
 #include "pages/NvCatalogue.h"
 
@@ -8,28 +9,11 @@
 
 namespace {
 
-QByteArray MakePrl(int size, quint16 id)
-{
-    QByteArray img(size, '\x33');
-    img[0] = static_cast<char>(size >> 8);
-    img[1] = static_cast<char>(size);
-    img[2] = static_cast<char>(id >> 8);
-    img[3] = static_cast<char>(id);
-    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
-    img[size - 2] = static_cast<char>(crc >> 8);
-    img[size - 1] = static_cast<char>(crc);
-    return img;
-}
+using namespace reftest;
 
 class BadStoreE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     void SetUp() override
     {
         m_strState = qpxtest::MakeTempDir(QStringLiteral("state"));
@@ -71,7 +55,7 @@ TEST_F(BadStoreE2e, SettingsWriteOfABadlyStoredItemFails)
 TEST_F(BadStoreE2e, PrlWriteOfABadlyStoredImageFails)
 {
     ASSERT_TRUE(StartSim("0x48"));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.prl"), MakePrl(260, 4321)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.prl"), PrlFile(260, 4321)));
     ExpectReadBackFailure(m_plugin.Prl(m_sim.Port(), 0, m_strDir + QStringLiteral("/new.prl"), 0));
 }
 

@@ -14,12 +14,6 @@ constexpr int RUN_USAGE = 1;
 class DiagRun : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     SRunResult Run(const QStringList& args)
     {
         return RunProgram(QStringLiteral("qpx-diag"),

@@ -9,13 +9,6 @@ namespace {
 class EfsLimitsE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
-
     CSimProcess m_sim;
     CRefPlugin m_plugin;
 };

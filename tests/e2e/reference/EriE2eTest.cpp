@@ -1,5 +1,6 @@
 // ERI write and read through the reference plug-in: the file lands on the handset's file system,
 // its version in item 4025 (what the program shows), and both survive a restart of the handset.
+#include "RefFiles.h"
 #include "RefHarness.h"
 #include "serial/DiagPort.h"
 
@@ -7,25 +8,11 @@
 
 namespace {
 
-QByteArray MakeEri(int size, quint16 version)
-{
-    QByteArray e(size, '\0');
-    for (int i = 0; i < size; ++i)
-        e[i] = static_cast<char>((i * 13 + 5) & 0xFF);
-    e[0] = static_cast<char>(version >> 8);
-    e[1] = static_cast<char>(version);
-    return e;
-}
+using namespace reftest;
 
 class EriE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     void SetUp() override { m_strState = qpxtest::MakeTempDir(QStringLiteral("state")); }
     bool StartSim(const QStringList& faults = {}) { return m_sim.Start(RefSimArgs(m_strState, faults)); }
 
@@ -49,7 +36,7 @@ TEST_F(EriE2e, WriteStoresFileAndVersionThenReadsBack)
 {
     ASSERT_TRUE(StartSim());
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("eri"));
-    const QByteArray eri = MakeEri(2500, 0x0102); // three pieces of 1024 bytes, the last short
+    const QByteArray eri = EriFile(2500, 0x0102); // three pieces of 1024 bytes, the last short
     ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/in.eri"), eri));
     const SRefOutcome w = m_plugin.Eri(m_sim.Port(), dir + QStringLiteral("/in.eri"), 0);
     ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
@@ -82,7 +69,7 @@ TEST_F(EriE2e, AHandsetThatVanishesMidWriteKeepsItsOldVersion)
     // Subsystem requests: HELLO, MKDIR, OPEN, the first WRITE, then the line drops.
     ASSERT_TRUE(StartSim({QStringLiteral("--hangup-at"), QStringLiteral("0x4B:5")}));
     const QString file = qpxtest::MakeTempDir(QStringLiteral("eri")) + QStringLiteral("/in.eri");
-    ASSERT_TRUE(qpxtest::WriteFile(file, MakeEri(3000, 77)));
+    ASSERT_TRUE(qpxtest::WriteFile(file, EriFile(3000, 77)));
     const SRefOutcome w = m_plugin.Eri(m_sim.Port(), file, 0);
     ASSERT_TRUE(w.bFinished);
     EXPECT_FALSE(w.Ok());

@@ -1,6 +1,7 @@
 // Firmware download through the reference plug-in: the simulator goes through the download
 // protocols, checks and installs the image, and comes back reporting the new software version.
 #include "PrlImage.h"
+#include "RefFiles.h"
 #include "RefHarness.h"
 #include "serial/DiagPort.h"
 
@@ -8,59 +9,11 @@
 
 namespace {
 
-quint32 Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return ~crc;
-}
-
-void Put32(QByteArray& b, int at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-// The documented image: magic, version directory, length, CRC-32, payload.
-QByteArray MakeImage(const char* dir, int payloadSize)
-{
-    QByteArray payload(payloadSize, '\0');
-    for (int i = 0; i < payloadSize; ++i)
-        payload[i] = static_cast<char>((i * 11 + 0x7D) & 0xFF);
-    QByteArray img("QPXIMG1\0", 8);
-    img += QByteArray(dir).leftJustified(8, '\0');
-    img += QByteArray(8, '\0');
-    Put32(img, 16, static_cast<quint32>(payloadSize));
-    Put32(img, 20, Crc32(payload));
-    return img + payload;
-}
-
-QByteArray MakePrl(int size, quint16 id)
-{
-    QByteArray img(size, '\x55');
-    img[0] = static_cast<char>(size >> 8);
-    img[1] = static_cast<char>(size);
-    img[2] = static_cast<char>(id >> 8);
-    img[3] = static_cast<char>(id);
-    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
-    img[size - 2] = static_cast<char>(crc >> 8);
-    img[size - 1] = static_cast<char>(crc);
-    return img;
-}
+using namespace reftest;
 
 class FirmwareE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     void SetUp() override
     {
         m_strState = qpxtest::MakeTempDir(QStringLiteral("state"));
@@ -88,7 +41,7 @@ protected:
 TEST_F(FirmwareE2e, ADownloadChangesTheReportedSoftwareVersion)
 {
     ASSERT_TRUE(StartSim());
-    const QByteArray image = MakeImage("VKQ100A2", 5000);
+    const QByteArray image = FirmwareImage("VKQ100A2", 5000);
     ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), image));
     const SRefOutcome r = m_plugin.Bin(m_sim.Port(), m_strDir + QStringLiteral("/new.bin"));
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
@@ -105,9 +58,9 @@ TEST_F(FirmwareE2e, ADownloadChangesTheReportedSoftwareVersion)
 TEST_F(FirmwareE2e, BadImagesAreRefusedBeforeTheHandsetIsTouched)
 {
     ASSERT_TRUE(StartSim());
-    QByteArray damaged = MakeImage("VKQ100A2", 3000);
+    QByteArray damaged = FirmwareImage("VKQ100A2", 3000);
     damaged[2000] = static_cast<char>(damaged[2000] ^ 0x40);
-    QByteArray shortened = MakeImage("VKQ100A2", 3000);
+    QByteArray shortened = FirmwareImage("VKQ100A2", 3000);
     shortened.chop(10);
     struct SCase
     {
@@ -116,7 +69,7 @@ TEST_F(FirmwareE2e, BadImagesAreRefusedBeforeTheHandsetIsTouched)
         const char* says;
     } cases[] = {{"crc.bin", damaged, "check value"},
                  {"short.bin", shortened, "2990"},
-                 {"family.bin", MakeImage("ZZZ990A1", 100), "is for software ZZZ990A1"},
+                 {"family.bin", FirmwareImage("ZZZ990A1", 100), "is for software ZZZ990A1"},
                  {"text.bin", "hello", "not a firmware image"}};
     for (const SCase& c : cases) {
         const QString file = m_strDir + QLatin1Char('/') + QLatin1String(c.name);
@@ -133,7 +86,7 @@ TEST_F(FirmwareE2e, AHandsetThatVanishesMidDownloadIsAFailure)
 {
     // Requests 07: the boot loader's parameter request, then the stream writes.
     ASSERT_TRUE(StartSim({QStringLiteral("--hangup-at"), QStringLiteral("0x07:4")}));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100A2", 8000)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), FirmwareImage("VKQ100A2", 8000)));
     const SRefOutcome r = m_plugin.Bin(m_sim.Port(), m_strDir + QStringLiteral("/new.bin"));
     ASSERT_TRUE(r.bFinished);
     EXPECT_FALSE(r.Ok());
@@ -148,7 +101,7 @@ TEST_F(FirmwareE2e, ADownloadFollowsTheHandsetAcrossReEnumeration)
     ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("54"), QStringLiteral("--reenumerate-ms"),
                           QStringLiteral("300"), QStringLiteral("--verbose")}));
     ASSERT_EQ(m_sim.Port(), 54);
-    const QByteArray image = MakeImage("VKQ100A3", 4000);
+    const QByteArray image = FirmwareImage("VKQ100A3", 4000);
     ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), image));
     const SRefOutcome r = m_plugin.Bin(54, m_strDir + QStringLiteral("/new.bin"));
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
@@ -174,7 +127,7 @@ TEST_F(FirmwareE2e, AHandsetThatLeavesWithoutItsLastAnswerIsFollowedToo)
 {
     ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("57"), QStringLiteral("--reenumerate-ms"),
                           QStringLiteral("200"), QStringLiteral("--leave-abruptly")}));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100A4", 2500)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), FirmwareImage("VKQ100A4", 2500)));
     const SRefOutcome r = m_plugin.Bin(57, m_strDir + QStringLiteral("/new.bin"));
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
     EXPECT_TRUE(r.Status().contains(QStringLiteral("Software VKQ100A4 written"))) << r.Status().toStdString();
@@ -184,7 +137,7 @@ TEST_F(FirmwareE2e, AHandsetThatStaysAwayTooLongIsAFailure)
 {
     ASSERT_TRUE(StartSim({QStringLiteral("--port"), QStringLiteral("55"), QStringLiteral("--reenumerate-ms"),
                           QStringLiteral("8000")}));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100A3", 100)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), FirmwareImage("VKQ100A3", 100)));
     const SRefOutcome r = m_plugin.Bin(55, m_strDir + QStringLiteral("/new.bin"));
     ASSERT_TRUE(r.bFinished);
     EXPECT_FALSE(r.Ok());
@@ -195,8 +148,8 @@ TEST_F(FirmwareE2e, AHandsetThatStaysAwayTooLongIsAFailure)
 TEST_F(FirmwareE2e, UpgradeWritesSoftwareThenPrl)
 {
     ASSERT_TRUE(StartSim());
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), MakeImage("VKQ100B1", 1500)));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.prl"), MakePrl(130, 901)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), FirmwareImage("VKQ100B1", 1500)));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strDir + QStringLiteral("/new.prl"), PrlFile(130, 901)));
     const SRefOutcome r = m_plugin.Upgrade(m_sim.Port(), m_strDir + QStringLiteral("/new.bin"), {}, 1,
                                            m_strDir + QStringLiteral("/new.prl"));
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();

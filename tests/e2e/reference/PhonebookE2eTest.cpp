@@ -1,5 +1,6 @@
 // Phonebook through the reference plug-in: CSV → handset file → CSV reads back identically with
 // the host's reader; the handset's own texts that a CSV cannot carry are replaced and counted.
+#include "RefFiles.h"
 #include "RefHarness.h"
 #include "pages/CsvReader.h"
 
@@ -7,32 +8,11 @@
 
 namespace {
 
-// The handset's phonebook file, built here from the documented layout.
-QByteArray PhonebookFile(const QList<QStringList>& rows)
-{
-    const int widths[7] = {32, 32, 32, 32, 64, 32, 64};
-    QByteArray f("QPB1");
-    f.append(static_cast<char>(rows.size()));
-    f.append('\0');
-    f.append(static_cast<char>(289 & 0xFF));
-    f.append(static_cast<char>(289 >> 8));
-    for (const QStringList& r : rows) {
-        f.append('\1');
-        for (int c = 0; c < 7; ++c)
-            f.append(r.value(c).toUtf8().leftJustified(widths[c], '\0'));
-    }
-    return f;
-}
+using namespace reftest;
 
 class PhonebookE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     CSimProcess m_sim;
     CRefPlugin m_plugin;
 };

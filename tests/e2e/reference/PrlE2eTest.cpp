@@ -2,6 +2,7 @@
 // what the handset then holds (and keeps across a restart), what is overwritten is saved, and
 // every failure ends the run with a message instead of a success.
 #include "PrlImage.h"
+#include "RefFiles.h"
 #include "RefHarness.h"
 #include "serial/DiagPort.h"
 
@@ -11,32 +12,11 @@
 
 namespace {
 
-// A PRL image of size bytes with its size field, ID and check value in place.
-QByteArray MakePrl(int size, quint16 id)
-{
-    QByteArray img(size, '\0');
-    for (int i = 4; i < size - 2; ++i)
-        img[i] = static_cast<char>((i * 7 + 3) & 0xFF);
-    img[0] = static_cast<char>(size >> 8);
-    img[1] = static_cast<char>(size);
-    img[2] = static_cast<char>(id >> 8);
-    img[3] = static_cast<char>(id);
-    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
-    img[size - 2] = static_cast<char>(crc >> 8);
-    img[size - 1] = static_cast<char>(crc);
-    return img;
-}
+using namespace reftest;
 
 class PrlE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
-
     void SetUp() override { m_strState = qpxtest::MakeTempDir(QStringLiteral("state")); }
 
     bool StartSim(const QStringList& faults = {}) { return m_sim.Start(RefSimArgs(m_strState, faults)); }
@@ -79,7 +59,7 @@ TEST_F(PrlE2e, WriteStoresVerifiesBacksUpAndSurvivesARestart)
 {
     ASSERT_TRUE(StartSim());
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("in"));
-    const QByteArray image = MakePrl(300, 777); // three blocks, the last one short
+    const QByteArray image = PrlFile(300, 777); // three blocks, the last one short
     ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/new.prl"), image));
 
     const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, dir + QStringLiteral("/new.prl"), 0);
@@ -116,7 +96,7 @@ TEST_F(PrlE2e, WritesBothNams)
 {
     ASSERT_TRUE(StartSim());
     const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/both.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(121, 4242)));
+    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(121, 4242)));
     const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 2, file, 0);
     ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
     EXPECT_EQ(PrlVersions(), std::make_pair(quint16(4242), quint16(4242)));
@@ -126,9 +106,9 @@ TEST_F(PrlE2e, DamagedFilesAreRefusedBeforeTheHandsetIsTouched)
 {
     ASSERT_TRUE(StartSim());
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("in"));
-    QByteArray badCrc = MakePrl(200, 9);
+    QByteArray badCrc = PrlFile(200, 9);
     badCrc[100] = static_cast<char>(badCrc[100] ^ 1);
-    QByteArray badSize = MakePrl(200, 9);
+    QByteArray badSize = PrlFile(200, 9);
     badSize.chop(1);
     struct SCase
     {
@@ -154,7 +134,7 @@ TEST_F(PrlE2e, AHandsetThatVanishesMidWriteIsAFailure)
 {
     ASSERT_TRUE(StartSim({QStringLiteral("--hangup-at"), QStringLiteral("0x48:2")}));
     const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(300, 31)));
+    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(300, 31)));
     const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
     ASSERT_TRUE(w.bFinished);
     EXPECT_FALSE(w.Ok());
@@ -167,7 +147,7 @@ TEST_F(PrlE2e, ADamagedReadBackIsAFailure)
     // The first PRL read is the backup, the second the check after writing.
     ASSERT_TRUE(StartSim({QStringLiteral("--corrupt-at"), QStringLiteral("0x49:2")}));
     const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, MakePrl(100, 31)));
+    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(100, 31)));
     const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
     ASSERT_TRUE(w.bFinished);
     EXPECT_FALSE(w.Ok());

@@ -29,12 +29,6 @@ using qpxtest::PumpUntil;
 class ProgramE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     void SetUp() override
     {
         Dialogs::SetTestMode(true);

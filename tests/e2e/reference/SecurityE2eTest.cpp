@@ -22,12 +22,6 @@ private:
 class SecurityE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
     void SetUp() override
     {
         m_strState = qpxtest::MakeTempDir(QStringLiteral("state"));

@@ -23,13 +23,6 @@ QMap<QString, QByteArray> FilesBelow(const QString& folder)
 class TransferE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
-
     // A handset holding data in every tree, and something the transfer must leave alone.
     QMap<QString, QByteArray> FillHandset(const QString& state)
     {

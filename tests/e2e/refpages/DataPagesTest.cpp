@@ -20,24 +20,9 @@
 namespace refpages {
 namespace {
 
-constexpr int SIM_PORT = 41;
+using namespace reftest;
 
-// The handset's phonebook file (/pim/phonebook.qpb): header, then records of 289 bytes.
-QByteArray PhonebookFile(const QList<QStringList>& rows)
-{
-    const int widths[CSV_COLUMNS] = {32, 32, 32, 32, 64, 32, 64};
-    QByteArray f("QPB1");
-    f.append(static_cast<char>(rows.size()));
-    f.append('\0');
-    f.append(static_cast<char>(289 & 0xFF));
-    f.append(static_cast<char>(289 >> 8));
-    for (const QStringList& r : rows) {
-        f.append('\1');
-        for (int c = 0; c < CSV_COLUMNS; ++c)
-            f.append(r.value(c).toUtf8().leftJustified(widths[c], '\0'));
-    }
-    return f;
-}
+constexpr int SIM_PORT = 41;
 
 // The records of a phonebook file, each as its seven fields.
 QList<QStringList> PhonebookRows(const QByteArray& f)

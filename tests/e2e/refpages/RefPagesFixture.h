@@ -3,6 +3,7 @@
 // simulator on a virtual port, its state kept in a folder of the test. Operations are started
 // from the pages' own controls; what the handset holds afterwards is read from the simulator's
 // state folder (state.dat and the efs/ tree) or with a second operation.
+#include "../reference/RefFiles.h"
 #include "../reference/RefHarness.h"
 #include "PrlImage.h"
 #include "app/AppSettings.h"
@@ -61,58 +62,7 @@ constexpr int OPERATION_MS = 40000;
 
 using qpxtest::PumpUntil;
 
-// ---- input files in the plug-in's documented formats ----
-
-inline quint32 Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return ~crc;
-}
-
-// Firmware image: magic, software version directory, payload length, CRC-32, payload.
-inline QByteArray FirmwareImage(const char* dir, int payloadSize)
-{
-    QByteArray payload(payloadSize, '\0');
-    for (int i = 0; i < payloadSize; ++i)
-        payload[i] = static_cast<char>((i * 11 + 0x7D) & 0xFF);
-    QByteArray img("QPXIMG1\0", 8);
-    img += QByteArray(dir).leftJustified(8, '\0');
-    const quint32 fields[2] = {static_cast<quint32>(payloadSize), Crc32(payload)};
-    for (const quint32 v : fields)
-        for (int i = 0; i < 4; ++i)
-            img.append(static_cast<char>(v >> (8 * i)));
-    return img + payload;
-}
-
-// PRL: size and ID in front, the CRC-16 of everything before it at the end.
-inline QByteArray PrlFile(int size, quint16 id)
-{
-    QByteArray img(size, '\x55');
-    img[0] = static_cast<char>(size >> 8);
-    img[1] = static_cast<char>(size);
-    img[2] = static_cast<char>(id >> 8);
-    img[3] = static_cast<char>(id);
-    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
-    img[size - 2] = static_cast<char>(crc >> 8);
-    img[size - 1] = static_cast<char>(crc);
-    return img;
-}
-
-// ERI: the version in the first two bytes, high byte first.
-inline QByteArray EriFile(int size, quint16 version)
-{
-    QByteArray e(size, '\0');
-    for (int i = 0; i < size; ++i)
-        e[i] = static_cast<char>((i * 13 + 5) & 0xFF);
-    e[0] = static_cast<char>(version >> 8);
-    e[1] = static_cast<char>(version);
-    return e;
-}
+using namespace reftest;
 
 // ---- what the simulated handset holds ----
 
@@ -157,13 +107,6 @@ protected:
     // Rows and columns of the connection strip's version list.
     static constexpr int VERSION_ROW_SW = 2;
     static constexpr int VERSION_ROW_PRL_ERI = 4;
-
-    static void SetUpTestSuite()
-    {
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
 
     // The installation with the plug-in, the simulator on port (faults in simArgs) and the main
     // frame, up to the automatic choice of the plug-in for the handset.

@@ -1,0 +1,85 @@
+#pragma once
+// Input files in the reference plug-in's documented formats (plugins/reference/README.md), built
+// independently of the plug-in's own code so that a format fault shows on one side.
+#include "PrlImage.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+namespace reftest {
+
+// The zlib CRC-32 (reflected polynomial 0xEDB88320, preset and final complement).
+inline quint32 Crc32(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : data) {
+        crc ^= static_cast<quint8>(c);
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
+}
+
+// Firmware image: magic, software version directory, payload length, CRC-32, payload. The
+// payload runs through every byte value, frame flags and escapes included.
+inline QByteArray FirmwareImage(const char* dir, int payloadSize)
+{
+    QByteArray payload(payloadSize, '\0');
+    for (int i = 0; i < payloadSize; ++i)
+        payload[i] = static_cast<char>((i * 11 + 0x7D) & 0xFF);
+    QByteArray img("QPXIMG1\0", 8);
+    img += QByteArray(dir).leftJustified(8, '\0');
+    const quint32 fields[2] = {static_cast<quint32>(payloadSize), Crc32(payload)};
+    for (const quint32 v : fields)
+        for (int i = 0; i < 4; ++i)
+            img.append(static_cast<char>(v >> (8 * i)));
+    return img + payload;
+}
+
+// PRL of size bytes: size and ID in front, the CRC-16 of everything before it at the end.
+inline QByteArray PrlFile(int size, quint16 id)
+{
+    QByteArray img(size, '\0');
+    for (int i = 4; i < size - 2; ++i)
+        img[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    img[0] = static_cast<char>(size >> 8);
+    img[1] = static_cast<char>(size);
+    img[2] = static_cast<char>(id >> 8);
+    img[3] = static_cast<char>(id);
+    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
+    img[size - 2] = static_cast<char>(crc >> 8);
+    img[size - 1] = static_cast<char>(crc);
+    return img;
+}
+
+// ERI: the version in the first two bytes, high byte first.
+inline QByteArray EriFile(int size, quint16 version)
+{
+    QByteArray e(size, '\0');
+    for (int i = 0; i < size; ++i)
+        e[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    e[0] = static_cast<char>(version >> 8);
+    e[1] = static_cast<char>(version);
+    return e;
+}
+
+constexpr int PHONEBOOK_WIDTHS[7] = {32, 32, 32, 32, 64, 32, 64};
+
+// The handset's phonebook file (/pim/phonebook.qpb): header, then records of 289 bytes.
+inline QByteArray PhonebookFile(const QList<QStringList>& rows)
+{
+    QByteArray f("QPB1");
+    f.append(static_cast<char>(rows.size()));
+    f.append('\0');
+    f.append(static_cast<char>(289 & 0xFF));
+    f.append(static_cast<char>(289 >> 8));
+    for (const QStringList& r : rows) {
+        f.append('\1');
+        for (int c = 0; c < 7; ++c)
+            f.append(r.value(c).toUtf8().leftJustified(PHONEBOOK_WIDTHS[c], '\0'));
+    }
+    return f;
+}
+
+} // namespace reftest
