@@ -112,6 +112,9 @@ bool CPluginJob::Reopen(CDiagLink& link, const std::function<CDiagLink::EOutcome
     CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;
     for (;;) {
         const QString path = PortDevice();
+        // The last attempt decides the words: a port still there in the first moments may be
+        // the one that is about to go.
+        opened = false;
         if (!path.isEmpty() && link.Open(path)) {
             opened = true;
             r = probe();

@@ -188,8 +188,12 @@ void CHandsetSimulator::OnDrained()
     if (!m_bHangupPending)
         return;
     m_bHangupPending = false;
-    if (m_bVerbose)
-        std::fprintf(stderr, "qpx-handset-sim: hanging up\n");
-    Stop();
-    emit finished();
+    m_bAway = true; // nothing more is answered
+    QTimer::singleShot(HANGUP_GRACE_MS, this, [this]() {
+        if (m_bVerbose)
+            std::fprintf(stderr, "qpx-handset-sim: hanging up\n");
+        m_bAway = false;
+        Stop();
+        emit finished();
+    });
 }

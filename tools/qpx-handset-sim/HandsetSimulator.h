@@ -51,6 +51,9 @@ public:
     static constexpr int FIRST_DEFAULT_PORT = 20;
     // A leaving handset's last answer gets this long to be read before the line drops.
     static constexpr int LEAVE_GRACE_MS = 50;
+    // Closing the master side of a pseudo-terminal discards what the other side has not read
+    // yet: the last answer before a hang-up gets this long to be read.
+    static constexpr int HANGUP_GRACE_MS = 250;
 
 signals:
     // The line was closed (hang-up fault); the virtual port is already gone.
