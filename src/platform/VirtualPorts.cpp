@@ -45,7 +45,12 @@ QString VirtualPortFolder()
         if (!g_strFolder.isEmpty())
             return g_strFolder;
     }
+    // Every process must come to the same folder whatever ran first: a runtime folder that is
+    // named but missing is made (owner only, as Qt would make it), not skipped for the fallback.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && !QFileInfo(runtime).isDir() && QDir().mkpath(runtime))
+        QFile::setPermissions(runtime,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime + QStringLiteral("/qpx/ports");
     return QStringLiteral("/tmp/qpx-ports-%1").arg(::getuid());

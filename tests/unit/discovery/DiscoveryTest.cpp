@@ -335,3 +335,17 @@ TEST_F(Discovery, NoPortsGiveAnEmptyStartList)
 }
 
 } // namespace
+
+// Whichever process asks first, a named runtime folder that does not exist yet is made and used,
+// so a simulator and the program never end up in different folders.
+TEST(VirtualPortFolderChoice, AMissingRuntimeFolderIsMadeNotSkipped)
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const QString runtime = qpxtest::MakeTempDir(QStringLiteral("rt")) + QStringLiteral("/not/yet");
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    const QString folder = VirtualPortFolder();
+    qputenv("XDG_RUNTIME_DIR", saved);
+    EXPECT_EQ(folder, runtime + QStringLiteral("/qpx/ports"));
+    EXPECT_TRUE(QFileInfo(runtime).isDir());
+    EXPECT_EQ(QFileInfo(runtime).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
+}
