@@ -444,7 +444,8 @@ bool CHandsetState::UseStateFolder(const QString& folder, QString* error)
             *error = QStringLiteral("%1 is damaged").arg(f.fileName());
         return false;
     }
-    m_nvItems = items;
+    // What the folder holds wins; items it never had (an older folder) keep their factory values.
+    m_nvItems.insert(items);
     m_prl[0] = prl0;
     m_prl[1] = prl1;
     m_profile.strSwVersionDir = sw;

@@ -10,6 +10,10 @@
 
 #include <QSet>
 
+#include <QDataStream>
+#include <QFile>
+#include <QHash>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,6 +174,31 @@ TEST(SimulatorDefaults, ValuesInTheStateFolderWinOverTheFactoryValues)
     QByteArray f;
     EXPECT_EQ(CHandsetState{SHandsetProfile()}.ReadNv(language->item, {}, f), CHandsetState::NV_DONE);
     EXPECT_EQ(FieldShow(PrivateField(*language), f).value(0), QStringLiteral("English"));
+}
+
+TEST(SimulatorDefaults, AnOlderStateFolderGetsFactoryValuesForItemsItNeverHad)
+{
+    // A state file written before the item existed: only item 4 (SCM), with a value of its own.
+    const QString folder = qpxtest::MakeTempDir(QStringLiteral("old"));
+    QByteArray scm(128, '\0');
+    scm[0] = 0x2B;
+    QHash<quint32, QByteArray> items;
+    items.insert(4, scm);
+    QFile f(folder + QStringLiteral("/state.dat"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QDataStream out(&f);
+    out << quint32(0x51505853) << items << QByteArray() << QByteArray() << QStringLiteral("VKQ100A1");
+    f.close();
+
+    CHandsetState state{SHandsetProfile()};
+    ASSERT_TRUE(state.UseStateFolder(folder, nullptr));
+    QByteArray d;
+    ASSERT_EQ(state.ReadNv(4, {}, d), CHandsetState::NV_DONE);
+    EXPECT_EQ(static_cast<quint8>(d.at(0)), 0x2B);
+    const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
+    ASSERT_NE(language, nullptr);
+    ASSERT_EQ(state.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
+    EXPECT_EQ(FieldShow(PrivateField(*language), d).value(0), QStringLiteral("English"));
 }
 
 } // namespace
