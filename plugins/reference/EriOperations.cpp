@@ -92,23 +92,8 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     // The handset's ERI and its version are kept before anything is written.
     job.Status(QStringLiteral("Saving the handset's ERI"));
     CWriteBackup backup(job, QStringLiteral("ERI_BK"));
-    QByteArray old;
-    const CDiagLink::EOutcome got = efs.ReadFile(ERI_PATH, old, err, {});
-    if (got == CDiagLink::OK && err == CEfs2Client::ENOENT_)
-        backup.AddAbsent(QStringLiteral("eri_data.bin"));
-    else if (!EfsOk(job, link, got, err, QStringLiteral("ERI read")) ||
-             !backup.Add(QStringLiteral("eri_data.bin"), old,
-                         QStringLiteral("version=%1").arg(EriVersionOf(old))))
-        return false;
-    QByteArray oldNv;
-    quint16 oldStatus = 0;
-    if (!job.Check(link.NvRead(NV_ERI_VERSION, -1, oldNv, oldStatus), link, QStringLiteral("ERI version")))
-        return false;
-    if (oldStatus != 0)
-        backup.AddAbsent(QStringLiteral("nv/4025.bin"));
-    else if (!backup.Add(QStringLiteral("nv/4025.bin"), oldNv))
-        return false;
-    if (!backup.Finish())
+    if (!backup.AddHandsetFile(efs, ERI_PATH, QStringLiteral("eri_data.bin")) ||
+        !backup.AddItem(link, NV_ERI_VERSION, -1, QStringLiteral("nv/4025.bin")) || !backup.Finish())
         return false;
 
     job.Status(QStringLiteral("Unlocking the handset"));

@@ -189,14 +189,7 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
     // The handset's phonebook is kept before it is replaced.
     job.Status(QStringLiteral("Saving the handset's phonebook"));
     CWriteBackup backup(job, QStringLiteral("PB_BK"));
-    QByteArray old;
-    const CDiagLink::EOutcome got = efs.ReadFile(PHONEBOOK_PATH, old, err);
-    if (got == CDiagLink::OK && err == CEfs2Client::ENOENT_)
-        backup.AddAbsent(QStringLiteral("phonebook.qpb"));
-    else if (!EfsOk(job, link, got, err, QStringLiteral("phonebook")) ||
-             !backup.Add(QStringLiteral("phonebook.qpb"), old))
-        return false;
-    if (!backup.Finish())
+    if (!backup.AddHandsetFile(efs, PHONEBOOK_PATH, QStringLiteral("phonebook.qpb")) || !backup.Finish())
         return false;
     if (!EfsOk(job, link, efs.MakePath("/pim", err), err, QStringLiteral("phonebook folder")))
         return false;

@@ -120,8 +120,7 @@ bool Parse(CPluginJob& job, const QString& scriptPath, QList<SLine>& lines)
 
 // Saves what the script is about to replace: each item (first data byte = the NAM index of
 // per-NAM items) and each file put or deleted, once, as the handset has it now.
-bool SaveOriginals(CPluginJob& job, CDiagLink& link, CEfs2Client* efs, const QList<SLine>& lines,
-                   CWriteBackup& backup)
+bool SaveOriginals(CDiagLink& link, CEfs2Client* efs, const QList<SLine>& lines, CWriteBackup& backup)
 {
     QSet<QString> saved;
     for (const SLine& l : lines) {
@@ -133,24 +132,10 @@ bool SaveOriginals(CPluginJob& job, CDiagLink& link, CEfs2Client* efs, const QLi
         if (name.isEmpty() || saved.contains(name))
             continue;
         saved.insert(name);
-        if (l.action == A_NV) {
-            QByteArray d;
-            quint16 st = 0;
-            if (!job.Check(link.NvRead(l.item, static_cast<quint8>(l.data.at(0)), d, st), link,
-                           QStringLiteral("item %1").arg(l.item)))
-                return false;
-            if (st != 0)
-                backup.AddAbsent(name);
-            else if (!backup.Add(name, d))
-                return false;
-            continue;
-        }
-        qint32 err = 0;
-        QByteArray old;
-        const CDiagLink::EOutcome r = efs->ReadFile(l.path, old, err);
-        if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
-            backup.AddAbsent(name);
-        else if (!EfsOk(job, link, r, err, QString::fromLatin1(l.path)) || !backup.Add(name, old))
+        const bool kept = l.action == A_NV
+                              ? backup.AddItem(link, l.item, static_cast<quint8>(l.data.at(0)), name)
+                              : backup.AddHandsetFile(*efs, l.path, name);
+        if (!kept)
             return false;
     }
     return backup.Finish();
@@ -239,7 +224,7 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
     }
     job.Status(QStringLiteral("Saving what the script replaces"));
     CWriteBackup backup(job, QStringLiteral("SCRIPT_BK"));
-    if (!SaveOriginals(job, link, efs, lines, backup))
+    if (!SaveOriginals(link, efs, lines, backup))
         return false;
 
     job.Status(QStringLiteral("Unlocking the handset"));

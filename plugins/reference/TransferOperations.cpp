@@ -226,12 +226,7 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     for (int i = 0; i < entries.size(); ++i) {
         const SEntry& e = entries[i];
         job.Status(QStringLiteral("Saving the handset's file %1 of %2").arg(i + 1).arg(entries.size()));
-        qint32 err = 0;
-        QByteArray old;
-        const CDiagLink::EOutcome r = efs.ReadFile('/' + e.rel.toLatin1(), old, err);
-        if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
-            saved.AddAbsent(e.rel);
-        else if (!EfsOk(job, link, r, err, e.rel) || !saved.Add(e.rel, old))
+        if (!saved.AddHandsetFile(efs, '/' + e.rel.toLatin1(), e.rel))
             return false;
     }
     if (!saved.Finish())

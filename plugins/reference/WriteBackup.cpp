@@ -1,5 +1,7 @@
 #include "WriteBackup.h"
 
+#include "EfsCheck.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -58,6 +60,31 @@ bool CWriteBackup::Add(const QString& name, const QByteArray& data, const QStrin
 void CWriteBackup::AddAbsent(const QString& name)
 {
     m_strManifest += name + QStringLiteral(" none\n");
+}
+
+bool CWriteBackup::AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name)
+{
+    qint32 err = 0;
+    QByteArray data;
+    const CDiagLink::EOutcome r = efs.ReadFile(path, data, err);
+    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_) {
+        AddAbsent(name);
+        return true;
+    }
+    return EfsOk(m_job, efs.Link(), r, err, QString::fromLatin1(path)) && Add(name, data);
+}
+
+bool CWriteBackup::AddItem(CDiagLink& link, quint16 item, int nam, const QString& name)
+{
+    QByteArray data;
+    quint16 status = 0;
+    if (!m_job.Check(link.NvRead(item, nam, data, status), link, QStringLiteral("item %1").arg(item)))
+        return false;
+    if (status != 0) {
+        AddAbsent(name);
+        return true;
+    }
+    return Add(name, data);
 }
 
 bool CWriteBackup::Finish()

@@ -9,6 +9,8 @@
 // handset did not have. A write goes ahead only after Finish has written the manifest.
 #include "PluginJob.h"
 
+class CEfs2Client;
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,6 +23,12 @@ public:
     bool Add(const QString& name, const QByteArray& data, const QString& note = {});
     // Records that the handset had nothing under name.
     void AddAbsent(const QString& name);
+    // The handset's file at path kept as name, or recorded absent when the handset has none.
+    // False (and job.Fail) when it cannot be read or saved.
+    bool AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name);
+    // An NV item as the handset answers it (nam -1 for an item without one), or recorded absent
+    // when the handset has never set it.
+    bool AddItem(CDiagLink& link, quint16 item, int nam, const QString& name);
     // Writes the manifest and tells the job where the backup is. False (and job.Fail) on error.
     bool Finish();
 

@@ -464,11 +464,10 @@ void CHandsetState::Save() const
     f.commit();
 }
 
-QByteArray CHandsetState::StatusResponse() const
+void ProfileMins(const SHandsetProfile& p, quint32& dmin1, quint16& dmin2, quint32& amin1, quint16& amin2)
 {
-    const SHandsetProfile& p = m_profile;
-    quint32 dmin1 = 0, amin1 = 0;
-    quint16 dmin2 = 0, amin2 = 0;
+    dmin1 = amin1 = 0;
+    dmin2 = amin2 = 0;
     EncodeMin(p.strDigitalNumber, dmin1, dmin2);
     EncodeMin(p.strAnalogNumber, amin1, amin2);
     if (p.nDigitalMin1 >= 0)
@@ -479,6 +478,14 @@ QByteArray CHandsetState::StatusResponse() const
         amin1 = static_cast<quint32>(p.nAnalogMin1);
     if (p.nAnalogMin2 >= 0)
         amin2 = static_cast<quint16>(p.nAnalogMin2);
+}
+
+QByteArray CHandsetState::StatusResponse() const
+{
+    const SHandsetProfile& p = m_profile;
+    quint32 dmin1 = 0, amin1 = 0;
+    quint16 dmin2 = 0, amin2 = 0;
+    ProfileMins(p, dmin1, dmin2, amin1, amin2);
 
     QByteArray r(STATUS_RESPONSE_SIZE, '\0');
     r[0] = static_cast<char>(CMD_STATUS);

@@ -47,6 +47,9 @@ struct SHandsetProfile
 // The IS-95 MIN of a phone number: MIN2 = area code, MIN1 = the seven-digit number.
 // False when the text does not hold 7 or 10 digits.
 bool EncodeMin(const QString& number, quint32& min1, quint16& min2);
+// The digital (CDMA) and analog MIN1/MIN2 of a profile: its numbers encoded, unless it sets a
+// coded value itself.
+void ProfileMins(const SHandsetProfile& p, quint32& dmin1, quint16& dmin2, quint32& amin1, quint16& amin2);
 
 // A small valid PRL (standard format, no records) whose PR_LIST_ID is id: what a handset holds
 // before anything was written. The check value follows PrlCrc16 below.

@@ -73,16 +73,7 @@ QList<SNvDefault> FactoryNvItems(const SHandsetProfile& p)
     // NAM1 and NAM2 (item 178, the MDN, comes from the profile in the state).
     quint32 dmin1 = 0, amin1 = 0;
     quint16 dmin2 = 0, amin2 = 0;
-    EncodeMin(p.strDigitalNumber, dmin1, dmin2);
-    EncodeMin(p.strAnalogNumber, amin1, amin2);
-    if (p.nDigitalMin1 >= 0)
-        dmin1 = static_cast<quint32>(p.nDigitalMin1);
-    if (p.nDigitalMin2 >= 0)
-        dmin2 = static_cast<quint16>(p.nDigitalMin2);
-    if (p.nAnalogMin1 >= 0)
-        amin1 = static_cast<quint32>(p.nAnalogMin1);
-    if (p.nAnalogMin2 >= 0)
-        amin2 = static_cast<quint16>(p.nAnalogMin2);
+    ProfileMins(p, dmin1, dmin2, amin1, amin2);
     const QString digits = DigitsOf(p.strDigitalNumber);
     const quint32 accolc = digits.isEmpty() ? 0 : static_cast<quint32>(digits.right(1).toUInt());
     for (int nam = 0; nam < 2; ++nam) {
