@@ -12,12 +12,18 @@ int main(int argc, char** argv)
     // A termination request ends the run like a confirmed close, without the question. The
     // handler is in place before start-up so a request during start-up is not lost.
     CLumoraApp lumora;
-    InstallTerminationHandler([&lumora] {
+    bool terminationRequested = false;
+    InstallTerminationHandler([&lumora, &terminationRequested] {
+        terminationRequested = true;
         if (CMainFrame* frame = lumora.MainFrame())
             frame->SetCloseWithoutQuestion(true);
         QApplication::quit();
     });
     if (!lumora.InitInstance())
+        return lumora.ExitInstance(0);
+    // quit() does nothing before the event loop runs: a request that came while start-up
+    // handled events ends the run here.
+    if (terminationRequested)
         return lumora.ExitInstance(0);
     const int code = QApplication::exec();
     return lumora.ExitInstance(code);

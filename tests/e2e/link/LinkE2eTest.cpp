@@ -97,7 +97,11 @@ TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
     ASSERT_TRUE(WaitUntil(
         [&] { return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : REC-MODEL"); }, 3000));
     EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM%1").arg(SIM_PORT));
-    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), QStringLiteral("DLL : %1 (V1.0.2.3)").arg(m_plugin));
+    // The panes are updated by separate posted messages.
+    EXPECT_TRUE(WaitUntil(
+        [&] { return m_frame->PaneText(ID_PANE_DLL) == QStringLiteral("DLL : %1 (V1.0.2.3)").arg(m_plugin); },
+        3000))
+        << m_frame->PaneText(ID_PANE_DLL).toStdString();
     EXPECT_TRUE(Host()->Strip()->IsLinkRunning());
 
     // Unplugged: both lists go back to their labels and the link stops.
