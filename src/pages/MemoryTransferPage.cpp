@@ -28,11 +28,6 @@ constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
 // Time the file system gets after the work folder was emptied, before the plug-in writes again.
 constexpr unsigned long AFTER_EMPTY_MS = 100;
 
-QString Caption()
-{
-    return QString::fromLatin1(APP_TITLE);
-}
-
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
 {
     auto* l = new QLabel(text, parent);
@@ -146,13 +141,6 @@ void CMemoryTransferPage::SetStartFaces()
 {
     const int* f = m_nMode == 1 ? BACKUP_FACES : RESTORE_FACES;
     m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
-}
-
-void CMemoryTransferPage::ShowValueLines(bool show)
-{
-    m_pStatusValue->setVisible(show);
-    m_pFileValue->setVisible(show);
-    m_pAddressValue->setVisible(show);
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
@@ -374,17 +362,6 @@ void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
         ReleaseRunLock();
     (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
 
-    const OperationResult result = CPluginRun::CopyResult(lParam);
-    ShowResultTexts(result);
-    if (Host() != nullptr)
-        Host()->WriteOperationLog(result);
-
-    m_run.ReleaseAndUnload();
     m_pfnTransfer = nullptr;
-
-    Dialogs::MessageBox(this, ResultMessage(result), Caption());
-
-    theSettings.m_bBusy = 0;
-    if (Frame() != nullptr)
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    FinishRun(m_run, CPluginRun::CopyResult(lParam));
 }

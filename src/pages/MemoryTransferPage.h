@@ -67,7 +67,6 @@ private:
     void CreateControls();
     void SetupList();
     void SetStartFaces();
-    void ShowValueLines(bool show);
     QString SoftwareVersion() const;
     void OnPluginDone(LPARAM lParam);
 

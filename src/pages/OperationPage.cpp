@@ -1,6 +1,11 @@
 #include "OperationPage.h"
 
+#include "app/AppSettings.h"
+#include "app/HostCommands.h"
+#include "app/MainFrame.h"
+#include "app/PageHost.h"
 #include "pages/OperationLog.h"
+#include "platform/Dialogs.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -62,6 +67,30 @@ void COperationPage::ShowResultTexts(const OperationResult& result)
     SetValueLine(m_pFileValue, FieldText(result.szFileName));
     SetValueLine(m_pAddressValue, FieldText(result.szAddress));
     m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
+}
+
+QString COperationPage::Caption()
+{
+    return QString::fromLatin1(APP_TITLE);
+}
+
+void COperationPage::ShowValueLines(bool show)
+{
+    m_pStatusValue->setVisible(show);
+    m_pFileValue->setVisible(show);
+    m_pAddressValue->setVisible(show);
+}
+
+void COperationPage::FinishRun(CPluginRun& run, const OperationResult& result)
+{
+    ShowResultTexts(result);
+    if (Host() != nullptr)
+        Host()->WriteOperationLog(result);
+    run.ReleaseAndUnload();
+    Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
+    theSettings.m_bBusy = 0;
+    if (Frame() != nullptr)
+        Frame()->SelectPort(theSettings.m_nPortNum);
 }
 
 QString COperationPage::ResultMessage(const OperationResult& result)

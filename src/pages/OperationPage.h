@@ -22,11 +22,19 @@ public:
     void SetAddress(const QString& text) override;
     void SetElapsed(int minutes, float seconds) override;
 
+    // The caption of the pages' message boxes.
+    static QString Caption();
+
 protected:
     // The status, file name and address lines and the elapsed time of a finished operation.
     void ShowResultTexts(const OperationResult& result);
     // "Download Success!" for a success, else the plug-in's message.
     static QString ResultMessage(const OperationResult& result);
+    // The status, file name and address values: hidden while a run starts, shown with its result.
+    void ShowValueLines(bool show);
+    // The end every run shares once the page has released its own controls: the result shown
+    // and logged, the plug-in released, the result told, busy cleared, the link taken up again.
+    void FinishRun(CPluginRun& run, const OperationResult& result);
     static void SetValueLine(QLabel* label, const QString& text);
 
     // Created by the page's layout code.

@@ -34,11 +34,6 @@ QStringList CsvFilters()
     return {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
 }
 
-QString Caption()
-{
-    return QString::fromLatin1(APP_TITLE);
-}
-
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
 {
     auto* l = new QLabel(text, parent);
@@ -154,13 +149,6 @@ void CPhoneBookPage::SetStartFaces()
 {
     const int* f = m_nMode == 1 ? READ_FACES : WRITE_FACES;
     m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
-}
-
-void CPhoneBookPage::ShowValueLines(bool show)
-{
-    m_pStatusValue->setVisible(show);
-    m_pFileValue->setVisible(show);
-    m_pAddressValue->setVisible(show);
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
@@ -353,17 +341,6 @@ void CPhoneBookPage::OnPluginDone(LPARAM lParam)
     else
         ReleaseRunLock();
 
-    const OperationResult result = CPluginRun::CopyResult(lParam);
-    ShowResultTexts(result);
-    if (Host() != nullptr)
-        Host()->WriteOperationLog(result);
-
-    m_run.ReleaseAndUnload();
     m_pfnPhoneBook = nullptr;
-
-    Dialogs::MessageBox(this, ResultMessage(result), Caption());
-
-    theSettings.m_bBusy = 0;
-    if (Frame() != nullptr)
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    FinishRun(m_run, CPluginRun::CopyResult(lParam));
 }

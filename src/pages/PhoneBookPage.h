@@ -64,7 +64,6 @@ private:
     void CreateControls();
     void SetupListColumns();
     void SetStartFaces();
-    void ShowValueLines(bool show);
     void OnPluginDone(LPARAM lParam);
 
     int m_nMode = 1;

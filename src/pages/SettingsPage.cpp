@@ -18,11 +18,6 @@
 
 namespace {
 
-QString Caption()
-{
-    return QString::fromLatin1(APP_TITLE);
-}
-
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
 {
     auto* l = new QLabel(text, parent);
@@ -117,13 +112,6 @@ void CSettingsPage::CreateControls()
 CEditGrid* CSettingsPage::Grid(int category) const
 {
     return category >= 0 && category < NV_CATEGORY_COUNT ? m_grids[category] : nullptr;
-}
-
-void CSettingsPage::ShowValueLines(bool show)
-{
-    m_pStatusValue->setVisible(show);
-    m_pFileValue->setVisible(show);
-    m_pAddressValue->setVisible(show);
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
@@ -264,17 +252,6 @@ void CSettingsPage::OnPluginDone(LPARAM lParam)
         Host()->UpgradePage()->ReleaseRunLock(OP_SETTINGS);
     EnableButtons(true);
 
-    const OperationResult result = CPluginRun::CopyResult(lParam);
-    ShowResultTexts(result);
-    if (Host() != nullptr)
-        Host()->WriteOperationLog(result);
-
-    m_run.ReleaseAndUnload();
     m_pfnSettings = nullptr;
-
-    Dialogs::MessageBox(this, ResultMessage(result), Caption());
-
-    theSettings.m_bBusy = 0;
-    if (Frame() != nullptr)
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    FinishRun(m_run, CPluginRun::CopyResult(lParam));
 }

@@ -62,7 +62,6 @@ private:
     void CreateControls();
     void OnTabChanged(int index);
     void Run(int direction);
-    void ShowValueLines(bool show);
     void OnPluginDone(LPARAM lParam);
 
     int m_nCategory = 0;

@@ -113,14 +113,9 @@ const char* ExportOf(int selected)
     }
 }
 
-QString Caption()
-{
-    return QString::fromLatin1(APP_TITLE);
-}
-
 void Message(QWidget* parent, const char* text)
 {
-    Dialogs::MessageBox(parent, QString::fromUtf8(text), Caption(), MB_OK);
+    Dialogs::MessageBox(parent, QString::fromUtf8(text), COperationPage::Caption(), MB_OK);
 }
 
 QByteArray PathBytes(const QString& path)
@@ -660,19 +655,7 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
         Frame()->EnableToolbar(true);
     ReleaseRunLock(m_nOperation);
 
-    const OperationResult result = CPluginRun::CopyResult(lParam);
-    ShowResultTexts(result);
-
-    if (Host())
-        Host()->WriteOperationLog(result);
-
-    m_pRun->ReleaseAndUnload();
-
-    Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
-
-    theSettings.m_bBusy = 0;
-    if (Frame())
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    FinishRun(*m_pRun, CPluginRun::CopyResult(lParam));
 }
 
 // ---- start button and status --------------------------------------------------------------
@@ -700,8 +683,8 @@ bool CUpgradePage::IsStartEnabled() const
 
 void CUpgradePage::ShowValueLines(bool shown)
 {
-    for (QLabel* l :
-         {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel, m_pFileValue, m_pAddressValue, m_pStatusValue})
+    COperationPage::ShowValueLines(shown);
+    for (QLabel* l : {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel})
         l->setVisible(shown);
 }
 
