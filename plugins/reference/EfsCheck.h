@@ -1,11 +1,15 @@
 #pragma once
-// One file-system step judged: the link's outcome first, then the file system's errno.
+// File-system steps of the plug-in's operations, judged the same way everywhere.
+//
+// EfsOk: one step judged: the link's outcome first, then the file system's errno.
 //
 // err is taken by reference on purpose: in EfsOk(job, link, efs.Write(..., err), err, ...) the
 // order in which arguments are evaluated is unspecified, so a copy could be the value from
 // before the call.
 #include "Efs2Client.h"
 #include "PluginJob.h"
+
+#include <functional>
 
 inline bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, const qint32& err,
                   const QString& what)
@@ -19,3 +23,10 @@ inline bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, const
             QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
     return true;
 }
+
+// A whole file written to the handset (its folder made first), read back and compared. False
+// (and the job's failure) on an error, or with the words of differs when the copies differ.
+bool WriteFileVerified(CPluginJob& job, CEfs2Client& efs, const QByteArray& path, const QByteArray& data,
+                       const QString& what, const QString& differs,
+                       const std::function<void(qint64)>& writing = {},
+                       const std::function<void(qint64)>& checking = {});

@@ -87,7 +87,6 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     CEfs2Client efs(link);
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
-    qint32 err = 0;
 
     // The handset's ERI and its version are kept before anything is written.
     job.Status(QStringLiteral("Saving the handset's ERI"));
@@ -101,9 +100,6 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
         return false;
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
-    const QByteArray folder = QByteArray(ERI_PATH).left(QByteArray(ERI_PATH).lastIndexOf('/'));
-    if (!EfsOk(job, link, efs.MakePath(folder, err), err, QStringLiteral("ERI folder")))
-        return false;
     job.Status(QStringLiteral("Writing the ERI"));
     job.Address(QString::fromLatin1(ERI_PATH));
     const auto progress = [&job, &data](int from, int span) {
@@ -111,17 +107,12 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
             job.Progress(from + static_cast<int>(span * n / qMax<qint64>(1, data.size())));
         };
     };
-    if (!EfsOk(job, link, efs.WriteFile(ERI_PATH, data, err, progress(10, 50)), err,
-               QStringLiteral("ERI write")))
+    if (!WriteFileVerified(
+            job, efs, ERI_PATH, data, QStringLiteral("ERI write"),
+            QStringLiteral(
+                "The ERI read back from the handset differs from the file: the write did not take."),
+            progress(10, 50), progress(60, 25)))
         return false;
-    job.Status(QStringLiteral("Checking the ERI"));
-    QByteArray back;
-    if (!EfsOk(job, link, efs.ReadFile(ERI_PATH, back, err, progress(60, 25)), err,
-               QStringLiteral("ERI read back")))
-        return false;
-    if (back != data)
-        return job.Fail(QStringLiteral(
-            "The ERI read back from the handset differs from the file: the write did not take."));
     QByteArray nv(128, '\0');
     PutLe16(reinterpret_cast<quint8*>(nv.data()), version);
     quint16 status = 0;

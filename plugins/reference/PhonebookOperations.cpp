@@ -185,13 +185,10 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
     CEfs2Client efs(link);
     if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
         return false;
-    qint32 err = 0;
     // The handset's phonebook is kept before it is replaced.
     job.Status(QStringLiteral("Saving the handset's phonebook"));
     CWriteBackup backup(job, QStringLiteral("PB_BK"));
     if (!backup.AddHandsetFile(efs, PHONEBOOK_PATH, QStringLiteral("phonebook.qpb")) || !backup.Finish())
-        return false;
-    if (!EfsOk(job, link, efs.MakePath("/pim", err), err, QStringLiteral("phonebook folder")))
         return false;
     job.Status(QStringLiteral("Writing the phonebook"));
     const auto progress = [&job, &file](int from, int span) {
@@ -199,17 +196,11 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
             job.Progress(from + static_cast<int>(span * n / qMax<qint64>(1, file.size())));
         };
     };
-    if (!EfsOk(job, link, efs.WriteFile(PHONEBOOK_PATH, file, err, progress(5, 60)), err,
-               QStringLiteral("phonebook")))
+    if (!WriteFileVerified(
+            job, efs, PHONEBOOK_PATH, file, QStringLiteral("phonebook"),
+            QStringLiteral("The phonebook read back from the handset differs from what was written."),
+            progress(5, 60), progress(65, 30)))
         return false;
-    job.Status(QStringLiteral("Checking the phonebook"));
-    QByteArray back;
-    if (!EfsOk(job, link, efs.ReadFile(PHONEBOOK_PATH, back, err, progress(65, 30)), err,
-               QStringLiteral("phonebook")))
-        return false;
-    if (back != file)
-        return job.Fail(
-            QStringLiteral("The phonebook read back from the handset differs from what was written."));
     QString status = QStringLiteral("Phonebook written: %1 entries").arg(rows.size());
     if (cut > 0)
         status += QStringLiteral("; %1 fields were too long and were shortened").arg(cut);

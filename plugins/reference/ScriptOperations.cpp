@@ -172,17 +172,9 @@ bool RunLine(CPluginJob& job, CDiagLink& link, CEfs2Client* efs, const SLine& l)
             return job.Fail(QStringLiteral("%1 on the handset is a file, not a folder.").arg(path));
         return true;
     case A_PUT: {
-        const QByteArray folder = l.path.left(l.path.lastIndexOf('/'));
-        if ((!folder.isEmpty() && !EfsOk(job, link, efs->MakePath(folder, err), err, path)) ||
-            !EfsOk(job, link, efs->WriteFile(l.path, l.data, err), err, path))
-            return false;
-        QByteArray back;
-        if (!EfsOk(job, link, efs->ReadFile(l.path, back, err), err, path))
-            return false;
-        if (back != l.data)
-            return job.Fail(
-                QStringLiteral("%1 read back from the handset differs from the script's file.").arg(path));
-        return true;
+        return WriteFileVerified(
+            job, *efs, l.path, l.data, path,
+            QStringLiteral("%1 read back from the handset differs from the script's file.").arg(path));
     }
     case A_DELETE: {
         CDiagLink::EOutcome r = efs->Unlink(l.path, err);

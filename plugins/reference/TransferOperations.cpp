@@ -238,21 +238,15 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
         const QByteArray path = '/' + e.rel.toLatin1();
         job.Status(QStringLiteral("Restoring file %1 of %2").arg(i + 1).arg(entries.size()));
         job.FileName(e.rel);
-        qint32 err = 0;
-        if (!EfsOk(job, link, efs.MakePath(path.left(path.lastIndexOf('/')), err), err, e.rel))
-            return false;
         const qint64 before = done;
         const auto progress = [&job, before, total](qint64 n) {
             job.Progress(static_cast<int>(5 + 90 * (before + n / 2) / qMax<qint64>(1, total)));
         };
-        if (!EfsOk(job, link, efs.WriteFile(path, e.data, err, progress), err, e.rel))
+        if (!WriteFileVerified(
+                job, efs, path, e.data, e.rel,
+                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel),
+                progress))
             return false;
-        QByteArray back;
-        if (!EfsOk(job, link, efs.ReadFile(path, back, err), err, e.rel))
-            return false;
-        if (back != e.data)
-            return job.Fail(
-                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel));
         done += e.data.size();
         job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
     }
