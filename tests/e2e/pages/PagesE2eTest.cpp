@@ -2,6 +2,7 @@
 // virtual port, the recording plug-in in the installation's MODEL folder, the real main frame.
 // Each operation is started from its page, locks the interface and hands the port over,
 // completes, shows and logs its result, and the program connects to the handset again.
+#include "../diag/SimProcess.h"
 #include "TestEnv.h"
 #include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
@@ -30,7 +31,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
@@ -48,42 +48,6 @@ constexpr int CONNECT_MS = 20000;
 // The handset's software folder and the version the plug-in serves: the connection compares the
 // first five characters, the transfer page wants the served version at the text's last "V".
 constexpr const char* SW_VERSION = "V1234567";
-
-// qpx-handset-sim as a child process, up once it printed its port line.
-class CSimulator
-{
-public:
-    ~CSimulator() { Stop(); }
-    bool Start(int port, const QString& profile)
-    {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(qpxtest::BuiltProgram(QStringLiteral("qpx-handset-sim")),
-                        {QStringLiteral("--port"), QString::number(port), QStringLiteral("--name"),
-                         QStringLiteral("CDMA USB Modem"), QStringLiteral("--profile"), profile});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-            out += m_process.readAllStandardOutput();
-        }
-        return out.startsWith("qpx-handset-sim: COM" + QByteArray::number(port) + " -> ");
-    }
-    void Stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess m_process;
-};
 
 class PagesE2eTest : public ::testing::Test
 {
@@ -111,7 +75,10 @@ protected:
         ASSERT_TRUE(qpxtest::WriteFile(profile, QByteArray("sw_version_dir=") + SW_VERSION + "\n"));
         QDir(VirtualPortFolder()).removeRecursively();
         ASSERT_TRUE(EnsureVirtualPortFolder());
-        ASSERT_TRUE(m_sim.Start(SIM_PORT, profile));
+        ASSERT_TRUE(
+            m_sim.Start({QStringLiteral("--port"), QString::number(SIM_PORT), QStringLiteral("--name"),
+                         QStringLiteral("CDMA USB Modem"), QStringLiteral("--profile"), profile}));
+        ASSERT_EQ(m_sim.Port(), SIM_PORT);
 
         m_frame = std::make_unique<CMainFrame>();
         ASSERT_TRUE(m_frame->Create());
@@ -183,7 +150,7 @@ protected:
     QString m_install;
     QString m_dll;
     QString m_recLog;
-    CSimulator m_sim;
+    CSimProcess m_sim;
     std::unique_ptr<CMainFrame> m_frame;
     CPageHost* m_pHost = nullptr;
 };

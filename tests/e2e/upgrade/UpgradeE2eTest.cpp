@@ -2,6 +2,7 @@
 // recording plug-in in the installation's MODEL folder, the real main frame. Each operation is
 // started from the page, locks the interface, completes, shows its result, writes its log block
 // and the program connects to the handset again.
+#include "../diag/SimProcess.h"
 #include "TestEnv.h"
 #include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
@@ -24,7 +25,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QThread>
@@ -36,42 +36,6 @@
 namespace {
 
 using qpxtest::PumpUntil;
-
-// qpx-handset-sim as a child process, up once it printed its port line.
-class CSimulator
-{
-public:
-    ~CSimulator() { Stop(); }
-    bool Start(int port)
-    {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(qpxtest::BuiltProgram(QStringLiteral("qpx-handset-sim")),
-                        {QStringLiteral("--port"), QString::number(port), QStringLiteral("--name"),
-                         QStringLiteral("CDMA USB Modem")});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-            out += m_process.readAllStandardOutput();
-        }
-        return out.startsWith("qpx-handset-sim: COM" + QByteArray::number(port) + " -> ");
-    }
-    void Stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess m_process;
-};
 
 constexpr int SIM_PORT = 27;
 constexpr int CONNECT_MS = 20000;
@@ -108,7 +72,9 @@ protected:
 
         QDir(VirtualPortFolder()).removeRecursively();
         ASSERT_TRUE(EnsureVirtualPortFolder());
-        ASSERT_TRUE(m_sim.Start(SIM_PORT));
+        ASSERT_TRUE(m_sim.Start({QStringLiteral("--port"), QString::number(SIM_PORT),
+                                 QStringLiteral("--name"), QStringLiteral("CDMA USB Modem")}));
+        ASSERT_EQ(m_sim.Port(), SIM_PORT);
 
         m_frame = std::make_unique<CMainFrame>();
         ASSERT_TRUE(m_frame->Create());
@@ -158,7 +124,7 @@ protected:
     QString m_install;
     QString m_dll;
     QString m_recLog;
-    CSimulator m_sim;
+    CSimProcess m_sim;
     std::unique_ptr<CMainFrame> m_frame;
     CPageHost* m_pHost = nullptr;
     CUpgradePage* m_pPage = nullptr;
