@@ -14,7 +14,7 @@ std::function<int(const QString&)> g_openFailure;
 enum EOpen
 {
     OPEN_OK,
-    OPEN_DENIED,
+    OPEN_DENIED, // or written short: the block goes to a "!" name
     OPEN_FAILED
 };
 
@@ -37,8 +37,9 @@ EOpen AppendTo(const QString& path, const QByteArray& block)
             break;
         done += n;
     }
-    ::close(fd);
-    return OPEN_OK;
+    // A block cut short (a full disk, a size limit) is no log entry: it goes to the "!" file.
+    const bool whole = ::close(fd) == 0 && done == block.size();
+    return whole ? OPEN_OK : OPEN_DENIED;
 }
 
 } // namespace

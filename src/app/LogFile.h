@@ -1,8 +1,9 @@
 #pragma once
 // Appending a block of text to a log file in the LOG folder. The folder is created when
-// missing; a file that cannot be written because access is denied is replaced by one whose
-// name carries a leading "!" (a few attempts at most, each adding one more "!"). Failures
-// are silent: the caller's work never depends on its log.
+// missing; a file that cannot be written because access is denied, or that takes only part of
+// the block, is replaced by one whose name carries a leading "!" (a few attempts at most, each
+// adding one more "!"). Files are only ever appended to. Failures are silent: the caller's work
+// never depends on its log.
 #include <QByteArray>
 #include <QString>
 

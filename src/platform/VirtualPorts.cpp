@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
@@ -21,6 +22,86 @@ constexpr int MAX_PORT = 256;
 QString EntryPath(int n)
 {
     return VirtualPortFolder() + QStringLiteral("/COM") + QString::number(n);
+}
+
+// Lock files live beside the folder, not in it: an open file pins its folder, and a removed
+// port folder must really go so that watchers see it go and follow the new one.
+QString LockPath(const QString& link)
+{
+    const QFileInfo info(link);
+    return QDir::cleanPath(info.path()) + QStringLiteral(".owners/") + info.fileName() +
+           QStringLiteral(".lock");
+}
+
+// Locks of the numbers this process has published, by link path. Open-file-description locks:
+// the kernel drops them with the process however it ends, and they conflict with a second open
+// of the same file in this process too.
+QMutex g_ownedLock;
+QHash<QString, int> g_owned;
+
+flock WriteLock()
+{
+    flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    return fl;
+}
+
+// True when the link's lock file exists and no process holds its lock.
+bool OwnerGone(const QString& link)
+{
+    const int fd = ::open(QFile::encodeName(LockPath(link)).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no lock file: a link made by hand
+    flock fl = WriteLock();
+    const bool gone = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type == F_UNLCK;
+    ::close(fd);
+    return gone;
+}
+
+enum EOwnership
+{
+    OWNER_ELSEWHERE, // a live process holds the number
+    OWNER_ALREADY,   // this process published it before
+    OWNER_NEW,       // taken now; nobody had published it
+    OWNER_TAKEN_OVER // taken now from a publisher that ended without taking its port down
+};
+
+EOwnership TakeOwnership(const QString& link)
+{
+    QMutexLocker lock(&g_ownedLock);
+    if (g_owned.contains(link))
+        return OWNER_ALREADY;
+    const QString lockPath = LockPath(link);
+    const QString owners = QFileInfo(lockPath).path();
+    if (!QFileInfo(owners).isDir()) {
+        QDir().mkpath(owners);
+        QFile::setPermissions(owners,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    const bool lockFileWasThere = QFileInfo::exists(lockPath);
+    const int fd =
+        ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return OWNER_ELSEWHERE;
+    flock fl = WriteLock();
+    if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+        ::close(fd);
+        return OWNER_ELSEWHERE;
+    }
+    g_owned.insert(link, fd);
+    return lockFileWasThere ? OWNER_TAKEN_OVER : OWNER_NEW;
+}
+
+void DropOwnership(const QString& link, bool removeFile)
+{
+    QMutexLocker lock(&g_ownedLock);
+    const int fd = g_owned.value(link, -1);
+    g_owned.remove(link);
+    if (removeFile)
+        QFile::remove(LockPath(link));
+    if (fd >= 0)
+        ::close(fd);
 }
 
 QString ReadName(const QString& path)
@@ -94,6 +175,8 @@ bool ReadVirtualPort(int n, SVirtualPort& port)
     const QString target = info.canonicalFilePath();
     if (target.isEmpty())
         return false; // stale: the target is gone
+    if (OwnerGone(link))
+        return false; // stale: its publisher ended without taking it down
     port.nNumber = n;
     port.strLink = link;
     port.strTarget = target;
@@ -129,14 +212,17 @@ int LowestFreeVirtualPort(int from)
     return -1;
 }
 
-bool PublishVirtualPort(int n, const QString& target, const QString& friendlyName)
+namespace {
+// The number's lock is held. A link there now is stale when its target is gone or when it was
+// taken over from a publisher that ended; any other live link (this process's own, one made by
+// hand) stays.
+bool PublishOwnedLink(const QString& link, const QString& target, const QString& friendlyName, bool takenOver)
 {
-    if (n < 1 || n > MAX_PORT || target.isEmpty() || !EnsureVirtualPortFolder())
-        return false;
-    SVirtualPort existing;
-    if (ReadVirtualPort(n, existing))
-        return false;
-    const QString link = EntryPath(n);
+    const QFileInfo info(link);
+    if (info.exists() || info.isSymLink()) {
+        if (!info.isSymLink() || (!info.canonicalFilePath().isEmpty() && !takenOver))
+            return false;
+    }
     // The name goes first so that a watcher that sees the link can already read it.
     const QString namePath = link + QStringLiteral(".name");
     if (friendlyName.isEmpty()) {
@@ -150,17 +236,25 @@ bool PublishVirtualPort(int n, const QString& target, const QString& friendlyNam
             return false;
     }
     const QByteArray linkPath = QFile::encodeName(link);
-    const QByteArray targetPath = QFile::encodeName(target);
-    if (::symlink(targetPath.constData(), linkPath.constData()) == 0)
-        return true;
-    if (errno != EEXIST)
-        return false;
-    // Something is there: replace it only while it is a stale link (symlink() itself is atomic, so
-    // two publishers never both win a live number).
-    if (ReadVirtualPort(n, existing) || !QFileInfo(link).isSymLink())
-        return false;
     ::unlink(linkPath.constData());
-    return ::symlink(targetPath.constData(), linkPath.constData()) == 0;
+    return ::symlink(QFile::encodeName(target).constData(), linkPath.constData()) == 0;
+}
+} // namespace
+
+bool PublishVirtualPort(int n, const QString& target, const QString& friendlyName)
+{
+    if (n < 1 || n > MAX_PORT || target.isEmpty() || !EnsureVirtualPortFolder())
+        return false;
+    const QString link = EntryPath(n);
+    // The lock decides between two publishers and tells later readers whether the owner lives.
+    const EOwnership owner = TakeOwnership(link);
+    if (owner == OWNER_ELSEWHERE)
+        return false;
+    if (PublishOwnedLink(link, target, friendlyName, owner == OWNER_TAKEN_OVER))
+        return true;
+    if (owner != OWNER_ALREADY)
+        DropOwnership(link, owner == OWNER_NEW);
+    return false;
 }
 
 bool UnpublishVirtualPort(int n, const QString& target)
@@ -173,6 +267,7 @@ bool UnpublishVirtualPort(int n, const QString& target)
         return false; // someone else owns the number now
     const bool removed = ::unlink(QFile::encodeName(link).constData()) == 0;
     QFile::remove(link + QStringLiteral(".name"));
+    DropOwnership(link, true);
     return removed;
 }
 

@@ -3,15 +3,19 @@
 //
 //   <folder>/COM<n>        symbolic link to a tty device (a simulator's pty, a socat link, ...)
 //   <folder>/COM<n>.name   optional friendly name, one line of text
+//   <folder>.owners/COM<n>.lock   made by PublishVirtualPort: the publishing process holds a lock
+//                                 on it for as long as it owns the number
 //
 // <folder> is $XDG_RUNTIME_DIR/qpx/ports/ (fallback /tmp/qpx-ports-<uid>/) unless
-// SetVirtualPortFolder() names another one. n is 1..256 written without leading zeros. A link whose
-// target no longer exists is stale: it is not listed, and publishing over it is allowed.
+// SetVirtualPortFolder() names another one. n is 1..256 written without leading zeros. A link is
+// stale when its target no longer exists, or when it has a lock file that no process holds (its
+// publisher was killed; the pty number may since belong to someone else's terminal). A stale link
+// is not listed, and publishing over it is allowed. A link made by hand has no lock file and
+// lives as long as its target.
 //
 // Also here, for processes that publish a port: the master side of a pseudo-terminal.
 #include <QList>
 #include <QString>
-
 
 struct SVirtualPort
 {
@@ -38,10 +42,11 @@ bool ReadVirtualPort(int n, SVirtualPort& port);
 // Lowest n >= from (up to 256) that no live virtual port holds; -1 when none is free.
 int LowestFreeVirtualPort(int from);
 
-// Writes COM<n>.name, then creates the COM<n> link to target (atomically; a stale link is
-// replaced). False when a live COM<n> exists or the folder cannot be written.
+// Takes the lock of COM<n> for this process, writes COM<n>.name, then creates the COM<n> link to
+// target (atomically; a stale link is replaced). False when a live COM<n> exists or the folder
+// cannot be written.
 bool PublishVirtualPort(int n, const QString& target, const QString& friendlyName);
-// Removes COM<n> (only while it still points at target) and its name file.
+// Removes COM<n> (only while it still points at target), its name file and its lock.
 bool UnpublishVirtualPort(int n, const QString& target);
 
 // The master side of a pseudo-terminal in raw mode, non-blocking. The object also keeps one

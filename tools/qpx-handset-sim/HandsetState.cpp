@@ -521,11 +521,16 @@ QByteArray CHandsetState::VersionResponse() const
     PutText(r, 20, p.strReleaseDate, 11);
     PutText(r, 31, p.strReleaseTime, 8);
     PutText(r, 39, p.strSwVersionDir, 8);
-    r[47] = static_cast<char>(p.nStationClassMark);
+    // Values a settings write can change are reported as the items now hold them.
+    QByteArray item;
+    const auto byteOf = [this, &item](quint16 nv, quint8 profileValue) {
+        return static_cast<char>(ReadNvItem(nv, item) && !item.isEmpty() ? item.at(0) : profileValue);
+    };
+    r[47] = byteOf(NV_ITEM_SCM, p.nStationClassMark);
     r[48] = static_cast<char>(p.nProtocolRevision);
     r[49] = static_cast<char>(p.nMobileModel);
     Put16(r, 50, p.nFirmwareRevision);
-    r[52] = static_cast<char>(p.nSlotCycleIndex);
+    r[52] = byteOf(NV_ITEM_SLOT_CYCLE_INDEX, p.nSlotCycleIndex);
     r[53] = static_cast<char>(p.nHwMajor);
     r[54] = static_cast<char>(p.nHwMinor);
     return r;

@@ -69,6 +69,8 @@ class CHandsetState
 {
 public:
     static constexpr quint16 NV_ITEM_ESN = 0;
+    static constexpr quint16 NV_ITEM_SCM = 4;
+    static constexpr quint16 NV_ITEM_SLOT_CYCLE_INDEX = 5;
     static constexpr quint16 NV_ITEM_SPC = 85;
     static constexpr quint16 NV_ITEM_MEID = 1943;
     static constexpr quint16 NV_ITEM_ERI_VERSION = 4025;

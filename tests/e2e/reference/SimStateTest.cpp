@@ -31,9 +31,14 @@ QByteArray Nv(int code, quint16 item, const QByteArray& data = {})
     return r;
 }
 
+int At(const QByteArray& a, int i)
+{
+    return i < a.size() ? static_cast<quint8>(a.at(i)) : -1;
+}
+
 int At0(const QByteArray& a)
 {
-    return a.isEmpty() ? -1 : static_cast<quint8>(a.at(0));
+    return At(a, 0);
 }
 
 quint16 NvStatus(const QByteArray& a)
@@ -92,6 +97,12 @@ TEST_F(SimState, NvWritesFollowTheSpcAndTheItemRules)
     EXPECT_EQ(NvStatus(D(Nv(0x26, 178, B({2})))), 6);                         // no NAM 3
     EXPECT_EQ(NvStatus(D(Nv(0x27, 0, B({1, 2, 3, 4})))), 7);                  // the ESN is read-only
     EXPECT_EQ(NvStatus(D(Nv(0x27, 4025, B({9, 0})))), 0);                     // not protected
+    // The version answer reports the slot cycle index and class mark as the items now hold them.
+    EXPECT_EQ(NvStatus(D(Nv(0x27, 5, B({6})))), 0);
+    EXPECT_EQ(NvStatus(D(Nv(0x27, 4, B({0x3A})))), 0);
+    const QByteArray version = D(B({0x00}));
+    EXPECT_EQ(At(version, 52), 6);
+    EXPECT_EQ(At(version, 47), 0x3A);
 }
 
 TEST_F(SimState, ResetNeedsOfflineAndLocksAgain)

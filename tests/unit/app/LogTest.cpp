@@ -55,43 +55,47 @@ TEST(ProgramLog, SameDayAppendsAndNextDayStartsANewFile)
     EXPECT_TRUE(first.endsWith("V1.0.6\r\n\r\n"));
 }
 
-TEST(LogFile, DeniedFileGoesToBangName)
+// Where a block goes when the day file refuses it: open failures come from the seam, a short
+// write from a day file that is a link to a full device.
+TEST(LogFile, RefusedBlockGoesToBangNameOrNowhere)
 {
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("log"));
-    // The day file is read-only: every name without a leading "!" is denied.
-    SetLogOpenFailureForTest(
-        [](const QString& path) { return path.contains(QLatin1String("/!")) ? 0 : EACCES; });
-    const QString written = AppendLogBlock(folder, QStringLiteral("day.txt"), "new");
-    SetLogOpenFailureForTest(nullptr);
-    EXPECT_EQ(written, folder + QStringLiteral("/!day.txt"));
-    EXPECT_EQ(qpxtest::ReadFile(written), QByteArray("new"));
-}
-
-TEST(LogFile, AttemptsAreBoundedWhileAccessStaysDenied)
-{
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("log"));
-    QStringList tried;
-    SetLogOpenFailureForTest([&](const QString& path) {
-        tried << QFileInfo(path).fileName();
-        return EACCES;
-    });
-    EXPECT_TRUE(AppendLogBlock(folder, QStringLiteral("day.txt"), "x").isEmpty());
-    SetLogOpenFailureForTest(nullptr);
-    EXPECT_EQ(tried.size(), LOG_BANG_ATTEMPTS + 1);
-    EXPECT_EQ(tried.last(), QString(LOG_BANG_ATTEMPTS, QLatin1Char('!')) + QStringLiteral("day.txt"));
-}
-
-TEST(LogFile, OtherFailuresGiveUpAtOnce)
-{
-    int calls = 0;
-    SetLogOpenFailureForTest([&](const QString&) {
-        ++calls;
-        return EIO;
-    });
-    EXPECT_TRUE(
-        AppendLogBlock(qpxtest::MakeTempDir(QStringLiteral("log")), QStringLiteral("d.txt"), "x").isEmpty());
-    SetLogOpenFailureForTest(nullptr);
-    EXPECT_EQ(calls, 1);
+    const struct
+    {
+        const char* what;
+        int nOpenError;       // errno for every name without a leading "!"; 0 opens
+        int nBangOpenError;   // errno for names with one
+        bool bFullDevice;     // the day file is a link to /dev/full
+        const char* expected; // file that gets the block, "" for none
+        int nAttempts;
+    } cases[] = {
+        {"denied", EACCES, 0, false, "!day.txt", 2},
+        {"denied for good", EACCES, EACCES, false, "", LOG_BANG_ATTEMPTS + 1},
+        {"other failure", EIO, 0, false, "", 1},
+        {"written short", 0, 0, true, "!day.txt", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString folder = qpxtest::MakeTempDir(QStringLiteral("log"));
+        // What is in the files already stays: blocks are only appended.
+        ASSERT_TRUE(qpxtest::WriteFile(folder + QStringLiteral("/!day.txt"), "old\n"));
+        if (c.bFullDevice) {
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), folder + QStringLiteral("/day.txt")));
+        }
+        int attempts = 0;
+        SetLogOpenFailureForTest([&](const QString& path) {
+            ++attempts;
+            return QFileInfo(path).fileName().startsWith(QLatin1Char('!')) ? c.nBangOpenError : c.nOpenError;
+        });
+        const QString written = AppendLogBlock(folder, QStringLiteral("day.txt"), "new");
+        SetLogOpenFailureForTest(nullptr);
+        EXPECT_EQ(attempts, c.nAttempts);
+        if (*c.expected == 0) {
+            EXPECT_TRUE(written.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(written, folder + QLatin1Char('/') + QLatin1String(c.expected));
+        EXPECT_EQ(qpxtest::ReadFile(written), QByteArray("old\nnew"));
+    }
     // A folder that cannot be created fails without a crash.
     EXPECT_TRUE(
         AppendLogBlock(QStringLiteral("/proc/no/such/folder"), QStringLiteral("x.txt"), "x").isEmpty());

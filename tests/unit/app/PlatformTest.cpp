@@ -4,9 +4,13 @@
 #include "platform/WindowMessage.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +139,69 @@ TEST(SingleInstance, SecondProcessRefusedUntilTheFirstIsKilled)
     EXPECT_TRUE(third.Acquire());
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// Without a runtime folder the lock lives in a folder only this user can enter, whatever another
+// user left in the shared temporary folder (a file at the lock's name, a link or a folder of
+// theirs at the private folder's name).
+TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmp = qgetenv("TMPDIR");
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const bool root = ::geteuid() == 0;
+    enum EPlanted
+    {
+        NOTHING,
+        OURS_OPEN,
+        LINK,
+        FOREIGN
+    };
+    for (const EPlanted planted : {NOTHING, OURS_OPEN, LINK, FOREIGN}) {
+        if (planted == FOREIGN && !root)
+            continue; // only root can leave a folder of another user here
+        SCOPED_TRACE(static_cast<int>(planted));
+        const QString shared = qpxtest::MakeTempDir(QStringLiteral("tmp"));
+        qputenv("TMPDIR", shared.toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(QStringLiteral("cache")).toLocal8Bit());
+        const QString name = QStringLiteral("QPX_TEST_PRIVATE_%1_%2").arg(::getpid()).arg(planted);
+        const QString own = shared + QStringLiteral("/qpx-%1").arg(::getuid());
+        const QString open = qpxtest::MakeTempDir(QStringLiteral("open"));
+        ::chmod(QFile::encodeName(open).constData(), 0777);
+        if (planted == OURS_OPEN) {
+            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
+            ::chmod(QFile::encodeName(own).constData(), 0777);
+        }
+        if (planted == LINK) {
+            ASSERT_TRUE(QFile::link(open, own));
+        }
+        if (planted == FOREIGN) {
+            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
+            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
+        }
+        // A lock file another user made where the lock used to live.
+        const QString oldPlace = QStringLiteral("/tmp/%1-%2.lock").arg(name).arg(::getuid());
+        if (root) {
+            ASSERT_TRUE(qpxtest::WriteFile(oldPlace, "x"));
+            ASSERT_EQ(::chown(QFile::encodeName(oldPlace).constData(), 65534, 65534), 0);
+            ::chmod(QFile::encodeName(oldPlace).constData(), 0644);
+        }
+
+        CSingleInstanceLock lock(name);
+        EXPECT_TRUE(lock.Acquire());
+        const QString folder = QFileInfo(CSingleInstanceLock::LockPath(name)).path();
+        struct stat st = {};
+        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_TRUE(QDir(open).isEmpty()) << "the lock went through a planted link";
+        QFile::remove(oldPlace);
+    }
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
+    cache.isNull() ? qunsetenv("XDG_CACHE_HOME") : qputenv("XDG_CACHE_HOME", cache);
 }
 
 TEST(SystemInfo, OsReleaseAndKernelParsing)

@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -261,6 +264,36 @@ TEST_F(Discovery, StaleVirtualLinksAreIgnored)
     EXPECT_TRUE(PublishVirtualPort(20, pts, QStringLiteral("Sim USB CDMA")));
     EXPECT_FALSE(PublishVirtualPort(20, Device(QStringLiteral("pts4")), QStringLiteral("Other")));
     EXPECT_EQ(LowestFreeVirtualPort(20), 22); // COM21 is a plain file: not usable for a link
+
+    // A publisher killed without taking its port down leaves a link whose target may live on (the
+    // pty number goes to someone else's terminal): the port is stale and its number free again.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const char ok = PublishVirtualPort(26, pts, QStringLiteral("Sim USB CDMA")) ? 1 : 0;
+        [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(ok, 1);
+    SVirtualPort port;
+    EXPECT_TRUE(ReadVirtualPort(26, port)); // its owner lives
+    EXPECT_FALSE(PublishVirtualPort(26, Device(QStringLiteral("pts5")), QStringLiteral("Other")));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_FALSE(ReadVirtualPort(26, port));
+    EXPECT_EQ(Numbers(Enumerate()), QList<int>{20});
+    EXPECT_TRUE(PublishVirtualPort(26, Device(QStringLiteral("pts5")), QStringLiteral("Sim USB CDMA")));
+    // A live link made by hand (no lock file) is never taken over.
+    ASSERT_TRUE(QFile::link(pts, m_strPorts + QStringLiteral("/COM27")));
+    EXPECT_FALSE(PublishVirtualPort(27, Device(QStringLiteral("pts6")), QStringLiteral("Other")));
+    EXPECT_TRUE(ReadVirtualPort(27, port));
 }
 
 TEST_F(Discovery, VirtualPortEntriesAndPublishing)
