@@ -27,7 +27,7 @@ constexpr int BACKUP_FACES[4] = {138, 137, 138, 157};
 constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
 
 // Time the file system gets after the previous backup was moved aside, before the plug-in writes.
-constexpr unsigned long AFTER_EMPTY_MS = 100;
+constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
 {
@@ -317,7 +317,7 @@ void CMemoryTransferPage::OnStart()
                     Caption());
                 return;
             }
-            QThread::msleep(AFTER_EMPTY_MS);
+            QThread::msleep(AFTER_SET_ASIDE_MS);
         }
     } else if (!m_bBackupFound) {
         m_run.Unload();
