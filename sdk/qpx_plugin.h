@@ -270,7 +270,9 @@ typedef int32_t (*PFN_ModelInterface_Settings)(QpxWindow* page, int32_t port, Qp
                                                 const char* dllPath, int32_t category, int32_t direction,
                                                 int32_t reserved, QpxList* list);
 /* mode 1 backup, 0 restore; itemMask bit 0 all items, 1 phonebook, 2 messages, 3 calendar,
- * 4 user interface data. The work folder is TRANS_BK beside dllPath. */
+ * 4 user interface data. The work folder is TRANS_BK beside dllPath. Before a backup over an
+ * earlier one the host moves the earlier TRANS_BK aside (and puts it back if the backup fails), so
+ * a backup creates TRANS_BK when it is missing. */
 typedef int32_t (*PFN_ModelInterface_Transfer)(QpxWindow* page, int32_t port, QpxRect rect,
                                                 const char* dllPath, int32_t mode, uint32_t itemMask);
 

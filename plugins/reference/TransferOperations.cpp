@@ -221,7 +221,7 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
         return false;
 
     // The handset's own copies of the files about to be replaced are kept first (outside
-    // TRANS_BK, which the program empties).
+    // TRANS_BK, which the program moves away at exit and before a backup over it).
     CWriteBackup saved(job, QStringLiteral("RESTORE_BK"));
     for (int i = 0; i < entries.size(); ++i) {
         const SEntry& e = entries[i];

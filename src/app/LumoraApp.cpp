@@ -9,6 +9,7 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QDateTime>
 
 namespace {
 constexpr int WINDOW_WIDTH = 800;
@@ -65,9 +66,11 @@ int CLumoraApp::ExitInstance(int frameworkExitCode)
 {
     m_pFrame.reset();
     theSettings.Save();
-    // After a refused start the plug-in path is still the one loaded from the settings and may
-    // belong to another running copy: its work folder is left alone.
+    // The work folder goes into an archive beside it, so the next run starts without one and a
+    // customer's backup survives the closed program. After a refused start the plug-in path is
+    // still the one loaded from the settings and may belong to another running copy: its work
+    // folder is left alone.
     if (m_bStarted)
-        RemoveTransferWorkFolder(theSettings.Get(&CAppSettings::m_strDllFile));
+        ArchiveTransferWorkFolder(theSettings.Get(&CAppSettings::m_strDllFile), QDateTime::currentDateTime());
     return frameworkExitCode;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The application object: start-up (settings, single instance, installation check, main
-// window) and exit (settings saved, memory-transfer work folder removed).
+// window) and exit (settings saved, memory-transfer work folder archived).
 #include <QString>
 
 #include <memory>

@@ -1,7 +1,9 @@
 #include "WorkFolder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -36,6 +38,31 @@ bool IsSafeBelow(const QString& folder, const QString& allowedRoot)
     return real.startsWith(root + QLatin1Char('/'));
 }
 
+// Something (a folder, a file or a link, even a dangling one) already has this name.
+bool NameTaken(const QString& path)
+{
+    const QFileInfo f(path);
+    return f.exists() || f.isSymLink();
+}
+
+// Keeps the newest archives beside the work folder (their names sort by their time).
+void PruneArchives(const QString& pluginFolder)
+{
+    const QFileInfoList entries =
+        QDir(pluginFolder)
+            .entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot,
+                           QDir::Name | QDir::Reversed);
+    int kept = 0;
+    for (const QFileInfo& e : entries) {
+        if (!IsTransferArchiveName(e.fileName()))
+            continue;
+        if (kept < TRANSFER_ARCHIVES_KEPT)
+            ++kept;
+        else
+            RemoveFolderGuarded(e.absoluteFilePath(), pluginFolder);
+    }
+}
+
 } // namespace
 
 QString PluginFolderOf(const QString& dllFile)
@@ -63,11 +90,52 @@ bool EmptyFolderGuarded(const QString& folder, const QString& allowedRoot)
     return true;
 }
 
-bool RemoveTransferWorkFolder(const QString& dllFile)
+QString TransferArchiveName(const QDateTime& when)
+{
+    return QStringLiteral("TRANS_BK.") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+bool IsTransferArchiveName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^TRANS_BK\\.[0-9]{8}-[0-9]{6}$"));
+    return pattern.match(name).hasMatch();
+}
+
+bool RemoveFolderGuarded(const QString& folder, const QString& allowedRoot)
+{
+    if (!EmptyFolderGuarded(folder, allowedRoot))
+        return false;
+    return QDir().rmdir(QFileInfo(folder).canonicalFilePath());
+}
+
+QString ArchiveFolderGuarded(const QString& folder, const QString& allowedRoot, const QDateTime& when)
+{
+    if (!IsSafeBelow(folder, allowedRoot))
+        return {};
+    const QFileInfo real(QFileInfo(folder).canonicalFilePath());
+    const QString beside = real.absolutePath() + QLatin1Char('/');
+    QDateTime stamp = when;
+    // Two archives of one second: the later one takes the next free second.
+    for (int attempt = 0; attempt < 1000; ++attempt, stamp = stamp.addSecs(1)) {
+        const QString target = beside + TransferArchiveName(stamp);
+        if (NameTaken(target))
+            continue;
+        return QDir().rename(real.absoluteFilePath(), target) ? target : QString();
+    }
+    return {};
+}
+
+bool ArchiveTransferWorkFolder(const QString& dllFile, const QDateTime& when)
 {
     const QString pluginFolder = PluginFolderOf(dllFile);
     const QString work = TransferWorkFolder(dllFile);
-    if (!EmptyFolderGuarded(work, pluginFolder))
+    if (!IsSafeBelow(work, pluginFolder))
         return false;
-    return QDir().rmdir(QFileInfo(work).canonicalFilePath());
+    // An empty work folder holds nothing to keep and would push a real archive out.
+    if (QDir(work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        return QDir().rmdir(work);
+    if (ArchiveFolderGuarded(work, pluginFolder, when).isEmpty())
+        return false;
+    PruneArchives(pluginFolder);
+    return true;
 }

@@ -13,6 +13,7 @@
 #include "platform/Dialogs.h"
 #include "res/Pictures.h"
 
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -25,8 +26,8 @@ namespace {
 constexpr int BACKUP_FACES[4] = {138, 137, 138, 157};
 constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
 
-// Time the file system gets after the work folder was emptied, before the plug-in writes again.
-constexpr unsigned long AFTER_EMPTY_MS = 100;
+// Time the file system gets after the previous backup was moved aside, before the plug-in writes.
+constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
 {
@@ -306,14 +307,27 @@ void CMemoryTransferPage::OnStart()
                 m_pfnTransfer = nullptr;
                 return;
             }
-            // Only ever inside the plug-in's own folder; anything else is left alone.
-            EmptyTransferWorkFolder(scan.strWorkFolder, dllFile);
-            QThread::msleep(AFTER_EMPTY_MS);
+            // The previous backup stays until the new one has succeeded; a work folder that is
+            // no real folder inside the plug-in's own folder is never touched.
+            if (!m_previousBackup.SetAside(scan.strWorkFolder, dllFile, QDateTime::currentDateTime())) {
+                m_run.Unload();
+                m_pfnTransfer = nullptr;
+                Dialogs::MessageBox(
+                    this, QStringLiteral("Previous backup cannot be moved aside! Backup not started."),
+                    Caption());
+                return;
+            }
+            QThread::msleep(AFTER_SET_ASIDE_MS);
         }
     } else if (!m_bBackupFound) {
         m_run.Unload();
         m_pfnTransfer = nullptr;
         Dialogs::MessageBox(this, QStringLiteral("Backup file not exists!"), Caption());
+        return;
+    } else if (Dialogs::MessageBox(this, QStringLiteral("Are you sure?"), Caption(), MB_YESNO) != IDYES) {
+        // A restore overwrites the handset's data.
+        m_run.Unload();
+        m_pfnTransfer = nullptr;
         return;
     }
 
@@ -363,5 +377,7 @@ void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
     (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
 
     m_pfnTransfer = nullptr;
-    FinishRun(m_run, CPluginRun::CopyResult(lParam));
+    const OperationResult result = CPluginRun::CopyResult(lParam);
+    m_previousBackup.Settle(result.nResult < 0);
+    FinishRun(m_run, result);
 }

@@ -4,11 +4,14 @@
 //
 //   Start ─ mode and item checks ─ load plug-in, GetSupportBINVersion ─ compatibility with the
 //           handset's S/W Version ─ ModelInterface_Transfer looked up ─ backup marker scan
-//           (Backup: overwrite question, work folder emptied under the guard; Restore: a backup
-//           must exist) ─ toolbar off, run lock 8, link stopped, busy ─ Transfer(mode, mask)
-//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, other radio enabled, result
-//                 shown and logged, ReleaseRs + wait + unload, message, busy cleared, link restarted
+//           (Backup: overwrite question, previous backup moved aside under the guard; Restore: a
+//           backup must exist, "Are you sure?") ─ toolbar off, run lock 8, link stopped, busy ─
+//           Transfer(mode, mask)
+//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, other radio enabled, previous
+//                 backup removed (success) or brought back (failure), result shown and logged,
+//                 ReleaseRs + wait + unload, message, busy cleared, link restarted
 #include "pages/OperationPage.h"
+#include "pages/TransferRules.h"
 #include "plugin/PluginRun.h"
 
 #include <functional>
@@ -74,6 +77,7 @@ private:
     quint32 m_nItemMask = 0;
     QString m_strSupportedVersion;
     bool m_bBackupFound = false;
+    CPreviousBackup m_previousBackup;
     CPluginRun m_run;
     PFN_ModelInterface_Transfer m_pfnTransfer = nullptr;
     std::function<QString()> m_versionSource;

@@ -137,6 +137,8 @@ void CSettingsPage::ResetStatus()
 
 void CSettingsPage::RebuildCatalogue()
 {
+    m_bCategoryRead.fill(false);
+    ++m_nCatalogueGeneration;
     for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
         CEditGrid* grid = m_grids[c];
         grid->DeleteAllItems();
@@ -145,6 +147,11 @@ void CSettingsPage::RebuildCatalogue()
         for (int r = 0; r < names.size(); ++r)
             grid->InsertItem(r, names[r]);
     }
+}
+
+bool CSettingsPage::IsCategoryRead(int category) const
+{
+    return category >= 0 && category < NV_CATEGORY_COUNT && m_bCategoryRead[category];
 }
 
 int CSettingsPage::CurrentCategory() const
@@ -178,8 +185,10 @@ void CSettingsPage::OnRead()
 
 void CSettingsPage::OnWrite()
 {
+    // Values that did not come from the handset (empty after start-up or a rebuild, or whatever a
+    // failed read left) are never written to it.
     CEditGrid* grid = Grid(m_nCategory);
-    if (grid == nullptr || grid->GetItemCount() == 0) {
+    if (grid == nullptr || grid->GetItemCount() == 0 || !IsCategoryRead(m_nCategory)) {
         Dialogs::MessageBox(this, QStringLiteral("write function must be executed after read function"),
                             Caption());
         return;
@@ -202,6 +211,11 @@ void CSettingsPage::Run(int direction)
     }
 
     m_nRunCategory = m_nCategory;
+    m_nRunDirection = direction;
+    m_nRunGeneration = m_nCatalogueGeneration;
+    // A read overwrites the values: until it succeeds they are not the handset's.
+    if (direction == 1 && Grid(m_nRunCategory) != nullptr)
+        m_bCategoryRead[m_nRunCategory] = false;
     CEditGrid* grid = Grid(m_nRunCategory);
     ShowValueLines(false);
     m_pTabs->setEnabled(false);
@@ -253,5 +267,9 @@ void CSettingsPage::OnPluginDone(LPARAM lParam)
     EnableButtons(true);
 
     m_pfnSettings = nullptr;
-    FinishRun(m_run, CPluginRun::CopyResult(lParam));
+    const OperationResult result = CPluginRun::CopyResult(lParam);
+    if (m_nRunDirection == 1 && result.nResult < 0 && m_nRunGeneration == m_nCatalogueGeneration &&
+        Grid(m_nRunCategory) != nullptr)
+        m_bCategoryRead[m_nRunCategory] = true;
+    FinishRun(m_run, result);
 }

@@ -3,13 +3,14 @@
 // item names with two parameter columns that the model plug-in reads, the user edits in place
 // and the plug-in writes back.
 //
-//   Read / Write ─ (Write: the category must have rows) ─ load plug-in, ModelInterface_Settings
+//   Read / Write ─ (Write: the category must have rows and have been read since the catalogue
+//                  was built) ─ load plug-in, ModelInterface_Settings
 //                  ─ value lines hidden, tabs and list off, toolbar off, run lock 6, link
 //                  stopped, busy, buttons off ─ every in-place editor closed ─
 //                  Settings(page, port, rect, dll, category, direction 1/0, 0, category's grid)
 //   PLUGIN_DONE ─ value lines shown, tabs and list on, toolbar on, lock released, buttons on,
-//                 result shown and logged, ReleaseRs + wait + unload, message, busy cleared,
-//                 link restarted
+//                 (a successful Read marks its category read) result shown and logged, ReleaseRs + wait +
+//                 unload, message, busy cleared, link restarted
 #include "pages/NvCatalogue.h"
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
@@ -42,8 +43,11 @@ public:
     bool AreButtonsEnabled() const;
     // The value lines become empty and the elapsed time "00:00.0s".
     void ResetStatus();
-    // Empties every list (rows and editor definitions) and inserts the catalogue again.
+    // Empties every list (rows and editor definitions) and inserts the catalogue again; every
+    // category then counts as not read.
     void RebuildCatalogue();
+    // Whether a Read of the category succeeded since the catalogue was last built.
+    bool IsCategoryRead(int category) const;
     int CurrentCategory() const;
 
     // User commands.
@@ -66,6 +70,11 @@ private:
 
     int m_nCategory = 0;
     int m_nRunCategory = 0;
+    int m_nRunDirection = 0;
+    // The catalogue a run started on: a rebuild meanwhile leaves nothing a Read could mark.
+    int m_nCatalogueGeneration = 0;
+    int m_nRunGeneration = 0;
+    std::array<bool, NV_CATEGORY_COUNT> m_bCategoryRead{};
     CPluginRun m_run;
     PFN_ModelInterface_Settings m_pfnSettings = nullptr;
 

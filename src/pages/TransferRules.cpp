@@ -4,6 +4,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+namespace {
+Q_LOGGING_CATEGORY(lcTransfer, "qpx.transfer")
+} // namespace
 
 const char* const TRANSFER_ITEM_TEXTS[TRANSFER_ITEM_COUNT] = {
     " All Items", " Phone book", " SMS, MMS, EMS Contents", " Calendar", " User Interface",
@@ -62,9 +67,10 @@ SBackupScan ScanBackupMarker(const QString& dllFile, const QString& supportedVer
     const QFileInfoList entries = QDir(folder).entryInfoList(
         QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& entry : entries) {
-        const QString path = folder + QLatin1Char('/') + entry.fileName();
-        if (!path.toUpper().contains(QLatin1String("TRANS_BK")))
+        // The folder's own name only: the plug-in's path may hold the word anywhere.
+        if (entry.fileName().toUpper() != QLatin1String("TRANS_BK"))
             continue;
+        const QString path = folder + QLatin1Char('/') + entry.fileName();
         scan.strWorkFolder = path;
         const QFileInfoList files = QDir(path).entryInfoList(
             QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -87,7 +93,31 @@ bool IsTransferCompatible(const QString& handsetVersion, const QString& supporte
     return handsetVersion.indexOf(supportedVersion, v) >= 0;
 }
 
-bool EmptyTransferWorkFolder(const QString& workFolder, const QString& dllFile)
+bool CPreviousBackup::SetAside(const QString& workFolder, const QString& dllFile, const QDateTime& when)
 {
-    return EmptyFolderGuarded(workFolder, PluginFolderOf(dllFile));
+    m_strPluginFolder = PluginFolderOf(dllFile);
+    m_strWorkFolder = workFolder;
+    m_strArchive = ArchiveFolderGuarded(workFolder, m_strPluginFolder, when);
+    return IsSetAside();
+}
+
+void CPreviousBackup::Settle(bool newBackupSucceeded)
+{
+    if (!IsSetAside())
+        return;
+    if (newBackupSucceeded) {
+        if (!RemoveFolderGuarded(m_strArchive, m_strPluginFolder))
+            qCWarning(lcTransfer) << "previous backup kept in" << m_strArchive;
+    } else {
+        const auto taken = [this] {
+            const QFileInfo f(m_strWorkFolder);
+            return f.exists() || f.isSymLink();
+        };
+        if (taken())
+            RemoveFolderGuarded(m_strWorkFolder, m_strPluginFolder);
+        // Whatever the guard would not remove stays, and the previous backup stays an archive.
+        if (taken() || !QDir().rename(m_strArchive, m_strWorkFolder))
+            qCWarning(lcTransfer) << "previous backup left in" << m_strArchive;
+    }
+    m_strArchive.clear();
 }

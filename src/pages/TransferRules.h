@@ -14,6 +14,8 @@
 #include <QList>
 #include <QString>
 
+class QDateTime;
+
 constexpr int TRANSFER_ITEM_COUNT = 5;
 // Row texts of the items list (each begins with a blank).
 extern const char* const TRANSFER_ITEM_TEXTS[TRANSFER_ITEM_COUNT];
@@ -44,17 +46,35 @@ struct SBackupScan
     QString strWorkFolder; // the last matching folder listed (empty when none)
 };
 
-// The backup marker scan: every folder directly in the plug-in's folder whose full path,
-// upper-cased, contains "TRANS_BK" (in name order; the last is the work folder), and in each the
-// plain files whose upper-cased name contains ".PP" and whose upper-cased name before the first
-// dot equals supportedVersion exactly. So a supported version with lower-case letters never
-// matches, and a lower-case marker matches an upper-case version.
+// The backup marker scan: every folder directly in the plug-in's folder whose own name, upper-
+// cased, is "TRANS_BK" (in name order; the last is the work folder), and in each the plain files
+// whose upper-cased name contains ".PP" and whose upper-cased name before the first dot equals
+// supportedVersion exactly. So a supported version with lower-case letters never matches, a
+// lower-case marker matches an upper-case version, and neither a sibling such as TRANS_BK_old
+// nor an archive TRANS_BK.<time> is ever taken for the work folder.
 SBackupScan ScanBackupMarker(const QString& dllFile, const QString& supportedVersion);
 
 // The handset is compatible when supportedVersion occurs in handsetVersion (the S/W Version text
 // of the version list) at or after its last capital "V". No "V", no compatibility.
 bool IsTransferCompatible(const QString& handsetVersion, const QString& supportedVersion);
 
-// Empties the work folder found by the scan (the folder itself stays), refusing anything that is
-// not inside the plug-in's folder. Returns false when it refused.
-bool EmptyTransferWorkFolder(const QString& workFolder, const QString& dllFile);
+// The previous backup while a new one is made over it: moved aside into an archive beside it
+// before the plug-in writes, removed when the new backup succeeded, brought back when it failed.
+// A program that ends in between leaves it as an archive, so it is never lost.
+class CPreviousBackup
+{
+public:
+    // Moves workFolder (as the marker scan found it) aside. False, with nothing moved, when it is
+    // not a real folder inside the plug-in's folder or cannot be moved.
+    bool SetAside(const QString& workFolder, const QString& dllFile, const QDateTime& when);
+    // The new backup has ended: on success the previous one is removed; otherwise whatever the
+    // failed attempt left in the work folder is removed and the previous one put back.
+    void Settle(bool newBackupSucceeded);
+    bool IsSetAside() const { return !m_strArchive.isEmpty(); }
+    QString Archive() const { return m_strArchive; }
+
+private:
+    QString m_strWorkFolder;
+    QString m_strPluginFolder;
+    QString m_strArchive;
+};

@@ -204,6 +204,14 @@ TEST_F(PagesE2eTest, SettingsReadFillsTheGridAndWriteSendsIt)
 
     qputenv("QPX_REC_SETTINGS_FILL", "1");
     page->SelectCategory(1); // NAM1
+    // Before the category was read its values are empty: Write refuses and sends nothing.
+    page->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().constLast().strText,
+              QStringLiteral("write function must be executed after read function"));
+    EXPECT_TRUE(Call(QStringLiteral("Settings")).isEmpty());
+    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
+    Dialogs::ClearRecords();
     page->findChild<QPushButton*>(QStringLiteral("readButton"))->click();
     ExpectLocked(OP_SETTINGS);
     EXPECT_FALSE(page->AreButtonsEnabled());
@@ -273,7 +281,10 @@ TEST_F(PagesE2eTest, TransferBackupThenRestore)
     page->findChild<QRadioButton*>(QStringLiteral("restoreRadio"))->click();
     for (int r = 0; r < 5; ++r)
         EXPECT_TRUE(page->List()->GetEnabled(r)) << r;
+    Dialogs::SetNextAnswer(IDYES);
     page->findChild<QPushButton*>(QStringLiteral("startButton"))->click();
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().constFirst().strText, QStringLiteral("Are you sure?"));
     ExpectLocked(OP_TRANSFER);
     ExpectCompleted();
     EXPECT_TRUE(page->BackupFound());

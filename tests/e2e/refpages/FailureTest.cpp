@@ -196,6 +196,10 @@ TEST_F(FailureRefPagesTest, WritesStoredAlteredAreFailuresOnEveryPage)
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, settings));
     ASSERT_TRUE(PumpUntil([&] { return settings->AreButtonsEnabled(); }, CONNECT_MS));
     settings->Tabs()->setCurrentIndex(1);
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "readButton")));
+    ASSERT_TRUE(
+        PumpUntil([&] { return Connected() && HandsetShown() && settings->AreButtonsEnabled(); }, CONNECT_MS))
+        << "no reconnection";
     const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(QStringLiteral("MDN")));
     settings->Grid(1)->SetItemText(mdn, 1, QStringLiteral("3105559876"));
     Dialogs::ClearRecords();

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -341,7 +342,9 @@ TEST_F(AppStartTest, RefusedWithoutInstallFolderAndSettingsWrittenBack)
     QFile::remove(RegUserFilePath());
 }
 
-TEST_F(AppStartTest, ExitRemovesTheWorkFolderOfTheChosenPlugin)
+// The customer's backup survives a closed program: the work folder goes into an archive beside
+// it, and the next run starts without one.
+TEST_F(AppStartTest, ExitArchivesTheWorkFolderOfTheChosenPlugin)
 {
     qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + "\n");
     const QString model = m_install + QStringLiteral("MODEL/X");
@@ -353,7 +356,12 @@ TEST_F(AppStartTest, ExitRemovesTheWorkFolderOfTheChosenPlugin)
         app.ExitInstance(0);
     }
     EXPECT_FALSE(QDir(model + QStringLiteral("/TRANS_BK")).exists());
-    EXPECT_TRUE(QDir(model).exists());
+    const QStringList archives = QDir(model).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(archives.size(), 1);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^TRANS_BK\\.\\d{8}-\\d{6}$")).match(archives[0]).hasMatch())
+        << archives[0].toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(model + QLatin1Char('/') + archives[0] + QStringLiteral("/pim/a.dat")), "a");
     QFile::remove(RegUserFilePath());
 }
 

@@ -9,6 +9,7 @@
 #include "pages/UpgradePage.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -69,6 +70,23 @@ protected:
     void Touch(const QString& below)
     {
         ASSERT_TRUE(qpxtest::WriteFile(WorkFolder() + QLatin1Char('/') + below, "x"));
+    }
+
+    // What lies beside the plug-in, by name.
+    QStringList Beside() const
+    {
+        return QDir(m_root + QStringLiteral("/MODEL"))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    // Every file below folder, as relative paths in name order.
+    static QStringList FilesBelow(const QString& folder)
+    {
+        QStringList out;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            out.append(QDir(folder).relativeFilePath(it.next()));
+        out.sort();
+        return out;
     }
 
     void StartAndWait()
@@ -303,14 +321,34 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
     EXPECT_FALSE(Page().BackupFound());
 }
 
-TEST_F(TransferPageTest, LowerCaseMarkerCountsForAnUpperCaseVersion)
+TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
 {
     InstallPlugin();
     Touch(QStringLiteral("pim"));
-    Touch(QStringLiteral("v12.pp"));
+    Touch(QStringLiteral("v12.pp")); // a lower-case marker counts for an upper-case version
     RestoreRadio()->click();
-    StartAndWait();
+
+    // No: the start ends quietly, nothing is sent and nothing is locked.
+    Dialogs::SetNextAnswer(IDNO);
+    Start()->setEnabled(true);
+    Page().OnStart();
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().first().strText, QStringLiteral("Are you sure?"));
+    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
     EXPECT_TRUE(Page().BackupFound());
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
+    EXPECT_TRUE(Start()->isEnabled());
+    EXPECT_TRUE(BackupRadio()->isEnabled());
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+
+    // Yes: the restore runs.
+    Dialogs::ClearRecords();
+    Dialogs::SetNextAnswer(IDYES);
+    StartAndWait();
+    EXPECT_EQ(Messages(),
+              (QStringList{QStringLiteral("Are you sure?"), QStringLiteral("Download Success!")}));
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=1")));
 
     // A folder named like a marker does not count.
@@ -322,11 +360,12 @@ TEST_F(TransferPageTest, LowerCaseMarkerCountsForAnUpperCaseVersion)
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
 }
 
-TEST_F(TransferPageTest, OverwriteQuestionGuardsTheWorkFolder)
+TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
 {
     InstallPlugin();
     Touch(QStringLiteral("V12.pp"));
     Touch(QStringLiteral("pim/a"));
+    const QStringList previous{QStringLiteral("V12.pp"), QStringLiteral("pim/a")};
 
     // No: nothing is touched and nothing runs.
     Dialogs::SetNextAnswer(IDNO);
@@ -335,41 +374,66 @@ TEST_F(TransferPageTest, OverwriteQuestionGuardsTheWorkFolder)
     EXPECT_EQ(Dialogs::Shown().first().strText,
               QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
     EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
-    EXPECT_TRUE(QFileInfo::exists(WorkFolder() + QStringLiteral("/V12.pp")));
-    EXPECT_TRUE(QFileInfo::exists(WorkFolder() + QStringLiteral("/pim/a")));
+    EXPECT_EQ(FilesBelow(WorkFolder()), previous);
     EXPECT_FALSE(Page().IsRunning());
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
 
-    // Yes: the work folder is emptied (the folder itself stays) and the backup runs.
+    // Yes, and the new backup fails: the previous one lies aside while the plug-in works and is
+    // back, whole, afterwards; nothing of the failed attempt stays.
+    qputenv("QPX_REC_BACKUP", "1");
+    qputenv("QPX_REC_RESULT", "0");
+    qputenv("QPX_REC_MESSAGE", "Handset lost");
+    Dialogs::ClearRecords();
+    Dialogs::SetNextAnswer(IDYES);
+    Start()->setEnabled(true);
+    Page().OnStart();
+    ASSERT_TRUE(Page().IsRunning());
+    const QStringList during = Beside();
+    ASSERT_EQ(during.size(), 3) << during.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(during[1].startsWith(QStringLiteral("TRANS_BK.")));
+    EXPECT_EQ(FilesBelow(m_root + QStringLiteral("/MODEL/") + during[1]), previous);
+    ASSERT_TRUE(WaitIdle());
+    Pump();
+    EXPECT_EQ(Messages().last(), QStringLiteral("Handset lost"));
+    EXPECT_EQ(FilesBelow(WorkFolder()), previous);
+    EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));
+
+    // Yes, and the new backup succeeds: it replaces the previous one.
+    qunsetenv("QPX_REC_RESULT");
+    qunsetenv("QPX_REC_MESSAGE");
+    theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
     Dialogs::ClearRecords();
     Dialogs::SetNextAnswer(IDYES);
     StartAndWait();
-    EXPECT_TRUE(QFileInfo(WorkFolder()).isDir());
-    EXPECT_FALSE(QFileInfo::exists(WorkFolder() + QStringLiteral("/V12.pp")));
-    EXPECT_FALSE(QFileInfo::exists(WorkFolder() + QStringLiteral("/pim")));
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=1 mask=1")));
+    EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
+    EXPECT_EQ(FilesBelow(WorkFolder()),
+              (QStringList{QStringLiteral("MMS"), QStringLiteral("V12.pp"),
+                           QStringLiteral("brew/mod/iwsapp/schedule"), QStringLiteral("pim"),
+                           QStringLiteral("sms"), QStringLiteral("ui.data")}));
+    EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));
 }
 
-TEST_F(TransferPageTest, OverwriteNeverFollowsALinkOutOfThePluginFolder)
+TEST_F(TransferPageTest, AWorkFolderTheGuardRefusesStopsTheBackupAndSaysSo)
 {
-    const QString dll = InstallPlugin();
+    InstallPlugin();
     const QString outside = m_root + QStringLiteral("/precious");
     ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
     ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/pim"), "keep"));
     ASSERT_TRUE(QFile::link(outside, WorkFolder()));
 
     Dialogs::SetNextAnswer(IDYES);
-    StartAndWait();
-    EXPECT_EQ(Dialogs::Shown().first().strText,
-              QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/V12.pp")));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/pim")));
-
-    // The guard itself: nothing outside the plug-in's folder, not the root, not an empty path.
-    EXPECT_FALSE(EmptyFolderGuarded(QString(), PluginFolderOf(dll)));
-    EXPECT_FALSE(EmptyFolderGuarded(QStringLiteral("/"), PluginFolderOf(dll)));
-    EXPECT_FALSE(EmptyFolderGuarded(outside, PluginFolderOf(dll)));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/pim")));
+    Start()->setEnabled(true);
+    Page().OnStart();
+    EXPECT_EQ(Messages(),
+              (QStringList{QStringLiteral("Backup file exists! Overwrite previous file into new file?"),
+                           QStringLiteral("Previous backup cannot be moved aside! Backup not started.")}));
+    EXPECT_FALSE(Page().IsRunning());
+    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
+    EXPECT_TRUE(Start()->isEnabled());
+    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
+    EXPECT_EQ(FilesBelow(outside), (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
+    EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
 }
 
 TEST_F(TransferPageTest, ResetStatusAndHostCalls)

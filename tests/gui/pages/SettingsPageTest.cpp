@@ -9,6 +9,7 @@
 #include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -149,30 +150,46 @@ TEST_F(SettingsPageTest, GridAdapterKeepsToTheListContract)
     EXPECT_EQ(pl.ClearEditors(), -1);
 }
 
-TEST_F(SettingsPageTest, WriteNeedsRowsInTheVisibleCategory)
+// Write sends the values of a category only when they came from the handset: a category not read
+// since start-up, since a failed read or since the catalogue was rebuilt holds empty values (or
+// none), and no plug-in ever receives those.
+TEST_F(SettingsPageTest, WriteOnlyAfterAReadOfTheVisibleCategory)
 {
     InstallPlugin();
-    for (int c : {11, 12, 13}) {
+    const QStringList refused{QStringLiteral("write function must be executed after read function")};
+    auto writeIsRefused = [&](int category, const char* when) {
         Dialogs::ClearRecords();
-        Page().SelectCategory(c);
-        EXPECT_EQ(VisibleGrid(), c);
+        QFile::remove(m_recLog);
+        theSettings.Set(&CAppSettings::m_strDllFile, m_plugin); // a disconnection forgets it
+        Page().SelectCategory(category);
+        EXPECT_EQ(VisibleGrid(), category);
+        Page().EnableButtons(true);
         Page().OnWrite();
-        EXPECT_EQ(Messages(),
-                  QStringList{QStringLiteral("write function must be executed after read function")})
-            << c;
-    }
-    EXPECT_TRUE(CallOf(QStringLiteral("Settings")).isEmpty());
+        EXPECT_EQ(Messages(), refused) << when << " " << category;
+        EXPECT_TRUE(CallOf(QStringLiteral("Settings")).isEmpty()) << when << " " << category;
+        EXPECT_FALSE(Page().IsRunning());
+        EXPECT_TRUE(Page().AreButtonsEnabled());
+    };
+    // Right after start-up: categories with catalogue rows and those without.
+    for (int c : {0, 1, 4, 10, 11, 12, 13})
+        writeIsRefused(c, "after start-up");
 
-    // FEATURE right after start-up passes the check and writes category 4.
+    // A read that failed leaves the category unread.
+    qputenv("QPX_REC_RESULT", "0");
+    qputenv("QPX_REC_MESSAGE", "NV read refused");
     Page().SelectCategory(4);
-    EXPECT_EQ(VisibleGrid(), 4);
-    EXPECT_EQ(Page().CurrentCategory(), 4);
-    RunAndWait(true);
-    EXPECT_EQ(CallOf(QStringLiteral("Settings")),
-              QStringLiteral(
-                  "Settings page=1 port=-1 rect=10,355,%1,460 dll=%2 category=4 dir=0 reserved=0 rows=72")
-                  .arg(Page().width() - 10)
-                  .arg(m_plugin));
+    RunAndWait(false);
+    EXPECT_TRUE(
+        CallOf(QStringLiteral("Settings")).endsWith(QStringLiteral(" category=4 dir=1 reserved=0 rows=72")));
+    writeIsRefused(4, "after a failed read");
+
+    // A read that succeeded is undone by rebuilding the catalogue.
+    qunsetenv("QPX_REC_RESULT");
+    qunsetenv("QPX_REC_MESSAGE");
+    theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
+    RunAndWait(false);
+    Host().OnHostCommand(HC_DISCONNECTED, 0);
+    writeIsRefused(4, "after the catalogue was rebuilt");
 }
 
 TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
@@ -212,6 +229,9 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 36 items"));
     EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:03.0 s"));
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
+    // The values now are the handset's: this category may be written, no other.
+    EXPECT_TRUE(Page().IsCategoryRead(5));
+    EXPECT_FALSE(Page().IsCategoryRead(4));
     EXPECT_TRUE(
         OperationLog().contains(QStringLiteral("Current Operation\t:\tSetting\r\nCOM Port\t\t:\t3\r\n")));
     EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));

@@ -1,9 +1,12 @@
 #include "app/WorkFolder.h"
 #include "TestEnv.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,31 +41,113 @@ TEST(WorkFolder, PathsFromThePluginPath)
     EXPECT_TRUE(TransferWorkFolder(QStringLiteral("plugin.so")).isEmpty());
 }
 
-TEST(WorkFolder, RemovesTheWholeTreeBesideThePlugin)
+// Every file below folder with its contents.
+QMap<QString, QByteArray> FilesBelow(const QString& folder)
 {
-    const SPluginTree t = MakeTree();
-    EXPECT_TRUE(RemoveTransferWorkFolder(t.dll));
-    EXPECT_FALSE(QFileInfo::exists(t.work));
-    EXPECT_TRUE(QFileInfo::exists(t.dll));
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        out.insert(QDir(folder).relativeFilePath(f), qpxtest::ReadFile(f));
+    }
+    return out;
 }
 
-TEST(WorkFolder, NothingWithoutAFolderPart)
+QStringList Beside(const QString& root)
 {
-    EXPECT_FALSE(RemoveTransferWorkFolder(QStringLiteral("N/A")));
-    EXPECT_FALSE(RemoveTransferWorkFolder(QString()));
+    return QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                QDir::Name);
+}
+
+const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
+
+TEST(WorkFolder, ArchiveNames)
+{
+    EXPECT_EQ(TransferArchiveName(CLOSED_AT), QStringLiteral("TRANS_BK.20240315-174502"));
+    EXPECT_TRUE(IsTransferArchiveName(QStringLiteral("TRANS_BK.20240315-174502")));
+    for (const char* other :
+         {"TRANS_BK", "trans_bk.20240315-174502", "TRANS_BK.20240315-1745", "TRANS_BK.keep",
+          "TRANS_BK.20240315-174502.old", "TRANS_BK_20240315-174502", "xTRANS_BK.20240315-174502"})
+        EXPECT_FALSE(IsTransferArchiveName(QString::fromLatin1(other))) << other;
+}
+
+// At exit the work folder becomes an archive beside it; of the archives the ten newest stay, and
+// nothing that is not one of them is touched.
+TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
+{
+    const SPluginTree t = MakeTree();
+    const QMap<QString, QByteArray> backup = FilesBelow(t.work);
+    const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
+    qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
+    for (int day = 1; day <= 11; ++day)
+        qpxtest::WriteFile(
+            t.root + QStringLiteral("/TRANS_BK.202401%1-120000/pim").arg(day, 2, 10, QLatin1Char('0')),
+            "old");
+    ASSERT_TRUE(QFile::link(outside, t.root + QStringLiteral("/TRANS_BK.20240101-120000/link")));
+    const QStringList others{QStringLiteral("TRANS_BK.keep"), QStringLiteral("TRANS_BK_old"),
+                             QStringLiteral("trans_bk.20200101-000000")};
+    for (const QString& name : others)
+        qpxtest::WriteFile(t.root + QLatin1Char('/') + name + QStringLiteral("/pim"), "mine");
+    qpxtest::WriteFile(t.root + QStringLiteral("/TRANS_BK.20200101-000000"), "a file");
+
+    EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    EXPECT_FALSE(QFileInfo::exists(t.work));
+    EXPECT_EQ(FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174502")), backup);
+    QStringList expected{QStringLiteral("TRANS_BK.20200101-000000")};
+    for (int day = 3; day <= 11; ++day)
+        expected << QStringLiteral("TRANS_BK.202401%1-120000").arg(day, 2, 10, QLatin1Char('0'));
+    expected << QStringLiteral("TRANS_BK.20240315-174502") << others << QStringLiteral("ref.so");
+    expected.sort();
+    EXPECT_EQ(Beside(t.root), expected);
+    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+}
+
+TEST(WorkFolder, ArchivesOfOneSecondDoNotReplaceEachOther)
+{
+    const SPluginTree t = MakeTree();
+    ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    qpxtest::WriteFile(t.work + QStringLiteral("/ui.data"), "second");
+    ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    EXPECT_TRUE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174502/pim/book.dat")));
+    EXPECT_EQ(FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
+              QStringList{QStringLiteral("ui.data")});
+}
+
+TEST(WorkFolder, NoArchiveOfNothing)
+{
+    EXPECT_FALSE(ArchiveTransferWorkFolder(QStringLiteral("N/A"), CLOSED_AT));
+    EXPECT_FALSE(ArchiveTransferWorkFolder(QString(), CLOSED_AT));
+    const SPluginTree t = MakeTree();
+    QDir(t.work).removeRecursively();
+    EXPECT_FALSE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    // An empty work folder is removed: it holds nothing to keep.
+    QDir().mkpath(t.work);
+    EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    EXPECT_EQ(Beside(t.root), QStringList{QStringLiteral("ref.so")});
 }
 
 TEST(WorkFolder, RefusesEmptyRootAndOutsidePaths)
 {
     const SPluginTree t = MakeTree();
-    EXPECT_FALSE(EmptyFolderGuarded(QString(), t.root));
-    EXPECT_FALSE(EmptyFolderGuarded(QStringLiteral("/"), QStringLiteral("/")));
-    EXPECT_FALSE(EmptyFolderGuarded(t.root, t.root)); // the plug-in folder itself
     const QString other = qpxtest::MakeTempDir(QStringLiteral("other"));
     qpxtest::WriteFile(other + QStringLiteral("/keep.txt"), "k");
-    EXPECT_FALSE(EmptyFolderGuarded(other, t.root));
+    const struct
+    {
+        QString folder;
+        QString root;
+    } refused[] = {
+        {QString(), t.root}, {QStringLiteral("/"), QStringLiteral("/")},
+        {t.root, t.root}, // the plug-in folder itself
+        {other, t.root},     {t.work + QStringLiteral("/../../"), t.root},
+        {t.work, QString()},
+    };
+    for (const auto& r : refused) {
+        EXPECT_FALSE(EmptyFolderGuarded(r.folder, r.root)) << r.folder.toStdString();
+        EXPECT_FALSE(RemoveFolderGuarded(r.folder, r.root)) << r.folder.toStdString();
+        EXPECT_TRUE(ArchiveFolderGuarded(r.folder, r.root, CLOSED_AT).isEmpty()) << r.folder.toStdString();
+    }
     EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/keep.txt")));
-    EXPECT_FALSE(EmptyFolderGuarded(t.work + QStringLiteral("/../../"), t.root));
+    EXPECT_EQ(FilesBelow(t.work).size(), 3);
 }
 
 TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)
@@ -76,10 +161,16 @@ TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)
     const SPluginTree t2 = MakeTree();
     QDir(t2.work).removeRecursively();
     ASSERT_TRUE(QFile::link(outside, t2.work));
-    EXPECT_FALSE(RemoveTransferWorkFolder(t2.dll));
+    EXPECT_FALSE(ArchiveTransferWorkFolder(t2.dll, CLOSED_AT));
+    EXPECT_FALSE(RemoveFolderGuarded(t2.work, t2.root));
+    EXPECT_TRUE(QFileInfo(t2.work).isSymLink());
 
-    EXPECT_TRUE(RemoveTransferWorkFolder(t.dll));
-    EXPECT_FALSE(QFileInfo::exists(t.work));
+    // A link inside goes into the archive as a link, and is removed as one.
+    ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
+    const QString archive = t.root + QStringLiteral("/TRANS_BK.20240315-174502");
+    EXPECT_TRUE(QFileInfo(archive + QStringLiteral("/link-to-outside")).isSymLink());
+    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root));
+    EXPECT_FALSE(QFileInfo::exists(archive));
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
 }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -100,31 +102,89 @@ TEST_F(TransferFolder, MarkerNeedsAPlainFileWithDotPP)
     EXPECT_TRUE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
 }
 
-TEST_F(TransferFolder, EveryFolderNamedLikeTheWorkFolderIsScanned)
+// The work folder is the folder named TRANS_BK in any case, directly in the plug-in's folder:
+// never a sibling that merely contains the word, never an archive the program made at exit, and
+// never any folder only because the plug-in's own path contains it.
+TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
 {
-    File(QStringLiteral("old_trans_bk/KQ100V12.pp"));
-    Folder(QStringLiteral("TRANS_BK"));
-    const SBackupScan s = ScanBackupMarker(m_dll, QStringLiteral("KQ100V12"));
-    EXPECT_TRUE(s.bFound);
-    // Name order: "TRANS_BK" before "old_trans_bk"; the last one listed is the work folder.
-    EXPECT_EQ(s.strWorkFolder, m_plugin + QStringLiteral("/old_trans_bk"));
+    const struct
+    {
+        const char* pluginFolder; // below a fresh temporary folder
+        const char* folder;       // beside the plug-in, holding the marker
+        bool bWork;
+    } cases[] = {
+        {"MODEL", "TRANS_BK", true},
+        {"MODEL", "trans_bk", true},
+        {"MODEL", "Trans_Bk", true},
+        {"MODEL", "TRANS_BK_old", false},
+        {"MODEL", "old_trans_bk", false},
+        {"MODEL", "TRANS_BK2", false},
+        {"MODEL", "TRANS_BK.20240101-120000", false},
+        {"MODEL", "TRANS_BK.previous", false},
+        {"TRANS_BK", "pim", false},
+        {"TRANS_BK/MODEL", "other", false},
+        {"my_trans_bk_tools", "sms", false},
+        {"TRANS_BK", "TRANS_BK", true},
+    };
+    for (const auto& c : cases) {
+        const QString plugin =
+            qpxtest::MakeTempDir(QStringLiteral("scan")) + QLatin1Char('/') + QLatin1String(c.pluginFolder);
+        const QString dll = plugin + QStringLiteral("/rec.so");
+        ASSERT_TRUE(qpxtest::WriteFile(dll, "x"));
+        const QString folder = plugin + QLatin1Char('/') + QLatin1String(c.folder);
+        ASSERT_TRUE(qpxtest::WriteFile(folder + QStringLiteral("/KQ100V12.pp"), "m"));
+        const SBackupScan s = ScanBackupMarker(dll, QStringLiteral("KQ100V12"));
+        const std::string what = std::string(c.pluginFolder) + " / " + c.folder;
+        EXPECT_EQ(s.bFound, c.bWork) << what;
+        EXPECT_EQ(s.strWorkFolder, c.bWork ? folder : QString()) << what;
+    }
 }
 
-TEST_F(TransferFolder, EmptyingKeepsTheFolderAndStaysInside)
+// A backup over an earlier one: the earlier one lies aside (never taken for the work folder)
+// until the new one ends, and is then removed (success) or put back in place of whatever the
+// failed attempt left (failure).
+TEST_F(TransferFolder, PreviousBackupStaysUntilTheNewOneSucceeded)
 {
-    File(QStringLiteral("TRANS_BK/pim"));
-    File(QStringLiteral("TRANS_BK/brew/mod/x"));
     File(QStringLiteral("TRANS_BK/KQ100V12.pp"));
-    EXPECT_TRUE(EmptyTransferWorkFolder(m_work, m_dll));
-    EXPECT_TRUE(QFileInfo(m_work).isDir());
-    EXPECT_TRUE(QDir(m_work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
+    File(QStringLiteral("TRANS_BK/pim/a"));
+    const QDateTime when(QDate(2024, 3, 15), QTime(17, 45, 2));
+    for (const bool success : {false, true}) {
+        CPreviousBackup previous;
+        ASSERT_TRUE(previous.SetAside(m_work, m_dll, when)) << success;
+        EXPECT_EQ(previous.Archive(), m_plugin + QStringLiteral("/TRANS_BK.20240315-174502"));
+        EXPECT_FALSE(QFileInfo::exists(m_work));
+        EXPECT_TRUE(QFileInfo::exists(previous.Archive() + QStringLiteral("/pim/a")));
+        EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
 
+        File(QStringLiteral("TRANS_BK/sms")); // what the new backup writes
+        previous.Settle(success);
+        EXPECT_FALSE(previous.IsSetAside());
+        EXPECT_EQ(
+            QDir(m_plugin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}))
+            << success;
+        EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/sms")), success);
+        EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/pim/a")), !success);
+        EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound, !success);
+    }
+}
+
+TEST_F(TransferFolder, PreviousBackupOutsideThePluginFolderIsNeverMoved)
+{
     const QString outside = qpxtest::MakeTempDir(QStringLiteral("outside"));
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/keep"), "k"));
-    EXPECT_FALSE(EmptyTransferWorkFolder(outside, m_dll));
-    EXPECT_FALSE(EmptyTransferWorkFolder(m_plugin, m_dll));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/keep")));
+    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/KQ100V12.pp"), "k"));
+    ASSERT_TRUE(QFile::link(outside, m_work));
+    const QDateTime when = QDateTime::currentDateTime();
+    for (const QString& folder : {m_work, outside, m_plugin, QString()}) {
+        CPreviousBackup previous;
+        EXPECT_FALSE(previous.SetAside(folder, m_dll, when)) << folder.toStdString();
+        EXPECT_FALSE(previous.IsSetAside());
+        previous.Settle(false);
+    }
+    EXPECT_TRUE(QFileInfo(m_work).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/KQ100V12.pp")));
+    EXPECT_EQ(QDir(m_plugin).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}));
 }
 
 TEST(TransferRules, CompatibilityLooksAfterTheLastCapitalV)
