@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -169,6 +171,21 @@ TEST_F(FolderChooserTest, UncreatableFolderIsReported)
     EXPECT_EQ(Dialogs::Shown().at(1).strText, CANNOT.arg(target));
     EXPECT_EQ(Dialogs::Shown().at(1).nIcon, MB_ICONEXCLAMATION);
     EXPECT_EQ(Dialogs::Shown().at(1).nButtons, MB_OK);
+}
+
+// The messages above are Korean: scripts/test runs after scripts/setup installed a font with
+// Hangul glyphs, and the font database must offer it.
+TEST_F(FolderChooserTest, KoreanTextsHaveAFont)
+{
+    if (qEnvironmentVariableIntValue("QPX_REQUIRE_HANGUL_FONT") != 1)
+        GTEST_SKIP() << "checked where scripts/setup installed the fonts";
+    QStringList withGlyphs;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Korean)) {
+        const QFontMetrics metrics{QFont(family)};
+        if (metrics.inFontUcs4(0xD3F4) && metrics.inFontUcs4(0xC720)) // the first letters of the texts
+            withGlyphs << family;
+    }
+    EXPECT_FALSE(withGlyphs.isEmpty());
 }
 
 // The page installs the chooser: a PRL read into a typed folder that does not exist yet.
