@@ -264,6 +264,8 @@ void CPageHost::OnPanelOk()
         }
         m_pModelDll->ApplyModelChoice();
         theSettings.m_bAutoModelDll = 0;
+        if (m_pFrame)
+            m_pFrame->UpdateSelectModelButton();
     } else {
         const int port = m_pComPort->CheckedPort();
         if (port != -1) {

@@ -1,14 +1,18 @@
 #include "TestEnv.h"
 #include "app/AppSettings.h"
 #include "app/FunctionListBar.h"
+#include "app/FunctionListPanel.h"
 #include "app/HostCommands.h"
 #include "app/LumoraApp.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
+#include "controls/XListCtrl.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
+#include "plugin/ModelDllDialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -253,18 +257,32 @@ TEST_F(FrameTest, ToolbarButtonsPostTheirCommands)
                               HC_PHONEBOOK, HC_TRANSFER, HC_REFURBISH, HC_SELECT_PORT}));
 }
 
-TEST_F(FrameTest, SelectModelButtonReturnsToAutomaticChoice)
+// The button shows pressed exactly while a plug-in chosen by hand is in force, however it was
+// chosen; a click on it then returns to automatic choice, a click on it unpressed opens the page.
+TEST_F(FrameTest, SelectModelButtonFollowsTheHandPickedPlugin)
 {
+    QDir().mkpath(m_install + QStringLiteral("MODEL"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so"),
+                            m_install + QStringLiteral("MODEL/rec.so")));
     CMainFrame& f = MakeFrame();
+    CPageHost* host = f.PageHost();
     QAction* model = f.ToolbarAction(ID_SELECT_MODEL);
     EXPECT_FALSE(model->isChecked());
     int mark = HostCommands().size();
     model->trigger(); // automatic mode: opens the plug-in page
     Pump();
     EXPECT_EQ(HostCommands().mid(mark), (QList<quint32>{HC_SELECT_MODEL_DLL}));
+    EXPECT_FALSE(model->isChecked());
 
-    theSettings.m_bAutoModelDll = 0; // a plug-in chosen by hand
-    f.OnFrameStatus(FS_MODEL_READY, 0);
+    // A choice on the plug-in page, confirmed with the panel's OK.
+    host->ModelDllPage()->SetListEnabled(true);
+    host->ModelDllPage()->FillList();
+    host->ModelDllPage()->List()->SetCurSel(0);
+    host->Panel()->Button(CFunctionListPanel::ID_OK)->click();
+    Pump();
+    ASSERT_EQ(theSettings.m_bAutoModelDll.load(), 0);
+    EXPECT_TRUE(model->isChecked());
+
     mark = HostCommands().size();
     model->trigger();
     Pump();
