@@ -321,8 +321,12 @@ void CMainFrame::OnToolbarCommand(int id)
         return;
     }
     if (id == ID_HELP) {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(theSettings.m_strInstallDir + QStringLiteral("QPX.CHM")));
+        // Without a program for the document the user at least learns where it is.
+        const QString help = theSettings.m_strInstallDir + QStringLiteral("QPX.CHM");
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
+            Dialogs::MessageBox(
+                this, QStringLiteral("No program could open the help document. It is here:\n\n") + help,
+                QString::fromLatin1(APP_TITLE), MB_OK, MB_ICONEXCLAMATION);
         return;
     }
     for (const SToolButton& b : TOOL_BUTTONS) {

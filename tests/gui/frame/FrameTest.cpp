@@ -291,6 +291,18 @@ TEST_F(FrameTest, SelectModelButtonFollowsTheHandPickedPlugin)
     EXPECT_FALSE(model->isChecked());
 }
 
+// Without a program that opens the help document the user is told where it is.
+TEST_F(FrameTest, HelpSaysWhereTheDocumentIsWhenNothingOpensIt)
+{
+    CMainFrame& f = MakeFrame();
+    f.ToolbarAction(ID_HELP)->trigger();
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().constFirst().strText,
+              QStringLiteral("No program could open the help document. It is here:\n\n") + m_install +
+                  QStringLiteral("QPX.CHM"));
+    EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_OK);
+}
+
 TEST_F(FrameTest, ExitQuestionNoKeepsRunningYesCloses)
 {
     CMainFrame& f = MakeFrame();
