@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -361,7 +362,9 @@ void CMainFrame::PlaceWindow(int x, int y)
 void CMainFrame::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    if (m_bPlacing || !isVisible())
+    // Only the user moves a window that is on screen: where the window system puts it before it
+    // first shows it (a window manager's placement) is not a position the user chose.
+    if (m_bPlacing || !isVisible() || !windowHandle() || !windowHandle()->isExposed())
         return;
     const QRect frame = frameGeometry();
     theSettings.m_nLastWindowX = frame.x();

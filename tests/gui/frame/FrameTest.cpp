@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QToolBar>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -345,8 +346,24 @@ TEST_F(AppStartTest, CaptionSizeAndRememberedPosition)
         EXPECT_EQ(f->size(), QSize(800, 707));
         EXPECT_EQ(f->pos(), QPoint(40, 30));
         EXPECT_EQ(f->minimumSize(), f->maximumSize());
+
+        // Where the window system puts the window before it is first on screen is not the user's
+        // choice: the remembered position stays. A move after that is, and is saved at exit.
+        f->move(60, 50);
+        ASSERT_TRUE(PumpUntil([&] { return f->windowHandle() && f->windowHandle()->isExposed(); }));
+        Pump();
+        EXPECT_EQ(theSettings.m_nLastWindowX, 40);
+        EXPECT_EQ(theSettings.m_nLastWindowY, 30);
+        f->move(120, 90);
+        Pump();
+        EXPECT_EQ(QPoint(theSettings.m_nLastWindowX, theSettings.m_nLastWindowY),
+                  f->frameGeometry().topLeft());
+        EXPECT_EQ(f->frameGeometry().topLeft(), QPoint(120, 90));
         app.ExitInstance(0);
     }
+    const QByteArray written = qpxtest::ReadFile(RegUserFilePath());
+    EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_X=120")) << written.toStdString();
+    EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_Y=90")) << written.toStdString();
     QFile::remove(RegUserFilePath());
 }
 
