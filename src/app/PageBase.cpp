@@ -122,13 +122,18 @@ void CPageBase::UpdateScrollBars()
     m_pVScroll->setValue(0);
     m_pVScroll->setGeometry(clientWidth, 0, barWidth, clientHeight);
     m_pVScroll->setVisible(vMax > 0);
-    for (QScrollBar* bar : {m_pHScroll, m_pVScroll}) {
-        bar->raise();
-        bar->blockSignals(false);
-    }
+    m_pHScroll->blockSignals(false);
+    m_pVScroll->blockSignals(false);
+    RaiseScrollBars();
 
     const QSize grip = m_pSizeGrip->sizeHint();
     m_pSizeGrip->move(width() - grip.width(), height() - grip.height());
+}
+
+void CPageBase::RaiseScrollBars()
+{
+    m_pHScroll->raise();
+    m_pVScroll->raise();
 }
 
 void CPageBase::wheelEvent(QWheelEvent* event)

@@ -42,6 +42,8 @@ public:
     QRect StatusRect() const { return QRect(QPoint(10, 355), QPoint(width() - 10, 460)); }
 
     void SetBackground(const QColor& colour);
+    // Puts the scroll bars back above a child that was raised.
+    void RaiseScrollBars();
 
 protected:
     void customEvent(QEvent* event) override;

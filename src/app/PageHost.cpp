@@ -68,6 +68,7 @@ void CPageHost::ShowPage(QWidget* page)
     }
     page->show();
     page->raise();
+    RaiseScrollBars();
 }
 
 void CPageHost::ShowUpgrade(int mode)

@@ -139,6 +139,11 @@ TEST_F(PageHostTest, ScrollsWhenTheBarIsShorterThanThePage)
     EXPECT_EQ(v->geometry().right(), m_host->width() - 1); // the bar itself stays
     v->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(m_host->InfoPage()->y(), 130 - shift + 4);
+    // A page brought forward does not cover the bar.
+    Command(HC_SETTINGS);
+    const QPoint edge(v->geometry().left() + 1, v->geometry().center().y());
+    ASSERT_TRUE(m_host->SettingsPage()->geometry().contains(edge));
+    EXPECT_EQ(m_host->childAt(edge), v);
 
     // Narrower than 160 too: both directions; a size change starts again at the top left.
     bar->resize(120, 200);
