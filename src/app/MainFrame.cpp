@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -321,8 +322,12 @@ void CMainFrame::OnToolbarCommand(int id)
         return;
     }
     if (id == ID_HELP) {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(theSettings.m_strInstallDir + QStringLiteral("QPX.CHM")));
+        // Without a program for the document the user at least learns where it is.
+        const QString help = theSettings.m_strInstallDir + QStringLiteral("QPX.CHM");
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
+            Dialogs::MessageBox(
+                this, QStringLiteral("No program could open the help document. It is here:\n\n") + help,
+                QString::fromLatin1(APP_TITLE), MB_OK, MB_ICONEXCLAMATION);
         return;
     }
     for (const SToolButton& b : TOOL_BUTTONS) {
@@ -357,7 +362,9 @@ void CMainFrame::PlaceWindow(int x, int y)
 void CMainFrame::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    if (m_bPlacing || !isVisible())
+    // Only the user moves a window that is on screen: where the window system puts it before it
+    // first shows it (a window manager's placement) is not a position the user chose.
+    if (m_bPlacing || !isVisible() || !windowHandle() || !windowHandle()->isExposed())
         return;
     const QRect frame = frameGeometry();
     theSettings.m_nLastWindowX = frame.x();

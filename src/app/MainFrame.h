@@ -33,6 +33,8 @@ public:
     void OnDeviceChange(bool arrival, const QString& portName);
 
     void EnableToolbar(bool enable);
+    // Shows the Select Model button pressed while a plug-in chosen by hand is in force.
+    void UpdateSelectModelButton();
     QString PaneText(int paneId) const;
     QAction* ToolbarAction(int id) const { return m_actions.value(id); }
     CFunctionListBar* FunctionBar() const { return m_pFunctionBar; }
@@ -55,7 +57,6 @@ private:
     void CreateToolBar();
     void CreateStatusPanes();
     void OnToolbarCommand(int id);
-    void UpdateSelectModelButton();
     void SetPane(int paneId, const QString& text);
     QString DllText(bool withVersion, bool checkSelected) const;
 

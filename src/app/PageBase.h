@@ -1,7 +1,12 @@
 #pragma once
 // The common base of the page host and of every page inside it: a child widget placed at a
-// rectangle given by its creator, with a hidden size grip and the bold title font. Pages that
-// receive window messages (WM_PLUGIN_NOTIFY) override OnMessage.
+// rectangle given by its creator, with the bold title font and a scrollable content area. Pages
+// that receive window messages (WM_PLUGIN_NOTIFY) override OnMessage.
+//
+// Scrolling: the content is 160 x 600 pixels. When the widget is smaller, scroll bars appear at its
+// right and bottom edges (taking room from the client area, as a frame's scroll bars do) and move
+// the children by 8 pixels across or 4 pixels down per step. Every size change starts again at the
+// top left.
 #include "platform/WindowMessage.h"
 
 #include <QFont>
@@ -9,12 +14,19 @@
 
 class CPageHost;
 class CMainFrame;
+class QScrollBar;
 class QSizeGrip;
 
 class CPageBase : public QWidget, public IMessageReceiver
 {
     Q_OBJECT
 public:
+    static constexpr int CONTENT_WIDTH = 160;
+    static constexpr int CONTENT_HEIGHT = 600;
+    static constexpr int SCROLL_UNIT_X = 8;
+    static constexpr int SCROLL_UNIT_Y = 4;
+    static constexpr int PAGE_STEP_X = 8; // in units
+
     // Background of the operation pages, RGB(227, 227, 227).
     static QColor PageBackground() { return QColor(227, 227, 227); }
 
@@ -30,13 +42,24 @@ public:
     QRect StatusRect() const { return QRect(QPoint(10, 355), QPoint(width() - 10, 460)); }
 
     void SetBackground(const QColor& colour);
+    // Puts the scroll bars back above a child that was raised.
+    void RaiseScrollBars();
 
 protected:
     void customEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void UpdateScrollBars();
+    // Moves the children to the scroll positions (horizontal and vertical, in units).
+    void ScrollTo(int x, int y);
+
     CPageHost* m_pHost;
+    QScrollBar* m_pHScroll;
+    QScrollBar* m_pVScroll;
     QSizeGrip* m_pSizeGrip;
     QFont m_titleFont;
+    int m_nHPos = 0;
+    int m_nVPos = 0;
 };

@@ -68,6 +68,7 @@ void CPageHost::ShowPage(QWidget* page)
     }
     page->show();
     page->raise();
+    RaiseScrollBars();
 }
 
 void CPageHost::ShowUpgrade(int mode)
@@ -264,6 +265,8 @@ void CPageHost::OnPanelOk()
         }
         m_pModelDll->ApplyModelChoice();
         theSettings.m_bAutoModelDll = 0;
+        if (m_pFrame)
+            m_pFrame->UpdateSelectModelButton();
     } else {
         const int port = m_pComPort->CheckedPort();
         if (port != -1) {

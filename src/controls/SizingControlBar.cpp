@@ -229,6 +229,13 @@ CSizingControlBarCF::CSizingControlBarCF(QWidget* parent) : CSizingControlBarG(p
         connect(qApp, &QApplication::focusChanged, this, &CSizingControlBarCF::OnFocusChanged);
 }
 
+CSizingControlBarCF::~CSizingControlBarCF()
+{
+    // The widget's own destruction moves the focus out of the bar; by then this part is gone.
+    if (qApp)
+        disconnect(qApp, &QApplication::focusChanged, this, &CSizingControlBarCF::OnFocusChanged);
+}
+
 void CSizingControlBarCF::OnFocusChanged(QWidget*, QWidget* now)
 {
     const bool active = now && (now == this || isAncestorOf(now));

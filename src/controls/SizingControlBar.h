@@ -123,6 +123,7 @@ class CSizingControlBarCF : public CSizingControlBarG
     Q_OBJECT
 public:
     explicit CSizingControlBarCF(QWidget* parent = nullptr);
+    ~CSizingControlBarCF() override;
 
     QString CaptionFontFace() const { return m_strFontFace; }
     // True while a widget inside the bar has the keyboard focus.

@@ -171,12 +171,14 @@ QString CFolderChooser::PromptText() const
 
 bool CFolderChooser::OnOk()
 {
-    const QString path = m_pEdit->text().left(MAX_PATH_TEXT);
+    // A text too long to take whole, or a file, is no folder: never cut or taken silently.
+    const QString path = m_pEdit->text();
+    const QFileInfo info(path);
     const QString caption = QString::fromLatin1(APP_TITLE);
     bool accepted = false;
-    if (!IsValidFolderPath(path)) {
+    if (path.size() > MAX_PATH_TEXT || !IsValidFolderPath(path) || (info.exists() && !info.isDir())) {
         Dialogs::MessageBox(this, WithPath(TEXT_NOT_VALID, path), caption, MB_OK, MB_ICONEXCLAMATION);
-    } else if (QFileInfo::exists(path)) {
+    } else if (info.isDir()) {
         accepted = true;
     } else if (Dialogs::MessageBox(this, WithPath(TEXT_CREATE, path), caption, MB_YESNO, MB_ICONQUESTION) ==
                IDYES) {

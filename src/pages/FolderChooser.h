@@ -6,7 +6,7 @@
 //   tree selection changes -> path into the edit box and the status line; OK enabled when the
 //                             item has an absolute path
 //   edit text changes      -> OK enabled when the text is not empty
-//   OK                     -> bad syntax: message, stay | exists: accept |
+//   OK                     -> bad syntax, too long or a file: message, stay | folder exists: accept |
 //                             missing: "create?" No: stay, Yes: create, failed: message, stay
 #include <QDialog>
 #include <QString>
@@ -23,7 +23,7 @@ class CFolderChooser : public QDialog
     Q_OBJECT
 public:
     static constexpr int ID_FOLDER_EDIT = 14148;
-    // Longest text taken from the edit box.
+    // Longest folder text taken from the edit box; a longer one is refused.
     static constexpr int MAX_PATH_TEXT = 260;
 
     CFolderChooser(QWidget* parent, const SFolderDialogRequest& request);

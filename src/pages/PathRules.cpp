@@ -78,3 +78,16 @@ QString EriReadFileName()
 {
     return QStringLiteral("/eri.bin");
 }
+
+QStringList ReadTargetFiles(const QString& fileArgument)
+{
+    if (!fileArgument.contains(QLatin1Char('?')) || !fileArgument.contains(QLatin1Char('#')))
+        return {fileArgument};
+    QStringList files;
+    for (int nam = 0; nam < 2; ++nam) {
+        QString name = fileArgument;
+        files << name.replace(QLatin1Char('?'), QString::number(nam + 1))
+                     .replace(QLatin1Char('#'), QString::number(nam));
+    }
+    return files;
+}

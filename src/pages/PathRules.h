@@ -3,6 +3,7 @@
 // typed folder and its creation, and the file names a PRL or ERI read writes into the chosen
 // folder.
 #include <QString>
+#include <QStringList>
 
 // Empty text -> empty; an existing file or folder -> unchanged; otherwise the text is cut back at
 // its last "/" again and again and the first cut that exists is returned (a cut that leaves
@@ -23,3 +24,6 @@ bool CreateFolderLevels(const QString& path);
 QString PrlReadFileName(int nam);
 // The name an ERI read appends: "/eri.bin".
 QString EriReadFileName();
+// The files a read with this file argument writes: the argument itself, or for "NAM 1,2" the two
+// names the plug-in makes of "?" and "#" (nam1_prl_0000.prl and nam2_prl_0001.prl).
+QStringList ReadTargetFiles(const QString& fileArgument);

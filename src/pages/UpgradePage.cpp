@@ -15,6 +15,7 @@
 #include "res/Pictures.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -564,6 +565,10 @@ void CUpgradePage::StartOperation()
                 folder.chop(1);
             fileArgument =
                 folder + (sel == SEL_PRL ? PrlReadFileName(theSettings.m_nLastSelectNam) : EriReadFileName());
+            if (!MayReplace(fileArgument)) {
+                m_pRun->Unload();
+                return;
+            }
         }
     }
 
@@ -580,6 +585,21 @@ void CUpgradePage::StartOperation()
         Host()->StopLink(1);
     theSettings.m_bBusy = 1;
     CallExport(sel, fileArgument);
+}
+
+// A read replaces the files it writes: files already there are replaced only after a Yes.
+bool CUpgradePage::MayReplace(const QString& fileArgument)
+{
+    QStringList existing;
+    for (const QString& file : ReadTargetFiles(fileArgument)) {
+        if (QFileInfo::exists(file))
+            existing << file;
+    }
+    if (existing.isEmpty())
+        return true;
+    const QString text =
+        QStringLiteral("File exists! Replace the previous file?\n\n") + existing.join(QLatin1Char('\n'));
+    return Dialogs::MessageBox(this, text, Caption(), MB_YESNO, MB_ICONQUESTION) == IDYES;
 }
 
 bool CUpgradePage::CallExport(int selected, const QString& fileArgument)

@@ -125,6 +125,8 @@ private:
     void OnBrowse(int kind);
     void OnNamRadio(int nam);
     void OnDirectionRadio(int direction);
+    // False when a file the read would write exists and the user keeps it.
+    bool MayReplace(const QString& fileArgument);
     bool CallExport(int operation, const QString& fileArgument);
     const SPathRow& RowOf(int kind) const;
 

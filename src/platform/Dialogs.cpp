@@ -1,8 +1,10 @@
 #include "Dialogs.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QQueue>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -32,9 +34,34 @@ SState& State()
     return s;
 }
 
-QString FilterText(const QStringList& filters)
+// The program's filters name every file "*.*", as users know it; to Qt's chooser (as to the file
+// system) that pattern means only names with a full stop. The chooser gets "*" in its place.
+QString ChooserFilter(const QString& filter)
 {
-    return filters.join(QStringLiteral(";;"));
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    if (open < 0 || !filter.endsWith(QLatin1Char(')')))
+        return filter;
+    QStringList patterns = filter.mid(open + 1, filter.size() - open - 2).split(QLatin1Char(' '));
+    for (QString& p : patterns) {
+        if (p == QLatin1String("*.*"))
+            p = QStringLiteral("*");
+    }
+    return filter.left(open + 1) + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+// Qt's own chooser shows the filters it was given in its filter box: put the program's texts
+// back, so "All Files (*.*)" reads as the program says.
+void ShowProgramFilterTexts(QFileDialog& dlg, const QStringList& given, const QStringList& texts)
+{
+    for (QComboBox* box : dlg.findChildren<QComboBox*>()) {
+        if (box->count() != given.size())
+            continue;
+        bool same = true;
+        for (int i = 0; i < given.size() && same; ++i)
+            same = box->itemText(i) == given.at(i);
+        for (int i = 0; same && i < texts.size(); ++i)
+            box->setItemText(i, texts.at(i));
+    }
 }
 
 } // namespace
@@ -92,15 +119,23 @@ bool ChooseFile(QWidget* parent, const SFileDialogRequest& request, QString* pat
         chosen = next.first;
         index = next.second;
     } else if (!s.bTest) {
-        QFileDialog dlg(parent, request.strTitle, request.strInitialFolder, FilterText(request.filters));
+        QStringList given;
+        for (const QString& f : request.filters)
+            given << ChooserFilter(f);
+        QFileDialog dlg(parent, request.strTitle, request.strInitialFolder, given.join(QStringLiteral(";;")));
         dlg.setAcceptMode(request.bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(request.bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
         if (!request.strInitialName.isEmpty() && !request.strInitialName.contains(QLatin1Char('*')))
             dlg.selectFile(request.strInitialName);
+        // The filter box may be built only when the chooser opens.
+        ShowProgramFilterTexts(dlg, given, request.filters);
+        QTimer::singleShot(0, &dlg, [&] { ShowProgramFilterTexts(dlg, given, request.filters); });
         if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty()) {
             chosen = dlg.selectedFiles().constFirst();
-            index = std::max(0, static_cast<int>(request.filters.indexOf(dlg.selectedNameFilter())));
+            const QString filter = dlg.selectedNameFilter();
+            const qsizetype at = request.filters.indexOf(filter);
+            index = std::max(0, static_cast<int>(at >= 0 ? at : given.indexOf(filter)));
         }
     }
     if (chosen.isEmpty())

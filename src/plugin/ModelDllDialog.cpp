@@ -137,6 +137,9 @@ void CModelDllDialog::OnSelectionChanged()
 
 void CModelDllDialog::ShowModelImage(const QString& path)
 {
+    // "N/A" and an empty path name no plug-in; loaded as a library, "N/A" would be a relative path.
+    if (!IsDllSelected(path))
+        return;
     CPluginLibrary lib;
     if (!lib.Load(path) || lib.Exports().pfnGetModelImage == nullptr)
         return;

@@ -1,6 +1,8 @@
 #include "controls/SizingControlBar.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <gtest/gtest.h>
 
@@ -48,16 +50,25 @@ TEST(SizingControlBar, MinimumsHoldDockedAndFloating)
     EXPECT_EQ(bar->minimumSize(), QSize(33, 32));
 }
 
-TEST(SizingControlBar, CloseRequestsAreIgnored)
+// The bar ignores close requests, follows the focus, and is destroyed safely with the focus
+// inside it.
+TEST(SizingControlBar, CloseRequestsAreIgnoredAndTheFocusIsFollowed)
 {
     QMainWindow frame;
     auto* bar = new CSizingControlBarCF(&frame);
     bar->Create(QStringLiteral("Function List"), &frame, QSize(800, 550), false, 1230);
     bar->DockAt(&frame, Qt::LeftDockWidgetArea);
+    auto* edit = new QLineEdit;
+    bar->setWidget(edit);
     frame.show();
     EXPECT_FALSE(bar->features() & QDockWidget::DockWidgetClosable);
     EXPECT_FALSE(bar->close());
     EXPECT_TRUE(bar->isVisible());
+    QApplication::setActiveWindow(&frame);
+    edit->setFocus();
+    EXPECT_TRUE(bar->IsActive());
+    delete bar;
+    EXPECT_TRUE(frame.findChildren<QDockWidget*>().isEmpty());
 }
 
 TEST(SizingControlBar, TwoBarsShareARow)

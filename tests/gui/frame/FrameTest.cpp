@@ -1,14 +1,18 @@
 #include "TestEnv.h"
 #include "app/AppSettings.h"
 #include "app/FunctionListBar.h"
+#include "app/FunctionListPanel.h"
 #include "app/HostCommands.h"
 #include "app/LumoraApp.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
+#include "controls/XListCtrl.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
+#include "plugin/ModelDllDialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -17,6 +21,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QToolBar>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -254,24 +259,50 @@ TEST_F(FrameTest, ToolbarButtonsPostTheirCommands)
                               HC_PHONEBOOK, HC_TRANSFER, HC_REFURBISH, HC_SELECT_PORT}));
 }
 
-TEST_F(FrameTest, SelectModelButtonReturnsToAutomaticChoice)
+// The button shows pressed exactly while a plug-in chosen by hand is in force, however it was
+// chosen; a click on it then returns to automatic choice, a click on it unpressed opens the page.
+TEST_F(FrameTest, SelectModelButtonFollowsTheHandPickedPlugin)
 {
+    QDir().mkpath(m_install + QStringLiteral("MODEL"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so"),
+                            m_install + QStringLiteral("MODEL/rec.so")));
     CMainFrame& f = MakeFrame();
+    CPageHost* host = f.PageHost();
     QAction* model = f.ToolbarAction(ID_SELECT_MODEL);
     EXPECT_FALSE(model->isChecked());
     int mark = HostCommands().size();
     model->trigger(); // automatic mode: opens the plug-in page
     Pump();
     EXPECT_EQ(HostCommands().mid(mark), (QList<quint32>{HC_SELECT_MODEL_DLL}));
+    EXPECT_FALSE(model->isChecked());
 
-    theSettings.m_bAutoModelDll = 0; // a plug-in chosen by hand
-    f.OnFrameStatus(FS_MODEL_READY, 0);
+    // A choice on the plug-in page, confirmed with the panel's OK.
+    host->ModelDllPage()->SetListEnabled(true);
+    host->ModelDllPage()->FillList();
+    host->ModelDllPage()->List()->SetCurSel(0);
+    host->Panel()->Button(CFunctionListPanel::ID_OK)->click();
+    Pump();
+    ASSERT_EQ(theSettings.m_bAutoModelDll.load(), 0);
+    EXPECT_TRUE(model->isChecked());
+
     mark = HostCommands().size();
     model->trigger();
     Pump();
     EXPECT_EQ(theSettings.m_bAutoModelDll.load(), 1);
     EXPECT_EQ(HostCommands().size(), mark); // nothing else
     EXPECT_FALSE(model->isChecked());
+}
+
+// Without a program that opens the help document the user is told where it is.
+TEST_F(FrameTest, HelpSaysWhereTheDocumentIsWhenNothingOpensIt)
+{
+    CMainFrame& f = MakeFrame();
+    f.ToolbarAction(ID_HELP)->trigger();
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().constFirst().strText,
+              QStringLiteral("No program could open the help document. It is here:\n\n") + m_install +
+                  QStringLiteral("QPX.CHM"));
+    EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_OK);
 }
 
 TEST_F(FrameTest, ExitQuestionNoKeepsRunningYesCloses)
@@ -316,8 +347,24 @@ TEST_F(AppStartTest, CaptionSizeAndRememberedPosition)
         EXPECT_EQ(f->size(), QSize(800, 707));
         EXPECT_EQ(f->pos(), QPoint(40, 30));
         EXPECT_EQ(f->minimumSize(), f->maximumSize());
+
+        // Where the window system puts the window before it is first on screen is not the user's
+        // choice: the remembered position stays. A move after that is, and is saved at exit.
+        f->move(60, 50);
+        ASSERT_TRUE(PumpUntil([&] { return f->windowHandle() && f->windowHandle()->isExposed(); }));
+        Pump();
+        EXPECT_EQ(theSettings.m_nLastWindowX, 40);
+        EXPECT_EQ(theSettings.m_nLastWindowY, 30);
+        f->move(120, 90);
+        Pump();
+        EXPECT_EQ(QPoint(theSettings.m_nLastWindowX, theSettings.m_nLastWindowY),
+                  f->frameGeometry().topLeft());
+        EXPECT_EQ(f->frameGeometry().topLeft(), QPoint(120, 90));
         app.ExitInstance(0);
     }
+    const QByteArray written = qpxtest::ReadFile(RegUserFilePath());
+    EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_X=120")) << written.toStdString();
+    EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_Y=90")) << written.toStdString();
     QFile::remove(RegUserFilePath());
 }
 

@@ -146,18 +146,42 @@ TEST_F(ModelDllDialogTest, ManualChoiceBecomesThePluginInUseAndTheWorkersSelecti
     EXPECT_EQ(theSettings.m_bAutoModelDll.load(), 0);
 }
 
+// The picture of the plug-in in use; "N/A" and an empty path name no plug-in and are never
+// loaded, even where a library happens to lie at that relative path.
 TEST_F(ModelDllDialogTest, FillListShowsThePictureOfThePluginInUse)
 {
     auto page = Make();
     page->SetListEnabled(true);
-    theSettings.Set(&CAppSettings::m_strDllFile, page->Catalogue().GetPath(0));
-    theSettings.Set(&CAppSettings::m_strDllVersion, QStringLiteral("none"));
-    QList<QImage> pictures;
-    QObject::connect(page.get(), &CModelDllDialog::modelImageChanged,
-                     [&](const QImage& i) { pictures.append(i); });
-    page->FillList();
-    ASSERT_EQ(pictures.size(), 1);
-    EXPECT_EQ(pictures[0].size(), QSize(4, 3));
+    const QString cwd = qpxtest::MakeTempDir(QStringLiteral("cwd"));
+    QDir().mkpath(cwd + QStringLiteral("/N"));
+    ASSERT_TRUE(QFile::copy(PLUGIN_DIR + QStringLiteral("qpx_rec_plugin.so"), cwd + QStringLiteral("/N/A")));
+    const struct SRestore
+    {
+        QString folder = QDir::currentPath();
+        ~SRestore() { QDir::setCurrent(folder); }
+    } restore;
+    ASSERT_TRUE(QDir::setCurrent(cwd));
+    const struct
+    {
+        QString dll;
+        bool picture;
+    } cases[] = {{page->Catalogue().GetPath(0), true}, {QStringLiteral("N/A"), false}, {QString(), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dll.toStdString());
+        theSettings.Set(&CAppSettings::m_strDllFile, c.dll);
+        theSettings.Set(&CAppSettings::m_strDllVersion, QStringLiteral("none"));
+        QList<QImage> pictures;
+        const auto conn = QObject::connect(page.get(), &CModelDllDialog::modelImageChanged,
+                                           [&](const QImage& i) { pictures.append(i); });
+        page->FillList();
+        QObject::disconnect(conn);
+        if (c.picture) {
+            ASSERT_EQ(pictures.size(), 1);
+            EXPECT_EQ(pictures[0].size(), QSize(4, 3));
+        } else {
+            EXPECT_TRUE(pictures.isEmpty());
+        }
+    }
 }
 
 } // namespace

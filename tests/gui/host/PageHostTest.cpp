@@ -2,6 +2,7 @@
 #include "TestEnv.h"
 #include "app/AppSettings.h"
 #include "app/ComPortPage.h"
+#include "app/FunctionListBar.h"
 #include "app/FunctionListPanel.h"
 #include "app/HostCommands.h"
 #include "app/MainFrame.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -106,6 +108,58 @@ TEST_F(PageHostTest, CommandsSelectPagesAndModes)
     EXPECT_EQ(m_host->CurrentPage(), m_host->InfoPage());
     EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
     EXPECT_EQ(theSettings.m_bSelectingModelDll.load(), 0);
+}
+
+// A bar shorter than the content (160 x 600) scrolls it in steps of 4 pixels down and 8 across;
+// a size change goes back to the top.
+TEST_F(PageHostTest, ScrollsWhenTheBarIsShorterThanThePage)
+{
+    m_frame->show();
+    CFunctionListBar* bar = m_frame->FunctionBar();
+    bar->setFloating(true);
+    const auto scrollBar = [&](const char* name) {
+        return m_host->findChild<QScrollBar*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    };
+    QScrollBar* v = scrollBar("verticalScrollBar");
+    QScrollBar* h = scrollBar("horizontalScrollBar");
+    ASSERT_NE(v, nullptr);
+    ASSERT_NE(h, nullptr);
+
+    bar->resize(800, 300);
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() < 300 && v->isVisible(); }));
+    EXPECT_FALSE(h->isVisible());
+    const int clientHeight = m_host->height();
+    EXPECT_EQ(v->maximum(), (600 - clientHeight + 3) / 4);
+    EXPECT_EQ(v->geometry().right(), m_host->width() - 1);
+    v->setValue(v->maximum());
+    const int shift = 4 * v->maximum();
+    EXPECT_EQ(m_host->Panel()->y(), 1 - shift);
+    EXPECT_EQ(m_host->InfoPage()->y(), 130 - shift);
+    EXPECT_EQ(m_host->Strip()->y(), -shift);
+    EXPECT_EQ(v->geometry().right(), m_host->width() - 1); // the bar itself stays
+    v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(m_host->InfoPage()->y(), 130 - shift + 4);
+    // A page brought forward does not cover the bar.
+    Command(HC_SETTINGS);
+    const QPoint edge(v->geometry().left() + 1, v->geometry().center().y());
+    ASSERT_TRUE(m_host->SettingsPage()->geometry().contains(edge));
+    EXPECT_EQ(m_host->childAt(edge), v);
+
+    // Narrower than 160 too: both directions; a size change starts again at the top left.
+    bar->resize(120, 200);
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->width() < 160 && h->isVisible(); }));
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_EQ(h->maximum(), (160 - (m_host->width() - v->width()) + 7) / 8);
+    EXPECT_EQ(m_host->InfoPage()->pos(), QPoint(205, 130));
+    h->setValue(1);
+    EXPECT_EQ(m_host->InfoPage()->pos(), QPoint(205 - 8, 130));
+
+    // Room for everything: nothing to scroll.
+    bar->resize(800, 680);
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() >= 600 && !v->isVisible(); }));
+    EXPECT_FALSE(h->isVisible());
+    EXPECT_EQ(m_host->InfoPage()->pos(), QPoint(205, 130));
+    EXPECT_EQ(m_host->Panel()->pos(), QPoint(1, 1));
 }
 
 TEST_F(PageHostTest, PortResultEnablesAndDisablesTheStartControls)

@@ -4,9 +4,14 @@
 #include "controls/SkinButton.h"
 #include "res/Pictures.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace upgradetest;
 
@@ -306,14 +311,50 @@ TEST_F(UpgradeInputsTest, BrowseButtonsAskWithTheirFilters)
     }
 }
 
-TEST_F(UpgradeInputsTest, BrowseCancelChangesNothing)
+// The real chooser: its own filter lists the kind's files, "All Files (*.*)" every file, also one
+// without an extension. Cancel changes nothing.
+TEST_F(UpgradeInputsTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 {
-    theSettings.m_strLastBinFile = QStringLiteral("/old/x.bin");
+    const QString bin = MakeFile(QStringLiteral("fw.bin"));
+    const QString plain = MakeFile(QStringLiteral("README"));
+    const QString old = m_dir + QStringLiteral("/files/gone.bin");
+    theSettings.m_strLastBinFile = old;
     MakePage(CUpgradePage::SEL_BIN);
-    Find<QPushButton>("binBrowseButton")->click(); // no answer queued: cancel
+    Dialogs::SetTestMode(false);
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dlg || seen)
+            return;
+        seen = true;
+        QComboBox* combo = nullptr;
+        for (QComboBox* c : dlg->findChildren<QComboBox*>()) {
+            if (c->count() == 2 && c->itemText(0) == QStringLiteral("BIN Files (*.bin)"))
+                combo = c;
+        }
+        auto* model = dlg->findChild<QFileSystemModel*>();
+        if (combo && model) {
+            EXPECT_EQ(combo->itemText(0), QStringLiteral("BIN Files (*.bin)"));
+            EXPECT_EQ(combo->itemText(1), QStringLiteral("All Files (*.*)"));
+            EXPECT_TRUE(PumpUntil([&] { return model->index(bin).isValid(); }));
+            EXPECT_FALSE(model->index(plain).isValid());
+            dlg->selectNameFilter(QStringLiteral("All Files (*.*)"));
+            EXPECT_EQ(combo->currentText(), QStringLiteral("All Files (*.*)"));
+            EXPECT_TRUE(PumpUntil([&] { return model->index(plain).isValid(); }));
+        } else {
+            ADD_FAILURE() << "no filter box or file list in the chooser";
+        }
+        dlg->reject();
+    });
+    poll.start(10);
+    Find<QPushButton>("binBrowseButton")->click();
+    poll.stop();
+    Dialogs::SetTestMode(true);
+    EXPECT_TRUE(seen);
     EXPECT_EQ(Dialogs::FileRequests().size(), 1);
-    EXPECT_EQ(Edit("binPathEdit")->text(), QStringLiteral("/old/x.bin"));
-    EXPECT_EQ(theSettings.m_strLastBinFile, QStringLiteral("/old/x.bin"));
+    EXPECT_EQ(Edit("binPathEdit")->text(), old);
+    EXPECT_EQ(theSettings.m_strLastBinFile, old);
 }
 
 TEST_F(UpgradeInputsTest, BrowseStartsInNearestExistingFolder)

@@ -272,6 +272,60 @@ TEST_F(UpgradeRunTest, PrlReadAsksForAFolder)
         EXPECT_EQ(r.strTitle, QStringLiteral("Select folder to save PRL file"));
         EXPECT_EQ(r.strPrompt, QStringLiteral("Directory for  PRL read"));
         EXPECT_EQ(r.strInitialFolder, m_dir + QStringLiteral("/MODEL"));
+        // Nothing there yet: no question before the confirmation.
+        ASSERT_FALSE(Dialogs::Shown().isEmpty());
+        EXPECT_EQ(Dialogs::Shown().constFirst().strText, QStringLiteral("Are you sure?"));
+    }
+}
+
+// A read whose file is already in the folder asks before replacing it; No keeps the old file and
+// ends the start without a word.
+TEST_F(UpgradeRunTest, ReadIntoAnExistingFileAsksFirst)
+{
+    m_dll = InstallPlugin();
+    theSettings.m_nLastDirection = 1;
+    const QString folder = m_dir + QStringLiteral("/out");
+    const struct
+    {
+        int selected;
+        const char* radio;
+        const char* existing; // the one file of the read that is there already
+        const char* call;
+    } cases[] = {{CUpgradePage::SEL_PRL, "nam1Radio", "nam1_prl_0000.prl", "Prl"},
+                 {CUpgradePage::SEL_PRL, "nam12Radio", "nam2_prl_0001.prl", "Prl"},
+                 {CUpgradePage::SEL_ERI, nullptr, "eri.bin", "Eri"}};
+    for (const auto& c : cases) {
+        const QString existing = folder + QLatin1Char('/') + QString::fromLatin1(c.existing);
+        ASSERT_TRUE(qpxtest::WriteFile(existing, "old"));
+        CUpgradePage& page = MakePage(c.selected);
+        if (c.radio)
+            Radio(c.radio)->setChecked(true);
+        for (const int answer : {IDNO, IDYES}) {
+            SCOPED_TRACE(std::string(c.existing) + (answer == IDYES ? " yes" : " no"));
+            QFile::remove(m_recLog);
+            Dialogs::ClearRecords();
+            Dialogs::SetNextFolder(folder);
+            Dialogs::SetNextAnswer(answer);
+            const QString call = RunAndWait(page, QString::fromLatin1(c.call));
+            ASSERT_FALSE(Dialogs::Shown().isEmpty());
+            const SMessageBoxRecord q = Dialogs::Shown().constFirst();
+            EXPECT_EQ(q.strText, QStringLiteral("File exists! Replace the previous file?\n\n") + existing);
+            EXPECT_EQ(q.nButtons, MB_YESNO);
+            EXPECT_EQ(q.nIcon, MB_ICONQUESTION);
+            if (answer == IDNO) {
+                EXPECT_EQ(Dialogs::Shown().size(), 1); // not even the confirmation
+                EXPECT_TRUE(call.isEmpty());
+                EXPECT_FALSE(page.HasRunningPlugin());
+                EXPECT_FALSE(Mapped(m_dll));
+            } else {
+                ASSERT_GE(Dialogs::Shown().size(), 2);
+                EXPECT_EQ(Dialogs::Shown().at(1).strText, QStringLiteral("Are you sure?"));
+                EXPECT_TRUE(call.contains(QStringLiteral(" file=") + folder + QLatin1Char('/')))
+                    << call.toStdString();
+            }
+            EXPECT_EQ(qpxtest::ReadFile(existing), QByteArray("old"));
+        }
+        QFile::remove(existing);
     }
 }
 

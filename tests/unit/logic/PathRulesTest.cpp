@@ -53,4 +53,12 @@ TEST(PathRules, ReadFileNames)
     EXPECT_EQ(PrlReadFileName(2), QStringLiteral("/nam?_prl_000#.prl"));
     EXPECT_EQ(PrlReadFileName(3), QString());
     EXPECT_EQ(EriReadFileName(), QStringLiteral("/eri.bin"));
+
+    // The files a read writes: "NAM 1,2" stands for both single-NAM names.
+    const QString d = QStringLiteral("/r");
+    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(0)), QStringList{QStringLiteral("/r/nam1_prl_0000.prl")});
+    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(1)), QStringList{QStringLiteral("/r/nam2_prl_0001.prl")});
+    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(2)),
+              (QStringList{QStringLiteral("/r/nam1_prl_0000.prl"), QStringLiteral("/r/nam2_prl_0001.prl")}));
+    EXPECT_EQ(ReadTargetFiles(d + EriReadFileName()), QStringList{QStringLiteral("/r/eri.bin")});
 }
