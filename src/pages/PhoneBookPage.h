@@ -36,6 +36,9 @@ public:
     bool IsStartEnabled() const;
     // The Read and Write radios (disabled after a failed connection).
     void EnableModeRadios(bool enable);
+    // A port is in use again: Start is enabled, and so is the Read/Write choice unless a run
+    // holds its lock.
+    void OnPortFound();
     // The port is lost: in Read mode the list is emptied; the status texts become empty.
     void OnPortLost();
     // 1 Read, 0 Write.
