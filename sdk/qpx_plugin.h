@@ -26,7 +26,8 @@
  *
  * Texts crossing the boundary are NUL-terminated 8-bit strings. Texts handed to a plug-in are
  * valid only during the call that hands them; texts a plug-in returns are copied by the host at
- * once.
+ * once. Paths are in the encoding of file names (UTF-8 on Linux); list cell texts are bytes that
+ * the host keeps as they are (see the list services).
  */
 #ifndef QPX_PLUGIN_H
 #define QPX_PLUGIN_H
@@ -181,7 +182,11 @@ typedef struct QpxHostServices {
     /* -- List control (phonebook and settings) --------------------------------------------
      * Rows and columns count from 0. A row or column out of range makes the call do nothing and
      * return -1. All wait for the user-interface thread. The QpxList pointer is valid until
-     * ReleaseRs returns. */
+     * ReleaseRs returns.
+     * Cell texts (and drop-down choices) are bytes, kept byte for byte: ListGetText gives back
+     * exactly what ListSetText or ListInsertRow put in, also in an 8-bit code page such as CP949
+     * or Latin-1 (a phonebook CSV is taken as its bytes). The list shows a text as UTF-8 where it
+     * is valid UTF-8 and every other byte as a replacement mark. */
 
     int32_t (*ListRowCount)(QpxList* list);
     int32_t (*ListColumnCount)(QpxList* list);

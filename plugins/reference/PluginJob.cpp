@@ -209,7 +209,10 @@ void CPluginJob::Finish(bool ok)
     QStringList kept;
     for (const QString& f : std::as_const(m_kept))
         kept << QDir(PluginFolder()).relativeFilePath(f);
-    if (ok && !kept.isEmpty()) {
+    if (ok && !kept.isEmpty() && m_bKeptFirst) {
+        status = QStringLiteral("Previous contents kept beside the plug-in in ") +
+                 kept.join(QStringLiteral(", ")) + QStringLiteral("; ") + status;
+    } else if (ok && !kept.isEmpty()) {
         const QString full = status + QStringLiteral("; previous contents kept beside the plug-in in ") +
                              kept.join(QStringLiteral(", "));
         // A run of several writes may not fit the field with every folder: the kinds then
@@ -225,10 +228,13 @@ void CPluginJob::Finish(bool ok)
     if (!ok) {
         if (m_strMessage.isEmpty())
             m_strMessage = QStringLiteral("The operation did not complete.");
-        if (!kept.isEmpty())
-            m_strMessage +=
-                QStringLiteral(" The handset's previous contents are kept beside the plug-in in %1.")
+        if (!kept.isEmpty()) {
+            const QString where =
+                QStringLiteral("The handset's previous contents are kept beside the plug-in in %1.")
                     .arg(kept.join(QStringLiteral(", ")));
+            m_strMessage = m_bKeptFirst ? where + QLatin1Char(' ') + m_strMessage
+                                        : m_strMessage + QLatin1Char(' ') + where;
+        }
         status = QStringLiteral("Failed: ") + m_strMessage;
     }
     CopyText(m_result.szMessage, sizeof m_result.szMessage, ok ? QString() : m_strMessage);

@@ -36,6 +36,8 @@ public:
     // A folder where what the operation replaces was kept; Finish names every such folder
     // (relative to the plug-in's folder) in the status text, or in the message of a failure.
     void NoteKept(const QString& folder) { m_kept.append(folder); }
+    // The kept folders lead the status text and the message of a failure instead of ending them.
+    void PutKeptFirst() { m_bKeptFirst = true; }
     QString FinalStatus() const { return m_strFinalStatus; }
 
     // Opens the handset's port and proves the link with one version exchange; the software
@@ -77,6 +79,7 @@ private:
     QString m_strAddress;
     QString m_strSoftwareVersion;
     QStringList m_kept;
+    bool m_bKeptFirst = false;
 };
 
 // Starts work on the plug-in's thread (joining an earlier one first). Always leads to exactly

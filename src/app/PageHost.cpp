@@ -180,7 +180,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pModelDll->SetListEnabled(true);
             m_pModelDll->FillList();
             m_pSettings->EnableButtons(true);
-            m_pPhoneBook->EnableStart(true);
+            m_pPhoneBook->OnPortFound();
             m_pTransfer->EnableStart(true);
         }
         break;

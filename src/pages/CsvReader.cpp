@@ -1,5 +1,7 @@
 #include "CsvReader.h"
 
+#include "plugin/ByteText.h"
+
 #include <QFile>
 
 #include <string>
@@ -17,27 +19,32 @@ QByteArrayView TrimBlanks(const std::string& s)
     return QByteArrayView(s.data() + b, qsizetype(e - b));
 }
 
-class CRowsSink : public ICsvSink
+class CTableSink : public ICsvSink
 {
 public:
-    explicit CRowsSink(QList<QStringList>& rows) : m_rows(rows) {}
+    explicit CTableSink(SCsvTable& table) : m_table(table) {}
     void InsertRow(int, QByteArrayView name) override
     {
-        QStringList row;
+        QByteArrayList row;
         row.reserve(CSV_COLUMNS);
-        row.append(QString::fromUtf8(name));
-        m_rows.append(std::move(row));
+        row.append(name.toByteArray());
+        m_table.rows.append(std::move(row));
     }
     void SetField(int row, int column, QByteArrayView text) override
     {
-        QStringList& r = m_rows[row];
+        QByteArrayList& r = m_table.rows[row];
         while (r.size() < column)
-            r.append(QString());
-        r.append(QString::fromUtf8(text));
+            r.append(QByteArray());
+        r.append(text.toByteArray());
+    }
+    void DropField(int, int, QByteArrayView text) override
+    {
+        if (!text.isEmpty())
+            ++m_table.nDroppedFields;
     }
 
 private:
-    QList<QStringList>& m_rows;
+    SCsvTable& m_table;
 };
 
 } // namespace
@@ -52,6 +59,8 @@ void ParseCsv(QByteArrayView bytes, ICsvSink& sink)
             sink.InsertRow(row, text);
         else if (column < CSV_COLUMNS)
             sink.SetField(row, column, text);
+        else
+            sink.DropField(row, column, text);
     };
 
     const char* p = bytes.data();
@@ -84,23 +93,62 @@ void ParseCsv(QByteArrayView bytes, ICsvSink& sink)
         store(TrimBlanks(field));
 }
 
+SCsvTable ParseCsvTable(QByteArrayView bytes)
+{
+    SCsvTable table;
+    CTableSink sink(table);
+    ParseCsv(bytes, sink);
+    return table;
+}
+
 QList<QStringList> ParseCsvRows(QByteArrayView bytes)
 {
     QList<QStringList> rows;
-    CRowsSink sink(rows);
-    ParseCsv(bytes, sink);
+    for (const QByteArrayList& fields : ParseCsvTable(bytes).rows) {
+        QStringList row;
+        row.reserve(fields.size());
+        for (const QByteArray& f : fields)
+            row.append(TextFromBytes(f));
+        rows.append(std::move(row));
+    }
     return rows;
 }
 
-bool ReadCsvRows(const QString& path, QList<QStringList>& rows)
+bool ReadCsvFile(const QString& path, QByteArray& bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    file.close();
+    bytes = file.readAll();
+    return true;
+}
+
+bool ReadCsvRows(const QString& path, QList<QStringList>& rows)
+{
+    QByteArray bytes;
+    if (!ReadCsvFile(path, bytes))
+        return false;
     rows = ParseCsvRows(bytes);
     return true;
+}
+
+bool IsBlankCsvRow(const QByteArrayList& row)
+{
+    for (const QByteArray& f : row)
+        for (const char c : f)
+            if (c != ' ' && c != '\t')
+                return false;
+    return true;
+}
+
+ECsvContent CheckCsvContent(QByteArrayView bytes)
+{
+    if (bytes.contains('\0'))
+        return ECsvContent::NotText;
+    for (const QByteArrayList& row : ParseCsvTable(bytes).rows)
+        if (!IsBlankCsvRow(row))
+            return ECsvContent::Entries;
+    return ECsvContent::NoEntries;
 }
 
 QString CsvSavePath(const QString& chosen, int filterIndex)

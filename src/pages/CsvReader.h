@@ -9,8 +9,10 @@
 //   other bytes   appended to the field
 //   end of data   a non-empty field is trimmed and stored
 // Storing at column 0 starts a new row with the field as its Name; columns 1..6 fill the row;
-// columns 7 and up are dropped. No quoting, no header, no character conversion.
+// columns 7 and up are dropped. No quoting, no header, no character conversion: fields are the
+// file's bytes (ByteText.h turns them into texts that keep them).
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -27,13 +29,39 @@ public:
     virtual void InsertRow(int row, QByteArrayView name) = 0;
     // Column 1..6 of an existing row.
     virtual void SetField(int row, int column, QByteArrayView text) = 0;
+    // A field after the seventh, which the list does not take.
+    virtual void DropField(int /*row*/, int /*column*/, QByteArrayView /*text*/) {}
 };
 
 void ParseCsv(QByteArrayView bytes, ICsvSink& sink);
-// Rows of 1..7 fields (the fields a line did not have are missing at the end), decoded as UTF-8.
+
+// The entries of a file as bytes: rows of 1..7 fields (the fields a line did not have are
+// missing at the end).
+struct SCsvTable
+{
+    QList<QByteArrayList> rows;
+    int nDroppedFields = 0; // fields after the seventh that held text
+};
+SCsvTable ParseCsvTable(QByteArrayView bytes);
+// The same rows as texts that keep their bytes (TextFromBytes).
 QList<QStringList> ParseCsvRows(QByteArrayView bytes);
-// Reads the whole file. False, with rows untouched, when it cannot be opened for reading.
+// Reads the whole file. False, with the output untouched, when it cannot be opened for reading.
+bool ReadCsvFile(const QString& path, QByteArray& bytes);
 bool ReadCsvRows(const QString& path, QList<QStringList>& rows);
+
+// True when every field of the row is empty or only blanks (spaces and tabs): a line that
+// holds no entry.
+bool IsBlankCsvRow(const QByteArrayList& row);
+
+// Whether a file can be written into a handset as a phonebook: text (no NUL byte) with at
+// least one row that is not blank.
+enum class ECsvContent
+{
+    Entries,
+    NoEntries,
+    NotText
+};
+ECsvContent CheckCsvContent(QByteArrayView bytes);
 
 // The save name of a phonebook read: under the first filter ("CSV Files", filterIndex 0) ".csv"
 // is appended unless the name already ends in it (any case); under any other filter the name is

@@ -14,6 +14,7 @@
 #include "res/Pictures.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,6 +170,13 @@ void CPhoneBookPage::EnableModeRadios(bool enable)
     m_pWriteRadio->setEnabled(enable);
 }
 
+void CPhoneBookPage::OnPortFound()
+{
+    EnableStart(true);
+    if (!IsRunning())
+        EnableModeRadios(true);
+}
+
 void CPhoneBookPage::OnPortLost()
 {
     if (m_nMode == 1)
@@ -209,10 +217,12 @@ void CPhoneBookPage::ReleaseRunLock()
 
 bool CPhoneBookPage::ReadCsvIntoList(const QString& path)
 {
-    if (!FillListFromCsv(m_pList, path)) {
+    QByteArray bytes;
+    if (!ReadCsvFile(path, bytes)) {
         Dialogs::MessageBox(this, QStringLiteral("ERR: Failed to get data from file"), Caption());
         return false;
     }
+    FillListFromCsv(m_pList, bytes);
     return true;
 }
 
@@ -281,6 +291,8 @@ void CPhoneBookPage::OnStart()
         SFileDialogRequest request;
         request.bSave = true;
         request.filters = CsvFilters();
+        // The question about an existing file is asked below, about the name with its ".csv".
+        request.bConfirmOverwrite = false;
         QString chosen;
         int filter = 0;
         if (!Dialogs::ChooseFile(this, request, &chosen, &filter)) {
@@ -288,16 +300,34 @@ void CPhoneBookPage::OnStart()
             return;
         }
         csvPath = CsvSavePath(chosen, filter);
+        if (QFileInfo::exists(csvPath) &&
+            Dialogs::MessageBox(this,
+                                QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                    .arg(QFileInfo(csvPath).fileName()),
+                                Caption(), MB_YESNO, MB_ICONEXCLAMATION) != IDYES) {
+            m_run.Unload();
+            return;
+        }
     } else {
         if (csvPath.isEmpty()) {
             m_run.Unload();
             Dialogs::MessageBox(this, QStringLiteral("Choose CSV File and proceed!"), Caption());
             return;
         }
-        QFile probe(csvPath);
-        if (!probe.open(QIODevice::ReadOnly)) {
+        // The list shows exactly what is sent: the file as it is now, also when its path was
+        // typed after the list was filled.
+        QByteArray bytes;
+        const bool readable = ReadCsvFile(csvPath, bytes);
+        if (readable)
+            FillListFromCsv(m_pList, bytes);
+        if (!readable || CheckCsvContent(bytes) != ECsvContent::Entries) {
             m_run.Unload();
             Dialogs::MessageBox(this, QStringLiteral("Invaild CSV File. Choose another one!"), Caption());
+            return;
+        }
+        // A write replaces the handset's phonebook.
+        if (Dialogs::MessageBox(this, QStringLiteral("Are you sure?"), Caption(), MB_YESNO) != IDYES) {
+            m_run.Unload();
             return;
         }
     }
@@ -313,8 +343,8 @@ void CPhoneBookPage::OnStart()
     }
     theSettings.m_bBusy = 1;
 
-    const QByteArray dll = dllFile.toUtf8();
-    const QByteArray csv = csvPath.toUtf8();
+    const QByteArray dll = QFile::encodeName(dllFile);
+    const QByteArray csv = QFile::encodeName(csvPath);
     m_pfnPhoneBook(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                    dll.constData(), m_nMode, csv.constData(), m_run.AttachList(m_pListAdapter.get()));
 }

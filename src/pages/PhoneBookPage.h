@@ -2,9 +2,9 @@
 // The phonebook page: copies the handset's phonebook into a CSV file (Read) or a CSV file into
 // the handset (Write) through the selected model plug-in, listing the file's entries.
 //
-//   Start ─ checks ─ load plug-in ─ (Read: save dialog | Write: file check) ─ toolbar off,
-//           run lock 7, link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll,
-//           mode, csv, list)
+//   Start ─ checks ─ load plug-in ─ (Read: save dialog, name completed, replace question |
+//           Write: the file listed again and checked, "Are you sure?") ─ toolbar off, run lock 7,
+//           link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll, mode, csv, list)
 //   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, result shown and logged,
 //                 ReleaseRs + wait + unload, message, busy cleared, link restarted
 #include "pages/OperationPage.h"
@@ -36,6 +36,9 @@ public:
     bool IsStartEnabled() const;
     // The Read and Write radios (disabled after a failed connection).
     void EnableModeRadios(bool enable);
+    // A port is in use again: Start is enabled, and so is the Read/Write choice unless a run
+    // holds its lock.
+    void OnPortFound();
     // The port is lost: in Read mode the list is emptied; the status texts become empty.
     void OnPortLost();
     // 1 Read, 0 Write.

@@ -2,8 +2,7 @@
 
 #include "controls/EditGrid.h"
 #include "controls/XListCtrl.h"
-
-#include <QFile>
+#include "plugin/ByteText.h"
 
 // ---- phonebook list ------------------------------------------------------------------------------
 
@@ -82,26 +81,19 @@ CXListCsvSink::~CXListCsvSink()
 
 void CXListCsvSink::InsertRow(int row, QByteArrayView name)
 {
-    m_pList->InsertItem(row, QString::fromUtf8(name));
+    m_pList->InsertItem(row, TextFromBytes(name));
 }
 
 void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
 {
-    m_pList->SetItemText(row, column, QString::fromUtf8(text));
+    m_pList->SetItemText(row, column, TextFromBytes(text));
 }
 
-bool FillListFromCsv(CXListCtrl* list, const QString& path)
+void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // One read of the whole file; the list is the only thing that grows with it.
-    const QByteArray bytes = file.readAll();
-    file.close();
     list->DeleteAllItems();
     CXListCsvSink sink(list);
     ParseCsv(bytes, sink);
-    return true;
 }
 
 // ---- settings grid -------------------------------------------------------------------------------

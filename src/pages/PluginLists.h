@@ -31,8 +31,8 @@ private:
     CXListCtrl* m_pList;
 };
 
-// Fills a CXListCtrl from the CSV reader, one row per entry; fields are taken as UTF-8 bytes.
-// The list is not redrawn until the sink is destroyed.
+// Fills a CXListCtrl from the CSV reader, one row per entry; fields keep their bytes
+// (TextFromBytes): UTF-8 shows as text. The list is not redrawn until the sink is destroyed.
 class CXListCsvSink : public ICsvSink
 {
 public:
@@ -48,9 +48,8 @@ private:
     CXListCtrl* m_pList;
 };
 
-// Deletes every row of the list and reads the CSV file into it. False, with the list unchanged,
-// when the file cannot be opened.
-bool FillListFromCsv(CXListCtrl* list, const QString& path);
+// Deletes every row of the list and fills it with the entries of a CSV file's bytes.
+void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes);
 
 // A settings category's grid. Editor definitions go to the PARAMETER columns (1 and 2) only.
 class CEditGridPluginList : public IPluginList

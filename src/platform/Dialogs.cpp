@@ -125,7 +125,7 @@ bool ChooseFile(QWidget* parent, const SFileDialogRequest& request, QString* pat
         QFileDialog dlg(parent, request.strTitle, request.strInitialFolder, given.join(QStringLiteral(";;")));
         dlg.setAcceptMode(request.bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(request.bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, !request.bConfirmOverwrite);
         if (!request.strInitialName.isEmpty() && !request.strInitialName.contains(QLatin1Char('*')))
             dlg.selectFile(request.strInitialName);
         // The filter box may be built only when the chooser opens.

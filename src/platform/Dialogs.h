@@ -44,6 +44,9 @@ struct SFileDialogRequest
     QString strInitialFolder;
     QString strInitialName;
     QStringList filters; // "CSV Files (*.csv)", "All Files (*.*)"
+    // A save dialog asks before an existing file is chosen; off when the caller completes the
+    // name first and asks itself.
+    bool bConfirmOverwrite = true;
 };
 
 struct SFolderDialogRequest

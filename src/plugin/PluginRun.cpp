@@ -13,6 +13,7 @@
 // plug-in's threads end; waiting for it there would deadlock.
 #include "PluginRun.h"
 
+#include "plugin/ByteText.h"
 #include "serial/PortDiscovery.h"
 
 #include <QLoggingCategory>
@@ -76,10 +77,16 @@ QString Text(const char* text)
     return text == nullptr ? QString() : QString::fromUtf8(text);
 }
 
-// Copies like snprintf; returns the full length.
-int32_t CopyOut(const QString& text, char* buffer, uint32_t bufferSize)
+// A list cell's text: bytes kept as they are (ByteText.h), so ListGetText gives back exactly
+// what ListSetText put in, also for an 8-bit code page.
+QString CellText(const char* text)
 {
-    const QByteArray bytes = text.toUtf8();
+    return text == nullptr ? QString() : TextFromBytes(QByteArrayView(text));
+}
+
+// Copies like snprintf; returns the full length.
+int32_t CopyOut(const QByteArray& bytes, char* buffer, uint32_t bufferSize)
+{
     if (buffer != nullptr && bufferSize > 0) {
         const uint32_t n = std::min<uint32_t>(bufferSize - 1, static_cast<uint32_t>(bytes.size()));
         std::memcpy(buffer, bytes.constData(), n);
@@ -224,7 +231,7 @@ int32_t SvcGetPortDevice(QpxWindow* page, int32_t port, char* buffer, uint32_t b
     const QString path = DevicePathOfPort(port);
     if (path.isEmpty())
         return -1;
-    return CopyOut(path, buffer, bufferSize);
+    return CopyOut(path.toUtf8(), buffer, bufferSize);
 }
 
 int32_t OnList(QpxList* list, std::function<int32_t(IPluginList*)> fn)
@@ -256,17 +263,18 @@ int32_t SvcListGetText(QpxList* list, int32_t row, int32_t column, char* buffer,
     });
     if (ok < 0)
         return -1;
-    return CopyOut(text, buffer, bufferSize);
+    return CopyOut(BytesFromText(text), buffer, bufferSize);
 }
 
 int32_t SvcListSetText(QpxList* list, int32_t row, int32_t column, const char* text)
 {
-    return OnList(list, [row, column, t = Text(text)](IPluginList* l) { return l->SetText(row, column, t); });
+    return OnList(list,
+                  [row, column, t = CellText(text)](IPluginList* l) { return l->SetText(row, column, t); });
 }
 
 int32_t SvcListInsertRow(QpxList* list, int32_t row, const char* text)
 {
-    return OnList(list, [row, t = Text(text)](IPluginList* l) { return l->InsertRow(row, t); });
+    return OnList(list, [row, t = CellText(text)](IPluginList* l) { return l->InsertRow(row, t); });
 }
 
 int32_t SvcListDeleteRow(QpxList* list, int32_t row)
@@ -286,7 +294,7 @@ int32_t SvcGridAddComboEditor(QpxList* list, int32_t row, int32_t column, const 
         return -1;
     QStringList choices;
     for (int32_t i = 0; i < count; ++i)
-        choices.append(Text(texts[i]));
+        choices.append(CellText(texts[i]));
     return OnList(list,
                   [row, column, choices](IPluginList* l) { return l->AddComboEditor(row, column, choices); });
 }

@@ -2,8 +2,10 @@
 // Input files in the reference plug-in's documented formats (plugins/reference/README.md), built
 // independently of the plug-in's own code so that a format fault shows on one side.
 #include "PrlImage.h"
+#include "plugin/ByteText.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QStringList>
 
@@ -66,7 +68,8 @@ inline QByteArray EriFile(int size, quint16 version)
 
 constexpr int PHONEBOOK_WIDTHS[7] = {32, 32, 32, 32, 64, 32, 64};
 
-// The handset's phonebook file (/pim/phonebook.qpb): header, then records of 289 bytes.
+// The handset's phonebook file (/pim/phonebook.qpb): header, then records of 289 bytes. Texts
+// stand for their bytes (ByteText.h).
 inline QByteArray PhonebookFile(const QList<QStringList>& rows)
 {
     QByteArray f("QPB1");
@@ -77,9 +80,30 @@ inline QByteArray PhonebookFile(const QList<QStringList>& rows)
     for (const QStringList& r : rows) {
         f.append('\1');
         for (int c = 0; c < 7; ++c)
-            f.append(r.value(c).toUtf8().leftJustified(PHONEBOOK_WIDTHS[c], '\0'));
+            f.append(BytesFromText(r.value(c)).leftJustified(PHONEBOOK_WIDTHS[c], '\0'));
     }
     return f;
+}
+
+// The records of a phonebook file, each as its seven fields' bytes.
+inline QList<QByteArrayList> PhonebookRecords(const QByteArray& f)
+{
+    QList<QByteArrayList> rows;
+    if (!f.startsWith("QPB1") || f.size() < 8)
+        return rows;
+    const int count = quint8(f[4]) | (quint8(f[5]) << 8);
+    for (int i = 0, at = 8; i < count && at + 289 <= f.size(); ++i, at += 289) {
+        QByteArrayList row;
+        int p = at + 1;
+        for (int c = 0; c < 7; ++c) {
+            const QByteArray field = f.mid(p, PHONEBOOK_WIDTHS[c]);
+            const qsizetype nul = field.indexOf('\0');
+            row << (nul < 0 ? field : field.left(nul));
+            p += PHONEBOOK_WIDTHS[c];
+        }
+        rows << row;
+    }
+    return rows;
 }
 
 } // namespace reftest

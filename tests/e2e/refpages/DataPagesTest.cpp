@@ -10,6 +10,7 @@
 #include "pages/PhoneBookPage.h"
 #include "pages/SettingsPage.h"
 #include "pages/TransferRules.h"
+#include "plugin/ByteText.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,37 +25,24 @@ using namespace reftest;
 
 constexpr int SIM_PORT = 41;
 
-// The records of a phonebook file, each as its seven fields.
-QList<QStringList> PhonebookRows(const QByteArray& f)
+// The list's rows as the bytes its texts stand for.
+QList<QByteArrayList> ListRows(const CXListCtrl* list)
 {
-    const int widths[CSV_COLUMNS] = {32, 32, 32, 32, 64, 32, 64};
-    QList<QStringList> rows;
-    if (!f.startsWith("QPB1") || f.size() < 8)
-        return rows;
-    const int count = quint8(f[4]) | (quint8(f[5]) << 8);
-    for (int i = 0, at = 8; i < count && at + 289 <= f.size(); ++i, at += 289) {
-        QStringList row;
-        int p = at + 1;
-        for (int c = 0; c < CSV_COLUMNS; ++c) {
-            const QByteArray field = f.mid(p, widths[c]);
-            const qsizetype nul = field.indexOf('\0');
-            row << QString::fromUtf8(nul < 0 ? field : field.left(nul));
-            p += widths[c];
-        }
+    QList<QByteArrayList> rows;
+    for (int r = 0; r < list->GetItemCount(); ++r) {
+        QByteArrayList row;
+        for (int c = 0; c < CSV_COLUMNS; ++c)
+            row << BytesFromText(list->GetItemText(r, c));
         rows << row;
     }
     return rows;
 }
 
-QList<QStringList> ListRows(const CXListCtrl* list)
+QList<QByteArrayList> Padded(QList<QByteArrayList> rows)
 {
-    QList<QStringList> rows;
-    for (int r = 0; r < list->GetItemCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < CSV_COLUMNS; ++c)
-            row << list->GetItemText(r, c);
-        rows << row;
-    }
+    for (QByteArrayList& row : rows)
+        while (row.size() < CSV_COLUMNS)
+            row << QByteArray();
     return rows;
 }
 
@@ -73,6 +61,8 @@ protected:
     }
 };
 
+// A CSV goes into the handset and comes back out with the same bytes, in UTF-8 as well as in an
+// 8-bit code page (CP949, Latin-1); the list shows UTF-8 as text and keeps the other bytes.
 TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
 {
     ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
@@ -80,38 +70,42 @@ TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PHONEBOOK, page));
     ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
 
-    // Write: choosing Write shows the file's entries; Start sends them.
+    // Write: choosing Write shows the file's entries; Start asks, then sends them.
     const QByteArray csv = "Anna Berg,2125550147,,7185550100,anna@example.org,,\n"
-                           "Jürgen Groß,,3235550188,,,9175550199,j@example.org\n";
-    const QList<QStringList> entries = ParseCsvRows(csv);
-    ASSERT_EQ(entries.size(), 2);
+                           "J\xc3\xbcrgen Gro\xc3\x9f,,3235550188,,,9175550199,j@example.org\n"
+                           "\xb1\xe8\xbf\xb5\xbc\xf6,01012345678,,,\xc8\xab@example.kr,,\n"
+                           "Ren\xe9"
+                           "e M\xfcller,5551234,,,,,\n";
+    const QList<QByteArrayList> entries = Padded(ParseCsvTable(csv).rows);
+    ASSERT_EQ(entries.size(), 4);
     Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(QStringLiteral("in.csv"), csv));
     Child<QRadioButton>(page, "writeRadio")->click();
-    ASSERT_EQ(page->List()->GetItemCount(), 2);
+    ASSERT_EQ(page->List()->GetItemCount(), 4);
     EXPECT_EQ(page->List()->GetItemText(1, 0), QStringLiteral("Jürgen Groß"));
+    EXPECT_EQ(ListRows(page->List()), entries);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
+    EXPECT_EQ(Dialogs::Shown().constFirst().strText, QStringLiteral("Are you sure?"));
     EXPECT_TRUE(
-        Child<QLabel>(page, "statusValue")->text().contains(QStringLiteral("Phonebook written: 2 entries")));
-    QList<QStringList> stored = PhonebookRows(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))));
-    ASSERT_EQ(stored.size(), 2);
-    EXPECT_EQ(stored[0], (QStringList{QStringLiteral("Anna Berg"),
-                                      QStringLiteral("2125550147"),
-                                      {},
-                                      QStringLiteral("7185550100"),
-                                      QStringLiteral("anna@example.org"),
-                                      {},
-                                      {}}));
-    EXPECT_EQ(stored[1][0], QStringLiteral("Jürgen Groß"));
-    EXPECT_EQ(stored[1][6], QStringLiteral("j@example.org"));
+        Child<QLabel>(page, "statusValue")->text().contains(QStringLiteral("Phonebook written: 4 entries")));
+    QList<QByteArrayList> stored =
+        PhonebookRecords(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))));
+    EXPECT_EQ(stored, entries);
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tPhonebook\r\n"));
     ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
 
     // On the handset an entry gets a name with a comma, which a CSV cannot carry.
-    QList<QStringList> onHandset = stored;
+    QList<QStringList> onHandset;
+    for (const QByteArrayList& row : stored) {
+        QStringList texts;
+        for (const QByteArray& f : row)
+            texts << TextFromBytes(f);
+        onHandset << texts;
+    }
     onHandset << QStringList{QStringLiteral("Smith, John"), QStringLiteral("5550100")};
-    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), PhonebookFile(onHandset)));
+    QByteArray handsetFile = PhonebookFile(onHandset);
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), handsetFile));
 
     // Read: the list is emptied by the radio and filled by the plug-in; the file is saved.
     Child<QRadioButton>(page, "readRadio")->click();
@@ -122,23 +116,15 @@ TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
     EXPECT_TRUE(Child<QLabel>(page, "statusValue")
                     ->text()
-                    .contains(QStringLiteral("Phonebook read: 3 entries; 1 fields had commas")))
+                    .contains(QStringLiteral("Phonebook read: 5 entries; 1 fields had commas")))
         << Child<QLabel>(page, "statusValue")->text().toStdString();
-    const QByteArray saved = qpxtest::ReadFile(m_files + QStringLiteral("/out.csv"));
-    EXPECT_EQ(saved, csv + "Smith; John,5550100,,,,,\n");
-    QList<QStringList> expected = entries;
-    for (QStringList& row : expected)
-        row.resize(CSV_COLUMNS);
-    expected << QStringList{QStringLiteral("Smith; John"), QStringLiteral("5550100"), {}, {}, {}, {}, {}};
+    EXPECT_EQ(qpxtest::ReadFile(m_files + QStringLiteral("/out.csv")), csv + "Smith; John,5550100,,,,,\n");
+    QList<QByteArrayList> expected = entries;
+    expected << QByteArrayList{"Smith; John", "5550100", {}, {}, {}, {}, {}};
     EXPECT_EQ(ListRows(page->List()), expected);
-    QList<QStringList> fromFile;
-    ASSERT_TRUE(ReadCsvRows(m_files + QStringLiteral("/out.csv"), fromFile));
-    for (QStringList& row : fromFile)
-        row.resize(CSV_COLUMNS);
-    EXPECT_EQ(fromFile, expected);
     ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
-    EXPECT_EQ(page->List()->GetItemCount(), 3);
+    EXPECT_EQ(page->List()->GetItemCount(), 5);
 }
 
 TEST_F(DataRefPagesTest, SettingsReadEditedCellsWrittenAndReadAgain)

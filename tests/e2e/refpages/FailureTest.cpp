@@ -115,8 +115,12 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebo
     ASSERT_EQ(page->List()->GetItemCount(), 2);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
 
+    // Where the handset's old phonebook was kept comes first, then why the write stopped.
     const QString message = LastMessage();
-    EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The handset's previous contents are kept beside the "
+                                                  "plug-in in PB_BK/")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral(". ") + NO_ANSWER)) << message.toStdString();
     EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
     EXPECT_FALSE(page->IsRunning());
     EXPECT_TRUE(PanelUnlocked());

@@ -171,7 +171,8 @@ TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
     ASSERT_TRUE(run.Load(PLUGIN));
     auto settings = run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
     ASSERT_NE(settings, nullptr);
-    settings(run.Window(), 21, QpxRect{10, 355, 575, 460}, "/x/a.so", 3, 1, 0, run.AttachList(&list));
+    QpxList* handle = run.AttachList(&list);
+    settings(run.Window(), 21, QpxRect{10, 355, 575, 460}, "/x/a.so", 3, 1, 0, handle);
     ASSERT_TRUE(WaitDone());
 
     EXPECT_FALSE(list.bOffThread);
@@ -180,6 +181,17 @@ TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
     EXPECT_EQ(list.editors,
               (QStringList{QStringLiteral("combo 0,1 Off|On"), QStringLiteral("edit 1,1 0123456789x 1 1"),
                            QStringLiteral("ip 2,1")}));
+
+    // Cell texts are bytes: an 8-bit code page (CP949, Latin-1) comes back as it went in; UTF-8
+    // reads as text.
+    const QpxHostServices* host = run.Window()->host;
+    for (const QByteArray& bytes : {QByteArray("\xb1\xe8 J\xfcrgen"), QByteArray("J\xc3\xbcrgen")}) {
+        ASSERT_EQ(host->ListSetText(handle, 0, 2, bytes.constData()), 1);
+        char buffer[64] = {};
+        EXPECT_EQ(host->ListGetText(handle, 0, 2, buffer, sizeof buffer), bytes.size());
+        EXPECT_EQ(QByteArray(buffer), bytes);
+    }
+    EXPECT_EQ(list.rows[0][2], QStringLiteral("Jürgen"));
     run.ReleaseAndUnload();
 }
 

@@ -6,6 +6,7 @@
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
 #include "pages/UpgradePage.h"
+#include "plugin/ByteText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -121,10 +122,15 @@ TEST_F(PhoneBookPageTest, WriteWithEmptyPathEmptiesTheListAndEnablesThePathBox)
 
 TEST_F(PhoneBookPageTest, WriteReadsTheNamedFileIntoTheList)
 {
-    const QString path = WriteCsv("a,b\r\nc,d\r\n\r\n ,  12 3 ,x,y,z,w,v,extra1,extra2\n\tt ,u,");
+    const QString path = WriteCsv("a,b\r\nc,d\r\n\r\n ,  12 3 ,x,y,z,w,v,extra1,extra2\n\tt ,u,\n"
+                                  "\xb1\xe8\xbf\xb5\xbc\xf6,J\xfcrgen,\xea\xb9\x80\n");
     PathEdit()->setText(path);
     WriteRadio()->click();
-    ASSERT_EQ(List()->GetItemCount(), 4);
+    ASSERT_EQ(List()->GetItemCount(), 5);
+    // Bytes of an 8-bit code page (CP949, Latin-1) stay as they are; UTF-8 shows as text.
+    EXPECT_EQ(BytesFromText(List()->GetItemText(4, 0)), QByteArray("\xb1\xe8\xbf\xb5\xbc\xf6"));
+    EXPECT_EQ(BytesFromText(List()->GetItemText(4, 1)), QByteArray("J\xfcrgen"));
+    EXPECT_EQ(List()->GetItemText(4, 2), QStringLiteral("김"));
     EXPECT_EQ(Row(0).mid(0, 2), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_EQ(Row(1).mid(0, 2), (QStringList{QStringLiteral("c"), QStringLiteral("d")}));
     EXPECT_EQ(Row(2),
@@ -195,16 +201,42 @@ TEST_F(PhoneBookPageTest, StartChecksModeAndPlugin)
     EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
 }
 
-TEST_F(PhoneBookPageTest, WriteStartChecksThePath)
+// Nothing reaches the plug-in for a file that is no phonebook, nor without a Yes; the list
+// shows what the named file holds.
+TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
 {
     InstallPlugin();
     WriteRadio()->click();
-    PathEdit()->setText(QString());
+    const QString invalid = QStringLiteral("Invaild CSV File. Choose another one!");
+    struct SCase
+    {
+        QString path;
+        QString message;
+        int rows;
+    };
+    const QList<SCase> cases = {
+        {QString(), QStringLiteral("Choose CSV File and proceed!"), 0},
+        {m_root + QStringLiteral("/missing.csv"), invalid, 0},
+        {WriteCsv("", QStringLiteral("empty.csv")), invalid, 0},
+        {WriteCsv("\r\n   \n , \t\n", QStringLiteral("blank.csv")), invalid, 2},
+        {WriteCsv(QByteArray("Kim,010\n\0\0\0\x01", 12), QStringLiteral("binary.csv")), invalid, 2},
+    };
+    for (const SCase& c : cases) {
+        Dialogs::ClearRecords();
+        PathEdit()->setText(c.path);
+        Page().OnStart();
+        EXPECT_EQ(Messages(), QStringList{c.message}) << c.path.toStdString();
+        EXPECT_EQ(List()->GetItemCount(), c.rows) << c.path.toStdString();
+    }
+
+    // A good file is asked about; No sends nothing.
+    PathEdit()->setText(WriteCsv("a,1\n"));
+    Dialogs::ClearRecords();
+    Dialogs::SetNextAnswer(IDNO);
     Page().OnStart();
-    PathEdit()->setText(m_root + QStringLiteral("/missing.csv"));
-    Page().OnStart();
-    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("Choose CSV File and proceed!"),
-                                       QStringLiteral("Invaild CSV File. Choose another one!")}));
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown().first().strText, QStringLiteral("Are you sure?"));
+    EXPECT_EQ(Dialogs::Shown().first().nButtons, MB_YESNO);
     EXPECT_FALSE(Page().IsRunning());
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
@@ -244,6 +276,30 @@ TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
     // The path box is not touched by a Read.
     EXPECT_EQ(PathEdit()->text(), QString());
     EXPECT_EQ(theSettings.m_strLastCsvFile, QString());
+
+    // An existing file is asked about by the name it gets: "old" under the CSV filter is
+    // "old.csv". The dialog itself does not ask about "old". No starts nothing, Yes replaces.
+    ASSERT_TRUE(qpxtest::WriteFile(folder + QStringLiteral("/old.csv"), "kept,1\n"));
+    const QString question = QStringLiteral("old.csv already exists.\nDo you want to replace it?");
+    for (const int answer : {IDNO, IDYES}) {
+        theSettings.Set(&CAppSettings::m_strDllFile, dll);
+        QFile::remove(m_recLog);
+        Dialogs::ClearRecords();
+        Dialogs::SetNextFile(folder + QStringLiteral("/old"), 0);
+        Dialogs::SetNextAnswer(answer);
+        if (answer == IDYES)
+            StartAndWait();
+        else
+            Page().OnStart();
+        ASSERT_FALSE(Messages().isEmpty());
+        EXPECT_EQ(Messages().first(), question);
+        EXPECT_FALSE(Dialogs::FileRequests().first().bConfirmOverwrite);
+        EXPECT_EQ(CallOf(QStringLiteral("PhoneBook"))
+                      .contains(QStringLiteral(" csv=") + folder + QStringLiteral("/old.csv ")),
+                  answer == IDYES)
+            << CallOf(QStringLiteral("PhoneBook")).toStdString();
+    }
+    EXPECT_FALSE(Page().IsRunning());
 
     // A cancelled save dialog starts nothing and says nothing.
     theSettings.Set(&CAppSettings::m_strDllFile, dll);
@@ -324,18 +380,23 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_EQ(Messages().size(), 1);
 }
 
-TEST_F(PhoneBookPageTest, WriteRunHandsTheListAndShowsAFailure)
+TEST_F(PhoneBookPageTest, WriteRunSendsTheFileTheListShowsAndShowsAFailure)
 {
     InstallPlugin();
     qputenv("QPX_REC_RESULT", "0");
     qputenv("QPX_REC_MESSAGE", "Phonebook write failed");
+    PathEdit()->setText(WriteCsv("old,1\n", QStringLiteral("listed.csv")));
+    WriteRadio()->click();
+    ASSERT_EQ(List()->GetItemCount(), 1);
+    // Another file typed after the list was filled: Start lists it before it is sent.
     const QString path = WriteCsv("a,1\nb,2\nc,3\n");
     PathEdit()->setText(path);
-    WriteRadio()->click();
-    ASSERT_EQ(List()->GetItemCount(), 3);
 
     Start()->setEnabled(true);
     Page().OnStart();
+    ASSERT_EQ(List()->GetItemCount(), 3);
+    EXPECT_EQ(List()->GetItemText(2, 0), QStringLiteral("c"));
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Are you sure?")});
     EXPECT_FALSE(ReadRadio()->isEnabled());
     EXPECT_TRUE(WriteRadio()->isEnabled());
     EXPECT_FALSE(Browse()->isEnabled());
@@ -379,9 +440,15 @@ TEST_F(PhoneBookPageTest, LiveDisplayAndPortLoss)
     EXPECT_TRUE(p.IsStartEnabled());
     Host().OnHostCommand(HC_PORT_RESULT, -1);
     EXPECT_FALSE(p.IsStartEnabled());
-    p.EnableModeRadios(false);
+
+    // A failed connection greys the Read/Write choice; the next port brings it back.
+    Host().DisableAfterConnectFailed();
     EXPECT_FALSE(ReadRadio()->isEnabled());
     EXPECT_FALSE(WriteRadio()->isEnabled());
+    Host().OnHostCommand(HC_PORT_RESULT, 4);
+    EXPECT_TRUE(ReadRadio()->isEnabled());
+    EXPECT_TRUE(WriteRadio()->isEnabled());
+    EXPECT_TRUE(p.IsStartEnabled());
 }
 
 } // namespace

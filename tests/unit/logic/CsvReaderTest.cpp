@@ -1,6 +1,7 @@
 #include "pages/CsvReader.h"
 #include "QtPrint.h"
 #include "TestEnv.h"
+#include "plugin/ByteText.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,13 @@ TEST(CsvReader, CommasAtTheEdges)
     EXPECT_EQ(Parse(",,\n,\n"), (Rows{R({"", ""}), R({""})}));
 }
 
-TEST(CsvReader, ExtraFieldsAreDropped)
+TEST(CsvReader, ExtraFieldsAreDroppedAndCounted)
 {
     EXPECT_EQ(Parse("1,2,3,4,5,6,7,8,9\nn\n"), (Rows{R({"1", "2", "3", "4", "5", "6", "7"}), R({"n"})}));
+    // Only fields that held text count as dropped.
+    EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,8,9\nn\n").nDroppedFields, 2);
+    EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,\n1,2,3,4,5,6,7,  ,\n").nDroppedFields, 0);
+    EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,,x").nDroppedFields, 1);
 }
 
 TEST(CsvReader, OnlyBlanksAreTrimmed)
@@ -77,10 +82,67 @@ TEST(CsvReader, HeaderLineIsAnOrdinaryEntry)
     EXPECT_EQ(rows[1], R({"Kim", "0101"}));
 }
 
-TEST(CsvReader, BytesAreTakenAsUtf8)
+// Fields are the file's bytes; as texts they read as UTF-8 where they are UTF-8 and keep every
+// other byte, so they turn back into the same bytes.
+TEST(CsvReader, FieldsKeepTheirBytes)
 {
-    EXPECT_EQ(Parse("\xed\x99\x8d\xea\xb8\xb8\xeb\x8f\x99,1\n"),
-              Rows{R({"\xed\x99\x8d\xea\xb8\xb8\xeb\x8f\x99", "1"})});
+    struct SCase
+    {
+        QByteArray field;
+        bool utf8;
+    };
+    const QList<SCase> cases = {
+        {"\xed\x99\x8d\xea\xb8\xb8\xeb\x8f\x99", true}, // Korean in UTF-8
+        {"J\xc3\xbcrgen", true},
+        {"\xf0\x9f\x98\x80 smile", true},    // beyond U+FFFF
+        {"\xb1\xe8\xbf\xb5\xbc\xf6", false}, // the same kind of name in CP949
+        {"J\xfcrgen Gro\xdf", false},        // Latin-1
+        {"ab\xed\x99", false},               // a character cut short
+        {"\xc0\xaf", false},                 // overlong
+        {"\xed\xa0\x80\xed\xb0\x80", false}, // surrogates written as UTF-8
+        {"\xf4\x90\x80\x80", false},         // above U+10FFFF
+        {"\xb1\xe8\xc3\xbc\x80", false},     // CP949, UTF-8 and a stray byte mixed
+    };
+    for (const SCase& c : cases) {
+        const QByteArray line = c.field + ",1\n";
+        const SCsvTable table = ParseCsvTable(line);
+        ASSERT_EQ(table.rows.size(), 1);
+        EXPECT_EQ(table.rows[0], (QByteArrayList{c.field, "1"})) << c.field.toHex().constData();
+        const QString text = ParseCsvRows(line).value(0).value(0);
+        EXPECT_EQ(BytesFromText(text), c.field) << c.field.toHex().constData();
+        EXPECT_EQ(IsUtf8(c.field), c.utf8) << c.field.toHex().constData();
+        if (c.utf8) {
+            EXPECT_EQ(text, QString::fromUtf8(c.field));
+        }
+    }
+    // A kept byte never merges with its neighbours into another character.
+    EXPECT_EQ(TextFromBytes("\xb1\xe8").size(), 2);
+    // A lone surrogate that stands for no byte becomes U+FFFD.
+    EXPECT_EQ(BytesFromText(QString(QChar(char16_t(0xD800)))), QByteArray("\xef\xbf\xbd"));
+}
+
+TEST(CsvReader, WriteNeedsTextWithAnEntry)
+{
+    struct SCase
+    {
+        QByteArray bytes;
+        ECsvContent content;
+    };
+    const QList<SCase> cases = {
+        {"", ECsvContent::NoEntries},
+        {"\r\n\n", ECsvContent::NoEntries},
+        {"   \n\t \n", ECsvContent::NoEntries},
+        {",,,\n , \t,\n", ECsvContent::NoEntries},
+        {QByteArray("Kim,1\n\0\0", 8), ECsvContent::NotText},
+        {QByteArray("\0", 1), ECsvContent::NotText},
+        {"Kim,1\n", ECsvContent::Entries},
+        {"  \n,,x\n", ECsvContent::Entries},
+        {"\xb1\xe8", ECsvContent::Entries},
+    };
+    for (const SCase& c : cases)
+        EXPECT_EQ(CheckCsvContent(c.bytes), c.content) << c.bytes.toHex().constData();
+    EXPECT_TRUE(IsBlankCsvRow({" ", "\t", ""}));
+    EXPECT_FALSE(IsBlankCsvRow({" ", "x"}));
 }
 
 TEST(CsvReader, SinkSeesRowIndicesInOrder)
