@@ -2,7 +2,8 @@
 // started with the page's own Start button: ERI write and read, PRL read, Bin Download, Upgrade,
 // Script and Refurbish. Each ends in "Download Success!"; writes change what the handset holds,
 // reads save it, and once the program has the handset back its version list shows the new
-// software, PRL and ERI versions.
+// software, PRL and ERI versions. The program never ends under a running operation: a close is
+// refused, a termination waits, and windows that go away first leave the plug-in to finish.
 #include "RefPagesFixture.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/UpgradePage.h"
