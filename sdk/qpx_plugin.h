@@ -244,6 +244,11 @@ typedef struct QpxHostServices {
  * thread the plug-in started must have ended before it returns; the host unloads the library
  * 1000 ms later, so nothing of the plug-in may run after that. Also the end of the lifetime of the
  * OperationResult handed with PLUGIN_DONE, of page and of any QpxList.
+ * Without ReleaseRs, or when the host ends before PLUGIN_DONE, nothing tells the host that the
+ * plug-in's threads have ended: the library then stays loaded until the process ends, and page
+ * and QpxList stay valid but no longer reach the page. The library's static objects are then
+ * destroyed at process exit, possibly while a work thread runs: they must not abort there (join
+ * the thread).
  * ------------------------------------------------------------------------------------------- */
 
 typedef int32_t (*PFN_ModelInterface_Upgrade)(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,

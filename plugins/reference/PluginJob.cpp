@@ -14,8 +14,21 @@
 namespace {
 
 std::mutex g_jobMutex;
-std::thread g_thread;
 OperationResult g_result; // stays valid and unchanged from PLUGIN_DONE until ReleaseRs
+
+// The work thread: joined by ReleaseRs, before the next job, and at the latest when the library
+// is unloaded or the process ends (a std::thread destroyed unjoined would abort the program).
+struct SWorker
+{
+    std::thread thread;
+    ~SWorker() { Join(); }
+    void Join()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+SWorker g_worker;
 
 // Into a fixed field of the result: whole characters only, and a cut text ends in "...".
 void CopyText(char* to, size_t size, const QString& text)
@@ -250,8 +263,7 @@ void CPluginJob::Finish(bool ok)
 void StartJob(QpxWindow* page, int port, const char* dllPath, std::function<bool(CPluginJob&)> work)
 {
     std::lock_guard<std::mutex> lock(g_jobMutex);
-    if (g_thread.joinable())
-        g_thread.join();
+    g_worker.Join();
     const QString dll = QString::fromLocal8Bit(dllPath != nullptr ? dllPath : "");
     auto run = [page, port, dll, work = std::move(work)]() {
         CPluginJob job(page, port, dll, g_result);
@@ -267,7 +279,7 @@ void StartJob(QpxWindow* page, int port, const char* dllPath, std::function<bool
                                         reinterpret_cast<intptr_t>(&g_result));
     };
     try {
-        g_thread = std::thread(run);
+        g_worker.thread = std::thread(run);
     } catch (...) {
         std::memset(&g_result, 0, sizeof g_result);
         CopyText(g_result.szMessage, sizeof g_result.szMessage,
@@ -281,6 +293,5 @@ void StartJob(QpxWindow* page, int port, const char* dllPath, std::function<bool
 void JoinJob()
 {
     std::lock_guard<std::mutex> lock(g_jobMutex);
-    if (g_thread.joinable())
-        g_thread.join();
+    g_worker.Join();
 }

@@ -15,12 +15,19 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "qpx.app")
+
+// How often a termination request that waits for an operation looks whether it has ended.
+constexpr int IDLE_CHECK_MS = 100;
 
 struct SToolButton
 {
@@ -373,6 +380,20 @@ void CMainFrame::moveEvent(QMoveEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A plug-in operation is never cut short by the program's end: a firmware write interrupted
+    // halfway can leave the handset unusable.
+    if (theSettings.m_bBusy == 1) {
+        event->ignore();
+        if (m_bCloseWithoutQuestion)
+            CloseWhenIdle();
+        else
+            Dialogs::MessageBox(this,
+                                QStringLiteral("An operation is running. Wait until it has finished before "
+                                               "closing the program: interrupting a write can leave the "
+                                               "handset unusable."),
+                                QString::fromLatin1(APP_TITLE), MB_OK, MB_ICONEXCLAMATION);
+        return;
+    }
     if (!m_bCloseWithoutQuestion &&
         Dialogs::MessageBox(this, QStringLiteral("Exit the program?"), QStringLiteral("Confirm"), MB_YESNO,
                             MB_ICONQUESTION) != IDYES) {
@@ -382,4 +403,21 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (CPageHost* host = PageHost())
         host->StopLink(2);
     event->accept();
+}
+
+void CMainFrame::CloseWhenIdle()
+{
+    if (m_pIdleCloser != nullptr)
+        return;
+    qCWarning(lcApp)
+        << "termination requested while an operation runs: the program ends when it has finished";
+    m_pIdleCloser = new QTimer(this);
+    connect(m_pIdleCloser, &QTimer::timeout, this, [this] {
+        if (theSettings.m_bBusy == 1)
+            return;
+        m_pIdleCloser->stop();
+        qCWarning(lcApp) << "the operation has finished: the program ends";
+        close();
+    });
+    m_pIdleCloser->start(IDLE_CHECK_MS);
 }

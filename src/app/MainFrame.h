@@ -9,6 +9,7 @@
 
 class QAction;
 class QLabel;
+class QTimer;
 class CSkinToolBar;
 class CFunctionListBar;
 class CPageHost;
@@ -43,7 +44,8 @@ public:
 
     // Places the window without counting it as a move by the user.
     void PlaceWindow(int x, int y);
-    // A termination request closes the window without the exit question.
+    // A termination request closes the window without the exit question; while an operation
+    // runs it closes the window once the operation has ended.
     void SetCloseWithoutQuestion(bool on) { m_bCloseWithoutQuestion = on; }
 
     int m_nCurPort = -1;
@@ -59,6 +61,8 @@ private:
     void OnToolbarCommand(int id);
     void SetPane(int paneId, const QString& text);
     QString DllText(bool withVersion, bool checkSelected) const;
+    // Closes the window as soon as no operation runs (logged).
+    void CloseWhenIdle();
 
     CFunctionListBar* m_pFunctionBar = nullptr;
     CSkinToolBar* m_pToolBar = nullptr;
@@ -68,4 +72,5 @@ private:
     QString m_strVersion;
     bool m_bPlacing = false;
     bool m_bCloseWithoutQuestion = false;
+    QTimer* m_pIdleCloser = nullptr;
 };

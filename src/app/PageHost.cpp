@@ -14,6 +14,7 @@
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "plugin/ModelDllDialog.h"
+#include "plugin/PluginRun.h"
 
 CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
     : CPageBase(parent, nullptr, QRect(0, 0, HOST_WIDTH, HOST_HEIGHT)), m_pFrame(frame)
@@ -46,6 +47,7 @@ CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
 
 CPageHost::~CPageHost()
 {
+    LogUnfinishedOperation();
     // The worker must not outlive the windows it reports to.
     if (m_pStrip)
         m_pStrip->StopLink(2);
@@ -322,4 +324,11 @@ void CPageHost::WriteOperationLog(const OperationResult& result)
                         theSettings.m_strInstallDir, theSettings.m_nPortNum,
                         theSettings.Get(&CAppSettings::m_strModelName), theSettings.m_nLastDirection,
                         m_pTransfer->Mode());
+}
+
+void CPageHost::LogUnfinishedOperation()
+{
+    // Its plug-in stays loaded (CPluginRun), so the thread it started ends on its own.
+    if (const CPluginRun* run = CPluginRun::RunInProgress())
+        WriteOperationLog(UnfinishedOperationResult(run->ElapsedMs()));
 }

@@ -64,6 +64,8 @@ public:
     const QList<quint32>& HandledCommands() const { return m_handled; }
 
 private:
+    // The windows go away while a plug-in operation has not reported its end: its block says so.
+    void LogUnfinishedOperation();
     void ShowPage(QWidget* page);
     void ShowUpgrade(int mode);
     void OnPanelButton(int id);

@@ -9,8 +9,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KOVA QPX"));
     QApplication::setQuitOnLastWindowClosed(true);
-    // A termination request ends the run like a confirmed close, without the question. The
-    // handler is in place before start-up so a request during start-up is not lost.
+    // A termination request ends the run like a confirmed close, without the question; during a
+    // plug-in operation the window closes once it has ended (CMainFrame). The handler is in place
+    // before start-up so a request during start-up is not lost.
     CLumoraApp lumora;
     bool terminationRequested = false;
     InstallTerminationHandler([&lumora, &terminationRequested] {

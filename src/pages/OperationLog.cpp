@@ -120,6 +120,19 @@ QString WriteOperationLog(const OperationResult& result, int operation, const SH
     return written;
 }
 
+OperationResult UnfinishedOperationResult(qint64 elapsedMs)
+{
+    OperationResult r;
+    std::memset(&r, 0, sizeof r);
+    r.nResult = 0;
+    r.nMinutes = static_cast<int32_t>(elapsedMs / 60000);
+    r.fSeconds = static_cast<float>(elapsedMs % 60000) / 1000.0f;
+    qstrncpy(r.szMessage, "The program ended before the plug-in reported the end of the operation.",
+             sizeof r.szMessage);
+    qstrncpy(r.szStatus, "Not finished: the program ended during the operation", sizeof r.szStatus);
+    return r;
+}
+
 QString ElapsedTimeText(int minutes, float seconds)
 {
     return QString::fromLatin1(Printf("%02d:%04.1f s", minutes, double(seconds)));

@@ -62,6 +62,10 @@ QString WriteOperationLog(const OperationResult& result, int operation, const SH
                           int lastDirection, int transferMode,
                           const QDateTime& when = QDateTime::currentDateTime());
 
+// The entry of an operation whose plug-in never reported its end because the program ended
+// first: a failure, with the time it had run.
+OperationResult UnfinishedOperationResult(qint64 elapsedMs);
+
 // The page's elapsed-time text, "%02d:%04.1f s" (2 min 5.34 s -> "02:05.3 s").
 QString ElapsedTimeText(int minutes, float seconds);
 

@@ -669,7 +669,9 @@ LRESULT CUpgradePage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 
 void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam != PLUGIN_DONE)
+    // A completion without a run of this page in progress (stray, or repeated after the release)
+    // has no record behind it that may still be read.
+    if (wParam != PLUGIN_DONE || !m_pRun->IsInProgress())
         return;
     if (Frame())
         Frame()->EnableToolbar(true);

@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -101,7 +102,6 @@ struct SPluginWindow
 {
     QpxWindow window; // must stay first: the plug-in sees only this
     std::shared_ptr<SRunState> state;
-    QPointer<QObject> page;
 };
 
 // The list handle a phonebook or settings export receives.
@@ -325,6 +325,53 @@ const QpxHostServices g_services = {
     &SvcGridAddComboEditor,  &SvcGridAddEditEditor,     &SvcGridAddIpEditor, &SvcGridClearEditors,
 };
 
+std::unique_ptr<SPluginWindow> NewWindow(QObject* page, IPluginStatusDisplay* display)
+{
+    auto w = std::make_unique<SPluginWindow>();
+    w->window.host = &g_services;
+    w->state = std::make_shared<SRunState>();
+    w->state->pPage = page;
+    w->state->pDisplay = display;
+    return w;
+}
+
+// From here calls of a plug-in thread through this window find nothing to act on.
+void CutOff(SRunState& state)
+{
+    state.bReleasing = true;
+    std::lock_guard lock(state.mutex);
+    state.pPage = nullptr;
+    state.pDisplay = nullptr;
+}
+
+// What a plug-in thread may still use after its run: kept until the process ends, never freed.
+struct SKeptRuns
+{
+    std::vector<HMODULE> modules;
+    std::vector<std::unique_ptr<SPluginWindow>> windows;
+    std::vector<std::unique_ptr<QpxList>> lists;
+};
+
+SKeptRuns& Kept()
+{
+    static auto* kept = new SKeptRuns; // not destroyed at exit: a plug-in thread may outlive main()
+    return *kept;
+}
+
+// Keeps the library loaded for the rest of the program; true the first time for this library.
+bool KeepLoaded(HMODULE module)
+{
+    std::vector<HMODULE>& modules = Kept().modules;
+    if (std::find(modules.begin(), modules.end(), module) != modules.end()) {
+        ModuleFree(module); // kept since an earlier run: only this run's own reference goes
+        return false;
+    }
+    modules.push_back(module);
+    return true;
+}
+
+const CPluginRun* g_pRunInProgress = nullptr; // user-interface thread only
+
 } // namespace
 
 const QpxHostServices* CPluginRun::HostServices()
@@ -333,24 +380,14 @@ const QpxHostServices* CPluginRun::HostServices()
 }
 
 CPluginRun::CPluginRun(QObject* page, IPluginStatusDisplay* display)
-    : m_pWindow(std::make_unique<SPluginWindow>()), m_pDisplay(display)
+    : m_pPage(page), m_pWindow(NewWindow(page, display)), m_pDisplay(display)
 {
-    m_pWindow->window.host = &g_services;
-    m_pWindow->page = page;
-    m_pWindow->state = std::make_shared<SRunState>();
-    m_pWindow->state->pPage = page;
-    m_pWindow->state->pDisplay = display;
 }
 
 CPluginRun::~CPluginRun()
 {
     Unload();
-    // Calls still queued from a plug-in thread find nothing to act on.
-    std::shared_ptr<SRunState> state = m_pWindow->state;
-    state->bReleasing = true;
-    std::lock_guard lock(state->mutex);
-    state->pPage = nullptr;
-    state->pDisplay = nullptr;
+    CutOff(*m_pWindow->state);
 }
 
 bool CPluginRun::Load(const QString& path)
@@ -361,24 +398,55 @@ bool CPluginRun::Load(const QString& path)
         qCWarning(lcPlugin) << "cannot load" << path << ModuleLastError();
         return false;
     }
+    m_strPath = path;
     // A fresh state per run: a late call of an earlier run stays cut off.
     auto state = std::make_shared<SRunState>();
-    state->pPage = m_pWindow->page.data();
+    state->pPage = m_pPage.data();
     state->pDisplay = m_pDisplay;
-    {
-        std::shared_ptr<SRunState> old = m_pWindow->state;
-        old->bReleasing = true;
-        std::lock_guard lock(old->mutex);
-        old->pPage = nullptr;
-        old->pDisplay = nullptr;
-    }
+    CutOff(*m_pWindow->state);
     m_pWindow->state = state;
     return true;
 }
 
 QpxWindow* CPluginRun::Window()
 {
+    if (m_hModule != nullptr && !m_bInProgress) {
+        m_bInProgress = true;
+        m_started.start();
+        g_pRunInProgress = this;
+    }
     return &m_pWindow->window;
+}
+
+qint64 CPluginRun::ElapsedMs() const
+{
+    return m_bInProgress ? m_started.elapsed() : 0;
+}
+
+const CPluginRun* CPluginRun::RunInProgress()
+{
+    return g_pRunInProgress;
+}
+
+void CPluginRun::EndProgress()
+{
+    m_bInProgress = false;
+    if (g_pRunInProgress == this)
+        g_pRunInProgress = nullptr;
+}
+
+void CPluginRun::KeepRun()
+{
+    CutOff(*m_pWindow->state);
+    SKeptRuns& kept = Kept();
+    kept.windows.push_back(std::move(m_pWindow));
+    for (std::unique_ptr<QpxList>& list : m_lists)
+        kept.lists.push_back(std::move(list));
+    m_lists.clear();
+    m_pWindow = NewWindow(m_pPage.data(), m_pDisplay);
+    m_pWindow->state->bReleasing = true; // until the next Load, as after any release
+    m_hModule = nullptr;
+    EndProgress();
 }
 
 QpxList* CPluginRun::AttachList(IPluginList* list)
@@ -396,8 +464,14 @@ OperationResult CPluginRun::CopyResult(LPARAM lParam)
 {
     OperationResult copy;
     std::memset(&copy, 0, sizeof copy);
-    if (lParam != 0)
+    if (lParam != 0) {
         std::memcpy(&copy, reinterpret_cast<const void*>(lParam), sizeof copy);
+    } else {
+        // A completion without its record is a failure the page shows and logs in words.
+        static const char text[] = "The plug-in reported no result.";
+        std::memcpy(copy.szMessage, text, sizeof text);
+        std::memcpy(copy.szStatus, text, sizeof text);
+    }
     // The texts are shown as C strings: never read past an array.
     copy.szMessage[sizeof copy.szMessage - 1] = '\0';
     copy.szStatus[sizeof copy.szStatus - 1] = '\0';
@@ -412,16 +486,34 @@ void CPluginRun::ReleaseAndUnload()
         return;
     // From here a plug-in thread that waits for this thread gets -1 instead.
     m_pWindow->state->bReleasing = true;
-    if (auto release = ModuleFunction<PFN_ReleaseRs>(m_hModule, QPX_SYM_RELEASE_RS))
-        release(Window());
+    const auto release = ModuleFunction<PFN_ReleaseRs>(m_hModule, QPX_SYM_RELEASE_RS);
+    if (release)
+        release(&m_pWindow->window);
     const int waitMs = ReleaseWaitMs();
     if (waitMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    if (release == nullptr && m_bInProgress) {
+        // Only ReleaseRs can tell that the plug-in's threads have ended.
+        if (KeepLoaded(m_hModule))
+            qCWarning(lcPlugin).noquote() << m_strPath
+                                          << "exports no ReleaseRs: it stays loaded until the program ends, "
+                                             "as a thread it started may still run";
+        KeepRun();
+        return;
+    }
+    EndProgress();
     Unload();
 }
 
 void CPluginRun::Unload()
 {
+    if (m_bInProgress) {
+        qCWarning(lcPlugin).noquote()
+            << "the run of" << m_strPath << "has not ended: the plug-in stays loaded until the program ends";
+        KeepLoaded(m_hModule);
+        KeepRun();
+        return;
+    }
     if (m_hModule != nullptr) {
         m_pWindow->state->bReleasing = true;
         ModuleFree(m_hModule);

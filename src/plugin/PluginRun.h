@@ -3,6 +3,11 @@
 // released after it; the page's window object (QpxWindow) and the host services table that the
 // plug-in calls live here.
 //
+// A library is never unloaded while a thread it started may still run code of it: handing the
+// window to the plug-in starts the run, and only a returned ReleaseRs ends it. A run that cannot
+// end that way (no ReleaseRs, or abandoned because its page goes away first) keeps its library,
+// window and list handles until the program ends, cut off from the page.
+//
 // Host services may be called from any thread; they are carried out on the user-interface
 // thread. Display calls return at once; list calls wait for the user-interface thread, so a
 // plug-in must have made its last list call before it posts PLUGIN_DONE.
@@ -10,6 +15,7 @@
 #include "platform/WindowMessage.h"
 #include "qpx_plugin.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -65,11 +71,18 @@ public:
 
     bool Load(const QString& path);
     bool IsLoaded() const { return m_hModule != nullptr; }
+    // True from handing out the window until the run is released or abandoned: a thread of the
+    // plug-in may be running.
+    bool IsInProgress() const { return m_bInProgress; }
+    // Milliseconds since the run in progress started.
+    qint64 ElapsedMs() const;
+    // The run in progress of any page (one operation runs at a time), or null.
+    static const CPluginRun* RunInProgress();
     HMODULE Module() const { return m_hModule; }
     void* Symbol(const char* name) const { return ModuleSymbol(m_hModule, name); }
     template <typename Fn> Fn Function(const char* name) const { return reinterpret_cast<Fn>(Symbol(name)); }
 
-    // The page object handed to the plug-in as its first argument.
+    // The page object handed to the plug-in as its first argument; handing it out starts the run.
     QpxWindow* Window();
     // A list handle for the phonebook or settings export, valid until the run is released.
     QpxList* AttachList(IPluginList* list);
@@ -78,8 +91,11 @@ public:
     // The record a PLUGIN_DONE message points to, copied.
     static OperationResult CopyResult(LPARAM lParam);
 
-    // Completion: ReleaseRs(window) when exported, wait, unload.
+    // Completion: ReleaseRs(window) when exported, wait, unload. Without ReleaseRs nothing says
+    // that the plug-in's threads have ended: the library stays loaded until the program ends
+    // (logged once per library).
     void ReleaseAndUnload();
+    // Unloads a plug-in that was not started. A run in progress is abandoned instead (logged).
     void Unload();
 
     // True from the start of ReleaseAndUnload (or Unload) until the next Load: waiting host
@@ -94,8 +110,17 @@ public:
     static int ReleaseWaitMs();
 
 private:
+    // The run's library, window and list handles stay until the program ends, cut off from the
+    // page; the page gets a fresh window for its next run.
+    void KeepRun();
+    void EndProgress();
+
     HMODULE m_hModule = nullptr;
+    QString m_strPath;
+    QPointer<QObject> m_pPage;
     std::unique_ptr<SPluginWindow> m_pWindow;
     IPluginStatusDisplay* m_pDisplay;
     std::vector<std::unique_ptr<QpxList>> m_lists;
+    bool m_bInProgress = false;
+    QElapsedTimer m_started;
 };

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 
 namespace qpxtest {
 namespace {
@@ -20,7 +21,48 @@ std::unique_ptr<QTemporaryDir>& Root()
     static std::unique_ptr<QTemporaryDir> root;
     return root;
 }
+
+std::mutex g_captureMutex;
+QStringList g_captured;
+QtMessageHandler g_previousHandler = nullptr;
+
+void CaptureMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    {
+        std::lock_guard lock(g_captureMutex);
+        g_captured.append(text);
+    }
+    if (g_previousHandler != nullptr)
+        g_previousHandler(type, context, text);
+}
 } // namespace
+
+CLogCapture::CLogCapture()
+{
+    std::lock_guard lock(g_captureMutex);
+    g_captured.clear();
+    g_previousHandler = qInstallMessageHandler(&CaptureMessage);
+}
+
+CLogCapture::~CLogCapture()
+{
+    qInstallMessageHandler(g_previousHandler);
+    std::lock_guard lock(g_captureMutex);
+    g_captured.clear();
+}
+
+int CLogCapture::Count(const QStringList& parts) const
+{
+    std::lock_guard lock(g_captureMutex);
+    int n = 0;
+    for (const QString& message : std::as_const(g_captured)) {
+        bool all = true;
+        for (const QString& part : parts)
+            all = all && message.contains(part);
+        n += all ? 1 : 0;
+    }
+    return n;
+}
 
 void SetUpProcessEnvironment()
 {

@@ -2,6 +2,7 @@
 // Test environment: every test process gets its own temporary XDG folders so no test
 // touches the user's settings, lock files or virtual ports.
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,6 +23,19 @@ QByteArray ReadFile(const QString& path);
 
 // Runs the event loop until done() holds or timeoutMs pass; done()'s last answer.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Collects the Qt log messages (qCWarning and the like) of every thread while it lives; they
+// still reach the previous handler.
+class CLogCapture
+{
+public:
+    CLogCapture();
+    ~CLogCapture();
+    CLogCapture(const CLogCapture&) = delete;
+    CLogCapture& operator=(const CLogCapture&) = delete;
+    // How many messages so far contain every one of the parts.
+    int Count(const QStringList& parts) const;
+};
 
 // Path of a built program (qpx, qpx-diag, qpx-handset-sim...) in the build tree.
 QString BuiltProgram(const QString& name);

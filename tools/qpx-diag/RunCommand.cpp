@@ -183,43 +183,44 @@ int RunOperation(const QStringList& args)
         return RUN_NO_PLUGIN;
     }
     const QpxRect rect = CPluginRun::ToQpxRect(QRect(10, 355, 580, 106));
-    QpxWindow* w = run.Window();
+    // Handing out the page object starts the run: only when an export is called.
+    const auto w = [&run] { return run.Window(); };
     std::unique_ptr<CConsoleList> list;
     const int namNo = p.value(nam).toInt();
     bool offered = true;
     if (op == QLatin1String("prl")) {
         auto fn = run.Function<PFN_ModelInterface_Prl>(QPX_SYM_PRL);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), namNo, Local(p.value(file)).constData(), direction);
+            fn(w(), portNo, rect, dllText.constData(), namNo, Local(p.value(file)).constData(), direction);
     } else if (op == QLatin1String("eri")) {
         auto fn = run.Function<PFN_ModelInterface_Eri>(QPX_SYM_ERI);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), namNo, Local(p.value(file)).constData(), direction);
+            fn(w(), portNo, rect, dllText.constData(), namNo, Local(p.value(file)).constData(), direction);
     } else if (op == QLatin1String("bin")) {
         auto fn = run.Function<PFN_ModelInterface_Bin>(QPX_SYM_BIN);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), Local(p.value(bin)).constData());
+            fn(w(), portNo, rect, dllText.constData(), Local(p.value(bin)).constData());
     } else if (op == QLatin1String("script")) {
         auto fn = run.Function<PFN_ModelInterface_Src>(QPX_SYM_SRC);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), Local(p.value(script)).constData(),
+            fn(w(), portNo, rect, dllText.constData(), Local(p.value(script)).constData(),
                Local(p.value(eri)).constData(), namNo, Local(p.value(prlFile)).constData());
     } else if (op == QLatin1String("upgrade")) {
         auto fn = run.Function<PFN_ModelInterface_Upgrade>(QPX_SYM_UPGRADE);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), Local(p.value(bin)).constData(),
+            fn(w(), portNo, rect, dllText.constData(), Local(p.value(bin)).constData(),
                Local(p.value(script)).constData(), Local(p.value(eri)).constData(), namNo,
                Local(p.value(prlFile)).constData());
     } else if (op == QLatin1String("refurbish")) {
         auto fn = run.Function<PFN_ModelInterface_Refurbish>(QPX_SYM_REFURBISH);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), Local(p.value(bin)).constData(),
+            fn(w(), portNo, rect, dllText.constData(), Local(p.value(bin)).constData(),
                Local(p.value(script)).constData());
     } else if (op == QLatin1String("phonebook")) {
         auto fn = run.Function<PFN_ModelInterface_PhoneBook>(QPX_SYM_PHONEBOOK);
         list = std::make_unique<CConsoleList>(7, false);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), direction, Local(p.value(csv)).constData(),
+            fn(w(), portNo, rect, dllText.constData(), direction, Local(p.value(csv)).constData(),
                run.AttachList(list.get()));
     } else if (op == QLatin1String("settings")) {
         auto fn = run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
@@ -227,12 +228,12 @@ int RunOperation(const QStringList& args)
         for (int i = 0; i < p.value(rowsOpt).toInt(); ++i)
             list->InsertRow(-1, QStringLiteral("row %1").arg(i));
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), p.value(category).toInt(), direction, 0,
+            fn(w(), portNo, rect, dllText.constData(), p.value(category).toInt(), direction, 0,
                run.AttachList(list.get()));
     } else if (op == QLatin1String("transfer")) {
         auto fn = run.Function<PFN_ModelInterface_Transfer>(QPX_SYM_TRANSFER);
         if ((offered = fn != nullptr))
-            fn(w, portNo, rect, dllText.constData(), direction, p.value(mask).toUInt(nullptr, 0));
+            fn(w(), portNo, rect, dllText.constData(), direction, p.value(mask).toUInt(nullptr, 0));
     } else {
         run.Unload();
         return usage();

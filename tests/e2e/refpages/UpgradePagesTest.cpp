@@ -2,13 +2,15 @@
 // started with the page's own Start button: ERI write and read, PRL read, Bin Download, Upgrade,
 // Script and Refurbish. Each ends in "Download Success!"; writes change what the handset holds,
 // reads save it, and once the program has the handset back its version list shows the new
-// software, PRL and ERI versions.
+// software, PRL and ERI versions. The program never ends under a running operation: a close is
+// refused, a termination waits, and windows that go away first leave the plug-in to finish.
 #include "RefPagesFixture.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/UpgradePage.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace refpages {
 namespace {
@@ -186,7 +188,7 @@ TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
 }
 
-TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHolds)
+TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
 {
     ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, CUpgradePage::SEL_PRL));
     const QString reads = m_files + QStringLiteral("/reads");
@@ -202,6 +204,66 @@ TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHolds)
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tPRL\r\nCurrent mode\t\t:\tread\r\n"));
     ASSERT_NO_FATAL_FAILURE(
         WaitForHandsetBack([&] { return PrlVersionText() == QStringLiteral("1: 52    2: 53"); }));
+
+    // The program ends during a second read: the plug-in is left to finish on its own (nothing
+    // aborts, nothing reaches the windows that are gone) and the day's log has the unfinished read.
+    qpxtest::CLogCapture messages;
+    ASSERT_TRUE(QFile::remove(reads + QStringLiteral("/nam2_prl_0001.prl")));
+    Dialogs::SetNextFolder(reads);
+    Start()->click();
+    ASSERT_EQ(theSettings.m_bBusy, 1) << ShownTexts().toStdString();
+    m_frame.reset();
+    const QByteArray log = LogText();
+    EXPECT_EQ(log.count("Current Operation\t:\tPRL\r\nCurrent mode\t\t:\tread\r\n"), 2) << log.constData();
+    EXPECT_TRUE(
+        log.contains("Last Message\t\t:\tThe program ended before the plug-in reported the end of the "
+                     "operation.\r\n"))
+        << log.constData();
+    EXPECT_EQ(messages.Count({m_dll, QStringLiteral("has not ended")}), 1);
+    ASSERT_TRUE(
+        PumpUntil([&] { return qpxtest::ReadFile(reads + QStringLiteral("/nam2_prl_0001.prl")) == saved; },
+                  OPERATION_MS));
+    EXPECT_EQ(LogText(), log);
+}
+
+// Closing the window during a firmware download does not end the program: the technician is told
+// why. A termination request waits for the download's end, then ends the program as usual, the
+// result in the day's log.
+TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
+{
+    qpxtest::CLogCapture messages;
+    m_frame->show();
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 3000)));
+    Start()->click();
+    ASSERT_EQ(theSettings.m_bBusy, 1) << ShownTexts().toStdString();
+
+    EXPECT_FALSE(m_frame->close());
+    EXPECT_TRUE(m_frame->isVisible());
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    const SMessageBoxRecord told = Dialogs::Shown().constLast();
+    EXPECT_EQ(told.strText,
+              QStringLiteral("An operation is running. Wait until it has finished before closing "
+                             "the program: interrupting a write can leave the handset unusable."));
+    EXPECT_EQ(told.strCaption, QStringLiteral("KOVA QPX"));
+    EXPECT_EQ(told.nButtons, MB_OK);
+
+    // What the termination handler of main() does, in the program's own event loop.
+    QTimer::singleShot(0, m_frame.get(), [this] {
+        m_frame->SetCloseWithoutQuestion(true);
+        QCoreApplication::quit();
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(OPERATION_MS);
+    EXPECT_EQ(QCoreApplication::exec(), 0) << "the program did not end after the download";
+    EXPECT_FALSE(m_frame->isVisible());
+    EXPECT_EQ(LastMessage(), QStringLiteral("Download Success!"));
+    EXPECT_FALSE(ShownTexts().contains(QStringLiteral("Exit the program?")));
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A2"));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
+    EXPECT_EQ(messages.Count({QStringLiteral("termination"), QStringLiteral("operation runs")}), 1);
 }
 
 TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)

@@ -257,7 +257,7 @@ TEST_F(PluginRunTest, PortDeviceIsLookedUpAndCopiedLikeSnprintf)
     EXPECT_EQ(nSmall.load(), path.size());
     EXPECT_EQ(QByteArray(small), path.left(4));
     EXPECT_EQ(nAbsent.load(), -1);
-    run.Unload();
+    run.ReleaseAndUnload();
 }
 
 TEST_F(PluginRunTest, StatusRectangleAndResultCopy)
@@ -275,7 +275,11 @@ TEST_F(PluginRunTest, StatusRectangleAndResultCopy)
     EXPECT_EQ(copy.nResult, 5);
     EXPECT_EQ(std::strlen(copy.szMessage), sizeof copy.szMessage - 1);
     EXPECT_EQ(std::strlen(copy.szAddress), sizeof copy.szAddress - 1);
-    EXPECT_EQ(CPluginRun::CopyResult(0).nResult, 0);
+    // A completion without its record is a failure told in words.
+    const OperationResult none = CPluginRun::CopyResult(0);
+    EXPECT_EQ(none.nResult, 0);
+    EXPECT_STREQ(none.szMessage, "The plug-in reported no result.");
+    EXPECT_STREQ(none.szStatus, "The plug-in reported no result.");
 }
 
 TEST_F(PluginRunTest, MissingLibraryDoesNotLoad)
