@@ -81,18 +81,26 @@ void CPageHost::ShowUpgrade(int mode)
         m_pPanel->MarkCurrent(marks[mode - 1]);
 }
 
+void CPageHost::customEvent(QEvent* event)
+{
+    // The status response is the payload of HC_PHONE_STATUS, exactly as long as the handset's
+    // answer; OnMessage would see only its address.
+    if (event->type() == CMessageEvent::EventType()) {
+        auto* msg = static_cast<CMessageEvent*>(event);
+        if (msg->Message() == WM_HOST_COMMAND && LoWord(msg->WParam()) == HC_PHONE_STATUS) {
+            OnPhoneStatus(msg->Payload());
+            m_handled.append(HC_PHONE_STATUS);
+            return;
+        }
+    }
+    CPageBase::customEvent(event);
+}
+
 LRESULT CPageHost::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != WM_HOST_COMMAND)
         return 0;
-    const quint32 code = LoWord(wParam);
-    if (code == HC_PHONE_STATUS) {
-        // Delivered with a copy of the status response as payload.
-        OnPhoneStatus(QByteArray(reinterpret_cast<const char*>(lParam), 16404));
-        m_handled.append(code);
-        return 0;
-    }
-    OnHostCommand(code, lParam);
+    OnHostCommand(LoWord(wParam), lParam);
     return 0;
 }
 

@@ -63,6 +63,9 @@ public:
     // Every host command handled so far (diagnostics and tests).
     const QList<quint32>& HandledCommands() const { return m_handled; }
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
     void ShowPage(QWidget* page);
     void ShowUpgrade(int mode);

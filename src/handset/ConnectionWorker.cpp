@@ -175,9 +175,9 @@ bool SWorkerState::PollHandset()
         return false;
     if (!pDiag->RequestStatus(statusBuffer.data()))
         return false;
-    // The host copies the record; this buffer is reused by the next poll.
+    // A copy as long as the handset's answer: a shorter answer has no bytes beyond its end.
     PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, HC_PHONE_STATUS, statusBuffer.data(),
-                           CConnectionWorker::STATUS_BUFFER_SIZE);
+                           DecodedPayloadLength());
     if (!Running())
         return false;
     ToStrip(LU_ADVANCE_PICTURE, 0);

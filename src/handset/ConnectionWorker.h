@@ -13,8 +13,9 @@
 //    └── failure 3, 6, 9, ...: the port goes to the end of the list, the first entry is opened;
 //        a current port no longer listed → first entry, or give up (LC_GIVE_UP) on an empty list
 //
-// One poll: 700 ms pause, status (HC_PHONE_STATUS to the page host, a copy), the next link
-// picture, version (rows 0..3), PRL versions of NAM 0 and 1 and the ERI version (row 4), status.
+// One poll: 700 ms pause, status (HC_PHONE_STATUS to the page host with a copy of exactly the
+// bytes the handset sent), the next link picture, version (rows 0..3), PRL versions of NAM 0
+// and 1 and the ERI version (row 4), status.
 //
 // Threads: the worker talks to the user-interface thread only through posted messages that carry
 // copies, plus one send (FS_CONNECTING) that is abandoned when the run flag drops. Every wait of
@@ -95,7 +96,7 @@ public:
     quint32 Generation() const { return m_nGeneration; }
     std::shared_ptr<CDiagPort> Diag() const;
 
-    // The length of the status buffer handed to the page host.
+    // The size of the worker's response buffers (the page host gets only the answer's bytes).
     static constexpr int STATUS_BUFFER_SIZE = 16404;
     // The pause before every poll, in ms (tests may shorten it).
     static void SetPollPauseMs(int ms);
