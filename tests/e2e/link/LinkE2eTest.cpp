@@ -10,12 +10,14 @@
 #include "app/PageHost.h"
 #include "controls/XListCtrl.h"
 #include "handset/ConnectionStrip.h"
+#include "handset/HandsetFormat.h"
 #include "handset/InfoPage.h"
 #include "platform/Dialogs.h"
 #include "platform/VirtualPorts.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -62,9 +64,84 @@ protected:
         return true;
     }
 
+    // The 21 lines "Label: value" that qpx-diag info prints for a port.
+    static QStringList DiagInfo(int port)
+    {
+        QProcess p;
+        p.start(qpxtest::BuiltProgram(QStringLiteral("qpx-diag")),
+                {QStringLiteral("info"), QStringLiteral("--port"), QString::number(port)});
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished(3000);
+            return {};
+        }
+        return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The same lines from what the Information page and the version list show.
+    QStringList ShownInfo() const
+    {
+        auto label = [](const char* text) {
+            return QString::fromLatin1(text).trimmed() + QStringLiteral(": ");
+        };
+        QStringList lines;
+        for (int row = 0; row < 11; ++row)
+            lines << label(STATUS_ROW_LABELS[row]) + Info(row);
+        for (int row = 0; row < 5; ++row) {
+            lines << label(VERSION_COL0_LABELS[row]) + Version(row, 1);
+            lines << label(VERSION_COL2_LABELS[row]) + Version(row, 3);
+        }
+        return lines;
+    }
+
     QString m_install, m_plugin;
     std::unique_ptr<CMainFrame> m_frame;
 };
+
+// The program shows what qpx-diag prints for the same handset, whatever the length of its
+// answers: a field that an answer does not reach is empty in both, never a 0 or a check byte.
+TEST_F(LinkE2eTest, PagesShowTheTextsOfQpxDiagForEveryAnswerLength)
+{
+    struct SCase
+    {
+        int nStatusLength;
+        int nVersionLength;
+        QStringList empty; // labels whose value is empty
+    };
+    const SCase cases[] = {
+        {48,
+         44,
+         {QStringLiteral("Protocol Revision"), QStringLiteral("S/W Version"), QStringLiteral("Mobile Model"),
+          QStringLiteral("Slot Cycle Index"), QStringLiteral("MSM Version")}},
+        {49, 52, {QStringLiteral("Slot Cycle Index"), QStringLiteral("MSM Version")}},
+        {60, 60, {}},
+    };
+    int port = SIM_PORT;
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.nStatusLength);
+        ++port;
+        const QString profile = m_install + QStringLiteral("handset-%1.txt").arg(port);
+        ASSERT_TRUE(qpxtest::WriteFile(profile, QStringLiteral("status_length=%1\nversion_length=%2\n")
+                                                    .arg(c.nStatusLength)
+                                                    .arg(c.nVersionLength)
+                                                    .toLatin1()));
+        CSimulator sim(
+            {QStringLiteral("--port"), QString::number(port), QStringLiteral("--profile"), profile});
+        ASSERT_TRUE(sim.Ready());
+        const QStringList diag = DiagInfo(port);
+        ASSERT_EQ(diag.size(), 21) << qPrintable(diag.join(QLatin1Char('\n')));
+        for (const QString& line : diag)
+            EXPECT_EQ(line.endsWith(QStringLiteral(": ")),
+                      c.empty.contains(line.section(QStringLiteral(": "), 0, 0)))
+                << qPrintable(line);
+
+        m_frame = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(m_frame->Create());
+        ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+        EXPECT_EQ(ShownInfo(), diag);
+        m_frame.reset();
+        sim.Stop();
+    }
+}
 
 TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
 {
