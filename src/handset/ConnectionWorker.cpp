@@ -1,5 +1,7 @@
 #include "ConnectionWorker.h"
 
+#include "HandsetFormat.h"
+
 #include "app/AppSettings.h"
 #include "app/HostCommands.h"
 #include "platform/Module.h"
@@ -24,9 +26,6 @@ namespace {
 Q_LOGGING_CATEGORY(lcLink, "qpx.link")
 
 std::atomic<int> g_pollPauseMs{700};
-
-constexpr int VERSION_DIRECTORY_OFFSET = 39;
-constexpr int VERSION_DIRECTORY_LENGTH = 8;
 } // namespace
 
 // Everything the worker thread uses; shared with the owning object so either may go first.
@@ -209,8 +208,11 @@ bool SWorkerState::CheckModelPlugin()
         return true;
     if (!pDiag->RequestVersion(localBuffer.data()))
         return false;
-    const char* dir = reinterpret_cast<const char*>(localBuffer.data()) + VERSION_DIRECTORY_OFFSET;
-    const QByteArray directory(dir, static_cast<qsizetype>(::strnlen(dir, VERSION_DIRECTORY_LENGTH)));
+    // Only from the handset's own bytes: an answer too short to hold the directory never matches.
+    const int versionLength = DecodedPayloadLength();
+    if (!HoldsSoftwareVersionDirectory(versionLength))
+        return false;
+    const QByteArray directory = SoftwareVersionDirectory(localBuffer.data(), versionLength).toLatin1();
     if (catalogue.paths.isEmpty())
         return false;
 

@@ -264,9 +264,9 @@ protected:
     }
 
     // Runs until `polls` status responses arrived, then stops the worker.
-    void RunPolls(int polls)
+    void RunPolls(int polls, int port = -1)
     {
-        Start(m_sim.Port());
+        Start(port == -1 ? m_sim.Port() : port);
         ASSERT_TRUE(
             WaitUntil([&] { return m_frame.Count(WM_HOST_COMMAND, HC_PHONE_STATUS) >= polls; }, 15000));
         m_worker->RequestStop();
@@ -346,6 +346,34 @@ TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseButTakesTheModelName)
         EXPECT_EQ(m_catalogue->SelectedIndex(), 1);
         EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), QStringLiteral("N/A"));
         EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QStringLiteral("REC-MODEL"));
+        m_worker.reset();
+    }
+}
+
+TEST_F(ModelCheckTest, DirectoryIsReadOnlyFromAVersionAnswerThatHoldsIt)
+{
+    // The handset runs VKQ100A1, which the plug-in serves; only the answer's length differs. The
+    // directory fills bytes 39..46: a shorter answer never matches, whatever follows its end.
+    struct SCase
+    {
+        int nLen;
+        bool bMatch;
+    };
+    theSettings.m_bAutoModelDll = 0;
+    for (const SCase c : {SCase{44, false}, SCase{46, false}, SCase{47, true}}) {
+        SCOPED_TRACE(c.nLen);
+        const QString profile =
+            qpxtest::MakeTempDir(QStringLiteral("short-version")) + QStringLiteral("/handset.txt");
+        ASSERT_TRUE(qpxtest::WriteFile(profile, "version_length=" + QByteArray::number(c.nLen) + '\n'));
+        CSimulator sim({QStringLiteral("--profile"), profile});
+        ASSERT_TRUE(sim.Ready());
+        SetPortList({sim.Port()});
+        m_frame.records.clear();
+        theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+        m_catalogue->SetSelectedIndex(1);
+        RunPolls(2, sim.Port());
+        EXPECT_EQ(PollsWithMatchingCheck(), c.bMatch ? QList<int>{1} : QList<int>{});
+        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), c.bMatch ? m_pathB : QStringLiteral("N/A"));
         m_worker.reset();
     }
 }
