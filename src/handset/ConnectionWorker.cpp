@@ -208,38 +208,44 @@ bool SWorkerState::CheckModelPlugin()
         return true;
     if (!pDiag->RequestVersion(localBuffer.data()))
         return false;
+    // The MODEL pane names a plug-in's model only while that plug-in matches this handset.
+    auto noMatch = [] {
+        theSettings.Set(&CAppSettings::m_strModelName, QString());
+        return false;
+    };
     // Only from the handset's own bytes: an answer too short to hold the directory never matches.
     const int versionLength = DecodedPayloadLength();
     if (!HoldsSoftwareVersionDirectory(versionLength))
-        return false;
+        return noMatch();
     const QByteArray directory = SoftwareVersionDirectory(localBuffer.data(), versionLength).toLatin1();
     if (catalogue.paths.isEmpty())
-        return false;
+        return noMatch();
 
     const QString path = catalogue.paths.value(catalogue.nSelected);
     hPlugin = ModuleLoad(path);
     if (hPlugin == nullptr)
-        return false;
+        return noMatch();
     const auto kind = ModuleFunction<PFN_GetModelKind>(hPlugin, QPX_SYM_MODEL_KIND);
     const auto supported = ModuleFunction<PFN_GetSupportBINVersion>(hPlugin, QPX_SYM_SUPPORT_BIN_VERSION);
     if (kind == nullptr || supported == nullptr) {
         ModuleFree(hPlugin);
         hPlugin = nullptr;
-        return false;
+        return noMatch();
     }
-    theSettings.Set(&CAppSettings::m_strModelName, PluginText(kind()));
+    const QString model = PluginText(kind());
     const char* served = supported();
     const QByteArray servedText = served != nullptr ? QByteArray(served) : QByteArray();
     ModuleFree(hPlugin);
     hPlugin = nullptr;
 
     if (!SupportedVersionMatches(servedText, directory))
-        return false;
+        return noMatch();
     if (theSettings.m_bAutoModelDll.load() == 1) {
         pCatalogue->SetSelectedIndex(0);
         theSettings.Set(&CAppSettings::m_strModelName, catalogue.modelNames.value(0));
         theSettings.Set(&CAppSettings::m_strDllFile, catalogue.paths.value(0));
     } else {
+        theSettings.Set(&CAppSettings::m_strModelName, model);
         theSettings.Set(&CAppSettings::m_strDllFile, path);
     }
     ToFrame(FS_MODEL_READY, 0);

@@ -331,7 +331,7 @@ TEST_F(ModelCheckTest, ManualChoiceThatMatchesOnFiveCharactersBecomesThePluginIn
     EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QStringLiteral("REC-MODEL"));
 }
 
-TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseButTakesTheModelName)
+TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseAndNamesNoModel)
 {
     qputenv("QPX_REC_BINVER", "KQ101V12");
     for (int automatic : {0, 1}) {
@@ -339,13 +339,14 @@ TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseButTakesTheModelName)
         m_frame.records.clear();
         theSettings.m_bAutoModelDll = automatic;
         theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-        theSettings.Set(&CAppSettings::m_strModelName, QString());
+        // A name from before (a choice by hand, another handset) is not this handset's model.
+        theSettings.Set(&CAppSettings::m_strModelName, QStringLiteral("MODEL-B"));
         m_catalogue->SetSelectedIndex(1);
         RunPolls(2);
         EXPECT_TRUE(PollsWithMatchingCheck().isEmpty());
         EXPECT_EQ(m_catalogue->SelectedIndex(), 1);
         EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), QStringLiteral("N/A"));
-        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QStringLiteral("REC-MODEL"));
+        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QString());
         m_worker.reset();
     }
 }
