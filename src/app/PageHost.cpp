@@ -88,7 +88,9 @@ void CPageHost::customEvent(QEvent* event)
     if (event->type() == CMessageEvent::EventType()) {
         auto* msg = static_cast<CMessageEvent*>(event);
         if (msg->Message() == WM_HOST_COMMAND && LoWord(msg->WParam()) == HC_PHONE_STATUS) {
-            OnPhoneStatus(msg->Payload());
+            // A status that a stopped or replaced worker had queued is another handset's.
+            if (!m_pStrip->IsFromReplacedWorker(msg->WParam()))
+                OnPhoneStatus(msg->Payload());
             m_handled.append(HC_PHONE_STATUS);
             return;
         }
@@ -102,6 +104,14 @@ LRESULT CPageHost::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
         return 0;
     OnHostCommand(LoWord(wParam), lParam);
     return 0;
+}
+
+void CPageHost::ForgetHandset()
+{
+    m_pInfo->ResetList();
+    m_strEsn.clear();
+    m_strDigitalMin.clear();
+    m_strAnalogMin.clear();
 }
 
 void CPageHost::OnPhoneStatus(const QByteArray& response)
@@ -181,6 +191,10 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pTransfer->ResetStatus();
             m_pPhoneBook->OnPortLost();
         } else {
+            // A new connection: the worker still running stops first, so nothing it had queued
+            // and nothing of its handset is shown or logged after this point.
+            m_pStrip->StopLink(0);
+            ForgetHandset();
             PostMessage(m_pStrip, WM_LINK_COMMAND, LC_START, port);
             m_pUpgrade->EnableStart(dllSelected);
             m_pComPort->Refresh();
@@ -208,7 +222,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         break;
     case HC_PORT_SELECTED:
         m_pStrip->ResetVersionList(true);
-        m_pInfo->ResetList();
+        ForgetHandset();
         break;
     default:
         break;

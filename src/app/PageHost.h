@@ -72,6 +72,8 @@ private:
     void OnPanelButton(int id);
     void OnPanelOk();
     void OnPhoneStatus(const QByteArray& response);
+    // Resets the Information page and forgets the texts kept for the operation log.
+    void ForgetHandset();
 
     CConnectionStrip* m_pStrip = nullptr;
     CMainFrame* m_pFrame;

@@ -3,6 +3,7 @@
 #include "ConnectionWorker.h"
 #include "HandsetFormat.h"
 
+#include "app/AppSettings.h"
 #include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -104,6 +105,11 @@ bool CConnectionStrip::FromCurrentWorker(WPARAM wParam) const
     return m_pWorker && m_pWorker->Generation() == LinkGeneration(wParam);
 }
 
+bool CConnectionStrip::IsFromReplacedWorker(WPARAM wParam) const
+{
+    return LinkGeneration(wParam) != 0 && !FromCurrentWorker(wParam);
+}
+
 LRESULT CConnectionStrip::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_LINK_UPDATE) {
@@ -116,7 +122,7 @@ LRESULT CConnectionStrip::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
         return 0;
     const quint32 code = LoWord(wParam);
     // The worker tags its own LC_STOP / LC_GIVE_UP; one from a worker already replaced is stale.
-    if ((code == LC_STOP || code == LC_GIVE_UP) && LinkGeneration(wParam) != 0 && !FromCurrentWorker(wParam))
+    if ((code == LC_STOP || code == LC_GIVE_UP) && IsFromReplacedWorker(wParam))
         return 0;
     switch (code) {
     case LC_START:
@@ -151,6 +157,11 @@ void CConnectionStrip::StartWorker()
     if (!m_pCatalogue && m_pHost && m_pHost->ModelDllPage())
         m_pCatalogue = m_pHost->ModelDllPage()->Selection();
     m_nGeneration = m_nGeneration % 0xFFFF + 1;
+    // A new connection: nothing of the previous handset stays in view, in the texts kept for the
+    // operation log or in the MODEL pane (the model check names the model again).
+    ResetVersionList(false);
+    m_version = SVersionStrings();
+    theSettings.Set(&CAppSettings::m_strModelName, QString());
     SLinkTargets targets;
     targets.pFrame = m_pFrameTarget;
     targets.pHost = m_pHostTarget;

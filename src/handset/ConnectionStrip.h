@@ -72,6 +72,9 @@ public:
     int LinkPort() const;
     // Generation of the current worker (tags its messages); 0 before the first start.
     quint32 WorkerGeneration() const { return m_nGeneration; }
+    // True for a message tagged by a worker that is no longer the current one (stopped or
+    // replaced): what it had queued describes another link and is dropped. Untagged: false.
+    bool IsFromReplacedWorker(WPARAM wParam) const;
     // The port object of the current worker.
     std::shared_ptr<CDiagPort> Diag() const { return m_pDiag; }
 

@@ -56,7 +56,10 @@ struct SWorkerState
         return Running();
     }
 
-    void ToFrame(quint32 code, LPARAM arg) { PostMessage(targets.pFrame, WM_FRAME_STATUS, code, arg); }
+    void ToFrame(quint32 code, LPARAM arg)
+    {
+        PostMessage(targets.pFrame, WM_FRAME_STATUS, LinkWParam(code, nGeneration), arg);
+    }
     void ToStrip(quint32 code, LPARAM arg)
     {
         PostMessage(targets.pStrip, WM_LINK_UPDATE, LinkWParam(code, nGeneration), arg);
@@ -79,7 +82,8 @@ void SWorkerState::Main()
     if (targets.pFrame == nullptr)
         return;
     // Synchronous like the rest of the start, but abandoned as soon as a stop is requested.
-    SendMessage(targets.pFrame, WM_FRAME_STATUS, FS_CONNECTING, nLinkPort.load(), &bLinkRunning);
+    SendMessage(targets.pFrame, WM_FRAME_STATUS, LinkWParam(FS_CONNECTING, nGeneration), nLinkPort.load(),
+                &bLinkRunning);
 
     int failures = 1; // counted over the worker's whole life, never reset
     for (;;) {
@@ -158,8 +162,9 @@ bool SWorkerState::OpenPort()
             next = theSettings.m_portList.GetCount() > 0 ? theSettings.m_portList.GetAt(0) : -1;
         }
         if (next == -1) {
-            PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_STOP, nGeneration), 0);
+            // The frame first: once the strip has stopped this worker, its messages are dropped.
             ToFrame(FS_CONNECT_FAILED, 0);
+            PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_STOP, nGeneration), 0);
             pDiag->Close();
             return false;
         }
@@ -175,8 +180,8 @@ bool SWorkerState::PollHandset()
     if (!pDiag->RequestStatus(statusBuffer.data()))
         return false;
     // A copy as long as the handset's answer: a shorter answer has no bytes beyond its end.
-    PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, HC_PHONE_STATUS, statusBuffer.data(),
-                           DecodedPayloadLength());
+    PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, LinkWParam(HC_PHONE_STATUS, nGeneration),
+                           statusBuffer.data(), DecodedPayloadLength());
     if (!Running())
         return false;
     ToStrip(LU_ADVANCE_PICTURE, 0);

@@ -35,9 +35,12 @@ class CDiagPort;
 class CCatalogueSelection;
 class QThread;
 
-// Updates of the version list and link picture, posted by the worker to the strip. wParam: the
-// code in the low 16 bits and the worker's generation above them, so the strip drops updates of
-// a worker it has already stopped.
+// Every message of the worker carries its code in the low 16 bits of wParam and the worker's
+// generation in the 16 bits above (LinkWParam), so that the strip, the page host and the frame
+// drop what a worker that has since been stopped or replaced had queued (the codes keep their
+// values). Untagged messages (generation 0) come from elsewhere and always count.
+//
+// Updates of the version list and link picture, posted by the worker to the strip.
 constexpr quint32 WM_LINK_UPDATE = WM_USER + 0x6010;
 enum ELinkUpdate : quint32
 {

@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutexLocker>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,55 @@ protected:
     QString m_install, m_plugin;
     std::unique_ptr<CMainFrame> m_frame;
 };
+
+// A new connection shows nothing of the previous handset, neither in view nor in the texts kept
+// for the operation log, even while messages of the replaced worker are still queued.
+TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
+{
+    CSimulator first({QStringLiteral("--port"), QString::number(SIM_PORT), QStringLiteral("--verbose")});
+    ASSERT_TRUE(first.Ready());
+    m_frame = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(m_frame->Create());
+    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    const QString firstEsn = Info(0);
+    const QString firstNumber = Info(1);
+    const QString firstSoftware = Version(2, 1);
+
+    const QString profile = m_install + QStringLiteral("second.txt");
+    ASSERT_TRUE(
+        qpxtest::WriteFile(profile, "esn=12ab34\ndigital_number=3234105567\nsw_version_dir=ABCDE123\n"));
+    const int secondPort = SIM_PORT + 1;
+    CSimulator second(
+        {QStringLiteral("--port"), QString::number(secondPort), QStringLiteral("--profile"), profile});
+    ASSERT_TRUE(second.Ready());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            QMutexLocker lock(&theSettings.m_lock);
+            return theSettings.m_portList.Find(secondPort) >= 0;
+        },
+        10000));
+
+    // The first worker polls on while this thread handles nothing: a whole poll's messages queue
+    // up. Then the second port's result is handled before them, as when it comes first in line.
+    ASSERT_TRUE(first.WaitForRequests("status", 3, 10000));
+    theSettings.m_nPortNum = secondPort;
+    m_frame->m_nCurPort = secondPort;
+    Host()->OnHostCommand(HC_PORT_RESULT, secondPort);
+    QCoreApplication::processEvents();
+    EXPECT_NE(Info(0), firstEsn);
+    EXPECT_NE(Info(1), firstNumber);
+    EXPECT_NE(Host()->m_strEsn, firstEsn);
+    EXPECT_NE(Host()->m_strDigitalMin, firstNumber);
+    EXPECT_NE(Version(2, 1), firstSoftware);
+    EXPECT_NE(Host()->Strip()->VersionStrings().strSwVersion, firstSoftware);
+
+    ASSERT_TRUE(
+        WaitUntil([&] { return Info(0) == QStringLiteral("0012ab34") && !Version(4, 3).isEmpty(); }, 10000));
+    EXPECT_EQ(Host()->m_strEsn, QStringLiteral("0012ab34"));
+    EXPECT_EQ(Host()->m_strDigitalMin, QStringLiteral("(323) 410-5567"));
+    EXPECT_EQ(Host()->Strip()->VersionStrings().strSwVersion, QStringLiteral("12.06  ABCDE123"));
+    EXPECT_EQ(theSettings.m_nPortNum.load(), secondPort);
+}
 
 // The program shows what qpx-diag prints for the same handset, whatever the length of its
 // answers: a field that an answer does not reach is empty in both, never a 0 or a check byte.
