@@ -179,20 +179,19 @@ bool CConnectionStrip::StopWorker(int pictureId, int waitMs)
     m_nLinkFrame = 1;
     if (pictureId != 0)
         ShowLinkPicture(pictureId);
-    const bool ended = m_pWorker->Wait(waitMs);
+    bool ended = m_pWorker->Wait(waitMs);
+    if (!ended)
+        std::fprintf(stderr, "qpx: connection worker did not end within %d ms\n", waitMs);
+    // Never killed, and never waited for without end: outside plug-in code it ends within
+    // milliseconds; inside (a query that blocks) it is let go, touching nothing of the program
+    // when it comes back, so the windows and settings may go away under it.
+    bool letGo = false;
+    while (!ended && !(letGo = m_pWorker->Detach()))
+        ended = m_pWorker->Wait(20);
     m_nLinkPort = m_pWorker->LinkPort();
     m_pDiag->Close();
-    if (!ended && waitMs != STOP_WAIT_CLOSING_MS) {
-        // Never killed: it is left to finish on its own with what it holds (the windows it posts
-        // to live on), and later workers get a port object of their own.
-        std::fprintf(stderr, "qpx: connection worker did not end within %d ms; left to finish\n", waitMs);
-        m_pWorker->Detach();
-        m_pDiag = std::make_shared<CDiagPort>();
-    } else if (!ended) {
-        // The program is closing and the windows it posts to go away: wait for it (the worker
-        // object says so on stderr when it takes longer still).
-        std::fprintf(stderr, "qpx: connection worker did not end within %d ms; waiting\n", waitMs);
-    }
+    if (letGo)
+        m_pDiag = std::make_shared<CDiagPort>(); // later workers get a port object of their own
     m_pWorker.reset();
     return true;
 }

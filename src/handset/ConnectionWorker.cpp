@@ -46,7 +46,37 @@ struct SWorkerState
     std::vector<quint8> localBuffer = std::vector<quint8>(CConnectionWorker::STATUS_BUFFER_SIZE);
     HMODULE hPlugin = nullptr; // the plug-in while the model check has it loaded
 
+    // Plug-in code (loading a plug-in, its queries, unloading it) may block for ever. While the
+    // thread is inside it, the owner may let it go; the thread then leaves at its next step out
+    // of the plug-in and touches nothing outside this state again (the library stays loaded).
+    std::mutex pluginMutex;
+    bool bInPlugin = false;   // under pluginMutex
+    bool bLetGo = false;      // under pluginMutex
+    bool bLeftBehind = false; // worker thread only: it has seen bLetGo
+
     bool Running() const { return bLinkRunning.load(std::memory_order_acquire) == 1; }
+
+    // Runs f, plug-in code, on the worker; false when the worker was let go meanwhile.
+    template <typename F> bool InPlugin(F f)
+    {
+        {
+            std::lock_guard lock(pluginMutex);
+            bInPlugin = true;
+        }
+        f();
+        std::lock_guard lock(pluginMutex);
+        bInPlugin = false;
+        bLeftBehind = bLetGo;
+        return !bLeftBehind;
+    }
+    // By the owner: lets the thread go when it is inside plug-in code. True when let go.
+    bool LetGo()
+    {
+        std::lock_guard lock(pluginMutex);
+        if (bInPlugin)
+            bLetGo = true;
+        return bInPlugin;
+    }
 
     // The pause before a poll, or the 10 ms after a failure; false when stopped meanwhile.
     bool Pause(int ms)
@@ -95,8 +125,11 @@ void SWorkerState::Main()
         while (Running()) {
             if (PollHandset()) {
                 ToFrame(FS_MODEL_READY, 0);
-                if (good % 4 == 0)
+                if (good % 4 == 0) {
                     CheckModelPlugin();
+                    if (bLeftBehind)
+                        return;
+                }
                 ++good;
                 continue;
             }
@@ -211,7 +244,7 @@ bool SWorkerState::CheckModelPlugin()
     const SCatalogueSnapshot catalogue = pCatalogue ? pCatalogue->Snapshot() : SCatalogueSnapshot();
     if (catalogue.nSelected == -1)
         return true;
-    if (!pDiag->RequestVersion(localBuffer.data()))
+    if (!Running() || !pDiag->RequestVersion(localBuffer.data()))
         return false;
     // The MODEL pane names a plug-in's model only while that plug-in matches this handset.
     auto noMatch = [] {
@@ -227,30 +260,31 @@ bool SWorkerState::CheckModelPlugin()
         return noMatch();
 
     const QString path = catalogue.paths.value(catalogue.nSelected);
-    hPlugin = ModuleLoad(path);
+    // A worker let go inside the plug-in returns at once, touching nothing (bLeftBehind).
+    if (!InPlugin([&] { hPlugin = ModuleLoad(path); }))
+        return false;
     if (hPlugin == nullptr)
         return noMatch();
     const auto kind = ModuleFunction<PFN_GetModelKind>(hPlugin, QPX_SYM_MODEL_KIND);
     const auto supported = ModuleFunction<PFN_GetSupportBINVersion>(hPlugin, QPX_SYM_SUPPORT_BIN_VERSION);
-    if (kind == nullptr || supported == nullptr) {
-        ModuleFree(hPlugin);
-        hPlugin = nullptr;
-        return noMatch();
-    }
-    const QString model = PluginText(kind());
-    const char* served = supported();
-    const QByteArray servedText = served != nullptr ? QByteArray(served) : QByteArray();
-    ModuleFree(hPlugin);
+    const bool complete = kind != nullptr && supported != nullptr;
+    auto copy = [](const char* text) { return text != nullptr ? QByteArray(text) : QByteArray(); };
+    QByteArray model, servedText;
+    if (complete &&
+        (!InPlugin([&] { model = copy(kind()); }) || !InPlugin([&] { servedText = copy(supported()); })))
+        return false;
+    if (!InPlugin([&] { ModuleFree(hPlugin); }))
+        return false;
     hPlugin = nullptr;
 
-    if (!SupportedVersionMatches(servedText, directory))
+    if (!complete || !SupportedVersionMatches(servedText, directory))
         return noMatch();
     if (theSettings.m_bAutoModelDll.load() == 1) {
         pCatalogue->SetSelectedIndex(0);
         theSettings.Set(&CAppSettings::m_strModelName, catalogue.modelNames.value(0));
         theSettings.Set(&CAppSettings::m_strDllFile, catalogue.paths.value(0));
     } else {
-        theSettings.Set(&CAppSettings::m_strModelName, model);
+        theSettings.Set(&CAppSettings::m_strModelName, PluginText(model.constData()));
         theSettings.Set(&CAppSettings::m_strDllFile, path);
     }
     ToFrame(FS_MODEL_READY, 0);
@@ -276,9 +310,8 @@ CConnectionWorker::~CConnectionWorker()
     if (m_pThread == nullptr)
         return;
     RequestStop();
-    if (!Wait(3000)) {
-        std::fprintf(stderr, "qpx: connection worker still busy after 3000 ms; waiting for it\n");
-        m_pThread->wait();
+    // Ends within milliseconds, unless plug-in code holds it up: then it is let go.
+    while (!Wait(100) && !Detach()) {
     }
     delete m_pThread;
 }
@@ -316,19 +349,24 @@ bool CConnectionWorker::Wait(int ms)
     return m_pThread->wait(QDeadlineTimer(ms));
 }
 
-void CConnectionWorker::Detach()
+bool CConnectionWorker::Detach()
 {
     if (m_pThread == nullptr)
-        return;
+        return true;
     QThread* thread = m_pThread;
-    m_pThread = nullptr;
     if (thread->isFinished()) {
+        m_pThread = nullptr;
         delete thread;
-        return;
+        return true;
     }
+    if (!m_pState->LetGo())
+        return false;
+    qCWarning(lcLink) << "connection worker held up in a plug-in query; left behind";
+    m_pThread = nullptr;
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     if (thread->isFinished()) // it may have ended before the connection was made
         thread->deleteLater();
+    return true;
 }
 
 bool CConnectionWorker::IsFinished() const

@@ -20,8 +20,9 @@
 // Threads: the worker talks to the user-interface thread only through posted messages that carry
 // copies, plus one send (FS_CONNECTING) that is abandoned when the run flag drops. Every wait of
 // the worker (its pause, a request on the port) ends within milliseconds of RequestStop(), so the
-// user-interface thread can wait for it without ever deadlocking with it. Everything the thread
-// touches is held by shared pointers, so it may outlive this object (it is never killed).
+// user-interface thread can wait for it without ever deadlocking with it. Only plug-in code can
+// hold it up for longer: then it is let go (Detach). Everything the thread touches is held by
+// shared pointers, so it may outlive this object (it is never killed).
 #include "platform/WindowMessage.h"
 
 #include <QByteArray>
@@ -87,8 +88,12 @@ public:
     void RequestStop();
     // Waits up to ms for the thread to end; true when it has ended (or never started).
     bool Wait(int ms);
-    // Leaves a thread that has not ended to finish on its own (it keeps what it uses alive).
-    void Detach();
+    // Lets go of a thread that is held up inside plug-in code (loading a plug-in or one of its
+    // queries, which may block for ever): it then touches nothing of the program when it comes
+    // back and leaves that library loaded, so it is safe at exit. True when let go or ended;
+    // false, with nothing changed, while it runs program code (which ends within milliseconds of
+    // RequestStop): wait again.
+    bool Detach();
 
     bool IsFinished() const;
     // The run flag (1 while the worker is to keep going); SendMessage gives up when it drops.

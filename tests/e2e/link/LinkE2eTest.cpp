@@ -13,6 +13,7 @@
 #include "handset/HandsetFormat.h"
 #include "handset/InfoPage.h"
 #include "platform/Dialogs.h"
+#include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 
 #include <QDir>
@@ -145,6 +146,41 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     EXPECT_EQ(Host()->m_strDigitalMin, QStringLiteral("(323) 410-5567"));
     EXPECT_EQ(Host()->Strip()->VersionStrings().strSwVersion, QStringLiteral("12.06  ABCDE123"));
     EXPECT_EQ(theSettings.m_nPortNum.load(), secondPort);
+}
+
+// The program ends after a confirmed close although its connection worker is held up in a
+// plug-in query that never returns: the worker is left behind, and the program says so.
+TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
+{
+    CSimulator sim({QStringLiteral("--port"), QString::number(SIM_PORT)});
+    ASSERT_TRUE(sim.Ready());
+    const QString settings = RegUserFilePath();
+    ASSERT_TRUE(
+        qpxtest::WriteFile(settings, "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + '\n'));
+    const QString log = m_install + QStringLiteral("calls.log");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QPX_REC_LOG"), log);
+    env.insert(QStringLiteral("QPX_REC_BLOCK_QUERY"), m_install + QStringLiteral("never"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(qpxtest::BuiltProgram(QStringLiteral("qpx")), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    const bool held =
+        WaitUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind blocked"); }, 30000);
+    // A termination request ends the run like a confirmed close.
+    program.terminate();
+    const bool ended = program.waitForFinished(60000);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    QFile::remove(settings);
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardError().contains("left behind"));
 }
 
 // The program shows what qpx-diag prints for the same handset, whatever the length of its

@@ -260,6 +260,7 @@ protected:
     {
         qunsetenv("QPX_REC_LOG");
         qunsetenv("QPX_REC_BINVER");
+        qunsetenv("QPX_REC_BLOCK_QUERY");
         ConnectionWorkerTest::TearDown();
     }
 
@@ -377,6 +378,31 @@ TEST_F(ModelCheckTest, DirectoryIsReadOnlyFromAVersionAnswerThatHoldsIt)
         EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), c.bMatch ? m_pathB : QStringLiteral("N/A"));
         m_worker.reset();
     }
+}
+
+TEST_F(ModelCheckTest, WorkerLetGoInsideAPluginQueryTouchesNothingWhenItComesBack)
+{
+    // GetModelKind on the worker blocks until the release file exists.
+    const QString release = m_log + QStringLiteral(".release");
+    qputenv("QPX_REC_BLOCK_QUERY", release.toLocal8Bit());
+    theSettings.m_bAutoModelDll = 0;
+    m_catalogue->SetSelectedIndex(1);
+    Start(m_sim.Port());
+    ASSERT_TRUE(WaitUntil([&] { return LogCount(QStringLiteral("GetModelKind blocked")) == 1; }, 15000));
+
+    m_worker->RequestStop();
+    m_worker->Detach(); // held up in the plug-in: let go
+    Pump(20);
+    const qsizetype posted = m_frame.records.size();
+    ASSERT_TRUE(qpxtest::WriteFile(release, {}));
+    ASSERT_TRUE(WaitUntil([&] { return m_worker->IsFinished(); }, 10000));
+    Pump(20);
+    // Back from the plug-in it ended at once: no further query, no shared state, no message.
+    EXPECT_EQ(LogCount(QStringLiteral("GetModelKind returned")), 1);
+    EXPECT_EQ(LogCount(QStringLiteral("GetSupportBINVersion")), 0);
+    EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), QStringLiteral("N/A"));
+    EXPECT_TRUE(theSettings.Get(&CAppSettings::m_strModelName).isEmpty());
+    EXPECT_EQ(m_frame.records.size(), posted);
 }
 
 TEST_F(ModelCheckTest, NothingSelectedLoadsNoPlugin)
