@@ -6,6 +6,7 @@
 #include "app/PageHost.h"
 #include "app/ProgramLog.h"
 #include "controls/SkinToolBar.h"
+#include "handset/ConnectionStrip.h"
 #include "platform/Dialogs.h"
 #include "res/Pictures.h"
 #include "serial/PortDiscovery.h"
@@ -264,7 +265,11 @@ void CMainFrame::customEvent(QEvent* event)
 
 LRESULT CMainFrame::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_FRAME_STATUS)
+    if (msg != WM_FRAME_STATUS)
+        return 0;
+    // Codes that a stopped or replaced connection worker had queued describe another link.
+    CPageHost* host = PageHost();
+    if (host == nullptr || !host->Strip()->IsFromReplacedWorker(wParam))
         OnFrameStatus(LoWord(wParam), lParam);
     return 0;
 }

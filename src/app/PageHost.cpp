@@ -84,19 +84,37 @@ void CPageHost::ShowUpgrade(int mode)
         m_pPanel->MarkCurrent(marks[mode - 1]);
 }
 
+void CPageHost::customEvent(QEvent* event)
+{
+    // The status response is the payload of HC_PHONE_STATUS, exactly as long as the handset's
+    // answer; OnMessage would see only its address.
+    if (event->type() == CMessageEvent::EventType()) {
+        auto* msg = static_cast<CMessageEvent*>(event);
+        if (msg->Message() == WM_HOST_COMMAND && LoWord(msg->WParam()) == HC_PHONE_STATUS) {
+            // A status that a stopped or replaced worker had queued is another handset's.
+            if (!m_pStrip->IsFromReplacedWorker(msg->WParam()))
+                OnPhoneStatus(msg->Payload());
+            m_handled.append(HC_PHONE_STATUS);
+            return;
+        }
+    }
+    CPageBase::customEvent(event);
+}
+
 LRESULT CPageHost::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != WM_HOST_COMMAND)
         return 0;
-    const quint32 code = LoWord(wParam);
-    if (code == HC_PHONE_STATUS) {
-        // Delivered with a copy of the status response as payload.
-        OnPhoneStatus(QByteArray(reinterpret_cast<const char*>(lParam), 16404));
-        m_handled.append(code);
-        return 0;
-    }
-    OnHostCommand(code, lParam);
+    OnHostCommand(LoWord(wParam), lParam);
     return 0;
+}
+
+void CPageHost::ForgetHandset()
+{
+    m_pInfo->ResetList();
+    m_strEsn.clear();
+    m_strDigitalMin.clear();
+    m_strAnalogMin.clear();
 }
 
 void CPageHost::OnPhoneStatus(const QByteArray& response)
@@ -176,6 +194,10 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pTransfer->ResetStatus();
             m_pPhoneBook->OnPortLost();
         } else {
+            // A new connection: the worker still running stops first, so nothing it had queued
+            // and nothing of its handset is shown or logged after this point.
+            m_pStrip->StopLink(0);
+            ForgetHandset();
             PostMessage(m_pStrip, WM_LINK_COMMAND, LC_START, port);
             m_pUpgrade->EnableStart(dllSelected);
             m_pComPort->Refresh();
@@ -203,7 +225,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         break;
     case HC_PORT_SELECTED:
         m_pStrip->ResetVersionList(true);
-        m_pInfo->ResetList();
+        ForgetHandset();
         break;
     default:
         break;

@@ -63,6 +63,9 @@ public:
     // Every host command handled so far (diagnostics and tests).
     const QList<quint32>& HandledCommands() const { return m_handled; }
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
     // The windows go away while a plug-in operation has not reported its end: its block says so.
     void LogUnfinishedOperation();
@@ -71,6 +74,8 @@ private:
     void OnPanelButton(int id);
     void OnPanelOk();
     void OnPhoneStatus(const QByteArray& response);
+    // Resets the Information page and forgets the texts kept for the operation log.
+    void ForgetHandset();
 
     CConnectionStrip* m_pStrip = nullptr;
     CMainFrame* m_pFrame;

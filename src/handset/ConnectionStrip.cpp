@@ -3,6 +3,7 @@
 #include "ConnectionWorker.h"
 #include "HandsetFormat.h"
 
+#include "app/AppSettings.h"
 #include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -104,6 +105,11 @@ bool CConnectionStrip::FromCurrentWorker(WPARAM wParam) const
     return m_pWorker && m_pWorker->Generation() == LinkGeneration(wParam);
 }
 
+bool CConnectionStrip::IsFromReplacedWorker(WPARAM wParam) const
+{
+    return LinkGeneration(wParam) != 0 && !FromCurrentWorker(wParam);
+}
+
 LRESULT CConnectionStrip::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_LINK_UPDATE) {
@@ -116,7 +122,7 @@ LRESULT CConnectionStrip::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
         return 0;
     const quint32 code = LoWord(wParam);
     // The worker tags its own LC_STOP / LC_GIVE_UP; one from a worker already replaced is stale.
-    if ((code == LC_STOP || code == LC_GIVE_UP) && LinkGeneration(wParam) != 0 && !FromCurrentWorker(wParam))
+    if ((code == LC_STOP || code == LC_GIVE_UP) && IsFromReplacedWorker(wParam))
         return 0;
     switch (code) {
     case LC_START:
@@ -151,6 +157,11 @@ void CConnectionStrip::StartWorker()
     if (!m_pCatalogue && m_pHost && m_pHost->ModelDllPage())
         m_pCatalogue = m_pHost->ModelDllPage()->Selection();
     m_nGeneration = m_nGeneration % 0xFFFF + 1;
+    // A new connection: nothing of the previous handset stays in view, in the texts kept for the
+    // operation log or in the MODEL pane (the model check names the model again).
+    ResetVersionList(false);
+    m_version = SVersionStrings();
+    theSettings.Set(&CAppSettings::m_strModelName, QString());
     SLinkTargets targets;
     targets.pFrame = m_pFrameTarget;
     targets.pHost = m_pHostTarget;
@@ -168,20 +179,19 @@ bool CConnectionStrip::StopWorker(int pictureId, int waitMs)
     m_nLinkFrame = 1;
     if (pictureId != 0)
         ShowLinkPicture(pictureId);
-    const bool ended = m_pWorker->Wait(waitMs);
+    bool ended = m_pWorker->Wait(waitMs);
+    if (!ended)
+        std::fprintf(stderr, "qpx: connection worker did not end within %d ms\n", waitMs);
+    // Never killed, and never waited for without end: outside plug-in code it ends within
+    // milliseconds; inside (a query that blocks) it is let go, touching nothing of the program
+    // when it comes back, so the windows and settings may go away under it.
+    bool letGo = false;
+    while (!ended && !(letGo = m_pWorker->Detach()))
+        ended = m_pWorker->Wait(20);
     m_nLinkPort = m_pWorker->LinkPort();
     m_pDiag->Close();
-    if (!ended && waitMs != STOP_WAIT_CLOSING_MS) {
-        // Never killed: it is left to finish on its own with what it holds (the windows it posts
-        // to live on), and later workers get a port object of their own.
-        std::fprintf(stderr, "qpx: connection worker did not end within %d ms; left to finish\n", waitMs);
-        m_pWorker->Detach();
-        m_pDiag = std::make_shared<CDiagPort>();
-    } else if (!ended) {
-        // The program is closing and the windows it posts to go away: wait for it (the worker
-        // object says so on stderr when it takes longer still).
-        std::fprintf(stderr, "qpx: connection worker did not end within %d ms; waiting\n", waitMs);
-    }
+    if (letGo)
+        m_pDiag = std::make_shared<CDiagPort>(); // later workers get a port object of their own
     m_pWorker.reset();
     return true;
 }

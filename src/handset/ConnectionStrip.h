@@ -51,7 +51,8 @@ public:
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
     // Stops the worker: mode 1 shows the operation picture (an operation takes the port),
-    // modes 0 and 2 the idle one; mode 2 waits at most 1000 ms, the others 3000 ms.
+    // modes 0 and 2 the idle one; mode 2 waits at most 1000 ms, the others 3000 ms. A worker
+    // still held up in plug-in code after that is left behind (it touches nothing on return).
     void StopLink(int mode);
     // Resets the version list to its labels; with showIdle the idle link picture is shown.
     void ResetVersionList(bool showIdle);
@@ -72,6 +73,9 @@ public:
     int LinkPort() const;
     // Generation of the current worker (tags its messages); 0 before the first start.
     quint32 WorkerGeneration() const { return m_nGeneration; }
+    // True for a message tagged by a worker that is no longer the current one (stopped or
+    // replaced): what it had queued describes another link and is dropped. Untagged: false.
+    bool IsFromReplacedWorker(WPARAM wParam) const;
     // The port object of the current worker.
     std::shared_ptr<CDiagPort> Diag() const { return m_pDiag; }
 

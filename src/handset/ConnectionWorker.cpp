@@ -1,5 +1,7 @@
 #include "ConnectionWorker.h"
 
+#include "HandsetFormat.h"
+
 #include "app/AppSettings.h"
 #include "app/HostCommands.h"
 #include "platform/Module.h"
@@ -24,9 +26,6 @@ namespace {
 Q_LOGGING_CATEGORY(lcLink, "qpx.link")
 
 std::atomic<int> g_pollPauseMs{700};
-
-constexpr int VERSION_DIRECTORY_OFFSET = 39;
-constexpr int VERSION_DIRECTORY_LENGTH = 8;
 } // namespace
 
 // Everything the worker thread uses; shared with the owning object so either may go first.
@@ -47,7 +46,37 @@ struct SWorkerState
     std::vector<quint8> localBuffer = std::vector<quint8>(CConnectionWorker::STATUS_BUFFER_SIZE);
     HMODULE hPlugin = nullptr; // the plug-in while the model check has it loaded
 
+    // Plug-in code (loading a plug-in, its queries, unloading it) may block for ever. While the
+    // thread is inside it, the owner may let it go; the thread then leaves at its next step out
+    // of the plug-in and touches nothing outside this state again (the library stays loaded).
+    std::mutex pluginMutex;
+    bool bInPlugin = false;   // under pluginMutex
+    bool bLetGo = false;      // under pluginMutex
+    bool bLeftBehind = false; // worker thread only: it has seen bLetGo
+
     bool Running() const { return bLinkRunning.load(std::memory_order_acquire) == 1; }
+
+    // Runs f, plug-in code, on the worker; false when the worker was let go meanwhile.
+    template <typename F> bool InPlugin(F f)
+    {
+        {
+            std::lock_guard lock(pluginMutex);
+            bInPlugin = true;
+        }
+        f();
+        std::lock_guard lock(pluginMutex);
+        bInPlugin = false;
+        bLeftBehind = bLetGo;
+        return !bLeftBehind;
+    }
+    // By the owner: lets the thread go when it is inside plug-in code. True when let go.
+    bool LetGo()
+    {
+        std::lock_guard lock(pluginMutex);
+        if (bInPlugin)
+            bLetGo = true;
+        return bInPlugin;
+    }
 
     // The pause before a poll, or the 10 ms after a failure; false when stopped meanwhile.
     bool Pause(int ms)
@@ -57,7 +86,10 @@ struct SWorkerState
         return Running();
     }
 
-    void ToFrame(quint32 code, LPARAM arg) { PostMessage(targets.pFrame, WM_FRAME_STATUS, code, arg); }
+    void ToFrame(quint32 code, LPARAM arg)
+    {
+        PostMessage(targets.pFrame, WM_FRAME_STATUS, LinkWParam(code, nGeneration), arg);
+    }
     void ToStrip(quint32 code, LPARAM arg)
     {
         PostMessage(targets.pStrip, WM_LINK_UPDATE, LinkWParam(code, nGeneration), arg);
@@ -80,7 +112,8 @@ void SWorkerState::Main()
     if (targets.pFrame == nullptr)
         return;
     // Synchronous like the rest of the start, but abandoned as soon as a stop is requested.
-    SendMessage(targets.pFrame, WM_FRAME_STATUS, FS_CONNECTING, nLinkPort.load(), &bLinkRunning);
+    SendMessage(targets.pFrame, WM_FRAME_STATUS, LinkWParam(FS_CONNECTING, nGeneration), nLinkPort.load(),
+                &bLinkRunning);
 
     int failures = 1; // counted over the worker's whole life, never reset
     for (;;) {
@@ -92,8 +125,11 @@ void SWorkerState::Main()
         while (Running()) {
             if (PollHandset()) {
                 ToFrame(FS_MODEL_READY, 0);
-                if (good % 4 == 0)
+                if (good % 4 == 0) {
                     CheckModelPlugin();
+                    if (bLeftBehind)
+                        return;
+                }
                 ++good;
                 continue;
             }
@@ -159,8 +195,9 @@ bool SWorkerState::OpenPort()
             next = theSettings.m_portList.GetCount() > 0 ? theSettings.m_portList.GetAt(0) : -1;
         }
         if (next == -1) {
-            PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_STOP, nGeneration), 0);
+            // The frame first: once the strip has stopped this worker, its messages are dropped.
             ToFrame(FS_CONNECT_FAILED, 0);
+            PostMessage(targets.pStrip, WM_LINK_COMMAND, LinkWParam(LC_STOP, nGeneration), 0);
             pDiag->Close();
             return false;
         }
@@ -175,9 +212,9 @@ bool SWorkerState::PollHandset()
         return false;
     if (!pDiag->RequestStatus(statusBuffer.data()))
         return false;
-    // The host copies the record; this buffer is reused by the next poll.
-    PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, HC_PHONE_STATUS, statusBuffer.data(),
-                           CConnectionWorker::STATUS_BUFFER_SIZE);
+    // A copy as long as the handset's answer: a shorter answer has no bytes beyond its end.
+    PostMessageWithPayload(targets.pHost, WM_HOST_COMMAND, LinkWParam(HC_PHONE_STATUS, nGeneration),
+                           statusBuffer.data(), DecodedPayloadLength());
     if (!Running())
         return false;
     ToStrip(LU_ADVANCE_PICTURE, 0);
@@ -207,37 +244,47 @@ bool SWorkerState::CheckModelPlugin()
     const SCatalogueSnapshot catalogue = pCatalogue ? pCatalogue->Snapshot() : SCatalogueSnapshot();
     if (catalogue.nSelected == -1)
         return true;
-    if (!pDiag->RequestVersion(localBuffer.data()))
+    if (!Running() || !pDiag->RequestVersion(localBuffer.data()))
         return false;
-    const char* dir = reinterpret_cast<const char*>(localBuffer.data()) + VERSION_DIRECTORY_OFFSET;
-    const QByteArray directory(dir, static_cast<qsizetype>(::strnlen(dir, VERSION_DIRECTORY_LENGTH)));
+    // The MODEL pane names a plug-in's model only while that plug-in matches this handset.
+    auto noMatch = [] {
+        theSettings.Set(&CAppSettings::m_strModelName, QString());
+        return false;
+    };
+    // Only from the handset's own bytes: an answer too short to hold the directory never matches.
+    const int versionLength = DecodedPayloadLength();
+    if (!HoldsSoftwareVersionDirectory(versionLength))
+        return noMatch();
+    const QByteArray directory = SoftwareVersionDirectory(localBuffer.data(), versionLength).toLatin1();
     if (catalogue.paths.isEmpty())
-        return false;
+        return noMatch();
 
     const QString path = catalogue.paths.value(catalogue.nSelected);
-    hPlugin = ModuleLoad(path);
-    if (hPlugin == nullptr)
+    // A worker let go inside the plug-in returns at once, touching nothing (bLeftBehind).
+    if (!InPlugin([&] { hPlugin = ModuleLoad(path); }))
         return false;
+    if (hPlugin == nullptr)
+        return noMatch();
     const auto kind = ModuleFunction<PFN_GetModelKind>(hPlugin, QPX_SYM_MODEL_KIND);
     const auto supported = ModuleFunction<PFN_GetSupportBINVersion>(hPlugin, QPX_SYM_SUPPORT_BIN_VERSION);
-    if (kind == nullptr || supported == nullptr) {
-        ModuleFree(hPlugin);
-        hPlugin = nullptr;
+    const bool complete = kind != nullptr && supported != nullptr;
+    auto copy = [](const char* text) { return text != nullptr ? QByteArray(text) : QByteArray(); };
+    QByteArray model, servedText;
+    if (complete &&
+        (!InPlugin([&] { model = copy(kind()); }) || !InPlugin([&] { servedText = copy(supported()); })))
         return false;
-    }
-    theSettings.Set(&CAppSettings::m_strModelName, PluginText(kind()));
-    const char* served = supported();
-    const QByteArray servedText = served != nullptr ? QByteArray(served) : QByteArray();
-    ModuleFree(hPlugin);
+    if (!InPlugin([&] { ModuleFree(hPlugin); }))
+        return false;
     hPlugin = nullptr;
 
-    if (!SupportedVersionMatches(servedText, directory))
-        return false;
+    if (!complete || !SupportedVersionMatches(servedText, directory))
+        return noMatch();
     if (theSettings.m_bAutoModelDll.load() == 1) {
         pCatalogue->SetSelectedIndex(0);
         theSettings.Set(&CAppSettings::m_strModelName, catalogue.modelNames.value(0));
         theSettings.Set(&CAppSettings::m_strDllFile, catalogue.paths.value(0));
     } else {
+        theSettings.Set(&CAppSettings::m_strModelName, PluginText(model.constData()));
         theSettings.Set(&CAppSettings::m_strDllFile, path);
     }
     ToFrame(FS_MODEL_READY, 0);
@@ -263,9 +310,8 @@ CConnectionWorker::~CConnectionWorker()
     if (m_pThread == nullptr)
         return;
     RequestStop();
-    if (!Wait(3000)) {
-        std::fprintf(stderr, "qpx: connection worker still busy after 3000 ms; waiting for it\n");
-        m_pThread->wait();
+    // Ends within milliseconds, unless plug-in code holds it up: then it is let go.
+    while (!Wait(100) && !Detach()) {
     }
     delete m_pThread;
 }
@@ -303,19 +349,24 @@ bool CConnectionWorker::Wait(int ms)
     return m_pThread->wait(QDeadlineTimer(ms));
 }
 
-void CConnectionWorker::Detach()
+bool CConnectionWorker::Detach()
 {
     if (m_pThread == nullptr)
-        return;
+        return true;
     QThread* thread = m_pThread;
-    m_pThread = nullptr;
     if (thread->isFinished()) {
+        m_pThread = nullptr;
         delete thread;
-        return;
+        return true;
     }
+    if (!m_pState->LetGo())
+        return false;
+    qCWarning(lcLink) << "connection worker held up in a plug-in query; left behind";
+    m_pThread = nullptr;
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     if (thread->isFinished()) // it may have ended before the connection was made
         thread->deleteLater();
+    return true;
 }
 
 bool CConnectionWorker::IsFinished() const

@@ -13,14 +13,16 @@
 //    └── failure 3, 6, 9, ...: the port goes to the end of the list, the first entry is opened;
 //        a current port no longer listed → first entry, or give up (LC_GIVE_UP) on an empty list
 //
-// One poll: 700 ms pause, status (HC_PHONE_STATUS to the page host, a copy), the next link
-// picture, version (rows 0..3), PRL versions of NAM 0 and 1 and the ERI version (row 4), status.
+// One poll: 700 ms pause, status (HC_PHONE_STATUS to the page host with a copy of exactly the
+// bytes the handset sent), the next link picture, version (rows 0..3), PRL versions of NAM 0
+// and 1 and the ERI version (row 4), status.
 //
 // Threads: the worker talks to the user-interface thread only through posted messages that carry
 // copies, plus one send (FS_CONNECTING) that is abandoned when the run flag drops. Every wait of
 // the worker (its pause, a request on the port) ends within milliseconds of RequestStop(), so the
-// user-interface thread can wait for it without ever deadlocking with it. Everything the thread
-// touches is held by shared pointers, so it may outlive this object (it is never killed).
+// user-interface thread can wait for it without ever deadlocking with it. Only plug-in code can
+// hold it up for longer: then it is let go (Detach). Everything the thread touches is held by
+// shared pointers, so it may outlive this object (it is never killed).
 #include "platform/WindowMessage.h"
 
 #include <QByteArray>
@@ -34,9 +36,12 @@ class CDiagPort;
 class CCatalogueSelection;
 class QThread;
 
-// Updates of the version list and link picture, posted by the worker to the strip. wParam: the
-// code in the low 16 bits and the worker's generation above them, so the strip drops updates of
-// a worker it has already stopped.
+// Every message of the worker carries its code in the low 16 bits of wParam and the worker's
+// generation in the 16 bits above (LinkWParam), so that the strip, the page host and the frame
+// drop what a worker that has since been stopped or replaced had queued (the codes keep their
+// values). Untagged messages (generation 0) come from elsewhere and always count.
+//
+// Updates of the version list and link picture, posted by the worker to the strip.
 constexpr quint32 WM_LINK_UPDATE = WM_USER + 0x6010;
 enum ELinkUpdate : quint32
 {
@@ -83,8 +88,12 @@ public:
     void RequestStop();
     // Waits up to ms for the thread to end; true when it has ended (or never started).
     bool Wait(int ms);
-    // Leaves a thread that has not ended to finish on its own (it keeps what it uses alive).
-    void Detach();
+    // Lets go of a thread that is held up inside plug-in code (loading a plug-in or one of its
+    // queries, which may block for ever): it then touches nothing of the program when it comes
+    // back and leaves that library loaded, so it is safe at exit. True when let go or ended;
+    // false, with nothing changed, while it runs program code (which ends within milliseconds of
+    // RequestStop): wait again.
+    bool Detach();
 
     bool IsFinished() const;
     // The run flag (1 while the worker is to keep going); SendMessage gives up when it drops.
@@ -95,7 +104,7 @@ public:
     quint32 Generation() const { return m_nGeneration; }
     std::shared_ptr<CDiagPort> Diag() const;
 
-    // The length of the status buffer handed to the page host.
+    // The size of the worker's response buffers (the page host gets only the answer's bytes).
     static constexpr int STATUS_BUFFER_SIZE = 16404;
     // The pause before every poll, in ms (tests may shorten it).
     static void SetPollPauseMs(int ms);

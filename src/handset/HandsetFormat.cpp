@@ -18,35 +18,58 @@ const char* const VERSION_COL2_LABELS[5] = {
 
 namespace {
 
-// Byte readers over a buffer of len bytes; anything past the end reads as 0.
-quint8 U8(const quint8* p, int len, int off)
+// True when the answer of len bytes holds all size bytes of the field at off.
+bool Holds(const quint8* p, int len, int off, int size)
 {
-    return (p != nullptr && off >= 0 && off < len) ? p[off] : 0;
+    return p != nullptr && off >= 0 && size > 0 && off + size <= len;
 }
 
-quint16 U16(const quint8* p, int len, int off)
+// Byte readers; callers check with Holds first.
+quint8 U8(const quint8* p, int off)
 {
-    return static_cast<quint16>(U8(p, len, off) | (U8(p, len, off + 1) << 8));
+    return p[off];
 }
 
-quint32 U32(const quint8* p, int len, int off)
+quint16 U16(const quint8* p, int off)
 {
-    return quint32(U8(p, len, off)) | (quint32(U8(p, len, off + 1)) << 8) |
-           (quint32(U8(p, len, off + 2)) << 16) | (quint32(U8(p, len, off + 3)) << 24);
+    return static_cast<quint16>(p[off] | (p[off + 1] << 8));
+}
+
+quint32 U32(const quint8* p, int off)
+{
+    return quint32(p[off]) | (quint32(p[off + 1]) << 8) | (quint32(p[off + 2]) << 16) |
+           (quint32(p[off + 3]) << 24);
 }
 
 // A fixed-size character field copied into a text of its own length; an earlier NUL ends it.
-// Bytes are taken as they stand (8-bit, no conversion).
+// Bytes are taken as they stand (8-bit, no conversion). Empty when the answer ends inside it.
 QString Chars(const quint8* p, int len, int off, int size)
 {
+    if (!Holds(p, len, off, size))
+        return {};
     QByteArray out;
-    for (int i = 0; i < size; ++i) {
-        const quint8 c = U8(p, len, off + i);
-        if (c == 0)
-            break;
-        out.append(static_cast<char>(c));
-    }
+    for (int i = 0; i < size && p[off + i] != 0; ++i)
+        out.append(static_cast<char>(p[off + i]));
     return QString::fromLatin1(out);
+}
+
+// "%d" of an 8- or 16-bit field, or empty when the answer does not hold it.
+QString Number8(const quint8* p, int len, int off)
+{
+    return Holds(p, len, off, 1) ? QString::number(U8(p, off)) : QString();
+}
+
+QString Number16(const quint8* p, int len, int off)
+{
+    return Holds(p, len, off, 2) ? QString::number(U16(p, off)) : QString();
+}
+
+// A mobile number from MIN1 at min1Off and MIN2 at min2Off, or empty when either is missing.
+QString MobileNumber(const quint8* p, int len, int min1Off, int min2Off)
+{
+    if (!Holds(p, len, min1Off, 4) || !Holds(p, len, min2Off, 2))
+        return {};
+    return FormatMobileNumber(U32(p, min1Off), U16(p, min2Off));
 }
 
 // A 10-bit MIN group: each decimal digit of v plus one, modulo 10 (0 -> "111", 999 -> "000").
@@ -118,23 +141,28 @@ QStringList StatusValueTexts(const quint8* r, int len)
 {
     QStringList rows;
     rows.reserve(11);
-    rows << FormatEsn(U32(r, len, 4));
-    rows << FormatMobileNumber(U32(r, len, 14), U16(r, len, 20));
-    rows << FormatMobileNumber(U32(r, len, 10), U16(r, len, 18));
-    rows << FormatRfMode(U16(r, len, 8));
-    rows << QString::number(U16(r, len, 34));
-    rows << QString::number(U8(r, len, 36));
-    rows << FormatPilotPn(U16(r, len, 37));
-    rows << QString::number(U16(r, len, 39));
-    rows << QString::number(U16(r, len, 41));
-    rows << QString::number(U16(r, len, 43));
-    rows << QString::number(U8(r, len, 48));
+    rows << (Holds(r, len, 4, 4) ? FormatEsn(U32(r, 4)) : QString());
+    rows << MobileNumber(r, len, 14, 20);
+    rows << MobileNumber(r, len, 10, 18);
+    rows << (Holds(r, len, 8, 2) ? FormatRfMode(U16(r, 8)) : QString());
+    rows << Number16(r, len, 34);
+    rows << Number8(r, len, 36);
+    rows << (Holds(r, len, 37, 2) ? FormatPilotPn(U16(r, 37)) : QString());
+    rows << Number16(r, len, 39);
+    rows << Number16(r, len, 41);
+    rows << Number16(r, len, 43);
+    rows << Number8(r, len, 48);
     return rows;
+}
+
+bool HoldsSoftwareVersionDirectory(int len)
+{
+    return len >= VERSION_DIRECTORY_OFFSET + VERSION_DIRECTORY_LENGTH;
 }
 
 QString SoftwareVersionDirectory(const quint8* r, int len)
 {
-    return Chars(r, len, 39, 8);
+    return Chars(r, len, VERSION_DIRECTORY_OFFSET, VERSION_DIRECTORY_LENGTH);
 }
 
 SVersionTexts VersionTexts(const quint8* r, int len)
@@ -144,20 +172,26 @@ SVersionTexts VersionTexts(const quint8* r, int len)
     v.strCompileTime = Chars(r, len, 12, 8);
     v.strReleaseDate = Chars(r, len, 20, 11);
     v.strReleaseTime = Chars(r, len, 31, 8);
-    const unsigned rev = U16(r, len, 50);
-    v.strSwVersion = QStringLiteral("%1.%2  %3")
-                         .arg(rev / 100, 2, 10, QLatin1Char('0'))
-                         .arg(rev % 100, 2, 10, QLatin1Char('0'))
-                         .arg(SoftwareVersionDirectory(r, len));
-    v.strMobileModel = QString::number(U8(r, len, 49));
-    v.strSlotCycle = QString::number(U8(r, len, 52), 16);
-    const unsigned major = U8(r, len, 53);
-    const unsigned minor = U8(r, len, 54);
-    v.strMsmVersion = QStringLiteral("MSM 2P (0x%1%2%3%4)")
-                          .arg(major >> 4, 0, 16)
-                          .arg(major & 0xF, 0, 16)
-                          .arg(minor >> 4, 0, 16)
-                          .arg(minor & 0xF, 0, 16);
+    // The firmware revision comes after the directory: holding it means holding both.
+    if (Holds(r, len, 50, 2)) {
+        const unsigned rev = U16(r, 50);
+        v.strSwVersion = QStringLiteral("%1.%2  %3")
+                             .arg(rev / 100, 2, 10, QLatin1Char('0'))
+                             .arg(rev % 100, 2, 10, QLatin1Char('0'))
+                             .arg(SoftwareVersionDirectory(r, len));
+    }
+    v.strMobileModel = Number8(r, len, 49);
+    if (Holds(r, len, 52, 1))
+        v.strSlotCycle = QString::number(U8(r, 52), 16);
+    if (Holds(r, len, 53, 2)) {
+        const unsigned major = U8(r, 53);
+        const unsigned minor = U8(r, 54);
+        v.strMsmVersion = QStringLiteral("MSM 2P (0x%1%2%3%4)")
+                              .arg(major >> 4, 0, 16)
+                              .arg(major & 0xF, 0, 16)
+                              .arg(minor >> 4, 0, 16)
+                              .arg(minor & 0xF, 0, 16);
+    }
     return v;
 }
 

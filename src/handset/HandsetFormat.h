@@ -1,8 +1,10 @@
 #pragma once
 // Texts of the Information page and of the version list, formatted from the handset's status
-// and version responses (unstuffed, starting with the command byte). Every multi-byte field is
-// read little-endian through explicit byte helpers; a field that lies past the available length
-// reads as 0, so a short response never reads outside its buffer.
+// and version responses (unstuffed, starting with the command byte, len = the bytes the handset
+// sent, without the check bytes). The program's pages and qpx-diag both format through these
+// functions. Every multi-byte field is read little-endian through explicit byte helpers; a field
+// that the answer does not hold entirely gives an empty text (never a 0, never the bytes behind
+// the answer). Many handsets send a 48-byte status answer, which ends before the protocol revision.
 //
 // Status response fields: ESN @4 (u32), RF mode @8 (u16), analog MIN1 @10 (u32), digital MIN1 @14
 // (u32), analog MIN2 @18 (u16), digital MIN2 @20 (u16), CDMA channel @34 (u16), code channel @36
@@ -25,8 +27,7 @@ QString FormatMobileNumber(quint32 min1, quint16 min2); // "(AAA) PPP-XLLL" rule
 QString FormatRfMode(quint16 mode);                     // ANALOG/DIGITAL/PCN/SLEEP/??????
 QString FormatPilotPn(quint16 pn);                      // "%d" below 999 else " 0"
 
-// The eleven value texts of the Information page, rows 0..10, from a status response.
-// len is the number of bytes available; fields past it read as 0.
+// The eleven value texts of the Information page, rows 0..10, from a status response of len bytes.
 QStringList StatusValueTexts(const quint8* response, int len);
 
 struct SVersionTexts
@@ -38,6 +39,12 @@ struct SVersionTexts
     QString strMsmVersion;  // "MSM 2P (0x%x%x%x%x)"
 };
 SVersionTexts VersionTexts(const quint8* response, int len);
-QString SoftwareVersionDirectory(const quint8* response, int len); // the 8 chars at offset 39 (stops at NUL)
-QString PrlVersionText(quint16 nam0, quint16 nam1);                // "1: %d    2: %d"
-QString EriVersionText(quint16 eri);                               // "%d"
+
+constexpr int VERSION_DIRECTORY_OFFSET = 39;
+constexpr int VERSION_DIRECTORY_LENGTH = 8;
+// True when a version answer of len bytes holds the whole software version directory.
+bool HoldsSoftwareVersionDirectory(int len);
+// The 8 chars at offset 39 (stops at NUL); empty when the answer does not hold them.
+QString SoftwareVersionDirectory(const quint8* response, int len);
+QString PrlVersionText(quint16 nam0, quint16 nam1); // "1: %d    2: %d"
+QString EriVersionText(quint16 eri);                // "%d"

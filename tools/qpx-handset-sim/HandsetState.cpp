@@ -55,6 +55,19 @@ SKey TextKey(const char* key, QString SHandsetProfile::*field, int maxLen)
             }};
 }
 
+// The length of an answer: at least its command byte, and within what a host can take.
+SKey LengthKey(const char* key, quint16 SHandsetProfile::*field)
+{
+    return {key, [field](const SHandsetProfile& p) { return QString::number(p.*field); },
+            [field](SHandsetProfile& p, const QString& v) {
+                quint64 n = 0;
+                if (!ParseNumber(v, 4000, n) || n < 1)
+                    return false;
+                p.*field = static_cast<quint16>(n);
+                return true;
+            }};
+}
+
 // A raw MIN override: empty means "from the phone number".
 SKey RawMinKey(const char* key, qint64 SHandsetProfile::*field, quint64 max)
 {
@@ -162,6 +175,8 @@ const QList<SKey>& Keys()
              p.nEriVersion = static_cast<quint16>(n);
              return true;
          }},
+        LengthKey("status_length", &SHandsetProfile::nStatusLength),
+        LengthKey("version_length", &SHandsetProfile::nVersionLength),
         {"spc", [](const SHandsetProfile& p) { return p.strSpc; },
          [](SHandsetProfile& p, const QString& v) {
              const QString t = v.trimmed();
@@ -199,6 +214,14 @@ void Put16(QByteArray& out, int at, quint16 v)
 void Put32(QByteArray& out, int at, quint32 v)
 {
     PutLe32(reinterpret_cast<quint8*>(out.data()) + at, v);
+}
+
+// An answer cut to length bytes, or padded to them with zero bytes.
+QByteArray Sized(QByteArray answer, int length)
+{
+    if (length <= answer.size())
+        return answer.left(length);
+    return answer + QByteArray(length - answer.size(), '\0');
 }
 
 } // namespace
@@ -508,7 +531,7 @@ QByteArray CHandsetState::StatusResponse() const
     Put16(r, 41, p.nNid);
     Put16(r, 43, p.nLocaid);
     r[48] = static_cast<char>(p.nProtocolRevision);
-    return r;
+    return Sized(r, p.nStatusLength);
 }
 
 QByteArray CHandsetState::VersionResponse() const
@@ -533,7 +556,7 @@ QByteArray CHandsetState::VersionResponse() const
     r[52] = byteOf(NV_ITEM_SLOT_CYCLE_INDEX, p.nSlotCycleIndex);
     r[53] = static_cast<char>(p.nHwMajor);
     r[54] = static_cast<char>(p.nHwMinor);
-    return r;
+    return Sized(r, p.nVersionLength);
 }
 
 bool CHandsetState::ReadNvItem(quint16 item, QByteArray& data) const

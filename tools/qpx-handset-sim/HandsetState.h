@@ -42,6 +42,10 @@ struct SHandsetProfile
     bool bEriSet = true;                       // false: item 4025 was never written
     QString strSpc = QStringLiteral("000000"); // NV item 85
     quint16 nEriVersion = 3;
+    // Lengths of the status and version answers (1..4000): shorter ones end early, longer ones
+    // carry zero bytes after the known fields. Many real handsets send a 48-byte status answer.
+    quint16 nStatusLength = 49;
+    quint16 nVersionLength = 55;
 };
 
 // The IS-95 MIN of a phone number: MIN2 = area code, MIN1 = the seven-digit number.

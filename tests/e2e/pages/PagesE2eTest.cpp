@@ -263,7 +263,13 @@ TEST_F(PagesE2eTest, TransferBackupThenRestore)
                                   QStringLiteral(".pp")));
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tBACKUP\r\n"));
     EXPECT_TRUE(page->findChild<QRadioButton*>(QStringLiteral("restoreRadio"))->isEnabled());
-    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
+    // A reconnection reads the handset's version again before the page can compare it.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return Connected() && page->IsStartEnabled() &&
+                   !m_pHost->Strip()->VersionStrings().strSwVersion.isEmpty();
+        },
+        CONNECT_MS))
         << "no reconnection";
 
     // A second backup asks before it overwrites; No leaves everything as it is.

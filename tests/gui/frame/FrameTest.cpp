@@ -9,6 +9,8 @@
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
+#include "handset/ConnectionStrip.h"
+#include "handset/ConnectionWorker.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
@@ -164,6 +166,21 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
     EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
     EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
     EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+
+    // Codes that a connection worker no longer current had queued are dropped; untagged codes
+    // (the strip's and the host's own) always count.
+    const quint32 replaced = f.PageHost()->Strip()->WorkerGeneration() + 1;
+    for (quint32 code : {FS_TRYING_PORT, FS_CONNECTING, FS_CONNECT_FAILED}) {
+        f.m_nCurPort = 7;
+        PostMessage(&f, WM_FRAME_STATUS, LinkWParam(code, replaced), 9);
+        Pump();
+        EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected ")) << code;
+        EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A")) << code;
+        EXPECT_EQ(f.m_nCurPort, 7) << code;
+    }
+    PostMessage(&f, WM_FRAME_STATUS, FS_TRYING_PORT, 9);
+    Pump();
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM9"));
 }
 
 TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)

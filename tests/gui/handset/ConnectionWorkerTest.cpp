@@ -99,11 +99,13 @@ TEST_F(ConnectionWorkerTest, PortThatCannotBeOpenedIsDroppedAndTheNextOneOpened)
     EXPECT_EQ(PortList(), QList<int>{sim.Port()});
     EXPECT_EQ(m_worker->LinkPort(), sim.Port());
 
-    // The status response reaches the host as a full-size copy that formats like the handset.
+    // The status response reaches the host as a copy of exactly the handset's answer (the
+    // simulator sends 49 bytes), never of the check bytes or the buffer behind them.
     ASSERT_GE(m_host.Count(WM_HOST_COMMAND, HC_PHONE_STATUS), 1);
     const QByteArray status = m_host.LastPayload(WM_HOST_COMMAND, HC_PHONE_STATUS);
-    ASSERT_EQ(status.size(), CConnectionWorker::STATUS_BUFFER_SIZE);
-    const QStringList values = StatusValueTexts(reinterpret_cast<const quint8*>(status.constData()), 16404);
+    ASSERT_EQ(status.size(), 49);
+    const QStringList values =
+        StatusValueTexts(reinterpret_cast<const quint8*>(status.constData()), int(status.size()));
     EXPECT_EQ(values.value(0), QStringLiteral("8f2a41d3"));
     EXPECT_EQ(values.value(1), QStringLiteral("(212) 555-0147"));
     EXPECT_EQ(values.value(3), QStringLiteral("DIGITAL"));
@@ -258,13 +260,14 @@ protected:
     {
         qunsetenv("QPX_REC_LOG");
         qunsetenv("QPX_REC_BINVER");
+        qunsetenv("QPX_REC_BLOCK_QUERY");
         ConnectionWorkerTest::TearDown();
     }
 
     // Runs until `polls` status responses arrived, then stops the worker.
-    void RunPolls(int polls)
+    void RunPolls(int polls, int port = -1)
     {
-        Start(m_sim.Port());
+        Start(port == -1 ? m_sim.Port() : port);
         ASSERT_TRUE(
             WaitUntil([&] { return m_frame.Count(WM_HOST_COMMAND, HC_PHONE_STATUS) >= polls; }, 15000));
         m_worker->RequestStop();
@@ -329,7 +332,7 @@ TEST_F(ModelCheckTest, ManualChoiceThatMatchesOnFiveCharactersBecomesThePluginIn
     EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QStringLiteral("REC-MODEL"));
 }
 
-TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseButTakesTheModelName)
+TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseAndNamesNoModel)
 {
     qputenv("QPX_REC_BINVER", "KQ101V12");
     for (int automatic : {0, 1}) {
@@ -337,15 +340,69 @@ TEST_F(ModelCheckTest, MismatchLeavesThePluginInUseButTakesTheModelName)
         m_frame.records.clear();
         theSettings.m_bAutoModelDll = automatic;
         theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-        theSettings.Set(&CAppSettings::m_strModelName, QString());
+        // A name from before (a choice by hand, another handset) is not this handset's model.
+        theSettings.Set(&CAppSettings::m_strModelName, QStringLiteral("MODEL-B"));
         m_catalogue->SetSelectedIndex(1);
         RunPolls(2);
         EXPECT_TRUE(PollsWithMatchingCheck().isEmpty());
         EXPECT_EQ(m_catalogue->SelectedIndex(), 1);
         EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), QStringLiteral("N/A"));
-        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QStringLiteral("REC-MODEL"));
+        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strModelName), QString());
         m_worker.reset();
     }
+}
+
+TEST_F(ModelCheckTest, DirectoryIsReadOnlyFromAVersionAnswerThatHoldsIt)
+{
+    // The handset runs VKQ100A1, which the plug-in serves; only the answer's length differs. The
+    // directory fills bytes 39..46: a shorter answer never matches, whatever follows its end.
+    struct SCase
+    {
+        int nLen;
+        bool bMatch;
+    };
+    theSettings.m_bAutoModelDll = 0;
+    for (const SCase c : {SCase{44, false}, SCase{46, false}, SCase{47, true}}) {
+        SCOPED_TRACE(c.nLen);
+        const QString profile =
+            qpxtest::MakeTempDir(QStringLiteral("short-version")) + QStringLiteral("/handset.txt");
+        ASSERT_TRUE(qpxtest::WriteFile(profile, "version_length=" + QByteArray::number(c.nLen) + '\n'));
+        CSimulator sim({QStringLiteral("--profile"), profile});
+        ASSERT_TRUE(sim.Ready());
+        SetPortList({sim.Port()});
+        m_frame.records.clear();
+        theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+        m_catalogue->SetSelectedIndex(1);
+        RunPolls(2, sim.Port());
+        EXPECT_EQ(PollsWithMatchingCheck(), c.bMatch ? QList<int>{1} : QList<int>{});
+        EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), c.bMatch ? m_pathB : QStringLiteral("N/A"));
+        m_worker.reset();
+    }
+}
+
+TEST_F(ModelCheckTest, WorkerLetGoInsideAPluginQueryTouchesNothingWhenItComesBack)
+{
+    // GetModelKind on the worker blocks until the release file exists.
+    const QString release = m_log + QStringLiteral(".release");
+    qputenv("QPX_REC_BLOCK_QUERY", release.toLocal8Bit());
+    theSettings.m_bAutoModelDll = 0;
+    m_catalogue->SetSelectedIndex(1);
+    Start(m_sim.Port());
+    ASSERT_TRUE(WaitUntil([&] { return LogCount(QStringLiteral("GetModelKind blocked")) == 1; }, 15000));
+
+    m_worker->RequestStop();
+    m_worker->Detach(); // held up in the plug-in: let go
+    Pump(20);
+    const qsizetype posted = m_frame.records.size();
+    ASSERT_TRUE(qpxtest::WriteFile(release, {}));
+    ASSERT_TRUE(WaitUntil([&] { return m_worker->IsFinished(); }, 10000));
+    Pump(20);
+    // Back from the plug-in it ended at once: no further query, no shared state, no message.
+    EXPECT_EQ(LogCount(QStringLiteral("GetModelKind returned")), 1);
+    EXPECT_EQ(LogCount(QStringLiteral("GetSupportBINVersion")), 0);
+    EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), QStringLiteral("N/A"));
+    EXPECT_TRUE(theSettings.Get(&CAppSettings::m_strModelName).isEmpty());
+    EXPECT_EQ(m_frame.records.size(), posted);
 }
 
 TEST_F(ModelCheckTest, NothingSelectedLoadsNoPlugin)

@@ -66,6 +66,23 @@ public:
     CSimulator& operator=(const CSimulator&) = delete;
 
     bool Ready() const { return m_nPort > 0; }
+    // For a simulator started with --verbose: waits, without running the event loop, until it
+    // has logged count more requests of the command called name ("status", "version", ...).
+    bool WaitForRequests(const char* name, int count, int ms)
+    {
+        const QByteArray tag = QByteArray(" (") + name + ')';
+        m_process.setReadChannel(QProcess::StandardError);
+        const qsizetype from = m_log.size();
+        QElapsedTimer t;
+        t.start();
+        while (m_log.mid(from).count(tag) < count) {
+            if (t.elapsed() > ms)
+                return false;
+            m_process.waitForReadyRead(100);
+            m_log += m_process.readAllStandardError();
+        }
+        return true;
+    }
     int Port() const { return m_nPort; }
     QString Pty() const { return m_strPty; }
     QByteArray Errors() { return m_process.readAllStandardError(); }
@@ -90,6 +107,7 @@ public:
 private:
     QProcess m_process;
     QByteArray m_output;
+    QByteArray m_log; // stderr read by WaitForRequests
     int m_nPort = -1;
     QString m_strPty;
 };

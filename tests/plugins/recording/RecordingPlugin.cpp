@@ -11,7 +11,10 @@
 // default "VKQ100A1"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
 // defines one editor of each kind on rows 0..2), QPX_REC_CSV_TEXT (a phonebook read writes this
 // text to the CSV path), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
-// plug-in the data of the masked items and the marker "<supported version>.pp").
+// plug-in the data of the masked items and the marker "<supported version>.pp"),
+// QPX_REC_BLOCK_QUERY=<file> (GetModelKind called off the program's main thread, as the
+// connection's model check calls it, logs "GetModelKind blocked" and waits until <file> exists,
+// for ever when it never does; then it logs "GetModelKind returned").
 // Compile-time variants leave exports out: QPX_REC_NO_RELEASE, QPX_REC_NO_BIN, QPX_REC_NO_KIND,
 // QPX_REC_NO_BINVER, QPX_REC_NO_FILE_VERSION.
 #include "qpx_plugin.h"
@@ -25,6 +28,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -183,6 +189,13 @@ const char* GetModelKind(void)
 {
     static char text[256];
     Log("GetModelKind");
+    const char* release = std::getenv("QPX_REC_BLOCK_QUERY");
+    if (release != nullptr && *release != '\0' && syscall(SYS_gettid) != getpid()) {
+        Log("GetModelKind blocked");
+        while (!std::filesystem::exists(release))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Log("GetModelKind returned");
+    }
     std::snprintf(text, sizeof text, "%s", Env("QPX_REC_KIND", "REC-MODEL"));
     return text;
 }

@@ -91,47 +91,59 @@ TEST(HandsetFormat, LeadingGroupOfThousandOrMoreKeepsThreeCharacters)
     EXPECT_EQ(FormatMobileNumber(Min1(1023, 5, 456), 0), QStringLiteral("213-5567"));
 }
 
-TEST(HandsetFormat, StatusRowsFromResponse)
-{
-    std::array<quint8, 64> r{};
-    r[0] = 0x0C;
-    Put32(r.data(), 4, 0x12AB34);
-    Put16(r.data(), 8, 1);
-    Put32(r.data(), 10, Min1(1, 2, 3));     // analog MIN1
-    Put32(r.data(), 14, Min1(309, 5, 456)); // digital MIN1
-    Put16(r.data(), 18, 0);                 // analog MIN2
-    Put16(r.data(), 20, 212);               // digital MIN2
-    Put16(r.data(), 34, 384);
-    r[36] = 7;
-    Put16(r.data(), 37, 999);
-    Put16(r.data(), 39, 65535);
-    Put16(r.data(), 41, 2);
-    Put16(r.data(), 43, 3);
-    r[48] = 6;
-    const QStringList rows = StatusValueTexts(r.data(), int(r.size()));
-    const QStringList want = {QStringLiteral("0012ab34"), QStringLiteral("(323) 410-5567"),
-                              QStringLiteral("112-2114"), QStringLiteral("DIGITAL"),
-                              QStringLiteral("384"),      QStringLiteral("7"),
-                              QStringLiteral(" 0"),       QStringLiteral("65535"),
-                              QStringLiteral("2"),        QStringLiteral("3"),
-                              QStringLiteral("6")};
-    EXPECT_EQ(rows, want);
-}
-
-TEST(HandsetFormat, ShortStatusResponseReadsMissingFieldsAsZero)
+// A field the answer does not hold entirely is empty: never a 0, never the bytes behind the
+// answer (here 0xEE, standing for the check bytes and the closing flag).
+TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
 {
     std::array<quint8, 64> r{};
     r.fill(0xEE);
-    Put32(r.data(), 4, 0x01020304);
-    // Only 6 bytes available: the ESN's upper two bytes and everything after read as 0.
-    const QStringList rows = StatusValueTexts(r.data(), 6);
-    ASSERT_EQ(rows.size(), 11);
-    EXPECT_EQ(rows[0], QStringLiteral("00000304"));
-    EXPECT_EQ(rows[1], QString());
-    EXPECT_EQ(rows[3], QStringLiteral("ANALOG"));
-    EXPECT_EQ(rows[6], QStringLiteral("0"));
-    EXPECT_EQ(rows[10], QStringLiteral("0"));
-    EXPECT_EQ(StatusValueTexts(nullptr, 0).size(), 11);
+    r[0] = 0x0C;
+    Put32(r.data(), 4, 0x12AB34);
+    Put16(r.data(), 8, 1);
+    Put32(r.data(), 10, Min1(1, 2, 3));
+    Put32(r.data(), 14, Min1(309, 5, 456));
+    Put16(r.data(), 18, 0);
+    Put16(r.data(), 20, 212);
+    Put16(r.data(), 34, 384);
+    r[36] = 7;
+    Put16(r.data(), 37, 168);
+    Put16(r.data(), 39, 4145);
+    Put16(r.data(), 41, 1);
+    Put16(r.data(), 43, 7);
+    r[48] = 6;
+    const QStringList full = {QStringLiteral("0012ab34"), QStringLiteral("(323) 410-5567"),
+                              QStringLiteral("112-2114"), QStringLiteral("DIGITAL"),
+                              QStringLiteral("384"),      QStringLiteral("7"),
+                              QStringLiteral("168"),      QStringLiteral("4145"),
+                              QStringLiteral("1"),        QStringLiteral("7"),
+                              QStringLiteral("6")};
+    // Answer length -> number of leading rows that are shown, in the order of their last byte.
+    struct SCase
+    {
+        int nLen;
+        QList<int> shown;
+    };
+    const SCase cases[] = {
+        {64, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {60, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {49, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {48, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}, // many handsets: no protocol revision
+        {45, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {44, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {22, {0, 1, 2, 3}},
+        {21, {0, 2, 3}}, // the digital MIN2 ends at 22, the analog one at 20
+        {10, {0, 3}},
+        {7, {}},
+        {0, {}},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.nLen);
+        const QStringList rows = StatusValueTexts(r.data(), c.nLen);
+        ASSERT_EQ(rows.size(), 11);
+        for (int row = 0; row < 11; ++row)
+            EXPECT_EQ(rows[row], c.shown.contains(row) ? full[row] : QString()) << row;
+    }
+    EXPECT_EQ(StatusValueTexts(nullptr, 49), QStringList(11, QString()));
 }
 
 TEST(HandsetFormat, VersionTextsFromResponse)
@@ -169,14 +181,63 @@ TEST(HandsetFormat, FirmwareRevisionWidths)
     EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("123.45  QX"));
 }
 
-TEST(HandsetFormat, ShortVersionResponseCutsCharacterFields)
+TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
 {
     std::array<quint8, 64> r{};
+    r.fill(0xEE);
+    r[0] = 0x00;
+    std::memcpy(r.data() + 1, "Jan 02 2006", 11);
+    std::memcpy(r.data() + 12, "12:34:56", 8);
+    std::memcpy(r.data() + 20, "Feb 03 2006", 11);
+    std::memcpy(r.data() + 31, "01:02:03", 8);
     std::memcpy(r.data() + 39, "ABCDE123", 8);
-    EXPECT_EQ(SoftwareVersionDirectory(r.data(), 44), QStringLiteral("ABCDE"));
-    const SVersionTexts v = VersionTexts(r.data(), 44);
-    EXPECT_EQ(v.strSwVersion, QStringLiteral("00.00  ABCDE"));
-    EXPECT_EQ(v.strMsmVersion, QStringLiteral("MSM 2P (0x0000)"));
+    r[47] = 0x2A;
+    r[48] = 6;
+    r[49] = 17;
+    Put16(r.data(), 50, 1234);
+    r[52] = 10;
+    r[53] = 0x61;
+    r[54] = 0x0A;
+    const QStringList full = {
+        QStringLiteral("Jan 02 2006"), QStringLiteral("12:34:56"),        QStringLiteral("Feb 03 2006"),
+        QStringLiteral("01:02:03"),    QStringLiteral("12.34  ABCDE123"), QStringLiteral("17"),
+        QStringLiteral("a"),           QStringLiteral("MSM 2P (0x610a)")};
+    auto texts = [](const SVersionTexts& v) {
+        return QStringList{v.strCompileDate, v.strCompileTime, v.strReleaseDate, v.strReleaseTime,
+                           v.strSwVersion,   v.strMobileModel, v.strSlotCycle,   v.strMsmVersion};
+    };
+    // Answer length -> the texts shown (indexes into full) and whether the S/W version directory
+    // (39..46), which the model check compares, is there.
+    struct SCase
+    {
+        int nLen;
+        QList<int> shown;
+        bool bDirectory;
+    };
+    const SCase cases[] = {
+        {60, {0, 1, 2, 3, 4, 5, 6, 7}, true},
+        {55, {0, 1, 2, 3, 4, 5, 6, 7}, true},
+        {54, {0, 1, 2, 3, 4, 5, 6}, true},
+        {52, {0, 1, 2, 3, 4, 5}, true},
+        {51, {0, 1, 2, 3, 5}, true}, // the firmware revision of the S/W version ends at 52
+        {49, {0, 1, 2, 3}, true},
+        {47, {0, 1, 2, 3}, true},
+        {46, {0, 1, 2, 3}, false},
+        {39, {0, 1, 2, 3}, false},
+        {38, {0, 1, 2}, false},
+        {12, {0}, false},
+        {11, {}, false},
+        {0, {}, false},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.nLen);
+        QStringList want;
+        for (int i = 0; i < full.size(); ++i)
+            want << (c.shown.contains(i) ? full[i] : QString());
+        EXPECT_EQ(texts(VersionTexts(r.data(), c.nLen)), want);
+        EXPECT_EQ(SoftwareVersionDirectory(r.data(), c.nLen),
+                  c.bDirectory ? QStringLiteral("ABCDE123") : QString());
+    }
 }
 
 TEST(HandsetFormat, PrlAndEriTexts)
