@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QSet>
 
 class QAction;
 class QLabel;
@@ -13,6 +14,7 @@ class CSkinToolBar;
 class CFunctionListBar;
 class CPageHost;
 class CPortWatcher;
+struct SPortRefusal;
 
 class CMainFrame : public QMainWindow, public IMessageReceiver
 {
@@ -58,6 +60,10 @@ private:
     void UpdateSelectModelButton();
     void SetPane(int paneId, const QString& text);
     QString DllText(bool withVersion, bool checkSelected) const;
+    // A port the worker could not open: the PORT pane says why, and the user is told (and the
+    // program log written) once per port and reason.
+    void OnPortRefused(const SPortRefusal& refusal);
+    QString NotConnectedPortText() const;
 
     CFunctionListBar* m_pFunctionBar = nullptr;
     CSkinToolBar* m_pToolBar = nullptr;
@@ -65,6 +71,8 @@ private:
     QHash<int, QLabel*> m_panes;
     QHash<int, QAction*> m_actions;
     QString m_strVersion;
+    QString m_strRefusedPort; // the PORT pane text of a refused port until another port is chosen or opens
+    QSet<qint64> m_toldRefusals;
     bool m_bPlacing = false;
     bool m_bCloseWithoutQuestion = false;
 };

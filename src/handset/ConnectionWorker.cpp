@@ -1,5 +1,7 @@
 #include "ConnectionWorker.h"
 
+#include "PortRefusal.h"
+
 #include "app/AppSettings.h"
 #include "app/HostCommands.h"
 #include "platform/Module.h"
@@ -71,6 +73,7 @@ struct SWorkerState
 
     void Main();
     bool OpenPort();
+    void ReportRefusal(int port);
     bool PollHandset();
     bool CheckModelPlugin();
 };
@@ -152,6 +155,7 @@ bool SWorkerState::OpenPort()
         if (pDiag->Open(port))
             return true;
         qCDebug(lcLink) << "cannot open port" << port << pDiag->LastErrorText();
+        ReportRefusal(port);
         int next = -1;
         {
             QMutexLocker lock(&theSettings.m_lock);
@@ -166,6 +170,14 @@ bool SWorkerState::OpenPort()
         }
         nLinkPort = next;
     }
+}
+
+// A port that is busy or not permitted is the user's to fix: the frame gets a copy of why.
+void SWorkerState::ReportRefusal(int port)
+{
+    SPortRefusal refusal;
+    if (MakePortRefusal(*pDiag, port, refusal))
+        PostMessageWithPayload(targets.pFrame, WM_FRAME_STATUS, FS_PORT_REFUSED, &refusal, sizeof refusal);
 }
 
 bool SWorkerState::PollHandset()

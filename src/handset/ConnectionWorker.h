@@ -4,7 +4,8 @@
 //
 //   FS_CONNECTING (sent, gives up when stopped)
 //   open ──fails──▶ drop the port from the list ──list empty──▶ LC_STOP + FS_CONNECT_FAILED, end
-//    │ ok                    └── next: first entry ──▶ open
+//    │ ok          │         └── next: first entry ──▶ open
+//    │             └── busy or not permitted: FS_PORT_REFUSED first, with a copy of why
 //    ▼
 //   FS_TRYING_PORT
 //   poll ──ok──▶ FS_MODEL_READY; model check on good polls 1, 5, 9 ... of this port

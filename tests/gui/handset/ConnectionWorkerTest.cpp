@@ -118,6 +118,7 @@ TEST_F(ConnectionWorkerTest, NoPortLeftStopsTheLinkAndReportsTheFailure)
     EXPECT_TRUE(PortList().isEmpty());
     EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_CONNECT_FAILED), 1);
     EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_TRYING_PORT), 0);
+    EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_PORT_REFUSED), 0); // absent: nothing to fix
     ASSERT_EQ(m_strip.Count(WM_LINK_COMMAND, LC_STOP), 1);
     // Tagged with the worker's generation, so a later worker is not stopped by it.
     EXPECT_EQ(m_strip.records[m_strip.Find(WM_LINK_COMMAND, LC_STOP)].nGeneration, 7u);
