@@ -45,6 +45,8 @@ enum EFrameStatus : quint32
     // A port could not be opened because it is busy or not permitted; the payload is an
     // SPortRefusal (handset/PortRefusal.h).
     FS_PORT_REFUSED = 0x210A,
+    // The handset on the port (lParam) answers only as a downloader (left in download mode).
+    FS_DOWNLOAD_MODE = 0x210B,
 };
 
 // Toolbar button ids.

@@ -268,6 +268,7 @@ LRESULT CMainFrame::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 
 void CMainFrame::OnFrameStatus(quint32 code, LPARAM arg)
 {
+    FollowDownloadMode(LoWord(code));
     switch (LoWord(code)) {
     case FS_MODEL_READY: {
         CPageHost* host = PageHost();
@@ -311,6 +312,9 @@ void CMainFrame::OnFrameStatus(quint32 code, LPARAM arg)
         if (CPageHost* host = PageHost())
             host->DisableAfterConnectFailed();
         break;
+    case FS_DOWNLOAD_MODE:
+        OnDownloadMode(static_cast<qint32>(arg));
+        break;
     case FS_PORT_REFUSED:
         if (arg != 0) { // the payload: a copy of the worker's record
             SPortRefusal refusal;
@@ -340,6 +344,29 @@ void CMainFrame::OnPortRefused(const SPortRefusal& refusal)
 QString CMainFrame::NotConnectedPortText() const
 {
     return m_strRefusedPort.isEmpty() ? QStringLiteral("PORT : Not Connected ") : m_strRefusedPort;
+}
+
+void CMainFrame::OnDownloadMode(int port)
+{
+    // The handset cannot tell its software, so only a plug-in chosen by hand may write it.
+    const QString dll = theSettings.Get(&CAppSettings::m_strDllFile);
+    const bool chosen = theSettings.m_bAutoModelDll == 0 && IsDllSelected(dll);
+    m_bDownloadMode = true;
+    if (CPageHost* host = PageHost())
+        host->ShowDownloadMode(chosen && theSettings.m_bBusy != 1 && port != -1);
+    SetPane(ID_PANE_PORT, QStringLiteral("PORT : COM%1").arg(port));
+    SetPane(ID_PANE_DLL, chosen ? DllText(true, false) : QStringLiteral("DLL : N/A"));
+    SetPane(ID_PANE_MODEL, QStringLiteral("MODEL : Handset in download mode"));
+}
+
+void CMainFrame::FollowDownloadMode(quint32 code)
+{
+    if (!m_bDownloadMode ||
+        (code != FS_MODEL_READY && code != FS_TRYING_PORT && code != FS_CONNECTING && code != FS_RESET))
+        return;
+    m_bDownloadMode = false;
+    if (CPageHost* host = PageHost())
+        host->EndDownloadMode();
 }
 
 void CMainFrame::OnToolbarCommand(int id)

@@ -64,6 +64,10 @@ private:
     // program log written) once per port and reason.
     void OnPortRefused(const SPortRefusal& refusal);
     QString NotConnectedPortText() const;
+    // A handset that answers only as a downloader: the panes say so and the firmware operations
+    // may start with a plug-in chosen by hand. Other news of the link ends the mode.
+    void OnDownloadMode(int port);
+    void FollowDownloadMode(quint32 code);
 
     CFunctionListBar* m_pFunctionBar = nullptr;
     CSkinToolBar* m_pToolBar = nullptr;
@@ -73,6 +77,7 @@ private:
     QString m_strVersion;
     QString m_strRefusedPort; // the PORT pane text of a refused port until another port is chosen or opens
     QSet<qint64> m_toldRefusals;
+    bool m_bDownloadMode = false;
     bool m_bPlacing = false;
     bool m_bCloseWithoutQuestion = false;
 };

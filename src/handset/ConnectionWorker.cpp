@@ -74,6 +74,7 @@ struct SWorkerState
     void Main();
     bool OpenPort();
     void ReportRefusal(int port);
+    bool InDownloadMode();
     bool PollHandset();
     bool CheckModelPlugin();
 };
@@ -102,6 +103,8 @@ void SWorkerState::Main()
             }
             if (!Running())
                 break;
+            if (InDownloadMode())
+                continue;
             const int t = failures++;
             if (t % 3 != 0) {
                 Pause(10);
@@ -178,6 +181,17 @@ void SWorkerState::ReportRefusal(int port)
     SPortRefusal refusal;
     if (MakePortRefusal(*pDiag, port, refusal))
         PostMessageWithPayload(targets.pFrame, WM_FRAME_STATUS, FS_PORT_REFUSED, &refusal, sizeof refusal);
+}
+
+// A handset left in download mode by an interrupted firmware write answers only the download
+// protocols. It is no failure of the port: the frame is told, and the worker stays with it so the
+// technician can write the firmware again; a good poll later ends the mode.
+bool SWorkerState::InDownloadMode()
+{
+    if (pDiag->ProbeDownloadMode() == CDiagPort::PROBE_NOT_DOWNLOAD || !Running())
+        return false;
+    ToFrame(FS_DOWNLOAD_MODE, nLinkPort.load());
+    return true;
 }
 
 bool SWorkerState::PollHandset()
