@@ -5,6 +5,8 @@
 //   | u32 CRC-32 of the payload (the zlib CRC: reflected 0xEDB88320, preset and final ~0) | payload
 //
 //   file checked (magic, length, check value, software family) before the handset is touched
+//   → 06 NOP: a handset left in download mode by an interrupted write answers it (02 the boot
+//     loader: on at the parameters below; 0D/0E the flash programmer: on at HELLO)
 //   → version → 41 SPC → 3A (the handset leaves DIAG; on USB it leaves the bus too)
 //   → port closed, its device asked from the host again and reopened (up to 5 s)
 //   → DMSS: 06 NOP until 02 ACK → 07 parameters → 0F programmer pieces at 0x00100000 → 05 GO
@@ -68,6 +70,61 @@ bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect
     return job.Fail(QStringLiteral("The handset gave an unexpected answer (%1).").arg(what));
 }
 
+// Where the handset stands when the download begins.
+enum EDownloadStart
+{
+    START_DIAG,
+    START_BOOT_LOADER,
+    START_PROGRAMMER,
+};
+
+constexpr quint32 PROBE_TIMEOUT_MS = 250;
+
+// Opens the port and finds out what the handset speaks: a handset left in download mode answers
+// the DMSS NOP; one in the diagnostic state refuses it and is identified by its version.
+bool ConnectForDownload(CPluginJob& job, CDiagLink& link, EDownloadStart& start)
+{
+    start = START_DIAG;
+    if (!job.OpenPort(link))
+        return false;
+    QByteArray a;
+    if (link.Exchange(QByteArray(1, static_cast<char>(DMSS_NOP)), a, PROBE_TIMEOUT_MS) == CDiagLink::OK) {
+        const quint8 code = static_cast<quint8>(a.at(0));
+        if (code == DMSS_ACK)
+            start = START_BOOT_LOADER;
+        else if (code == STREAM_ERROR || code == STREAM_LOG)
+            start = START_PROGRAMMER;
+    }
+    return start != START_DIAG || job.Identify(link);
+}
+
+// DMSS: the boot loader's parameters, the flash programmer written to RAM in pieces, then GO.
+bool LoadProgrammer(CPluginJob& job, CDiagLink& link, QByteArray& a)
+{
+    if (!Step(job, link, QByteArray(1, 0x07), 0x08, a, QStringLiteral("boot loader parameters")))
+        return false;
+    int maxWrite = a.size() >= 5 ? ((static_cast<quint8>(a.at(3)) << 8) | static_cast<quint8>(a.at(4))) : 256;
+    maxWrite = qBound(64, maxWrite, 1024);
+
+    job.Status(QStringLiteral("Loading the flash programmer"));
+    for (int at = 0; at < PROGRAMMER_SIZE; at += maxWrite) {
+        const int n = qMin(maxWrite, PROGRAMMER_SIZE - at);
+        QByteArray req(7, '\0');
+        req[0] = 0x0F;
+        const quint32 addr = PROGRAMMER_ADDRESS + static_cast<quint32>(at);
+        for (int i = 0; i < 4; ++i)
+            req[1 + i] = static_cast<char>(addr >> (24 - 8 * i));
+        req[5] = static_cast<char>(n >> 8);
+        req[6] = static_cast<char>(n);
+        for (int i = 0; i < n; ++i)
+            req.append(static_cast<char>((at + i) * 7)); // the programmer stands in for the real one
+        if (!Step(job, link, req, 0x02, a, QStringLiteral("flash programmer")))
+            return false;
+    }
+    return Step(job, link, QByteArray("\x05\x00\x10\x00\x00", 5), 0x02, a,
+                QStringLiteral("starting the flash programmer"));
+}
+
 } // namespace
 
 bool RunBin(CPluginJob& job, const QString& binPath)
@@ -97,48 +154,31 @@ bool RunBin(CPluginJob& job, const QString& binPath)
                             .arg(dir, QLatin1String(REF_SUPPORTED_VERSION)));
 
     CDiagLink link;
-    if (!job.Connect(link))
+    EDownloadStart start = START_DIAG;
+    if (!ConnectForDownload(job, link, start))
         return false;
-    const QString before = job.SoftwareVersion();
-    job.Status(QStringLiteral("Unlocking the handset"));
-    if (!job.Unlock(link))
-        return false;
+    const QString before = start == START_DIAG ? job.SoftwareVersion() : QStringLiteral("in download mode");
     QByteArray a;
-    job.Status(QStringLiteral("Switching the handset to download mode"));
-    CDiagLink::EOutcome r = link.Request(QByteArray(1, 0x3A), a);
-    // A handset on USB may drop off the bus before its echo is read: leaving is answer enough.
-    if (!(r == CDiagLink::NO_ANSWER && link.Gone()) && !job.Check(r, link, QStringLiteral("download mode")))
-        return false;
-    // The port is opened again as the host finds it now (a USB handset comes back as a new
-    // device); the boot loader answers NOP with ACK once it runs.
-    auto bootLoader = [&link, &a]() {
-        const CDiagLink::EOutcome nop = link.Exchange(QByteArray(1, 0x06), a);
-        return nop == CDiagLink::OK && a.at(0) == 0x02 ? CDiagLink::OK : CDiagLink::NO_ANSWER;
-    };
-    if (!job.Reopen(link, bootLoader, DOWNLOAD_WAIT_MS, QStringLiteral("boot loader")))
-        return false;
-    if (!Step(job, link, QByteArray(1, 0x07), 0x08, a, QStringLiteral("boot loader parameters")))
-        return false;
-    int maxWrite = a.size() >= 5 ? ((static_cast<quint8>(a.at(3)) << 8) | static_cast<quint8>(a.at(4))) : 256;
-    maxWrite = qBound(64, maxWrite, 1024);
-
-    job.Status(QStringLiteral("Loading the flash programmer"));
-    for (int at = 0; at < PROGRAMMER_SIZE; at += maxWrite) {
-        const int n = qMin(maxWrite, PROGRAMMER_SIZE - at);
-        QByteArray req(7, '\0');
-        req[0] = 0x0F;
-        const quint32 addr = PROGRAMMER_ADDRESS + static_cast<quint32>(at);
-        for (int i = 0; i < 4; ++i)
-            req[1 + i] = static_cast<char>(addr >> (24 - 8 * i));
-        req[5] = static_cast<char>(n >> 8);
-        req[6] = static_cast<char>(n);
-        for (int i = 0; i < n; ++i)
-            req.append(static_cast<char>((at + i) * 7)); // the programmer stands in for the real one
-        if (!Step(job, link, req, 0x02, a, QStringLiteral("flash programmer")))
+    if (start == START_DIAG) {
+        job.Status(QStringLiteral("Unlocking the handset"));
+        if (!job.Unlock(link))
+            return false;
+        job.Status(QStringLiteral("Switching the handset to download mode"));
+        CDiagLink::EOutcome r = link.Request(QByteArray(1, 0x3A), a);
+        // A handset on USB may drop off the bus before its echo is read: leaving is answer enough.
+        if (!(r == CDiagLink::NO_ANSWER && link.Gone()) &&
+            !job.Check(r, link, QStringLiteral("download mode")))
+            return false;
+        // The port is opened again as the host finds it now (a USB handset comes back as a new
+        // device); the boot loader answers NOP with ACK once it runs.
+        auto bootLoader = [&link, &a]() {
+            const CDiagLink::EOutcome nop = link.Exchange(QByteArray(1, static_cast<char>(DMSS_NOP)), a);
+            return nop == CDiagLink::OK && a.at(0) == DMSS_ACK ? CDiagLink::OK : CDiagLink::NO_ANSWER;
+        };
+        if (!job.Reopen(link, bootLoader, DOWNLOAD_WAIT_MS, QStringLiteral("boot loader")))
             return false;
     }
-    if (!Step(job, link, QByteArray("\x05\x00\x10\x00\x00", 5), 0x02, a,
-              QStringLiteral("starting the flash programmer")))
+    if (start != START_PROGRAMMER && !LoadProgrammer(job, link, a))
         return false;
     QByteArray hello(1, 0x01);
     hello += QByteArray("KOVA fast download protocol host");

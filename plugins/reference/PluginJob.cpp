@@ -152,6 +152,11 @@ bool CPluginJob::Reopen(CDiagLink& link, const std::function<CDiagLink::EOutcome
 
 bool CPluginJob::Connect(CDiagLink& link)
 {
+    return OpenPort(link) && Identify(link);
+}
+
+bool CPluginJob::OpenPort(CDiagLink& link)
+{
     Status(QStringLiteral("Connecting to the handset"));
     const QString path = PortDevice();
     if (path.isEmpty())
@@ -169,6 +174,11 @@ bool CPluginJob::Connect(CDiagLink& link)
     }
     if (!link.Open(path))
         return Fail(QStringLiteral("COM%1 cannot be opened: %2").arg(m_nPort).arg(link.OpenError()));
+    return true;
+}
+
+bool CPluginJob::Identify(CDiagLink& link)
+{
     QByteArray answer;
     // The first exchange may meet a handset still restarting: give it a few chances.
     CDiagLink::EOutcome r = CDiagLink::NO_ANSWER;

@@ -44,6 +44,9 @@ public:
     // version directory is kept. The link gets the security password of QPX_REF_PASSWORD.
     // False (and Fail) otherwise.
     bool Connect(CDiagLink& link);
+    // The two halves of Connect: the port opened (with the password set), then the version asked.
+    bool OpenPort(CDiagLink& link);
+    bool Identify(CDiagLink& link);
     // For a handset that leaves the bus and comes back (download mode, restart): closes the port,
     // then until waitMs have passed asks the host for COM<port>'s device again, opens it and runs
     // probe. True at the first probe that is OK; else false (and Fail naming what): a probe that

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QRadioButton>
 
+static_assert(CComPortPage::MAX_PORT == MAX_SELECTABLE_PORT, "discovery numbers only ports the page offers");
+
 namespace {
 constexpr int GRID_LIMIT = 50; // COM1..COM50 have fixed places; higher ports are placed when present
 }

@@ -42,6 +42,11 @@ enum EFrameStatus : quint32
     FS_CONNECTING = 0x2106,
     FS_PORT_CLEARED = 0x2107,
     FS_CONNECT_FAILED = 0x2109,
+    // A port could not be opened because it is busy or not permitted; the payload is an
+    // SPortRefusal (handset/PortRefusal.h).
+    FS_PORT_REFUSED = 0x210A,
+    // The handset on the port (lParam) answers only as a downloader (left in download mode).
+    FS_DOWNLOAD_MODE = 0x210B,
 };
 
 // Toolbar button ids.

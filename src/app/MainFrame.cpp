@@ -7,6 +7,7 @@
 #include "app/ProgramLog.h"
 #include "controls/SkinToolBar.h"
 #include "handset/ConnectionStrip.h"
+#include "handset/PortRefusal.h"
 #include "platform/Dialogs.h"
 #include "res/Pictures.h"
 #include "serial/PortDiscovery.h"
@@ -22,6 +23,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+
+#include <cstring>
 
 namespace {
 
@@ -198,6 +201,7 @@ void CMainFrame::AutoSelectPort()
     }
     m_nCurPort = port;
     theSettings.m_nPortNum = port;
+    m_strRefusedPort.clear();
     const QString portText = PortText(port, true);
     if (m_pFunctionBar)
         PostMessage(m_pFunctionBar, WM_HOST_COMMAND, HC_PORT_RESULT, port);
@@ -221,6 +225,7 @@ void CMainFrame::SelectPort(int port)
     }
     m_nCurPort = chosen;
     theSettings.m_nPortNum = chosen;
+    m_strRefusedPort.clear();
     const QString portText = PortText(chosen, true);
     const QString dllText = chosen == -1 ? DllText(false, false) : DllText(true, false);
     if (m_pFunctionBar) {
@@ -276,6 +281,7 @@ LRESULT CMainFrame::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 
 void CMainFrame::OnFrameStatus(quint32 code, LPARAM arg)
 {
+    FollowDownloadMode(LoWord(code));
     switch (LoWord(code)) {
     case FS_MODEL_READY: {
         CPageHost* host = PageHost();
@@ -294,11 +300,12 @@ void CMainFrame::OnFrameStatus(quint32 code, LPARAM arg)
         break;
     }
     case FS_RESET:
-        SetPane(ID_PANE_PORT, QStringLiteral("PORT : Not Connected "));
+        SetPane(ID_PANE_PORT, NotConnectedPortText());
         SetPane(ID_PANE_DLL, QStringLiteral("DLL : N/A"));
         SetPane(ID_PANE_MODEL, QStringLiteral("MODEL : N/A"));
         break;
     case FS_TRYING_PORT:
+        m_strRefusedPort.clear();
         theSettings.m_nPortNum = static_cast<qint32>(arg);
         SetPane(ID_PANE_PORT, QStringLiteral("PORT : COM%1").arg(static_cast<qint32>(arg)));
         SetPane(ID_PANE_DLL, QStringLiteral("DLL : Connecting..."));
@@ -318,9 +325,61 @@ void CMainFrame::OnFrameStatus(quint32 code, LPARAM arg)
         if (CPageHost* host = PageHost())
             host->DisableAfterConnectFailed();
         break;
+    case FS_DOWNLOAD_MODE:
+        OnDownloadMode(static_cast<qint32>(arg));
+        break;
+    case FS_PORT_REFUSED:
+        if (arg != 0) { // the payload: a copy of the worker's record
+            SPortRefusal refusal;
+            std::memcpy(&refusal, reinterpret_cast<const void*>(arg), sizeof refusal);
+            OnPortRefused(refusal);
+        }
+        break;
     default:
         break;
     }
+}
+
+void CMainFrame::OnPortRefused(const SPortRefusal& refusal)
+{
+    m_strRefusedPort = PortRefusalPaneText(refusal);
+    SetPane(ID_PANE_PORT, m_strRefusedPort);
+    const qint64 key = (static_cast<qint64>(refusal.nPort) << 8) | (refusal.nError & 0xFF);
+    if (m_toldRefusals.contains(key))
+        return;
+    m_toldRefusals.insert(key);
+    const QString text = PortRefusalMessage(refusal);
+    WritePortProblemLog(theSettings.m_strInstallDir, refusal.nPort, text);
+    Dialogs::MessageBox(this, text, QString::fromLatin1(APP_TITLE), MB_OK, MB_ICONEXCLAMATION);
+}
+
+// After a refused port the pane keeps saying why until another port is chosen or opens.
+QString CMainFrame::NotConnectedPortText() const
+{
+    return m_strRefusedPort.isEmpty() ? QStringLiteral("PORT : Not Connected ") : m_strRefusedPort;
+}
+
+void CMainFrame::OnDownloadMode(int port)
+{
+    // The handset cannot tell its software, so only a plug-in chosen by hand may write it.
+    const QString dll = theSettings.Get(&CAppSettings::m_strDllFile);
+    const bool chosen = theSettings.m_bAutoModelDll == 0 && IsDllSelected(dll);
+    m_bDownloadMode = true;
+    if (CPageHost* host = PageHost())
+        host->ShowDownloadMode(chosen && theSettings.m_bBusy != 1 && port != -1);
+    SetPane(ID_PANE_PORT, QStringLiteral("PORT : COM%1").arg(port));
+    SetPane(ID_PANE_DLL, chosen ? DllText(true, false) : QStringLiteral("DLL : N/A"));
+    SetPane(ID_PANE_MODEL, QStringLiteral("MODEL : Handset in download mode"));
+}
+
+void CMainFrame::FollowDownloadMode(quint32 code)
+{
+    if (!m_bDownloadMode ||
+        (code != FS_MODEL_READY && code != FS_TRYING_PORT && code != FS_CONNECTING && code != FS_RESET))
+        return;
+    m_bDownloadMode = false;
+    if (CPageHost* host = PageHost())
+        host->EndDownloadMode();
 }
 
 void CMainFrame::OnToolbarCommand(int id)

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QSet>
 
 class QAction;
 class QLabel;
@@ -14,6 +15,7 @@ class CSkinToolBar;
 class CFunctionListBar;
 class CPageHost;
 class CPortWatcher;
+struct SPortRefusal;
 
 class CMainFrame : public QMainWindow, public IMessageReceiver
 {
@@ -63,6 +65,14 @@ private:
     QString DllText(bool withVersion, bool checkSelected) const;
     // Closes the window as soon as no operation runs (logged).
     void CloseWhenIdle();
+    // A port the worker could not open: the PORT pane says why, and the user is told (and the
+    // program log written) once per port and reason.
+    void OnPortRefused(const SPortRefusal& refusal);
+    QString NotConnectedPortText() const;
+    // A handset that answers only as a downloader: the panes say so and the firmware operations
+    // may start with a plug-in chosen by hand. Other news of the link ends the mode.
+    void OnDownloadMode(int port);
+    void FollowDownloadMode(quint32 code);
 
     CFunctionListBar* m_pFunctionBar = nullptr;
     CSkinToolBar* m_pToolBar = nullptr;
@@ -70,6 +80,9 @@ private:
     QHash<int, QLabel*> m_panes;
     QHash<int, QAction*> m_actions;
     QString m_strVersion;
+    QString m_strRefusedPort; // the PORT pane text of a refused port until another port is chosen or opens
+    QSet<qint64> m_toldRefusals;
+    bool m_bDownloadMode = false;
     bool m_bPlacing = false;
     bool m_bCloseWithoutQuestion = false;
     QTimer* m_pIdleCloser = nullptr;

@@ -128,7 +128,8 @@ void CPageHost::OnPhoneStatus(const QByteArray& response)
 void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
 {
     m_handled.append(code);
-    const bool dllSelected = IsDllSelected(theSettings.Get(&CAppSettings::m_strDllFile));
+    // A handset in download mode takes no operation but a firmware write (ShowDownloadMode).
+    const bool dllSelected = IsDllSelected(theSettings.Get(&CAppSettings::m_strDllFile)) && !m_bDownloadMode;
     switch (code) {
     case HC_SELECT_MODEL_DLL:
         m_pModelDll->FillList();
@@ -317,6 +318,22 @@ void CPageHost::DisableAfterConnectFailed()
     m_pPhoneBook->EnableModeRadios(false);
     m_pSettings->EnableButtons(false);
     m_pTransfer->EnableStart(false);
+}
+
+void CPageHost::ShowDownloadMode(bool canStart)
+{
+    m_bDownloadMode = true;
+    m_pSettings->EnableButtons(false);
+    m_pPhoneBook->EnableStart(false);
+    m_pTransfer->EnableStart(false);
+    m_pUpgrade->SetFirmwareOnly(true);
+    m_pUpgrade->EnableStart(canStart);
+}
+
+void CPageHost::EndDownloadMode()
+{
+    m_bDownloadMode = false;
+    m_pUpgrade->SetFirmwareOnly(false);
 }
 
 QString CPageHost::SelectedCatalogueVersion() const

@@ -49,6 +49,10 @@ public:
     // Used by the main frame.
     void EnableStartControls(bool enable);
     void DisableAfterConnectFailed();
+    // A handset in download mode: only the upgrade page's firmware operations may start, and only
+    // when canStart; EndDownloadMode lifts that limit.
+    void ShowDownloadMode(bool canStart);
+    void EndDownloadMode();
     QString SelectedCatalogueVersion() const;
     void StopLink(int mode);
 
@@ -89,4 +93,5 @@ private:
     CPhoneBookPage* m_pPhoneBook = nullptr;
     QList<QWidget*> m_pages;
     QList<quint32> m_handled;
+    bool m_bDownloadMode = false;
 };

@@ -2,10 +2,6 @@
 
 #include "LogFile.h"
 
-namespace {
-const QByteArray SEPARATOR = ";---------------------------------------\r\n";
-}
-
 QString StartOfRunLogFileName(const QString& computer, const QString& user, const QDate& date)
 {
     return QStringLiteral("%1_%2_%3_%4_%5_log.txt")
@@ -15,16 +11,31 @@ QString StartOfRunLogFileName(const QString& computer, const QString& user, cons
         .arg(date.day());
 }
 
-QByteArray FormatStartOfRunBlock(const QDateTime& now, const QString& computer, const QString& user,
-                                 const SOsVersionInfo& os, const QString& version)
+namespace {
+const QByteArray SEPARATOR = ";---------------------------------------\r\n";
+
+QByteArray DateTimeText(const QDateTime& now)
 {
     const QDate d = now.date();
     const QTime t = now.time();
+    return QByteArray::number(d.year()) + '-' + QByteArray::number(d.month()) + '-' +
+           QByteArray::number(d.day()) + ",\t" + BlankPadded2(t.hour()) + ':' + BlankPadded2(t.minute()) +
+           ':' + BlankPadded2(t.second());
+}
+
+bool AppendToTodaysLog(const QString& installDir, const QDateTime& now, const QByteArray& block)
+{
+    const QString file = StartOfRunLogFileName(GetComputerNameText(), GetUserNameText(), now.date());
+    return !AppendLogBlock(installDir + QStringLiteral("LOG/"), file, block).isEmpty();
+}
+} // namespace
+
+QByteArray FormatStartOfRunBlock(const QDateTime& now, const QString& computer, const QString& user,
+                                 const SOsVersionInfo& os, const QString& version)
+{
     QByteArray b;
     b += SEPARATOR;
-    b += "* QPX Started\t: " + QByteArray::number(d.year()) + '-' + QByteArray::number(d.month()) + '-' +
-         QByteArray::number(d.day()) + ",\t" + BlankPadded2(t.hour()) + ':' + BlankPadded2(t.minute()) + ':' +
-         BlankPadded2(t.second()) + "\r\n";
+    b += "* QPX Started\t: " + DateTimeText(now) + "\r\n";
     b += SEPARATOR;
     b += "Computer Name\t: " + computer.toLocal8Bit() + "\r\n";
     b += "User Name\t: " + user.toLocal8Bit() + "\r\n";
@@ -37,10 +48,24 @@ QByteArray FormatStartOfRunBlock(const QDateTime& now, const QString& computer, 
 
 bool WriteStartOfRunLog(const QString& installDir, const QString& version, const QDateTime& now)
 {
-    const QString computer = GetComputerNameText();
-    const QString user = GetUserNameText();
-    const QByteArray block = FormatStartOfRunBlock(now, computer, user, COsVersion::Get(), version);
-    return !AppendLogBlock(installDir + QStringLiteral("LOG/"),
-                           StartOfRunLogFileName(computer, user, now.date()), block)
-                .isEmpty();
+    return AppendToTodaysLog(
+        installDir, now,
+        FormatStartOfRunBlock(now, GetComputerNameText(), GetUserNameText(), COsVersion::Get(), version));
+}
+
+QByteArray FormatPortProblemBlock(const QDateTime& now, int port, const QString& text)
+{
+    QByteArray b;
+    b += SEPARATOR;
+    b += "* Port Problem\t: " + DateTimeText(now) + "\r\n";
+    b += SEPARATOR;
+    b += "COM Port\t: " + QByteArray::number(port) + "\r\n";
+    b += "Problem\t\t: " + QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')).toLocal8Bit() +
+         "\r\n\r\n";
+    return b;
+}
+
+bool WritePortProblemLog(const QString& installDir, int port, const QString& text, const QDateTime& now)
+{
+    return AppendToTodaysLog(installDir, now, FormatPortProblemBlock(now, port, text));
 }

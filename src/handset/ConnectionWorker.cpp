@@ -1,6 +1,7 @@
 #include "ConnectionWorker.h"
 
 #include "HandsetFormat.h"
+#include "PortRefusal.h"
 
 #include "app/AppSettings.h"
 #include "app/HostCommands.h"
@@ -103,6 +104,8 @@ struct SWorkerState
 
     void Main();
     bool OpenPort();
+    void ReportRefusal(int port);
+    bool InDownloadMode();
     bool PollHandset();
     bool CheckModelPlugin();
 };
@@ -135,6 +138,8 @@ void SWorkerState::Main()
             }
             if (!Running())
                 break;
+            if (InDownloadMode())
+                continue;
             const int t = failures++;
             if (t % 3 != 0) {
                 Pause(10);
@@ -188,6 +193,7 @@ bool SWorkerState::OpenPort()
         if (pDiag->Open(port))
             return true;
         qCDebug(lcLink) << "cannot open port" << port << pDiag->LastErrorText();
+        ReportRefusal(port);
         int next = -1;
         {
             QMutexLocker lock(&theSettings.m_lock);
@@ -203,6 +209,26 @@ bool SWorkerState::OpenPort()
         }
         nLinkPort = next;
     }
+}
+
+// A port that is busy or not permitted is the user's to fix: the frame gets a copy of why.
+void SWorkerState::ReportRefusal(int port)
+{
+    SPortRefusal refusal;
+    if (MakePortRefusal(*pDiag, port, refusal))
+        PostMessageWithPayload(targets.pFrame, WM_FRAME_STATUS, LinkWParam(FS_PORT_REFUSED, nGeneration),
+                               &refusal, sizeof refusal);
+}
+
+// A handset left in download mode by an interrupted firmware write answers only the download
+// protocols. It is no failure of the port: the frame is told, and the worker stays with it so the
+// technician can write the firmware again; a good poll later ends the mode.
+bool SWorkerState::InDownloadMode()
+{
+    if (pDiag->ProbeDownloadMode() == CDiagPort::PROBE_NOT_DOWNLOAD || !Running())
+        return false;
+    ToFrame(FS_DOWNLOAD_MODE, nLinkPort.load());
+    return true;
 }
 
 bool SWorkerState::PollHandset()

@@ -4,11 +4,13 @@
 //
 //   FS_CONNECTING (sent, gives up when stopped)
 //   open ──fails──▶ drop the port from the list ──list empty──▶ LC_STOP + FS_CONNECT_FAILED, end
-//    │ ok                    └── next: first entry ──▶ open
+//    │ ok          │         └── next: first entry ──▶ open
+//    │             └── busy or not permitted: FS_PORT_REFUSED first, with a copy of why
 //    ▼
 //   FS_TRYING_PORT
 //   poll ──ok──▶ FS_MODEL_READY; model check on good polls 1, 5, 9 ... of this port
-//    │ fails (counted over the worker's whole life)
+//    │ fails: DMSS NOP probe ──answered as a downloader──▶ FS_DOWNLOAD_MODE, poll again (not counted)
+//    │ otherwise counted over the worker's whole life
 //    ├── failure 1, 2, 4, 5, ...: 10 ms, poll again
 //    └── failure 3, 6, 9, ...: the port goes to the end of the list, the first entry is opened;
 //        a current port no longer listed → first entry, or give up (LC_GIVE_UP) on an empty list

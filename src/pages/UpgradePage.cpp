@@ -331,6 +331,8 @@ void CUpgradePage::SelectOperation(int n)
     const QString dll = theSettings.Get(&CAppSettings::m_strDllFile);
     if (dll.isEmpty() || dll == QLatin1String("N/A") || dll == QLatin1String("Connecting..."))
         m_pStart->setEnabled(false);
+    else if (m_bFirmwareOnly)
+        EnableStart(m_bStartWanted);
 
     if (n < SEL_UPGRADE || n > SEL_REFURBISH)
         return;
@@ -684,7 +686,7 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 
 void CUpgradePage::ResetStatus()
 {
-    m_pStart->setEnabled(false);
+    EnableStart(false);
     m_pFileValue->clear();
     m_pAddressValue->clear();
     m_pStatusValue->clear();
@@ -693,7 +695,19 @@ void CUpgradePage::ResetStatus()
 
 void CUpgradePage::EnableStart(bool enable)
 {
-    m_pStart->setEnabled(enable);
+    m_bStartWanted = enable;
+    m_pStart->setEnabled(enable && StartFitsHandset());
+}
+
+void CUpgradePage::SetFirmwareOnly(bool on)
+{
+    m_bFirmwareOnly = on;
+}
+
+bool CUpgradePage::StartFitsHandset() const
+{
+    return !m_bFirmwareOnly || m_nSelected == SEL_UPGRADE || m_nSelected == SEL_BIN ||
+           m_nSelected == SEL_REFURBISH;
 }
 
 bool CUpgradePage::IsStartEnabled() const

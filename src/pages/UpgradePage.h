@@ -73,6 +73,9 @@ public:
     void ResetStatus();
     void EnableStart(bool enable);
     bool IsStartEnabled() const;
+    // While the handset answers only as a downloader, Start serves only the operations that write
+    // its firmware (Upgrade, Bin Download, Refurbish).
+    void SetFirmwareOnly(bool on);
 
     // Run lock shared by every operation page, by operation number 1..9.
     void ApplyRunLock(int operation);
@@ -130,7 +133,11 @@ private:
     bool CallExport(int operation, const QString& fileArgument);
     const SPathRow& RowOf(int kind) const;
 
+    bool StartFitsHandset() const;
+
     int m_nSelected = 0;
+    bool m_bFirmwareOnly = false;
+    bool m_bStartWanted = false; // the last EnableStart
     int m_nTitleBitmap = 0;
     int m_nRunningFace = 0;
 

@@ -1,5 +1,7 @@
 #include "SerialDevice.h"
 
+#include "DeviceHolders.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -55,21 +57,23 @@ CSerialDevice::~CSerialDevice()
 void CSerialDevice::Fail(EError error, const QString& path, int err)
 {
     m_nError = error;
+    m_strDetail.clear();
     QString why;
     switch (error) {
     case SERIAL_NO_SUCH_PORT:
         why = QStringLiteral("no such port");
         break;
     case SERIAL_BUSY:
-        why = QStringLiteral("port busy (held by another program)");
+        m_strDetail = DeviceHoldersText(path);
+        why = QStringLiteral("port busy (held by %1)")
+                  .arg(m_strDetail.isEmpty() ? QStringLiteral("another program") : m_strDetail);
         break;
-    case SERIAL_PERMISSION_DENIED: {
-        const QString group = MissingGroupOf(QFile::encodeName(path));
-        why = group.isEmpty()
+    case SERIAL_PERMISSION_DENIED:
+        m_strDetail = MissingGroupOf(QFile::encodeName(path));
+        why = m_strDetail.isEmpty()
                   ? QStringLiteral("permission denied")
-                  : QStringLiteral("permission denied (the user is not in the group %1)").arg(group);
+                  : QStringLiteral("permission denied (the user is not in the group %1)").arg(m_strDetail);
         break;
-    }
     case SERIAL_NOT_A_TTY:
         why = QStringLiteral("not a serial port");
         break;
@@ -85,6 +89,7 @@ bool CSerialDevice::Open(const QString& path)
     Close();
     m_nError = SERIAL_OK;
     m_strError.clear();
+    m_strDetail.clear();
     if (path.isEmpty()) {
         Fail(SERIAL_NO_SUCH_PORT, QStringLiteral("(none)"), ENOENT);
         return false;

@@ -48,8 +48,12 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
 
     EError Error() const { return m_nError; }
-    // One line for the user, naming the device, e.g. "/dev/ttyUSB0: port busy (held by another program)".
+    // One line for the user, naming the device, e.g. "/dev/ttyUSB0: port busy (held by minicom
+    // (process 812))".
     QString ErrorText() const { return m_strError; }
+    // What the fix needs: for SERIAL_BUSY the programs holding the device ("minicom (process 812)"),
+    // for SERIAL_PERMISSION_DENIED the device's group the user is not in; empty when not known.
+    QString ErrorDetail() const { return m_strDetail; }
 
     // Discards both directions of the driver's queues.
     void Purge();
@@ -71,4 +75,5 @@ private:
     std::unique_ptr<struct termios> m_saved; // line settings found at Open
     EError m_nError = SERIAL_OK;
     QString m_strError;
+    QString m_strDetail;
 };

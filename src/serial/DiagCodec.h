@@ -26,6 +26,13 @@ constexpr quint8 CMD_STATUS = 0x0C;
 constexpr quint8 CMD_NV_READ = 0x26;
 constexpr quint8 CMD_PRL_VERSION = 0x8C;
 
+// The download protocols' answers that tell which protocol a port speaks: the boot loader (DMSS)
+// acknowledges its NOP; the flash programmer (streaming) answers it with an error or a log frame.
+constexpr quint8 DMSS_NOP = 0x06;
+constexpr quint8 DMSS_ACK = 0x02;
+constexpr quint8 STREAM_ERROR = 0x0D;
+constexpr quint8 STREAM_LOG = 0x0E;
+
 // Largest encoded size of a payload of n bytes: every byte and both FCS bytes escaped, plus the flag.
 constexpr size_t MaxEncodedSize(size_t n)
 {

@@ -72,3 +72,24 @@ quint16 CDiagPort::ReadEriVersion()
         return VERSION_FAILED;
     return GetLe16(m_response + 3);
 }
+
+CDiagPort::EDownloadProbe CDiagPort::ProbeDownloadMode()
+{
+    // Sent as the download protocols expect it, with an opening flag.
+    static const quint8 NOP_FRAME[] = {FRAME_FLAG, DMSS_NOP, 0x4E, 0x95, FRAME_FLAG};
+    std::memset(m_response, 0, RESPONSE_BUFFER_SIZE);
+    quint32 len = 0;
+    // The base receive: the answer is not expected to echo the command.
+    if (!CSerialPort::Transact(NOP_FRAME, sizeof NOP_FRAME, m_response, &len, PROBE_TIMEOUT_MS) ||
+        DecodedLength() < 3)
+        return PROBE_NOT_DOWNLOAD;
+    switch (m_response[0]) {
+    case DMSS_ACK:
+        return PROBE_BOOT_LOADER;
+    case STREAM_ERROR:
+    case STREAM_LOG:
+        return PROBE_PROGRAMMER;
+    default:
+        return PROBE_NOT_DOWNLOAD;
+    }
+}

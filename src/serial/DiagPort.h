@@ -22,6 +22,17 @@ public:
     static constexpr quint16 ERI_VERSION_ITEM = 4025;
     static constexpr quint32 ERI_REQUEST_LENGTH = 657;
     static constexpr quint16 VERSION_FAILED = 0xFFFF;
+    static constexpr quint32 PROBE_TIMEOUT_MS = 250;
+
+    // What a port speaks that does not answer as a diagnostic port, told by the DMSS NOP frame
+    // 7E 06 4E 95 7E: the boot loader acknowledges it (02), the flash programmer answers with an
+    // error (0D) or log (0E) frame, a handset in the diagnostic state refuses it (13 06).
+    enum EDownloadProbe
+    {
+        PROBE_NOT_DOWNLOAD,
+        PROBE_BOOT_LOADER,
+        PROBE_PROGRAMMER,
+    };
 
     CDiagPort();
 
@@ -46,6 +57,8 @@ public:
     quint16 ReadPrlVersion(int nam);
     // The ERI version (item 4025); VERSION_FAILED when the request fails or the answer is too short.
     quint16 ReadEriVersion();
+    // Sends the NOP frame once; no answer (or any other) is PROBE_NOT_DOWNLOAD.
+    EDownloadProbe ProbeDownloadMode();
 
 private:
     quint8 m_transmit[TRANSMIT_BUFFER_SIZE];

@@ -191,11 +191,11 @@ bool EnumerateSerialPorts(QList<CPortInfo>& ports, QString* error)
     for (const SSysfsTty& t : ttys) { // kernel-name order
         if (numbers.contains(t.strName))
             continue;
-        int n = MAX_PORT;
+        int n = MAX_SELECTABLE_PORT;
         while (n >= MIN_PORT && taken.contains(n))
             --n;
         if (n < MIN_PORT)
-            break; // all 256 numbers in use
+            break; // every number the page can offer is in use
         numbers.insert(t.strName, n);
         overflow.insert(t.strName, n);
         taken.insert(n);

@@ -16,8 +16,9 @@
 //      The kernel never renames a tty while its device stays plugged in, so this number is stable;
 //      COM9..COM32 are left to virtual ports (the simulator starts at COM20).
 //   3. Every other tty, and a tty whose preferred number a virtual port holds, gets an overflow
-//      number: the highest free one counting down from COM256, handed out in kernel-name order.
-//      An overflow number, once given, is kept by this process while the tty stays present.
+//      number: the highest free one counting down from COM254 (the last port the COM port page can
+//      offer), handed out in kernel-name order. An overflow number, once given, is kept by this
+//      process while the tty stays present.
 //
 // Friendly names: virtual ports use the text of COM<n>.name (default "Virtual Serial Port"); USB
 // ttys "<manufacturer> <product>", with " USB Serial Port" added when that holds no "USB"
@@ -31,6 +32,9 @@
 
 #include <QList>
 #include <QString>
+
+// The highest COM number the port selection page offers, and so the top of the overflow area.
+constexpr int MAX_SELECTABLE_PORT = 254;
 
 // Fills ports (emptied first) with every port present, sorted by COM number. False, with a message
 // in *error, when the serial devices cannot be listed (the virtual ports are still filled in).

@@ -82,6 +82,8 @@ bool CSerialPort::Open(int port)
         m_nPort = port;
         m_nError = CSerialDevice::SERIAL_NO_SUCH_PORT;
         m_strError = QStringLiteral("COM%1: no such port").arg(port);
+        m_strErrorDevice.clear();
+        m_strErrorDetail.clear();
         return false;
     }
     return OpenLocked(path, port);
@@ -107,12 +109,16 @@ bool CSerialPort::OpenLocked(const QString& path, int port)
         if (!m_device.Open(path)) { // configures the line and purges both queues
             m_nError = m_device.Error();
             m_strError = m_device.ErrorText();
+            m_strErrorDevice = path;
+            m_strErrorDetail = m_device.ErrorDetail();
             qCDebug(lcSerial) << "open failed:" << m_strError;
             return false;
         }
     }
     m_nError = CSerialDevice::SERIAL_OK;
     m_strError.clear();
+    m_strErrorDevice.clear();
+    m_strErrorDetail.clear();
     m_nBaudRate = CSerialDevice::BAUD_RATE;
     // Set before the thread starts, so a Close right after Open cannot be overtaken by it.
     m_bRunning.store(1);

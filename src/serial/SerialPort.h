@@ -64,6 +64,9 @@ public:
 
     CSerialDevice::EError LastError() const { return m_nError; }
     QString LastErrorText() const { return m_strError; }
+    // The device path of the failed open, and what the fix needs (CSerialDevice::ErrorDetail).
+    QString LastErrorDevice() const { return m_strErrorDevice; }
+    QString LastErrorDetail() const { return m_strErrorDetail; }
 
     // Sends bytes, waiting at most WRITE_TIMEOUT_MS. True when everything went out.
     bool Write(const quint8* data, quint32 len);
@@ -118,6 +121,8 @@ private:
     int m_nPort = 0;
     CSerialDevice::EError m_nError = CSerialDevice::SERIAL_OK;
     QString m_strError;
+    QString m_strErrorDevice;
+    QString m_strErrorDetail;
 
     CSerialDevice m_device;
     std::thread m_reader;

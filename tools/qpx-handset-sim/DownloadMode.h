@@ -32,6 +32,9 @@ public:
 
     EState State() const { return m_eState; }
     void Enter() { m_eState = STATE_DMSS; }
+    // A handset that starts up in a download state: the boot loader (a restart after an
+    // interrupted firmware write) or the flash programmer still running.
+    void StartIn(EState state) { m_eState = state; }
     // The answer to one request in the download states.
     QByteArray Handle(const QByteArray& request);
     // True once after a RESET: the simulator is silent for a while, then speaks DIAG again.

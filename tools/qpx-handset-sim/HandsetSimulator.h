@@ -37,6 +37,9 @@ public:
     void SetLeaveAbruptly(bool abrupt) { m_bLeaveAbruptly = abrupt; }
     // The EFS2 byte window announced in HELLO and enforced on READ and WRITE (before Start).
     void SetEfsByteWindow(quint32 bytes) { m_nEfsWindow = bytes; }
+    // The protocol the handset speaks at start (before Start): a download state stands for a
+    // handset left there by an interrupted firmware write.
+    void StartIn(CDownloadMode::EState state) { m_download.StartIn(state); }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.

@@ -119,10 +119,17 @@ int main(int argc, char** argv)
         QStringLiteral("Announce an EFS2 byte window of BYTES in HELLO (default 1048576) and refuse reads "
                        "and writes of more bytes per request with EINVAL."),
         QStringLiteral("BYTES"));
-    parser.addOptions({portOpt,    nameOpt,    profileOpt,  printOpt,       verboseOpt,   silentOpt,
-                       lateOpt,    corruptOpt, wrongOpt,    garbageOpt,     hangupOpt,    statusOnlyOpt,
-                       stateOpt,   resetOpt,   hangupAtOpt, refuseOpt,      corruptAtOpt, badStoreOpt,
-                       lockoutOpt, hideSpcOpt, passwordOpt, reenumerateOpt, abruptOpt,    efsWindowOpt});
+    const QCommandLineOption startInOpt(
+        QStringLiteral("start-in"),
+        QStringLiteral("Start in STATE: diag (default); boot-loader, the DMSS download protocol of a handset "
+                       "that restarted after an interrupted firmware write; or programmer, the flash "
+                       "programmer's streaming protocol still running."),
+        QStringLiteral("STATE"));
+    parser.addOptions({portOpt,     nameOpt,        profileOpt,  printOpt,     verboseOpt,
+                       silentOpt,   lateOpt,        corruptOpt,  wrongOpt,     garbageOpt,
+                       hangupOpt,   statusOnlyOpt,  stateOpt,    resetOpt,     hangupAtOpt,
+                       refuseOpt,   corruptAtOpt,   badStoreOpt, lockoutOpt,   hideSpcOpt,
+                       passwordOpt, reenumerateOpt, abruptOpt,   efsWindowOpt, startInOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -188,7 +195,19 @@ int main(int argc, char** argv)
     if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(CEfs2Server::WINDOW), efsWindow))
         return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
 
+    CDownloadMode::EState startState = CDownloadMode::STATE_DIAG;
+    if (parser.isSet(startInOpt)) {
+        const QString state = parser.value(startInOpt);
+        if (state == QLatin1String("boot-loader"))
+            startState = CDownloadMode::STATE_DMSS;
+        else if (state == QLatin1String("programmer"))
+            startState = CDownloadMode::STATE_STREAMING;
+        else if (state != QLatin1String("diag"))
+            return Fail(QStringLiteral("--start-in takes diag, boot-loader or programmer"), 1);
+    }
+
     CHandsetSimulator sim(profile, faults);
+    sim.StartIn(startState);
     sim.SetReenumerateMs(reenumerateMs);
     sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
     sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));

@@ -53,6 +53,28 @@ TEST_F(FirmwareE2e, ADownloadChangesTheReportedSoftwareVersion)
     ASSERT_TRUE(m_sim.Stop());
     ASSERT_TRUE(StartSim());
     EXPECT_EQ(SoftwareVersion(), QStringLiteral("VKQ100A2"));
+
+    // A handset left in download mode by an interrupted write (restarted into its boot loader, or
+    // with the flash programmer still running) is written from where it stands.
+    const struct
+    {
+        const char* state;
+        const char* version;
+    } stuck[] = {{"boot-loader", "VKQ100A3"}, {"programmer", "VKQ100A4"}};
+    for (const auto& c : stuck) {
+        SCOPED_TRACE(c.state);
+        ASSERT_TRUE(m_sim.Stop());
+        ASSERT_TRUE(StartSim({QStringLiteral("--start-in"), QLatin1String(c.state)}));
+        EXPECT_EQ(SoftwareVersion(), QString()); // no answer as a diagnostic port
+        ASSERT_TRUE(
+            qpxtest::WriteFile(m_strDir + QStringLiteral("/new.bin"), FirmwareImage(c.version, 2000)));
+        const SRefOutcome d = m_plugin.Bin(m_sim.Port(), m_strDir + QStringLiteral("/new.bin"));
+        ASSERT_TRUE(d.Ok()) << d.Message().toStdString();
+        EXPECT_EQ(d.Status(),
+                  QStringLiteral("Software %1 written (2024 bytes) and verified; it was in download mode")
+                      .arg(QLatin1String(c.version)));
+        EXPECT_EQ(SoftwareVersion(), QLatin1String(c.version));
+    }
 }
 
 TEST_F(FirmwareE2e, BadImagesAreRefusedBeforeTheHandsetIsTouched)

@@ -109,8 +109,9 @@ protected:
     static constexpr int VERSION_ROW_PRL_ERI = 4;
 
     // The installation with the plug-in, the simulator on port (faults in simArgs) and the main
-    // frame, up to the automatic choice of the plug-in for the handset.
-    void Launch(int port, const QStringList& simArgs = {})
+    // frame, up to the automatic choice of the plug-in for the handset (unless waitForHandset is
+    // false).
+    void Launch(int port, const QStringList& simArgs = {}, bool waitForHandset = true)
     {
         Dialogs::SetTestMode(true);
         Dialogs::ClearRecords();
@@ -132,7 +133,7 @@ protected:
         ASSERT_TRUE(m_frame->Create());
         m_pHost = m_frame->PageHost();
         ASSERT_NE(m_pHost, nullptr);
-        ASSERT_TRUE(PumpUntil([&] { return Connected() && HandsetShown(); }, CONNECT_MS))
+        ASSERT_TRUE(!waitForHandset || PumpUntil([&] { return Connected() && HandsetShown(); }, CONNECT_MS))
             << "the reference plug-in was not chosen for the handset";
     }
 

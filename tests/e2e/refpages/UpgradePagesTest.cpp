@@ -6,7 +6,9 @@
 // refused, a termination waits, and windows that go away first leave the plug-in to finish.
 #include "RefPagesFixture.h"
 #include "pages/MemoryTransferPage.h"
+#include "pages/SettingsPage.h"
 #include "pages/UpgradePage.h"
+#include "plugin/ModelDllDialog.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -186,6 +188,64 @@ TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
     BinDownload("VKQ100A3");
     // It left twice: at the switch to download mode and after the download's reset.
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
+}
+
+// A handset left in download mode by an interrupted firmware write: the program says so instead
+// of connecting for ever, a Bin Download with the plug-in chosen by hand writes the software, and
+// the handset is then taken back like any other.
+class DownloadModeUpgradeRefPagesTest : public UpgradeRefPagesTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(
+            Launch(SIM_PORT, {QStringLiteral("--start-in"), QStringLiteral("boot-loader")}, false));
+        m_pPage = m_pHost->UpgradePage();
+    }
+};
+
+TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHandset)
+{
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : Handset in download mode");
+        },
+        CONNECT_MS))
+        << m_frame->PaneText(ID_PANE_MODEL).toStdString();
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM40"));
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, m_pPage));
+    EXPECT_FALSE(m_pPage->IsStartEnabled()); // no plug-in can match a handset that cannot tell its software
+
+    // The plug-in chosen by hand.
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SELECT_MODEL, m_pHost->ModelDllPage()));
+    m_pHost->ModelDllPage()->List()->SetCurSel(0);
+    m_pHost->Panel()->Button(CFunctionListPanel::ID_OK)->click();
+    ASSERT_EQ(theSettings.m_bAutoModelDll, 0);
+    ASSERT_TRUE(
+        PumpUntil([&] { return m_frame->PaneText(ID_PANE_DLL).startsWith(QStringLiteral("DLL : ") + m_dll); },
+                  CONNECT_MS));
+    EXPECT_EQ(m_frame->PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : Handset in download mode"));
+
+    // Only the operations that write the firmware may start; the others need a handset that talks.
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PRL, m_pPage));
+    EXPECT_FALSE(m_pPage->IsStartEnabled());
+    EXPECT_FALSE(m_pHost->SettingsPage()->findChild<QPushButton*>(QStringLiteral("readButton"))->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, m_pHost->TransferPage()));
+    EXPECT_FALSE(m_pHost->TransferPage()->IsStartEnabled());
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+
+    const QByteArray image = FirmwareImage("VKQ100A2", 3000);
+    SetPath("binPathEdit", InputFile(QStringLiteral("rescue.bin"), image));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_EQ(StatusLine(),
+              QStringLiteral("Software VKQ100A2 written (3024 bytes) and verified; it was in download mode"));
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A2"));
+
+    // Back as a handset that talks: the plug-in chosen by hand matches it and is named.
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A2")); }));
+    EXPECT_TRUE(m_pHost->SettingsPage()->findChild<QPushButton*>(QStringLiteral("readButton"))->isEnabled());
 }
 
 TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)

@@ -11,10 +11,12 @@
 #include "controls/XListCtrl.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
+#include "handset/PortRefusal.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/ModelDllDialog.h"
+#include "serial/SerialPort.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -26,6 +28,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -256,6 +259,74 @@ TEST_F(FrameTest, SelectPortOutsideTheListStillUsesAPresentPort)
     EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
     Pump();
     EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_SELECTED, HC_PORT_RESULT}));
+}
+
+TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
+{
+    // Another program (here: this test) holds the only handset port.
+    SFakePort modem(3, QStringLiteral("KOVA USB CDMA Modem"));
+    CSerialPort holder;
+    ASSERT_TRUE(holder.OpenPath(modem.pty->SlavePath(), 3));
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    const QString self = QStringLiteral("%1 (process %2)")
+                             .arg(QString::fromLocal8Bit(comm.readAll()).trimmed())
+                             .arg(QCoreApplication::applicationPid());
+    const QString busy =
+        QStringLiteral("COM3 (%1) is in use by another program: %2.\nClose that program, then "
+                       "choose the port again with Select Port.")
+            .arg(modem.pty->SlavePath(), self);
+
+    CMainFrame& f = MakeFrame();
+    // The link gives up on it; the pane keeps saying why after the reset.
+    ASSERT_TRUE(PumpUntil(
+        [&] { return f.m_nCurPort == -1 && f.PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : N/A"); }));
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM3 busy"));
+    ASSERT_EQ(Dialogs::Shown().size(), 1);
+    EXPECT_EQ(Dialogs::Shown()[0].strText, busy);
+    EXPECT_EQ(Dialogs::Shown()[0].nIcon, MB_ICONEXCLAMATION);
+    const QStringList logs = QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    const QByteArray log = qpxtest::ReadFile(m_install + QStringLiteral("LOG/") + logs[0]);
+    EXPECT_TRUE(log.contains("* Port Problem\t: ")) << log.constData();
+    EXPECT_TRUE(log.contains(
+        "COM Port\t: 3\r\nProblem\t\t: " + QString(busy).replace(u'\n', u' ').toLocal8Bit() + "\r\n"))
+        << log.constData();
+
+    // Chosen again while still held: the pane says so again, the user is not told twice.
+    f.SelectPort(3);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM3   "));
+    ASSERT_TRUE(PumpUntil([&] { return f.PaneText(ID_PANE_PORT) == QStringLiteral("PORT : COM3 busy"); }));
+    Pump(100);
+    EXPECT_EQ(Dialogs::Shown().size(), 1);
+
+    // Free again: chosen once more, it opens.
+    holder.Close();
+    f.SelectPort(3);
+    ASSERT_TRUE(PumpUntil([&] { return f.PaneText(ID_PANE_PORT) == QStringLiteral("PORT : COM3"); }));
+    EXPECT_EQ(Dialogs::Shown().size(), 1);
+
+    // Not permitted: the fix is named, with the group the user lacks or else the udev rule.
+    SPortRefusal denied;
+    denied.nPort = 9;
+    denied.nError = CSerialDevice::SERIAL_PERMISSION_DENIED;
+    std::strcpy(denied.szDevice, "/dev/ttyUSB0");
+    std::strcpy(denied.szDetail, "dialout");
+    f.OnFrameStatus(FS_PORT_REFUSED, reinterpret_cast<LPARAM>(&denied));
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM9 not permitted"));
+    EXPECT_EQ(Dialogs::Shown().constLast().strText,
+              QStringLiteral("You may not use COM9 (/dev/ttyUSB0): your user is not in the group dialout.\n"
+                             "Add it (sudo usermod -aG dialout $USER) and log in again, then choose the port "
+                             "again with Select Port."));
+    denied.nPort = 10;
+    denied.szDetail[0] = '\0';
+    f.OnFrameStatus(FS_PORT_REFUSED, reinterpret_cast<LPARAM>(&denied));
+    EXPECT_EQ(
+        Dialogs::Shown().constLast().strText,
+        QStringLiteral("You may not use COM10 (/dev/ttyUSB0).\nA udev rule must give the port to the "
+                       "logged-in user (TAG+=\"uaccess\"), or the administrator must grant access; then "
+                       "choose the port again with Select Port."));
+    EXPECT_EQ(Dialogs::Shown().size(), 3);
 }
 
 TEST_F(FrameTest, ToolbarButtonsPostTheirCommands)

@@ -120,6 +120,7 @@ TEST_F(ConnectionWorkerTest, NoPortLeftStopsTheLinkAndReportsTheFailure)
     EXPECT_TRUE(PortList().isEmpty());
     EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_CONNECT_FAILED), 1);
     EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_TRYING_PORT), 0);
+    EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_PORT_REFUSED), 0); // absent: nothing to fix
     ASSERT_EQ(m_strip.Count(WM_LINK_COMMAND, LC_STOP), 1);
     // Tagged with the worker's generation, so a later worker is not stopped by it.
     EXPECT_EQ(m_strip.records[m_strip.Find(WM_LINK_COMMAND, LC_STOP)].nGeneration, 7u);
@@ -161,7 +162,31 @@ TEST_F(ConnectionWorkerTest, OnlyPortIsReopenedAfterEveryThirdFailureAndNeverGiv
     EXPECT_FALSE(m_worker->IsFinished());
     EXPECT_EQ(m_strip.Count(WM_LINK_COMMAND, LC_GIVE_UP), 0);
     EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_MODEL_READY), 0);
+    EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_DOWNLOAD_MODE), 0); // it answers, if wrongly, as a handset
     EXPECT_EQ(PortList(), QList<int>{wrong.Port()});
+}
+
+TEST_F(ConnectionWorkerTest, HandsetInDownloadModeIsToldAndKeptInsteadOfCountedAsFailing)
+{
+    for (const char* state : {"boot-loader", "programmer"}) {
+        SCOPED_TRACE(state);
+        m_frame.records.clear();
+        CSimulator stuck({QStringLiteral("--start-in"), QLatin1String(state)});
+        CSimulator good;
+        ASSERT_TRUE(stuck.Ready() && good.Ready());
+        SetPortList({stuck.Port(), good.Port()});
+        Start(stuck.Port());
+
+        ASSERT_TRUE(WaitUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_DOWNLOAD_MODE) >= 4; }, 15000));
+        for (LPARAM p : m_frame.Args(WM_FRAME_STATUS, FS_DOWNLOAD_MODE))
+            EXPECT_EQ(p, stuck.Port());
+        // Never moved on to the handset that would answer.
+        EXPECT_EQ(m_frame.Args(WM_FRAME_STATUS, FS_TRYING_PORT), QList<LPARAM>{stuck.Port()});
+        EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_MODEL_READY), 0);
+        EXPECT_EQ(PortList(), (QList<int>{stuck.Port(), good.Port()}));
+        m_worker->RequestStop();
+        ASSERT_TRUE(m_worker->Wait(3000));
+    }
 }
 
 TEST_F(ConnectionWorkerTest, HandPickedPortOutsideTheListSwitchesToTheFirstListedPort)

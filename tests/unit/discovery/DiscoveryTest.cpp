@@ -216,7 +216,7 @@ TEST_F(Discovery, VirtualPortWinsOverARealPortWithTheSameNumber)
     EXPECT_EQ(virt->m_strFriendlyName, QStringLiteral("KOVA USB CDMA Modem (COM33)"));
     const int displaced = PortNumberOfFriendlyName(real->m_strFriendlyName);
     EXPECT_NE(displaced, 33);
-    EXPECT_GE(displaced, 200); // the overflow area counts down from COM256
+    EXPECT_GE(displaced, 200); // the overflow area counts down from COM254
     EXPECT_EQ(real->m_strPortName, QStringLiteral("COM%1").arg(displaced));
     EXPECT_EQ(DevicePathOfPort(33), QFileInfo(pts).canonicalFilePath());
     EXPECT_EQ(DevicePathOfPort(displaced), QStringLiteral("/dev/ttyUSB0"));
@@ -231,18 +231,20 @@ TEST_F(Discovery, VirtualPortWinsOverARealPortWithTheSameNumber)
 
 TEST_F(Discovery, OverflowNumbersStayWhileTheTtyStaysPresent)
 {
+    // The overflow area ends at the highest number the COM port page can offer.
     m_sys->AddUsbTty(QStringLiteral("ttyGS5"), QStringLiteral("2"), QStringLiteral("A"), QStringLiteral("B"));
     const QString first = PortNameOfTty(QStringLiteral("ttyGS5"));
-    EXPECT_EQ(first, QStringLiteral("COM256"));
+    EXPECT_EQ(first, QStringLiteral("COM254"));
+    EXPECT_EQ(MAX_SELECTABLE_PORT, 254);
     // A tty that sorts before it arrives later: the first one keeps its number.
     m_sys->AddUsbTty(QStringLiteral("ttyGS1"), QStringLiteral("3"), QStringLiteral("A"), QStringLiteral("C"));
     EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), first);
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM255"));
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM253"));
     // Gone and back: the number is handed out afresh.
     m_sys->RemoveTty(QStringLiteral("ttyGS5"));
     EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), QString());
     Enumerate();
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM255"));
+    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM253"));
 }
 
 TEST_F(Discovery, StaleVirtualLinksAreIgnored)

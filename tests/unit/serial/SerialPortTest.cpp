@@ -115,7 +115,16 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusy)
     ASSERT_TRUE(first->OpenPath(handset.SlavePath()));
     EXPECT_FALSE(second->OpenPath(handset.SlavePath()));
     EXPECT_EQ(second->LastError(), CSerialDevice::SERIAL_BUSY);
-    EXPECT_TRUE(second->LastErrorText().contains(QStringLiteral("busy")));
+    // The holder is named as /proc shows it: this very process.
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    const QString holder = QStringLiteral("%1 (process %2)")
+                               .arg(QString::fromLocal8Bit(comm.readAll()).trimmed())
+                               .arg(::getpid());
+    EXPECT_EQ(second->LastErrorDetail(), holder);
+    EXPECT_EQ(second->LastErrorDevice(), handset.SlavePath());
+    EXPECT_EQ(second->LastErrorText(),
+              handset.SlavePath() + QStringLiteral(": port busy (held by ") + holder + QLatin1Char(')'));
     first->Close();
     EXPECT_TRUE(second->OpenPath(handset.SlavePath())); // the lock went with the close
 }

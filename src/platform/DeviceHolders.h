@@ -1,0 +1,19 @@
+#pragma once
+// Which processes hold a device open, as /proc shows it: every /proc/<pid>/fd entry that refers to
+// the same device (a character device by its device number, anything else by its inode). Only
+// processes whose entries the caller may read are seen: all of the user's own, others' only with
+// privileges. Nothing is opened.
+#include <QList>
+#include <QString>
+
+struct SDeviceHolder
+{
+    qint64 nPid = 0;
+    QString strName; // /proc/<pid>/comm
+};
+
+// The holders of devicePath in process-number order; empty when none is seen or the path is absent.
+QList<SDeviceHolder> FindDeviceHolders(const QString& devicePath);
+
+// "name (process 123)", several joined by ", "; empty when none is seen.
+QString DeviceHoldersText(const QString& devicePath);
