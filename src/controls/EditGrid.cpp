@@ -13,7 +13,9 @@
 #include <QPointer>
 #include <QValidator>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -185,6 +187,12 @@ void CIpAddressEdit::SetAddress(const QString& text)
     }
 }
 
+bool CIpAddressEdit::IsModified() const
+{
+    return std::any_of(std::begin(m_fields), std::end(m_fields),
+                       [](const QLineEdit* f) { return f->isModified(); });
+}
+
 QString CIpAddressEdit::Address() const
 {
     int v[4];
@@ -288,7 +296,10 @@ int CEditGrid::InsertItem(int row, const QString& text)
     if (row >= 0)
         CancelEditFromRow(std::min(row, GetItemCount()));
     ++m_nChanges;
-    return m_pModel->InsertRow(row, text);
+    const int at = m_pModel->InsertRow(row, text);
+    if (at >= 0)
+        MoveDefs(at, 1);
+    return at;
 }
 
 bool CEditGrid::DeleteItem(int row)
@@ -296,7 +307,10 @@ bool CEditGrid::DeleteItem(int row)
     if (row >= 0 && row < GetItemCount())
         CancelEditFromRow(row);
     ++m_nChanges;
-    return m_pModel->DeleteRow(row);
+    if (!m_pModel->DeleteRow(row))
+        return false;
+    MoveDefs(row, -1);
+    return true;
 }
 
 bool CEditGrid::DeleteAllItems()
@@ -304,7 +318,22 @@ bool CEditGrid::DeleteAllItems()
     EndEdit(false, false);
     ++m_nChanges;
     m_pModel->DeleteAllRows();
+    m_defs.clear();
     return true;
+}
+
+void CEditGrid::MoveDefs(int row, int by)
+{
+    QHash<quint64, SEditorDef> moved;
+    for (auto it = m_defs.cbegin(); it != m_defs.cend(); ++it) {
+        const int r = int(it.key() >> 32);
+        const int c = int(quint32(it.key()));
+        if (r < row)
+            moved.insert(it.key(), *it);
+        else if (by > 0 || r > row)
+            moved.insert(Key(r + by, c), *it);
+    }
+    m_defs.swap(moved);
 }
 
 void CEditGrid::CancelEditFromRow(int row)
@@ -493,7 +522,7 @@ QString CEditGrid::EditorText() const
     if (auto* edit = qobject_cast<QLineEdit*>(m_pEditor))
         return edit->text();
     if (auto* ip = qobject_cast<CIpAddressEdit*>(m_pEditor))
-        return ip->Address();
+        return ip->IsModified() ? ip->Address() : m_strOldText; // untouched: no "0.0.0.0" for an empty cell
     return m_strOldText;
 }
 

@@ -39,6 +39,8 @@ public:
     void SetAddress(const QString& text);
     // "%d.%d.%d.%d"; an empty field counts as 0.
     QString Address() const;
+    // True once the user has changed a part.
+    bool IsModified() const;
     QLineEdit* Field(int i) const { return m_fields[i]; }
 
 signals:
@@ -79,7 +81,7 @@ public:
     int GetColumnWidth(int col) const;
     int InsertItem(int row, const QString& text); // returns the new row or -1
     bool DeleteItem(int row);
-    bool DeleteAllItems(); // rows only; definitions stay until ClearEditorDefs
+    bool DeleteAllItems(); // with every definition
     bool SetItemText(int row, int col, const QString& text);
     QString GetItemText(int row, int col) const;
     void SetRowHeight(int pixels);
@@ -87,6 +89,8 @@ public:
     void SetGridLines(bool on) { setShowGrid(on); }
 
     // ---- editor definitions (one per cell; a new one replaces the old) ----
+    // A definition belongs to its row: it moves when rows are inserted or deleted above it and
+    // goes with its row.
     bool AddComboDef(int row, int col, const QStringList& items);
     bool AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth, int maxBytes = 0);
     bool AddIpDef(int row, int col);
@@ -127,6 +131,9 @@ private:
     };
     static quint64 Key(int row, int col) { return (quint64(quint32(row)) << 32) | quint32(col); }
     bool AddDef(int row, int col, const SEditorDef& def);
+    // Moves the definitions of rows from `row` on by `by` (+1 insert, -1 delete; a deleted row's
+    // own definitions go).
+    void MoveDefs(int row, int by);
     const SEditorDef* DefAt(int row, int col) const;
     QString EditorText() const;
     // Ends the edit. keep: take the editor's text if the rules accept it (the minimum length with

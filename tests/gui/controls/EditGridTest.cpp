@@ -429,6 +429,14 @@ TEST_F(EditGridFixture, DropDownOffersTheFixedTexts)
 
 TEST_F(EditGridFixture, IpAddressFieldMovesOnAndReturnsDottedText)
 {
+    // Left untouched, an empty cell stays empty rather than becoming "0.0.0.0".
+    grid->AddIpDef(1, 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(1, 2));
+    ASSERT_NE(qobject_cast<CIpAddressEdit*>(grid->Editor()), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_EQ(grid->GetItemText(1, 2), QString());
+
     grid->AddIpDef(2, 2);
     grid->SetItemText(2, 2, QStringLiteral("10.0.0.1"));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 2));
@@ -491,6 +499,44 @@ TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
             EXPECT_EQ(grid->GetItemText(2, 2),
                       QStringLiteral("10.0.%1.1").arg(want.isEmpty() ? QStringLiteral("0") : want));
         }
+    }
+}
+
+// A definition belongs to its row: rows inserted or deleted above it move it, and it goes with
+// its row, so no row ever gets the editor of another.
+TEST_F(EditGridFixture, DefinitionsFollowTheirRows)
+{
+    const struct
+    {
+        const char* what;
+        std::function<void(CEditGrid*)> change;
+        CEditGrid::EEditorKind kinds[4]; // column 1 of rows 0..3 afterwards
+    } cases[] = {
+        {"row 1 deleted",
+         [](CEditGrid* g) { g->DeleteItem(1); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_IP, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE}},
+        {"row inserted at 0",
+         [](CEditGrid* g) { g->InsertItem(0, QStringLiteral("new")); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_EDIT, CEditGrid::EDITOR_IP}},
+        {"row appended",
+         [](CEditGrid* g) { g->InsertItem(4, QStringLiteral("new")); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_EDIT, CEditGrid::EDITOR_IP, CEditGrid::EDITOR_NONE}},
+        {"all rows deleted and new ones inserted",
+         [](CEditGrid* g) {
+             g->DeleteAllItems();
+             for (int r = 0; r < 4; ++r)
+                 g->InsertItem(r, QStringLiteral("new"));
+         },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeGrid();
+        grid->AddEditDef(1, 1, QString(), 0, 0);
+        grid->AddIpDef(2, 1);
+        c.change(grid);
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(grid->EditorKindAt(r, 1), c.kinds[r]) << "row " << r;
     }
 }
 
