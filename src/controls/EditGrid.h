@@ -7,10 +7,11 @@
 // A click on a cell with a definition (outside a read-only column) opens its editor over the
 // cell. Enter ends the edit and keeps the text, Escape ends it and restores the text the cell had
 // before; losing the focus ends it too. Every change of an editor's text, typed, pasted or
-// dropped, goes through the rules of EditRules.h. An edit field shorter than its minimum length
-// cannot be left: "This item's minimum size is %d." is shown, the field keeps the focus and shows
-// the cell's value again; an IP part above 255 is refused with a message too. A text the rules
-// refuse never reaches the cell. The end of an edit is reported by endLabelEdit(row, col, text)
+// dropped, goes through the rules of EditRules.h. An edit field whose changed text is shorter than
+// its minimum length cannot be left: "This item's minimum size is %d." is shown, the field keeps
+// the focus and shows the cell's value again; an IP part above 255 is refused with a message too.
+// A text the rules refuse never reaches the cell; an editor left unchanged leaves the cell as it
+// was. The end of an edit is reported by endLabelEdit(row, col, text)
 // (the standard end-of-label-edit notification) and the grid then writes the text into the cell.
 //
 // A message box runs an event loop: while it is up the grid may be emptied or refilled (a
@@ -150,7 +151,7 @@ private:
     CXListModel* m_pModel;
     QHash<quint64, SEditorDef> m_defs;
     QList<int> m_readOnlyColumns;
-    QWidget* m_pEditor = nullptr; // set only while the editor exists (it is deleted after)
+    QWidget* m_pEditor = nullptr; // the open editor; cleared before the editor is deleted
     SEditorDef m_editDef;         // the open editor's definition, as it was when it opened
     int m_nEditRow = -1;
     int m_nEditCol = -1;
