@@ -140,7 +140,7 @@ typedef struct QpxWindow {
  * an older host may not have.
  * ------------------------------------------------------------------------------------------- */
 
-#define QPX_HOST_SERVICES_VERSION 1u
+#define QPX_HOST_SERVICES_VERSION 2u
 
 typedef struct QpxHostServices {
     uint32_t size;    /* sizeof(QpxHostServices) of the host */
@@ -219,6 +219,14 @@ typedef struct QpxHostServices {
     int32_t (*GridAddIpEditor)(QpxList* list, int32_t row, int32_t column);
     /* Removes every editor definition of the list (rows stay). Returns 1. */
     int32_t (*GridClearEditors)(QpxList* list);
+
+    /* -- Added in version 2 -------------------------------------------------------------- */
+
+    /* An edit field for a text of a fixed size: allowedChars and minLength as for
+     * GridAddEditEditor, no number rule, and the text takes at most maxBytes bytes in UTF-8
+     * (0 = no limit). Typing, pasting or dropping more is refused while the user edits. */
+    int32_t (*GridAddTextEditor)(QpxList* list, int32_t row, int32_t column, const char* allowedChars,
+                                 int32_t minLength, int32_t maxBytes);
 } QpxHostServices;
 
 /* True when host offers member (the table is long enough and the entry is set). */

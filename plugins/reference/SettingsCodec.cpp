@@ -122,6 +122,13 @@ QString FieldEditChars(const SNvField& f)
     case NK_DIAL:
     case NK_LDIAL:
         return QString::fromLatin1(DIAL_CHARS);
+    case NK_TEXT:
+    case NK_LTEXT: {
+        QString printable;
+        for (char c = 0x20; c < 0x7F; ++c)
+            printable += QLatin1Char(c);
+        return printable;
+    }
     default:
         return {};
     }
@@ -132,6 +139,26 @@ int FieldEditWidth(const SNvField& f)
     if (f.kind == NK_NUMBER || f.kind == NK_HEX)
         return f.width;
     return f.kind == NK_SIDNID ? 2 : 0;
+}
+
+int FieldTextBytes(const SNvField& f)
+{
+    switch (f.kind) {
+    case NK_TEXT:
+    case NK_DIGITS:
+    case NK_DIAL:
+    case NK_LTEXT:
+    case NK_LDIAL:
+        return f.width;
+    case NK_MCC:
+        return 3;
+    case NK_MNC:
+        return 2;
+    case NK_IMSI_S:
+        return 10;
+    default:
+        return 0;
+    }
 }
 
 QList<QPair<quint32, QString>> FieldChoices(const char* choices)

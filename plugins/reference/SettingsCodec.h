@@ -63,9 +63,12 @@ struct SNvField
 bool IsNvKind(ENvKind kind);
 // The NV items a field needs: item, and item2 for NK_IMSI_S.
 QList<quint16> FieldItems(const SNvField& f);
-// The characters an edit field may take (empty: any); the byte width of its number rule (0: none).
+// The characters an edit field may take (empty: any); the byte width of its number rule (0: none);
+// the most bytes a text row's field takes, so that the grid refuses more while the user types
+// (0: not a text row).
 QString FieldEditChars(const SNvField& f);
 int FieldEditWidth(const SNvField& f);
+int FieldTextBytes(const SNvField& f);
 
 // (value, text) pairs of a choices string; empty for nullptr.
 QList<QPair<quint32, QString>> FieldChoices(const char* choices);

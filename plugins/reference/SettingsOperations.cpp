@@ -238,8 +238,11 @@ bool ReadCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxLi
             h->GridAddComboEditor(list, m.row, 1, ptrs.data(), static_cast<int32_t>(ptrs.size()));
         } else {
             const QByteArray chars = FieldEditChars(f).toLatin1();
-            h->GridAddEditEditor(list, m.row, 1, chars.isEmpty() ? nullptr : chars.constData(), f.minLength,
-                                 FieldEditWidth(f));
+            const char* allowed = chars.isEmpty() ? nullptr : chars.constData();
+            if (FieldTextBytes(f) > 0 && QPX_HAS_SERVICE(h, GridAddTextEditor))
+                h->GridAddTextEditor(list, m.row, 1, allowed, f.minLength, FieldTextBytes(f));
+            else
+                h->GridAddEditEditor(list, m.row, 1, allowed, f.minLength, FieldEditWidth(f));
             if (f.kind == NK_SIDNID)
                 h->GridAddEditEditor(list, m.row, 2, chars.constData(), 0, 2);
         }

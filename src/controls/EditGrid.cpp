@@ -4,15 +4,18 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QValidator>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -31,11 +34,48 @@ bool IsEnter(int key)
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
-// The in-place edit field: every keystroke goes through the field's rule.
+// Judges every change of an edit field's text against the field's rule; a refused change is
+// undone by the field, with a beep.
+class CRuleValidator : public QValidator
+{
+public:
+    CRuleValidator(const SEditFieldRule& rule, QObject* parent) : QValidator(parent), m_rule(rule) {}
+
+    // The text the field holds now, the base against which the next change is judged.
+    void SetAccepted(const QString& text) { m_strAccepted = text; }
+
+    State validate(QString& input, int&) const override
+    {
+        if (AcceptEditChange(m_rule, m_strAccepted, input))
+            return Acceptable;
+        QApplication::beep();
+        return Invalid;
+    }
+
+private:
+    SEditFieldRule m_rule;
+    QString m_strAccepted;
+};
+
+// The in-place edit field.
 class CGridEdit : public QLineEdit
 {
 public:
-    CGridEdit(const SEditFieldRule& rule, QWidget* parent) : QLineEdit(parent), m_rule(rule) {}
+    CGridEdit(const SEditFieldRule& rule, QWidget* parent)
+        : QLineEdit(parent), m_pValidator(new CRuleValidator(rule, this))
+    {
+        setValidator(m_pValidator);
+        connect(this, &QLineEdit::textChanged, this,
+                [this](const QString& t) { m_pValidator->SetAccepted(t); });
+    }
+
+    // Shows `text` whatever the rules say of it (a cell's value) and selects it.
+    void Reset(const QString& text)
+    {
+        m_pValidator->SetAccepted(text);
+        setText(text);
+        selectAll();
+    }
 
     std::function<void(bool keep)> onEnd;
 
@@ -45,42 +85,41 @@ protected:
         if (IsEnter(event->key()) || event->key() == Qt::Key_Escape) {
             if (onEnd)
                 onEnd(event->key() != Qt::Key_Escape);
-            return;
+            return; // the edit may have ended: nothing of this field is touched any more
         }
-        EEditKey key = EEditKey::Char;
-        QString inserted;
-        if (event->key() == Qt::Key_Backspace)
-            key = EEditKey::Backspace;
-        else if (event->matches(QKeySequence::Copy))
-            key = EEditKey::Copy;
-        else if (event->matches(QKeySequence::Cut))
-            key = EEditKey::Cut;
-        else if (event->matches(QKeySequence::Paste))
-            key = EEditKey::Paste, inserted = QApplication::clipboard()->text();
-        else if (!event->text().isEmpty() && event->text().at(0).isPrint())
-            inserted = event->text();
-        else {
-            QLineEdit::keyPressEvent(event); // cursor movement and the like
-            return;
-        }
-        if (AcceptEditKeystroke(m_rule, key, inserted, TextAfter(inserted))) {
-            QLineEdit::keyPressEvent(event);
-        } else {
-            QApplication::beep();
-            event->accept();
-        }
+        QLineEdit::keyPressEvent(event);
     }
 
 private:
-    QString TextAfter(const QString& inserted) const
+    CRuleValidator* m_pValidator;
+};
+
+// One part of an IP address field: digits only, beeping; a number above 255 is reported.
+class CIpPartValidator : public QValidator
+{
+public:
+    CIpPartValidator(std::function<void()> outOfRange, QObject* parent)
+        : QValidator(parent), m_outOfRange(std::move(outOfRange))
     {
-        QString t = text();
-        if (hasSelectedText())
-            return t.replace(selectionStart(), selectedText().size(), inserted);
-        return t.insert(cursorPosition(), inserted);
     }
 
-    SEditFieldRule m_rule;
+    State validate(QString& input, int&) const override
+    {
+        switch (CheckIpPart(input)) {
+        case EIpPart::Accepted:
+            return Acceptable;
+        case EIpPart::NotANumber:
+            QApplication::beep();
+            return Invalid;
+        case EIpPart::OutOfRange:
+            m_outOfRange();
+            return Invalid;
+        }
+        return Invalid;
+    }
+
+private:
+    std::function<void()> m_outOfRange;
 };
 
 // The in-place drop-down of fixed texts.
@@ -118,12 +157,22 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent)
             dot->setAlignment(Qt::AlignCenter);
             layout->addWidget(dot);
         }
-        m_fields[i] = new QLineEdit(this);
-        m_fields[i]->setFrame(false);
-        m_fields[i]->setMaxLength(3);
-        m_fields[i]->setAlignment(Qt::AlignCenter);
-        m_fields[i]->installEventFilter(this);
-        layout->addWidget(m_fields[i], 1);
+        QLineEdit* field = new QLineEdit(this);
+        m_fields[i] = field;
+        field->setFrame(false);
+        field->setAlignment(Qt::AlignCenter);
+        // The message about a refused part is shown by whoever listens, after the change has
+        // been undone (a box cannot open in the middle of it).
+        field->setValidator(new CIpPartValidator([this] { emit partOutOfRange(); }, field));
+        field->installEventFilter(this);
+        // A full part moves on to the next one.
+        connect(field, &QLineEdit::textEdited, this, [this, i, field] {
+            if (i < 3 && field->text().size() == 3 && field->cursorPosition() == 3) {
+                m_fields[i + 1]->setFocus();
+                m_fields[i + 1]->selectAll();
+            }
+        });
+        layout->addWidget(field, 1);
     }
     setFocusProxy(m_fields[0]);
 }
@@ -136,6 +185,12 @@ void CIpAddressEdit::SetAddress(const QString& text)
         const int v = parts.value(i).trimmed().toInt(&ok);
         m_fields[i]->setText(parts.size() == 4 && ok && v >= 0 && v <= 255 ? QString::number(v) : QString());
     }
+}
+
+bool CIpAddressEdit::IsModified() const
+{
+    return std::any_of(std::begin(m_fields), std::end(m_fields),
+                       [](const QLineEdit* f) { return f->isModified(); });
 }
 
 QString CIpAddressEdit::Address() const
@@ -170,33 +225,14 @@ bool CIpAddressEdit::eventFilter(QObject* watched, QEvent* event)
         m_fields[i - 1]->end(false);
         return true;
     }
-    const QString t = key->text();
-    if (t.isEmpty() || !t.at(0).isPrint())
-        return false;
-    if (t == QLatin1String(".")) {
+    if (key->text() == QLatin1String(".")) {
         if (i < 3 && !field->text().isEmpty()) {
             m_fields[i + 1]->setFocus();
             m_fields[i + 1]->selectAll();
         }
         return true;
     }
-    QString after = field->text();
-    if (field->hasSelectedText())
-        after.replace(field->selectionStart(), field->selectedText().size(), t);
-    else
-        after.insert(field->cursorPosition(), t);
-    bool ok = false;
-    const int v = after.toInt(&ok);
-    if (!ok || v > 255 || after.size() > 3 || !t.at(0).isDigit()) {
-        QApplication::beep();
-        return true;
-    }
-    field->insert(t);
-    if (after.size() == 3 && i < 3) {
-        m_fields[i + 1]->setFocus();
-        m_fields[i + 1]->selectAll();
-    }
-    return true;
+    return false; // the field takes the key; its validator judges the change
 }
 
 // ---- CEditGrid ------------------------------------------------------------------------------
@@ -257,21 +293,53 @@ int CEditGrid::GetColumnWidth(int col) const
 
 int CEditGrid::InsertItem(int row, const QString& text)
 {
-    return m_pModel->InsertRow(row, text);
+    if (row >= 0)
+        CancelEditFromRow(std::min(row, GetItemCount()));
+    ++m_nChanges;
+    const int at = m_pModel->InsertRow(row, text);
+    if (at >= 0)
+        MoveDefs(at, 1);
+    return at;
 }
 
 bool CEditGrid::DeleteItem(int row)
 {
-    if (row == m_nEditRow)
-        EndEdit(false, false);
-    return m_pModel->DeleteRow(row);
+    if (row >= 0 && row < GetItemCount())
+        CancelEditFromRow(row);
+    ++m_nChanges;
+    if (!m_pModel->DeleteRow(row))
+        return false;
+    MoveDefs(row, -1);
+    return true;
 }
 
 bool CEditGrid::DeleteAllItems()
 {
     EndEdit(false, false);
+    ++m_nChanges;
     m_pModel->DeleteAllRows();
+    m_defs.clear();
     return true;
+}
+
+void CEditGrid::MoveDefs(int row, int by)
+{
+    QHash<quint64, SEditorDef> moved;
+    for (auto it = m_defs.cbegin(); it != m_defs.cend(); ++it) {
+        const int r = int(it.key() >> 32);
+        const int c = int(quint32(it.key()));
+        if (r < row)
+            moved.insert(it.key(), *it);
+        else if (by > 0 || r > row)
+            moved.insert(Key(r + by, c), *it);
+    }
+    m_defs.swap(moved);
+}
+
+void CEditGrid::CancelEditFromRow(int row)
+{
+    if (m_pEditor && row <= m_nEditRow)
+        EndEdit(false, false);
 }
 
 bool CEditGrid::SetItemText(int row, int col, const QString& text)
@@ -301,6 +369,7 @@ bool CEditGrid::AddDef(int row, int col, const SEditorDef& def)
         return false;
     if (row == m_nEditRow && col == m_nEditCol)
         EndEdit(false, false);
+    ++m_nChanges;
     m_defs.insert(Key(row, col), def);
     return true;
 }
@@ -313,13 +382,14 @@ bool CEditGrid::AddComboDef(int row, int col, const QStringList& items)
     return AddDef(row, col, d);
 }
 
-bool CEditGrid::AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth)
+bool CEditGrid::AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth,
+                           int maxBytes)
 {
-    if (byteWidth < 0 || byteWidth > 4)
+    if (byteWidth < 0 || byteWidth > 4 || maxBytes < 0)
         return false;
     SEditorDef d;
     d.kind = EDITOR_EDIT;
-    d.rule = SEditFieldRule{allowed, std::max(0, minLength), byteWidth};
+    d.rule = SEditFieldRule{allowed, std::max(0, minLength), byteWidth, maxBytes};
     return AddDef(row, col, d);
 }
 
@@ -334,12 +404,14 @@ bool CEditGrid::RemoveEditorDef(int row, int col)
 {
     if (row == m_nEditRow && col == m_nEditCol)
         EndEdit(false, false);
+    ++m_nChanges;
     return m_defs.remove(Key(row, col)) > 0;
 }
 
 void CEditGrid::ClearEditorDefs()
 {
     EndEdit(false, false);
+    ++m_nChanges;
     m_defs.clear();
 }
 
@@ -381,32 +453,33 @@ bool CEditGrid::IsReadOnlyColumn(int col) const
 
 bool CEditGrid::OpenEditor(int row, int col)
 {
-    if (!m_pModel->IsValid(row, col) || IsReadOnlyColumn(col))
+    if (!m_pModel->IsValid(row, col) || IsReadOnlyColumn(col) || !DefAt(row, col))
         return false;
-    const SEditorDef* def = DefAt(row, col);
-    if (!def)
-        return false;
-    if (m_pEditor && !EndEdit(true, true))
-        return false;
-    def = DefAt(row, col); // ending an edit may have changed the table
-
+    if (m_pEditor) {
+        // Ending the open edit may show a message, and while it is up the grid may change: the
+        // cell asked for may then be another one or gone.
+        const quint64 changes = m_nChanges;
+        if (!EndEdit(true, true) || m_pEditor || changes != m_nChanges)
+            return false;
+    }
+    const SEditorDef def = *DefAt(row, col);
     const QString text = m_pModel->Text(row, col);
+    const quint64 id = m_nEditId + 1;
     QWidget* editor = nullptr;
     auto end = [this](bool keep) { EndEdit(keep, true); };
-    switch (def->kind) {
+    switch (def.kind) {
     case EDITOR_COMBO: {
         auto* combo = new CGridCombo(viewport());
-        combo->addItems(def->items);
-        combo->setCurrentIndex(std::max(0, int(def->items.indexOf(text))));
+        combo->addItems(def.items);
+        combo->setCurrentIndex(std::max(0, int(def.items.indexOf(text))));
         combo->onEnd = end;
         connect(combo, &QComboBox::activated, this, [this](int) { EndEdit(true, true); });
         editor = combo;
         break;
     }
     case EDITOR_EDIT: {
-        auto* edit = new CGridEdit(def->rule, viewport());
-        edit->setText(text);
-        edit->selectAll();
+        auto* edit = new CGridEdit(def.rule, viewport());
+        edit->Reset(text);
         edit->onEnd = end;
         editor = edit;
         break;
@@ -416,6 +489,13 @@ bool CEditGrid::OpenEditor(int row, int col)
         ip->SetAddress(text);
         connect(ip, &CIpAddressEdit::returnPressed, this, [this] { EndEdit(true, true); });
         connect(ip, &CIpAddressEdit::escapePressed, this, [this] { EndEdit(false, true); });
+        connect(
+            ip, &CIpAddressEdit::partOutOfRange, this,
+            [this, id] {
+                if (m_pEditor && m_nEditId == id)
+                    TellUser(QString::fromLatin1(IP_PART_RANGE_TEXT));
+            },
+            Qt::QueuedConnection);
         editor = ip;
         break;
     }
@@ -423,6 +503,8 @@ bool CEditGrid::OpenEditor(int row, int col)
         return false;
     }
     m_pEditor = editor;
+    m_editDef = def;
+    m_nEditId = id;
     m_nEditRow = row;
     m_nEditCol = col;
     m_strOldText = text;
@@ -440,8 +522,27 @@ QString CEditGrid::EditorText() const
     if (auto* edit = qobject_cast<QLineEdit*>(m_pEditor))
         return edit->text();
     if (auto* ip = qobject_cast<CIpAddressEdit*>(m_pEditor))
-        return ip->Address();
+        return ip->IsModified() ? ip->Address() : m_strOldText; // untouched: no "0.0.0.0" for an empty cell
     return m_strOldText;
+}
+
+bool CEditGrid::TellUser(const QString& text)
+{
+    const quint64 edit = m_nEditId;
+    QWidget* focus = QApplication::focusWidget();
+    const QPointer<QWidget> back = IsInside(focus, m_pEditor) ? focus : m_pEditor;
+    const QPointer<CEditGrid> self(this);
+    const bool wasShowing = m_bShowingMsg;
+    m_bShowingMsg = true;
+    Dialogs::MessageBox(this, text, QStringLiteral("KOVA QPX"), MB_OK);
+    if (self.isNull())
+        return false;
+    m_bShowingMsg = wasShowing;
+    if (!m_pEditor || m_nEditId != edit)
+        return false;
+    if (back)
+        back->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 bool CEditGrid::EndEdit(bool keep, bool checkLength)
@@ -449,18 +550,22 @@ bool CEditGrid::EndEdit(bool keep, bool checkLength)
     if (!m_pEditor || m_bEnding)
         return true;
     QString text = keep ? EditorText() : m_strOldText;
-    const SEditorDef* def = DefAt(m_nEditRow, m_nEditCol);
-    if (keep && def && def->kind == EDITOR_EDIT && !MeetsMinimumLength(def->rule, text)) {
-        if (!checkLength) {
-            text = m_strOldText; // closed from code: a too-short text never reaches the cell
-        } else {
-            m_bShowingMsg = true;
-            Dialogs::MessageBox(this,
-                                QString::asprintf("This item's minimum size is %d.", def->rule.nMinLength),
-                                QStringLiteral("KOVA QPX"), MB_OK);
-            m_bShowingMsg = false;
-            m_pEditor->setFocus(Qt::OtherFocusReason);
-            return false;
+    // An unchanged value is no edit: it leaves without a check, whatever it holds.
+    if (keep && text != m_strOldText && m_editDef.kind == EDITOR_EDIT) {
+        const SEditFieldRule rule = m_editDef.rule;
+        if (!AcceptEditResult(rule, text)) {
+            text = m_strOldText;
+        } else if (!MeetsMinimumLength(rule, text)) {
+            if (!checkLength) {
+                text = m_strOldText; // closed from code: a too-short text never reaches the cell
+            } else {
+                if (TellUser(QString::asprintf("This item's minimum size is %d.", rule.nMinLength))) {
+                    // The refused text does not stay in the cell: the field shows the cell's value again.
+                    if (auto* edit = dynamic_cast<CGridEdit*>(m_pEditor))
+                        edit->Reset(m_strOldText);
+                }
+                return false;
+            }
         }
     }
     m_bEnding = true;
@@ -473,8 +578,13 @@ bool CEditGrid::EndEdit(bool keep, bool checkLength)
     editor->deleteLater();
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);
+    const quint64 changes = m_nChanges;
+    const QPointer<CEditGrid> self(this);
     emit endLabelEdit(row, col, text);
-    m_pModel->SetText(row, col, text);
+    if (self.isNull())
+        return true;
+    if (changes == m_nChanges) // a receiver that changed the rows has its own text there now
+        m_pModel->SetText(row, col, text);
     m_bEnding = false;
     return true;
 }

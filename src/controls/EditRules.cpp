@@ -1,6 +1,9 @@
 #include "EditRules.h"
 
+#include <algorithm>
 #include <limits>
+
+const char IP_PART_RANGE_TEXT[] = "Each part of an IP address must be a number from 0 to 255.";
 
 namespace {
 
@@ -19,6 +22,25 @@ int DigitValue(QChar c, int base)
 bool IsBareHexPrefix(const QString& text)
 {
     return text.trimmed() == QLatin1String("0x");
+}
+
+bool AllAllowed(const SEditFieldRule& rule, const QString& text)
+{
+    if (rule.strAllowed.isEmpty())
+        return true;
+    return std::all_of(text.begin(), text.end(), [&rule](QChar c) { return rule.strAllowed.contains(c); });
+}
+
+// Rules 2 and 3 for the whole text.
+bool WithinLimits(const SEditFieldRule& rule, const QString& text, bool unfinishedHexPasses)
+{
+    if (rule.nMaxBytes > 0 && text.toUtf8().size() > rule.nMaxBytes)
+        return false;
+    const quint64 max = MaxValueForByteWidth(rule.nByteWidth);
+    if (max == 0 || (unfinishedHexPasses && IsBareHexPrefix(text)))
+        return true;
+    const quint64 value = FieldNumber(text);
+    return value <= max && !(value == 0 && text.size() > 1);
 }
 
 } // namespace
@@ -61,31 +83,38 @@ quint64 FieldNumber(const QString& text)
     return value;
 }
 
-bool AcceptEditKeystroke(const SEditFieldRule& rule, EEditKey key, const QString& inserted,
-                         const QString& after)
+bool AcceptEditChange(const SEditFieldRule& rule, const QString& before, const QString& after)
 {
-    if (key == EEditKey::Backspace || key == EEditKey::Copy || key == EEditKey::Cut)
-        return true;
-    if (!rule.strAllowed.isEmpty()) {
-        for (QChar c : inserted) {
-            if (!rule.strAllowed.contains(c))
-                return false;
-        }
-    }
-    const quint64 max = MaxValueForByteWidth(rule.nByteWidth);
-    if (max != 0 && !IsBareHexPrefix(after)) {
-        const quint64 value = FieldNumber(after);
-        if (value > max)
-            return false;
-        if (value == 0 && after.size() > 1)
-            return false;
-    }
-    return true;
+    const qsizetype shorter = std::min(before.size(), after.size());
+    qsizetype head = 0;
+    while (head < shorter && before.at(head) == after.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shorter - head && before.at(before.size() - 1 - tail) == after.at(after.size() - 1 - tail))
+        ++tail;
+    const QString inserted = after.mid(head, after.size() - head - tail);
+    if (inserted.isEmpty())
+        return true; // only removed text
+    return AllAllowed(rule, inserted) && WithinLimits(rule, after, true);
+}
+
+bool AcceptEditResult(const SEditFieldRule& rule, const QString& text)
+{
+    return AllAllowed(rule, text) && WithinLimits(rule, text, false);
 }
 
 bool MeetsMinimumLength(const SEditFieldRule& rule, const QString& text)
 {
     return text.size() >= rule.nMinLength;
+}
+
+EIpPart CheckIpPart(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return EIpPart::NotANumber;
+    }
+    return text.size() > 3 || text.toInt() > 255 ? EIpPart::OutOfRange : EIpPart::Accepted;
 }
 
 QString FormatIpAddress(int a, int b, int c, int d)

@@ -52,7 +52,7 @@ int CXListPluginList::AddComboEditor(int, int, const QStringList&)
     return -1;
 }
 
-int CXListPluginList::AddEditEditor(int, int, const QString&, int, int)
+int CXListPluginList::AddEditEditor(int, int, const QString&, int, int, int)
 {
     return -1;
 }
@@ -143,9 +143,7 @@ int CEditGridPluginList::DeleteRow(int row)
 {
     if (!IsCell(row, 0))
         return -1;
-    for (int c = 0; c < m_pGrid->GetColumnCount(); ++c)
-        m_pGrid->RemoveEditorDef(row, c);
-    return m_pGrid->DeleteItem(row) ? 1 : -1;
+    return m_pGrid->DeleteItem(row) ? 1 : -1; // the row's editor definitions go with it
 }
 
 int CEditGridPluginList::DeleteAllRows()
@@ -163,11 +161,11 @@ int CEditGridPluginList::AddComboEditor(int row, int column, const QStringList& 
 }
 
 int CEditGridPluginList::AddEditEditor(int row, int column, const QString& allowed, int minLength,
-                                       int byteWidth)
+                                       int byteWidth, int maxBytes)
 {
-    if (!IsEditorCell(row, column) || minLength < 0 || byteWidth < 0 || byteWidth > 4)
+    if (!IsEditorCell(row, column) || minLength < 0 || byteWidth < 0 || byteWidth > 4 || maxBytes < 0)
         return -1;
-    return m_pGrid->AddEditDef(row, column, allowed, minLength, byteWidth) ? 1 : -1;
+    return m_pGrid->AddEditDef(row, column, allowed, minLength, byteWidth, maxBytes) ? 1 : -1;
 }
 
 int CEditGridPluginList::AddIpEditor(int row, int column)

@@ -23,7 +23,8 @@ public:
     int DeleteRow(int row) override;
     int DeleteAllRows() override;
     int AddComboEditor(int row, int column, const QStringList& texts) override;
-    int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth) override;
+    int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth,
+                      int maxBytes) override;
     int AddIpEditor(int row, int column) override;
     int ClearEditors() override;
 
@@ -66,7 +67,8 @@ public:
     int DeleteRow(int row) override;
     int DeleteAllRows() override;
     int AddComboEditor(int row, int column, const QStringList& texts) override;
-    int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth) override;
+    int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth,
+                      int maxBytes) override;
     int AddIpEditor(int row, int column) override;
     int ClearEditors() override;
 

@@ -13,7 +13,7 @@ namespace {
 struct SState
 {
     bool bTest = false;
-    QQueue<int> answers;
+    QQueue<QPair<int, std::function<void()>>> answers;
     QQueue<QPair<QString, int>> files;
     QQueue<QString> folders;
     QList<SMessageBoxRecord> shown;
@@ -73,7 +73,10 @@ int MessageBox(QWidget* parent, const QString& text, const QString& caption, int
     SState& s = State();
     SMessageBoxRecord rec{text, caption, buttons, icon, IDOK};
     if (!s.answers.isEmpty()) {
-        rec.nResult = s.answers.dequeue();
+        const auto next = s.answers.dequeue();
+        if (next.second)
+            next.second();
+        rec.nResult = next.first;
     } else if (s.bTest) {
         rec.nResult = buttons == MB_YESNO ? IDYES : IDOK;
     } else {
@@ -181,7 +184,11 @@ bool TestMode()
 }
 void SetNextAnswer(int answer)
 {
-    State().answers.enqueue(answer);
+    State().answers.enqueue({answer, {}});
+}
+void SetNextAnswer(int answer, std::function<void()> whileShown)
+{
+    State().answers.enqueue({answer, std::move(whileShown)});
 }
 void SetNextFile(const QString& path, int filterIndex)
 {

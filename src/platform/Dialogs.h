@@ -74,7 +74,10 @@ void SetFolderChooser(std::function<bool(QWidget*, const SFolderDialogRequest&, 
 // ---- test hooks ----
 void SetTestMode(bool on);
 bool TestMode();
-void SetNextAnswer(int answer);                             // next message box answer
+void SetNextAnswer(int answer); // next message box answer
+// Next message box answer, given after `whileShown` has run: what happens while a real box is up
+// and its event loop runs (timers, messages from threads, a disconnection).
+void SetNextAnswer(int answer, std::function<void()> whileShown);
 void SetNextFile(const QString& path, int filterIndex = 0); // empty path = cancel
 void SetNextFolder(const QString& folder);                  // empty = cancel
 const QList<SMessageBoxRecord>& Shown();                    // every message box so far

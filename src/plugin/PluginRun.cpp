@@ -303,7 +303,15 @@ int32_t SvcGridAddEditEditor(QpxList* list, int32_t row, int32_t column, const c
                              int32_t minLength, int32_t byteWidth)
 {
     return OnList(list, [row, column, a = Text(allowedChars), minLength, byteWidth](IPluginList* l) {
-        return l->AddEditEditor(row, column, a, minLength, byteWidth);
+        return l->AddEditEditor(row, column, a, minLength, byteWidth, 0);
+    });
+}
+
+int32_t SvcGridAddTextEditor(QpxList* list, int32_t row, int32_t column, const char* allowedChars,
+                             int32_t minLength, int32_t maxBytes)
+{
+    return OnList(list, [row, column, a = Text(allowedChars), minLength, maxBytes](IPluginList* l) {
+        return l->AddEditEditor(row, column, a, minLength, 0, maxBytes);
     });
 }
 
@@ -323,6 +331,7 @@ const QpxHostServices g_services = {
     &SvcGetPortDevice,       &SvcListRowCount,          &SvcListColumnCount, &SvcListGetText,
     &SvcListSetText,         &SvcListInsertRow,         &SvcListDeleteRow,   &SvcListDeleteAllRows,
     &SvcGridAddComboEditor,  &SvcGridAddEditEditor,     &SvcGridAddIpEditor, &SvcGridClearEditors,
+    &SvcGridAddTextEditor,
 };
 
 std::unique_ptr<SPluginWindow> NewWindow(QObject* page, IPluginStatusDisplay* display)

@@ -50,7 +50,9 @@ public:
     virtual int DeleteAllRows() = 0;
     // Editor definitions (settings grid only; others return -1).
     virtual int AddComboEditor(int row, int column, const QStringList& texts) = 0;
-    virtual int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth) = 0;
+    // byteWidth: the number rule (0: none); maxBytes: the most UTF-8 bytes of the text (0: any).
+    virtual int AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth,
+                              int maxBytes) = 0;
     virtual int AddIpEditor(int row, int column) = 0;
     virtual int ClearEditors() = 0;
 

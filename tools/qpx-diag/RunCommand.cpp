@@ -111,7 +111,7 @@ public:
         return 1;
     }
     int AddComboEditor(int r, int c, const QStringList&) override { return Editor(r, c); }
-    int AddEditEditor(int r, int c, const QString&, int, int) override { return Editor(r, c); }
+    int AddEditEditor(int r, int c, const QString&, int, int, int) override { return Editor(r, c); }
     int AddIpEditor(int r, int c) override { return Editor(r, c); }
     int ClearEditors() override { return m_bGrid ? 1 : -1; }
 

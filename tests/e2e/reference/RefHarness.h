@@ -94,7 +94,7 @@ public:
         return 1;
     }
     int AddComboEditor(int, int, const QStringList&) override { return -1; }
-    int AddEditEditor(int, int, const QString&, int, int) override { return -1; }
+    int AddEditEditor(int, int, const QString&, int, int, int) override { return -1; }
     int AddIpEditor(int, int) override { return -1; }
     int ClearEditors() override { return -1; }
 
@@ -108,7 +108,8 @@ class CRefGrid final : public IPluginList
 public:
     virtual ~CRefGrid() = default;
     QList<QStringList> rows;
-    QMap<QPair<int, int>, QString> editors; // (row, column) -> "combo:a|b", "edit", "ip"
+    // (row, column) -> "combo:a|b", "edit:<width>", "text:<bytes>", "ip"
+    QMap<QPair<int, int>, QString> editors;
     int RowCount() const override { return static_cast<int>(rows.size()); }
     int ColumnCount() const override { return 3; }
     QString Text(int r, int c) const override { return In(r, c) ? rows[r][c] : QString(); }
@@ -144,9 +145,10 @@ public:
     {
         return Editor(r, c, QStringLiteral("combo:") + t.join(QLatin1Char('|')));
     }
-    int AddEditEditor(int r, int c, const QString&, int, int w) override
+    int AddEditEditor(int r, int c, const QString&, int, int w, int bytes) override
     {
-        return Editor(r, c, QStringLiteral("edit:%1").arg(w));
+        return Editor(r, c,
+                      bytes > 0 ? QStringLiteral("text:%1").arg(bytes) : QStringLiteral("edit:%1").arg(w));
     }
     int AddIpEditor(int r, int c) override { return Editor(r, c, QStringLiteral("ip")); }
     int ClearEditors() override

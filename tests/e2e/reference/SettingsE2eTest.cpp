@@ -50,6 +50,8 @@ protected:
             texts.append(c.second);
         if (!texts.isEmpty())
             return QStringLiteral("combo:") + texts.join(QLatin1Char('|'));
+        if (FieldTextBytes(f) > 0)
+            return QStringLiteral("text:%1").arg(FieldTextBytes(f));
         return QStringLiteral("edit:%1").arg(FieldEditWidth(f));
     }
     CRefGrid Read(int category)

@@ -2,14 +2,99 @@
 #include "controls/XListModel.h"
 #include "platform/Dialogs.h"
 
+#include "TestEnv.h"
+
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 namespace {
+
+const QString IP_RANGE_TEXT = QStringLiteral("Each part of an IP address must be a number from 0 to 255.");
+
+// The ways a text gets into a field: typed key by key, or whole from the clipboard or a drag.
+enum class EInput
+{
+    Type,
+    PasteKey,
+    PasteMenu,
+    Drop
+};
+const EInput ALL_INPUTS[] = {EInput::Type, EInput::PasteKey, EInput::PasteMenu, EInput::Drop};
+
+const char* InputName(EInput how)
+{
+    switch (how) {
+    case EInput::Type:
+        return "typed";
+    case EInput::PasteKey:
+        return "pasted with Ctrl+V";
+    case EInput::PasteMenu:
+        return "pasted from the context menu";
+    case EInput::Drop:
+        return "dropped";
+    }
+    return "";
+}
+
+// Puts `text` into `field` at its cursor (a drop lands at the end of the field).
+void Input(QLineEdit* field, EInput how, const QString& text)
+{
+    switch (how) {
+    case EInput::Type:
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(field, c.toLatin1());
+            } else { // a key of a national layout
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QApplication::sendEvent(field, &press);
+                QApplication::sendEvent(field, &release);
+            }
+        }
+        break;
+    case EInput::PasteKey:
+        QApplication::clipboard()->setText(text);
+        QTest::keySequence(field, QKeySequence::Paste);
+        break;
+    case EInput::PasteMenu: {
+        QApplication::clipboard()->setText(text);
+        const std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        QAction* paste = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text().startsWith(QLatin1String("&Paste")))
+                paste = a;
+        ASSERT_NE(paste, nullptr);
+        ASSERT_TRUE(paste->isEnabled());
+        paste->trigger();
+        break;
+    }
+    case EInput::Drop: {
+        QMimeData mime;
+        mime.setText(text);
+        const QPoint at(field->width() - 2, field->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &move);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &drop);
+        break;
+    }
+    }
+}
 
 struct EditGridFixture : ::testing::Test
 {
@@ -22,22 +107,34 @@ struct EditGridFixture : ::testing::Test
         Dialogs::SetTestMode(true);
         Dialogs::ClearRecords();
         window.resize(600, 300);
-        grid = new CEditGrid(&window);
-        grid->setGeometry(0, 0, 560, 240);
         other = new QLineEdit(&window);
         other->setGeometry(0, 250, 100, 20);
+        MakeGrid();
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 2000));
+    }
+
+    void TearDown() override
+    {
+        Dialogs::ClearRecords();
+        Dialogs::SetTestMode(false);
+    }
+
+    // A settings grid of four rows; a new one replaces the old.
+    void MakeGrid()
+    {
+        delete grid;
+        grid = new CEditGrid(&window);
+        grid->setGeometry(0, 0, 560, 240);
         grid->InsertColumn(0, QStringLiteral("Item Name"), Qt::AlignLeft, 190);
         grid->InsertColumn(1, QStringLiteral("PARAMETER1"), Qt::AlignLeft, 185);
         grid->InsertColumn(2, QStringLiteral("PARAMETER2"), Qt::AlignLeft, 150);
         grid->SetReadOnlyColumn(0);
         for (int r = 0; r < 4; ++r)
             grid->InsertItem(r, QStringLiteral("item %1").arg(r));
-        window.show();
-        QApplication::setActiveWindow(&window);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 2000));
+        grid->show();
     }
-
-    void TearDown() override { Dialogs::SetTestMode(false); }
 
     QPoint Cell(int row, int col) { return grid->visualRect(grid->Model()->index(row, col)).center(); }
 
@@ -79,8 +176,7 @@ TEST_F(EditGridFixture, EnterKeepsAndEscapeRestores)
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("12"));
     QTest::keyClick(edit, Qt::Key_End);
-    QTest::keyClicks(edit, QStringLiteral("5a")); // "a" is not allowed
-    EXPECT_EQ(edit->text(), QStringLiteral("125"));
+    QTest::keyClicks(edit, QStringLiteral("5"));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_FALSE(grid->IsEditing());
     EXPECT_EQ(grid->GetItemText(2, 1), QStringLiteral("125"));
@@ -99,42 +195,135 @@ TEST_F(EditGridFixture, EnterKeepsAndEscapeRestores)
     EXPECT_EQ(spy.at(1).at(2).toString(), QStringLiteral("125"));
 }
 
-TEST_F(EditGridFixture, ByteWidthRefusesKeystrokesInTheField)
+// One rule for every way a text gets in: typed, a key at a time; pasted or dropped, whole.
+TEST_F(EditGridFixture, FieldRulesHoldForTypingPastingAndDropping)
 {
-    grid->AddEditDef(0, 1, QString(), 0, 1);
-    QLineEdit* edit = OpenEdit(0, 1);
-    ASSERT_NE(edit, nullptr);
-    QTest::keyClicks(edit, QStringLiteral("256"));
-    EXPECT_EQ(edit->text(), QStringLiteral("25"));
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("00"));
-    EXPECT_EQ(edit->text(), QStringLiteral("0"));
+    struct SCase
+    {
+        const char* what;
+        SEditFieldRule rule;
+        QString cell;   // the text before the edit
+        QString input;  // put in at the end of the text
+        QString typed;  // the field afterwards when typed
+        QString pasted; // ... when pasted or dropped
+    };
+    const QString digits = QStringLiteral("0123456789");
+    const SCase cases[] = {
+        {"1 byte: 256 refused at its last digit",
+         {{}, 0, 1, 0},
+         {},
+         QStringLiteral("256"),
+         QStringLiteral("25"),
+         {}},
+        {"1 byte: 00 refused at the second zero",
+         {{}, 0, 1, 0},
+         {},
+         QStringLiteral("00"),
+         QStringLiteral("0"),
+         {}},
+        {"1 byte: 0x100 refused", {{}, 0, 1, 0}, {}, QStringLiteral("0x100"), QStringLiteral("0x10"), {}},
+        {"1 byte: hex within the width",
+         {{}, 0, 1, 0},
+         {},
+         QStringLiteral("0xff"),
+         QStringLiteral("0xff"),
+         QStringLiteral("0xff")},
+        {"2 bytes, added to a number in the cell",
+         {{}, 0, 2, 0},
+         QStringLiteral("6553"),
+         QStringLiteral("56"),
+         QStringLiteral("65535"),
+         QStringLiteral("6553")},
+        {"allowed characters only",
+         {digits, 0, 0, 0},
+         QStringLiteral("12"),
+         QStringLiteral("3a4"),
+         QStringLiteral("1234"),
+         QStringLiteral("12")},
+        {"dial characters",
+         {digits + QStringLiteral("*#"), 0, 0, 0},
+         {},
+         QStringLiteral("*228#"),
+         QStringLiteral("*228#"),
+         QStringLiteral("*228#")},
+        {"text row of 4 bytes",
+         {{}, 0, 0, 4},
+         QStringLiteral("ab"),
+         QStringLiteral("cde"),
+         QStringLiteral("abcd"),
+         QStringLiteral("ab")},
+        {"text row counts bytes, not characters",
+         {{}, 0, 0, 4},
+         QStringLiteral("ab"),
+         QStringLiteral("\u00e9\u00e9"),
+         QStringLiteral("ab\u00e9"),
+         QStringLiteral("ab")},
+        {"text row takes what fits",
+         {{}, 0, 0, 4},
+         QStringLiteral("a"),
+         QStringLiteral("bcd"),
+         QStringLiteral("abcd"),
+         QStringLiteral("abcd")},
+    };
+    for (const SCase& c : cases) {
+        for (const EInput how : ALL_INPUTS) {
+            SCOPED_TRACE(std::string(c.what) + ", " + InputName(how));
+            grid->SetItemText(1, 1, c.cell);
+            grid->AddEditDef(1, 1, c.rule.strAllowed, c.rule.nMinLength, c.rule.nByteWidth, c.rule.nMaxBytes);
+            QLineEdit* edit = OpenEdit(1, 1);
+            ASSERT_NE(edit, nullptr);
+            QTest::keyClick(edit, Qt::Key_End);
+            Input(edit, how, c.input);
+            const QString want = how == EInput::Type ? c.typed : c.pasted;
+            EXPECT_EQ(edit->text(), want);
+            QTest::keyClick(edit, Qt::Key_Return);
+            EXPECT_FALSE(grid->IsEditing());
+            EXPECT_EQ(grid->GetItemText(1, 1), want);
+        }
+    }
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
 }
 
-TEST_F(EditGridFixture, TooShortFieldKeepsTheFocusWithAMessage)
+// A refused text never stays in the cell: the message is shown, the field keeps the focus and
+// shows the cell's value again. An unchanged value leaves without a message.
+TEST_F(EditGridFixture, TooShortTextIsRefusedAndTheCellValueComesBack)
 {
-    grid->AddEditDef(3, 2, QString(), 4, 0);
-    QLineEdit* edit = OpenEdit(3, 2);
-    ASSERT_NE(edit, nullptr);
-    QTest::keyClicks(edit, QStringLiteral("abc"));
-    other->setFocus();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().at(0).strText, QStringLiteral("This item's minimum size is 4."));
-    EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
-    EXPECT_TRUE(grid->IsEditing());
-    EXPECT_TRUE(edit->hasFocus());
-    EXPECT_EQ(grid->GetItemText(3, 2), QString());
+    enum ELeave
+    {
+        FocusMoves,
+        EnterKey,
+        ClickOnAnotherCell
+    };
+    for (const ELeave leave : {FocusMoves, EnterKey, ClickOnAnotherCell}) {
+        SCOPED_TRACE(leave);
+        Dialogs::ClearRecords();
+        grid->SetItemText(3, 2, QStringLiteral("123456"));
+        grid->AddEditDef(3, 2, QStringLiteral("0123456789"), 6, 0);
+        QLineEdit* edit = OpenEdit(3, 2);
+        ASSERT_NE(edit, nullptr);
+        auto leaveField = [&] {
+            if (leave == FocusMoves)
+                other->setFocus();
+            else if (leave == EnterKey)
+                QTest::keyClick(edit, Qt::Key_Return);
+            else
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(0, 1));
+        };
+        QTest::keyClicks(edit, QStringLiteral("12345")); // an SPC of five digits
+        leaveField();
+        ASSERT_EQ(Dialogs::Shown().size(), 1);
+        EXPECT_EQ(Dialogs::Shown().at(0).strText, QStringLiteral("This item's minimum size is 6."));
+        EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
+        ASSERT_TRUE(grid->IsEditing());
+        EXPECT_TRUE(edit->hasFocus());
+        EXPECT_EQ(edit->text(), QStringLiteral("123456"));
+        EXPECT_EQ(grid->GetItemText(3, 2), QStringLiteral("123456"));
 
-    // Enter runs the same check.
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(Dialogs::Shown().size(), 2);
-    EXPECT_TRUE(grid->IsEditing());
-
-    QTest::keyClicks(edit, QStringLiteral("d"));
-    other->setFocus();
-    EXPECT_FALSE(grid->IsEditing());
-    EXPECT_EQ(grid->GetItemText(3, 2), QStringLiteral("abcd"));
-    EXPECT_EQ(Dialogs::Shown().size(), 2);
+        leaveField();
+        EXPECT_FALSE(grid->IsEditing());
+        EXPECT_EQ(Dialogs::Shown().size(), 1);
+        EXPECT_EQ(grid->GetItemText(3, 2), QStringLiteral("123456"));
+    }
 }
 
 TEST_F(EditGridFixture, CloseEditorsEndsWithoutAMessage)
@@ -156,6 +345,73 @@ TEST_F(EditGridFixture, CloseEditorsEndsWithoutAMessage)
     EXPECT_EQ(grid->GetItemText(1, 2), QStringLiteral("world!"));
 }
 
+// While the minimum-length message is up its event loop runs: a disconnection may rebuild the
+// catalogue, a plug-in may empty the grid. Afterwards nothing of the old edit is touched.
+TEST_F(EditGridFixture, GridChangedWhileTheMessageIsUp)
+{
+    struct SChange
+    {
+        const char* what;
+        std::function<void(CEditGrid*)> change;
+    };
+    const SChange changes[] = {
+        {"rows deleted", [](CEditGrid* g) { g->DeleteAllItems(); }},
+        {"definitions cleared", [](CEditGrid* g) { g->ClearEditorDefs(); }},
+        {"catalogue rebuilt",
+         [](CEditGrid* g) {
+             g->DeleteAllItems();
+             g->ClearEditorDefs();
+             for (int r = 0; r < 4; ++r)
+                 g->InsertItem(r, QStringLiteral("new %1").arg(r));
+             g->AddEditDef(1, 1, QString(), 4, 0);
+             g->AddEditDef(2, 1, QString(), 0, 0);
+         }},
+        {"edited row deleted", [](CEditGrid* g) { g->DeleteItem(1); }},
+        {"row inserted above", [](CEditGrid* g) { g->InsertItem(0, QStringLiteral("new")); }},
+    };
+    enum EEnd
+    {
+        FocusMoves,
+        EnterKey,
+        ClickOnAnotherCell,
+        OpenAnotherEditor
+    };
+    for (const SChange& c : changes) {
+        for (const EEnd end : {FocusMoves, EnterKey, ClickOnAnotherCell, OpenAnotherEditor}) {
+            SCOPED_TRACE(std::string(c.what) + ", way " + std::to_string(end));
+            MakeGrid();
+            Dialogs::ClearRecords();
+            grid->AddEditDef(1, 1, QString(), 4, 0);
+            grid->AddEditDef(2, 1, QString(), 0, 0);
+            QLineEdit* edit = OpenEdit(1, 1);
+            ASSERT_NE(edit, nullptr);
+            QTest::keyClicks(edit, QStringLiteral("ab"));
+            Dialogs::SetNextAnswer(IDOK, [&] {
+                c.change(grid);
+                // The box's event loop would delete what was closed meanwhile.
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            });
+            bool opened = false;
+            if (end == FocusMoves)
+                other->setFocus();
+            else if (end == EnterKey)
+                QTest::keyClick(edit, Qt::Key_Return);
+            else if (end == ClickOnAnotherCell)
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 1));
+            else
+                opened = grid->OpenEditor(2, 1);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+            EXPECT_EQ(Dialogs::Shown().size(), 1);
+            EXPECT_FALSE(opened);
+            // A click that arrives after the box lands on the grid as it is then.
+            EXPECT_TRUE(!grid->IsEditing() || (end == ClickOnAnotherCell && grid->EditRow() == 2));
+            for (int r = 0; r < grid->GetItemCount(); ++r)
+                EXPECT_EQ(grid->GetItemText(r, 1), QString()) << "row " << r;
+        }
+    }
+}
+
 TEST_F(EditGridFixture, DropDownOffersTheFixedTexts)
 {
     grid->AddComboDef(0, 2, {QStringLiteral("Disable"), QStringLiteral("Enable")});
@@ -171,8 +427,16 @@ TEST_F(EditGridFixture, DropDownOffersTheFixedTexts)
     EXPECT_EQ(grid->GetItemText(0, 2), QStringLiteral("Disable"));
 }
 
-TEST_F(EditGridFixture, IpAddressFieldReturnsDottedText)
+TEST_F(EditGridFixture, IpAddressFieldMovesOnAndReturnsDottedText)
 {
+    // Left untouched, an empty cell stays empty rather than becoming "0.0.0.0".
+    grid->AddIpDef(1, 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(1, 2));
+    ASSERT_NE(qobject_cast<CIpAddressEdit*>(grid->Editor()), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_EQ(grid->GetItemText(1, 2), QString());
+
     grid->AddIpDef(2, 2);
     grid->SetItemText(2, 2, QStringLiteral("10.0.0.1"));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 2));
@@ -182,12 +446,98 @@ TEST_F(EditGridFixture, IpAddressFieldReturnsDottedText)
     ip->Field(0)->selectAll();
     QTest::keyClicks(ip->Field(0), QStringLiteral("192"));                 // three digits move on
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("168.")); // and so does a dot
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("300"));  // 300 is refused at the last 0
-    EXPECT_EQ(ip->Field(2)->text(), QStringLiteral("30"));
+    EXPECT_EQ(QApplication::focusWidget(), ip->Field(2));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("5"));
     ip->Field(3)->clear();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(grid->IsEditing());
-    EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("192.168.30.0"));
+    EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("192.168.5.0"));
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+}
+
+// An octet above 255 is refused with a message, whichever way it comes; other characters are
+// refused with a beep. The cell never gets a refused octet.
+TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
+{
+    struct SCase
+    {
+        QString input;
+        QString typed;
+        QString pasted;
+        bool message;
+    };
+    const SCase cases[] = {
+        {QStringLiteral("300"), QStringLiteral("30"), {}, true},
+        {QStringLiteral("2a5"), QStringLiteral("25"), {}, false},
+        {QStringLiteral("255"), QStringLiteral("255"), QStringLiteral("255"), false},
+    };
+    grid->AddIpDef(2, 2);
+    for (const SCase& c : cases) {
+        for (const EInput how : ALL_INPUTS) {
+            SCOPED_TRACE(c.input.toStdString() + ", " + InputName(how));
+            Dialogs::ClearRecords();
+            grid->SetItemText(2, 2, QStringLiteral("10.0.0.1"));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 2));
+            auto* ip = qobject_cast<CIpAddressEdit*>(grid->Editor());
+            ASSERT_NE(ip, nullptr);
+            QLineEdit* field = ip->Field(2);
+            field->clear();
+            field->setFocus();
+            Input(field, how, c.input);
+            const QString want = how == EInput::Type ? c.typed : c.pasted;
+            EXPECT_EQ(field->text(), want);
+            if (c.message) {
+                ASSERT_TRUE(qpxtest::PumpUntil([] { return !Dialogs::Shown().isEmpty(); }));
+                EXPECT_EQ(Dialogs::Shown().at(0).strText, IP_RANGE_TEXT);
+                EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
+                EXPECT_TRUE(grid->IsEditing());
+            }
+            QCoreApplication::processEvents();
+            EXPECT_EQ(Dialogs::Shown().size(), c.message ? 1 : 0);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            EXPECT_FALSE(grid->IsEditing());
+            EXPECT_EQ(grid->GetItemText(2, 2),
+                      QStringLiteral("10.0.%1.1").arg(want.isEmpty() ? QStringLiteral("0") : want));
+        }
+    }
+}
+
+// A definition belongs to its row: rows inserted or deleted above it move it, and it goes with
+// its row, so no row ever gets the editor of another.
+TEST_F(EditGridFixture, DefinitionsFollowTheirRows)
+{
+    const struct
+    {
+        const char* what;
+        std::function<void(CEditGrid*)> change;
+        CEditGrid::EEditorKind kinds[4]; // column 1 of rows 0..3 afterwards
+    } cases[] = {
+        {"row 1 deleted",
+         [](CEditGrid* g) { g->DeleteItem(1); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_IP, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE}},
+        {"row inserted at 0",
+         [](CEditGrid* g) { g->InsertItem(0, QStringLiteral("new")); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_EDIT, CEditGrid::EDITOR_IP}},
+        {"row appended",
+         [](CEditGrid* g) { g->InsertItem(4, QStringLiteral("new")); },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_EDIT, CEditGrid::EDITOR_IP, CEditGrid::EDITOR_NONE}},
+        {"all rows deleted and new ones inserted",
+         [](CEditGrid* g) {
+             g->DeleteAllItems();
+             for (int r = 0; r < 4; ++r)
+                 g->InsertItem(r, QStringLiteral("new"));
+         },
+         {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_NONE}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeGrid();
+        grid->AddEditDef(1, 1, QString(), 0, 0);
+        grid->AddIpDef(2, 1);
+        c.change(grid);
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(grid->EditorKindAt(r, 1), c.kinds[r]) << "row " << r;
+    }
 }
 
 TEST_F(EditGridFixture, RowsAndDefinitionsOutOfRange)
@@ -195,6 +545,7 @@ TEST_F(EditGridFixture, RowsAndDefinitionsOutOfRange)
     EXPECT_FALSE(grid->SetItemText(4, 1, QStringLiteral("x")));
     EXPECT_EQ(grid->GetItemText(0, 3), QString());
     EXPECT_FALSE(grid->AddEditDef(0, 1, QString(), 0, 5));
+    EXPECT_FALSE(grid->AddEditDef(0, 1, QString(), 0, 0, -1));
     EXPECT_FALSE(grid->AddComboDef(-1, 1, {}));
     EXPECT_FALSE(grid->OpenEditor(9, 1));
     EXPECT_FALSE(grid->RemoveEditorDef(0, 1));

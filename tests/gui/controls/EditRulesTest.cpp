@@ -11,7 +11,7 @@ int TypeInto(const SEditFieldRule& rule, const QString& text)
     QString field;
     for (int i = 0; i < text.size(); ++i) {
         const QString ch = text.mid(i, 1);
-        if (!AcceptEditKeystroke(rule, EEditKey::Char, ch, field + ch))
+        if (!AcceptEditChange(rule, field, field + ch))
             return i;
         field += ch;
     }
@@ -36,7 +36,7 @@ TEST(EditRules, OneByteRefusesAboveTwoFiftyFive)
     EXPECT_EQ(TypeInto(rule, QStringLiteral("00")), 1); // refused at the second zero
     EXPECT_EQ(TypeInto(rule, QStringLiteral("0")), -1);
     EXPECT_EQ(TypeInto(rule, QStringLiteral("0x0")), 2); // zero written longer than one character
-    EXPECT_FALSE(AcceptEditKeystroke(rule, EEditKey::Char, QStringLiteral("1"), QStringLiteral("2561")));
+    EXPECT_FALSE(AcceptEditChange(rule, QStringLiteral("256"), QStringLiteral("2561")));
 }
 
 TEST(EditRules, WiderFieldsHaveTheirOwnLimits)
@@ -63,16 +63,75 @@ TEST(EditRules, AllowedCharactersOnly)
     const SEditFieldRule rule{QStringLiteral("0123456789*#"), 0, 0};
     EXPECT_EQ(TypeInto(rule, QStringLiteral("*228#")), -1);
     EXPECT_EQ(TypeInto(rule, QStringLiteral("12a3")), 2);
-    // Backspace, copy and cut pass whatever the text; a paste is judged by what it inserts.
-    EXPECT_TRUE(AcceptEditKeystroke(rule, EEditKey::Backspace, QString(), QStringLiteral("x")));
-    EXPECT_TRUE(AcceptEditKeystroke(rule, EEditKey::Copy, QString(), QStringLiteral("x")));
-    EXPECT_TRUE(AcceptEditKeystroke(rule, EEditKey::Cut, QString(), QString()));
-    EXPECT_TRUE(AcceptEditKeystroke(rule, EEditKey::Paste, QStringLiteral("12#"), QStringLiteral("12#")));
-    EXPECT_FALSE(AcceptEditKeystroke(rule, EEditKey::Paste, QStringLiteral("12b"), QStringLiteral("12b")));
+    // A change is judged by what it inserts: removing text always passes, even from a text the
+    // rules would refuse (one a plug-in put in the cell); a paste or drop inserts many at once.
+    const struct
+    {
+        const char *before, *after;
+        bool accepted;
+    } changes[] = {
+        {"x1", "x", true},    {"12", "", true},      {"", "12#", true},  {"", "12b", false},
+        {"19", "1289", true}, {"19", "12b9", false}, {"12", "12", true}, {"1x2", "1x2#", true},
+        {"abc", "ab#", true}, {"abc", "abd", false},
+    };
+    for (const auto& c : changes)
+        EXPECT_EQ(AcceptEditChange(rule, QString::fromUtf8(c.before), QString::fromUtf8(c.after)), c.accepted)
+            << c.before << " -> " << c.after;
     // Both rules together.
     const SEditFieldRule hex{QStringLiteral("0123456789abcdefx"), 0, 1};
     EXPECT_EQ(TypeInto(hex, QStringLiteral("0x1g")), 3);
     EXPECT_EQ(TypeInto(hex, QStringLiteral("0x1ff")), 4);
+}
+
+TEST(EditRules, TextRowsHoldTheirBytes)
+{
+    const SEditFieldRule four{QString(), 0, 0, 4};
+    EXPECT_EQ(TypeInto(four, QStringLiteral("abcde")), 4);
+    EXPECT_EQ(TypeInto(four, QStringLiteral("ab\u00e9c")), 3); // the e-acute takes two bytes
+    EXPECT_EQ(TypeInto(four, QStringLiteral("\u20ac\u20ac")), 1)
+        << "a character that does not fit whole is refused";
+    EXPECT_FALSE(AcceptEditChange(four, QStringLiteral("ab"), QStringLiteral("abcde")));
+    EXPECT_TRUE(AcceptEditChange(four, QStringLiteral("abcdef"), QStringLiteral("abcde"))); // shorter: passes
+}
+
+// The finished text: the whole of it is judged, and an unfinished "0x" is no number.
+TEST(EditRules, FinishedTextMeetsEveryRule)
+{
+    const struct
+    {
+        SEditFieldRule rule;
+        const char* text;
+        bool accepted;
+    } results[] = {
+        {{QStringLiteral("0123456789"), 0, 0, 0}, "123", true},
+        {{QStringLiteral("0123456789"), 0, 0, 0}, "1a3", false},
+        {{QString(), 0, 1, 0}, "255", true},
+        {{QString(), 0, 1, 0}, "256", false},
+        {{QString(), 0, 1, 0}, "0x", false},
+        {{QString(), 0, 1, 0}, "00", false},
+        {{QString(), 0, 1, 0}, "", true},
+        {{QString(), 0, 0, 3}, "abc", true},
+        {{QString(), 0, 0, 3}, "abcd", false},
+        {{QString(), 9, 0, 0}, "short", true},
+    };
+    for (const auto& r : results)
+        EXPECT_EQ(AcceptEditResult(r.rule, QString::fromUtf8(r.text)), r.accepted) << r.text;
+}
+
+TEST(EditRules, IpAddressParts)
+{
+    const struct
+    {
+        const char* text;
+        EIpPart result;
+    } parts[] = {
+        {"", EIpPart::Accepted},      {"0", EIpPart::Accepted},     {"255", EIpPart::Accepted},
+        {"256", EIpPart::OutOfRange}, {"300", EIpPart::OutOfRange}, {"0255", EIpPart::OutOfRange},
+        {"2a", EIpPart::NotANumber},  {"1.2", EIpPart::NotANumber}, {"-1", EIpPart::NotANumber},
+    };
+    for (const auto& p : parts)
+        EXPECT_EQ(CheckIpPart(QString::fromUtf8(p.text)), p.result) << p.text;
+    EXPECT_EQ(FormatIpAddress(192, 168, 0, 1), QStringLiteral("192.168.0.1"));
 }
 
 TEST(EditRules, NumberReadingAndLength)
@@ -83,5 +142,4 @@ TEST(EditRules, NumberReadingAndLength)
     EXPECT_EQ(FieldNumber(QString()), 0u);
     EXPECT_TRUE(MeetsMinimumLength(SEditFieldRule{QString(), 4, 0}, QStringLiteral("1234")));
     EXPECT_FALSE(MeetsMinimumLength(SEditFieldRule{QString(), 4, 0}, QStringLiteral("123")));
-    EXPECT_EQ(FormatIpAddress(192, 168, 0, 1), QStringLiteral("192.168.0.1"));
 }

@@ -86,11 +86,17 @@ public:
         return Check(), editors.append(QStringLiteral("combo %1,%2 %3").arg(r).arg(c).arg(texts.join(u'|'))),
                1;
     }
-    int AddEditEditor(int r, int c, const QString& allowed, int minLength, int byteWidth) override
+    int AddEditEditor(int r, int c, const QString& allowed, int minLength, int byteWidth,
+                      int maxBytes) override
     {
         Check();
-        editors.append(
-            QStringLiteral("edit %1,%2 %3 %4 %5").arg(r).arg(c).arg(allowed).arg(minLength).arg(byteWidth));
+        editors.append(QStringLiteral("edit %1,%2 %3 %4 %5 %6")
+                           .arg(r)
+                           .arg(c)
+                           .arg(allowed)
+                           .arg(minLength)
+                           .arg(byteWidth)
+                           .arg(maxBytes));
         return 1;
     }
     int AddIpEditor(int r, int c) override
@@ -179,8 +185,8 @@ TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
     EXPECT_EQ(list.rows.value(2),
               (QStringList{QStringLiteral("item2"), QStringLiteral("value2"), QString()}));
     EXPECT_EQ(list.editors,
-              (QStringList{QStringLiteral("combo 0,1 Off|On"), QStringLiteral("edit 1,1 0123456789x 1 1"),
-                           QStringLiteral("ip 2,1")}));
+              (QStringList{QStringLiteral("combo 0,1 Off|On"), QStringLiteral("edit 1,1 0123456789x 1 1 0"),
+                           QStringLiteral("ip 2,1"), QStringLiteral("edit 0,2 ab 1 0 12")}));
 
     // Cell texts are bytes: an 8-bit code page (CP949, Latin-1) comes back as it went in; UTF-8
     // reads as text.

@@ -105,7 +105,8 @@ TEST_F(SettingsPageTest, EditorsOnlyWhereDefinedAndNeverOnItemName)
     CEditGridPluginList list(g);
     EXPECT_EQ(list.AddComboEditor(0, 0, {QStringLiteral("a")}), -1); // Item Name takes none
     EXPECT_EQ(list.AddComboEditor(3, 1, {QStringLiteral("a")}), -1); // no row 3
-    EXPECT_EQ(list.AddEditEditor(0, 2, QString(), 0, 5), -1);        // byte width 1..4
+    EXPECT_EQ(list.AddEditEditor(0, 2, QString(), 0, 5, 0), -1);     // byte width 1..4
+    EXPECT_EQ(list.AddEditEditor(0, 2, QString(), 0, 0, -1), -1);    // text bytes 0 or more
     EXPECT_EQ(list.AddComboEditor(0, 1, {QStringLiteral("Off"), QStringLiteral("On")}), 1);
     EXPECT_EQ(list.AddIpEditor(1, 2), 1);
     EXPECT_TRUE(g->OpenEditor(0, 1));
@@ -131,7 +132,7 @@ TEST_F(SettingsPageTest, GridAdapterKeepsToTheListContract)
     EXPECT_EQ(list.SetText(1, 2, QStringLiteral("v")), 1);
     EXPECT_EQ(list.SetText(2, 0, QStringLiteral("v")), -1);
     EXPECT_EQ(list.Text(1, 2), QStringLiteral("v"));
-    EXPECT_EQ(list.AddEditEditor(1, 1, QStringLiteral("0123456789"), 2, 1), 1);
+    EXPECT_EQ(list.AddEditEditor(1, 1, QStringLiteral("0123456789"), 2, 1, 0), 1);
     EXPECT_EQ(list.DeleteRow(1), 1);
     EXPECT_EQ(g->EditorKindAt(1, 1), CEditGrid::EDITOR_NONE);
     EXPECT_EQ(list.DeleteRow(1), -1);
@@ -248,14 +249,14 @@ TEST_F(SettingsPageTest, EditorsCloseBeforeThePluginFillsTheGrid)
     InstallPlugin();
     qputenv("QPX_REC_SETTINGS_FILL", "1");
     CEditGrid* g = Page().Grid(0);
-    CEditGridPluginList(g).AddEditEditor(0, 1, QString(), 0, 0);
+    CEditGridPluginList(g).AddEditEditor(0, 1, QString(), 0, 0, 0);
     ASSERT_TRUE(g->OpenEditor(0, 1));
     auto* edit = qobject_cast<QLineEdit*>(g->Editor());
     ASSERT_NE(edit, nullptr);
     edit->setText(QStringLiteral("typed"));
     // An editor open in another category is closed as well.
     CEditGrid* other = Page().Grid(3);
-    CEditGridPluginList(other).AddEditEditor(1, 2, QString(), 0, 0);
+    CEditGridPluginList(other).AddEditEditor(1, 2, QString(), 0, 0, 0);
     ASSERT_TRUE(other->OpenEditor(1, 2));
     qobject_cast<QLineEdit*>(other->Editor())->setText(QStringLiteral("kept"));
 

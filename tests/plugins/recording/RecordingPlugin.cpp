@@ -176,6 +176,8 @@ void FillSettings(QpxWindow* page, QpxList* list)
     host->GridAddComboEditor(list, 0, 1, choices, 2);
     host->GridAddEditEditor(list, 1, 1, "0123456789x", 1, 1);
     host->GridAddIpEditor(list, 2, 1);
+    if (QPX_HAS_SERVICE(host, GridAddTextEditor))
+        host->GridAddTextEditor(list, 0, 2, "ab", 1, 12);
 }
 
 } // namespace

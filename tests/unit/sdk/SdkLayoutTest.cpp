@@ -49,7 +49,7 @@ TEST(SdkLayout, HostTableHasTheSameLayoutInBothLanguages)
     EXPECT_EQ(QpxSdkC11_Offset(10), sizeof(QpxHostServices));
     EXPECT_EQ(QpxSdkCxx20_HostSize(), sizeof(QpxHostServices));
     EXPECT_EQ(QpxSdkC11_Offset(8), offsetof(QpxHostServices, PostPageMessage));
-    EXPECT_EQ(QpxSdkC11_Offset(9), offsetof(QpxHostServices, GridClearEditors));
+    EXPECT_EQ(QpxSdkC11_Offset(9), offsetof(QpxHostServices, GridAddTextEditor));
     // The size field leads and every service follows it.
     EXPECT_EQ(offsetof(QpxHostServices, size), 0u);
     EXPECT_EQ(offsetof(QpxHostServices, PostPageMessage), 8u);
@@ -61,11 +61,20 @@ TEST(SdkLayout, HasServiceHonoursTheTableSize)
     host.PostPageMessage = &RecordPost;
     host.GridClearEditors = [](QpxList*) -> int32_t { return 1; };
     host.ListDeleteAllRows = [](QpxList*) -> int32_t { return 1; };
+    host.GridAddTextEditor = [](QpxList*, int32_t, int32_t, const char*, int32_t, int32_t) -> int32_t {
+        return 1;
+    };
 
     host.size = sizeof host;
     EXPECT_EQ(QpxSdkC11_HasService(&host, 0), 1);
     EXPECT_EQ(QpxSdkC11_HasService(&host, 1), 1);
     EXPECT_EQ(QpxSdkCxx20_HasListServices(&host), 1);
+    EXPECT_TRUE(QPX_HAS_SERVICE(&host, GridAddTextEditor));
+
+    // A host of version 1, whose table ends with GridClearEditors.
+    host.size = offsetof(QpxHostServices, GridAddTextEditor);
+    EXPECT_EQ(QpxSdkC11_HasService(&host, 1), 1);
+    EXPECT_FALSE(QPX_HAS_SERVICE(&host, GridAddTextEditor));
 
     // An older host whose table ends before the grid editors.
     host.size = offsetof(QpxHostServices, GridAddComboEditor);

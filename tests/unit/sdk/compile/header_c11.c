@@ -26,7 +26,7 @@ size_t QpxSdkC11_Offset(int field)
     case 6: return offsetof(OperationResult, szAddress);
     case 7: return sizeof(QpxRect);
     case 8: return offsetof(QpxHostServices, PostPageMessage);
-    case 9: return offsetof(QpxHostServices, GridClearEditors);
+    case 9: return offsetof(QpxHostServices, GridAddTextEditor);
     case 10: return sizeof(QpxHostServices);
     default: return (size_t)-1;
     }
