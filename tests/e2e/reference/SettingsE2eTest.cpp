@@ -373,7 +373,7 @@ TEST_F(SettingsOwnSimE2e, AnSpcTheHandsetHidesCanStillBeChanged)
         RefSimArgs(qpxtest::MakeTempDir(QStringLiteral("state")), {QStringLiteral("--hide-spc")})));
     CRefGrid g = Read(3);
     EXPECT_TRUE(g.rows[0][1].isEmpty());
-    EXPECT_EQ(g.editors.value({0, 1}), QStringLiteral("edit:0"));
+    EXPECT_EQ(g.editors.value({0, 1}), QStringLiteral("text:6"));
     EXPECT_EQ(g.rows[1][1], QStringLiteral("Disable"));
     EXPECT_TRUE(m_strLastStatus.endsWith(QStringLiteral("; 1 shown only after the SPC")))
         << m_strLastStatus.toStdString();
