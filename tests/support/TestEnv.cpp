@@ -117,6 +117,17 @@ QByteArray ReadFile(const QString& path)
     return f.readAll();
 }
 
+QMap<QString, QByteArray> FilesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        out.insert(QDir(folder).relativeFilePath(f), ReadFile(f));
+    }
+    return out;
+}
+
 QString BuiltProgram(const QString& name)
 {
     QDirIterator it(QStringLiteral(QPX_BUILD_DIR), QStringList{name}, QDir::Files | QDir::Executable,
