@@ -54,8 +54,9 @@ void CPtyTransport::OnReadable()
             Hangup();
             return;
         }
-        for (qint64 i = 0; i < n; ++i) {
-            switch (m_decoder->Feed(static_cast<quint8>(buffer[i]))) {
+        const auto* bytes = reinterpret_cast<const quint8*>(buffer);
+        for (size_t at = 0, used = 0; at < static_cast<size_t>(n); at += used) {
+            switch (m_decoder->Feed(bytes + at, static_cast<size_t>(n) - at, &used)) {
             case CFrameDecoder::FRAME:
                 emit frameReceived(QByteArray(reinterpret_cast<const char*>(m_decoder->Payload()),
                                               m_decoder->PayloadLength()));
