@@ -37,6 +37,8 @@ public:
     void SetLeaveAbruptly(bool abrupt) { m_bLeaveAbruptly = abrupt; }
     // The EFS2 byte window announced in HELLO and enforced on READ and WRITE (before Start).
     void SetEfsByteWindow(quint32 bytes) { m_nEfsWindow = bytes; }
+    // An emulated link between host and handset (see CPtyTransport::SetLink).
+    void SetLink(qint64 latencyUs, qint64 bytesPerSecond) { m_transport.SetLink(latencyUs, bytesPerSecond); }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.
