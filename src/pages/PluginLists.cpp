@@ -3,32 +3,35 @@
 #include "controls/EditGrid.h"
 #include "controls/XListCtrl.h"
 
-#include <QFile>
-
 // ---- phonebook list ------------------------------------------------------------------------------
 
 int CXListPluginList::RowCount() const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetItemCount();
 }
 
 int CXListPluginList::ColumnCount() const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetColumns();
 }
 
 QString CXListPluginList::Text(int row, int column) const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetItemText(row, column);
 }
 
 int CXListPluginList::SetText(int row, int column, const QString& text)
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->SetItemText(row, column, text) ? 1 : -1;
 }
 
 int CXListPluginList::InsertRow(int row, const QString& text)
 {
+    CompletePendingCsvLoad(m_pList);
     const int count = m_pList->GetItemCount();
     if (row == -1)
         row = count;
@@ -39,11 +42,13 @@ int CXListPluginList::InsertRow(int row, const QString& text)
 
 int CXListPluginList::DeleteRow(int row)
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->DeleteItem(row) ? 1 : -1;
 }
 
 int CXListPluginList::DeleteAllRows()
 {
+    CompletePendingCsvLoad(m_pList);
     m_pList->DeleteAllItems();
     return 1;
 }
@@ -88,20 +93,6 @@ void CXListCsvSink::InsertRow(int row, QByteArrayView name)
 void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
 {
     m_pList->SetItemText(row, column, QString::fromUtf8(text));
-}
-
-bool FillListFromCsv(CXListCtrl* list, const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // One read of the whole file; the list is the only thing that grows with it.
-    const QByteArray bytes = file.readAll();
-    file.close();
-    list->DeleteAllItems();
-    CXListCsvSink sink(list);
-    ParseCsv(bytes, sink);
-    return true;
 }
 
 // ---- settings grid -------------------------------------------------------------------------------
