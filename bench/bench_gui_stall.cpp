@@ -11,7 +11,9 @@
 //                          program runs), /0 without it (the operation's own work)
 //
 // Counters: stall_ms (the timer's worst lateness), work_ms (from the start of the work until it
-// is done). Needs qpx_reference and qpx-handset-sim built in the same build folder.
+// is done). A loaded machine adds stalls of its own: take the best of several runs
+// (--benchmark_repetitions=3, the _min rows). Needs qpx_reference and qpx-handset-sim built in the
+// same build folder.
 #include "app/AppSettings.h"
 #include "controls/XListCtrl.h"
 #include "pages/PhoneBookPage.h"
@@ -38,6 +40,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -45,6 +48,12 @@ constexpr int CSV_LINES = 100000;
 constexpr int PHONEBOOK_ENTRIES = 1000;
 
 QTemporaryDir* g_root = nullptr;
+
+// Best of several repetitions (--benchmark_repetitions): the least stall and time.
+double Min(const std::vector<double>& v)
+{
+    return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
+}
 
 QString BuildDir()
 {
@@ -134,7 +143,13 @@ void BM_GuiStallCsvLoad(benchmark::State& state)
     state.counters["stall_ms"] = stall;
     state.counters["work_ms"] = work;
 }
-BENCHMARK(BM_GuiStallCsvLoad)->Arg(0)->Arg(1)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuiStallCsvLoad)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Min);
 
 // The handset's phonebook file: "QPB1", count, record size 289, then records of an in-use byte
 // and the seven fields padded with NUL (Name 32, Mobile1 32, Home 32, Work 32, E-Mail1 64,
@@ -228,7 +243,8 @@ BENCHMARK(BM_GuiStallOperation)
     ->Arg(0)
     ->Iterations(3)
     ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Min);
 
 } // namespace
 
