@@ -208,7 +208,18 @@ INSTANTIATE_TEST_SUITE_P(
         SFaultCase{"wrongCommand", {"--wrong-command"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"garbage", {"--garbage"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
-        SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"}),
+        SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
+        // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll; latency
+        // beyond the time-out, or a line too slow for one answer, is a handset that does not answer.
+        SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
+        SFaultCase{"latencyPastTheTimeOut",
+                   {"--latency-us", "3000000"},
+                   NOT_ANSWERING,
+                   "does not answer the status request"},
+        SFaultCase{"linkTooSlowForAnAnswer",
+                   {"--link-rate", "10"},
+                   NOT_ANSWERING,
+                   "does not answer the status request"}),
     [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
 
 TEST_F(DiagE2e, HangupAfterTheVersionLeavesThePrlAndEriAt65535)
