@@ -394,18 +394,21 @@ int RunParallel(const QList<int>& ports, const QStringList& args, bool json)
     std::vector<SChildRun> children(ports.size());
     QEventLoop loop;
     int running = static_cast<int>(ports.size());
-    bool drawn = false;
+    QByteArray shown; // the block on the terminal now
     const auto redraw = [&] {
         if (!terminal)
             return;
         QByteArray block;
-        if (drawn)
-            block += "\x1b[" + QByteArray::number(static_cast<int>(children.size())) + 'A';
         for (const SChildRun& c : children)
             block += "\r\x1b[2K" + ChildLine(c).toUtf8() + '\n';
+        if (block == shown)
+            return;
+        if (!shown.isEmpty())
+            std::fputs(("\x1b[" + QByteArray::number(static_cast<int>(children.size())) + 'A').constData(),
+                       stdout);
         std::fputs(block.constData(), stdout);
         std::fflush(stdout);
-        drawn = true;
+        shown = block;
     };
     const auto takeLines = [&](SChildRun& c) {
         c.out += c.process->readAllStandardOutput();
