@@ -354,9 +354,25 @@ struct SChildRun
     int nPort = 0;
     std::unique_ptr<QProcess> process;
     QByteArray out, err;
-    QString strProgress, strStatus, strResult;
+    QString strProgress, strStatus;
+    QStringList report; // on a terminal: the lines kept for after the runs
     int nExit = -1;
 };
+
+// What a run reports at its end, in the order printed: every "row:" line, then its closing lines
+// status, file, address, elapsed and result (the live display before them is left out).
+QStringList FinalReport(const QStringList& lines)
+{
+    constexpr int CLOSING_LINES = 5;
+    QStringList report;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("row: ")))
+            report << line;
+    }
+    if (lines.size() >= CLOSING_LINES && lines.constLast().startsWith(QLatin1String("result: ")))
+        report += lines.mid(lines.size() - CLOSING_LINES);
+    return report;
+}
 
 QString ChildLine(const SChildRun& c)
 {
@@ -422,10 +438,12 @@ int RunParallel(const QList<int>& ports, const QStringList& args, bool json)
                 c.strProgress = line.mid(10);
             else if (line.startsWith(QLatin1String("status: ")))
                 c.strStatus = line.mid(8);
-            if (terminal)
+            if (terminal) {
+                c.report << line;
                 redraw();
-            else
+            } else {
                 PrintLine(QStringLiteral("COM%1: ").arg(c.nPort) + line);
+            }
         }
         std::fflush(stdout);
     };
@@ -446,6 +464,16 @@ int RunParallel(const QList<int>& ports, const QStringList& args, bool json)
                              if (--running == 0)
                                  loop.quit();
                          });
+        QObject::connect(
+            c.process.get(), &QProcess::errorOccurred, &loop, [&, pc = &c](QProcess::ProcessError error) {
+                if (error != QProcess::FailedToStart)
+                    return; // the end comes as finished
+                pc->err += "cannot start " + QCoreApplication::applicationFilePath().toLocal8Bit();
+                pc->nExit = RUN_NO_PLUGIN;
+                redraw();
+                if (--running == 0)
+                    loop.quit();
+            });
         QStringList childArgs{QStringLiteral("run"), QStringLiteral("--port"), QString::number(c.nPort)};
         childArgs += common;
         if (json)
@@ -460,6 +488,8 @@ int RunParallel(const QList<int>& ports, const QStringList& args, bool json)
     QJsonArray runs;
     for (SChildRun& c : children) {
         worst = std::max(worst, c.nExit);
+        for (const QString& line : FinalReport(c.report))
+            PrintLine(QStringLiteral("COM%1: ").arg(c.nPort) + line);
         for (const QByteArray& raw : c.err.split('\n')) {
             const QString line =
                 QString::fromUtf8(raw).remove(QRegularExpression(QStringLiteral("^qpx-diag: ")));
