@@ -336,11 +336,19 @@ TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
     QFile probe(file);
     if (probe.open(QIODevice::ReadWrite))
         GTEST_SKIP() << "running with privileges that ignore file modes";
-    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked")));
+    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked USB Port")));
     const SRunResult r = Info(252);
+    // The doctor says so too.
+    const SRunResult doctor = RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
     UnpublishVirtualPort(252, file);
     EXPECT_EQ(r.nExitCode, PERMISSION_DENIED);
     EXPECT_TRUE(r.strErr.contains(QStringLiteral("dialout"))) << r.strErr.toStdString();
+    EXPECT_EQ(doctor.nExitCode, 2);
+    const QString denied = QStringLiteral("error: COM252 (%1): this user may not open it").arg(file);
+    const QStringList lines = doctor.Lines();
+    EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
+        return line.startsWith(denied);
+    })) << doctor.strOut.toStdString();
 }
 
 TEST_F(DiagE2e, SimulatorPrintsItsProfile)
