@@ -83,6 +83,9 @@ void SetUpProcessEnvironment()
     const QString sysfs = base + QStringLiteral("/sysfs");
     QDir().mkpath(sysfs + QStringLiteral("/class/tty"));
     qputenv("QPX_SYSFS_ROOT", sysfs.toLocal8Bit());
+    // No system bus: no test ever talks to the machine's ModemManager. A test that needs one
+    // starts a private bus and points this at it.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(base) + "/no-system-bus");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
