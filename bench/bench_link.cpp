@@ -7,9 +7,9 @@
 //
 // The simulator publishes its pseudo-terminal in a folder of its own; the benchmark publishes it
 // in the program's virtual-port folder itself, so the clock starts exactly when the port appears.
-#include "app/AppSettings.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/InfoPage.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,6 @@
 #include "ComPortPage.h"
 
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "res/Pictures.h"
 #include "serial/PortDiscovery.h"
 

@@ -1,7 +1,7 @@
 #include "FunctionListPanel.h"
 
-#include "app/AppSettings.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
 #include "res/Pictures.h"
 
 #include <QLabel>

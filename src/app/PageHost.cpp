@@ -1,10 +1,9 @@
 #include "PageHost.h"
 
-#include "app/AppSettings.h"
 #include "app/ComPortPage.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/InfoPage.h"
 #include "pages/MemoryTransferPage.h"
@@ -13,6 +12,7 @@
 #include "pages/SettingsPage.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "plugin/ModelDllDialog.h"
 #include "plugin/PluginRun.h"
 

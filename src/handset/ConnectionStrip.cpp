@@ -3,11 +3,11 @@
 #include "ConnectionWorker.h"
 #include "HandsetFormat.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/ModelDllDialog.h"
 #include "res/Pictures.h"

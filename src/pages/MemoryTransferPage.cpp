@@ -1,16 +1,16 @@
 #include "MemoryTransferPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/OperationLog.h"
 #include "pages/TransferRules.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QDateTime>

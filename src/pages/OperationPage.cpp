@@ -1,11 +1,11 @@
 #include "OperationPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 
 #include <QLabel>
 #include <QProgressBar>

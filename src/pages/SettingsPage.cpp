@@ -1,14 +1,14 @@
 #include "SettingsPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QGroupBox>

@@ -1,17 +1,17 @@
 #include "UpgradePage.h"
 
-#include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
-#include "app/WorkFolder.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
+#include "core/WorkFolder.h"
 #include "pages/FolderChooser.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/PathRules.h"
 #include "pages/PhoneBookPage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QFile>

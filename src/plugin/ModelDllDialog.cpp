@@ -1,9 +1,9 @@
 #include "ModelDllDialog.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/ModelCatalogue.h"
 #include "plugin/PluginApi.h"

@@ -3,13 +3,13 @@
 // Success!" with the files written, and a damaged PRL file ends in the plug-in's own message.
 #include "PrlImage.h"
 #include "RefHarness.h"
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
 
 #include <QLineEdit>

@@ -2,13 +2,13 @@
 // picture and StopLink.
 #include "LinkTestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
 #include "handset/HandsetFormat.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "serial/DiagPort.h"
 

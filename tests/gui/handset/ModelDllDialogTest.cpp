@@ -2,8 +2,8 @@
 // the manual choice.
 #include "LinkTestSupport.h"
 
-#include "app/AppSettings.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "platform/Dialogs.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/ModelCatalogue.h"

@@ -1,12 +1,12 @@
 #include "pages/MemoryTransferPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
-#include "app/WorkFolder.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "core/WorkFolder.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 
 #include <QApplication>
 #include <QDirIterator>

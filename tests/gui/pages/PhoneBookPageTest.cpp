@@ -1,11 +1,11 @@
 #include "pages/PhoneBookPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 #include "plugin/ByteText.h"
 
 #include <QLabel>

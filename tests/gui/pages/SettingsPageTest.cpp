@@ -1,6 +1,5 @@
 #include "pages/SettingsPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
@@ -8,6 +7,7 @@
 #include "controls/XListModel.h"
 #include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 
 #include <QFile>
 #include <QLabel>

@@ -2,7 +2,6 @@
 // function list, operation log and reconnection.
 #include "UpgradeFixture.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
@@ -10,6 +9,7 @@
 #include "pages/MemoryTransferPage.h"
 #include "pages/OperationLog.h"
 #include "pages/PhoneBookPage.h"
+#include "platform/HostCommands.h"
 
 #include <QDate>
 #include <QPushButton>

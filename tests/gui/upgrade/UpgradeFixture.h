@@ -2,7 +2,7 @@
 // Shared set-up of the upgrade page tests: fresh settings, answered dialogs, a temporary
 // installation with the recording plug-in in its MODEL folder, and a page of the host's size.
 #include "TestEnv.h"
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"
