@@ -1,14 +1,11 @@
 #include "MemoryTransferPage.h"
 
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
-#include "handset/ConnectionStrip.h"
 #include "pages/OperationLog.h"
+#include "pages/PageServices.h"
 #include "pages/TransferRules.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "res/Pictures.h"
@@ -40,8 +37,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QS
 
 } // namespace
 
-CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("memoryTransferPage"));
     CreateControls();
@@ -169,17 +166,31 @@ int CMemoryTransferPage::Mode() const
     return m_nMode;
 }
 
-void CMemoryTransferPage::ApplyRunLock()
+void CMemoryTransferPage::ApplyRunLock(int operation)
 {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     const int face = m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3];
     m_pStartButton->SetBitmaps(face, 0, face, 0);
     m_pStartButton->setEnabled(false);
+    if (lock->bLockDirection) {
+        m_pBackupRadio->setEnabled(m_nMode == 1);
+        m_pRestoreRadio->setEnabled(m_nMode == 0);
+    }
 }
 
-void CMemoryTransferPage::ReleaseRunLock()
+void CMemoryTransferPage::ReleaseRunLock(int operation)
 {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     SetStartFaces();
-    m_pStartButton->setEnabled(true);
+    m_pStartButton->setEnabled(lock->bStartAfter);
+    if (lock->bLockDirection) {
+        m_pBackupRadio->setEnabled(true);
+        m_pRestoreRadio->setEnabled(true);
+    }
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -253,11 +264,7 @@ void CMemoryTransferPage::SetSoftwareVersionSource(std::function<QString()> sour
 
 QString CMemoryTransferPage::SoftwareVersion() const
 {
-    if (m_versionSource)
-        return m_versionSource();
-    if (Host() != nullptr && Host()->Strip() != nullptr)
-        return Host()->Strip()->VersionStrings().strSwVersion;
-    return {};
+    return m_versionSource ? m_versionSource() : Services().HandsetSoftwareVersion();
 }
 
 void CMemoryTransferPage::OnStart()
@@ -331,21 +338,7 @@ void CMemoryTransferPage::OnStart()
         return;
     }
 
-    ShowValueLines(false);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_TRANSFER;
-        Host()->UpgradePage()->ApplyRunLock(OP_TRANSFER);
-    } else {
-        ApplyRunLock();
-    }
-    m_pBackupRadio->setEnabled(m_nMode == 1);
-    m_pRestoreRadio->setEnabled(m_nMode == 0);
-
-    if (Host() != nullptr)
-        Host()->StopLink(1);
-    theSettings.m_bBusy = 1;
+    BeginRun(OP_TRANSFER);
 
     m_nItemMask = ItemMask();
     const QByteArray dll = dllFile.toUtf8();
@@ -367,15 +360,6 @@ void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_TRANSFER);
-    else
-        ReleaseRunLock();
-    (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
-
     m_pfnTransfer = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);
     m_previousBackup.Settle(result.nResult < 0);

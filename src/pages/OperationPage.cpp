@@ -1,9 +1,8 @@
 #include "OperationPage.h"
 
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "core/AppSettings.h"
 #include "pages/OperationLog.h"
+#include "pages/PageServices.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 
@@ -22,8 +21,8 @@ template <size_t N> QString FieldText(const char (&field)[N])
 
 } // namespace
 
-COperationPage::COperationPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect)
+    : CPageBase(parent, rect), m_services(services), m_ePage(page)
 {
 }
 
@@ -81,16 +80,37 @@ void COperationPage::ShowValueLines(bool show)
     m_pAddressValue->setVisible(show);
 }
 
+bool COperationPage::RunsOperation(int operation) const
+{
+    return OwnLock(operation) != nullptr;
+}
+
+const SRunLock* COperationPage::OwnLock(int operation) const
+{
+    const SRunLock* lock = RunLockOf(operation);
+    return lock != nullptr && lock->ePage == m_ePage ? lock : nullptr;
+}
+
+void COperationPage::BeginRun(int operation)
+{
+    m_nRunOperation = operation;
+    ShowValueLines(false);
+    ApplyRunLock(operation);
+    m_services.BeginRun(operation);
+    theSettings.m_bBusy = 1;
+}
+
 void COperationPage::FinishRun(CPluginRun& run, const OperationResult& result)
 {
+    ShowValueLines(true);
+    ReleaseRunLock(m_nRunOperation);
+    m_services.EndRun(m_nRunOperation);
     ShowResultTexts(result);
-    if (Host() != nullptr)
-        Host()->WriteOperationLog(result);
+    m_services.WriteOperationLog(result);
     run.ReleaseAndUnload();
     Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
     theSettings.m_bBusy = 0;
-    if (Frame() != nullptr)
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    m_services.Reconnect();
 }
 
 QString COperationPage::ResultMessage(const OperationResult& result)

@@ -1,14 +1,11 @@
 #include "PhoneBookPage.h"
 
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
 #include "pages/CsvReader.h"
 #include "pages/OperationLog.h"
 #include "pages/PathRules.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "res/Pictures.h"
@@ -46,8 +43,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QS
 
 } // namespace
 
-CPhoneBookPage::CPhoneBookPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("phoneBookPage"));
     CreateControls();
@@ -192,25 +189,34 @@ int CPhoneBookPage::Mode() const
     return m_nMode;
 }
 
-void CPhoneBookPage::ApplyRunLock()
+void CPhoneBookPage::ApplyRunLock(int operation)
 {
-    m_pBrowseButton->setEnabled(false);
-    (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    if (lock->nPathRows & PATH_CSV)
+        m_pBrowseButton->setEnabled(false);
+    if (lock->bLockDirection)
+        (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
     // The running face: the two-picture form with the disabled picture in both slots.
     const int face = m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3];
     m_pStartButton->SetBitmaps(face, 0, face, 0);
     m_pStartButton->setEnabled(false);
 }
 
-void CPhoneBookPage::ReleaseRunLock()
+void CPhoneBookPage::ReleaseRunLock(int operation)
 {
-    // Start stays disabled until the reconnection brings it back.
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     SetStartFaces();
-    m_pStartButton->setEnabled(false);
-    if (m_nMode == 0)
+    m_pStartButton->setEnabled(lock->bStartAfter);
+    if ((lock->nPathRows & PATH_CSV) && PathRowReleased(*lock, m_nMode == 0))
         m_pBrowseButton->setEnabled(true);
-    m_pReadRadio->setEnabled(true);
-    m_pWriteRadio->setEnabled(true);
+    if (lock->bLockDirection) {
+        m_pReadRadio->setEnabled(true);
+        m_pWriteRadio->setEnabled(true);
+    }
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -332,16 +338,7 @@ void CPhoneBookPage::OnStart()
         }
     }
 
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_PHONEBOOK;
-        Host()->UpgradePage()->ApplyRunLock(OP_PHONEBOOK);
-        Host()->StopLink(1);
-    } else {
-        ApplyRunLock();
-    }
-    theSettings.m_bBusy = 1;
+    BeginRun(OP_PHONEBOOK);
 
     const QByteArray dll = QFile::encodeName(dllFile);
     const QByteArray csv = QFile::encodeName(csvPath);
@@ -363,14 +360,6 @@ void CPhoneBookPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_PHONEBOOK);
-    else
-        ReleaseRunLock();
-
     m_pfnPhoneBook = nullptr;
     FinishRun(m_run, CPluginRun::CopyResult(lParam));
 }

@@ -1,12 +1,9 @@
 #include "SettingsPage.h"
 
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
 #include "core/AppSettings.h"
 #include "pages/OperationLog.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "res/Pictures.h"
@@ -31,8 +28,8 @@ const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 
 } // namespace
 
-CSettingsPage::CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CSettingsPage::CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("settingsPage"));
     CreateControls();
@@ -159,6 +156,27 @@ int CSettingsPage::CurrentCategory() const
     return m_nCategory;
 }
 
+void CSettingsPage::ApplyRunLock(int operation)
+{
+    if (OwnLock(operation) == nullptr)
+        return;
+    m_pTabs->setEnabled(false);
+    if (CEditGrid* grid = Grid(m_nRunCategory))
+        grid->setEnabled(false);
+    EnableButtons(false);
+}
+
+void CSettingsPage::ReleaseRunLock(int operation)
+{
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    m_pTabs->setEnabled(true);
+    if (CEditGrid* grid = Grid(m_nRunCategory))
+        grid->setEnabled(true);
+    EnableButtons(lock->bStartAfter);
+}
+
 // ---- user commands -------------------------------------------------------------------------------
 
 void CSettingsPage::SelectCategory(int index)
@@ -217,20 +235,7 @@ void CSettingsPage::Run(int direction)
     if (direction == 1 && Grid(m_nRunCategory) != nullptr)
         m_bCategoryRead[m_nRunCategory] = false;
     CEditGrid* grid = Grid(m_nRunCategory);
-    ShowValueLines(false);
-    m_pTabs->setEnabled(false);
-    if (grid != nullptr)
-        grid->setEnabled(false);
-
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_SETTINGS;
-        Host()->UpgradePage()->ApplyRunLock(OP_SETTINGS);
-        Host()->StopLink(1);
-    }
-    theSettings.m_bBusy = 1;
-    EnableButtons(false);
+    BeginRun(OP_SETTINGS);
 
     // The plug-in reads and writes the cells; no editor may hold a half-typed value meanwhile.
     for (CEditGrid* g : m_grids)
@@ -256,16 +261,6 @@ void CSettingsPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    m_pTabs->setEnabled(true);
-    if (CEditGrid* grid = Grid(m_nRunCategory))
-        grid->setEnabled(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_SETTINGS);
-    EnableButtons(true);
-
     m_pfnSettings = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);
     if (m_nRunDirection == 1 && result.nResult < 0 && m_nRunGeneration == m_nCatalogueGeneration &&

@@ -1,15 +1,10 @@
 #include "UpgradePage.h"
 
-#include "app/FunctionListPanel.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "core/AppSettings.h"
 #include "core/WorkFolder.h"
 #include "pages/FolderChooser.h"
-#include "pages/MemoryTransferPage.h"
 #include "pages/PathRules.h"
-#include "pages/PhoneBookPage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "res/Pictures.h"
@@ -143,8 +138,8 @@ void CUpgradePage::SPathRow::SetEnabled(bool enabled) const
 
 // ---- creation -----------------------------------------------------------------------------
 
-CUpgradePage::CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect)
+CUpgradePage::CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_UPGRADE, rect)
 {
     setObjectName(QStringLiteral("upgradePage"));
     CreateControls();
@@ -579,13 +574,7 @@ void CUpgradePage::StartOperation()
         return;
     }
 
-    if (Frame())
-        Frame()->EnableToolbar(false);
-    m_nOperation = OperationNumberOf(sel);
-    ApplyRunLock(m_nOperation);
-    if (Host())
-        Host()->StopLink(1);
-    theSettings.m_bBusy = 1;
+    BeginRun(OperationNumberOf(sel));
     CallExport(sel, fileArgument);
 }
 
@@ -675,10 +664,6 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     // has no record behind it that may still be read.
     if (wParam != PLUGIN_DONE || !m_pRun->IsInProgress())
         return;
-    if (Frame())
-        Frame()->EnableToolbar(true);
-    ReleaseRunLock(m_nOperation);
-
     FinishRun(*m_pRun, CPluginRun::CopyResult(lParam));
 }
 
@@ -724,144 +709,61 @@ void CUpgradePage::ShowValueLines(bool shown)
         l->setVisible(shown);
 }
 
-void CUpgradePage::EnableMainButtons(bool enable)
-{
-    if (Host() && Host()->Panel())
-        Host()->Panel()->EnableMainButtons(enable);
-}
-
 void CUpgradePage::ApplyRunLock(int operation)
 {
     ShowValueLines(false);
-    EnableMainButtons(false);
-
-    const int nam = theSettings.m_nLastSelectNam;
-    const int direction = theSettings.m_nLastDirection;
-    const auto lockNam = [this, nam] {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    for (const SPathRow* row : PathRows(lock->nPathRows))
+        row->browse->setEnabled(false);
+    if (lock->bLockNam) {
         for (int i = 0; i < 3; ++i) {
-            if (i != nam)
+            if (i != theSettings.m_nLastSelectNam)
                 m_pNam[i]->setEnabled(false);
         }
-    };
-    const auto lockDirection = [this, direction] {
-        if (direction == 1)
-            m_pWrite->setEnabled(false);
-        else if (direction == 0)
-            m_pRead->setEnabled(false);
-    };
-    const auto runningStart = [this](int picture) {
-        SetRunningFace(picture);
-        m_pStart->setEnabled(false);
-    };
-
-    switch (operation) {
-    case OP_UPGRADE:
-        for (const SPathRow* r : {&m_binRow, &m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(false);
-        lockNam();
-        runningStart(158);
-        break;
-    case OP_BIN:
-        m_binRow.browse->setEnabled(false);
-        runningStart(152);
-        break;
-    case OP_SCRIPT:
-        for (const SPathRow* r : {&m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(false);
-        lockNam();
-        runningStart(156);
-        break;
-    case OP_PRL:
-        runningStart(155);
-        m_prlRow.browse->setEnabled(false);
-        lockNam();
-        lockDirection();
-        break;
-    case OP_ERI:
-        runningStart(153);
-        m_eriRow.browse->setEnabled(false);
-        lockDirection();
-        break;
-    case OP_PHONEBOOK:
-        if (Host() && Host()->PhoneBookPage())
-            Host()->PhoneBookPage()->ApplyRunLock();
-        break;
-    case OP_TRANSFER:
-        if (Host() && Host()->TransferPage())
-            Host()->TransferPage()->ApplyRunLock();
-        break;
-    case OP_REFURBISH:
-        m_binRow.browse->setEnabled(false);
-        m_scrRow.browse->setEnabled(false);
-        runningStart(177);
-        break;
-    default: // OP_SETTINGS: nothing more
-        break;
     }
+    if (lock->bLockDirection) {
+        if (theSettings.m_nLastDirection == 1)
+            m_pWrite->setEnabled(false);
+        else if (theSettings.m_nLastDirection == 0)
+            m_pRead->setEnabled(false);
+    }
+    SetRunningFace(StartFaces(SelectedOf(operation))[3]);
+    m_pStart->setEnabled(false);
 }
 
 void CUpgradePage::ReleaseRunLock(int operation)
 {
     ShowValueLines(true);
-    EnableMainButtons(true);
-
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    SetStartFaces(SelectedOf(operation));
+    m_pStart->setEnabled(lock->bStartAfter);
     const bool write = theSettings.m_nLastDirection == 0;
-    const auto startFaces = [this, operation](bool enable) {
-        SetStartFaces(SelectedOf(operation));
-        m_pStart->setEnabled(enable);
-    };
-    const auto enableNam = [this] {
+    if (PathRowReleased(*lock, write)) {
+        for (const SPathRow* row : PathRows(lock->nPathRows))
+            row->browse->setEnabled(true);
+    }
+    if (lock->bLockNam) {
         for (QRadioButton* r : m_pNam)
             r->setEnabled(true);
-    };
-
-    switch (operation) {
-    case OP_UPGRADE:
-        for (const SPathRow* r : {&m_binRow, &m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(true);
-        startFaces(true);
-        enableNam();
-        break;
-    case OP_BIN:
-        m_binRow.browse->setEnabled(true);
-        startFaces(true);
-        break;
-    case OP_SCRIPT:
-        for (const SPathRow* r : {&m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(true);
-        startFaces(true);
-        enableNam();
-        break;
-    case OP_PRL:
-        startFaces(true);
-        if (write)
-            m_prlRow.browse->setEnabled(true);
-        enableNam();
-        m_pRead->setEnabled(true);
-        m_pWrite->setEnabled(true);
-        break;
-    case OP_ERI:
-        // Start comes back with the reconnection.
-        startFaces(false);
-        if (write)
-            m_eriRow.browse->setEnabled(true);
-        m_pRead->setEnabled(true);
-        m_pWrite->setEnabled(true);
-        break;
-    case OP_PHONEBOOK:
-        if (Host() && Host()->PhoneBookPage())
-            Host()->PhoneBookPage()->ReleaseRunLock();
-        break;
-    case OP_TRANSFER:
-        if (Host() && Host()->TransferPage())
-            Host()->TransferPage()->ReleaseRunLock();
-        break;
-    case OP_REFURBISH:
-        m_binRow.browse->setEnabled(true);
-        m_scrRow.browse->setEnabled(true);
-        startFaces(false);
-        break;
-    default: // OP_SETTINGS: nothing more
-        break;
     }
+    if (lock->bLockDirection) {
+        m_pRead->setEnabled(true);
+        m_pWrite->setEnabled(true);
+    }
+}
+
+QList<const CUpgradePage::SPathRow*> CUpgradePage::PathRows(quint8 rows) const
+{
+    QList<const SPathRow*> out;
+    const std::pair<EPathRow, const SPathRow*> all[] = {
+        {PATH_BIN, &m_binRow}, {PATH_SCR, &m_scrRow}, {PATH_PRL, &m_prlRow}, {PATH_ERI, &m_eriRow}};
+    for (const auto& [bit, row] : all) {
+        if (rows & bit)
+            out.append(row);
+    }
+    return out;
 }

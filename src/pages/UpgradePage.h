@@ -1,14 +1,13 @@
 #pragma once
 // The upgrade page: Upgrade, Bin Download, Script, PRL, ERI and Refurbish through the selected
-// model plug-in. It also owns the run lock that every operation page applies while a plug-in
-// works (ApplyRunLock / ReleaseRunLock by operation number).
+// model plug-in.
 //
 // Run of one operation:
 //   Start -> busy? -> inputs checked (PRL/ERI: after loading) -> plug-in loaded, export found
-//         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> toolbar off, m_nOperation,
-//         ApplyRunLock, link stopped, busy -> export called
-//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> toolbar on, ReleaseRunLock, result shown and logged,
-//         ReleaseRs + wait + unload, message, busy cleared, reconnect
+//         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> BeginRun (run lock, toolbar
+//         off, link stopped, busy) -> export called
+//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> FinishRun (lock released, result shown and logged,
+//         ReleaseRs + wait + unload, message, busy cleared, reconnect)
 #include "pages/OperationPage.h"
 #include "plugin/PluginRun.h"
 
@@ -20,19 +19,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QRadioButton;
-
-enum EOperation : int
-{
-    OP_UPGRADE = 1,
-    OP_BIN = 2,
-    OP_SCRIPT = 3,
-    OP_PRL = 4,
-    OP_ERI = 5,
-    OP_SETTINGS = 6,
-    OP_PHONEBOOK = 7,
-    OP_TRANSFER = 8,
-    OP_REFURBISH = 9,
-};
 
 class CUpgradePage : public COperationPage
 {
@@ -63,7 +49,7 @@ public:
         INPUT_DIRECTION = 6,
     };
 
-    CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
 
     // Shows operation n (1 Upgrade ... 6 Refurbish) with its inputs.
@@ -77,9 +63,10 @@ public:
     // its firmware (Upgrade, Bin Download, Refurbish).
     void SetFirmwareOnly(bool on);
 
-    // Run lock shared by every operation page, by operation number 1..9.
-    void ApplyRunLock(int operation);
-    void ReleaseRunLock(int operation);
+    // Whatever runs, the value lines and their labels are hidden; the page's own operations
+    // lock their rows, NAM and direction radios and Start (RunLock.h).
+    void ApplyRunLock(int operation) override;
+    void ReleaseRunLock(int operation) override;
 
     // The Start button.
     void StartOperation();
@@ -101,11 +88,6 @@ public:
     int RunningFace() const { return m_nRunningFace; }
     bool HasRunningPlugin() const;
 
-    // Number of the operation that runs or ran last, on any page.
-    int m_nOperation = 0;
-    // 1 until the operation log has written the handset block.
-    bool m_bLogHandsetInfo = true;
-
 private:
     struct SPathRow
     {
@@ -124,7 +106,6 @@ private:
     void ApplyRows();
     void UpdateDirectionRow(const SPathRow& row, bool columnEnabled);
     void ShowValueLines(bool shown);
-    void EnableMainButtons(bool enable);
     void OnBrowse(int kind);
     void OnNamRadio(int nam);
     void OnDirectionRadio(int direction);
@@ -132,6 +113,8 @@ private:
     bool MayReplace(const QString& fileArgument);
     bool CallExport(int operation, const QString& fileArgument);
     const SPathRow& RowOf(int kind) const;
+    // The rows of EPathRow bits.
+    QList<const SPathRow*> PathRows(quint8 rows) const;
 
     bool StartFitsHandset() const;
 

@@ -111,7 +111,7 @@ protected:
     void ExpectLocked(int operation)
     {
         EXPECT_EQ(theSettings.m_bBusy, 1);
-        EXPECT_EQ(m_pHost->UpgradePage()->m_nOperation, operation);
+        EXPECT_EQ(m_pHost->m_nOperation, operation);
         EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
         EXPECT_TRUE(PanelLocked());
         EXPECT_FALSE(m_pHost->Strip()->IsLinkRunning());

@@ -163,7 +163,7 @@ TEST_P(UpgradeE2eTest, RunsAndReconnects)
 
     // Locked while the plug-in works, with the port handed over.
     EXPECT_EQ(theSettings.m_bBusy, 1);
-    EXPECT_EQ(m_pPage->m_nOperation, op.number);
+    EXPECT_EQ(m_pHost->m_nOperation, op.number);
     EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
     EXPECT_TRUE(PanelLocked());
     EXPECT_FALSE(m_pPage->IsStartEnabled());

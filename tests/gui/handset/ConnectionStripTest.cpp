@@ -28,9 +28,8 @@ protected:
     {
         theSettings.Reset();
         CConnectionWorker::SetPollPauseMs(20);
-        m_strip = std::make_unique<CConnectionStrip>(nullptr, nullptr, nullptr, QRect(0, 0, 585, 125));
-        m_strip->SetLinkTargets(&m_frame, &m_host);
-        m_strip->SetCatalogue(std::make_shared<CCatalogueSelection>());
+        m_strip = std::make_unique<CConnectionStrip>(
+            nullptr, &m_frame, &m_host, std::make_shared<CCatalogueSelection>(), QRect(0, 0, 585, 125));
     }
     void TearDown() override
     {

@@ -46,7 +46,7 @@ QByteArray StatusRecord()
 class InfoPageTest : public ::testing::Test
 {
 protected:
-    CInfoPage m_page{nullptr, nullptr, QRect(205, 130, 585, 600)};
+    CInfoPage m_page{nullptr, QRect(205, 130, 585, 600)};
     CXListCtrl* List() const { return m_page.StatusList(); }
     QColor Background(int row, int col) const { return QColor(List()->Model()->Attr(row, col).crBackground); }
 };

@@ -49,7 +49,7 @@ protected:
 
     std::unique_ptr<CModelDllDialog> Make()
     {
-        return std::make_unique<CModelDllDialog>(nullptr, nullptr, QRect(205, 130, 585, 600));
+        return std::make_unique<CModelDllDialog>(nullptr, QRect(205, 130, 585, 600));
     }
 
     QString m_install;

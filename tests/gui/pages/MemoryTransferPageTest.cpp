@@ -269,7 +269,7 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
 
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_TRANSFER);
+    EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {157, 157, 0, 0}));
     EXPECT_TRUE(BackupRadio()->isEnabled());

@@ -1,4 +1,5 @@
 #include "pages/PhoneBookPage.h"
+#include "FakePageServices.h"
 #include "PageFixture.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
@@ -73,7 +74,8 @@ protected:
 TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
 {
     theSettings.m_strLastCsvFile = QStringLiteral("/data/last.csv");
-    CPhoneBookPage p(nullptr, nullptr, QRect(205, 130, 585, 600));
+    qpxtest::CFakePageServices services;
+    CPhoneBookPage p(nullptr, services, QRect(205, 130, 585, 600));
     auto child = [&p](const char* name) { return p.findChild<QWidget*>(QString::fromLatin1(name)); };
     EXPECT_EQ(p.Mode(), 1);
     EXPECT_TRUE(static_cast<QRadioButton*>(child("readRadio"))->isChecked());
@@ -325,7 +327,7 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_TRUE(Page().IsRunning());
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_PHONEBOOK);
+    EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {154, 154, 0, 0}));
     EXPECT_FALSE(Browse()->isEnabled());

@@ -209,7 +209,7 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     EXPECT_FALSE(ReadButton()->isEnabled());
     EXPECT_FALSE(WriteButton()->isEnabled());
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_SETTINGS);
+    EXPECT_EQ(Host().m_nOperation, OP_SETTINGS);
     EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
     EXPECT_TRUE(CallOf(QStringLiteral("Settings")).contains(QStringLiteral(" port=3 ")));
     EXPECT_TRUE(
