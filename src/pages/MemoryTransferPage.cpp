@@ -26,15 +26,6 @@ constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
 // Time the file system gets after the previous backup was moved aside, before the plug-in writes.
 constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(r);
-    if (!name.isEmpty())
-        l->setObjectName(name);
-    return l;
-}
-
 } // namespace
 
 CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect)
@@ -93,29 +84,17 @@ void CMemoryTransferPage::CreateControls()
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status "), this);
-    statusGroup->setObjectName(QStringLiteral("statusGroup"));
-    statusGroup->setGeometry(5, 340, w - 10, 130);
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed = MakeLabel(this, QString(), QRect(w - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
-
-    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
-    MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));
-    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
-    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
-    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
-    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral("Operation Status ");
+    look.strAddress = QStringLiteral("Address");
+    look.nBase = w;
+    look.nGroupWidth = w - 10;
+    CreateStatusGroup(look);
 
     // The group boxes are drawn under the controls they frame.
     itemGroup->lower();
     modeGroup->lower();
-    statusGroup->lower();
+    StatusGroup()->lower();
 }
 
 void CMemoryTransferPage::SetupList()
@@ -155,10 +134,7 @@ bool CMemoryTransferPage::IsStartEnabled() const
 
 void CMemoryTransferPage::ResetStatus()
 {
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pElapsed->clear();
+    ClearStatus(QString());
 }
 
 int CMemoryTransferPage::Mode() const
@@ -341,7 +317,7 @@ void CMemoryTransferPage::OnStart()
     BeginRun(OP_TRANSFER);
 
     m_nItemMask = ItemMask();
-    const QByteArray dll = dllFile.toUtf8();
+    const QByteArray dll = PluginPath(dllFile);
     m_pfnTransfer(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                   dll.constData(), m_nMode, m_nItemMask);
 }

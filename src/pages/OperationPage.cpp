@@ -6,6 +6,8 @@
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 
+#include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -27,6 +29,70 @@ COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPag
 }
 
 COperationPage::~COperationPage() = default;
+
+QLabel* COperationPage::MakeLabel(QWidget* parent, const QString& text, const QRect& rect,
+                                  const QString& name)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(rect);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+void COperationPage::CreateStatusGroup(const SStatusGroupLook& look)
+{
+    m_pStatusGroup = new QGroupBox(look.strTitle, this);
+    m_pStatusGroup->setObjectName(QStringLiteral("statusGroup"));
+    m_pStatusGroup->setGeometry(5, 340, look.nGroupWidth, 130);
+    // Drawn under the controls it frames.
+    m_pStatusGroup->lower();
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QStringLiteral("progressBar"));
+    m_pProgress->setGeometry(15, 360, look.nBase - 95, 30);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pElapsed =
+        MakeLabel(this, look.strElapsed, QRect(look.nBase - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
+
+    const int valueWidth = look.nGroupWidth - 110;
+    const struct
+    {
+        QString strCaption;
+        const char* name;
+        int y;
+        int h;
+        QLabel** value;
+    } lines[] = {
+        {QStringLiteral("File name "), "fileName", 400, 20, &m_pFileValue},
+        {look.strAddress, "address", 425, 20, &m_pAddressValue},
+        {QStringLiteral("Status "), "status", 450, 18, &m_pStatusValue},
+    };
+    for (const auto& line : lines) {
+        const QString base = QString::fromLatin1(line.name);
+        QLabel* caption = MakeLabel(this, line.strCaption, QRect(15, line.y, look.nCaptionWidth, line.h),
+                                    base + QStringLiteral("Label"));
+        if (look.bHideCaptions)
+            m_hidingCaptions.append(caption);
+        *line.value =
+            MakeLabel(this, QString(), QRect(95, line.y, valueWidth, line.h), base + QStringLiteral("Value"));
+    }
+}
+
+void COperationPage::ClearStatus(const QString& elapsed)
+{
+    m_pStatusValue->clear();
+    m_pFileValue->clear();
+    m_pAddressValue->clear();
+    m_pElapsed->setText(elapsed);
+}
+
+QByteArray COperationPage::PluginPath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 
 void COperationPage::SetProgress(int percent)
 {
@@ -75,6 +141,8 @@ QString COperationPage::Caption()
 
 void COperationPage::ShowValueLines(bool show)
 {
+    for (QLabel* caption : std::as_const(m_hidingCaptions))
+        caption->setVisible(show);
     m_pStatusValue->setVisible(show);
     m_pFileValue->setVisible(show);
     m_pAddressValue->setVisible(show);

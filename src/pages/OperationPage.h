@@ -12,6 +12,7 @@
 #include "plugin/PluginRun.h"
 
 class IPageServices;
+class QGroupBox;
 class QLabel;
 class QProgressBar;
 
@@ -38,8 +39,32 @@ public:
 
     // The caption of the pages' message boxes.
     static QString Caption();
+    // A path as the plug-ins take it: the local 8-bit encoding of the file name.
+    static QByteArray PluginPath(const QString& path);
 
 protected:
+    // How a page draws its status group; the widgets and their names are the same on every page.
+    //   group box (5, 340, nGroupWidth x 130), titled strTitle
+    //   progress bar from x 15 to nBase - 80, elapsed time from nBase - 76, 64 wide (y 360, 30 high)
+    //   the captions "File name ", strAddress and "Status " at x 15, nCaptionWidth wide, and
+    //   their value lines from x 95 to 20 pixels before the group's right edge (y 400, 425, 450)
+    struct SStatusGroupLook
+    {
+        QString strTitle;
+        QString strAddress;
+        QString strElapsed; // the elapsed-time text until the first run
+        int nBase = 0;
+        int nGroupWidth = 0;
+        int nCaptionWidth = 150;
+        bool bHideCaptions = false; // the captions hide and show with the value lines
+    };
+    void CreateStatusGroup(const SStatusGroupLook& look);
+    QGroupBox* StatusGroup() const { return m_pStatusGroup; }
+    // The value lines emptied and the elapsed time set to elapsed.
+    void ClearStatus(const QString& elapsed);
+    static QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect,
+                             const QString& name = QString());
+
     IPageServices& Services() const { return m_services; }
     // This page's lock of its own run, when the row of operation n names this page.
     const SRunLock* OwnLock(int operation) const;
@@ -48,7 +73,8 @@ protected:
     void ShowResultTexts(const OperationResult& result);
     // "Download Success!" for a success, else the plug-in's message.
     static QString ResultMessage(const OperationResult& result);
-    // The status, file name and address values: hidden while a run starts, shown with its result.
+    // The status, file name and address values (and their captions where the look says so):
+    // hidden while a run starts, shown with its result.
     void ShowValueLines(bool show);
     // The start of a run of operation n once the user has confirmed it.
     void BeginRun(int operation);
@@ -57,7 +83,7 @@ protected:
     void FinishRun(CPluginRun& run, const OperationResult& result);
     static void SetValueLine(QLabel* label, const QString& text);
 
-    // Created by the page's layout code.
+    // Created by CreateStatusGroup.
     QProgressBar* m_pProgress = nullptr;
     QLabel* m_pElapsed = nullptr;
     QLabel* m_pStatusValue = nullptr;
@@ -65,6 +91,8 @@ protected:
     QLabel* m_pAddressValue = nullptr;
 
 private:
+    QGroupBox* m_pStatusGroup = nullptr;
+    QList<QLabel*> m_hidingCaptions;
     IPageServices& m_services;
     ERunPage m_ePage;
     int m_nRunOperation = 0;

@@ -32,15 +32,6 @@ QStringList CsvFilters()
     return {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(r);
-    if (!name.isEmpty())
-        l->setObjectName(name);
-    return l;
-}
-
 } // namespace
 
 CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect)
@@ -77,7 +68,7 @@ void CPhoneBookPage::CreateControls()
     m_pList->SetGridLines(true);
     m_pList->SetFullRowSelect(true);
     m_pList->SetRowHeight(14);
-    m_pListAdapter = std::make_unique<CXListPluginList>(m_pList);
+    m_pListAdapter = std::make_unique<CPluginList>(m_pList);
 
     m_pDirectionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
     m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));
@@ -110,26 +101,13 @@ void CPhoneBookPage::CreateControls()
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status"), this);
-    statusGroup->setObjectName(QStringLiteral("statusGroup"));
-    statusGroup->setGeometry(5, 340, w - 10, 130);
-    statusGroup->lower();
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed =
-        MakeLabel(this, QStringLiteral("00.00s"), QRect(w - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
-
-    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
-    MakeLabel(this, QStringLiteral("Address "), QRect(15, 425, 150, 20));
-    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
-    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
-    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
-    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral("Operation Status");
+    look.strAddress = QStringLiteral("Address ");
+    look.strElapsed = QStringLiteral("00.00s");
+    look.nBase = w;
+    look.nGroupWidth = w - 10;
+    CreateStatusGroup(look);
 }
 
 void CPhoneBookPage::SetupListColumns()
@@ -178,10 +156,7 @@ void CPhoneBookPage::OnPortLost()
 {
     if (m_nMode == 1)
         m_pList->DeleteAllItems();
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pElapsed->clear();
+    ClearStatus(QString());
 }
 
 int CPhoneBookPage::Mode() const
@@ -340,8 +315,8 @@ void CPhoneBookPage::OnStart()
 
     BeginRun(OP_PHONEBOOK);
 
-    const QByteArray dll = QFile::encodeName(dllFile);
-    const QByteArray csv = QFile::encodeName(csvPath);
+    const QByteArray dll = PluginPath(dllFile);
+    const QByteArray csv = PluginPath(csvPath);
     m_pfnPhoneBook(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                    dll.constData(), m_nMode, csv.constData(), m_run.AttachList(m_pListAdapter.get()));
 }

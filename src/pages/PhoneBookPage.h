@@ -75,7 +75,7 @@ private:
     PFN_ModelInterface_PhoneBook m_pfnPhoneBook = nullptr;
 
     CXListCtrl* m_pList = nullptr;
-    std::unique_ptr<CXListPluginList> m_pListAdapter;
+    std::unique_ptr<CPluginList> m_pListAdapter;
     QGroupBox* m_pDirectionGroup = nullptr;
     QRadioButton* m_pReadRadio = nullptr;
     QRadioButton* m_pWriteRadio = nullptr;

@@ -61,6 +61,8 @@ public:
 
     // The grid of a category (0..13), or nullptr.
     CEditGrid* Grid(int category) const;
+    // The grid of a category as the plug-in sees it (editors in the PARAMETER columns only).
+    CPluginList* PluginList(int category) const;
     QTabWidget* Tabs() const { return m_pTabs; }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
@@ -84,7 +86,7 @@ private:
 
     QTabWidget* m_pTabs = nullptr;
     std::array<CEditGrid*, NV_CATEGORY_COUNT> m_grids{};
-    std::array<std::unique_ptr<CEditGridPluginList>, NV_CATEGORY_COUNT> m_adapters;
+    std::array<std::unique_ptr<CPluginList>, NV_CATEGORY_COUNT> m_adapters;
     CSkinButton* m_pReadButton = nullptr;
     CSkinButton* m_pWriteButton = nullptr;
 };

@@ -114,11 +114,6 @@ void Message(QWidget* parent, const char* text)
     Dialogs::MessageBox(parent, QString::fromUtf8(text), COperationPage::Caption(), MB_OK);
 }
 
-QByteArray PathBytes(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
 } // namespace
 
 // ---- rows ---------------------------------------------------------------------------------
@@ -156,10 +151,6 @@ CUpgradePage::~CUpgradePage() = default;
 
 void CUpgradePage::CreateControls()
 {
-    // Group boxes first, so the controls laid over them stay on top.
-    m_pStatusGroup = new QGroupBox(QStringLiteral(" Operation Status "), this);
-    m_pStatusGroup->setObjectName(QStringLiteral("statusGroup"));
-
     m_pTitle = new QLabel(this);
     m_pTitle->setObjectName(QStringLiteral("titleLabel"));
 
@@ -203,24 +194,16 @@ void CUpgradePage::CreateControls()
     m_pStart->setObjectName(QStringLiteral("startButton"));
     connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::StartOperation);
 
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed = new QLabel(QStringLiteral("00.00s"), this);
-    m_pElapsed->setObjectName(QStringLiteral("elapsedLabel"));
-
-    const auto makeLine = [this](QLabel*& label, QLabel*& value, const char* caption, const char* name) {
-        const QString base = QString::fromLatin1(name);
-        label = new QLabel(QString::fromLatin1(caption), this);
-        label->setObjectName(base + QStringLiteral("Label"));
-        value = new QLabel(this);
-        value->setObjectName(base + QStringLiteral("Value"));
-    };
-    makeLine(m_pFileNameLabel, m_pFileValue, "File name ", "fileName");
-    makeLine(m_pAddressLabel, m_pAddressValue, "Address ", "address");
-    makeLine(m_pStatusLabel, m_pStatusValue, "Status ", "status");
+    const int w = std::max(width(), 150) - 10;
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral(" Operation Status ");
+    look.strAddress = QStringLiteral("Address ");
+    look.strElapsed = QStringLiteral("00.00s");
+    look.nBase = w;
+    look.nGroupWidth = w;
+    look.nCaptionWidth = 80;
+    look.bHideCaptions = true;
+    CreateStatusGroup(look);
 }
 
 void CUpgradePage::LayOut()
@@ -250,15 +233,6 @@ void CUpgradePage::LayOut()
     placeRow(m_eriRow, 260, 20, 255);
 
     m_pStart->setGeometry(3, 290, w, 40);
-    m_pStatusGroup->setGeometry(5, 340, w, 130);
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pElapsed->setGeometry(w - 76, 360, 64, 30);
-    m_pFileNameLabel->setGeometry(15, 400, 80, 20);
-    m_pFileValue->setGeometry(95, 400, w - 110, 20);
-    m_pAddressLabel->setGeometry(15, 425, 80, 20);
-    m_pAddressValue->setGeometry(95, 425, w - 110, 20);
-    m_pStatusLabel->setGeometry(15, 450, 80, 18);
-    m_pStatusValue->setGeometry(95, 450, w - 110, 18);
 }
 
 void CUpgradePage::InitialiseInputs()
@@ -598,12 +572,12 @@ bool CUpgradePage::CallExport(int selected, const QString& fileArgument)
     QpxWindow* page = m_pRun->Window();
     const int32_t port = theSettings.m_nPortNum;
     const QpxRect rect = CPluginRun::ToQpxRect(StatusRect());
-    const QByteArray dll = PathBytes(theSettings.Get(&CAppSettings::m_strDllFile));
-    const QByteArray bin = PathBytes(theSettings.m_strLastBinFile);
-    const QByteArray scr = PathBytes(theSettings.m_strLastScrFile);
-    const QByteArray prl = PathBytes(theSettings.m_strLastPrlFile);
-    const QByteArray eri = PathBytes(theSettings.m_strLastEriFile);
-    const QByteArray file = PathBytes(fileArgument);
+    const QByteArray dll = PluginPath(theSettings.Get(&CAppSettings::m_strDllFile));
+    const QByteArray bin = PluginPath(theSettings.m_strLastBinFile);
+    const QByteArray scr = PluginPath(theSettings.m_strLastScrFile);
+    const QByteArray prl = PluginPath(theSettings.m_strLastPrlFile);
+    const QByteArray eri = PluginPath(theSettings.m_strLastEriFile);
+    const QByteArray file = PluginPath(fileArgument);
     const int32_t nam = theSettings.m_nLastSelectNam;
     const int32_t direction = theSettings.m_nLastDirection;
 
@@ -672,10 +646,7 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 void CUpgradePage::ResetStatus()
 {
     EnableStart(false);
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pStatusValue->clear();
-    m_pElapsed->setText(QStringLiteral("00:00.0s"));
+    ClearStatus(QStringLiteral("00:00.0s"));
 }
 
 void CUpgradePage::EnableStart(bool enable)
@@ -701,13 +672,6 @@ bool CUpgradePage::IsStartEnabled() const
 }
 
 // ---- run lock -----------------------------------------------------------------------------
-
-void CUpgradePage::ShowValueLines(bool shown)
-{
-    COperationPage::ShowValueLines(shown);
-    for (QLabel* l : {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel})
-        l->setVisible(shown);
-}
 
 void CUpgradePage::ApplyRunLock(int operation)
 {

@@ -105,7 +105,6 @@ private:
     void SetRunningFace(int picture);
     void ApplyRows();
     void UpdateDirectionRow(const SPathRow& row, bool columnEnabled);
-    void ShowValueLines(bool shown);
     void OnBrowse(int kind);
     void OnNamRadio(int nam);
     void OnDirectionRadio(int direction);
@@ -135,10 +134,6 @@ private:
     QGroupBox* m_pNamGroup = nullptr;
     QRadioButton* m_pNam[3] = {nullptr, nullptr, nullptr};
     CSkinButton* m_pStart = nullptr;
-    QGroupBox* m_pStatusGroup = nullptr;
-    QLabel* m_pFileNameLabel = nullptr;
-    QLabel* m_pAddressLabel = nullptr;
-    QLabel* m_pStatusLabel = nullptr;
 
     std::unique_ptr<CPluginRun> m_pRun;
 };

@@ -73,7 +73,7 @@ TEST_F(ConnectionStripTest, StartsWithLabelsOnTheirColoursAndTheIdlePicture)
     ExpectLabelsOnly();
     EXPECT_EQ(m_strip->LinkPictureId(), 147);
     CXListCtrl* list = m_strip->VersionList();
-    EXPECT_EQ(list->GetColumns(), 4);
+    EXPECT_EQ(list->GetColumnCount(), 4);
     const SXCellAttr& a00 = list->Model()->Attr(0, 0);
     const SXCellAttr& a02 = list->Model()->Attr(0, 2);
     const SXCellAttr& a10 = list->Model()->Attr(1, 0);

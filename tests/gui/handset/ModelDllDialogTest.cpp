@@ -64,7 +64,7 @@ TEST_F(ModelDllDialogTest, ListsTheUsablePluginsWithVersionTimeAndLocation)
     EXPECT_EQ(page->SelectedIndex(), 0);
 
     CXListCtrl* list = page->List();
-    EXPECT_EQ(list->GetColumns(), 4);
+    EXPECT_EQ(list->GetColumnCount(), 4);
     EXPECT_EQ(list->GetRowHeight(), 16);
     // Disabled (no port in use): the list stays empty.
     page->FillList();

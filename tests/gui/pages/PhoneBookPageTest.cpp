@@ -39,7 +39,7 @@ protected:
     QStringList Row(int r)
     {
         QStringList out;
-        for (int c = 0; c < List()->GetColumns(); ++c)
+        for (int c = 0; c < List()->GetColumnCount(); ++c)
             out.append(List()->GetItemText(r, c));
         return out;
     }
@@ -88,7 +88,7 @@ TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
     EXPECT_TRUE(pagetest::HasFaces(start, {136, 135, 136, 154}));
 
     CXListCtrl* list = p.List();
-    ASSERT_EQ(list->GetColumns(), 7);
+    ASSERT_EQ(list->GetColumnCount(), 7);
     const QStringList titles = {QStringLiteral("Name"),    QStringLiteral("Mobile1"),
                                 QStringLiteral("Home"),    QStringLiteral("Work"),
                                 QStringLiteral("E-Mail1"), QStringLiteral("Mobile2"),
