@@ -9,6 +9,7 @@
 //   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> FinishRun (lock released, result shown and logged,
 //         ReleaseRs + wait + unload, message, busy cleared, reconnect)
 #include "pages/OperationPage.h"
+#include "pages/UpgradeOperations.h"
 #include "plugin/PluginRun.h"
 
 #include <memory>
@@ -26,28 +27,9 @@ class CUpgradePage : public COperationPage
 public:
     static constexpr int ID_START = 1005;
 
-    // Selected operations (SelectOperation); they differ from the operation numbers only for
-    // Refurbish (selected 6, operation number 9).
-    enum ESelected : int
-    {
-        SEL_UPGRADE = 1,
-        SEL_BIN = 2,
-        SEL_SCRIPT = 3,
-        SEL_PRL = 4,
-        SEL_ERI = 5,
-        SEL_REFURBISH = 6,
-    };
-
-    // Kinds of ValidateInput.
-    enum EInputKind : int
-    {
-        INPUT_BIN = 1,
-        INPUT_SCRIPT = 2,
-        INPUT_PRL = 3,
-        INPUT_ERI = 4,
-        INPUT_NAM = 5,
-        INPUT_DIRECTION = 6,
-    };
+    // The selected operations (SEL_*, SelectOperation) and the inputs Start checks (INPUT_*).
+    using enum EUpgradeSelection;
+    using enum EUpgradeInput;
 
     CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
@@ -110,7 +92,8 @@ private:
     void OnDirectionRadio(int direction);
     // False when a file the read would write exists and the user keeps it.
     bool MayReplace(const QString& fileArgument);
-    bool CallExport(int operation, const QString& fileArgument);
+    SUpgradeInputs Inputs() const;
+    bool CheckInputs(const SUpgradeOperation& op);
     const SPathRow& RowOf(int kind) const;
     // The rows of EPathRow bits.
     QList<const SPathRow*> PathRows(quint8 rows) const;
