@@ -1,6 +1,7 @@
 #include "HandsetState.h"
 
 #include "NvDefaults.h"
+#include "serial/Checksums.h"
 #include "serial/DiagCodec.h"
 
 #include <QDataStream>
@@ -285,17 +286,6 @@ QString ProfileText(const SHandsetProfile& profile)
     for (const SKey& k : Keys())
         text += QLatin1String(k.pszKey) + QLatin1Char('=') + k.get(profile) + QLatin1Char('\n');
     return text;
-}
-
-quint16 PrlCrc16(const quint8* p, int n)
-{
-    quint16 crc = 0xFFFF;
-    for (int i = 0; i < n; ++i) {
-        crc ^= static_cast<quint16>(p[i] << 8);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021) : static_cast<quint16>(crc << 1);
-    }
-    return static_cast<quint16>(~crc);
 }
 
 QByteArray DefaultPrlImage(quint16 id)

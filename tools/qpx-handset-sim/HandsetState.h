@@ -56,11 +56,8 @@ bool EncodeMin(const QString& number, quint32& min1, quint16& min2);
 void ProfileMins(const SHandsetProfile& p, quint32& dmin1, quint16& dmin2, quint32& amin1, quint16& amin2);
 
 // A small valid PRL (standard format, no records) whose PR_LIST_ID is id: what a handset holds
-// before anything was written. The check value follows PrlCrc16 below.
+// before anything was written.
 QByteArray DefaultPrlImage(quint16 id);
-// PR_LIST_CRC over n bytes: polynomial 0x1021, most significant bit first, register preset to
-// 0xFFFF, result complemented.
-quint16 PrlCrc16(const quint8* p, int n);
 
 // Reads a profile file over the values already in profile. False with a message naming the line.
 bool LoadProfile(const QString& path, SHandsetProfile& profile, QString* error);
@@ -78,10 +75,8 @@ public:
     static constexpr quint16 NV_ITEM_SPC = 85;
     static constexpr quint16 NV_ITEM_MEID = 1943;
     static constexpr quint16 NV_ITEM_ERI_VERSION = 4025;
-    static constexpr int NV_DATA_SIZE = 128;
     static constexpr int STATUS_RESPONSE_SIZE = 49;
     static constexpr int VERSION_RESPONSE_SIZE = 55;
-    static constexpr int MAX_PRL_SIZE = 16384;
 
     // NV status codes of the item read/write answers.
     enum ENvStatus : quint16

@@ -1,7 +1,6 @@
 // The real program with the reference plug-in in its MODEL folder and the simulator on a virtual
 // port: the plug-in is chosen for the handset, a PRL read from the upgrade page ends in "Download
 // Success!" with the files written, and a damaged PRL file ends in the plug-in's own message.
-#include "PrlImage.h"
 #include "RefHarness.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -11,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PrlImage.h"
 
 #include <QLineEdit>
 #include <QPushButton>

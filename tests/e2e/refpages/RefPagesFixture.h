@@ -5,7 +5,6 @@
 // state folder (state.dat and the efs/ tree) or with a second operation.
 #include "../reference/RefFiles.h"
 #include "../reference/RefHarness.h"
-#include "PrlImage.h"
 #include "app/FunctionListPanel.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -18,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PrlImage.h"
 
 #include <QAction>
 #include <QDataStream>
