@@ -3,6 +3,7 @@
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
+#include "pages/CsvListLoader.h"
 #include "pages/CsvReader.h"
 #include "pages/OperationLog.h"
 #include "pages/PathRules.h"
@@ -68,7 +69,8 @@ void CPhoneBookPage::CreateControls()
     m_pList->SetGridLines(true);
     m_pList->SetFullRowSelect(true);
     m_pList->SetRowHeight(14);
-    m_pListAdapter = std::make_unique<CPluginList>(m_pList);
+    m_pListAdapter = std::make_unique<CPluginList>(m_pList, QList<int>{},
+                                                   [list = m_pList] { CompletePendingCsvLoad(list); });
 
     m_pDirectionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
     m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));

@@ -60,6 +60,8 @@ public:
     bool ReadCsvIntoList(const QString& path);
 
     CXListCtrl* List() const { return m_pList; }
+    // The list as the plug-in sees it (a CSV load under way completed first).
+    CPluginList* PluginList() const { return m_pListAdapter.get(); }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;

@@ -16,28 +16,39 @@ bool CPluginList::IsEditorCell(int row, int column) const
     return IsCell(row, column) && m_editorColumns.contains(column);
 }
 
+void CPluginList::Settle() const
+{
+    if (m_settle)
+        m_settle();
+}
+
 int CPluginList::RowCount() const
 {
+    Settle();
     return m_pList->GetItemCount();
 }
 
 int CPluginList::ColumnCount() const
 {
+    Settle();
     return m_pList->GetColumnCount();
 }
 
 QString CPluginList::Text(int row, int column) const
 {
+    Settle();
     return m_pList->GetItemText(row, column);
 }
 
 int CPluginList::SetText(int row, int column, const QString& text)
 {
+    Settle();
     return m_pList->SetItemText(row, column, text) ? 1 : -1;
 }
 
 int CPluginList::InsertRow(int row, const QString& text)
 {
+    Settle();
     const int count = m_pList->GetItemCount();
     if (row == -1)
         row = count;
@@ -48,6 +59,7 @@ int CPluginList::InsertRow(int row, const QString& text)
 
 int CPluginList::DeleteRow(int row)
 {
+    Settle();
     if (!IsCell(row, 0))
         return -1;
     return m_pList->DeleteItem(row) ? 1 : -1; // the row's editor definitions go with it
@@ -55,6 +67,7 @@ int CPluginList::DeleteRow(int row)
 
 int CPluginList::DeleteAllRows()
 {
+    Settle();
     m_pList->DeleteAllItems();
     m_pList->ClearEditorDefs();
     return 1;
@@ -110,11 +123,4 @@ void CXListCsvSink::InsertRow(int row, QByteArrayView name)
 void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
 {
     m_pList->SetItemText(row, column, TextFromBytes(text));
-}
-
-void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes)
-{
-    list->DeleteAllItems();
-    CXListCsvSink sink(list);
-    ParseCsv(bytes, sink);
 }

@@ -7,16 +7,20 @@
 
 #include <QList>
 
+#include <functional>
+
 class CXListCtrl;
 class IRowList;
 
 // A list handed to a plug-in. Editor definitions go to the given columns only; a list without
-// such columns (the phonebook's) takes none (those calls return -1).
+// such columns (the phonebook's) takes none (those calls return -1). settle runs before every
+// call on the rows (the phonebook's completes a CSV load still under way, so a plug-in always
+// sees the whole file).
 class CPluginList : public IPluginList
 {
 public:
-    explicit CPluginList(IRowList* list, QList<int> editorColumns = {})
-        : m_pList(list), m_editorColumns(std::move(editorColumns))
+    explicit CPluginList(IRowList* list, QList<int> editorColumns = {}, std::function<void()> settle = {})
+        : m_pList(list), m_editorColumns(std::move(editorColumns)), m_settle(std::move(settle))
     {
     }
     virtual ~CPluginList() = default;
@@ -37,9 +41,11 @@ public:
 private:
     bool IsCell(int row, int column) const;
     bool IsEditorCell(int row, int column) const;
+    void Settle() const;
 
     IRowList* m_pList;
     QList<int> m_editorColumns;
+    std::function<void()> m_settle;
 };
 
 // Fills a CXListCtrl from the CSV reader, one row per entry; fields keep their bytes
@@ -58,6 +64,3 @@ public:
 private:
     CXListCtrl* m_pList;
 };
-
-// Deletes every row of the list and fills it with the entries of a CSV file's bytes.
-void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes);

@@ -6,3 +6,5 @@ target_compile_definitions(${_exe} PRIVATE QPX_REF_PLUGIN="$<TARGET_FILE:qpx_ref
 target_link_libraries(${_exe} PRIVATE qpx_sim_handset qpx_reference_common)
 # A recording plug-in variant without the Bin export, for "not offered".
 target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
+# ModemManager on a private bus for the program's runs.
+target_link_libraries(${_exe} PRIVATE qpx_testdbus)
