@@ -31,6 +31,12 @@ const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
     {CMD_DOWNLOAD, 1, 1, &CCommandDispatcher::Download, "download"},
 };
 
+void CCommandDispatcher::SetBadStore(bool nv, bool prl)
+{
+    m_bBadStoreNv = nv;
+    m_bBadStorePrl = prl;
+}
+
 QByteArray CCommandDispatcher::ErrorResponse(quint8 error, const QByteArray& request)
 {
     return QByteArray(1, static_cast<char>(error)) + request.left(MAX_ERROR_COPY);

@@ -41,11 +41,7 @@ public:
 
     // Memory faults: NV item and PRL writes are acknowledged as usual but stored with one byte
     // inverted (FaultInjector.h, bad-store).
-    void SetBadStore(bool nv, bool prl)
-    {
-        m_bBadStoreNv = nv;
-        m_bBadStorePrl = prl;
-    }
+    void SetBadStore(bool nv, bool prl);
 
     // The response payload; never empty for a non-empty request.
     QByteArray Dispatch(const QByteArray& request) const;

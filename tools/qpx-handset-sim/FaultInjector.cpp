@@ -4,6 +4,13 @@
 
 #include <QStringList>
 
+bool SFaults::Any() const
+{
+    return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
+           bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0 || bBadStoreNv ||
+           bBadStorePrl || bBadStoreEfs;
+}
+
 bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
 {
     if (m_faults.bSilent || request.isEmpty())
