@@ -150,24 +150,6 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
     EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
 }
 
-TEST_F(Discovery, FriendlyNameNumberRule)
-{
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("USB CDMA Modem (COM12)")), 12);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Communications Port (COM1)")), 1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM300)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM0)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM256)")), 256);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("COM4")), -1);        // no closing parenthesis
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM)")), -1); // empty number text
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (com4)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM4a)")), 4); // leading digits
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM99999999999)")), -1);
-
-    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Qualified MCCI thing (COM3)")));
-    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Some CDMA (COM3)")));
-    EXPECT_FALSE(IsHandsetPortName(QStringLiteral("Some usb cdma (COM3)")));
-}
-
 TEST_F(Discovery, DuplicateFriendlyNamesGiveOneRecord)
 {
     QList<CPortInfo> ports;
@@ -300,14 +282,6 @@ TEST_F(Discovery, StaleVirtualLinksAreIgnored)
 
 TEST_F(Discovery, VirtualPortEntriesAndPublishing)
 {
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM1")), 1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM256")), 256);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM257")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM0")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM01")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM12.name")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM")), -1);
-
     const QString pts = Device(QStringLiteral("pts9"));
     ASSERT_TRUE(PublishVirtualPort(24, pts, QStringLiteral("Name (COM7)")));
     SVirtualPort port;
@@ -330,22 +304,6 @@ TEST_F(Discovery, VirtualPortEntriesAndPublishing)
     EXPECT_EQ(Enumerate().value(0).m_strFriendlyName, QStringLiteral("Virtual Serial Port (COM25)"));
 }
 
-TEST_F(Discovery, PreferredNumbers)
-{
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS0")), 1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS7")), 8);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS8")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB0")), 33);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB31")), 64);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB32")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM0")), 65);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM31")), 96);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB01")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB+1")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyAMA0")), -1);
-}
-
 TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
 {
     SetSysfsRoot(m_sys->Root() + QStringLiteral("/missing"));
@@ -358,15 +316,6 @@ TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
     CPortList list;
     CollectHandsetPorts(list);
     EXPECT_EQ(list.Ports(), (QList<int>{20}));
-}
-
-TEST_F(Discovery, NoPortsGiveAnEmptyStartList)
-{
-    m_sys->AddBareTty(QStringLiteral("tty1"));
-    CPortList list;
-    CollectHandsetPorts(list);
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(list.GetAt(0), -1);
 }
 
 } // namespace
