@@ -108,25 +108,19 @@ TEST_F(Discovery, TtysThatAreNoUsablePortsAreSkipped)
     ASSERT_EQ(ttys.size(), 1);
     EXPECT_EQ(ttys[0].strName, QStringLiteral("ttyS3"));
     EXPECT_EQ(ttys[0].strDriver, QStringLiteral("serial8250"));
-    EXPECT_FALSE(ttys[0].bUsb);
     SSysfsTty one;
     EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS2"), one));
     EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS9"), one));
     EXPECT_TRUE(ReadSysfsTty(QStringLiteral("ttyS3"), one));
-}
-
-TEST_F(Discovery, UsbAttributesComeFromTheUsbDeviceAboveTheInterface)
-{
+    // USB attributes come from the USB device above the interface.
     m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("4"), QStringLiteral("Maker"),
                      QStringLiteral("Modem"), QStringLiteral("qcserial"));
-    SSysfsTty tty;
-    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB0"), tty));
-    EXPECT_TRUE(tty.bUsb);
-    EXPECT_EQ(tty.strManufacturer, QStringLiteral("Maker")); // trimmed of the newline
-    EXPECT_EQ(tty.strProduct, QStringLiteral("Modem"));
-    EXPECT_EQ(tty.strVendorId, QStringLiteral("1d6b"));
-    EXPECT_EQ(tty.strDriver, QStringLiteral("qcserial"));
-    EXPECT_EQ(tty.strDevNode, QStringLiteral("/dev/ttyUSB0"));
+    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB0"), one));
+    EXPECT_TRUE(one.bUsb);
+    EXPECT_EQ(
+        QStringList({one.strManufacturer, one.strProduct, one.strVendorId, one.strDriver, one.strDevNode}),
+        QStringList({QStringLiteral("Maker"), QStringLiteral("Modem"), QStringLiteral("1d6b"),
+                     QStringLiteral("qcserial"), QStringLiteral("/dev/ttyUSB0")}));
 }
 
 TEST_F(Discovery, CollectorsApplyTheNameRules)
@@ -148,20 +142,13 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
     CPortList handsets;
     CollectHandsetPorts(handsets);
     EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
-}
-
-TEST_F(Discovery, DuplicateFriendlyNamesGiveOneRecord)
-{
-    QList<CPortInfo> ports;
-    CPortInfo a;
-    a.m_strFriendlyName = QStringLiteral("Modem (COM4)");
-    a.m_strDevPath = QStringLiteral("/dev/a");
-    CPortInfo b = a;
-    b.m_strDevPath = QStringLiteral("/dev/b");
-    EXPECT_TRUE(AddPortRecord(ports, a));
-    EXPECT_FALSE(AddPortRecord(ports, b));
-    ASSERT_EQ(ports.size(), 1);
-    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/a"));
+    // A second record with the same friendly name is not added.
+    QList<CPortInfo> records;
+    EXPECT_TRUE(AddPortRecord(records, ports[1]));
+    CPortInfo twin = ports[1];
+    twin.m_strDevPath = QStringLiteral("/dev/b");
+    EXPECT_FALSE(AddPortRecord(records, twin));
+    EXPECT_EQ(records.size(), 1);
 }
 
 TEST_F(Discovery, AVirtualLinkToARealTtyListsTheDeviceOnce)

@@ -109,25 +109,21 @@ const SWorkedExample kExamples[] = {
     {"4B 13 0B 00 2F 00", "4B 13 0B 00 2F 00 19 11 7E", 0x1119},
 };
 
-TEST(DiagCodec, WorkedExamplesEncodeExactly)
+TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
     for (const auto& ex : kExamples) {
         const Bytes payload = Hex(ex.payload);
         EXPECT_EQ(Encode(payload), Hex(ex.wire)) << ex.payload;
         EXPECT_EQ(Fcs16Of(payload.data(), payload.size()), ex.fcs) << ex.payload;
-    }
-}
-
-TEST(DiagCodec, WorkedExamplesDecodeToPayloadAndCheckBytes)
-{
-    for (const auto& ex : kExamples) {
-        const Bytes payload = Hex(ex.payload);
         Bytes decoded;
-        const int n = DecodeWire(Hex(ex.wire), &decoded);
-        ASSERT_EQ(n, static_cast<int>(payload.size() + 2)) << ex.payload;
+        ASSERT_EQ(DecodeWire(Hex(ex.wire), &decoded), static_cast<int>(payload.size() + 2)) << ex.payload;
         EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << ex.payload;
         EXPECT_EQ(GetLe16(decoded.data() + payload.size()), ex.fcs) << ex.payload;
     }
+    // In place as well.
+    Bytes wire = Hex("7D 5D 7D 5E 02 D5 7E");
+    ASSERT_EQ(Decode(wire.data(), wire.size() - 1, wire.data(), wire.size()), 4);
+    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), Hex("7D 7E 02 D5"));
 }
 
 TEST(DiagCodec, CheckValueAndResidue)
@@ -206,14 +202,6 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
     EXPECT_EQ(Decode(ok.data(), ok.size(), out, 9), 9);
 }
 
-TEST(DiagCodec, DecodeInPlace)
-{
-    Bytes wire = Hex("7D 5D 7D 5E 02 D5 7E");
-    const int n = Decode(wire.data(), wire.size() - 1, wire.data(), wire.size());
-    ASSERT_EQ(n, 4);
-    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), Hex("7D 7E 02 D5"));
-}
-
 // Every result other than NEED_MORE, with the stream position of the byte that gave it.
 struct SFeedLog
 {
@@ -265,43 +253,36 @@ SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
     return log;
 }
 
-TEST(FrameDecoder, SkipsFlagsAndSplitsFrames)
+// Leading and doubled flags are skipped; "AT\r\n", a flipped check bit, a lone escape before the
+// flag and a body of only check bytes are each one bad frame, after which the next frame is found.
+TEST(FrameDecoder, SplitsFramesAndResynchronises)
 {
-    CFrameDecoder dec;
-    Bytes stream = Hex("7E 7E 7E");
-    for (const char* w : {"0C 14 3A 7E", "7E 7D 5D 7D 5E 02 D5 7E", "8C 01 A2 3B 7E"}) {
-        const Bytes part = Hex(w);
-        stream.insert(stream.end(), part.begin(), part.end());
+    const struct
+    {
+        const char* stream;
+        std::vector<const char*> frames;
+        int bad;
+    } cases[] = {
+        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E", {"0C", "7D 7E", "8C 01"}, 0},
+        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {"00", "0C"}, 3},
+        {"00 00 7E", {}, 1},
+    };
+    for (const auto& c : cases) {
+        CFrameDecoder dec;
+        const SFeedLog log = FeedAll(dec, Hex(c.stream));
+        EXPECT_EQ(log.bad, c.bad) << c.stream;
+        std::vector<Bytes> frames;
+        for (const char* f : c.frames)
+            frames.push_back(Hex(f));
+        EXPECT_EQ(log.frames, frames) << c.stream;
     }
-    const SFeedLog log = FeedAll(dec, stream);
-    EXPECT_EQ(log.bad, 0);
-    ASSERT_EQ(log.frames.size(), 3u);
-    EXPECT_EQ(log.frames[0], Hex("0C"));
-    EXPECT_EQ(log.frames[1], Hex("7D 7E"));
-    EXPECT_EQ(log.frames[2], Hex("8C 01"));
 }
 
-TEST(FrameDecoder, ResynchronisesAfterGarbage)
+TEST(FrameDecoder, OversizeIsBad)
 {
     CFrameDecoder dec;
-    Bytes stream = Hex("41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E");
-    const SFeedLog log = FeedAll(dec, stream);
-    // "AT\r\n", a flipped check bit and a lone escape before the flag are each one bad frame.
-    EXPECT_EQ(log.bad, 3);
-    ASSERT_EQ(log.frames.size(), 2u);
-    EXPECT_EQ(log.frames[0], Hex("00"));
-    EXPECT_EQ(log.frames[1], Hex("0C"));
-}
-
-TEST(FrameDecoder, TooShortAndOversizeAreBad)
-{
-    CFrameDecoder dec;
-    // A body of only check bytes carries no command.
-    EXPECT_EQ(FeedAll(dec, Hex("00 00 7E")).bad, 1);
-
     Bytes big(CFrameDecoder::MAX_PAYLOAD + 1, 0x42);
     Bytes wire = Encode(big);
-    dec.Reset();
     SFeedLog log = FeedAll(dec, wire);
     EXPECT_EQ(log.bad, 1);
     EXPECT_TRUE(log.frames.empty());
