@@ -40,7 +40,6 @@ TEST(TransferRules, ItemMask)
     EXPECT_EQ(TransferItemMask({false, true, false, true, false}), 10u);
     EXPECT_EQ(TransferItemMask({true, true, true, true, true, true, true}), 31u);
     EXPECT_EQ(TransferItemMask({}), 0u);
-    EXPECT_STREQ(TRANSFER_ITEM_TEXTS[2], " SMS, MMS, EMS Contents");
 }
 
 TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)

@@ -1,4 +1,5 @@
 #include "serial/DiagCodec.h"
+#include "PtyHandset.h"
 #include "serial/Checksums.h"
 
 #include <gtest/gtest.h>
@@ -8,25 +9,9 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<quint8>;
-
-Bytes Hex(const char* text)
-{
-    Bytes out;
-    const std::string s(text);
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ' ')
-            continue;
-        out.push_back(static_cast<quint8>(std::stoul(s.substr(i, 2), nullptr, 16)));
-        ++i;
-    }
-    return out;
-}
 
 // Number of escapes the two check bytes of a payload need.
 size_t CheckEscapes(const Bytes& payload)
@@ -112,18 +97,19 @@ const SWorkedExample kExamples[] = {
 TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
     for (const auto& ex : kExamples) {
-        const Bytes payload = Hex(ex.payload);
-        EXPECT_EQ(Encode(payload), Hex(ex.wire)) << ex.payload;
+        const Bytes payload = HexBytes(ex.payload);
+        EXPECT_EQ(Encode(payload), HexBytes(ex.wire)) << ex.payload;
         EXPECT_EQ(Fcs16Of(payload.data(), payload.size()), ex.fcs) << ex.payload;
         Bytes decoded;
-        ASSERT_EQ(DecodeWire(Hex(ex.wire), &decoded), static_cast<int>(payload.size() + 2)) << ex.payload;
+        ASSERT_EQ(DecodeWire(HexBytes(ex.wire), &decoded), static_cast<int>(payload.size() + 2))
+            << ex.payload;
         EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << ex.payload;
         EXPECT_EQ(GetLe16(decoded.data() + payload.size()), ex.fcs) << ex.payload;
     }
     // In place as well.
-    Bytes wire = Hex("7D 5D 7D 5E 02 D5 7E");
+    Bytes wire = HexBytes("7D 5D 7D 5E 02 D5 7E");
     ASSERT_EQ(Decode(wire.data(), wire.size() - 1, wire.data(), wire.size()), 4);
-    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), Hex("7D 7E 02 D5"));
+    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), HexBytes("7D 7E 02 D5"));
 }
 
 TEST(DiagCodec, CheckValueAndResidue)
@@ -166,7 +152,7 @@ TEST(DiagCodec, OnlyFlagAndEscapeAreStuffed)
 
 TEST(DiagCodec, EncodeRespectsCapacity)
 {
-    const Bytes payload = Hex("7E 7E 7E");
+    const Bytes payload = HexBytes("7E 7E 7E");
     const Bytes full = Encode(payload);
     ASSERT_EQ(full.size(), 6u + 2 + CheckEscapes(payload) + 1);
     EXPECT_EQ(Encode(payload, full.size()), full);
@@ -185,7 +171,7 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
     EXPECT_EQ(DecodeFrameBody(nullptr, 0, out, sizeof out), -1);
     EXPECT_EQ(DecodeFrameBodyBytewise(nullptr, 0, out, sizeof out), -1);
     // Every single flipped bit of the status request is caught.
-    const Bytes wire = Hex("0C 14 3A 7E");
+    const Bytes wire = HexBytes("0C 14 3A 7E");
     for (size_t byte = 0; byte < 3; ++byte) {
         for (int bit = 0; bit < 8; ++bit) {
             Bytes bad = wire;
@@ -194,10 +180,10 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
         }
     }
     // A body that ends in a lone escape is cut, even if what came before would check.
-    Bytes cut = Hex("0C 14 3A 7D");
+    Bytes cut = HexBytes("0C 14 3A 7D");
     EXPECT_EQ(Decode(cut.data(), cut.size(), out, sizeof out), -1);
     // More decoded bytes than the output holds.
-    Bytes ok = Hex("41 30 30 30 30 30 30 DF 8A");
+    Bytes ok = HexBytes("41 30 30 30 30 30 30 DF 8A");
     EXPECT_EQ(Decode(ok.data(), ok.size(), out, 8), -1);
     EXPECT_EQ(Decode(ok.data(), ok.size(), out, 9), 9);
 }
@@ -269,11 +255,11 @@ TEST(FrameDecoder, SplitsFramesAndResynchronises)
     };
     for (const auto& c : cases) {
         CFrameDecoder dec;
-        const SFeedLog log = FeedAll(dec, Hex(c.stream));
+        const SFeedLog log = FeedAll(dec, HexBytes(c.stream));
         EXPECT_EQ(log.bad, c.bad) << c.stream;
         std::vector<Bytes> frames;
         for (const char* f : c.frames)
-            frames.push_back(Hex(f));
+            frames.push_back(HexBytes(f));
         EXPECT_EQ(log.frames, frames) << c.stream;
     }
 }
@@ -290,13 +276,13 @@ TEST(FrameDecoder, OversizeIsBad)
     // The largest payload that fits passes, and the decoder is usable afterwards.
     big.resize(CFrameDecoder::MAX_PAYLOAD);
     wire = Encode(big);
-    const Bytes next = Hex("0C 14 3A 7E");
+    const Bytes next = HexBytes("0C 14 3A 7E");
     wire.insert(wire.end(), next.begin(), next.end());
     log = FeedAll(dec, wire);
     EXPECT_EQ(log.bad, 0);
     ASSERT_EQ(log.frames.size(), 2u);
     EXPECT_EQ(log.frames[0].size(), static_cast<size_t>(CFrameDecoder::MAX_PAYLOAD));
-    EXPECT_EQ(log.frames[1], Hex("0C"));
+    EXPECT_EQ(log.frames[1], HexBytes("0C"));
 }
 
 // A seeded sweep over payloads of many lengths and densities of bytes that need escaping: the
