@@ -33,65 +33,34 @@ int HandsetName(const QString& s)
     return IsHandsetPortName(s) ? 1 : 0;
 }
 
+// Each rule with its cases, "text=number" separated by "|".
 TEST(PortNames, NumberRules)
 {
     const struct
     {
         int (*rule)(const QString&);
-        const char* text;
-        int number;
-    } cases[] = {
+        const char* cases;
+    } rules[] = {
         // COM names: the leading digits after the first "COM", 1..256, case-sensitive, no wrap-around.
-        {CPortList::ParsePortName, "COM7", 7},
-        {CPortList::ParsePortName, "COM256", 256},
-        {CPortList::ParsePortName, "COM257", -1},
-        {CPortList::ParsePortName, "COM0", -1},
-        {CPortList::ParsePortName, "LPT1", -1},
-        {CPortList::ParsePortName, "COM", -1},
-        {CPortList::ParsePortName, "", -1},
-        {CPortList::ParsePortName, "\\\\.\\COM12", 12},
-        {CPortList::ParsePortName, "COM3x9", 3},
-        {CPortList::ParsePortName, "COMx3", -1},
-        {CPortList::ParsePortName, "com5", -1},
-        {CPortList::ParsePortName, "COM4294967297", -1},
-        {CPortList::ParsePortName, "COM18446744073709551617", -1},
+        {CPortList::ParsePortName, "COM7=7|COM256=256|COM257=-1|COM0=-1|LPT1=-1|COM=-1|=-1|\\\\.\\COM12=12|"
+                                   "COM3x9=3|COMx3=-1|com5=-1|COM4294967297=-1|COM18446744073709551617=-1"},
         // Friendly names: the number inside "(COM...)".
-        {PortNumberOfFriendlyName, "USB CDMA Modem (COM12)", 12},
-        {PortNumberOfFriendlyName, "Device (COM256)", 256},
-        {PortNumberOfFriendlyName, "Device (COM300)", -1},
-        {PortNumberOfFriendlyName, "Device (COM0)", -1},
-        {PortNumberOfFriendlyName, "COM4", -1},
-        {PortNumberOfFriendlyName, "Modem (COM)", -1},
-        {PortNumberOfFriendlyName, "Modem (com4)", -1},
-        {PortNumberOfFriendlyName, "Modem (COM4a)", 4},
-        {PortNumberOfFriendlyName, "Modem (COM99999999999)", -1},
-        {HandsetName, "Qualified MCCI thing (COM3)", 1},
-        {HandsetName, "Some CDMA (COM3)", 1},
-        {HandsetName, "Some usb cdma (COM3)", 0},
+        {PortNumberOfFriendlyName, "USB CDMA Modem (COM12)=12|Device (COM256)=256|Device (COM300)=-1|"
+                                   "Device (COM0)=-1|COM4=-1|Modem (COM)=-1|Modem (com4)=-1|Modem (COM4a)=4|"
+                                   "Modem (COM99999999999)=-1"},
+        {HandsetName, "Qualified MCCI thing (COM3)=1|Some CDMA (COM3)=1|Some usb cdma (COM3)=0"},
         // Entries of the virtual-port folder.
-        {VirtualPortNumberOfEntry, "COM1", 1},
-        {VirtualPortNumberOfEntry, "COM256", 256},
-        {VirtualPortNumberOfEntry, "COM257", -1},
-        {VirtualPortNumberOfEntry, "COM0", -1},
-        {VirtualPortNumberOfEntry, "COM01", -1},
-        {VirtualPortNumberOfEntry, "COM12.name", -1},
-        {VirtualPortNumberOfEntry, "COM", -1},
+        {VirtualPortNumberOfEntry, "COM1=1|COM256=256|COM257=-1|COM0=-1|COM01=-1|COM12.name=-1|COM=-1"},
         // The fixed numbers of real ttys.
-        {PreferredPortNumber, "ttyS0", 1},
-        {PreferredPortNumber, "ttyS7", 8},
-        {PreferredPortNumber, "ttyS8", -1},
-        {PreferredPortNumber, "ttyUSB0", 33},
-        {PreferredPortNumber, "ttyUSB31", 64},
-        {PreferredPortNumber, "ttyUSB32", -1},
-        {PreferredPortNumber, "ttyACM0", 65},
-        {PreferredPortNumber, "ttyACM31", 96},
-        {PreferredPortNumber, "ttyUSB", -1},
-        {PreferredPortNumber, "ttyUSB01", -1},
-        {PreferredPortNumber, "ttyUSB+1", -1},
-        {PreferredPortNumber, "ttyAMA0", -1},
+        {PreferredPortNumber, "ttyS0=1|ttyS7=8|ttyS8=-1|ttyUSB0=33|ttyUSB31=64|ttyUSB32=-1|ttyACM0=65|"
+                              "ttyACM31=96|ttyUSB=-1|ttyUSB01=-1|ttyUSB+1=-1|ttyAMA0=-1"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.rule(QString::fromLatin1(c.text)), c.number) << c.text;
+    for (const auto& r : rules) {
+        for (const QString& c : QString::fromLatin1(r.cases).split(QLatin1Char('|'))) {
+            const qsizetype eq = c.lastIndexOf(QLatin1Char('='));
+            EXPECT_EQ(r.rule(c.left(eq)), c.mid(eq + 1).toInt()) << c.toStdString();
+        }
+    }
 }
 
 } // namespace
