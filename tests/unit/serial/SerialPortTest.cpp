@@ -19,7 +19,8 @@
 
 namespace {
 
-constexpr quint32 FOREVER_MS = 3600 * 1000;
+constexpr quint32 FOREVER_MS = 3600 * 1000; // for calls that must end early
+constexpr quint32 LONG_MS = 60 * 1000;      // for frames on their way
 
 bool Eventually(const std::function<bool()>& pred)
 {
@@ -40,7 +41,7 @@ struct SerialFixture : ::testing::Test
         ASSERT_TRUE(port->OpenPath(handset.SlavePath(), 3)) << port->LastErrorText().toStdString();
     }
     void TearDown() override { port->Close(); }
-    quint16 Receive(quint32 waitMs = FOREVER_MS) { return port->ReceiveFrame(buffer, waitMs, &len); }
+    quint16 Receive(quint32 waitMs = LONG_MS) { return port->ReceiveFrame(buffer, waitMs, &len); }
     bool Transact(const Bytes& payload)
     {
         const Bytes req = Framed(payload);
@@ -173,7 +174,7 @@ TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
     EXPECT_EQ(Bytes(buffer, buffer + port->DecodedLength() - 2), HexBytes("0C AA BB"));
 }
 
-// A damaged frame is bad at once: the endless wait would otherwise end the test by time-out.
+// A damaged frame is bad at once, not a time-out after the long wait.
 TEST_F(SerialFixture, DamagedFramesAreBadWithoutWaiting)
 {
     Bytes flipped = Framed(HexBytes("0C 01 02 03"));
@@ -192,7 +193,7 @@ TEST_F(SerialFixture, DamagedFramesAreBadWithoutWaiting)
     // Raw form longer than the caller's buffer: rejected once the buffer is full.
     quint8 small[16];
     ASSERT_TRUE(handset.WriteRaw(Framed(Bytes(20, 0x44))));
-    EXPECT_EQ(port->ReceiveFrame(small, FOREVER_MS, &len, sizeof small), RX_BAD_FRAME);
+    EXPECT_EQ(port->ReceiveFrame(small, LONG_MS, &len, sizeof small), RX_BAD_FRAME);
 }
 
 TEST_F(SerialFixture, ReplyLargerThanTheRingPassesWhenTheConsumerKeepsUp)
@@ -258,12 +259,12 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
             else
                 far.HangUp();
         });
-        EXPECT_EQ(Receive(), RX_TIMEOUT);
+        EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
         ender.join();
         if (end == INTERRUPT) {
             // Still interrupted: even a waiting frame is not taken until the next open.
             ASSERT_TRUE(far.WriteRaw(Framed({0x0C})));
-            EXPECT_EQ(Receive(), RX_TIMEOUT);
+            EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
             ASSERT_TRUE(port->OpenPath(far.SlavePath()));
             ASSERT_TRUE(far.WriteRaw(Framed({0x0C})));
             EXPECT_EQ(Receive(), RX_FRAME_OK);
@@ -273,7 +274,7 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
             EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads - 1; })); // no spinning reader
             const Bytes req = Framed({0x0C});
             EXPECT_FALSE(port->Write(req.data(), static_cast<quint32>(req.size())));
-            EXPECT_EQ(Receive(), RX_TIMEOUT);
+            EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
         }
         port->Close();
     }
