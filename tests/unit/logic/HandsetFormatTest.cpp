@@ -1,5 +1,6 @@
 #include "handset/HandsetFormat.h"
 #include "QtPrint.h"
+#include "serial/DiagCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@ namespace {
 quint32 Min1(unsigned lead, unsigned thousands, unsigned low)
 {
     return (lead << 14) | (thousands << 10) | low;
-}
-
-void Put16(quint8* p, int off, unsigned v)
-{
-    p[off] = static_cast<quint8>(v);
-    p[off + 1] = static_cast<quint8>(v >> 8);
-}
-
-void Put32(quint8* p, int off, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[off + i] = static_cast<quint8>(v >> (8 * i));
 }
 
 } // namespace
@@ -86,18 +75,18 @@ TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
     std::array<quint8, 64> r{};
     r.fill(0xEE);
     r[0] = 0x0C;
-    Put32(r.data(), 4, 0x12AB34);
-    Put16(r.data(), 8, 1);
-    Put32(r.data(), 10, Min1(1, 2, 3));
-    Put32(r.data(), 14, Min1(309, 5, 456));
-    Put16(r.data(), 18, 0);
-    Put16(r.data(), 20, 212);
-    Put16(r.data(), 34, 384);
+    PutLe32(r.data() + 4, 0x12AB34);
+    PutLe16(r.data() + 8, 1);
+    PutLe32(r.data() + 10, Min1(1, 2, 3));
+    PutLe32(r.data() + 14, Min1(309, 5, 456));
+    PutLe16(r.data() + 18, 0);
+    PutLe16(r.data() + 20, 212);
+    PutLe16(r.data() + 34, 384);
     r[36] = 7;
-    Put16(r.data(), 37, 168);
-    Put16(r.data(), 39, 4145);
-    Put16(r.data(), 41, 1);
-    Put16(r.data(), 43, 7);
+    PutLe16(r.data() + 37, 168);
+    PutLe16(r.data() + 39, 4145);
+    PutLe16(r.data() + 41, 1);
+    PutLe16(r.data() + 43, 7);
     r[48] = 6;
     const QStringList full = {QStringLiteral("0012ab34"), QStringLiteral("(323) 410-5567"),
                               QStringLiteral("112-2114"), QStringLiteral("DIGITAL"),
@@ -143,7 +132,7 @@ TEST(HandsetFormat, VersionTextsFromResponse)
     std::memcpy(r.data() + 31, "01:02:03XYZ", 11); // spills into the directory field
     std::memcpy(r.data() + 39, "ABCDE123", 8);
     r[49] = 17;
-    Put16(r.data(), 50, 1234);
+    PutLe16(r.data() + 50, 1234);
     r[52] = 10;
     r[53] = 0x61;
     r[54] = 0x0A;
@@ -158,9 +147,9 @@ TEST(HandsetFormat, VersionTextsFromResponse)
     EXPECT_EQ(v.strMsmVersion, QStringLiteral("MSM 2P (0x610a)"));
     EXPECT_EQ(SoftwareVersionDirectory(r.data(), int(r.size())), QStringLiteral("ABCDE123"));
     // The firmware revision has two decimals and at least two digits before them.
-    Put16(r.data(), 50, 5);
+    PutLe16(r.data() + 50, 5);
     EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("00.05  ABCDE123"));
-    Put16(r.data(), 50, 12345);
+    PutLe16(r.data() + 50, 12345);
     EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("123.45  ABCDE123"));
 }
 
@@ -177,7 +166,7 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
     r[47] = 0x2A;
     r[48] = 6;
     r[49] = 17;
-    Put16(r.data(), 50, 1234);
+    PutLe16(r.data() + 50, 1234);
     r[52] = 10;
     r[53] = 0x61;
     r[54] = 0x0A;

@@ -137,11 +137,18 @@ TEST(SimulatorDefaults, FactoryValuesFollowTheProfile)
     EXPECT_EQ(CHandsetState(profile).ReadNv(4025, {}, d), CHandsetState::NV_INACTIVE);
 }
 
-TEST(SimulatorDefaults, ValuesInTheStateFolderWinOverTheFactoryValues)
+// A value written into the state folder is read again by the next simulator, a new handset starts
+// from the factory value, and a state file older than an item gets the item's factory value.
+TEST(SimulatorDefaults, StateFolderValuesWinOverFactoryValues)
 {
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("state"));
     const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
     ASSERT_NE(language, nullptr);
+    const auto shown = [&](const CHandsetState& s) {
+        QByteArray d;
+        EXPECT_EQ(s.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
+        return FieldShow(PrivateField(*language), d).value(0);
+    };
+    const QString folder = qpxtest::MakeTempDir(QStringLiteral("state"));
     QByteArray korean(128, '\0');
     ASSERT_TRUE(FieldPatch(PrivateField(*language), {QStringLiteral("Korean")}, language->item, korean));
     {
@@ -151,38 +158,26 @@ TEST(SimulatorDefaults, ValuesInTheStateFolderWinOverTheFactoryValues)
     }
     CHandsetState again{SHandsetProfile()};
     ASSERT_TRUE(again.UseStateFolder(folder, nullptr));
-    QByteArray d;
-    ASSERT_EQ(again.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), d).value(0), QStringLiteral("Korean"));
-    // A new handset still starts from the factory value.
-    QByteArray f;
-    EXPECT_EQ(CHandsetState{SHandsetProfile()}.ReadNv(language->item, {}, f), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), f).value(0), QStringLiteral("English"));
-}
+    EXPECT_EQ(shown(again), QStringLiteral("Korean"));
+    EXPECT_EQ(shown(CHandsetState{SHandsetProfile()}), QStringLiteral("English"));
 
-TEST(SimulatorDefaults, AnOlderStateFolderGetsFactoryValuesForItemsItNeverHad)
-{
     // A state file written before the item existed: only item 4 (SCM), with a value of its own.
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("old"));
+    const QString old = qpxtest::MakeTempDir(QStringLiteral("old"));
     QByteArray scm(128, '\0');
     scm[0] = 0x2B;
     QHash<quint32, QByteArray> items;
     items.insert(4, scm);
-    QFile f(folder + QStringLiteral("/state.dat"));
+    QFile f(old + QStringLiteral("/state.dat"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     QDataStream out(&f);
     out << quint32(0x51505853) << items << QByteArray() << QByteArray() << QStringLiteral("VKQ100A1");
     f.close();
-
     CHandsetState state{SHandsetProfile()};
-    ASSERT_TRUE(state.UseStateFolder(folder, nullptr));
+    ASSERT_TRUE(state.UseStateFolder(old, nullptr));
     QByteArray d;
     ASSERT_EQ(state.ReadNv(4, {}, d), CHandsetState::NV_DONE);
     EXPECT_EQ(static_cast<quint8>(d.at(0)), 0x2B);
-    const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
-    ASSERT_NE(language, nullptr);
-    ASSERT_EQ(state.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), d).value(0), QStringLiteral("English"));
+    EXPECT_EQ(shown(state), QStringLiteral("English"));
 }
 
 } // namespace
