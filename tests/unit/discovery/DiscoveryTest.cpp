@@ -69,6 +69,8 @@ protected:
     QString m_strDevices;
 };
 
+// Each port as "device|port name|friendly name|description|usb", in the order of their numbers. A
+// USB product text without "USB" gets it added, so the handset filter still sees it.
 TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
 {
     m_sys->AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
@@ -76,23 +78,16 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
                      QStringLiteral("USB CDMA Modem"));
     m_sys->AddUsbTty(QStringLiteral("ttyUSB1"), QStringLiteral("3"), QStringLiteral("KOVA"),
                      QStringLiteral("Handset"), QStringLiteral("option1"));
-
-    const QList<CPortInfo> ports = Enumerate();
-    ASSERT_EQ(ports.size(), 3);
-    EXPECT_EQ(Numbers(ports), (QList<int>{1, 34, 65})); // sorted by number
-
-    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(ports[0].m_strPortName, QStringLiteral("COM1"));
-    EXPECT_EQ(ports[0].m_strFriendlyName, QStringLiteral("Communications Port (COM1)"));
-    EXPECT_EQ(ports[0].m_strPortDesc, QStringLiteral("Communications Port"));
-    EXPECT_EQ(ports[0].m_bUsbDevice, 0);
-
-    // A USB product text without "USB" gets it added, so the handset filter still sees it.
-    EXPECT_EQ(ports[1].m_strFriendlyName, QStringLiteral("KOVA Handset USB Serial Port (COM34)"));
-    EXPECT_EQ(ports[1].m_bUsbDevice, 1);
-    EXPECT_EQ(ports[2].m_strDevPath, QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(ports[2].m_strFriendlyName, QStringLiteral("KOVA USB CDMA Modem (COM65)"));
-    EXPECT_EQ(ports[2].m_strPortDesc, QStringLiteral("USB CDMA Modem"));
+    QStringList got;
+    for (const CPortInfo& p : Enumerate())
+        got << QStringList{p.m_strDevPath, p.m_strPortName, p.m_strFriendlyName, p.m_strPortDesc,
+                           QString::number(p.m_bUsbDevice)}
+                   .join(QLatin1Char('|'));
+    EXPECT_EQ(got, (QStringList{
+                       QStringLiteral("/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"),
+                       QStringLiteral("/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"),
+                       QStringLiteral("/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"),
+                   }));
 }
 
 TEST_F(Discovery, TtysThatAreNoUsablePortsAreSkipped)
