@@ -112,7 +112,7 @@ struct EditGridFixture : ::testing::Test
         MakeGrid();
         window.show();
         QApplication::setActiveWindow(&window);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 2000));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 20000));
     }
 
     void TearDown() override
@@ -424,7 +424,7 @@ TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
             const QString want = how == EInput::Type ? c.typed : c.pasted;
             EXPECT_EQ(field->text(), want);
             if (c.message) {
-                ASSERT_TRUE(qpxtest::PumpUntil([] { return !Dialogs::Shown().isEmpty(); }));
+                ASSERT_TRUE(qpxtest::PumpUntil([] { return !Dialogs::Shown().isEmpty(); }, 20000));
                 EXPECT_EQ(Dialogs::Shown().at(0).strText, IP_RANGE_TEXT);
                 EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
                 EXPECT_TRUE(grid->IsEditing());

@@ -160,7 +160,7 @@ TEST_F(XListFixture, DropDownCellOffersItsChoices)
     combo = list.OpenComboBox();
     ASSERT_NE(combo, nullptr);
     combo->hidePopup();
-    EXPECT_TRUE(qpxtest::PumpUntil([&] { return list.OpenComboBox() == nullptr; }));
+    EXPECT_TRUE(qpxtest::PumpUntil([&] { return list.OpenComboBox() == nullptr; }, 20000));
     EXPECT_EQ(list.GetItemText(0, 1), QStringLiteral("Off"));
     EXPECT_EQ(spy.count(), 1);
 }

@@ -115,7 +115,7 @@ TEST_F(PageHostTest, ScrollsWhenTheBarIsShorterThanThePage)
     ASSERT_NE(h, nullptr);
 
     bar->resize(800, 300);
-    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() < 300 && v->isVisible(); }));
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() < 300 && v->isVisible(); }, 20000));
     EXPECT_FALSE(h->isVisible());
     const int clientHeight = m_host->height();
     EXPECT_EQ(v->maximum(), (600 - clientHeight + 3) / 4);
@@ -135,7 +135,7 @@ TEST_F(PageHostTest, ScrollsWhenTheBarIsShorterThanThePage)
 
     // Narrower than 160 too: both directions; a size change starts again at the top left.
     bar->resize(120, 200);
-    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->width() < 160 && h->isVisible(); }));
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->width() < 160 && h->isVisible(); }, 20000));
     EXPECT_TRUE(v->isVisible());
     EXPECT_EQ(h->maximum(), (160 - (m_host->width() - v->width()) + 7) / 8);
     EXPECT_EQ(m_host->InfoPage()->pos(), QPoint(205, 130));
@@ -144,7 +144,7 @@ TEST_F(PageHostTest, ScrollsWhenTheBarIsShorterThanThePage)
 
     // Room for everything: nothing to scroll.
     bar->resize(800, 680);
-    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() >= 600 && !v->isVisible(); }));
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return m_host->height() >= 600 && !v->isVisible(); }, 20000));
     EXPECT_FALSE(h->isVisible());
     EXPECT_EQ(m_host->InfoPage()->pos(), QPoint(205, 130));
     EXPECT_EQ(m_host->Panel()->pos(), QPoint(1, 1));

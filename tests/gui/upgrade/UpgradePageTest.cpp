@@ -227,10 +227,10 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
         if (combo && model) {
             EXPECT_EQ(combo->itemText(1), QStringLiteral("All Files (*.*)"));
             // The folder may be listed before the filter applies; wait for the filtered list.
-            EXPECT_TRUE(
-                PumpUntil([&] { return model->index(bin).isValid() && !model->index(plain).isValid(); }));
+            EXPECT_TRUE(PumpUntil(
+                [&] { return model->index(bin).isValid() && !model->index(plain).isValid(); }, 20000));
             dlg->selectNameFilter(QStringLiteral("All Files (*.*)"));
-            EXPECT_TRUE(PumpUntil([&] { return model->index(plain).isValid(); }));
+            EXPECT_TRUE(PumpUntil([&] { return model->index(plain).isValid(); }, 20000));
         } else {
             ADD_FAILURE() << "no filter box or file list in the chooser";
         }
