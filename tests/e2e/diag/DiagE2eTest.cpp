@@ -198,20 +198,6 @@ TEST_F(DiagE2e, PortsListsRealDevicesByTheNumberingRule)
                            "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
 }
 
-TEST_F(DiagE2e, SimulatorRemovesItsPortWhenTerminated)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--name", "Test USB Port %n"}));
-    SVirtualPort port;
-    ASSERT_TRUE(ReadVirtualPort(sim.Port(), port));
-    EXPECT_EQ(port.strName, QStringLiteral("Test USB Port %1").arg(sim.Port()));
-    EXPECT_EQ(port.strTarget, sim.Pty());
-    ASSERT_TRUE(sim.Stop());
-    EXPECT_EQ(sim.ExitCode(), 0);
-    EXPECT_FALSE(ReadVirtualPort(sim.Port(), port));
-    EXPECT_FALSE(QFileInfo::exists(VirtualPortFolder() + QStringLiteral("/COM%1.name").arg(sim.Port())));
-}
-
 struct SFaultCase
 {
     const char* pszName;

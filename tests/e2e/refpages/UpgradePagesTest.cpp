@@ -452,6 +452,8 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Software VKQ100A9 written")))
         << StatusLine().toStdString();
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Script: 1 items")));
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("User data erased: 3 files")))
+        << StatusLine().toStdString();
     // Start comes back only with the handset.
     EXPECT_FALSE(m_pPage->IsStartEnabled());
 
