@@ -161,7 +161,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         ShowUpgrade(6);
         break;
     case HC_SETTINGS:
-        m_pSettings->EnableButtons(dllSelected);
+        m_pSettings->EnableStart(dllSelected);
         ShowPage(m_pSettings);
         m_pPanel->MarkCurrent(CFunctionListPanel::ID_SETTING);
         break;
@@ -186,7 +186,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pComPort->Refresh();
             m_pModelDll->SetListEnabled(false);
             m_pModelDll->FillList();
-            m_pSettings->EnableButtons(false);
+            m_pSettings->EnableStart(false);
             m_pPhoneBook->EnableStart(false);
             m_pUpgrade->EnableStart(false);
             m_pTransfer->EnableStart(false);
@@ -205,7 +205,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pComPort->Refresh();
             m_pModelDll->SetListEnabled(true);
             m_pModelDll->FillList();
-            m_pSettings->EnableButtons(true);
+            m_pSettings->EnableStart(true);
             m_pPhoneBook->OnPortFound();
             m_pTransfer->EnableStart(true);
         }
@@ -308,7 +308,7 @@ void CPageHost::OnPanelOk()
 void CPageHost::EnableStartControls(bool enable)
 {
     m_pUpgrade->EnableStart(enable);
-    m_pSettings->EnableButtons(enable);
+    m_pSettings->EnableStart(enable);
     m_pPhoneBook->EnableStart(enable);
     m_pTransfer->EnableStart(enable);
 }
@@ -317,14 +317,14 @@ void CPageHost::DisableAfterConnectFailed()
 {
     m_pUpgrade->EnableStart(false);
     m_pPhoneBook->EnableModeRadios(false);
-    m_pSettings->EnableButtons(false);
+    m_pSettings->EnableStart(false);
     m_pTransfer->EnableStart(false);
 }
 
 void CPageHost::ShowDownloadMode(bool canStart)
 {
     m_bDownloadMode = true;
-    m_pSettings->EnableButtons(false);
+    m_pSettings->EnableStart(false);
     m_pPhoneBook->EnableStart(false);
     m_pTransfer->EnableStart(false);
     m_pUpgrade->SetFirmwareOnly(true);

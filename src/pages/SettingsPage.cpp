@@ -97,13 +97,13 @@ CPluginList* CSettingsPage::PluginList(int category) const
 
 // ---- host calls ----------------------------------------------------------------------------------
 
-void CSettingsPage::EnableButtons(bool enable)
+void CSettingsPage::EnableStart(bool enable)
 {
     m_pReadButton->setEnabled(enable);
     m_pWriteButton->setEnabled(enable);
 }
 
-bool CSettingsPage::AreButtonsEnabled() const
+bool CSettingsPage::IsStartEnabled() const
 {
     return m_pReadButton->isEnabled() && m_pWriteButton->isEnabled();
 }
@@ -144,7 +144,7 @@ void CSettingsPage::ApplyRunLock(int operation)
     m_pTabs->setEnabled(false);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(false);
-    EnableButtons(false);
+    EnableStart(false);
 }
 
 void CSettingsPage::ReleaseRunLock(int operation)
@@ -155,7 +155,7 @@ void CSettingsPage::ReleaseRunLock(int operation)
     m_pTabs->setEnabled(true);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(true);
-    EnableButtons(lock->bStartAfter);
+    EnableStart(lock->bStartAfter);
 }
 
 // ---- user commands -------------------------------------------------------------------------------

@@ -38,9 +38,9 @@ public:
     CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 
-    // The Read and Write buttons.
-    void EnableButtons(bool enable);
-    bool AreButtonsEnabled() const;
+    // Start of this page: the Read and Write buttons together.
+    void EnableStart(bool enable);
+    bool IsStartEnabled() const;
     // The value lines become empty and the elapsed time "00:00.0s".
     void ResetStatus();
     // Empties every list (rows and editor definitions) and inserts the catalogue again; every

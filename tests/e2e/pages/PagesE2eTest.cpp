@@ -200,7 +200,7 @@ TEST_F(PagesE2eTest, SettingsReadFillsTheGridAndWriteSendsIt)
 {
     CSettingsPage* page = m_pHost->SettingsPage();
     m_pHost->OnHostCommand(HC_SETTINGS, 0);
-    ASSERT_TRUE(PumpUntil([&] { return page->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
 
     qputenv("QPX_REC_SETTINGS_FILL", "1");
     page->SelectCategory(1); // NAM1
@@ -214,14 +214,14 @@ TEST_F(PagesE2eTest, SettingsReadFillsTheGridAndWriteSendsIt)
     Dialogs::ClearRecords();
     page->findChild<QPushButton*>(QStringLiteral("readButton"))->click();
     ExpectLocked(OP_SETTINGS);
-    EXPECT_FALSE(page->AreButtonsEnabled());
+    EXPECT_FALSE(page->IsStartEnabled());
     ExpectCompleted();
     EXPECT_EQ(Call(QStringLiteral("Settings")),
               Lead(QStringLiteral("Settings"), page) + QStringLiteral("category=1 dir=1 reserved=0 rows=24"));
     EXPECT_EQ(page->Grid(1)->GetItemText(23, 1), QStringLiteral("value23"));
     EXPECT_EQ(page->Grid(1)->EditorKindAt(0, 1), CEditGrid::EDITOR_COMBO);
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tSetting\r\n"));
-    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS))
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
 
     QFile::remove(m_recLog);
@@ -231,7 +231,7 @@ TEST_F(PagesE2eTest, SettingsReadFillsTheGridAndWriteSendsIt)
     ExpectCompleted();
     EXPECT_EQ(Call(QStringLiteral("Settings")),
               Lead(QStringLiteral("Settings"), page) + QStringLiteral("category=1 dir=0 reserved=0 rows=24"));
-    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS))
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
     // The values stay until the catalogue is rebuilt.
     EXPECT_EQ(page->Grid(1)->GetItemText(0, 1), QStringLiteral("value0"));
