@@ -194,7 +194,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pUpgrade->ResetStatus();
             m_pSettings->ResetStatus();
             m_pTransfer->ResetStatus();
-            m_pPhoneBook->OnPortLost();
+            m_pPhoneBook->ResetStatus();
         } else {
             // A new connection: the worker still running stops first, so nothing it had queued
             // and nothing of its handset is shown or logged after this point.

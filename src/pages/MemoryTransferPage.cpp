@@ -324,17 +324,10 @@ void CMemoryTransferPage::OnStart()
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CMemoryTransferPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
+void CMemoryTransferPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnTransfer = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);

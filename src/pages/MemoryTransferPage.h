@@ -64,14 +64,12 @@ public:
     // "S/W Version" (the host's). Tests without a handset put their own text here.
     void SetSoftwareVersionSource(std::function<QString()> source);
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void SetupList();
     void SetStartFaces();
     QString SoftwareVersion() const;
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nMode = 1;
     quint32 m_nItemMask = 0;

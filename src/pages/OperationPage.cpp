@@ -89,6 +89,13 @@ void COperationPage::ClearStatus(const QString& elapsed)
     m_pElapsed->setText(elapsed);
 }
 
+LRESULT COperationPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PLUGIN_NOTIFY_MSG)
+        OnPluginNotify(wParam, lParam);
+    return 0;
+}
+
 QByteArray COperationPage::PluginPath(const QString& path)
 {
     return QFile::encodeName(path);

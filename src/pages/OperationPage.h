@@ -37,12 +37,18 @@ public:
     // True for the operations this page runs.
     bool RunsOperation(int operation) const;
 
+    // WM_PLUGIN_NOTIFY goes to OnPluginNotify; other messages are ignored.
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) final;
+
     // The caption of the pages' message boxes.
     static QString Caption();
     // A path as the plug-ins take it: the local 8-bit encoding of the file name.
     static QByteArray PluginPath(const QString& path);
 
 protected:
+    // The plug-in's message: only PLUGIN_DONE of a run of this page in progress is acted on.
+    virtual void OnPluginNotify(WPARAM wParam, LPARAM lParam) = 0;
+
     // How a page draws its status group; the widgets and their names are the same on every page.
     //   group box (5, 340, nGroupWidth x 130), titled strTitle
     //   progress bar from x 15 to nBase - 80, elapsed time from nBase - 76, 64 wide (y 360, 30 high)

@@ -154,7 +154,7 @@ void CPhoneBookPage::OnPortFound()
         EnableModeRadios(true);
 }
 
-void CPhoneBookPage::OnPortLost()
+void CPhoneBookPage::ResetStatus()
 {
     if (m_nMode == 1)
         m_pList->DeleteAllItems();
@@ -325,17 +325,10 @@ void CPhoneBookPage::OnStart()
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CPhoneBookPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CPhoneBookPage::OnPluginDone(LPARAM lParam)
+void CPhoneBookPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnPhoneBook = nullptr;
     FinishRun(m_run, CPluginRun::CopyResult(lParam));

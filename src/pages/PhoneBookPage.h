@@ -41,7 +41,7 @@ public:
     // holds its lock.
     void OnPortFound();
     // The port is lost: in Read mode the list is emptied; the status texts become empty.
-    void OnPortLost();
+    void ResetStatus();
     // 1 Read, 0 Write.
     int Mode() const;
 
@@ -64,13 +64,11 @@ public:
     CPluginList* PluginList() const { return m_pListAdapter.get(); }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void SetupListColumns();
     void SetStartFaces();
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nMode = 1;
     CPluginRun m_run;

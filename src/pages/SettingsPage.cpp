@@ -230,17 +230,10 @@ void CSettingsPage::Run(int direction)
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CSettingsPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CSettingsPage::OnPluginDone(LPARAM lParam)
+void CSettingsPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnSettings = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);

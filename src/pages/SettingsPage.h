@@ -66,13 +66,11 @@ public:
     QTabWidget* Tabs() const { return m_pTabs; }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void OnTabChanged(int index);
     void Run(int direction);
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nCategory = 0;
     int m_nRunCategory = 0;

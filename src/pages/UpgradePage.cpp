@@ -468,13 +468,6 @@ bool CUpgradePage::MayReplace(const QString& fileArgument)
     return Dialogs::MessageBox(this, text, Caption(), MB_YESNO, MB_ICONQUESTION) == IDYES;
 }
 
-LRESULT CUpgradePage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG)
-        OnPluginNotify(wParam, lParam);
-    return 0;
-}
-
 void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page in progress (stray, or repeated after the release)

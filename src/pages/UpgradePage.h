@@ -55,10 +55,6 @@ public:
     // Checks one input (EInputKind); 1 when good, else 0 after its message.
     int ValidateInput(int kind);
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-    void OnPluginNotify(WPARAM wParam, LPARAM lParam);
-
-    // Live display in the status rectangle, driven by the plug-in through the host services.
     // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
     // (disabled = the face shown while it runs). Selected operations 1..6.
     static const int* StartFaces(int selected);
@@ -71,6 +67,8 @@ public:
     bool HasRunningPlugin() const;
 
 private:
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
+
     struct SPathRow
     {
         QLabel* label = nullptr;
