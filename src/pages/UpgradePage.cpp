@@ -107,7 +107,7 @@ void CUpgradePage::CreateControls()
 
     m_pStart = new CSkinButton(this);
     m_pStart->setObjectName(QStringLiteral("startButton"));
-    connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::StartOperation);
+    connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::OnStart);
 
     const int w = std::max(width(), 150) - 10;
     SStatusGroupLook look;
@@ -375,12 +375,12 @@ bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
 
 // ---- run ----------------------------------------------------------------------------------
 
-bool CUpgradePage::HasRunningPlugin() const
+bool CUpgradePage::IsRunning() const
 {
     return m_pRun && m_pRun->IsLoaded();
 }
 
-void CUpgradePage::StartOperation()
+void CUpgradePage::OnStart()
 {
     if (theSettings.m_bBusy)
         return;

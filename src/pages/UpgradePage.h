@@ -51,7 +51,7 @@ public:
     void ReleaseRunLock(int operation) override;
 
     // The Start button.
-    void StartOperation();
+    void OnStart();
     // Checks one input (EInputKind); 1 when good, else 0 after its message.
     int ValidateInput(int kind);
 
@@ -64,7 +64,7 @@ public:
     int ShownTitleBitmap() const { return m_nTitleBitmap; }
     // The picture shown in every slot of Start while the face is a running one, else 0.
     int RunningFace() const { return m_nRunningFace; }
-    bool HasRunningPlugin() const;
+    bool IsRunning() const;
 
 private:
     void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;

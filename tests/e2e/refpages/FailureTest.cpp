@@ -78,7 +78,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringPrlBlocksFromTheUpgradePage)
     EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
     // Unlocked: nothing of the run lock is left.
     EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_EQ(page->RunningFace(), 0);
     EXPECT_TRUE(PanelUnlocked());
     for (const char* radio : {"readRadio", "writeRadio", "nam1Radio", "nam2Radio", "nam12Radio"})
@@ -152,7 +152,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringTheFirmwareStreamKeepsItsSoftw
 
     const QString message = LastMessage();
     EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_TRUE(PanelUnlocked());
     EXPECT_TRUE(Child<QPushButton>(page, "binBrowseButton")->isEnabled());
     ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Bin Download", message));

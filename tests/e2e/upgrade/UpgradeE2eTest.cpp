@@ -176,7 +176,7 @@ TEST_P(UpgradeE2eTest, RunsAndReconnects)
     EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"));
     EXPECT_TRUE(m_frame->ToolBar()->isEnabled());
     EXPECT_FALSE(PanelLocked());
-    EXPECT_FALSE(m_pPage->HasRunningPlugin());
+    EXPECT_FALSE(m_pPage->IsRunning());
 
     // The plug-in was called once with the operation's export.
     const QString rec = QString::fromUtf8(qpxtest::ReadFile(m_recLog));

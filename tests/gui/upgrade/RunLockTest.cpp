@@ -299,7 +299,7 @@ TEST_F(RunLockTest, RunInsideTheFrame)
     Get<QLineEdit>("binPathEdit")->setText(bin);
     const qsizetype handledBefore = m_frame->PageHost()->HandledCommands().size();
 
-    m_pPage->StartOperation();
+    m_pPage->OnStart();
     EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
     EXPECT_EQ(PanelButtons(), All(false));
     EXPECT_EQ(theSettings.m_bBusy, 1);

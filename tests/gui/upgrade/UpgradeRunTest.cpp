@@ -27,7 +27,7 @@ protected:
     // Start, then wait for the completion; returns the recorded call.
     QString RunAndWait(CUpgradePage& page, const QString& name)
     {
-        page.StartOperation();
+        page.OnStart();
         EXPECT_TRUE(WaitIdle());
         return RecCall(name);
     }
@@ -54,9 +54,9 @@ TEST_F(UpgradeRunTest, ChecksRunInOrderAndLoadNothing)
                               "Select .PRL file and proceed!", "Select .ERI file and proceed!"};
     for (int i = 0; i < 4; ++i) {
         Dialogs::ClearRecords();
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), QStringList{QString::fromLatin1(messages[i])});
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(Mapped(m_dll));
         Edit(boxes[i])->setText(good);
     }
@@ -74,7 +74,7 @@ TEST_F(UpgradeRunTest, UpgradeChecksNamBeforePrl)
         Radio(n)->setAutoExclusive(false);
         Radio(n)->setChecked(false);
     }
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select PRL NAM!")});
 }
 
@@ -83,14 +83,14 @@ TEST_F(UpgradeRunTest, ScriptAndRefurbishAndBinCheckTheirOwnInputs)
     m_dll = InstallPlugin();
     {
         CUpgradePage& page = MakePage(CUpgradePage::SEL_SCRIPT);
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select .Script file and proceed!")});
     }
     {
         Dialogs::ClearRecords();
         CUpgradePage& page = MakePage(CUpgradePage::SEL_REFURBISH);
         Edit("binPathEdit")->setText(MakeFile(QStringLiteral("r.bin")));
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select .Script file and proceed!")});
     }
     {
@@ -98,7 +98,7 @@ TEST_F(UpgradeRunTest, ScriptAndRefurbishAndBinCheckTheirOwnInputs)
         Dialogs::ClearRecords();
         theSettings.m_strLastBinFile.clear();
         CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select .BIN file and proceed!")});
     }
     EXPECT_TRUE(RecLines().isEmpty());
@@ -110,27 +110,27 @@ TEST_F(UpgradeRunTest, PrlAndEriLoadBeforeChecking)
     theSettings.m_nLastDirection = -1;
     theSettings.Set(&CAppSettings::m_strDllFile, m_dir + QStringLiteral("/MODEL/none.so"));
     CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(),
               QStringList{QStringLiteral("This operation is not supported in the current Model DLL.")});
 
     // With one, the direction comes first, then NAM, then (Write only) the PRL file.
     m_dll = InstallPlugin();
     Dialogs::ClearRecords();
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select READ or WRITE mode First!")});
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
     EXPECT_FALSE(Mapped(m_dll));
 
     Radio("writeRadio")->click();
     Dialogs::ClearRecords();
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select .PRL file and proceed!")});
 
     // ERI: direction, then the ERI file with Write.
     Dialogs::ClearRecords();
     page.SelectOperation(CUpgradePage::SEL_ERI);
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select .ERI file and proceed!")});
     EXPECT_TRUE(RecLines().isEmpty());
     EXPECT_EQ(theSettings.m_bBusy, 0);
@@ -141,11 +141,11 @@ TEST_F(UpgradeRunTest, MissingExportIsReportedAndUnloaded)
     m_dll = InstallPlugin(QStringLiteral("qpx_rec_plugin_min")); // no ModelInterface_Bin
     CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
     FillFiles();
-    page.StartOperation();
+    page.OnStart();
     EXPECT_EQ(Messages(),
               QStringList{QStringLiteral("This operation is not supported in the current Model DLL.")});
     EXPECT_EQ(Dialogs::Shown().constFirst().strCaption, QStringLiteral("KOVA QPX"));
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
     EXPECT_FALSE(Mapped(m_dll));
     EXPECT_EQ(theSettings.m_bBusy, 0);
     EXPECT_TRUE(m_services.begun.isEmpty());
@@ -158,14 +158,14 @@ TEST_F(UpgradeRunTest, NoAtConfirmationRunsNothing)
     FillFiles();
     page.EnableStart(true);
     Dialogs::SetNextAnswer(IDNO);
-    page.StartOperation();
+    page.OnStart();
     ASSERT_EQ(Dialogs::Shown().size(), 1);
     EXPECT_EQ(Dialogs::Shown().constFirst().strText, QStringLiteral("Are you sure?"));
     EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_YESNO);
     Pump(50);
     EXPECT_TRUE(RecLines().isEmpty());
     EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
     EXPECT_FALSE(Mapped(m_dll));
     EXPECT_TRUE(page.IsStartEnabled());
     EXPECT_TRUE(Visible("statusValue"));
@@ -177,9 +177,9 @@ TEST_F(UpgradeRunTest, BusyPageIgnoresStart)
     CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
     FillFiles();
     theSettings.m_bBusy = 1;
-    page.StartOperation();
+    page.OnStart();
     EXPECT_TRUE(Dialogs::Shown().isEmpty());
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
 }
 
 // ---- arguments ----------------------------------------------------------------------------
@@ -315,7 +315,7 @@ TEST_F(UpgradeRunTest, ReadIntoAnExistingFileAsksFirst)
             if (answer == IDNO) {
                 EXPECT_EQ(Dialogs::Shown().size(), 1); // not even the confirmation
                 EXPECT_TRUE(call.isEmpty());
-                EXPECT_FALSE(page.HasRunningPlugin());
+                EXPECT_FALSE(page.IsRunning());
                 EXPECT_FALSE(Mapped(m_dll));
             } else {
                 ASSERT_GE(Dialogs::Shown().size(), 2);
@@ -364,12 +364,12 @@ TEST_F(UpgradeRunTest, CancelledFolderRunsNothing)
     m_dll = InstallPlugin();
     theSettings.m_nLastDirection = 1;
     CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
-    page.StartOperation(); // no folder queued: cancelled
+    page.OnStart(); // no folder queued: cancelled
     EXPECT_EQ(Dialogs::FolderRequests().size(), 1);
     EXPECT_TRUE(Dialogs::Shown().isEmpty()); // not even the confirmation
     Pump(30);
     EXPECT_TRUE(RecLines().isEmpty());
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
     EXPECT_EQ(theSettings.m_bBusy, 0);
 }
 
@@ -380,14 +380,14 @@ TEST_F(UpgradeRunTest, SuccessShowsResultAndUnloads)
     m_dll = InstallPlugin();
     CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
     FillFiles();
-    page.StartOperation();
+    page.OnStart();
     // Locked while the plug-in works.
     EXPECT_EQ(theSettings.m_bBusy, 1);
     EXPECT_FALSE(Visible("statusValue"));
     EXPECT_FALSE(Visible("fileNameLabel"));
     EXPECT_EQ(page.RunningFace(), 152);
     EXPECT_FALSE(page.IsStartEnabled());
-    EXPECT_TRUE(page.HasRunningPlugin());
+    EXPECT_TRUE(page.IsRunning());
     ASSERT_TRUE(WaitIdle());
 
     EXPECT_TRUE(Visible("statusValue"));
@@ -401,7 +401,7 @@ TEST_F(UpgradeRunTest, SuccessShowsResultAndUnloads)
     ASSERT_FALSE(Dialogs::Shown().isEmpty());
     EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"));
     EXPECT_EQ(Dialogs::Shown().constLast().nButtons, MB_OK);
-    EXPECT_FALSE(page.HasRunningPlugin());
+    EXPECT_FALSE(page.IsRunning());
     EXPECT_FALSE(Mapped(m_dll));
     EXPECT_TRUE(RecLines().contains(QStringLiteral("ReleaseRs page=1")));
     // Bin Download gets its Start back at once; the faces are those of the operation.
@@ -438,7 +438,7 @@ TEST_F(UpgradeRunTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
     for (int run = 1; run <= 2; ++run) {
         ASSERT_FALSE(RunAndWait(page, QStringLiteral("Upgrade")).isEmpty());
         EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"));
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_TRUE(Mapped(m_dll)) << run;
     }
     EXPECT_EQ(messages.Count({m_dll, QStringLiteral("ReleaseRs")}), 1);
@@ -462,8 +462,8 @@ TEST_F(UpgradeRunTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
     EXPECT_EQ(theSettings.m_bBusy, 1);
     theSettings.m_bBusy = 0;
 
-    page.StartOperation();
-    ASSERT_TRUE(page.HasRunningPlugin());
+    page.OnStart();
+    ASSERT_TRUE(page.IsRunning());
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1);
     deliver(WM_HOST_COMMAND, PLUGIN_DONE);
     EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?");
