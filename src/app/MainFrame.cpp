@@ -474,7 +474,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     if (CPageHost* host = PageHost())
-        host->StopLink(2);
+        host->StopLink(LINK_STOP_CLOSING);
     event->accept();
 }
 

@@ -51,7 +51,7 @@ CPageHost::~CPageHost()
     LogUnfinishedOperation();
     // The worker must not outlive the windows it reports to.
     if (m_pStrip)
-        m_pStrip->StopLink(2);
+        m_pStrip->StopLink(LINK_STOP_CLOSING);
 }
 
 QWidget* CPageHost::CurrentPage() const
@@ -198,7 +198,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         } else {
             // A new connection: the worker still running stops first, so nothing it had queued
             // and nothing of its handset is shown or logged after this point.
-            m_pStrip->StopLink(0);
+            m_pStrip->StopLink(LINK_STOP_IDLE);
             ForgetHandset();
             PostMessage(m_pStrip, WM_LINK_COMMAND, LC_START, port);
             m_pUpgrade->EnableStart(dllSelected);
@@ -222,7 +222,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         m_pModelDll->FillList();
         break;
     case HC_PORT_REMOVED:
-        m_pStrip->StopLink(0);
+        m_pStrip->StopLink(LINK_STOP_IDLE);
         m_pUpgrade->EnableStart(false);
         break;
     case HC_PORT_SELECTED:
@@ -296,7 +296,7 @@ void CPageHost::OnPanelOk()
     } else {
         const int port = m_pComPort->CheckedPort();
         if (port != -1) {
-            m_pStrip->StopLink(0);
+            m_pStrip->StopLink(LINK_STOP_IDLE);
             m_pFrame->SelectPort(port);
         }
     }
@@ -342,7 +342,7 @@ QString CPageHost::SelectedCatalogueVersion() const
     return m_pModelDll->SelectedVersionText();
 }
 
-void CPageHost::StopLink(int mode)
+void CPageHost::StopLink(ELinkStop mode)
 {
     m_pStrip->StopLink(mode);
 }
@@ -357,7 +357,7 @@ void CPageHost::BeginRun(int operation)
         if (!page->RunsOperation(operation))
             page->ApplyRunLock(operation);
     }
-    m_pStrip->StopLink(1);
+    m_pStrip->StopLink(LINK_STOP_OPERATION);
 }
 
 void CPageHost::EndRun(int operation)

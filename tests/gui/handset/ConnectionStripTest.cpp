@@ -33,7 +33,7 @@ protected:
     }
     void TearDown() override
     {
-        m_strip->StopLink(2);
+        m_strip->StopLink(LINK_STOP_CLOSING);
         m_strip.reset();
         CConnectionWorker::SetPollPauseMs(700);
         theSettings.Reset();
@@ -149,7 +149,7 @@ TEST_F(ConnectionStripTest, StopLinkShowsTheOperationOrIdlePictureAndReturnsFast
     CSimulator silent({QStringLiteral("--silent")});
     ASSERT_TRUE(silent.Ready());
     SetPortList({silent.Port()});
-    for (int mode : {1, 0, 2}) {
+    for (ELinkStop mode : {LINK_STOP_OPERATION, LINK_STOP_IDLE, LINK_STOP_CLOSING}) {
         SCOPED_TRACE(mode);
         StartOn(silent.Port());
         ASSERT_TRUE(WaitUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_TRYING_PORT) >= 1; }, 5000));
@@ -159,13 +159,13 @@ TEST_F(ConnectionStripTest, StopLinkShowsTheOperationOrIdlePictureAndReturnsFast
         m_strip->StopLink(mode);
         EXPECT_LT(t.elapsed(), 1000);
         EXPECT_FALSE(m_strip->IsLinkRunning());
-        EXPECT_EQ(m_strip->LinkPictureId(), mode == 1 ? 188 : 147);
+        EXPECT_EQ(m_strip->LinkPictureId(), mode == LINK_STOP_OPERATION ? 188 : 147);
         EXPECT_EQ(m_strip->LinkFrame(), 1);
         EXPECT_FALSE(m_strip->Diag()->IsOpen());
         m_frame.records.clear();
     }
     // Without a worker StopLink changes nothing.
-    m_strip->StopLink(1);
+    m_strip->StopLink(LINK_STOP_OPERATION);
     EXPECT_EQ(m_strip->LinkPictureId(), 147);
 }
 

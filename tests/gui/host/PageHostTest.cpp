@@ -172,7 +172,7 @@ TEST_F(PageHostTest, PortResultEnablesAndDisablesTheStartControls)
     EXPECT_TRUE(m_host->PhoneBookPage()->IsStartEnabled());
     EXPECT_TRUE(m_host->TransferPage()->IsStartEnabled());
     EXPECT_FALSE(m_host->UpgradePage()->IsStartEnabled());
-    m_host->StopLink(0);
+    m_host->StopLink(LINK_STOP_IDLE);
 
     theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
     Command(HC_PORT_RESULT, -1);
@@ -223,7 +223,7 @@ TEST_F(PageHostTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
     Pump();
     EXPECT_EQ(m_frame->m_nCurPort, 60);
     EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
-    m_host->StopLink(0);
+    m_host->StopLink(LINK_STOP_IDLE);
     UnpublishVirtualPort(60, pty.SlavePath());
 }
 
