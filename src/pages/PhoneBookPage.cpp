@@ -211,7 +211,7 @@ bool CPhoneBookPage::ReadCsvIntoList(const QString& path)
 
 void CPhoneBookPage::OnReadRadio()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     m_nMode = 1;
     SetStartFaces();
@@ -222,7 +222,7 @@ void CPhoneBookPage::OnReadRadio()
 
 void CPhoneBookPage::OnWriteRadio()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     m_nMode = 0;
     SetStartFaces();

@@ -339,15 +339,15 @@ SUpgradeInputs CUpgradePage::Inputs() const
     return in;
 }
 
-int CUpgradePage::ValidateInput(int kind)
+EInputCheck CUpgradePage::ValidateInput(int kind)
 {
     if (kind < INPUT_BIN || kind > INPUT_DIRECTION)
-        return 0;
+        return CHECK_REFUSED;
     const SUpgradeInputs in = Inputs();
     const QString problem = UpgradeInputProblem(kind, in);
     if (!problem.isEmpty()) {
         Message(this, problem);
-        return 0;
+        return CHECK_REFUSED;
     }
     // A good input is remembered.
     if (const SUpgradeFile* file = UpgradeFileOf(kind))
@@ -356,7 +356,7 @@ int CUpgradePage::ValidateInput(int kind)
         theSettings.m_nLastSelectNam = in.nNam;
     else
         theSettings.m_nLastDirection = in.nDirection;
-    return 1;
+    return CHECK_PASSED;
 }
 
 // Start checks the inputs of the operation in its order; PRL and ERI check their file for
@@ -367,7 +367,7 @@ bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
         const bool last = i + 1 == op.inputs.size() || op.inputs[i + 1] == 0;
         if (last && op.bLastInputForWrite && theSettings.m_nLastDirection != 0)
             return true;
-        if (!ValidateInput(op.inputs[i]))
+        if (ValidateInput(op.inputs[i]) != CHECK_PASSED)
             return false;
     }
     return true;
@@ -382,7 +382,7 @@ bool CUpgradePage::IsRunning() const
 
 void CUpgradePage::OnStart()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     const int sel = m_nSelected;
     const SUpgradeOperation* op = UpgradeOperationOf(sel);

@@ -27,9 +27,11 @@ class CUpgradePage : public COperationPage
 public:
     static constexpr int ID_START = 1005;
 
-    // The selected operations (SEL_*, SelectOperation) and the inputs Start checks (INPUT_*).
+    // The selected operations (SEL_*, SelectOperation), the inputs Start checks (INPUT_*) and
+    // what a check says (CHECK_*).
     using enum EUpgradeSelection;
     using enum EUpgradeInput;
+    using enum EInputCheck;
 
     CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
@@ -52,8 +54,9 @@ public:
 
     // The Start button.
     void OnStart();
-    // Checks one input (EInputKind); 1 when good, else 0 after its message.
-    int ValidateInput(int kind);
+    // Checks one input (EUpgradeInput). A refused input has shown its message; a kind that is
+    // not an input is refused silently.
+    EInputCheck ValidateInput(int kind);
 
     // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
     // (disabled = the face shown while it runs). Selected operations 1..6.
