@@ -104,8 +104,6 @@ class CSizingControlBarG : public CSizingControlBar
 {
     Q_OBJECT
 public:
-    static constexpr int GRIPPER_HEIGHT = 12;
-
     explicit CSizingControlBarG(QWidget* parent = nullptr);
 
     void EnableCloseButton(bool enable);

@@ -42,9 +42,6 @@ class CConnectionStrip : public QWidget, public IMessageReceiver
 {
     Q_OBJECT
 public:
-    static constexpr int IDD = 2001;
-    static constexpr int IDC_VERSION_LIST = 2002;
-    static constexpr int IDC_LINK_PICTURE = 1018;
     static constexpr int LINK_WIDTH = 229;
     static constexpr int LINK_HEIGHT = 34;
     // Waits for the worker in StopLink (LINK_STOP_CLOSING: the program closes).

@@ -26,7 +26,6 @@ class CMemoryTransferPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1000;
     static constexpr int ROW_ALL = 0;
     static constexpr int COL_ITEMS = 0;
     static constexpr int COL_CHECKING = 1;

@@ -26,10 +26,6 @@ class CPhoneBookPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1001;
-    static constexpr int ID_READ = 1040;
-    static constexpr int ID_WRITE = 1041;
-
     CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CPhoneBookPage() override;
 

@@ -29,8 +29,6 @@ class CSettingsPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_READ = 1032;
-    static constexpr int ID_WRITE = 1033;
     static constexpr int COL_ITEM_NAME = 0;
     static constexpr int COL_PARAMETER1 = 1;
     static constexpr int COL_PARAMETER2 = 2;

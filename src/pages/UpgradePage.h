@@ -25,8 +25,6 @@ class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1005;
-
     // The selected operations (SEL_*, SelectOperation), the inputs Start checks (INPUT_*) and
     // what a check says (CHECK_*).
     using enum EUpgradeSelection;
