@@ -19,8 +19,6 @@
 class CXListCtrl;
 class CSkinButton;
 class QRadioButton;
-class QLabel;
-class QProgressBar;
 
 class CMemoryTransferPage : public COperationPage
 {
@@ -33,8 +31,6 @@ public:
     CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CMemoryTransferPage() override;
 
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
     // The value lines and the elapsed-time text become empty.
     void ResetStatus();
     // 1 Backup, 0 Restore.

@@ -18,8 +18,6 @@ class CXListCtrl;
 class CSkinButton;
 class QRadioButton;
 class QLineEdit;
-class QLabel;
-class QProgressBar;
 class QGroupBox;
 
 class CPhoneBookPage : public COperationPage
@@ -29,8 +27,6 @@ public:
     CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CPhoneBookPage() override;
 
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
     // The Read and Write radios (disabled after a failed connection).
     void EnableModeRadios(bool enable);
     // A port is in use again: Start is enabled, and so is the Read/Write choice unless a run

@@ -21,8 +21,6 @@
 
 class CEditGrid;
 class CSkinButton;
-class QLabel;
-class QProgressBar;
 class QTabWidget;
 
 class CSettingsPage : public COperationPage
@@ -36,9 +34,6 @@ public:
     CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 
-    // Start of this page: the Read and Write buttons together.
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
     // The value lines become empty and the elapsed time "00:00.0s".
     void ResetStatus();
     // Empties every list (rows and editor definitions) and inserts the catalogue again; every

@@ -18,7 +18,6 @@ class CSkinButton;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QRadioButton;
 
 class CUpgradePage : public COperationPage
@@ -39,8 +38,8 @@ public:
     int SelectedOperation() const { return m_nSelected; }
     // Disables Start, empties the value lines, elapsed time "00:00.0s".
     void ResetStatus();
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
+    // Start is enabled only for an operation the handset can take (SetFirmwareOnly).
+    void EnableStart(bool enable) override;
     // While the handset answers only as a downloader, Start serves only the operations that write
     // its firmware (Upgrade, Bin Download, Refurbish).
     void SetFirmwareOnly(bool on);
