@@ -25,7 +25,7 @@ public:
         SLOT_COUNT = 4
     };
 
-    // Button types as a dialog template gives them. Bit 0x2 turns on checkbox mode; type 1 is a
+    // Button types (the BS_* style numbers). Bit 0x2 turns on checkbox mode; type 1 is a
     // default push button. The panel's push-like radio buttons (type 9) keep no checked state.
     enum EButtonType
     {

@@ -78,7 +78,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringPrlBlocksFromTheUpgradePage)
     EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
     // Unlocked: nothing of the run lock is left.
     EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_EQ(page->RunningFace(), 0);
     EXPECT_TRUE(PanelUnlocked());
     for (const char* radio : {"readRadio", "writeRadio", "nam1Radio", "nam2Radio", "nam12Radio"})
@@ -152,7 +152,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringTheFirmwareStreamKeepsItsSoftw
 
     const QString message = LastMessage();
     EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_TRUE(PanelUnlocked());
     EXPECT_TRUE(Child<QPushButton>(page, "binBrowseButton")->isEnabled());
     ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Bin Download", message));
@@ -198,18 +198,18 @@ TEST_F(FailureRefPagesTest, WritesStoredAlteredAreFailuresOnEveryPage)
     // An item from the settings page.
     CSettingsPage* settings = m_pHost->SettingsPage();
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, settings));
-    ASSERT_TRUE(PumpUntil([&] { return settings->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return settings->IsStartEnabled(); }, CONNECT_MS));
     settings->Tabs()->setCurrentIndex(1);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "readButton")));
     ASSERT_TRUE(
-        PumpUntil([&] { return Connected() && HandsetShown() && settings->AreButtonsEnabled(); }, CONNECT_MS))
+        PumpUntil([&] { return Connected() && HandsetShown() && settings->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
     const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(QStringLiteral("MDN")));
     settings->Grid(1)->SetItemText(mdn, 1, QStringLiteral("3105559876"));
     Dialogs::ClearRecords();
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "writeButton")));
     expectReadBackFailure(settings, "Setting");
-    EXPECT_TRUE(settings->AreButtonsEnabled());
+    EXPECT_TRUE(settings->IsStartEnabled());
     ASSERT_TRUE(PumpUntil([&] { return Connected() && HandsetShown(); }, CONNECT_MS)) << "no reconnection";
 
     // A file from the phonebook page.

@@ -56,7 +56,7 @@ protected:
         EXPECT_EQ(shown[0].strText, QStringLiteral("Are you sure?"));
         ASSERT_EQ(shown[1].strText, QStringLiteral("Download Success!")) << StatusLine().toStdString();
         EXPECT_TRUE(PanelUnlocked());
-        EXPECT_FALSE(m_pPage->HasRunningPlugin());
+        EXPECT_FALSE(m_pPage->IsRunning());
     }
 
     // After an operation: the link runs again, the plug-in is chosen for the handset (the model

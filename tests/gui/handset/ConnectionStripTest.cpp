@@ -34,7 +34,7 @@ protected:
     }
     void TearDown() override
     {
-        m_strip->StopLink(2);
+        m_strip->StopLink(LINK_STOP_CLOSING);
         m_strip.reset();
         CConnectionWorker::SetPollPauseMs(700);
         theSettings.Reset();
@@ -122,19 +122,19 @@ TEST_F(ConnectionStripTest, StopLinkShowsTheOperationOrIdlePicture)
     CSimulator silent({QStringLiteral("--silent")});
     ASSERT_TRUE(silent.Ready());
     SetPortList({silent.Port()});
-    for (int mode : {1, 0, 2}) {
+    for (ELinkStop mode : {LINK_STOP_OPERATION, LINK_STOP_IDLE, LINK_STOP_CLOSING}) {
         SCOPED_TRACE(mode);
         StartOn(silent.Port());
         ASSERT_TRUE(PumpUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_TRYING_PORT) >= 1; }, 30000));
         m_strip->StopLink(mode); // a status request may be waiting for its answer now
         EXPECT_FALSE(m_strip->IsLinkRunning());
-        EXPECT_EQ(m_strip->LinkPictureId(), mode == 1 ? 188 : 147);
+        EXPECT_EQ(m_strip->LinkPictureId(), mode == LINK_STOP_OPERATION ? 188 : 147);
         EXPECT_EQ(m_strip->LinkFrame(), 1);
         EXPECT_FALSE(m_strip->Diag()->IsOpen());
         m_frame.records.clear();
     }
     // Without a worker StopLink changes nothing.
-    m_strip->StopLink(1);
+    m_strip->StopLink(LINK_STOP_OPERATION);
     EXPECT_EQ(m_strip->LinkPictureId(), 147);
 }
 

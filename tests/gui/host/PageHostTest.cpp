@@ -156,16 +156,16 @@ TEST_F(PageHostTest, PortResultEnablesAndDisablesTheStartControls)
     // Checked before the worker started by the command gets to try the (absent) port.
     m_host->OnHostCommand(HC_PORT_RESULT, 5);
     // A port without a plug-in: settings, phonebook and transfer on, upgrade off.
-    EXPECT_TRUE(m_host->SettingsPage()->AreButtonsEnabled());
+    EXPECT_TRUE(m_host->SettingsPage()->IsStartEnabled());
     EXPECT_TRUE(m_host->PhoneBookPage()->IsStartEnabled());
     EXPECT_TRUE(m_host->TransferPage()->IsStartEnabled());
     EXPECT_FALSE(m_host->UpgradePage()->IsStartEnabled());
-    m_host->StopLink(0);
+    m_host->StopLink(LINK_STOP_IDLE);
 
     theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
     Command(HC_PORT_RESULT, -1);
     // No port: all five controls off even with a plug-in chosen.
-    EXPECT_FALSE(m_host->SettingsPage()->AreButtonsEnabled());
+    EXPECT_FALSE(m_host->SettingsPage()->IsStartEnabled());
     EXPECT_FALSE(m_host->PhoneBookPage()->IsStartEnabled());
     EXPECT_FALSE(m_host->TransferPage()->IsStartEnabled());
     EXPECT_FALSE(m_host->UpgradePage()->IsStartEnabled());
@@ -209,7 +209,7 @@ TEST_F(PageHostTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
     Pump();
     EXPECT_EQ(m_frame->m_nCurPort, 60);
     EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
-    m_host->StopLink(0);
+    m_host->StopLink(LINK_STOP_IDLE);
     UnpublishVirtualPort(60, pty.SlavePath());
 }
 

@@ -417,13 +417,13 @@ TEST_F(PhoneBookPageTest, PortLossAndConnection)
     const QString path = WriteCsv("x,y\n");
     PathEdit()->setText(path);
     WriteRadio()->click();
-    p.OnPortLost();
+    p.ResetStatus();
     EXPECT_EQ(List()->GetItemCount(), 1);
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
     EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QString());
     ReadRadio()->click();
     FillDummyRows(2);
-    p.OnPortLost();
+    p.ResetStatus();
     EXPECT_EQ(List()->GetItemCount(), 0);
 
     // A failed connection greys the Read/Write choice; the next port brings it back.

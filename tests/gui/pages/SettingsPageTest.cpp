@@ -41,7 +41,7 @@ protected:
     }
     void RunAndWait(bool write)
     {
-        Page().EnableButtons(true);
+        Page().EnableStart(true);
         write ? Page().OnWrite() : Page().OnRead();
         ASSERT_TRUE(WaitIdle());
     }
@@ -104,12 +104,12 @@ TEST_F(SettingsPageTest, WriteOnlyAfterAReadOfTheVisibleCategory)
         theSettings.Set(&CAppSettings::m_strDllFile, m_plugin); // a disconnection forgets it
         Page().SelectCategory(category);
         EXPECT_EQ(VisibleGrid(), category);
-        Page().EnableButtons(true);
+        Page().EnableStart(true);
         Page().OnWrite();
         EXPECT_EQ(Messages(), refused) << when << " " << category;
         EXPECT_TRUE(CallOf(QStringLiteral("Settings")).isEmpty()) << when << " " << category;
         EXPECT_FALSE(Page().IsRunning());
-        EXPECT_TRUE(Page().AreButtonsEnabled());
+        EXPECT_TRUE(Page().IsStartEnabled());
     };
     // Right after start-up: categories with catalogue rows and those without.
     for (int c : {0, 1, 4, 10, 11, 12, 13})
@@ -140,13 +140,13 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     qputenv("QPX_REC_DELAY_MS", "300");
     Page().Tabs()->setCurrentIndex(5); // as the user does
     EXPECT_EQ(VisibleGrid(), 5);
-    Page().EnableButtons(true);
+    Page().EnableStart(true);
     Page().OnRead();
 
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_FALSE(Page().Tabs()->isEnabled());
     EXPECT_FALSE(Page().Grid(5)->isEnabled());
-    EXPECT_FALSE(Page().AreButtonsEnabled());
+    EXPECT_FALSE(Page().IsStartEnabled());
     EXPECT_TRUE(CallOf(QStringLiteral("Settings")).contains(QStringLiteral(" port=3 ")));
     EXPECT_TRUE(
         CallOf(QStringLiteral("Settings")).endsWith(QStringLiteral(" category=5 dir=1 reserved=0 rows=36")));
@@ -160,7 +160,7 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_TRUE(Page().Tabs()->isEnabled());
     EXPECT_TRUE(Page().Grid(5)->isEnabled());
-    EXPECT_TRUE(Page().AreButtonsEnabled());
+    EXPECT_TRUE(Page().IsStartEnabled());
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 36 items"));
     EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:03.0 s"));
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
@@ -173,7 +173,7 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
 
     // The port is lost: buttons off, status reset.
     Host().OnHostCommand(HC_PORT_RESULT, -1);
-    EXPECT_FALSE(Page().AreButtonsEnabled());
+    EXPECT_FALSE(Page().IsStartEnabled());
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
     EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:00.0s"));
 }
@@ -196,7 +196,7 @@ TEST_F(SettingsPageTest, EditorsCloseBeforeThePluginFillsTheGrid)
 
     // The plug-in fills the grid inside its export call; look before the run ends (the failed
     // reconnection afterwards rebuilds the catalogue).
-    Page().EnableButtons(true);
+    Page().EnableStart(true);
     Page().OnRead();
     EXPECT_FALSE(g->IsEditing());
     EXPECT_FALSE(other->IsEditing());

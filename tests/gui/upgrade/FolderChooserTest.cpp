@@ -149,7 +149,7 @@ TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
         dlg->OkButton()->click();
     });
     poll.start(10);
-    page.StartOperation();
+    page.OnStart();
     poll.stop();
     Dialogs::SetTestMode(true);
     ASSERT_TRUE(seen);

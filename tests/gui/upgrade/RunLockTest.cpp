@@ -199,7 +199,7 @@ TEST_F(RunLockTest, RunInsideTheFrame)
     m_pPage->findChild<QLineEdit*>(QStringLiteral("binPathEdit"))->setText(bin);
     const qsizetype handledBefore = m_frame->PageHost()->HandledCommands().size();
 
-    m_pPage->StartOperation();
+    m_pPage->OnStart();
     EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
     EXPECT_EQ(PanelButtons(), 0);
     EXPECT_EQ(theSettings.m_bBusy, 1);

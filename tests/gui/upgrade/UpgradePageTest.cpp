@@ -44,7 +44,7 @@ protected:
     // Start, then wait for the completion; returns the recorded call.
     QString RunAndWait(CUpgradePage& page, const QString& name)
     {
-        page.StartOperation();
+        page.OnStart();
         EXPECT_TRUE(WaitIdle());
         return RecCall(name);
     }
@@ -350,9 +350,9 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
             ClearNamRadios();
         if (c.write)
             Radio("writeRadio")->click();
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), QStringList{c.message});
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(c.plugin && Mapped(m_dll));
         EXPECT_EQ(theSettings.m_bBusy, 0);
         EXPECT_TRUE(m_services.begun.isEmpty());
@@ -492,9 +492,9 @@ TEST_F(UpgradePageTest, StartsThatEndQuietly)
         CUpgradePage& page = MakePage(c.op);
         FillFiles();
         page.EnableStart(true);
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(Messages(), c.messages);
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(Mapped(m_dll));
         if (!c.messages.isEmpty()) { // after No the page is as before the start
             EXPECT_TRUE(page.IsStartEnabled());
@@ -522,10 +522,10 @@ TEST_F(UpgradePageTest, CompletionShowsTheResultAndUnloads)
         }
         CUpgradePage& page = MakePage(success ? CUpgradePage::SEL_BIN : CUpgradePage::SEL_REFURBISH);
         FillFiles();
-        page.StartOperation();
+        page.OnStart();
         EXPECT_EQ(theSettings.m_bBusy, 1);
         EXPECT_FALSE(Visible("statusValue"));
-        EXPECT_TRUE(page.HasRunningPlugin());
+        EXPECT_TRUE(page.IsRunning());
         ASSERT_TRUE(WaitIdle());
 
         EXPECT_TRUE(Visible("statusValue"));
@@ -538,7 +538,7 @@ TEST_F(UpgradePageTest, CompletionShowsTheResultAndUnloads)
             EXPECT_EQ(Text("addressValue"), QStringLiteral("0x00002000"));
             EXPECT_EQ(Find<QProgressBar>("progressBar")->value(), 100);
         }
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(Mapped(m_dll));
         EXPECT_TRUE(RecLines().contains(QStringLiteral("ReleaseRs page=1")));
         EXPECT_EQ(page.IsStartEnabled(), success);
@@ -561,7 +561,7 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
     for (int run = 1; run <= 2; ++run) {
         ASSERT_FALSE(RunAndWait(page, QStringLiteral("Upgrade")).isEmpty());
         EXPECT_EQ(Messages().constLast(), QStringLiteral("Download Success!"));
-        EXPECT_FALSE(page.HasRunningPlugin());
+        EXPECT_FALSE(page.IsRunning());
         EXPECT_TRUE(Mapped(m_dll)) << run;
     }
     EXPECT_EQ(messages.Count({m_dll, QStringLiteral("ReleaseRs")}), 1);
@@ -585,8 +585,8 @@ TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
     EXPECT_EQ(theSettings.m_bBusy, 1);
     theSettings.m_bBusy = 0;
 
-    page.StartOperation();
-    ASSERT_TRUE(page.HasRunningPlugin());
+    page.OnStart();
+    ASSERT_TRUE(page.IsRunning());
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1);
     deliver(WM_HOST_COMMAND, PLUGIN_DONE);
     EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?");
