@@ -40,6 +40,8 @@ public:
     // The protocol the handset speaks at start (before Start): a download state stands for a
     // handset left there by an interrupted firmware write.
     void StartIn(CDownloadMode::EState state) { m_download.StartIn(state); }
+    // The download protocols, for what the flash programmer announces (before Start).
+    CDownloadMode& Download() { return m_download; }
     // An emulated link between host and handset (see CPtyTransport::SetLink).
     void SetLink(qint64 latencyUs, qint64 bytesPerSecond) { m_transport.SetLink(latencyUs, bytesPerSecond); }
 

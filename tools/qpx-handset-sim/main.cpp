@@ -141,7 +141,22 @@ int main(int argc, char** argv)
                        "direction on its own (USB full speed about 1000000, high speed about 30000000, "
                        "a 115200-baud line 11520)."),
         QStringLiteral("BYTES_PER_S"));
-    parser.addOptions({latencyOpt, linkRateOpt});
+    const QCommandLineOption windowOpt(
+        QStringLiteral("download-window"),
+        QStringLiteral("Announce a window of N stream writes that may be unanswered at once in the flash "
+                       "programmer's HELLO answer (default 8)."),
+        QStringLiteral("N"));
+    const QCommandLineOption blockOpt(
+        QStringLiteral("download-block"),
+        QStringLiteral("Announce BYTES as the most data one stream write carries (default 4096, at most "
+                       "16379); larger writes are refused."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption flashOpt(
+        QStringLiteral("flash-size"),
+        QStringLiteral("The flash takes BYTES of image (default 67108864); a stream write past it is "
+                       "refused (out of space)."),
+        QStringLiteral("BYTES"));
+    parser.addOptions({latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -214,6 +229,17 @@ int main(int argc, char** argv)
     if (!IntOption(parser, linkRateOpt, 1, 1000000000, linkRate))
         return Fail(QStringLiteral("--link-rate takes 1 to 1000000000 bytes a second"), 1);
 
+    int window = CDownloadMode::DEFAULT_WINDOW;
+    if (!IntOption(parser, windowOpt, 1, 65535, window))
+        return Fail(QStringLiteral("--download-window takes 1 to 65535 writes"), 1);
+    int block = CDownloadMode::DEFAULT_BLOCK_SIZE;
+    if (!IntOption(parser, blockOpt, 1, CDownloadMode::MAX_BLOCK_SIZE, block))
+        return Fail(QStringLiteral("--download-block takes 1 to %1 bytes").arg(CDownloadMode::MAX_BLOCK_SIZE),
+                    1);
+    int flash = static_cast<int>(CDownloadMode::DEFAULT_FLASH_SIZE);
+    if (!IntOption(parser, flashOpt, 1, static_cast<int>(CDownloadMode::DEFAULT_FLASH_SIZE), flash))
+        return Fail(QStringLiteral("--flash-size takes 1 to 67108864 bytes"), 1);
+
     CDownloadMode::EState startState = CDownloadMode::STATE_DIAG;
     if (parser.isSet(startInOpt)) {
         const QString state = parser.value(startInOpt);
@@ -227,6 +253,9 @@ int main(int argc, char** argv)
 
     CHandsetSimulator sim(profile, faults);
     sim.StartIn(startState);
+    sim.Download().SetWindow(window);
+    sim.Download().SetBlockSize(block);
+    sim.Download().SetFlashSize(flash);
     sim.SetLink(latencyUs, linkRate);
     sim.SetReenumerateMs(reenumerateMs);
     sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
