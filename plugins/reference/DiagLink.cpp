@@ -98,10 +98,19 @@ CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& an
 CDiagLink::EOutcome CDiagLink::RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
     const EOutcome r = Exchange(request, answer, timeoutMs);
-    if (r != OK)
-        return r;
+    return r != OK ? r : Classify(static_cast<quint8>(request.at(0)), answer);
+}
+
+CDiagLink::EOutcome CDiagLink::ReceiveAnswer(quint8 code, QByteArray& answer, quint32 timeoutMs)
+{
+    const EOutcome r = Receive(answer, timeoutMs);
+    return r != OK ? r : Classify(code, answer);
+}
+
+CDiagLink::EOutcome CDiagLink::Classify(quint8 request, const QByteArray& answer)
+{
     const quint8 code = static_cast<quint8>(answer.at(0));
-    if (code == static_cast<quint8>(request.at(0)))
+    if (code == request)
         return OK;
     switch (code) {
     case ERR_BAD_COMMAND:

@@ -60,6 +60,9 @@ public:
     void Purge();
     bool Send(const QByteArray& request);
     EOutcome Receive(QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    // Receive, judged like Request for a request of command code: OK, or the refusal, or
+    // UNEXPECTED (no password retry inside a window).
+    EOutcome ReceiveAnswer(quint8 code, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     quint8 RefusalCode() const { return m_nRefusal; }
     // A sentence for the technician about the last outcome that was not OK; what names the step.
     QString Problem(EOutcome outcome, const QString& what) const;
@@ -80,6 +83,7 @@ private:
         PASSWORD_REJECTED
     };
     EOutcome RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs);
+    EOutcome Classify(quint8 code, const QByteArray& answer);
 
     std::unique_ptr<CSerialPort> m_pPort;
     QByteArray m_password;

@@ -156,7 +156,12 @@ int main(int argc, char** argv)
         QStringLiteral("The flash takes BYTES of image (default 67108864); a stream write past it is "
                        "refused (out of space)."),
         QStringLiteral("BYTES"));
-    parser.addOptions({latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt});
+    const QCommandLineOption efsPacketsOpt(
+        QStringLiteral("efs-packets"),
+        QStringLiteral("Announce an EFS2 packet window of N requests that may be unanswered at once in "
+                       "HELLO (default 1048576)."),
+        QStringLiteral("N"));
+    parser.addOptions({latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt, efsPacketsOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -222,6 +227,10 @@ int main(int argc, char** argv)
     if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(EFS2_WINDOW), efsWindow))
         return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
 
+    int efsPackets = static_cast<int>(EFS2_WINDOW);
+    if (!IntOption(parser, efsPacketsOpt, 1, static_cast<int>(EFS2_WINDOW), efsPackets))
+        return Fail(QStringLiteral("--efs-packets takes 1 to 1048576 requests"), 1);
+
     int latencyUs = 0;
     if (!IntOption(parser, latencyOpt, 0, 10000000, latencyUs))
         return Fail(QStringLiteral("--latency-us takes 0 to 10000000 microseconds"), 1);
@@ -260,6 +269,7 @@ int main(int argc, char** argv)
     sim.SetReenumerateMs(reenumerateMs);
     sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
     sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));
+    sim.SetEfsPacketWindow(static_cast<quint32>(efsPackets));
     sim.State().SetSpcLockout(lockout);
     sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));
     sim.State().SetPassword(password);
