@@ -48,16 +48,4 @@ TEST_F(TransferE2e, ADamagedBackupIsNotRestored)
     EXPECT_TRUE(qpxtest::FilesBelow(fresh + QStringLiteral("/efs")).isEmpty()); // nothing was sent
 }
 
-TEST_F(TransferE2e, AHandsetThatVanishesMidBackupLeavesNoMarker)
-{
-    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    FillHandset(state);
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(state, {QStringLiteral("--hangup-at"), QStringLiteral("0x4B:20")})));
-    const SRefOutcome b = m_plugin.Transfer(m_sim.Port(), 1, 1u);
-    ASSERT_TRUE(b.bFinished);
-    EXPECT_FALSE(b.Ok());
-    EXPECT_TRUE(b.Message().contains(QStringLiteral("does not answer"))) << b.Message().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(m_plugin.Folder() + QStringLiteral("/TRANS_BK/VKQ100A1.pp")));
-}
-
 } // namespace

@@ -141,13 +141,14 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebo
 
 TEST_F(FailureRefPagesTest, HandsetVanishingDuringTheFirmwareStreamKeepsItsSoftware)
 {
-    // Download requests 07: the boot loader's parameter request, then the stream writes.
+    // Download requests 07: the boot loader's parameter request, then the stream writes (blocks
+    // of 4096 bytes).
     ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--hangup-at"), QStringLiteral("0x07:4")}));
     CUpgradePage* page = m_pHost->UpgradePage();
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, page));
     ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
     Child<QLineEdit>(page, "binPathEdit")
-        ->setText(InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 8000)));
+        ->setText(InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 20000)));
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
 
     const QString message = LastMessage();
