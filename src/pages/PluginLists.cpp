@@ -8,26 +8,31 @@
 
 int CXListPluginList::RowCount() const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetItemCount();
 }
 
 int CXListPluginList::ColumnCount() const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetColumns();
 }
 
 QString CXListPluginList::Text(int row, int column) const
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->GetItemText(row, column);
 }
 
 int CXListPluginList::SetText(int row, int column, const QString& text)
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->SetItemText(row, column, text) ? 1 : -1;
 }
 
 int CXListPluginList::InsertRow(int row, const QString& text)
 {
+    CompletePendingCsvLoad(m_pList);
     const int count = m_pList->GetItemCount();
     if (row == -1)
         row = count;
@@ -38,11 +43,13 @@ int CXListPluginList::InsertRow(int row, const QString& text)
 
 int CXListPluginList::DeleteRow(int row)
 {
+    CompletePendingCsvLoad(m_pList);
     return m_pList->DeleteItem(row) ? 1 : -1;
 }
 
 int CXListPluginList::DeleteAllRows()
 {
+    CompletePendingCsvLoad(m_pList);
     m_pList->DeleteAllItems();
     return 1;
 }
@@ -87,13 +94,6 @@ void CXListCsvSink::InsertRow(int row, QByteArrayView name)
 void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
 {
     m_pList->SetItemText(row, column, TextFromBytes(text));
-}
-
-void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes)
-{
-    list->DeleteAllItems();
-    CXListCsvSink sink(list);
-    ParseCsv(bytes, sink);
 }
 
 // ---- settings grid -------------------------------------------------------------------------------

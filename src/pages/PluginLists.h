@@ -2,13 +2,15 @@
 // The lists that the phonebook and settings exports work on, seen through IPluginList: the
 // phonebook's seven-column CXListCtrl and a settings category's CEditGrid. The adapters only
 // translate; range checks return -1 as the host services promise.
+#include "pages/CsvListLoader.h"
 #include "pages/CsvReader.h"
 #include "plugin/PluginRun.h"
 
 class CXListCtrl;
 class CEditGrid;
 
-// The phonebook list. It takes no editor definitions (those calls return -1).
+// The phonebook list. It takes no editor definitions (those calls return -1). A CSV load still
+// under way is completed before any call, so a plug-in always sees the whole file.
 class CXListPluginList : public IPluginList
 {
 public:
@@ -48,9 +50,6 @@ public:
 private:
     CXListCtrl* m_pList;
 };
-
-// Deletes every row of the list and fills it with the entries of a CSV file's bytes.
-void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes);
 
 // A settings category's grid. Editor definitions go to the PARAMETER columns (1 and 2) only.
 class CEditGridPluginList : public IPluginList

@@ -83,6 +83,9 @@ void SetUpProcessEnvironment()
     const QString sysfs = base + QStringLiteral("/sysfs");
     QDir().mkpath(sysfs + QStringLiteral("/class/tty"));
     qputenv("QPX_SYSFS_ROOT", sysfs.toLocal8Bit());
+    // No system bus: no test ever talks to the machine's ModemManager. A test that needs one
+    // starts a private bus and points this at it.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(base) + "/no-system-bus");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
@@ -115,6 +118,17 @@ QByteArray ReadFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QMap<QString, QByteArray> FilesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        out.insert(QDir(folder).relativeFilePath(f), ReadFile(f));
+    }
+    return out;
 }
 
 QString BuiltProgram(const QString& name)

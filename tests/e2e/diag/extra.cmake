@@ -1,6 +1,9 @@
 # The end-to-end tests start the simulator and qpx-diag; the simulator's protocol pieces are also
 # compiled in so they can be tested directly.
-add_dependencies(${_exe} qpx-handset-sim qpx-diag)
+add_dependencies(${_exe} qpx-handset-sim qpx-diag qpx_reference)
+# The reference plug-in for runs; ModemManager on a private bus.
+target_compile_definitions(${_exe} PRIVATE QPX_REF_PLUGIN="$<TARGET_FILE:qpx_reference>")
+target_link_libraries(${_exe} PRIVATE qpx_testdbus)
 target_sources(${_exe} PRIVATE
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/HandsetState.cpp
   ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim/NvDefaults.cpp

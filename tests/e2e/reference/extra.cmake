@@ -17,3 +17,5 @@ target_sources(${_exe} PRIVATE
 target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tools/qpx-handset-sim)
 # A recording plug-in variant without the Bin export, for "not offered".
 target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
+# ModemManager on a private bus for the program's runs.
+target_link_libraries(${_exe} PRIVATE qpx_testdbus)

@@ -9,7 +9,6 @@
 #include "pages/UpgradePage.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -79,15 +78,7 @@ protected:
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     }
     // Every file below folder, as relative paths in name order.
-    static QStringList FilesBelow(const QString& folder)
-    {
-        QStringList out;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            out.append(QDir(folder).relativeFilePath(it.next()));
-        out.sort();
-        return out;
-    }
+    static QStringList FilesBelow(const QString& folder) { return qpxtest::FilesBelow(folder).keys(); }
 
     void StartAndWait()
     {

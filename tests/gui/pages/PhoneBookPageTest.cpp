@@ -5,6 +5,8 @@
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "pages/CsvListLoader.h"
+#include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
 #include "plugin/ByteText.h"
 
@@ -408,6 +410,45 @@ TEST_F(PhoneBookPageTest, WriteRunSendsTheFileTheListShowsAndShowsAFailure)
     EXPECT_EQ(Messages().last(), QStringLiteral("Phonebook write failed"));
     EXPECT_TRUE(Browse()->isEnabled()); // Write mode after release
     EXPECT_EQ(List()->GetItemCount(), 3);
+}
+
+TEST_F(PhoneBookPageTest, ALargeFileIsParsedAsideAndWhatChangesTheListMeanwhileWins)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 2 * CSV_PARSE_ASIDE_BYTES; ++i)
+        text += "Name " + QByteArray::number(i) + " , 010-" + QByteArray::number(i) + ",,x" +
+                (i % 3 == 0 ? QByteArray(",a,b,c,d,e") : QByteArray()) + "\r\n";
+    const QString path = WriteCsv(text);
+    CXListCtrl expected(&Page());
+    for (int c = 0; c < 7; ++c)
+        expected.InsertColumn(c, QString::number(c));
+    FillListFromCsvNow(&expected, qpxtest::ReadFile(path));
+    const int rows = expected.GetItemCount();
+
+    // The window goes on while the file is parsed; then the list holds what reading it at once gives.
+    FillDummyRows(2);
+    PathEdit()->setText(path);
+    WriteRadio()->click();
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return List()->GetItemCount() == rows; }));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 7; ++c)
+            ASSERT_EQ(List()->GetItemText(r, c), expected.GetItemText(r, c)) << r << ":" << c;
+
+    // A plug-in asking in the meantime sees the whole file.
+    ReadRadio()->click();
+    WriteRadio()->click();
+    CXListPluginList adapter(List());
+    EXPECT_EQ(adapter.RowCount(), rows);
+
+    // Emptied by the Read radio while the file is parsed: the rows never come.
+    WriteRadio()->click();
+    ReadRadio()->click();
+    CompletePendingCsvLoad(List());
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    Pump(50);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
 }
 
 TEST_F(PhoneBookPageTest, LiveDisplayAndPortLoss)
