@@ -23,9 +23,9 @@ protected:
         m_package = m_root + QStringLiteral("/lib/kova-qpx");
         ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/reference.so"), "plug-in"));
         ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/QPX.CHM"), "help"));
-        // The program stands in as a script that notes its arguments.
+        // The program stands in as a script that notes its umask and its arguments.
         ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/qpx"),
-                                       "#!/bin/sh\nIFS='|'; echo \"$*\" > \"$QPX_TEST_RAN\"\n"));
+                                       "#!/bin/sh\nIFS='|'; echo \"$(umask)|$*\" > \"$QPX_TEST_RAN\"\n"));
         QFile::setPermissions(m_package + QStringLiteral("/qpx"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QByteArray launcher = qpxtest::ReadFile(QStringLiteral(QPX_SOURCE_DIR "/packaging/qpx.in"));
@@ -50,7 +50,8 @@ protected:
     QString Workspace() const { return m_dataHome + QStringLiteral("/kova-qpx"); }
     static QString InstallDir() { return RegReadString(QPX_REG_KEY, "LOCATE_DIRECTORY", HKEY_LOCAL_MACHINE); }
 
-    // Runs the launcher; true when it ended well and started the program with the arguments.
+    // Runs the launcher with umask 0022; true when it ended well and started the program with
+    // the arguments and that umask.
     bool Launch(const QStringList& args = {})
     {
         QProcess p;
@@ -60,13 +61,16 @@ protected:
         env.insert(QStringLiteral("QPX_TEST_RAN"), m_root + QStringLiteral("/ran"));
         p.setProcessEnvironment(env);
         QFile::remove(m_root + QStringLiteral("/ran"));
-        p.start(QStringLiteral("bash"), QStringList{m_launcher} + args);
+        p.start(QStringLiteral("bash"),
+                QStringList{QStringLiteral("-c"), QStringLiteral("umask 0022 && exec bash \"$0\" \"$@\""),
+                            m_launcher} +
+                    args);
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
             ADD_FAILURE() << p.readAllStandardError().toStdString();
             return false;
         }
         return qpxtest::ReadFile(m_root + QStringLiteral("/ran")) ==
-               args.join(QLatin1Char('|')).toUtf8() + '\n';
+               "0022|" + args.join(QLatin1Char('|')).toUtf8() + '\n';
     }
 
     QString m_root, m_package, m_launcher, m_home, m_dataHome;
