@@ -52,34 +52,11 @@ endforeach()
 install(FILES ${_out}/${QPX_DESKTOP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_out}/${QPX_DESKTOP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# The udev rule, one pair of lines per listed handset. A handset's tty gets uaccess (the rule
-# sorts after 60-serial and before 73-seat-late, which turns the tag into an ACL); both the USB
-# device and its ports carry ID_MM_DEVICE_IGNORE, which ModemManager reads at either level.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_pkg_dir}/handsets.list)
-file(STRINGS ${_pkg_dir}/handsets.list _handsets)
-string(CONCAT _rules
-  "# Handset ports for KOVA QPX. Made from handsets.list (/usr/lib/kova-qpx/handsets.list).\n"
-  "ACTION==\"remove\", GOTO=\"kova_qpx_end\"\n"
-  "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", GOTO=\"kova_qpx_usb\"\n"
-  "SUBSYSTEM==\"tty\", GOTO=\"kova_qpx_tty\"\n"
-  "GOTO=\"kova_qpx_end\"\n\n")
-set(_usb "LABEL=\"kova_qpx_usb\"\n")
-set(_tty "LABEL=\"kova_qpx_tty\"\n")
-foreach(_line IN LISTS _handsets)
-  string(STRIP "${_line}" _line)
-  if(_line STREQUAL "" OR _line MATCHES "^#")
-    continue()
-  endif()
-  if(NOT _line MATCHES "^([0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f])([ \t].*)?$")
-    message(FATAL_ERROR "packaging/handsets.list: not a vendor:product pair: ${_line}")
-  endif()
-  string(TOLOWER "${CMAKE_MATCH_1}" _vid)
-  string(TOLOWER "${CMAKE_MATCH_2}" _pid)
-  string(APPEND _usb "ATTR{idVendor}==\"${_vid}\", ATTR{idProduct}==\"${_pid}\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n")
-  string(APPEND _tty "ATTRS{idVendor}==\"${_vid}\", ATTRS{idProduct}==\"${_pid}\", ENV{ID_MM_DEVICE_IGNORE}=\"1\", TAG+=\"uaccess\"\n")
-endforeach()
-file(CONFIGURE OUTPUT ${_out}/70-kova-qpx.rules
-     CONTENT "${_rules}${_usb}GOTO=\"kova_qpx_end\"\n\n${_tty}\nLABEL=\"kova_qpx_end\"\n" @ONLY)
+# The udev rule, made from the list of handsets whenever the list changes (cmake/UdevRule.cmake).
+add_custom_command(OUTPUT ${_out}/70-kova-qpx.rules
+                   COMMAND ${CMAKE_COMMAND} -DLIST=${_pkg_dir}/handsets.list -DOUT=${_out}/70-kova-qpx.rules
+                           -P ${PROJECT_SOURCE_DIR}/cmake/UdevRule.cmake
+                   DEPENDS ${_pkg_dir}/handsets.list ${PROJECT_SOURCE_DIR}/cmake/UdevRule.cmake VERBATIM)
 install(FILES ${_out}/70-kova-qpx.rules DESTINATION lib/udev/rules.d)
 install(FILES ${_pkg_dir}/handsets.list DESTINATION ${QPX_INSTALL_DIR})
 
@@ -110,7 +87,7 @@ foreach(_page IN LISTS _man_pages)
   list(APPEND _docs ${_out}/man/${_name}.gz)
   install(FILES ${_out}/man/${_name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_target(qpx_package_files ALL DEPENDS ${_icons} ${_docs})
+add_custom_target(qpx_package_files ALL DEPENDS ${_icons} ${_docs} ${_out}/70-kova-qpx.rules)
 install(DIRECTORY ${_out}/icons/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${_out}/changelog.gz ${_pkg_dir}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kova-qpx)
 file(GLOB _completion CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/completion/qpx-diag.bash)
