@@ -28,6 +28,7 @@ foreach(_line IN LISTS _handsets)
 endforeach()
 file(WRITE ${OUT}
   "# Handset ports for KOVA QPX. Made from handsets.list (/usr/lib/kova-qpx/handsets.list).\n"
+  "# A shop's own handsets: /etc/udev/rules.d/70-kova-qpx-local.rules (qpx-diag doctor prints the line).\n"
   "ACTION==\"remove\", GOTO=\"kova_qpx_end\"\n"
   "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", GOTO=\"kova_qpx_usb\"\n"
   "SUBSYSTEM==\"tty\", GOTO=\"kova_qpx_tty\"\n"
