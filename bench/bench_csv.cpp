@@ -5,6 +5,7 @@
 //                          for here), list repainted
 //   BM_CsvFields           the reader alone (fields as byte views)
 //   BM_CsvRows             the reader into rows of strings
+#include "NoPageHost.h"
 #include "controls/XListCtrl.h"
 #include "pages/CsvListLoader.h"
 #include "pages/CsvReader.h"
@@ -46,7 +47,8 @@ void BM_CsvFileToPageList(benchmark::State& state)
 {
     const int lines = static_cast<int>(state.range(0));
     SCsvFile file(lines);
-    CPhoneBookPage page(nullptr, nullptr, QRect(0, 0, 585, 600));
+    CNoPageHost host;
+    CPhoneBookPage page(nullptr, host, QRect(0, 0, 585, 600));
     page.show();
     for (auto _ : state) {
         if (!page.ReadCsvIntoList(file.path))

@@ -14,10 +14,11 @@
 // is done). A loaded machine adds stalls of its own: take the best of several runs
 // (--benchmark_repetitions=3, the _min rows). Needs qpx_reference and qpx-handset-sim built in the
 // same build folder.
-#include "app/AppSettings.h"
+#include "NoPageHost.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
+#include "pages/CsvListLoader.h"
 #include "pages/PhoneBookPage.h"
-#include "pages/PluginLists.h"
 #include "platform/Dialogs.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/PluginRun.h"
@@ -118,7 +119,8 @@ void BM_GuiStallCsvLoad(benchmark::State& state)
     const bool throughPage = state.range(0) == 1;
     state.SetLabel(throughPage ? "page, parsed aside" : "all on the GUI thread");
     theSettings.m_strLastCsvFile = path;
-    CPhoneBookPage page(nullptr, nullptr, QRect(0, 0, 585, 600));
+    CNoPageHost host;
+    CPhoneBookPage page(nullptr, host, QRect(0, 0, 585, 600));
     page.show();
     double stall = 0, work = 0;
     for (auto _ : state) {
@@ -214,7 +216,8 @@ void BM_GuiStallOperation(benchmark::State& state)
     const int releaseWait = static_cast<int>(state.range(0));
     CPluginRun::SetReleaseWaitMs(releaseWait);
 
-    CPhoneBookPage page(nullptr, nullptr, QRect(0, 0, 585, 600));
+    CNoPageHost host;
+    CPhoneBookPage page(nullptr, host, QRect(0, 0, 585, 600));
     page.show();
     double stall = 0, work = 0;
     for (auto _ : state) {

@@ -12,9 +12,9 @@
 // names it). ideal_ms is the least it can take there: the worker's pause before its first poll
 // plus one status request and answer on the link (latency plus both frames at the link rate).
 #include "LinkProfiles.h"
-#include "app/AppSettings.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
 #include "handset/InfoPage.h"

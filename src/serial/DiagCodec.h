@@ -13,7 +13,10 @@
 // one, used everywhere else, finds the runs between bytes that need escaping eight bytes at a time,
 // copies them whole and runs the FCS over them with a table sliced sixteen bytes wide.
 //
-// Everything here is pure: no I/O, no allocation, safe from any thread.
+// Everything here is pure: no I/O, no allocation, safe from any thread. The command codes
+// inside the payload are DiagProtocol.h.
+#include "serial/DiagProtocol.h"
+
 #include <QtGlobal>
 
 #include <cstddef>
@@ -24,19 +27,6 @@ constexpr quint16 FCS16_GOOD = 0xF0B8;
 constexpr quint8 FRAME_FLAG = 0x7E;
 constexpr quint8 FRAME_ESCAPE = 0x7D;
 constexpr quint8 FRAME_ESCAPE_XOR = 0x20;
-
-// Command codes the program sends itself.
-constexpr quint8 CMD_VERSION = 0x00;
-constexpr quint8 CMD_STATUS = 0x0C;
-constexpr quint8 CMD_NV_READ = 0x26;
-constexpr quint8 CMD_PRL_VERSION = 0x8C;
-
-// The download protocols' answers that tell which protocol a port speaks: the boot loader (DMSS)
-// acknowledges its NOP; the flash programmer (streaming) answers it with an error or a log frame.
-constexpr quint8 DMSS_NOP = 0x06;
-constexpr quint8 DMSS_ACK = 0x02;
-constexpr quint8 STREAM_ERROR = 0x0D;
-constexpr quint8 STREAM_LOG = 0x0E;
 
 // Largest encoded size of a payload of n bytes: every byte and both FCS bytes escaped, plus the flag.
 constexpr size_t MaxEncodedSize(size_t n)

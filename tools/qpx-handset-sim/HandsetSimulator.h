@@ -86,7 +86,7 @@ private:
     QString m_strName;
     int m_nReenumerateMs = -1;
     bool m_bLeaveAbruptly = false;
-    quint32 m_nEfsWindow = CEfs2Server::WINDOW;
+    quint32 m_nEfsWindow = EFS2_WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
     bool m_bHangupPending = false;

@@ -203,8 +203,8 @@ int main(int argc, char** argv)
     if (!IntOption(parser, reenumerateOpt, 0, 600000, reenumerateMs))
         return Fail(QStringLiteral("--reenumerate-ms takes milliseconds"), 1);
 
-    int efsWindow = static_cast<int>(CEfs2Server::WINDOW);
-    if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(CEfs2Server::WINDOW), efsWindow))
+    int efsWindow = static_cast<int>(EFS2_WINDOW);
+    if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(EFS2_WINDOW), efsWindow))
         return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
 
     int latencyUs = 0;

@@ -4,16 +4,16 @@
 // ModemManager, present on the (private) system bus, is asked to leave the handset alone for each
 // operation.
 #include "FakeModemManager.h"
-#include "PrlImage.h"
 #include "RefHarness.h"
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PrlImage.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,12 +1,12 @@
 #include "pages/MemoryTransferPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
-#include "app/WorkFolder.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "core/WorkFolder.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -260,7 +260,7 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
 
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_TRANSFER);
+    EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {157, 157, 0, 0}));
     EXPECT_TRUE(BackupRadio()->isEnabled());

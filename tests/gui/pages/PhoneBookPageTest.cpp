@@ -1,6 +1,6 @@
 #include "pages/PhoneBookPage.h"
+#include "FakePageServices.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
@@ -8,6 +8,7 @@
 #include "pages/CsvListLoader.h"
 #include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 #include "plugin/ByteText.h"
 
 #include <QLabel>
@@ -40,7 +41,7 @@ protected:
     QStringList Row(int r)
     {
         QStringList out;
-        for (int c = 0; c < List()->GetColumns(); ++c)
+        for (int c = 0; c < List()->GetColumnCount(); ++c)
             out.append(List()->GetItemText(r, c));
         return out;
     }
@@ -75,7 +76,8 @@ protected:
 TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
 {
     theSettings.m_strLastCsvFile = QStringLiteral("/data/last.csv");
-    CPhoneBookPage p(nullptr, nullptr, QRect(205, 130, 585, 600));
+    qpxtest::CFakePageServices services;
+    CPhoneBookPage p(nullptr, services, QRect(205, 130, 585, 600));
     auto child = [&p](const char* name) { return p.findChild<QWidget*>(QString::fromLatin1(name)); };
     EXPECT_EQ(p.Mode(), 1);
     EXPECT_TRUE(static_cast<QRadioButton*>(child("readRadio"))->isChecked());
@@ -88,7 +90,7 @@ TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
     EXPECT_TRUE(pagetest::HasFaces(start, {136, 135, 136, 154}));
 
     CXListCtrl* list = p.List();
-    ASSERT_EQ(list->GetColumns(), 7);
+    ASSERT_EQ(list->GetColumnCount(), 7);
     const QStringList titles = {QStringLiteral("Name"),    QStringLiteral("Mobile1"),
                                 QStringLiteral("Home"),    QStringLiteral("Work"),
                                 QStringLiteral("E-Mail1"), QStringLiteral("Mobile2"),
@@ -327,7 +329,7 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_TRUE(Page().IsRunning());
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_PHONEBOOK);
+    EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {154, 154, 0, 0}));
     EXPECT_FALSE(Browse()->isEnabled());
@@ -438,8 +440,7 @@ TEST_F(PhoneBookPageTest, ALargeFileIsParsedAsideAndWhatChangesTheListMeanwhileW
     // A plug-in asking in the meantime sees the whole file.
     ReadRadio()->click();
     WriteRadio()->click();
-    CXListPluginList adapter(List());
-    EXPECT_EQ(adapter.RowCount(), rows);
+    EXPECT_EQ(Page().PluginList()->RowCount(), rows);
 
     // Emptied by the Read radio while the file is parsed: the rows never come.
     WriteRadio()->click();

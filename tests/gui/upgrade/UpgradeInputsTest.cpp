@@ -75,7 +75,7 @@ TEST_F(UpgradeInputsTest, LayoutFollowsThePageWidth)
 
 TEST_F(UpgradeInputsTest, NarrowPageUsesAtLeast150)
 {
-    m_page = std::make_unique<CUpgradePage>(nullptr, nullptr, QRect(0, 0, 100, 600));
+    m_page = std::make_unique<CUpgradePage>(nullptr, m_services, QRect(0, 0, 100, 600));
     // W = 150 - 10 = 140.
     EXPECT_EQ(Find<QWidget>("startButton")->geometry(), QRect(3, 290, 140, 40));
     EXPECT_EQ(Find<QWidget>("binPathEdit")->width(), 20);

@@ -1,4 +1,4 @@
-#include "app/WorkFolder.h"
+#include "core/WorkFolder.h"
 #include "TestEnv.h"
 
 #include <QDateTime>

@@ -1,4 +1,5 @@
 #include "serial/DiagCodec.h"
+#include "serial/Checksums.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,9 @@ TEST(DiagCodec, CheckValueAndResidue)
     const char* text = "123456789";
     const auto* p = reinterpret_cast<const quint8*>(text);
     EXPECT_EQ(Fcs16Of(p, 9), 0x906E);
+    // The data formats' checks over the same text give their standard check values too.
+    EXPECT_EQ(Crc32(QByteArray(text)), 0xCBF43926u);
+    EXPECT_EQ(PrlCrc16(p, 9), 0xD64E);
     quint8 framed[11];
     std::memcpy(framed, p, 9);
     PutLe16(framed + 9, 0x906E);
