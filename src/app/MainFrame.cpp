@@ -145,6 +145,14 @@ void CMainFrame::CreateToolBar()
         separators.append(false);
     }
     m_pToolBar->LoadTrueColorImages(LoadBitmap(Res::IDB_TOOLBAR), MAGENTA, separators);
+    // The toolbar has no texts; screen readers read the captions drawn in its picture.
+    const QList<const char*>& captions = Pictures::ToolbarCaptions();
+    qsizetype n = 0;
+    for (const SToolButton& b : TOOL_BUTTONS) {
+        if (b.nId != 0 && n < captions.size())
+            m_pToolBar->widgetForAction(m_actions.value(b.nId))
+                ->setAccessibleName(QString::fromLatin1(captions.at(n++)));
+    }
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
     UpdateSelectModelButton();
 }

@@ -51,7 +51,8 @@ public:
 
     // Four pairs of bitmap resource number and transparent colour, in slot order; number 0
     // leaves a slot empty. Frees the previous set first. False when a number is unknown (its
-    // slot stays empty).
+    // slot stays empty). The caption drawn in the normal picture, if any, becomes the button's
+    // accessible name.
     bool SetBitmaps(int idOver, QRgb keyOver, int idNormal, QRgb keyNormal, int idChecked, QRgb keyChecked,
                     int idDisabled, QRgb keyDisabled);
     // Two-picture form: mouse-over and normal; the checked and disabled slots stay empty.

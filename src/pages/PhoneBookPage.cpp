@@ -91,6 +91,7 @@ void CPhoneBookPage::CreateControls()
 
     m_pBrowseButton = new CSkinButton(this);
     m_pBrowseButton->setObjectName(QStringLiteral("browseButton"));
+    m_pBrowseButton->setAccessibleName(QStringLiteral("Browse CSV File Path"));
     m_pBrowseButton->setGeometry(w - 35, 245, 25, 20);
     m_pBrowseButton->SetBitmaps(Res::IDB_BROWSE_OVER, 0xFFFFFF, Res::IDB_BROWSE_NORMAL, 0xFFFFFF);
     connect(m_pBrowseButton, &QPushButton::clicked, this, &CPhoneBookPage::OnBrowse);

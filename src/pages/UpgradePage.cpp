@@ -74,6 +74,8 @@ void CUpgradePage::CreateControls()
         row.edit->setObjectName(base + QStringLiteral("PathEdit"));
         row.browse = new CSkinButton(this);
         row.browse->setObjectName(base + QStringLiteral("BrowseButton"));
+        row.browse->setAccessibleName(QStringLiteral("Browse ") +
+                                      QString::fromLatin1(caption).section(QLatin1String(" :"), 0, 0));
         row.browse->SetBitmaps(Res::IDB_BROWSE_OVER, KEY_WHITE, Res::IDB_BROWSE_NORMAL, KEY_WHITE);
         connect(row.browse, &QPushButton::clicked, this, [this, kind] { OnBrowse(kind); });
     };
@@ -103,6 +105,7 @@ void CUpgradePage::CreateControls()
     makeRow(m_eriRow, "eri", "ERI File Path :", INPUT_ERI);
 
     m_pStart = CreateStartButton(QStringLiteral("startButton"));
+    m_pStart->setAccessibleName(QStringLiteral("Start")); // until an operation's faces name it
     connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::OnStart);
 
     const int w = std::max(width(), 150) - 10;

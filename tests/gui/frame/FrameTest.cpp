@@ -15,8 +15,11 @@
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/ModelDllDialog.h"
+#include "res/Pictures.h"
 #include "serial/SerialPort.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -327,6 +330,45 @@ TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
                        "logged-in user (TAG+=\"uaccess\"), or the administrator must grant access; then "
                        "choose the port again with Select Port."));
     EXPECT_EQ(Dialogs::Shown().size(), 3);
+}
+
+// Screen readers and desktop automation reach every control a person can press through its
+// accessible name: the toolbar's buttons, the Function List's buttons, the browse and Start
+// buttons of every page (all pages exist from the frame's creation on).
+TEST_F(FrameTest, EveryButtonHasAnAccessibleName)
+{
+    CMainFrame& f = MakeFrame();
+    f.show();
+    Pump();
+    QStringList unnamed;
+    QStringList toolbarNames;
+    const QList<QAbstractButton*> buttons = f.findChildren<QAbstractButton*>();
+    for (QAbstractButton* b : buttons) {
+        // Qt's own: the toolbar's overflow arrow (shown only when the window is too narrow) and
+        // the lists' corner buttons (disabled: they never take a press).
+        if (b->objectName() == QLatin1String("qt_toolbar_ext_button") ||
+            QLatin1String(b->metaObject()->className()) == QLatin1String("QTableCornerButton"))
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+        ASSERT_NE(a, nullptr);
+        const QString name = a->text(QAccessible::Name).trimmed();
+        if (name.isEmpty())
+            unnamed << (b->objectName().isEmpty() ? QString::fromLatin1(b->metaObject()->className())
+                                                  : b->objectName());
+        if (b->parentWidget() == f.ToolBar())
+            toolbarNames << name;
+    }
+    EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "");
+    // The toolbar's names are the captions drawn in its picture, in the order of its buttons.
+    QStringList captions;
+    for (const char* c : Pictures::ToolbarCaptions())
+        captions << QString::fromLatin1(c);
+    EXPECT_EQ(toolbarNames.join(QLatin1Char('|')).toStdString(),
+              captions.join(QLatin1Char('|')).toStdString());
+    // The panel, Start, Read and Write buttons and the page's browse buttons are among them.
+    for (const char* name :
+         {"panelButton1003", "startButton", "readButton", "writeButton", "binBrowseButton", "browseButton"})
+        EXPECT_NE(f.findChild<QAbstractButton*>(QString::fromLatin1(name)), nullptr) << name;
 }
 
 // The button shows pressed exactly while a plug-in chosen by hand is in force, however it was
