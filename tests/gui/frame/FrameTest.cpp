@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
+#include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
