@@ -11,24 +11,12 @@
 // programmer, the restart and the version check included). Needs qpx_reference and
 // qpx-handset-sim built in the same build folder.
 #include "LinkProfiles.h"
-#include "platform/Module.h"
-#include "qpx_plugin.h"
+#include "PluginBench.h"
 #include "serial/Checksums.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -36,40 +24,16 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int IMAGE_PAYLOAD = 16 * 1024 * 1024 - 24;
 
-std::atomic<int> g_done{0};
-OperationResult g_result;
-QByteArray g_pty;
+using namespace pluginbench;
+
 Clock::time_point g_streamStart, g_streamEnd;
 
-int32_t Post(QpxWindow*, uint32_t, uintptr_t w, intptr_t l)
-{
-    if (w == PLUGIN_DONE) {
-        std::memcpy(&g_result, reinterpret_cast<const void*>(l), sizeof g_result);
-        g_done = 1;
-    }
-    return 1;
-}
-void Progress(QpxWindow*, int32_t) {}
-void Text(QpxWindow*, const char*) {}
 void Status(QpxWindow*, const char* text)
 {
     if (std::strcmp(text, "Writing the software") == 0)
         g_streamStart = Clock::now();
     else if (std::strcmp(text, "Waiting for the handset to restart") == 0)
         g_streamEnd = Clock::now();
-}
-void Elapsed(QpxWindow*, int32_t, float) {}
-int32_t Device(QpxWindow*, int32_t, char* buffer, uint32_t size)
-{
-    if (size > static_cast<uint32_t>(g_pty.size()))
-        std::memcpy(buffer, g_pty.constData(), static_cast<size_t>(g_pty.size()) + 1);
-    return static_cast<int32_t>(g_pty.size());
-}
-
-QString BuildDir()
-{
-    return QString::fromStdString(
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string());
 }
 
 // The image format of the plug-in: magic, version directory, payload length, CRC-32, payload.
@@ -116,39 +80,22 @@ void BM_FirmwareDownload(benchmark::State& state)
         f.open(QIODevice::WriteOnly);
         f.write("sw_version_dir=VKQ100A1\n");
     }
-    QDir().mkpath(tmp.path() + QStringLiteral("/MODEL"));
-    const QString dll = tmp.path() + QStringLiteral("/MODEL/reference.so");
-    if (!QFile::copy(BuildDir() + QStringLiteral("/MODEL/reference.so"), dll)) {
+    const QString dll = CopyReferencePlugin(tmp.path());
+    if (dll.isEmpty()) {
         state.SkipWithError("build qpx_reference first");
         return;
     }
     QProcess sim;
-    sim.start(BuildDir() + QStringLiteral("/tools/qpx-handset-sim/qpx-handset-sim"),
-              QStringList{QStringLiteral("--profile"), profile, QStringLiteral("--state"),
-                          tmp.path() + QStringLiteral("/handset"), QStringLiteral("--reset-ms"),
-                          QStringLiteral("0"), QStringLiteral("--download-window"), QString::number(window),
-                          QStringLiteral("--download-block"), QString::number(block)} +
-                  link.SimArgs());
-    QByteArray out;
-    while (!out.contains('\n') && sim.waitForReadyRead(5000))
-        out += sim.readAllStandardOutput();
-    const auto m = QRegularExpression(QStringLiteral("-> (\\S+)")).match(QString::fromUtf8(out));
-    if (!m.hasMatch()) {
+    if (!StartSimulator(sim, QStringList{QStringLiteral("--profile"), profile, QStringLiteral("--state"),
+                                         tmp.path() + QStringLiteral("/handset"),
+                                         QStringLiteral("--reset-ms"), QStringLiteral("0"),
+                                         QStringLiteral("--download-window"), QString::number(window),
+                                         QStringLiteral("--download-block"), QString::number(block)} +
+                                 link.SimArgs())) {
         state.SkipWithError("the simulator did not start");
         return;
     }
-    g_pty = m.captured(1).toLocal8Bit();
-
-    QpxHostServices host{};
-    host.size = sizeof host;
-    host.version = QPX_HOST_SERVICES_VERSION;
-    host.PostPageMessage = Post;
-    host.SetProgress = Progress;
-    host.SetStatusText = Status;
-    host.SetFileName = Text;
-    host.SetAddress = Text;
-    host.SetElapsed = Elapsed;
-    host.GetPortDevice = Device;
+    QpxHostServices host = Host(Status);
     QpxWindow page{&host};
     HMODULE module = ModuleLoad(dll);
     auto download = ModuleFunction<PFN_ModelInterface_Bin>(module, QPX_SYM_BIN);
@@ -164,12 +111,10 @@ void BM_FirmwareDownload(benchmark::State& state)
         g_streamStart = g_streamEnd = {};
         download(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(),
                  bin.toLocal8Bit().constData());
-        for (int i = 0; i < 600000 && g_done == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        release(&page);
+        const bool ok = FinishRun(release, &page);
         total += std::chrono::duration<double>(Clock::now() - t0).count();
         stream += std::chrono::duration<double>(g_streamEnd - g_streamStart).count();
-        if (g_done == 0 || g_result.nResult >= 0) {
+        if (!ok) {
             state.SkipWithError(g_result.szMessage[0] != '\0' ? g_result.szMessage
                                                               : "the download did not finish");
             break;

@@ -12,54 +12,17 @@
 // restore (the handset's copies kept first, the files written, then read back and compared);
 // link_use is that as a share of the measured time.
 #include "LinkProfiles.h"
-#include "platform/Module.h"
-#include "qpx_plugin.h"
+#include "PluginBench.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <thread>
 
 namespace {
 
 constexpr int FILE_SIZE = 65536;
 
-std::atomic<int> g_done{0};
-OperationResult g_result;
-QByteArray g_pty;
-
-int32_t Post(QpxWindow*, uint32_t, uintptr_t w, intptr_t l)
-{
-    if (w == PLUGIN_DONE) {
-        std::memcpy(&g_result, reinterpret_cast<const void*>(l), sizeof g_result);
-        g_done = 1;
-    }
-    return 1;
-}
-void Progress(QpxWindow*, int32_t) {}
-void Text(QpxWindow*, const char*) {}
-void Elapsed(QpxWindow*, int32_t, float) {}
-int32_t Device(QpxWindow*, int32_t, char* buffer, uint32_t size)
-{
-    if (size > static_cast<uint32_t>(g_pty.size()))
-        std::memcpy(buffer, g_pty.constData(), static_cast<size_t>(g_pty.size()) + 1);
-    return static_cast<int32_t>(g_pty.size());
-}
-
-QString BuildDir()
-{
-    return QString::fromStdString(
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string());
-}
+using namespace pluginbench;
 
 void Transfer(benchmark::State& state, int mode)
 {
@@ -83,9 +46,8 @@ void Transfer(benchmark::State& state, int mode)
             data[k] = static_cast<char>((k * 31 + i) & 0xFF); // frame flags and escapes included
         f.write(data);
     }
-    QDir().mkpath(tmp.path() + QStringLiteral("/MODEL"));
-    const QString dll = tmp.path() + QStringLiteral("/MODEL/reference.so");
-    if (!QFile::copy(BuildDir() + QStringLiteral("/MODEL/reference.so"), dll)) {
+    const QString dll = CopyReferencePlugin(tmp.path());
+    if (dll.isEmpty()) {
         state.SkipWithError("build qpx_reference first");
         return;
     }
@@ -95,30 +57,13 @@ void Transfer(benchmark::State& state, int mode)
     if (window > 0)
         windows << QStringLiteral("--efs-window") << QString::number(window);
     QProcess sim;
-    sim.start(
-        BuildDir() + QStringLiteral("/tools/qpx-handset-sim/qpx-handset-sim"),
-        QStringList{QStringLiteral("--state"), handset, QStringLiteral("--reset-ms"), QStringLiteral("0")} +
-            windows + link.SimArgs());
-    QByteArray out;
-    while (!out.contains('\n') && sim.waitForReadyRead(5000))
-        out += sim.readAllStandardOutput();
-    const auto m = QRegularExpression(QStringLiteral("-> (\\S+)")).match(QString::fromUtf8(out));
-    if (!m.hasMatch()) {
+    if (!StartSimulator(sim, QStringList{QStringLiteral("--state"), handset, QStringLiteral("--reset-ms"),
+                                         QStringLiteral("0")} +
+                                 windows + link.SimArgs())) {
         state.SkipWithError("the simulator did not start");
         return;
     }
-    g_pty = m.captured(1).toLocal8Bit();
-
-    QpxHostServices host{};
-    host.size = sizeof host;
-    host.version = QPX_HOST_SERVICES_VERSION;
-    host.PostPageMessage = Post;
-    host.SetProgress = Progress;
-    host.SetStatusText = Text;
-    host.SetFileName = Text;
-    host.SetAddress = Text;
-    host.SetElapsed = Elapsed;
-    host.GetPortDevice = Device;
+    QpxHostServices host = Host();
     QpxWindow page{&host};
     HMODULE module = ModuleLoad(dll);
     auto transfer = ModuleFunction<PFN_ModelInterface_Transfer>(module, QPX_SYM_TRANSFER);
@@ -130,10 +75,7 @@ void Transfer(benchmark::State& state, int mode)
     if (mode == 0) { // a restore needs a complete backup first
         g_done = 0;
         transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), 1, 2u);
-        for (int i = 0; i < 600000 && g_done == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        release(&page);
-        if (g_done == 0 || g_result.nResult >= 0) {
+        if (!FinishRun(release, &page)) {
             state.SkipWithError("the backup before the restore failed");
             return;
         }
@@ -143,11 +85,9 @@ void Transfer(benchmark::State& state, int mode)
         const auto t0 = std::chrono::steady_clock::now();
         g_done = 0;
         transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), mode, 2u);
-        for (int i = 0; i < 600000 && g_done == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        release(&page);
+        const bool ok = FinishRun(release, &page);
         measured += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (g_done == 0 || g_result.nResult >= 0) {
+        if (!ok) {
             state.SkipWithError(g_result.szMessage[0] != '\0' ? g_result.szMessage
                                                               : "the transfer did not finish");
             break;
