@@ -69,32 +69,6 @@ protected:
     std::unique_ptr<CConnectionStrip> m_strip;
 };
 
-TEST_F(ConnectionStripTest, FillsTheVersionListFromTheHandsetAndKeepsTheTexts)
-{
-    CSimulator sim;
-    ASSERT_TRUE(sim.Ready());
-    SetPortList({sim.Port()});
-    StartOn(sim.Port());
-    ExpectLabelsOnly();
-    ASSERT_TRUE(PumpUntil([&] { return !Cell(4, 3).isEmpty(); }, 30000));
-
-    EXPECT_EQ(Cell(0, 1), QStringLiteral("Mar 14 2006"));
-    EXPECT_EQ(Cell(0, 3), QStringLiteral("10:22:31"));
-    EXPECT_EQ(Cell(1, 1), QStringLiteral("Mar 15 2006"));
-    EXPECT_EQ(Cell(1, 3), QStringLiteral("09:00:00"));
-    EXPECT_EQ(Cell(2, 1), QStringLiteral("12.06  VKQ100A1"));
-    EXPECT_EQ(Cell(2, 3), QStringLiteral("42"));
-    EXPECT_EQ(Cell(3, 1), QStringLiteral("2"));
-    EXPECT_EQ(Cell(3, 3), QStringLiteral("MSM 2P (0x610a)"));
-    EXPECT_EQ(Cell(4, 1), QStringLiteral("1: 52    2: 53"));
-    EXPECT_EQ(Cell(4, 3), QStringLiteral("3"));
-    EXPECT_EQ(Cell(2, 0), QString::fromLatin1(VERSION_COL0_LABELS[2]));
-    // The texts the operation log takes.
-    EXPECT_EQ(m_strip->VersionStrings().strSwVersion, QStringLiteral("12.06  VKQ100A1"));
-    EXPECT_EQ(m_strip->VersionStrings().strPrlVersion, QStringLiteral("1: 52    2: 53"));
-    EXPECT_TRUE(m_strip->IsLinkRunning());
-}
-
 // Each answered poll moves the link picture one frame on, round after five; updates of a worker
 // that is no longer current are dropped.
 TEST_F(ConnectionStripTest, LinkPictureFollowsTheCurrentWorkerOnly)
@@ -158,13 +132,15 @@ TEST_F(ConnectionStripTest, LinkEndResetsTheListAndReportsTheDisconnection)
             QCoreApplication::processEvents();
             EXPECT_TRUE(m_strip->IsLinkRunning());
         }
-        PostMessage(m_strip.get(), WM_LINK_COMMAND, giveUp ? LinkWParam(LC_GIVE_UP, gen) : WPARAM(LC_STOP), 0);
+        PostMessage(m_strip.get(), WM_LINK_COMMAND, giveUp ? LinkWParam(LC_GIVE_UP, gen) : WPARAM(LC_STOP),
+                    0);
         ASSERT_TRUE(PumpUntil([&] { return m_host.Count(WM_HOST_COMMAND, HC_DISCONNECTED) == 1; }, 30000));
         QCoreApplication::processEvents();
         ExpectLabelsOnly();
         EXPECT_FALSE(m_strip->IsLinkRunning());
         EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_PORT_CLEARED), giveUp ? 1 : 0);
         // The stored texts stay for the operation log.
+        EXPECT_EQ(m_strip->VersionStrings().strSwVersion, QStringLiteral("12.06  VKQ100A1"));
         EXPECT_EQ(m_strip->VersionStrings().strEriVersion, QStringLiteral("3"));
     }
 }
