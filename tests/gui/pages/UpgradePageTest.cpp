@@ -1,27 +1,69 @@
 // The upgrade page against the recording plug-in: what each operation shows, the browse buttons,
-// the input checks and their order, the arguments of every export, and how a run ends.
-#include "UpgradeFixture.h"
+// the input checks and their order, the arguments of every export, the run lock and how a run
+// ends.
+#include "pages/UpgradePage.h"
+#include "FakePageServices.h"
+#include "PageFixture.h"
+#include "app/FunctionListPanel.h"
+#include "controls/SkinButton.h"
+#include "pages/FolderChooser.h"
+#include "pages/MemoryTransferPage.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "platform/HostCommands.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <functional>
 
-using namespace upgradetest;
-
 namespace {
+
+using pagetest::PageFixture;
+using pagetest::PumpUntil;
 
 const QString NOT_SUPPORTED = QStringLiteral("This operation is not supported in the current Model DLL.");
 
-class UpgradePageTest : public UpgradeFixture
+// A page of the host's size, on its own.
+class UpgradePageTest : public PageFixture
 {
 protected:
+    void TearDown() override
+    {
+        m_page.reset();
+        PageFixture::TearDown();
+    }
+    CUpgradePage& MakePage(int operation = 0)
+    {
+        m_page = std::make_unique<CUpgradePage>(nullptr, m_services, QRect(205, 130, 585, 600));
+        if (operation)
+            m_page->SelectOperation(operation);
+        return *m_page;
+    }
+    template <typename T = QWidget> T* Find(const char* name) const
+    {
+        T* w = m_page->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+    QRadioButton* Radio(const char* name) const { return Find<QRadioButton>(name); }
+    bool Visible(const char* name) const { return Find(name)->isVisibleTo(m_page.get()); }
+    bool Enabled(const char* name) const { return Find(name)->isEnabled(); }
+    QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
+
     // Fills all four path boxes with readable files.
     void FillFiles()
     {
@@ -46,14 +88,16 @@ protected:
     {
         page.OnStart();
         EXPECT_TRUE(WaitIdle());
-        return RecCall(name);
+        return CallOf(name);
     }
     // True while the library is mapped into the process.
-    bool Mapped(const QString& path) const
+    static bool Mapped(const QString& path)
     {
         return QString::fromUtf8(qpxtest::ReadFile(QStringLiteral("/proc/self/maps"))).contains(path);
     }
 
+    qpxtest::CFakePageServices m_services;
+    std::unique_ptr<CUpgradePage> m_page;
     QString m_dll, m_bin, m_scr, m_prl, m_eri;
 };
 
@@ -170,7 +214,7 @@ TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button);
         Dialogs::ClearRecords();
-        const QString chosen = m_dir + QStringLiteral("/picked/") + QString::fromLatin1(c.name).mid(2);
+        const QString chosen = m_root + QStringLiteral("/picked/") + QString::fromLatin1(c.name).mid(2);
         Dialogs::SetNextFile(chosen);
         Find<QPushButton>(c.button)->click();
         ASSERT_EQ(Dialogs::FileRequests().size(), 1);
@@ -184,14 +228,14 @@ TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
     }
 
     // The nearest folder that exists, else the plug-in's folder, else none.
-    const QString deep = m_dir + QStringLiteral("/a/b");
+    const QString deep = m_root + QStringLiteral("/a/b");
     QDir().mkpath(deep);
     const struct
     {
         QString typed, dll, folder;
     } starts[] = {
-        {deep + QStringLiteral("/gone/x.bin"), m_dir + QStringLiteral("/MODEL/p.so"), deep},
-        {QStringLiteral("x.bin"), m_dir + QStringLiteral("/MODEL/p.so"), m_dir + QStringLiteral("/MODEL")},
+        {deep + QStringLiteral("/gone/x.bin"), m_root + QStringLiteral("/MODEL/p.so"), deep},
+        {QStringLiteral("x.bin"), m_root + QStringLiteral("/MODEL/p.so"), m_root + QStringLiteral("/MODEL")},
         {QStringLiteral("x.bin"), QString(), QString()},
     };
     for (const auto& s : starts) {
@@ -206,7 +250,7 @@ TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
 // without an extension. Cancel changes nothing.
 TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 {
-    const QString old = m_dir + QStringLiteral("/files/gone.bin");
+    const QString old = m_root + QStringLiteral("/files/gone.bin");
     theSettings.m_strLastBinFile = old;
     MakePage(CUpgradePage::SEL_BIN);
     Dialogs::SetTestMode(false);
@@ -249,85 +293,41 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
     EXPECT_EQ(theSettings.m_strLastBinFile, old);
 }
 
-// Each input check on its own: an empty or unreadable file, no NAM, no direction; a passed check
-// remembers the value.
-TEST_F(UpgradePageTest, InputChecks)
-{
-    const char* boxes[] = {"binPathEdit", "scrPathEdit", "prlPathEdit", "eriPathEdit"};
-    const char* empty[] = {"Select .BIN file and proceed!", "Select .Script file and proceed!",
-                           "Select .PRL file and proceed!", "Select .ERI file and proceed!"};
-    const char* invalid[] = {
-        "Invalid BIN File! Select another one!", "Invalid SCRIPT File! Select another one!",
-        "Invalid PRL File! Select another one!", "Invalid ERI File! Select another one!"};
-    QString CAppSettings::*remembered[] = {&CAppSettings::m_strLastBinFile, &CAppSettings::m_strLastScrFile,
-                                           &CAppSettings::m_strLastPrlFile, &CAppSettings::m_strLastEriFile};
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_UPGRADE);
-    for (int kind = 1; kind <= 4; ++kind) {
-        SCOPED_TRACE(kind);
-        // Empty, missing, a folder: refused with the kind's message; a file: taken and remembered.
-        const QString good = MakeFile(QStringLiteral("k%1").arg(kind));
-        for (const QString& path : {QString(), m_dir + QStringLiteral("/missing.bin"), m_dir, good}) {
-            Dialogs::ClearRecords();
-            Edit(boxes[kind - 1])->setText(path);
-            EXPECT_EQ(page.ValidateInput(kind), path == good ? 1 : 0) << path.toStdString();
-            const char* want = path.isEmpty() ? empty[kind - 1] : invalid[kind - 1];
-            EXPECT_EQ(Messages(), path == good ? QStringList() : QStringList{QString::fromLatin1(want)});
-        }
-        EXPECT_EQ(theSettings.*remembered[kind - 1], good);
-    }
-    // An empty box that is disabled is tried as a file.
-    theSettings.m_strLastScrFile.clear();
-    MakePage(CUpgradePage::SEL_BIN).ValidateInput(CUpgradePage::INPUT_SCRIPT);
-    EXPECT_EQ(Messages().constLast(), QStringLiteral("Invalid SCRIPT File! Select another one!"));
-
-    // NAM: the shown radio counts; none shown is refused and keeps the remembered value.
-    theSettings.m_nLastSelectNam = 0;
-    CUpgradePage& prl = MakePage(CUpgradePage::SEL_PRL);
-    EXPECT_EQ(prl.ValidateInput(CUpgradePage::INPUT_NAM), 1);
-    EXPECT_EQ(theSettings.m_nLastSelectNam, 2);
-    ClearNamRadios();
-    Dialogs::ClearRecords();
-    EXPECT_EQ(prl.ValidateInput(CUpgradePage::INPUT_NAM), 0);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select PRL NAM!")});
-    EXPECT_EQ(theSettings.m_nLastSelectNam, 2);
-
-    // Direction.
-    theSettings.m_nLastDirection = -1;
-    CUpgradePage& eri = MakePage(CUpgradePage::SEL_ERI);
-    Dialogs::ClearRecords();
-    EXPECT_EQ(eri.ValidateInput(CUpgradePage::INPUT_DIRECTION), 0);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select READ or WRITE mode First!")});
-    Radio("readRadio")->setChecked(true);
-    EXPECT_EQ(eri.ValidateInput(CUpgradePage::INPUT_DIRECTION), 1);
-    EXPECT_EQ(theSettings.m_nLastDirection, 1);
-}
-
 // Start runs the checks in the operation's order and stops at the first that fails, before
-// anything is loaded or sent (PRL and ERI first look for their export).
+// anything is loaded or sent (PRL and ERI first look for their export). A box is empty, names
+// no file ("missing") or a folder ("folder").
 TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
 {
+    const char* rec = "qpx_rec_plugin";
+    const int up = CUpgradePage::SEL_UPGRADE, prl = CUpgradePage::SEL_PRL;
     // clang-format off
     const struct
     {
         int op;
         const char* plugin; // nullptr: none installed
         bool fill;          // all four boxes filled
-        const char* cleared; // then this box emptied again
+        const char* box;    // then this box changed
+        const char* value;  // to "", "missing" or "folder"
         bool noNam, write;
         QString message;
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", false, "", false, false, "Select .BIN file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", true, false, "Select PRL NAM!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", false, false, "Select .PRL file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "eriPathEdit", false, false, "Select .ERI file and proceed!"},
-        {CUpgradePage::SEL_SCRIPT, "qpx_rec_plugin", false, "", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_REFURBISH, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_BIN, "qpx_rec_plugin_min", true, "", false, false, NOT_SUPPORTED},
-        {CUpgradePage::SEL_PRL, nullptr, false, "", false, false, NOT_SUPPORTED},
-        {CUpgradePage::SEL_PRL, "qpx_rec_plugin", false, "", false, false, "Select READ or WRITE mode First!"},
-        {CUpgradePage::SEL_PRL, "qpx_rec_plugin", false, "", false, true, "Select .PRL file and proceed!"},
-        {CUpgradePage::SEL_ERI, "qpx_rec_plugin", false, "", false, true, "Select .ERI file and proceed!"},
+        {up, rec, false, "", "", false, false, "Select .BIN file and proceed!"},
+        {up, rec, true, "binPathEdit", "missing", false, false, "Invalid BIN File! Select another one!"},
+        {up, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
+        {up, rec, true, "scrPathEdit", "folder", false, false, "Invalid SCRIPT File! Select another one!"},
+        {up, rec, true, "prlPathEdit", "", true, false, "Select PRL NAM!"},
+        {up, rec, true, "prlPathEdit", "", false, false, "Select .PRL file and proceed!"},
+        {up, rec, true, "prlPathEdit", "missing", false, false, "Invalid PRL File! Select another one!"},
+        {up, rec, true, "eriPathEdit", "", false, false, "Select .ERI file and proceed!"},
+        {up, rec, true, "eriPathEdit", "folder", false, false, "Invalid ERI File! Select another one!"},
+        {CUpgradePage::SEL_SCRIPT, rec, false, "", "", false, false, "Select .Script file and proceed!"},
+        {CUpgradePage::SEL_REFURBISH, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
+        {CUpgradePage::SEL_BIN, "qpx_rec_plugin_min", true, "", "", false, false, NOT_SUPPORTED},
+        {prl, nullptr, false, "", "", false, false, NOT_SUPPORTED},
+        {prl, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
+        {prl, rec, false, "", "", false, true, "Select .PRL file and proceed!"},
+        {CUpgradePage::SEL_ERI, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
+        {CUpgradePage::SEL_ERI, rec, false, "", "", false, true, "Select .ERI file and proceed!"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -340,12 +340,16 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         if (c.plugin)
             m_dll = InstallPlugin(QString::fromLatin1(c.plugin));
         else
-            theSettings.Set(&CAppSettings::m_strDllFile, m_dir + QStringLiteral("/MODEL/none.so"));
+            theSettings.Set(&CAppSettings::m_strDllFile, m_root + QStringLiteral("/MODEL/none.so"));
         CUpgradePage& page = MakePage(c.op);
         if (c.fill)
             FillFiles();
-        if (*c.cleared)
-            Edit(c.cleared)->clear();
+        if (*c.box) {
+            const QString v = QString::fromLatin1(c.value);
+            Edit(c.box)->setText(v == QLatin1String("missing")  ? m_root + QStringLiteral("/missing.bin")
+                                 : v == QLatin1String("folder") ? m_root
+                                                                : QString());
+        }
         if (c.noNam)
             ClearNamRadios();
         if (c.write)
@@ -357,13 +361,13 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         EXPECT_EQ(theSettings.m_bBusy, 0);
         EXPECT_TRUE(m_services.begun.isEmpty());
     }
-    EXPECT_TRUE(RecLines().isEmpty());
+    EXPECT_TRUE(Calls().isEmpty());
 }
 
 // What each operation hands its export, and the operation number the host locks.
 TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
 {
-    const QString out = m_dir + QStringLiteral("/out");
+    const QString out = m_root + QStringLiteral("/out");
     // clang-format off
     const struct
     {
@@ -409,6 +413,11 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
                           .replace(QStringLiteral("{eri}"), m_eri)
                           .replace(QStringLiteral("{out}"), out));
         EXPECT_EQ(m_services.begun, QList<int>{c.number});
+        if (c.op == CUpgradePage::SEL_UPGRADE) { // the inputs that passed are remembered
+            EXPECT_EQ(QStringList({theSettings.m_strLastBinFile, theSettings.m_strLastScrFile,
+                                   theSettings.m_strLastPrlFile, theSettings.m_strLastEriFile}),
+                      QStringList({m_bin, m_scr, m_prl, m_eri}));
+        }
         // A read asks for its folder, then for the confirmation.
         EXPECT_EQ(Dialogs::FolderRequests().size(), c.direction == 1 ? 1 : 0);
         if (c.direction == 1) {
@@ -416,7 +425,7 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
             const QString kind = QString::fromLatin1(c.call).toUpper();
             EXPECT_EQ(r.strTitle, QStringLiteral("Select folder to save %1 file").arg(kind));
             EXPECT_EQ(r.strPrompt, QStringLiteral("Directory for  %1 read").arg(kind));
-            EXPECT_EQ(r.strInitialFolder, m_dir + QStringLiteral("/MODEL"));
+            EXPECT_EQ(r.strInitialFolder, m_root + QStringLiteral("/MODEL"));
         }
         EXPECT_EQ(Messages().constFirst(), QStringLiteral("Are you sure?"));
     }
@@ -428,7 +437,7 @@ TEST_F(UpgradePageTest, ReadIntoAnExistingFileAsksFirst)
 {
     m_dll = InstallPlugin();
     theSettings.m_nLastDirection = 1;
-    const QString folder = m_dir + QStringLiteral("/out");
+    const QString folder = m_root + QStringLiteral("/out");
     const struct
     {
         int selected;
@@ -502,7 +511,7 @@ TEST_F(UpgradePageTest, StartsThatEndQuietly)
         }
         theSettings.m_bBusy = 0;
     }
-    EXPECT_TRUE(RecLines().isEmpty());
+    EXPECT_TRUE(Calls().isEmpty());
     EXPECT_TRUE(m_services.begun.isEmpty());
 }
 
@@ -540,7 +549,7 @@ TEST_F(UpgradePageTest, CompletionShowsTheResultAndUnloads)
         }
         EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(Mapped(m_dll));
-        EXPECT_TRUE(RecLines().contains(QStringLiteral("ReleaseRs page=1")));
+        EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
         EXPECT_EQ(page.IsStartEnabled(), success);
 
         page.ResetStatus();
@@ -596,6 +605,254 @@ TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
     EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?|Download Success!");
     EXPECT_EQ(theSettings.m_bBusy, 0);
+}
+
+class RunLockTest : public PageFixture
+{
+protected:
+    // The page that runs op applies its own lock, the host the rest.
+    void Lock(int op, bool lock)
+    {
+        CPageHost& host = Host();
+        for (COperationPage* page : std::initializer_list<COperationPage*>{
+                 host.UpgradePage(), host.SettingsPage(), host.PhoneBookPage(), host.TransferPage()}) {
+            if (page->RunsOperation(op))
+                lock ? page->ApplyRunLock(op) : page->ReleaseRunLock(op);
+        }
+        lock ? host.BeginRun(op) : host.EndRun(op);
+    }
+    // How many of the widgets named are enabled (or shown).
+    int Count(const QStringList& names, bool shown = false)
+    {
+        int n = 0;
+        for (const QString& name : names) {
+            auto* w = Host().UpgradePage()->findChild<QWidget*>(name);
+            EXPECT_NE(w, nullptr) << name.toStdString();
+            n += (w && (shown ? w->isVisibleTo(Host().UpgradePage()) : w->isEnabled())) ? 1 : 0;
+        }
+        return n;
+    }
+    // Every name in the space-separated list has the state.
+    void ExpectEnabled(const char* names, bool enabled)
+    {
+        for (const QString& n : QString::fromLatin1(names).split(u' ', Qt::SkipEmptyParts))
+            EXPECT_EQ(Count({n}), enabled ? 1 : 0) << n.toStdString();
+    }
+    int PanelButtonsOn()
+    {
+        int on = 0;
+        for (int id : CFunctionListPanel::MainButtonIds())
+            on += Host().Panel()->Button(id)->isEnabled() ? 1 : 0;
+        return on;
+    }
+};
+
+// While an operation runs its page locks what would change the run; the release gives back what
+// the operation allows. Other pages' operations lock only the common part of this page.
+TEST_F(RunLockTest, EveryOperationLocksAndReleasesItsInputs)
+{
+    const struct
+    {
+        int selection, op, nam, direction;
+        const char *lockedOff, *lockedOn, *releasedOff, *releasedOn;
+    } cases[] = {
+        {CUpgradePage::SEL_UPGRADE, OP_UPGRADE, 1, -1,
+         "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam12Radio startButton",
+         "nam2Radio binPathEdit", "",
+         "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio "
+         "startButton"},
+        {CUpgradePage::SEL_BIN, OP_BIN, 0, -1, "binBrowseButton startButton", "scrBrowseButton nam1Radio", "",
+         "binBrowseButton startButton"},
+        {CUpgradePage::SEL_SCRIPT, OP_SCRIPT, 2, -1,
+         "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio startButton",
+         "binBrowseButton nam12Radio", "",
+         "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio startButton"},
+        {CUpgradePage::SEL_PRL, OP_PRL, 0, 0, "startButton prlBrowseButton nam2Radio nam12Radio readRadio",
+         "nam1Radio writeRadio", "",
+         "startButton prlBrowseButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
+        // The PRL browse button comes back only for Write.
+        {CUpgradePage::SEL_PRL, OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio",
+         "nam1Radio readRadio", "prlBrowseButton",
+         "startButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
+        // ERI leaves the NAM radios alone, and Start for the reconnection.
+        {CUpgradePage::SEL_ERI, OP_ERI, 0, 0, "eriBrowseButton readRadio", "writeRadio nam2Radio",
+         "startButton", "eriBrowseButton readRadio writeRadio"},
+        {CUpgradePage::SEL_ERI, OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio",
+         "startButton eriBrowseButton", "readRadio writeRadio"},
+        {CUpgradePage::SEL_REFURBISH, OP_REFURBISH, 0, -1, "binBrowseButton scrBrowseButton startButton",
+         "prlBrowseButton", "startButton", "binBrowseButton scrBrowseButton"},
+        {CUpgradePage::SEL_UPGRADE, OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
+         "", ""},
+        {CUpgradePage::SEL_UPGRADE, OP_PHONEBOOK, 0, -1, "",
+         "binBrowseButton nam1Radio readRadio startButton", "", ""},
+        {CUpgradePage::SEL_UPGRADE, OP_TRANSFER, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
+         "", ""},
+    };
+    const QStringList values{"fileNameLabel", "fileNameValue", "addressLabel",
+                             "addressValue",  "statusLabel",   "statusValue"};
+    const int panel = int(CFunctionListPanel::MainButtonIds().size());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "operation " << c.op << ", direction " << c.direction);
+        Host().UpgradePage()->SelectOperation(c.selection);
+        for (const char* n :
+             {"binBrowseButton", "scrBrowseButton", "prlBrowseButton", "eriBrowseButton", "nam1Radio",
+              "nam2Radio", "nam12Radio", "readRadio", "writeRadio", "startButton"})
+            Host().UpgradePage()->findChild<QWidget*>(QString::fromLatin1(n))->setEnabled(true);
+        theSettings.m_nLastSelectNam = c.nam;
+        theSettings.m_nLastDirection = c.direction;
+        Lock(c.op, true);
+        EXPECT_EQ(Count(values, true), 0);
+        EXPECT_EQ(PanelButtonsOn(), 0);
+        ExpectEnabled(c.lockedOff, false);
+        ExpectEnabled(c.lockedOn, true);
+        Lock(c.op, false);
+        EXPECT_EQ(Count(values, true), 6);
+        EXPECT_EQ(PanelButtonsOn(), panel);
+        ExpectEnabled(c.releasedOff, false);
+        ExpectEnabled(c.releasedOn, true);
+    }
+}
+
+const QString NOT_VALID = QString::fromUtf8("폴더:\n\n%1\n\n유효하지 않습니다. 다시 입력하세요.");
+const QString CREATE = QString::fromUtf8("폴더:\n\n%1\n\n존재하지 않습니다. 폴더를 생성하시겠습니까?");
+const QString CANNOT = QString::fromUtf8("폴더r:\n\n%1\n\n생성할 수 없습니다.");
+
+class FolderChooserTest : public UpgradePageTest
+{
+protected:
+    std::unique_ptr<CFolderChooser> Make(const QString& initial = QString())
+    {
+        SFolderDialogRequest r;
+        r.strTitle = QStringLiteral("Select folder to save PRL file");
+        r.strPrompt = QStringLiteral("Directory for  PRL read");
+        r.strInitialFolder = initial;
+        return std::make_unique<CFolderChooser>(nullptr, r);
+    }
+};
+
+// OK needs a text; the chooser opens on the given folder or else the working directory.
+TEST_F(FolderChooserTest, OpensOnTheGivenFolderOrTheWorkingDirectory)
+{
+    auto dlg = Make(m_root);
+    EXPECT_EQ(dlg->Edit()->text(), m_root);
+    dlg->Edit()->clear();
+    EXPECT_FALSE(dlg->OkButton()->isEnabled());
+    dlg->SelectFolder(m_root + QStringLiteral("/install"));
+    EXPECT_EQ(dlg->Edit()->text(), m_root + QStringLiteral("/install"));
+    EXPECT_TRUE(dlg->OkButton()->isEnabled());
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_root));
+    dlg = Make();
+    QDir::setCurrent(saved);
+    EXPECT_EQ(dlg->Edit()->text(), m_root);
+}
+
+// A typed folder: taken when it exists; bad syntax, a file, or a path longer than 260 characters
+// (never cut to fit) refused naming the whole text; a missing one created level by level on Yes.
+TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
+{
+    const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('a'));
+    const QString file = MakeFile(QStringLiteral("plain"));
+    const QString longest = m_root + QLatin1Char('/') + QString(259 - m_root.size(), QLatin1Char('b'));
+    ASSERT_EQ(longest.size(), 260);
+    const QString create = m_root + QStringLiteral("/one/two/three");
+    const struct
+    {
+        QString typed;
+        int answer; // to the create question, 0: none asked
+        bool accepted;
+        QStringList messages;
+    } cases[] = {
+        {m_root, 0, true, {}},
+        {QStringLiteral("/"), 0, true, {}},
+        {m_root + QStringLiteral("/"), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("/"))}},
+        {m_root + QStringLiteral("/name."), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("/name."))}},
+        {QStringLiteral("relative/dir"), 0, false, {NOT_VALID.arg(QStringLiteral("relative/dir"))}},
+        {m_root + QStringLiteral("//x"), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("//x"))}},
+        {m_root + QStringLiteral("/a:b"), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("/a:b"))}},
+        {m_root + QStringLiteral("/ lead"), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("/ lead"))}},
+        {file, 0, false, {NOT_VALID.arg(file)}},
+        {longPath.left(261), 0, false, {NOT_VALID.arg(longPath.left(261))}},
+        {longPath + QStringLiteral("/"), 0, false, {NOT_VALID.arg(longPath + QStringLiteral("/"))}},
+        {longest, IDNO, false, {CREATE.arg(longest)}},
+        {create, IDNO, false, {CREATE.arg(create)}},
+        {create, IDYES, true, {CREATE.arg(create)}},
+        {file + QStringLiteral("/sub"),
+         IDYES,
+         false,
+         {CREATE.arg(file + QStringLiteral("/sub")), CANNOT.arg(file + QStringLiteral("/sub"))}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        Dialogs::ClearRecords();
+        if (c.answer)
+            Dialogs::SetNextAnswer(c.answer);
+        auto dlg = Make(m_root);
+        dlg->Edit()->setText(c.typed);
+        dlg->OkButton()->click();
+        EXPECT_EQ(dlg->result() == QDialog::Accepted, c.accepted);
+        EXPECT_EQ(dlg->Folder(), c.accepted ? c.typed : QString());
+        EXPECT_EQ(Messages(), c.messages);
+        if (c.answer) {
+            EXPECT_EQ(QFileInfo(c.typed).isDir(), c.accepted);
+        }
+        if (c.answer == IDNO) {
+            EXPECT_EQ(dlg->Edit()->text(), c.typed);
+        }
+    }
+}
+
+// The messages above are Korean: scripts/test runs after scripts/setup installed a font with
+// Hangul glyphs, and the font database must offer it.
+TEST_F(FolderChooserTest, KoreanTextsHaveAFont)
+{
+    if (qEnvironmentVariableIntValue("QPX_REQUIRE_HANGUL_FONT") != 1)
+        GTEST_SKIP() << "checked where scripts/setup installed the fonts";
+    QStringList withGlyphs;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Korean)) {
+        const QFontMetrics metrics{QFont(family)};
+        if (metrics.inFontUcs4(0xD3F4) && metrics.inFontUcs4(0xC720)) // the first letters of the texts
+            withGlyphs << family;
+    }
+    EXPECT_FALSE(withGlyphs.isEmpty());
+}
+
+// The page installs the chooser: a PRL read into a typed folder that does not exist yet.
+TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
+{
+    InstallPlugin();
+    theSettings.m_nLastDirection = 1;
+    CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
+    Radio("nam1Radio")->setChecked(true);
+    const QString target = m_root + QStringLiteral("/reads/today");
+    // The real chooser runs modally: answer it from the event loop. The create question and the
+    // confirmation are answered Yes from the queue.
+    Dialogs::SetTestMode(false);
+    Dialogs::SetNextAnswer(IDYES);
+    Dialogs::SetNextAnswer(IDYES);
+    Dialogs::SetNextAnswer(IDOK);
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<CFolderChooser*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        seen = true;
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Select folder to save PRL file"));
+        EXPECT_EQ(dlg->Edit()->text(), m_root + QStringLiteral("/MODEL"));
+        dlg->Edit()->setText(target);
+        dlg->OkButton()->click();
+    });
+    poll.start(10);
+    page.OnStart();
+    poll.stop();
+    Dialogs::SetTestMode(true);
+    ASSERT_TRUE(seen);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(QFileInfo(target).isDir());
+    EXPECT_TRUE(
+        CallOf(QStringLiteral("Prl"))
+            .contains(QStringLiteral(" file=") + target + QStringLiteral("/nam1_prl_0000.prl dir=1")));
 }
 
 } // namespace
