@@ -1,10 +1,13 @@
 #pragma once
-// Helpers of the connection tests: the handset simulator, a receiver that records every window
-// message it gets.
+// Helpers of the connection tests: the handset simulator, the program's port list, and a receiver
+// that records every window message it gets.
 #include "SimProcess.h"
 #include "TestEnv.h"
+#include "core/AppSettings.h"
 
 #include "platform/WindowMessage.h"
+
+#include <QMutexLocker>
 
 namespace linktest {
 
@@ -15,6 +18,20 @@ struct CSimulator : CSimProcess
 {
     explicit CSimulator(const QStringList& args = {}) : CSimProcess(args) {}
 };
+
+// The ports the program knows, under its lock.
+inline QList<int> PortList()
+{
+    QMutexLocker lock(&theSettings.m_lock);
+    return theSettings.m_portList.Ports();
+}
+inline void SetPortList(const QList<int>& ports)
+{
+    QMutexLocker lock(&theSettings.m_lock);
+    theSettings.m_portList.RemoveAll();
+    for (int p : ports)
+        theSettings.m_portList.Append(p);
+}
 
 struct SRecord
 {
