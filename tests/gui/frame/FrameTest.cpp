@@ -435,37 +435,6 @@ TEST_F(FrameTest, FunctionListBarIgnoresClose)
     EXPECT_TRUE(f.FunctionBar()->isVisible());
 }
 
-TEST_F(FrameTest, CommandsSelectPagesAndModes)
-{
-    MakeFrame();
-    CPageHost* h = m_frame->PageHost();
-    EXPECT_EQ(h->CurrentPage(), h->InfoPage());
-    const struct
-    {
-        quint32 code;
-        QWidget* page;
-        int operation, panel, selectingDll;
-    } steps[] = {
-        {HC_REFURBISH, h->UpgradePage(), 6, PANEL_MAIN, 0},
-        {HC_PRL, h->UpgradePage(), 4, PANEL_MAIN, 0},
-        {HC_SETTINGS, h->SettingsPage(), -1, PANEL_MAIN, 0},
-        {HC_PHONEBOOK, h->PhoneBookPage(), -1, PANEL_MAIN, 0},
-        {HC_TRANSFER, h->TransferPage(), -1, PANEL_MAIN, 0},
-        {HC_SELECT_PORT, h->ComPortPage(), -1, PANEL_SELECT_PORT, 0},
-        {HC_SELECT_MODEL_DLL, h->ModelDllPage(), -1, PANEL_SELECT_DLL, 1},
-        {0x3000, h->ModelDllPage(), -1, PANEL_SELECT_DLL, 1}, // unknown: ignored
-        {HC_INFORMATION, h->InfoPage(), -1, PANEL_MAIN, 0},
-    };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.code);
-        Command(s.code);
-        EXPECT_EQ(h->CurrentPage(), s.page);
-        EXPECT_TRUE(s.operation < 0 || h->UpgradePage()->SelectedOperation() == s.operation);
-        EXPECT_EQ(h->Panel()->PanelState(), s.panel);
-        EXPECT_EQ(theSettings.m_bSelectingModelDll.load(), s.selectingDll);
-    }
-}
-
 // A bar shorter than the content (160 x 600) scrolls it in steps of 4 pixels down and 8 across;
 // a size change goes back to the top.
 TEST_F(FrameTest, ScrollsWhenTheBarIsShorterThanThePage)
@@ -557,6 +526,7 @@ TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
     ASSERT_TRUE(pty.Open());
     ASSERT_TRUE(PublishVirtualPort(60, pty.SlavePath(), QStringLiteral("Communications Port")));
     Command(HC_SELECT_PORT);
+    EXPECT_EQ(host->Panel()->PanelState(), PANEL_SELECT_PORT);
     QRadioButton* com60 = host->ComPortPage()->PortButton(60);
     ASSERT_NE(com60, nullptr);
     EXPECT_TRUE(com60->isEnabled());
