@@ -40,6 +40,7 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
     m_pDispatcher = std::make_unique<CCommandDispatcher>(m_state, m_pEfs.get());
     m_pDispatcher->SetBadStore(m_faults.Faults().bBadStoreNv, m_faults.Faults().bBadStorePrl);
     m_pEfs->SetBadStore(m_faults.Faults().bBadStoreEfs);
+    m_download.SetBadStore(m_faults.Faults().bBadStoreFirmware);
     m_pEfs->SetByteWindow(m_nEfsWindow);
     if (!m_transport.Open()) {
         *error = QStringLiteral("cannot open a pseudo-terminal");
@@ -77,6 +78,20 @@ void CHandsetSimulator::Stop()
     m_transport.Hangup();
 }
 
+void CHandsetSimulator::Recover()
+{
+    m_faults.Recover();
+    if (m_pDispatcher)
+        m_pDispatcher->SetBadStore(false, false);
+    if (m_pEfs)
+        m_pEfs->SetBadStore(false);
+    m_download.SetBadStore(false);
+    if (m_bVerbose)
+        std::fprintf(stderr, "qpx-handset-sim: recovered\n");
+    if (m_bAway)
+        ComeBack();
+}
+
 void CHandsetSimulator::Leave()
 {
     if (m_nPort <= 0)
@@ -87,7 +102,8 @@ void CHandsetSimulator::Leave()
     m_bAway = true;
     QTimer::singleShot(m_bLeaveAbruptly ? 0 : LEAVE_GRACE_MS, this, [this]() {
         m_transport.Hangup();
-        QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
+        if (m_nReenumerateMs >= 0)
+            QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
     });
 }
 
@@ -119,7 +135,14 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
     if (m_silentSince.isValid() && m_silentSince.elapsed() < m_nResetSilenceMs)
         return;
     m_silentSince.invalidate();
+    const bool armed = m_faults.Armed();
     const CFaultInjector::EKindFault kind = m_faults.CountKind(code);
+    if (m_bVerbose && !armed && m_faults.Armed())
+        std::fprintf(stderr, "qpx-handset-sim: faults strike from here\n");
+    if (kind == CFaultInjector::KIND_LEAVE) {
+        Leave();
+        return;
+    }
     if (kind == CFaultInjector::KIND_HANGUP) {
         SendAnswer({}, true);
         return;

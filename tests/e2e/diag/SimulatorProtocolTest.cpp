@@ -264,6 +264,23 @@ TEST(SimFaults, WhichRequestsGetAnAnswer)
     CFaultInjector never{SFaults()};
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(never.CountRequest());
+
+    // Held back until the second status request, which is the first one hit; then until recovery.
+    SFaults later;
+    later.bSilent = true;
+    later.nRefuseCode = 0x00;
+    later.nFromCode = 0x0C;
+    later.nFromAt = 2;
+    CFaultInjector l(later);
+    EXPECT_EQ(l.CountKind(0x00), CFaultInjector::KIND_NONE);
+    EXPECT_EQ(l.CountKind(0x0C), CFaultInjector::KIND_NONE);
+    EXPECT_TRUE(l.ShouldAnswer(Bytes({0x0C})));
+    EXPECT_EQ(l.CountKind(0x0C), CFaultInjector::KIND_NONE);
+    EXPECT_FALSE(l.ShouldAnswer(Bytes({0x0C})));
+    EXPECT_EQ(l.CountKind(0x00), CFaultInjector::KIND_REFUSE);
+    l.Recover();
+    EXPECT_TRUE(l.ShouldAnswer(Bytes({0x0C})));
+    EXPECT_EQ(l.CountKind(0x00), CFaultInjector::KIND_NONE);
 }
 
 TEST(SimFaults, BadStoreTakesOnlyTheCommandsThatStore)
@@ -273,7 +290,9 @@ TEST(SimFaults, BadStoreTakesOnlyTheCommandsThatStore)
     EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("72"), f)); // 0x48, decimal
     EXPECT_TRUE(f.bBadStoreNv && f.bBadStorePrl && !f.bBadStoreEfs);
     EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("0x4b"), f));
-    EXPECT_TRUE(f.bBadStoreEfs);
+    EXPECT_TRUE(f.bBadStoreEfs && !f.bBadStoreFirmware);
+    EXPECT_TRUE(CFaultInjector::ParseBadStore(QStringLiteral("0x07"), f));
+    EXPECT_TRUE(f.bBadStoreFirmware);
     EXPECT_TRUE(f.Any());
     SFaults g;
     for (const char* bad : {"0x26", "0x49", "", "x", "0x27:1", "-1"})
