@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -122,11 +123,27 @@ TEST_F(DiagFixture, EriVersionRequestIs657Bytes)
     EXPECT_EQ(requests[0], expected);
 }
 
-TEST_F(DiagFixture, AnswerToAnotherCommandFails)
+TEST_F(DiagFixture, AnswerToAnotherQuestionFails)
 {
-    handset.Serve([](const Bytes& req) { return Framed(Concat({HexBytes("13"), req})); });
+    // First a refusal (another command), then the right command about another NAM or item, as a
+    // late answer to an earlier question would be.
+    auto served = std::make_shared<std::atomic<int>>(0);
+    handset.Serve([served](const Bytes& req) {
+        if ((*served)++ < 3)
+            return Framed(Concat({HexBytes("13"), req}));
+        if (req[0] == CMD_PRL_VERSION)
+            return Framed(
+                Concat({HexBytes("8C"), Bytes{static_cast<quint8>(req[1] ^ 1)}, HexBytes("34 12")}));
+        Bytes answer(133, 0);
+        answer[0] = CMD_NV_READ;
+        PutLe16(answer.data() + 1, 85);
+        PutLe16(answer.data() + 3, 0x0203);
+        return Framed(answer);
+    });
     EXPECT_FALSE(port->RequestStatus(response.get()));
     EXPECT_EQ(port->ReadPrlVersion(0), CDiagPort::VERSION_FAILED);
+    EXPECT_EQ(port->ReadEriVersion(), CDiagPort::VERSION_FAILED);
+    EXPECT_EQ(port->ReadPrlVersion(1), CDiagPort::VERSION_FAILED);
     EXPECT_EQ(port->ReadEriVersion(), CDiagPort::VERSION_FAILED);
 }
 
