@@ -59,6 +59,7 @@ public:
         return !m_process || m_process->state() == QProcess::NotRunning || m_process->waitForFinished(ms);
     }
     bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
+    qint64 ProcessId() const { return m_process ? m_process->processId() : 0; }
     int ExitCode() const { return m_process->exitCode(); }
     QString Stderr() { return QString::fromUtf8(m_process->readAllStandardError()); }
 
