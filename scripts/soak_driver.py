@@ -28,7 +28,7 @@ PORT = 20
 RECONNECT_S = 30
 OPERATION_S = 180
 SUCCESS = "Download Success!"
-QUESTIONS = ("Are you sure?", "already exists")
+QUESTIONS = ("Are you sure?", "already exists", "Overwrite previous file")
 
 # Panel buttons of the function list, in their order.
 PANEL_BIN, PANEL_PRL, PANEL_ERI, PANEL_SETTING, PANEL_PHONEBOOK, PANEL_TRANSFER = 2, 4, 5, 6, 7, 8
