@@ -44,22 +44,27 @@ enum EFault
     ALTERED_STORE
 };
 
+// Each fault as the simulator's options: %1 stands for the request it strikes at (CODE:N), %2 for
+// its command code.
 struct SFault
 {
     EFault eFault;
     const char* name;
+    const char* args;
 };
 
 constexpr SFault FAULTS[] = {
-    {SILENCE, "Silence"},
-    {LATE, "LateAnswers"},
-    {BAD_CHECK, "BadCheck"},
-    {WRONG_COMMAND, "WrongCommand"},
-    {GARBAGE, "Garbage"},
-    {HANGUP, "HangUp"},
-    {UNPLUG, "Unplug"},
-    {REFUSAL, "Refusal"},
-    {ALTERED_STORE, "AlteredStore"},
+    {SILENCE, "Silence", "--silent --faults-from %1"},
+    // After the plug-in and the program's version questions have given up, before the program's
+    // status question has: a stale answer may meet the next question.
+    {LATE, "LateAnswers", "--late 1200 --faults-from %1"},
+    {BAD_CHECK, "BadCheck", "--corrupt-check --faults-from %1"},
+    {WRONG_COMMAND, "WrongCommand", "--wrong-command --faults-from %1"},
+    {GARBAGE, "Garbage", "--garbage --faults-from %1"},
+    {HANGUP, "HangUp", "--hangup-at %1"},
+    {UNPLUG, "Unplug", "--leave-at %1"},
+    {REFUSAL, "Refusal", "--refuse %2 --faults-from %1"},
+    {ALTERED_STORE, "AlteredStore", "--bad-store 0x27 --bad-store 0x48 --bad-store 0x4B --bad-store 0x07"},
 };
 
 enum EPhase
@@ -100,36 +105,6 @@ void PrintTo(const SFault& f, std::ostream* os)
 void PrintTo(const SPhase& p, std::ostream* os)
 {
     *os << p.name;
-}
-
-// The simulator's options for a fault striking at the request at.
-QStringList FaultArgs(EFault fault, const QString& at)
-{
-    const QStringList from{QStringLiteral("--faults-from"), at};
-    switch (fault) {
-    case SILENCE:
-        return QStringList{QStringLiteral("--silent")} + from;
-    case LATE: // after the plug-in and the program's version questions have given up, before the
-               // program's status question has: a stale answer may meet the next question
-        return QStringList{QStringLiteral("--late"), QStringLiteral("1200")} + from;
-    case BAD_CHECK:
-        return QStringList{QStringLiteral("--corrupt-check")} + from;
-    case WRONG_COMMAND:
-        return QStringList{QStringLiteral("--wrong-command")} + from;
-    case GARBAGE:
-        return QStringList{QStringLiteral("--garbage")} + from;
-    case HANGUP:
-        return {QStringLiteral("--hangup-at"), at};
-    case UNPLUG:
-        return {QStringLiteral("--leave-at"), at};
-    case REFUSAL:
-        return QStringList{QStringLiteral("--refuse"), at.section(QLatin1Char(':'), 0, 0)} + from;
-    case ALTERED_STORE:
-        return {QStringLiteral("--bad-store"), QStringLiteral("0x27"),        QStringLiteral("--bad-store"),
-                QStringLiteral("0x48"),        QStringLiteral("--bad-store"), QStringLiteral("0x4B"),
-                QStringLiteral("--bad-store"), QStringLiteral("0x07")};
-    }
-    return {};
 }
 
 // What the operations write, and the phonebook file the handset holds before.
@@ -188,7 +163,12 @@ protected:
     bool IsOperation() const { return m_phase.operation != nullptr; }
     QStringList SimArgs() const
     {
-        return FaultArgs(m_fault.eFault, QLatin1String(m_phase.strikesAt)) << QStringLiteral("--verbose");
+        const QString at = QLatin1String(m_phase.strikesAt);
+        return QString::fromLatin1(m_fault.args)
+                   .replace(QLatin1String("%1"), at)
+                   .replace(QLatin1String("%2"), at.section(QLatin1Char(':'), 0, 0))
+                   .split(QLatin1Char(' '))
+               << QStringLiteral("--verbose");
     }
 
     // ---- the simulator's side ----
@@ -424,19 +404,20 @@ protected:
         }
     }
 
-    QLabel* StatusLabel() const
+    QWidget* Page() const
     {
         switch (m_phase.ePhase) {
         case SETTINGS:
-            return Child<QLabel>(m_pHost->SettingsPage(), "statusValue");
+            return m_pHost->SettingsPage();
         case PHONEBOOK:
-            return Child<QLabel>(m_pHost->PhoneBookPage(), "statusValue");
+            return m_pHost->PhoneBookPage();
         case TRANSFER:
-            return Child<QLabel>(m_pHost->TransferPage(), "statusValue");
+            return m_pHost->TransferPage();
         default:
-            return Child<QLabel>(m_pHost->UpgradePage(), "statusValue");
+            return m_pHost->UpgradePage();
         }
     }
+    QLabel* StatusLabel() const { return Child<QLabel>(Page(), "statusValue"); }
 
     // One run of the operation: it ends, the page unlocks, and what it shows and logs is true.
     // Returns whether it reported success.
