@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 CHandsetSimulator::CHandsetSimulator(const SHandsetProfile& profile, const SFaults& faults, QObject* parent)
     : QObject(parent), m_state(profile), m_faults(faults)
@@ -88,7 +89,10 @@ void CHandsetSimulator::Recover()
     m_download.SetBadStore(false);
     if (m_bVerbose)
         std::fprintf(stderr, "qpx-handset-sim: recovered\n");
-    if (m_bAway)
+    // A handset still leaving comes back once its line is closed.
+    if (m_bAway && m_transport.IsOpen())
+        m_bComeBackWhenGone = true;
+    else if (m_bAway)
         ComeBack();
 }
 
@@ -102,7 +106,9 @@ void CHandsetSimulator::Leave()
     m_bAway = true;
     QTimer::singleShot(m_bLeaveAbruptly ? 0 : LEAVE_GRACE_MS, this, [this]() {
         m_transport.Hangup();
-        if (m_nReenumerateMs >= 0)
+        if (std::exchange(m_bComeBackWhenGone, false))
+            ComeBack();
+        else if (m_nReenumerateMs >= 0)
             QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
     });
 }

@@ -92,6 +92,7 @@ private:
     quint32 m_nEfsWindow = CEfs2Server::WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
+    bool m_bComeBackWhenGone = false; // recovered while still leaving
     bool m_bHangupPending = false;
     bool m_bVerbose = false;
 };

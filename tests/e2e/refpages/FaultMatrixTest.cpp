@@ -190,10 +190,10 @@ protected:
     bool Struck()
     {
         switch (m_fault.eFault) {
-        case HANGUP:
-            return !m_sim.IsRunning();
+        case HANGUP: // gone, and the program has seen it go
+            return !m_sim.IsRunning() && PortGone();
         case UNPLUG:
-            return SimLog().contains(QLatin1String("leaving COM"));
+            return SimLog().contains(QLatin1String("leaving COM")) && PortGone();
         case ALTERED_STORE: // only writes are hit; the program just keeps polling
             return SimLog().count(QLatin1String("request 0C")) >= 10;
         default:
@@ -241,6 +241,10 @@ protected:
     {
         return QStringLiteral("S/W \"%1\", PRL \"%2\", ERI \"%3\"")
             .arg(SoftwareVersionText(), PrlVersionText(), EriVersionText());
+    }
+    bool PortGone() const
+    {
+        return m_frame->PaneText(ID_PANE_PORT) == QStringLiteral("PORT : Not Connected ");
     }
     bool InDownloadMode() const
     {
