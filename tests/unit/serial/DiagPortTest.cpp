@@ -56,7 +56,7 @@ TEST_F(DiagFixture, StatusRequestFillsTheClearedResponseBuffer)
 }
 
 // Each request on the wire, and what it makes of a good answer, a short one, one to another
-// command and a damaged one.
+// command, a damaged one and one about another NAM or item.
 TEST_F(DiagFixture, RequestsAndTheirAnswers)
 {
     Bytes eri(657, 0);
@@ -92,10 +92,15 @@ TEST_F(DiagFixture, RequestsAndTheirAnswers)
                 wire[1] ^= 0x01;
                 return wire;
             },
+            [](const Bytes& req) { // about another NAM or item: a late answer to an earlier question
+                Bytes head = Head(req);
+                head.back() ^= 0x01;
+                return Framed(Concat({head, HexBytes("7D 7E"), Bytes(60, 0)}));
+            },
         };
         for (size_t a = 0; a < std::size(answers); ++a) {
-            if (a == 1 && i == 0)
-                continue; // a version answer is not checked for its length
+            if ((a == 1 || a == 4) && i == 0)
+                continue; // a version answer is not checked for its length or subject
             handset.Stop();
             handset.Serve(answers[a]);
             EXPECT_EQ(c.call(*port, response.get()), a == 0 ? c.good : failed[i]) << "answer " << a;
