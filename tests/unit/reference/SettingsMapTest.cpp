@@ -191,7 +191,7 @@ qint32 I32(const QByteArray& a, int at)
 
 // The simulated handset's file system answers every request, one after the other on one folder,
 // with the error number (at its place in the answer) a real one gives.
-TEST(SimulatorDefaults, FileSystemAnswersWithTheErrorNumbers)
+TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
 {
     CEfs2Server efs(qpxtest::MakeTempDir(QStringLiteral("efs")));
     ASSERT_TRUE(qpxtest::WriteFile(efs.Root() + QStringLiteral("/f"), "abc") &&
@@ -232,13 +232,23 @@ TEST(SimulatorDefaults, FileSystemAnswersWithTheErrorNumbers)
         {EFS2_RMDIR, path("/"), 4, EFS_EACCES},
         {EFS2_RMDIR, path("/d"), 4, EFS_ENOTEMPTY},
         {EFS2_RMDIR, path("/e"), 4, EFS_OK},
+        {EFS2_MKDIR, mode + path("/n"), 4, EFS_OK},
+        {EFS2_OPEN, open(0x241, "/n/w"), 8, EFS_OK}, // descriptor 2: created, write-only
+        {EFS2_WRITE, Le32(2) + Le32(0) + "ab", 16, EFS_OK},
+        {EFS2_CLOSE, Le32(2), 4, EFS_OK},
+        {EFS2_UNLINK, path("/n/w"), 4, EFS_OK},
+        {EFS2_QUERY, {}, 4, 255}, // the longest name
         {EFS2_OPENDIR, path("d"), 8, EFS_INVALID_PATH},
         {EFS2_OPENDIR, path("/none"), 8, EFS_ENOENT},
         {EFS2_OPENDIR, path("/f"), 8, EFS_ENOTDIR},
         {EFS2_OPENDIR, path("/d"), 8, EFS_OK},
         {EFS2_READDIR, Le32(99) + Le32(1), 12, EFS_DIR_NOT_OPEN},
-        {EFS2_READDIR, Le32(1) + Le32(2), 12, EFS_BAD_SEQUENCE},
+        {EFS2_READDIR, Le32(1) + Le32(1), 12, EFS_OK}, // "x"
+        {EFS2_READDIR, Le32(1) + Le32(3), 12, EFS_BAD_SEQUENCE},
+        {EFS2_READDIR, Le32(1) + Le32(2), 12, EFS_OK}, // the end
         {EFS2_CLOSEDIR, Le32(99), 4, EFS_DIR_NOT_OPEN},
+        {EFS2_OPENDIR, path("/"), 8, EFS_OK}, // handle 2
+        {EFS2_CLOSEDIR, Le32(2), 4, EFS_OK},
         {EFS2_RENAME, two("f", "/g"), 4, EFS_INVALID_PATH},
         {EFS2_RENAME, two("/none", "/g"), 4, EFS_ENOENT},
         {EFS2_RENAME, two("/f", "/no/g"), 4, EFS_ENOENT},
