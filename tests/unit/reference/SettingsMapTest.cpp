@@ -225,8 +225,10 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         {EFS2_UNLINK, path("f"), 4, EFS_INVALID_PATH},
         {EFS2_UNLINK, path("/none"), 4, EFS_ENOENT},
         {EFS2_UNLINK, path("/d"), 4, EFS_EISDIR},
+        {EFS2_MKDIR, mode + path("d"), 4, EFS_INVALID_PATH},
         {EFS2_MKDIR, mode + path("/d"), 4, EFS_EEXIST},
         {EFS2_MKDIR, mode + path("/no/d"), 4, EFS_ENOENT},
+        {EFS2_RMDIR, path("d"), 4, EFS_INVALID_PATH},
         {EFS2_RMDIR, path("/none"), 4, EFS_ENOENT},
         {EFS2_RMDIR, path("/f"), 4, EFS_ENOTDIR},
         {EFS2_RMDIR, path("/"), 4, EFS_EACCES},
@@ -236,8 +238,11 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         {EFS2_OPEN, open(0x241, "/n/w"), 8, EFS_OK}, // descriptor 2: created, write-only
         {EFS2_WRITE, Le32(2) + Le32(0) + "ab", 16, EFS_OK},
         {EFS2_CLOSE, Le32(2), 4, EFS_OK},
+        {EFS2_OPEN, open(2, "/n/w"), 8, EFS_OK}, // descriptor 3: read and write, kept
+        {EFS2_CLOSE, Le32(3), 4, EFS_OK},
         {EFS2_UNLINK, path("/n/w"), 4, EFS_OK},
-        {EFS2_QUERY, {}, 4, 255}, // the longest name
+        {EFS2_QUERY, {}, 4, 255},                   // the longest name
+        {EFS2_HELLO, QByteArray(40, '\xFF'), 8, 8}, // the byte window: ours
         {EFS2_OPENDIR, path("d"), 8, EFS_INVALID_PATH},
         {EFS2_OPENDIR, path("/none"), 8, EFS_ENOENT},
         {EFS2_OPENDIR, path("/f"), 8, EFS_ENOTDIR},
@@ -277,6 +282,12 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
     EXPECT_EQ(statfs.mid(12, 4), QByteArray("EFS2"));
     EXPECT_EQ((QList<qint32>{I32(statfs, 20), I32(statfs, 24) - I32(statfs, 28), I32(statfs, 40)}),
               (QList<qint32>{512, 1, 1}));
+    // A handset that stores badly acknowledges a write but keeps its last byte altered.
+    efs.SetBadStore(true);
+    const qint32 fd = I32(efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0x41, "/n/bad"), &badLength), 4);
+    efs.Handle(QByteArray("\x4B\x13\x05\0", 4) + Le32(static_cast<quint32>(fd)) + Le32(0) + "abc",
+               &badLength);
+    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + QStringLiteral("/n/bad")), QByteArray("ab\x9C"));
     // Past the open files and folders a handset allows: its "too many" codes.
     QByteArray last[2];
     for (int i = 0; i < CEfs2Server::MAX_OPEN_FILES; ++i)
@@ -285,7 +296,10 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         last[1] = efs.Handle(QByteArray("\x4B\x13\x0B\0", 4) + path("/d"), &badLength);
     EXPECT_EQ((QList<qint32>{I32(last[0], 8), I32(last[1], 8)}),
               (QList<qint32>{EFS_TOO_MANY_FILES, EFS_TOO_MANY_DIRS}));
-    EXPECT_TRUE(efs.Handle(QByteArray("\x4B\x13\x02\0\x01", 5), &badLength).isEmpty());
-    EXPECT_TRUE(badLength);
+    // A body too short for its command is refused as such.
+    for (const quint16 cmd : {0, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 19}) {
+        const QByteArray header = QByteArray("\x4B\x13", 2) + char(cmd) + '\0';
+        EXPECT_TRUE(efs.Handle(header, &badLength).isEmpty() && badLength) << cmd;
+    }
     EXPECT_TRUE(efs.Handle(QByteArray("\x4B\x13\x06\0", 4), &badLength).isEmpty()); // no such command
 }
