@@ -16,22 +16,10 @@
 
 #include <ostream>
 
-// Readable failure output for Qt texts.
+// Readable failure output for Qt texts (lists of them print element by element).
 inline void PrintTo(const QString& s, std::ostream* os)
 {
     *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os)
-{
-    *os << '{';
-    for (const QString& s : l)
-        *os << '"' << s.toStdString() << "\" ";
-    *os << '}';
-}
-inline void PrintTo(const QList<QStringList>& rows, std::ostream* os)
-{
-    for (const QStringList& r : rows)
-        PrintTo(r, os);
 }
 inline void PrintTo(const QByteArray& b, std::ostream* os)
 {

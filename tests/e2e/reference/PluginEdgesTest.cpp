@@ -290,6 +290,11 @@ TEST_F(CPluginTest, WhatTheHandsetRefusesOrNeverAnswersEndsTheRunWithItsReason)
          {},
          [&] { return Src(InputFile(QStringLiteral("ro.txt"), "nv 0 = 01 02 03 04\n")); },
          QStringLiteral("item 0 read-only")},
+        {"eri stored altered",
+         {QStringLiteral("--bad-store"), QStringLiteral("0x4B")},
+         {},
+         [&] { return Eri(InputFile(QStringLiteral("in.eri"), EriFile(90, 6)), 0); },
+         QStringLiteral("The ERI read back from the handset differs")},
         {"damaged backup",
          {},
          [&] {
@@ -304,8 +309,15 @@ TEST_F(CPluginTest, WhatTheHandsetRefusesOrNeverAnswersEndsTheRunWithItsReason)
          QStringLiteral("sms/inbox/0001.msg differs from its manifest")},
         {"no room for the backup",
          {},
-         [&] { qpxtest::WriteFile(m_install + QStringLiteral("MODEL/PB_BK"), "in the way"); },
-         [&] { return PhoneBook(0, InputFile(QStringLiteral("pb.csv"), "Ann,1,,,,,\n")); },
+         [&] {
+             qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), "QPB1 not really");
+             qpxtest::WriteFile(m_install + QStringLiteral("MODEL/PB_BK"), "in the way");
+         },
+         [&] {
+             const SOutcome r = PhoneBook(0, InputFile(QStringLiteral("pb.csv"), "Ann,1,,,,,\n"));
+             EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))), "QPB1 not really");
+             return r;
+         },
          QStringLiteral("backup")},
         {"items not on the handset",
          {QStringLiteral("--refuse"), QStringLiteral("0x26")},
