@@ -12,9 +12,10 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDirIterator>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
