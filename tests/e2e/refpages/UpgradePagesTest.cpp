@@ -11,6 +11,7 @@
 #include "pages/UpgradePage.h"
 #include "plugin/ModelDllDialog.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
@@ -73,8 +74,6 @@ protected:
             << ", ERI " << EriVersionText().toStdString();
     }
 
-    void BinDownload(const char* version);
-
     CUpgradePage* m_pPage = nullptr;
 };
 
@@ -130,51 +129,9 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     EXPECT_TRUE(log.contains("Last Message\t\t:\t\r\n"));
 }
 
-// A Bin Download from the page: the handset's new software is shown once the program has it back.
-void UpgradeRefPagesTest::BinDownload(const char* version)
-{
-    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
-        << SoftwareVersionText().toStdString();
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
-    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
-
-    const QByteArray image = FirmwareImage(version, 3000);
-    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
-    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    EXPECT_TRUE(
-        StatusLine().contains(QStringLiteral("Software %1 written (3024 bytes) and verified; it was VKQ100A1")
-                                  .arg(QLatin1String(version))))
-        << StatusLine().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
-    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QLatin1String(version));
-
-    // The same family: the plug-in is chosen again and the new version is shown.
-    ASSERT_NO_FATAL_FAILURE(
-        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String(version)); }));
-    EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
-    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
-    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware " + QByteArray(version) + " written"));
-}
-
-TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
-{
-    BinDownload("VKQ100A2");
-
-    // The plug-in still serves the family, but a memory transfer needs its exact software.
-    CMemoryTransferPage* transfer = m_pHost->TransferPage();
-    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, transfer));
-    ASSERT_TRUE(PumpUntil([&] { return transfer->IsStartEnabled(); }, CONNECT_MS));
-    Dialogs::ClearRecords();
-    Child<QPushButton>(transfer, "startButton")->click();
-    EXPECT_EQ(LastMessage(), QStringLiteral("Model non-compatible!"));
-    EXPECT_EQ(transfer->SupportedVersion(), QStringLiteral("VKQ100A1"));
-    EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
-}
-
 // A handset that leaves like a USB device when it switches to download mode and after the
 // download's reset, and comes back on the same COM number with a new device: the program, busy
-// meanwhile, takes it back afterwards.
+// meanwhile, takes it back afterwards and shows its new software.
 class ReenumeratingUpgradeRefPagesTest : public UpgradeRefPagesTest
 {
 protected:
@@ -186,9 +143,39 @@ protected:
 
 TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
 {
-    BinDownload("VKQ100A3");
+    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
+        << SoftwareVersionText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
+
+    const QByteArray image = FirmwareImage("VKQ100A3", 3000);
+    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(
+        QStringLiteral("Software VKQ100A3 written (3024 bytes) and verified; it was VKQ100A1")))
+        << StatusLine().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A3"));
     // It left twice: at the switch to download mode and after the download's reset.
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
+
+    // The same family: the plug-in is chosen again and the new version is shown.
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A3")); }));
+    EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
+    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware VKQ100A3 written"));
+
+    // The plug-in still serves the family, but a memory transfer needs its exact software.
+    CMemoryTransferPage* transfer = m_pHost->TransferPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, transfer));
+    ASSERT_TRUE(PumpUntil([&] { return transfer->IsStartEnabled(); }, CONNECT_MS));
+    Dialogs::ClearRecords();
+    Child<QPushButton>(transfer, "startButton")->click();
+    EXPECT_EQ(LastMessage(), QStringLiteral("Model non-compatible!"));
+    EXPECT_EQ(transfer->SupportedVersion(), QStringLiteral("VKQ100A1"));
+    EXPECT_EQ(theSettings.m_bBusy, 0);
+    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
 }
 
 // A handset left in download mode by an interrupted firmware write: the program says so instead
