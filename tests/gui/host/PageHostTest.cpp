@@ -75,9 +75,9 @@ TEST_F(PageHostTest, CommandsSelectPagesAndModes)
     EXPECT_EQ(m_host->Panel()->PanelState(), PANEL_MAIN);
     Command(HC_REFURBISH);
     EXPECT_EQ(m_host->CurrentPage(), m_host->UpgradePage());
-    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), 6);
+    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), OP_REFURBISH);
     Command(HC_PRL);
-    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), 4);
+    EXPECT_EQ(m_host->UpgradePage()->SelectedOperation(), OP_PRL);
     Command(HC_SETTINGS);
     EXPECT_EQ(m_host->CurrentPage(), m_host->SettingsPage());
     Command(HC_PHONEBOOK);

@@ -127,7 +127,7 @@ TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
 {
     InstallPlugin();
     theSettings.m_nLastDirection = 1;
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
+    CUpgradePage& page = MakePage(OP_PRL);
     Radio("nam1Radio")->setChecked(true);
     const QString target = m_dir + QStringLiteral("/reads/today");
     // The real chooser runs modally: answer it from the event loop. The create question and the

@@ -108,37 +108,34 @@ TEST_F(RunLockTest, EveryOperationLocksAndReleasesItsInputs)
         int selection, op, nam, direction;
         const char *lockedOff, *lockedOn, *releasedOff, *releasedOn;
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, OP_UPGRADE, 1, -1,
+        {OP_UPGRADE, OP_UPGRADE, 1, -1,
          "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam12Radio startButton",
          "nam2Radio binPathEdit", "",
          "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio "
          "startButton"},
-        {CUpgradePage::SEL_BIN, OP_BIN, 0, -1, "binBrowseButton startButton", "scrBrowseButton nam1Radio", "",
+        {OP_BIN, OP_BIN, 0, -1, "binBrowseButton startButton", "scrBrowseButton nam1Radio", "",
          "binBrowseButton startButton"},
-        {CUpgradePage::SEL_SCRIPT, OP_SCRIPT, 2, -1,
+        {OP_SCRIPT, OP_SCRIPT, 2, -1,
          "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio startButton",
          "binBrowseButton nam12Radio", "",
          "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio startButton"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, 0, "startButton prlBrowseButton nam2Radio nam12Radio readRadio",
+        {OP_PRL, OP_PRL, 0, 0, "startButton prlBrowseButton nam2Radio nam12Radio readRadio",
          "nam1Radio writeRadio", "",
          "startButton prlBrowseButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
         // The PRL browse button comes back only for Write.
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio",
+        {OP_PRL, OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio",
          "nam1Radio readRadio", "prlBrowseButton",
          "startButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
         // ERI leaves the NAM radios alone, and Start for the reconnection.
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, 0, "eriBrowseButton readRadio", "writeRadio nam2Radio",
-         "startButton", "eriBrowseButton readRadio writeRadio"},
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio",
+        {OP_ERI, OP_ERI, 0, 0, "eriBrowseButton readRadio", "writeRadio nam2Radio", "startButton",
+         "eriBrowseButton readRadio writeRadio"},
+        {OP_ERI, OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio",
          "startButton eriBrowseButton", "readRadio writeRadio"},
-        {CUpgradePage::SEL_REFURBISH, OP_REFURBISH, 0, -1, "binBrowseButton scrBrowseButton startButton",
-         "prlBrowseButton", "startButton", "binBrowseButton scrBrowseButton"},
-        {CUpgradePage::SEL_UPGRADE, OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
-         "", ""},
-        {CUpgradePage::SEL_UPGRADE, OP_PHONEBOOK, 0, -1, "",
-         "binBrowseButton nam1Radio readRadio startButton", "", ""},
-        {CUpgradePage::SEL_UPGRADE, OP_TRANSFER, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
-         "", ""},
+        {OP_REFURBISH, OP_REFURBISH, 0, -1, "binBrowseButton scrBrowseButton startButton", "prlBrowseButton",
+         "startButton", "binBrowseButton scrBrowseButton"},
+        {OP_UPGRADE, OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
+        {OP_UPGRADE, OP_PHONEBOOK, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
+        {OP_UPGRADE, OP_TRANSFER, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "operation " << c.op << ", direction " << c.direction);
@@ -194,7 +191,7 @@ TEST_F(RunLockTest, RunInsideTheFrame)
     InstallPlugin();
     theSettings.Set(&CAppSettings::m_strModelName, QStringLiteral("REC-MODEL"));
     m_frame->PageHost()->OnHostCommand(HC_BIN, 0);
-    ASSERT_EQ(m_pPage->SelectedOperation(), CUpgradePage::SEL_BIN);
+    ASSERT_EQ(m_pPage->SelectedOperation(), OP_BIN);
     const QString bin = MakeFile(QStringLiteral("fw.bin"));
     m_pPage->findChild<QLineEdit*>(QStringLiteral("binPathEdit"))->setText(bin);
     const qsizetype handledBefore = m_frame->PageHost()->HandledCommands().size();

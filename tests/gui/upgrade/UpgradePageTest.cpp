@@ -86,12 +86,16 @@ TEST_F(UpgradePageTest, EachOperationShowsItsRows)
         bool binShown, scrShown, directionShown;
         QStringList enabled; // of binPathEdit, scrPathEdit, nam1Radio, prlPathEdit, eriPathEdit
     } views[] = {
-        {1, true, true, false, {"binPathEdit", "scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
-        {2, true, true, false, {"binPathEdit"}},
-        {3, true, true, false, {"scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
-        {4, false, false, true, {"nam1Radio", "prlPathEdit"}},
-        {5, false, false, true, {"eriPathEdit"}},
-        {6, true, true, false, {"binPathEdit", "scrPathEdit"}},
+        {OP_UPGRADE,
+         true,
+         true,
+         false,
+         {"binPathEdit", "scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
+        {OP_BIN, true, true, false, {"binPathEdit"}},
+        {OP_SCRIPT, true, true, false, {"scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
+        {OP_PRL, false, false, true, {"nam1Radio", "prlPathEdit"}},
+        {OP_ERI, false, false, true, {"eriPathEdit"}},
+        {OP_REFURBISH, true, true, false, {"binPathEdit", "scrPathEdit"}},
     };
     CUpgradePage& page = MakePage();
     for (int pass = 0; pass < 2; ++pass) {
@@ -116,10 +120,10 @@ TEST_F(UpgradePageTest, StartNeedsAPluginAndIsNeverEnabledBySelecting)
         theSettings.Set(&CAppSettings::m_strDllFile, QString::fromLatin1(dll));
         CUpgradePage& page = MakePage();
         page.EnableStart(true);
-        page.SelectOperation(CUpgradePage::SEL_BIN);
+        page.SelectOperation(OP_BIN);
         EXPECT_EQ(page.IsStartEnabled(), QString::fromLatin1(dll).startsWith(u'/'));
         page.EnableStart(false);
-        page.SelectOperation(CUpgradePage::SEL_SCRIPT);
+        page.SelectOperation(OP_SCRIPT);
         EXPECT_FALSE(page.IsStartEnabled());
     }
 }
@@ -127,15 +131,15 @@ TEST_F(UpgradePageTest, StartNeedsAPluginAndIsNeverEnabledBySelecting)
 TEST_F(UpgradePageTest, RadiosAreRememberedAndTheDirectionDrivesTheFileRow)
 {
     theSettings.m_nLastDirection = 0;
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
+    CUpgradePage& page = MakePage(OP_PRL);
     for (const auto& [radio, nam] : {std::pair{"nam1Radio", 0}, {"nam2Radio", 1}, {"nam12Radio", 2}}) {
         Radio(radio)->click();
         EXPECT_EQ(theSettings.m_nLastSelectNam, nam);
     }
-    for (const int op : {CUpgradePage::SEL_PRL, CUpgradePage::SEL_ERI}) {
+    for (const int op : {OP_PRL, OP_ERI}) {
         page.SelectOperation(op);
-        const char* row = op == CUpgradePage::SEL_PRL ? "prlPathEdit" : "eriPathEdit";
-        const char* other = op == CUpgradePage::SEL_PRL ? "eriPathEdit" : "prlPathEdit";
+        const char* row = op == OP_PRL ? "prlPathEdit" : "eriPathEdit";
+        const char* other = op == OP_PRL ? "eriPathEdit" : "prlPathEdit";
         Radio("readRadio")->click();
         EXPECT_EQ(theSettings.m_nLastDirection, 1);
         EXPECT_FALSE(Enabled(row));
@@ -146,13 +150,13 @@ TEST_F(UpgradePageTest, RadiosAreRememberedAndTheDirectionDrivesTheFileRow)
     }
     // Neither radio checked: PRL's ERI row keeps the state Upgrade left.
     theSettings.m_nLastDirection = -1;
-    MakePage(CUpgradePage::SEL_UPGRADE).SelectOperation(CUpgradePage::SEL_PRL);
+    MakePage(OP_UPGRADE).SelectOperation(OP_PRL);
     EXPECT_TRUE(Enabled("eriPathEdit"));
 }
 
 TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
 {
-    MakePage(CUpgradePage::SEL_UPGRADE);
+    MakePage(OP_UPGRADE);
     const struct
     {
         const char *button, *edit, *title, *name, *filter;
@@ -208,7 +212,7 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 {
     const QString old = m_dir + QStringLiteral("/files/gone.bin");
     theSettings.m_strLastBinFile = old;
-    MakePage(CUpgradePage::SEL_BIN);
+    MakePage(OP_BIN);
     Dialogs::SetTestMode(false);
     bool seen = false;
     QTimer poll;
@@ -261,7 +265,7 @@ TEST_F(UpgradePageTest, InputChecks)
         "Invalid PRL File! Select another one!", "Invalid ERI File! Select another one!"};
     QString CAppSettings::*remembered[] = {&CAppSettings::m_strLastBinFile, &CAppSettings::m_strLastScrFile,
                                            &CAppSettings::m_strLastPrlFile, &CAppSettings::m_strLastEriFile};
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_UPGRADE);
+    CUpgradePage& page = MakePage(OP_UPGRADE);
     for (int kind = 1; kind <= 4; ++kind) {
         SCOPED_TRACE(kind);
         // Empty, missing, a folder: refused with the kind's message; a file: taken and remembered.
@@ -277,12 +281,12 @@ TEST_F(UpgradePageTest, InputChecks)
     }
     // An empty box that is disabled is tried as a file.
     theSettings.m_strLastScrFile.clear();
-    MakePage(CUpgradePage::SEL_BIN).ValidateInput(CUpgradePage::INPUT_SCRIPT);
+    MakePage(OP_BIN).ValidateInput(CUpgradePage::INPUT_SCRIPT);
     EXPECT_EQ(Messages().constLast(), QStringLiteral("Invalid SCRIPT File! Select another one!"));
 
     // NAM: the shown radio counts; none shown is refused and keeps the remembered value.
     theSettings.m_nLastSelectNam = 0;
-    CUpgradePage& prl = MakePage(CUpgradePage::SEL_PRL);
+    CUpgradePage& prl = MakePage(OP_PRL);
     EXPECT_EQ(prl.ValidateInput(CUpgradePage::INPUT_NAM), 1);
     EXPECT_EQ(theSettings.m_nLastSelectNam, 2);
     ClearNamRadios();
@@ -293,7 +297,7 @@ TEST_F(UpgradePageTest, InputChecks)
 
     // Direction.
     theSettings.m_nLastDirection = -1;
-    CUpgradePage& eri = MakePage(CUpgradePage::SEL_ERI);
+    CUpgradePage& eri = MakePage(OP_ERI);
     Dialogs::ClearRecords();
     EXPECT_EQ(eri.ValidateInput(CUpgradePage::INPUT_DIRECTION), 0);
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Select READ or WRITE mode First!")});
@@ -316,18 +320,18 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         bool noNam, write;
         QString message;
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", false, "", false, false, "Select .BIN file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", true, false, "Select PRL NAM!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", false, false, "Select .PRL file and proceed!"},
-        {CUpgradePage::SEL_UPGRADE, "qpx_rec_plugin", true, "eriPathEdit", false, false, "Select .ERI file and proceed!"},
-        {CUpgradePage::SEL_SCRIPT, "qpx_rec_plugin", false, "", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_REFURBISH, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_BIN, "qpx_rec_plugin_min", true, "", false, false, NOT_SUPPORTED},
-        {CUpgradePage::SEL_PRL, nullptr, false, "", false, false, NOT_SUPPORTED},
-        {CUpgradePage::SEL_PRL, "qpx_rec_plugin", false, "", false, false, "Select READ or WRITE mode First!"},
-        {CUpgradePage::SEL_PRL, "qpx_rec_plugin", false, "", false, true, "Select .PRL file and proceed!"},
-        {CUpgradePage::SEL_ERI, "qpx_rec_plugin", false, "", false, true, "Select .ERI file and proceed!"},
+        {OP_UPGRADE, "qpx_rec_plugin", false, "", false, false, "Select .BIN file and proceed!"},
+        {OP_UPGRADE, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
+        {OP_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", true, false, "Select PRL NAM!"},
+        {OP_UPGRADE, "qpx_rec_plugin", true, "prlPathEdit", false, false, "Select .PRL file and proceed!"},
+        {OP_UPGRADE, "qpx_rec_plugin", true, "eriPathEdit", false, false, "Select .ERI file and proceed!"},
+        {OP_SCRIPT, "qpx_rec_plugin", false, "", false, false, "Select .Script file and proceed!"},
+        {OP_REFURBISH, "qpx_rec_plugin", true, "scrPathEdit", false, false, "Select .Script file and proceed!"},
+        {OP_BIN, "qpx_rec_plugin_min", true, "", false, false, NOT_SUPPORTED},
+        {OP_PRL, nullptr, false, "", false, false, NOT_SUPPORTED},
+        {OP_PRL, "qpx_rec_plugin", false, "", false, false, "Select READ or WRITE mode First!"},
+        {OP_PRL, "qpx_rec_plugin", false, "", false, true, "Select .PRL file and proceed!"},
+        {OP_ERI, "qpx_rec_plugin", false, "", false, true, "Select .ERI file and proceed!"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -372,17 +376,17 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
         const char* call;
         const char* args; // {bin}, {scr}, {prl}, {eri}: the files in the boxes; {out}: the folder chosen
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, OP_UPGRADE, -1, "nam2Radio", "Upgrade", " bin={bin} scr={scr} eri={eri} nam=1 prl={prl}"},
-        {CUpgradePage::SEL_BIN, OP_BIN, -1, nullptr, "Bin", " bin={bin}"},
-        {CUpgradePage::SEL_SCRIPT, OP_SCRIPT, -1, "nam1Radio", "Src", " scr={scr} eri={eri} nam=0 prl={prl}"},
-        {CUpgradePage::SEL_REFURBISH, OP_REFURBISH, -1, nullptr, "Refurbish", " bin={bin} scr={scr}"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, "nam1Radio", "Prl", " nam=0 file={prl} dir=0"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam1Radio", "Prl", " nam=0 file={out}/nam1_prl_0000.prl dir=1"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam2Radio", "Prl", " nam=1 file={out}/nam2_prl_0001.prl dir=1"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam12Radio", "Prl", " nam=2 file={out}/nam?_prl_000#.prl dir=1"},
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, nullptr, "Eri", " nam=1 file={eri} dir=0"},
+        {OP_UPGRADE, OP_UPGRADE, -1, "nam2Radio", "Upgrade", " bin={bin} scr={scr} eri={eri} nam=1 prl={prl}"},
+        {OP_BIN, OP_BIN, -1, nullptr, "Bin", " bin={bin}"},
+        {OP_SCRIPT, OP_SCRIPT, -1, "nam1Radio", "Src", " scr={scr} eri={eri} nam=0 prl={prl}"},
+        {OP_REFURBISH, OP_REFURBISH, -1, nullptr, "Refurbish", " bin={bin} scr={scr}"},
+        {OP_PRL, OP_PRL, 0, "nam1Radio", "Prl", " nam=0 file={prl} dir=0"},
+        {OP_PRL, OP_PRL, 1, "nam1Radio", "Prl", " nam=0 file={out}/nam1_prl_0000.prl dir=1"},
+        {OP_PRL, OP_PRL, 1, "nam2Radio", "Prl", " nam=1 file={out}/nam2_prl_0001.prl dir=1"},
+        {OP_PRL, OP_PRL, 1, "nam12Radio", "Prl", " nam=2 file={out}/nam?_prl_000#.prl dir=1"},
+        {OP_ERI, OP_ERI, 0, nullptr, "Eri", " nam=1 file={eri} dir=0"},
         // ERI does not check the NAM: the remembered one goes out.
-        {CUpgradePage::SEL_ERI, OP_ERI, 1, nullptr, "Eri", " nam=1 file={out}/eri.bin dir=1"},
+        {OP_ERI, OP_ERI, 1, nullptr, "Eri", " nam=1 file={out}/eri.bin dir=1"},
     };
     // clang-format on
     m_dll = InstallPlugin();
@@ -435,9 +439,9 @@ TEST_F(UpgradePageTest, ReadIntoAnExistingFileAsksFirst)
         const char* radio;
         const char* existing; // the one file of the read that is there already
         const char* call;
-    } cases[] = {{CUpgradePage::SEL_PRL, "nam1Radio", "nam1_prl_0000.prl", "Prl"},
-                 {CUpgradePage::SEL_PRL, "nam12Radio", "nam2_prl_0001.prl", "Prl"},
-                 {CUpgradePage::SEL_ERI, nullptr, "eri.bin", "Eri"}};
+    } cases[] = {{OP_PRL, "nam1Radio", "nam1_prl_0000.prl", "Prl"},
+                 {OP_PRL, "nam12Radio", "nam2_prl_0001.prl", "Prl"},
+                 {OP_ERI, nullptr, "eri.bin", "Eri"}};
     for (const auto& c : cases) {
         const QString existing = folder + QLatin1Char('/') + QString::fromLatin1(c.existing);
         ASSERT_TRUE(qpxtest::WriteFile(existing, "old"));
@@ -478,12 +482,9 @@ TEST_F(UpgradePageTest, StartsThatEndQuietly)
         std::function<void()> prepare;
         QStringList messages;
     } cases[] = {
-        {"no",
-         CUpgradePage::SEL_UPGRADE,
-         [] { Dialogs::SetNextAnswer(IDNO); },
-         {QStringLiteral("Are you sure?")}},
-        {"folder cancelled", CUpgradePage::SEL_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
-        {"busy", CUpgradePage::SEL_BIN, [] { theSettings.m_bBusy = 1; }, {}},
+        {"no", OP_UPGRADE, [] { Dialogs::SetNextAnswer(IDNO); }, {QStringLiteral("Are you sure?")}},
+        {"folder cancelled", OP_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
+        {"busy", OP_BIN, [] { theSettings.m_bBusy = 1; }, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -520,7 +521,7 @@ TEST_F(UpgradePageTest, CompletionShowsTheResultAndUnloads)
             qputenv("QPX_REC_MINUTES", "0");
             qputenv("QPX_REC_SECONDS", "9.96");
         }
-        CUpgradePage& page = MakePage(success ? CUpgradePage::SEL_BIN : CUpgradePage::SEL_REFURBISH);
+        CUpgradePage& page = MakePage(success ? OP_BIN : OP_REFURBISH);
         FillFiles();
         page.OnStart();
         EXPECT_EQ(theSettings.m_bBusy, 1);
@@ -556,7 +557,7 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
 {
     qpxtest::CLogCapture messages;
     m_dll = InstallPlugin(QStringLiteral("qpx_rec_plugin_min"));
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_UPGRADE);
+    CUpgradePage& page = MakePage(OP_UPGRADE);
     FillFiles();
     for (int run = 1; run <= 2; ++run) {
         ASSERT_FALSE(RunAndWait(page, QStringLiteral("Upgrade")).isEmpty());
@@ -572,7 +573,7 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
 TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
 {
     m_dll = InstallPlugin();
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
+    CUpgradePage& page = MakePage(OP_BIN);
     FillFiles();
     OperationResult r{};
     r.nResult = -1;
