@@ -1,7 +1,8 @@
 #pragma once
-// The part the four operation pages share: the operation status group that the plug-in drives
-// while it works (progress bar, elapsed time, the status, file name and address lines) and that
-// shows the result when it is done, and the two ends of a run.
+// The part the four operation pages share: the plug-in of their runs, the operation status group
+// that the plug-in drives while it works (progress bar, elapsed time, the status, file name and
+// address lines) and that shows the result when it is done, the two ends of a run with the common
+// part of the run lock, and for the pages with two modes the mode, its radios and Start's faces.
 //
 //   BeginRun(n) ─ value lines hidden, this page's run lock, the host's part (toolbar, function
 //                 list, other pages, link stopped), busy set
@@ -117,8 +118,6 @@ protected:
                              const QString& name = QString());
 
     IPageServices& Services() const { return m_services; }
-    // This page's lock of its own run, when the row of operation n names this page.
-    const SRunLock* OwnLock(int operation) const;
 
     // The status, file name and address lines and the elapsed time of a finished operation.
     void ShowResultTexts(const OperationResult& result);
@@ -144,6 +143,8 @@ protected:
     CPluginRun m_run;
 
 private:
+    // This page's lock of its own run, when the row of operation n names this page.
+    const SRunLock* OwnLock(int operation) const;
     // The running face: the disabled picture in both slots of the two-picture form.
     void SetRunningFace(int picture);
     CSkinButton* StartButton() const;
