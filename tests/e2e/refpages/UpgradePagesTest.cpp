@@ -80,7 +80,7 @@ protected:
 TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
 {
     EXPECT_EQ(EriVersionText(), QStringLiteral("3")); // the handset's own
-    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, CUpgradePage::SEL_ERI));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, OP_ERI));
     const QString reads = m_files + QStringLiteral("/reads");
     ASSERT_TRUE(QDir().mkpath(reads));
 
@@ -145,7 +145,7 @@ TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
 {
     EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
         << SoftwareVersionText().toStdString();
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
 
     const QByteArray image = FirmwareImage("VKQ100A3", 3000);
@@ -221,7 +221,7 @@ TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandReco
     EXPECT_FALSE(m_pHost->SettingsPage()->findChild<QPushButton*>(QStringLiteral("readButton"))->isEnabled());
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, m_pHost->TransferPage()));
     EXPECT_FALSE(m_pHost->TransferPage()->IsStartEnabled());
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
 
     const QByteArray image = FirmwareImage("VKQ100A2", 3000);
     SetPath("binPathEdit", InputFile(QStringLiteral("rescue.bin"), image));
@@ -264,7 +264,7 @@ protected:
 TEST_F(ModemManagerUpgradeRefPagesTest,
        PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, CUpgradePage::SEL_PRL));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, OP_PRL));
     const QString reads = m_files + QStringLiteral("/reads");
     ASSERT_TRUE(QDir().mkpath(reads));
     Click("readRadio");
@@ -309,7 +309,7 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 {
     qpxtest::CLogCapture messages;
     m_frame->show();
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
     SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 3000)));
     Start()->click();
     ASSERT_EQ(theSettings.m_bBusy, 1) << ShownTexts().toStdString();
@@ -344,7 +344,7 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 
 TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, CUpgradePage::SEL_UPGRADE));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, OP_UPGRADE));
     const QByteArray prl = PrlFile(300, 901);
     const QByteArray eri = EriFile(1500, 0x0203);
     SetPath("binPathEdit", InputFile(QStringLiteral("up.bin"), FirmwareImage("VKQ100B1", 1500)));
@@ -379,7 +379,7 @@ TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
 
 TEST_F(UpgradeRefPagesTest, ScriptWritesItsItemsThenTheEriAndThePrl)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, CUpgradePage::SEL_SCRIPT));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, OP_SCRIPT));
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled());
     const QByteArray prl = PrlFile(250, 777);
     const QByteArray eri = EriFile(800, 0x0105);
@@ -432,7 +432,7 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     for (auto it = userData.cbegin(); it != userData.cend(); ++it)
         ASSERT_TRUE(qpxtest::WriteFile(Efs(it.key()), it.value()));
     ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("nvm/keep.bin")), "not user data"));
-    ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, CUpgradePage::SEL_REFURBISH));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, OP_REFURBISH));
     SetPath("binPathEdit", InputFile(QStringLiteral("r.bin"), FirmwareImage("VKQ100A9", 200)));
     SetPath("scrPathEdit", InputFile(QStringLiteral("r.scr"), "nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());

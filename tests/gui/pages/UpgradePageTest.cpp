@@ -130,12 +130,16 @@ TEST_F(UpgradePageTest, EachOperationShowsItsRows)
         bool binShown, scrShown, directionShown;
         QStringList enabled; // of binPathEdit, scrPathEdit, nam1Radio, prlPathEdit, eriPathEdit
     } views[] = {
-        {1, true, true, false, {"binPathEdit", "scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
-        {2, true, true, false, {"binPathEdit"}},
-        {3, true, true, false, {"scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
-        {4, false, false, true, {"nam1Radio", "prlPathEdit"}},
-        {5, false, false, true, {"eriPathEdit"}},
-        {6, true, true, false, {"binPathEdit", "scrPathEdit"}},
+        {OP_UPGRADE,
+         true,
+         true,
+         false,
+         {"binPathEdit", "scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
+        {OP_BIN, true, true, false, {"binPathEdit"}},
+        {OP_SCRIPT, true, true, false, {"scrPathEdit", "nam1Radio", "prlPathEdit", "eriPathEdit"}},
+        {OP_PRL, false, false, true, {"nam1Radio", "prlPathEdit"}},
+        {OP_ERI, false, false, true, {"eriPathEdit"}},
+        {OP_REFURBISH, true, true, false, {"binPathEdit", "scrPathEdit"}},
     };
     CUpgradePage& page = MakePage();
     for (int pass = 0; pass < 2; ++pass) {
@@ -160,10 +164,10 @@ TEST_F(UpgradePageTest, StartNeedsAPluginAndIsNeverEnabledBySelecting)
         theSettings.Set(&CAppSettings::m_strDllFile, QString::fromLatin1(dll));
         CUpgradePage& page = MakePage();
         page.EnableStart(true);
-        page.SelectOperation(CUpgradePage::SEL_BIN);
+        page.SelectOperation(OP_BIN);
         EXPECT_EQ(page.IsStartEnabled(), QString::fromLatin1(dll).startsWith(u'/'));
         page.EnableStart(false);
-        page.SelectOperation(CUpgradePage::SEL_SCRIPT);
+        page.SelectOperation(OP_SCRIPT);
         EXPECT_FALSE(page.IsStartEnabled());
     }
 }
@@ -171,15 +175,15 @@ TEST_F(UpgradePageTest, StartNeedsAPluginAndIsNeverEnabledBySelecting)
 TEST_F(UpgradePageTest, RadiosAreRememberedAndTheDirectionDrivesTheFileRow)
 {
     theSettings.m_nLastDirection = 0;
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
+    CUpgradePage& page = MakePage(OP_PRL);
     for (const auto& [radio, nam] : {std::pair{"nam1Radio", 0}, {"nam2Radio", 1}, {"nam12Radio", 2}}) {
         Radio(radio)->click();
         EXPECT_EQ(theSettings.m_nLastSelectNam, nam);
     }
-    for (const int op : {CUpgradePage::SEL_PRL, CUpgradePage::SEL_ERI}) {
+    for (const int op : {OP_PRL, OP_ERI}) {
         page.SelectOperation(op);
-        const char* row = op == CUpgradePage::SEL_PRL ? "prlPathEdit" : "eriPathEdit";
-        const char* other = op == CUpgradePage::SEL_PRL ? "eriPathEdit" : "prlPathEdit";
+        const char* row = op == OP_PRL ? "prlPathEdit" : "eriPathEdit";
+        const char* other = op == OP_PRL ? "eriPathEdit" : "prlPathEdit";
         Radio("readRadio")->click();
         EXPECT_EQ(theSettings.m_nLastDirection, 1);
         EXPECT_FALSE(Enabled(row));
@@ -190,13 +194,13 @@ TEST_F(UpgradePageTest, RadiosAreRememberedAndTheDirectionDrivesTheFileRow)
     }
     // Neither radio checked: PRL's ERI row keeps the state Upgrade left.
     theSettings.m_nLastDirection = -1;
-    MakePage(CUpgradePage::SEL_UPGRADE).SelectOperation(CUpgradePage::SEL_PRL);
+    MakePage(OP_UPGRADE).SelectOperation(OP_PRL);
     EXPECT_TRUE(Enabled("eriPathEdit"));
 }
 
 TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
 {
-    MakePage(CUpgradePage::SEL_UPGRADE);
+    MakePage(OP_UPGRADE);
     const struct
     {
         const char *button, *edit, *title, *name, *filter;
@@ -252,7 +256,7 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 {
     const QString old = m_root + QStringLiteral("/files/gone.bin");
     theSettings.m_strLastBinFile = old;
-    MakePage(CUpgradePage::SEL_BIN);
+    MakePage(OP_BIN);
     Dialogs::SetTestMode(false);
     bool seen = false;
     QTimer poll;
@@ -299,7 +303,7 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
 {
     const char* rec = "qpx_rec_plugin";
-    const int up = CUpgradePage::SEL_UPGRADE, prl = CUpgradePage::SEL_PRL;
+    const int up = OP_UPGRADE, prl = OP_PRL;
     // clang-format off
     const struct
     {
@@ -320,14 +324,14 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         {up, rec, true, "prlPathEdit", "missing", false, false, "Invalid PRL File! Select another one!"},
         {up, rec, true, "eriPathEdit", "", false, false, "Select .ERI file and proceed!"},
         {up, rec, true, "eriPathEdit", "folder", false, false, "Invalid ERI File! Select another one!"},
-        {CUpgradePage::SEL_SCRIPT, rec, false, "", "", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_REFURBISH, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
-        {CUpgradePage::SEL_BIN, "qpx_rec_plugin_min", true, "", "", false, false, NOT_SUPPORTED},
+        {OP_SCRIPT, rec, false, "", "", false, false, "Select .Script file and proceed!"},
+        {OP_REFURBISH, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
+        {OP_BIN, "qpx_rec_plugin_min", true, "", "", false, false, NOT_SUPPORTED},
         {prl, nullptr, false, "", "", false, false, NOT_SUPPORTED},
         {prl, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
         {prl, rec, false, "", "", false, true, "Select .PRL file and proceed!"},
-        {CUpgradePage::SEL_ERI, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
-        {CUpgradePage::SEL_ERI, rec, false, "", "", false, true, "Select .ERI file and proceed!"},
+        {OP_ERI, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
+        {OP_ERI, rec, false, "", "", false, true, "Select .ERI file and proceed!"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -376,17 +380,17 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
         const char* call;
         const char* args; // {bin}, {scr}, {prl}, {eri}: the files in the boxes; {out}: the folder chosen
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, OP_UPGRADE, -1, "nam2Radio", "Upgrade", " bin={bin} scr={scr} eri={eri} nam=1 prl={prl}"},
-        {CUpgradePage::SEL_BIN, OP_BIN, -1, nullptr, "Bin", " bin={bin}"},
-        {CUpgradePage::SEL_SCRIPT, OP_SCRIPT, -1, "nam1Radio", "Src", " scr={scr} eri={eri} nam=0 prl={prl}"},
-        {CUpgradePage::SEL_REFURBISH, OP_REFURBISH, -1, nullptr, "Refurbish", " bin={bin} scr={scr}"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, "nam1Radio", "Prl", " nam=0 file={prl} dir=0"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam1Radio", "Prl", " nam=0 file={out}/nam1_prl_0000.prl dir=1"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam2Radio", "Prl", " nam=1 file={out}/nam2_prl_0001.prl dir=1"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 1, "nam12Radio", "Prl", " nam=2 file={out}/nam?_prl_000#.prl dir=1"},
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, nullptr, "Eri", " nam=1 file={eri} dir=0"},
+        {OP_UPGRADE, OP_UPGRADE, -1, "nam2Radio", "Upgrade", " bin={bin} scr={scr} eri={eri} nam=1 prl={prl}"},
+        {OP_BIN, OP_BIN, -1, nullptr, "Bin", " bin={bin}"},
+        {OP_SCRIPT, OP_SCRIPT, -1, "nam1Radio", "Src", " scr={scr} eri={eri} nam=0 prl={prl}"},
+        {OP_REFURBISH, OP_REFURBISH, -1, nullptr, "Refurbish", " bin={bin} scr={scr}"},
+        {OP_PRL, OP_PRL, 0, "nam1Radio", "Prl", " nam=0 file={prl} dir=0"},
+        {OP_PRL, OP_PRL, 1, "nam1Radio", "Prl", " nam=0 file={out}/nam1_prl_0000.prl dir=1"},
+        {OP_PRL, OP_PRL, 1, "nam2Radio", "Prl", " nam=1 file={out}/nam2_prl_0001.prl dir=1"},
+        {OP_PRL, OP_PRL, 1, "nam12Radio", "Prl", " nam=2 file={out}/nam?_prl_000#.prl dir=1"},
+        {OP_ERI, OP_ERI, 0, nullptr, "Eri", " nam=1 file={eri} dir=0"},
         // ERI does not check the NAM: the remembered one goes out.
-        {CUpgradePage::SEL_ERI, OP_ERI, 1, nullptr, "Eri", " nam=1 file={out}/eri.bin dir=1"},
+        {OP_ERI, OP_ERI, 1, nullptr, "Eri", " nam=1 file={out}/eri.bin dir=1"},
     };
     // clang-format on
     m_dll = InstallPlugin();
@@ -413,7 +417,7 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
                           .replace(QStringLiteral("{eri}"), m_eri)
                           .replace(QStringLiteral("{out}"), out));
         EXPECT_EQ(m_services.begun, QList<int>{c.number});
-        if (c.op == CUpgradePage::SEL_UPGRADE) { // the inputs that passed are remembered
+        if (c.op == OP_UPGRADE) { // the inputs that passed are remembered
             EXPECT_EQ(QStringList({theSettings.m_strLastBinFile, theSettings.m_strLastScrFile,
                                    theSettings.m_strLastPrlFile, theSettings.m_strLastEriFile}),
                       QStringList({m_bin, m_scr, m_prl, m_eri}));
@@ -444,9 +448,9 @@ TEST_F(UpgradePageTest, ReadIntoAnExistingFileAsksFirst)
         const char* radio;
         const char* existing; // the one file of the read that is there already
         const char* call;
-    } cases[] = {{CUpgradePage::SEL_PRL, "nam1Radio", "nam1_prl_0000.prl", "Prl"},
-                 {CUpgradePage::SEL_PRL, "nam12Radio", "nam2_prl_0001.prl", "Prl"},
-                 {CUpgradePage::SEL_ERI, nullptr, "eri.bin", "Eri"}};
+    } cases[] = {{OP_PRL, "nam1Radio", "nam1_prl_0000.prl", "Prl"},
+                 {OP_PRL, "nam12Radio", "nam2_prl_0001.prl", "Prl"},
+                 {OP_ERI, nullptr, "eri.bin", "Eri"}};
     for (const auto& c : cases) {
         const QString existing = folder + QLatin1Char('/') + QString::fromLatin1(c.existing);
         ASSERT_TRUE(qpxtest::WriteFile(existing, "old"));
@@ -487,12 +491,9 @@ TEST_F(UpgradePageTest, StartsThatEndQuietly)
         std::function<void()> prepare;
         QStringList messages;
     } cases[] = {
-        {"no",
-         CUpgradePage::SEL_UPGRADE,
-         [] { Dialogs::SetNextAnswer(IDNO); },
-         {QStringLiteral("Are you sure?")}},
-        {"folder cancelled", CUpgradePage::SEL_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
-        {"busy", CUpgradePage::SEL_BIN, [] { theSettings.m_bBusy = 1; }, {}},
+        {"no", OP_UPGRADE, [] { Dialogs::SetNextAnswer(IDNO); }, {QStringLiteral("Are you sure?")}},
+        {"folder cancelled", OP_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
+        {"busy", OP_BIN, [] { theSettings.m_bBusy = 1; }, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -529,7 +530,7 @@ TEST_F(UpgradePageTest, CompletionShowsTheResultAndUnloads)
             qputenv("QPX_REC_MINUTES", "0");
             qputenv("QPX_REC_SECONDS", "9.96");
         }
-        CUpgradePage& page = MakePage(success ? CUpgradePage::SEL_BIN : CUpgradePage::SEL_REFURBISH);
+        CUpgradePage& page = MakePage(success ? OP_BIN : OP_REFURBISH);
         FillFiles();
         page.OnStart();
         EXPECT_EQ(theSettings.m_bBusy, 1);
@@ -565,7 +566,7 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
 {
     qpxtest::CLogCapture messages;
     m_dll = InstallPlugin(QStringLiteral("qpx_rec_plugin_min"));
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_UPGRADE);
+    CUpgradePage& page = MakePage(OP_UPGRADE);
     FillFiles();
     for (int run = 1; run <= 2; ++run) {
         ASSERT_FALSE(RunAndWait(page, QStringLiteral("Upgrade")).isEmpty());
@@ -581,7 +582,7 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
 TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
 {
     m_dll = InstallPlugin();
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_BIN);
+    CUpgradePage& page = MakePage(OP_BIN);
     FillFiles();
     OperationResult r{};
     r.nResult = -1;
@@ -656,37 +657,34 @@ TEST_F(RunLockTest, EveryOperationLocksAndReleasesItsInputs)
         int selection, op, nam, direction;
         const char *lockedOff, *lockedOn, *releasedOff, *releasedOn;
     } cases[] = {
-        {CUpgradePage::SEL_UPGRADE, OP_UPGRADE, 1, -1,
+        {OP_UPGRADE, OP_UPGRADE, 1, -1,
          "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam12Radio startButton",
          "nam2Radio binPathEdit", "",
          "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio "
          "startButton"},
-        {CUpgradePage::SEL_BIN, OP_BIN, 0, -1, "binBrowseButton startButton", "scrBrowseButton nam1Radio", "",
+        {OP_BIN, OP_BIN, 0, -1, "binBrowseButton startButton", "scrBrowseButton nam1Radio", "",
          "binBrowseButton startButton"},
-        {CUpgradePage::SEL_SCRIPT, OP_SCRIPT, 2, -1,
+        {OP_SCRIPT, OP_SCRIPT, 2, -1,
          "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio startButton",
          "binBrowseButton nam12Radio", "",
          "scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam2Radio nam12Radio startButton"},
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, 0, "startButton prlBrowseButton nam2Radio nam12Radio readRadio",
+        {OP_PRL, OP_PRL, 0, 0, "startButton prlBrowseButton nam2Radio nam12Radio readRadio",
          "nam1Radio writeRadio", "",
          "startButton prlBrowseButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
         // The PRL browse button comes back only for Write.
-        {CUpgradePage::SEL_PRL, OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio",
+        {OP_PRL, OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio",
          "nam1Radio readRadio", "prlBrowseButton",
          "startButton nam1Radio nam2Radio nam12Radio readRadio writeRadio"},
         // ERI leaves the NAM radios alone, and Start for the reconnection.
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, 0, "eriBrowseButton readRadio", "writeRadio nam2Radio",
-         "startButton", "eriBrowseButton readRadio writeRadio"},
-        {CUpgradePage::SEL_ERI, OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio",
+        {OP_ERI, OP_ERI, 0, 0, "eriBrowseButton readRadio", "writeRadio nam2Radio", "startButton",
+         "eriBrowseButton readRadio writeRadio"},
+        {OP_ERI, OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio",
          "startButton eriBrowseButton", "readRadio writeRadio"},
-        {CUpgradePage::SEL_REFURBISH, OP_REFURBISH, 0, -1, "binBrowseButton scrBrowseButton startButton",
-         "prlBrowseButton", "startButton", "binBrowseButton scrBrowseButton"},
-        {CUpgradePage::SEL_UPGRADE, OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
-         "", ""},
-        {CUpgradePage::SEL_UPGRADE, OP_PHONEBOOK, 0, -1, "",
-         "binBrowseButton nam1Radio readRadio startButton", "", ""},
-        {CUpgradePage::SEL_UPGRADE, OP_TRANSFER, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton",
-         "", ""},
+        {OP_REFURBISH, OP_REFURBISH, 0, -1, "binBrowseButton scrBrowseButton startButton", "prlBrowseButton",
+         "startButton", "binBrowseButton scrBrowseButton"},
+        {OP_UPGRADE, OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
+        {OP_UPGRADE, OP_PHONEBOOK, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
+        {OP_UPGRADE, OP_TRANSFER, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
     };
     const QStringList values{"fileNameLabel", "fileNameValue", "addressLabel",
                              "addressValue",  "statusLabel",   "statusValue"};
@@ -822,7 +820,7 @@ TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
 {
     InstallPlugin();
     theSettings.m_nLastDirection = 1;
-    CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
+    CUpgradePage& page = MakePage(OP_PRL);
     Radio("nam1Radio")->setChecked(true);
     const QString target = m_root + QStringLiteral("/reads/today");
     // The real chooser runs modally: answer it from the event loop. The create question and the
