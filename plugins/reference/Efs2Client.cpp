@@ -226,7 +226,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
 }
 
 CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
-                                          const std::function<void(qint64)>& progress)
+                                          const std::function<void(qint64)>& progress, qint64 expectedSize)
 {
     data.clear();
     qint32 fd = -1;
@@ -240,7 +240,8 @@ CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& da
     bool ended = false; // a short piece came: the file ends there
     m_link.Purge();
     while (r == CDiagLink::OK && err == 0 && (due > 0 || !ended)) {
-        for (; !ended && due < window; ++due, asked += static_cast<quint32>(m_nChunk)) {
+        for (; !ended && due < window && (expectedSize < 0 || asked <= expectedSize);
+             ++due, asked += static_cast<quint32>(m_nChunk)) {
             QByteArray req = Header(EFS2_READ);
             Add32(req, static_cast<quint32>(fd));
             Add32(req, static_cast<quint32>(m_nChunk));
@@ -267,6 +268,8 @@ CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& da
             continue;
         data.append(a.constData() + 20, n);
         ended = n < m_nChunk;
+        if (!ended && due == 0)
+            expectedSize = -1; // longer than listed: read on until the end shows
         if (progress)
             progress(data.size());
     }

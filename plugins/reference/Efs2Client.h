@@ -60,9 +60,11 @@ public:
     // OPENDIR, READDIR from sequence 1 until an empty name, CLOSEDIR.
     CDiagLink::EOutcome List(const QByteArray& path, QList<SEntry>& entries, qint32& err);
 
-    // Whole files. progress gets the bytes done so far.
+    // Whole files. progress gets the bytes done so far. expectedSize (from a listing; < 0: not
+    // known) keeps the reads from running past the end of the file: only the piece that holds the
+    // end is asked for, and a file that turns out longer is read on as usual.
     CDiagLink::EOutcome ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
-                                 const std::function<void(qint64)>& progress = {});
+                                 const std::function<void(qint64)>& progress = {}, qint64 expectedSize = -1);
     CDiagLink::EOutcome WriteFile(const QByteArray& path, const QByteArray& data, qint32& err,
                                   const std::function<void(qint64)>& progress = {});
     // Creates every missing folder of an absolute handset path.
