@@ -2,6 +2,7 @@
 // protocols, checks and installs the image, and comes back reporting the new software version.
 #include "RefFiles.h"
 #include "RefHarness.h"
+#include "pages/NvCatalogue.h"
 #include "serial/DiagPort.h"
 #include "serial/PrlImage.h"
 
@@ -101,6 +102,12 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         backupOnDisk();
         return m_plugin.Transfer(m_sim.Port(), 0, 2u);
     };
+    auto settingsRead = [&]() {
+        CRefGrid g;
+        for (const QString& name : NvCategoryItems(1))
+            g.InsertRow(-1, name);
+        return m_plugin.Settings(m_sim.Port(), 1, 1, &g);
+    };
     const QStringList blocks = {QStringLiteral("--download-block"), QStringLiteral("1024")};
     const QStringList pieces = {QStringLiteral("--efs-window"), QStringLiteral("1024")};
     const struct
@@ -133,6 +140,15 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         {"restore, damaged answer",
          pieces + QStringList{QStringLiteral("--corrupt-at"), QStringLiteral("0x4B:20")}, restore,
          "answer was damaged (pim/big.dat)"},
+        // Requests 26: the NAM's item reads, several unanswered at once.
+        {"settings read, hang-up",
+         {QStringLiteral("--hangup-at"), QStringLiteral("0x26:5")},
+         settingsRead,
+         "does not answer (item "},
+        {"settings read, damaged answer",
+         {QStringLiteral("--corrupt-at"), QStringLiteral("0x26:5")},
+         settingsRead,
+         "answer was damaged (item "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
