@@ -340,6 +340,8 @@ CDiagLink::EOutcome CEfs2Client::MakePath(const QByteArray& path, qint32& err)
         if (p.isEmpty())
             continue;
         so += '/' + p;
+        if (m_made.contains(so))
+            continue;
         const CDiagLink::EOutcome r = Mkdir(so, err);
         if (r != CDiagLink::OK)
             return r;
@@ -347,6 +349,7 @@ CDiagLink::EOutcome CEfs2Client::MakePath(const QByteArray& path, qint32& err)
             err = 0;
         if (err != 0)
             return r;
+        m_made.append(so);
     }
     return CDiagLink::OK;
 }

@@ -67,7 +67,8 @@ public:
                                  const std::function<void(qint64)>& progress = {}, qint64 expectedSize = -1);
     CDiagLink::EOutcome WriteFile(const QByteArray& path, const QByteArray& data, qint32& err,
                                   const std::function<void(qint64)>& progress = {});
-    // Creates every missing folder of an absolute handset path.
+    // Creates every missing folder of an absolute handset path; a folder this client made or
+    // found before is not asked for again.
     CDiagLink::EOutcome MakePath(const QByteArray& path, qint32& err);
 
 private:
@@ -81,4 +82,5 @@ private:
     CDiagLink& m_link;
     int m_nChunk;
     int m_nWindow = 1;
+    QList<QByteArray> m_made; // folders known to exist
 };

@@ -231,7 +231,8 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     for (int i = 0; i < entries.size(); ++i) {
         const SEntry& e = entries[i];
         job.Status(QStringLiteral("Saving the handset's file %1 of %2").arg(i + 1).arg(entries.size()));
-        if (!saved.AddHandsetFile(efs, '/' + e.rel.toLatin1(), e.rel))
+        // Most often the handset still holds what the backup holds: its size guides the reads.
+        if (!saved.AddHandsetFile(efs, '/' + e.rel.toLatin1(), e.rel, e.data.size()))
             return false;
     }
     if (!saved.Finish())
