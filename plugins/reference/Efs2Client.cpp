@@ -97,6 +97,8 @@ CDiagLink::EOutcome CEfs2Client::Hello()
         if (window > 0 && window < m_nWindow)
             m_nWindow = window;
     }
+    const qint32 dirWindow = I32(a, 4 + 16);
+    m_nDirWindow = dirWindow > 0 ? qMin(dirWindow, MAX_WINDOW) : MAX_WINDOW;
     return r;
 }
 
@@ -198,21 +200,39 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
     err = I32(a, 8);
     if (err != 0 || handle == 0)
         return r;
-    for (qint32 seq = 1; seq < 100000; ++seq) {
-        body.clear();
-        Add32(body, handle);
-        Add32(body, static_cast<quint32>(seq));
-        r = Call(EFS2_READDIR, body, a, 37);
+    // READDIRs go out ahead within the directory window HELLO negotiated, two more than the
+    // entries seen so far (a small folder costs one READDIR more, a large one few round trips).
+    // The answers come in order; the first empty name or error ends the listing and the answers
+    // still due are taken.
+    m_link.Purge();
+    qint32 next = 1;   // the sequence number of the next READDIR
+    qint32 expect = 1; // that of the oldest unanswered
+    bool ended = false;
+    while (next > expect || !ended) {
+        for (; !ended && next < 100000 && next - expect < qMin<qint64>(m_nDirWindow, 2 + entries.size());
+             ++next) {
+            QByteArray req = Header(EFS2_READDIR);
+            Add32(req, handle);
+            Add32(req, static_cast<quint32>(next));
+            if (!m_link.Send(req))
+                return CDiagLink::NO_ANSWER;
+        }
+        if (next == expect)
+            break; // the sequence numbers ran out
+        r = Answer(EFS2_READDIR, a, 37);
         if (r != CDiagLink::OK)
             return r;
+        if (I32(a, 8) != expect++)
+            return CDiagLink::UNEXPECTED;
+        if (ended)
+            continue;
         err = I32(a, 12);
-        if (err != 0)
-            break;
         const int end = static_cast<int>(a.indexOf('\0', 40));
         const QByteArray name = a.mid(40, end < 0 ? -1 : end - 40);
-        if (name.isEmpty())
-            break;
-        entries.append({QString::fromLatin1(name), I32(a, 16) == 1, I32(a, 24)});
+        if (err != 0 || name.isEmpty())
+            ended = true;
+        else
+            entries.append({QString::fromLatin1(name), I32(a, 16) == 1, I32(a, 24)});
     }
     body.clear();
     Add32(body, handle);

@@ -48,7 +48,8 @@ public:
 
     // Offers MAX_READ as the host's byte window and takes the handset's limits: the chunk size
     // becomes the smaller byte window of the answer (the most one READ or WRITE carries, at most
-    // MAX_READ), the window the smaller packet window (the requests that may be unanswered).
+    // MAX_READ), the window the smaller packet window (the requests that may be unanswered), and
+    // the READDIRs of a listing the directory packet window.
     CDiagLink::EOutcome Hello();
     CDiagLink::EOutcome Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err);
     CDiagLink::EOutcome Close(qint32 fd, qint32& err);
@@ -57,7 +58,7 @@ public:
     CDiagLink::EOutcome Mkdir(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Unlink(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Stat(const QByteArray& path, qint32& mode, qint32& size, qint32& err);
-    // OPENDIR, READDIR from sequence 1 until an empty name, CLOSEDIR.
+    // OPENDIR, READDIR from sequence 1 until an empty name (several unanswered at once), CLOSEDIR.
     CDiagLink::EOutcome List(const QByteArray& path, QList<SEntry>& entries, qint32& err);
 
     // Whole files. progress gets the bytes done so far. expectedSize (from a listing; < 0: not
@@ -82,5 +83,6 @@ private:
     CDiagLink& m_link;
     int m_nChunk;
     int m_nWindow = 1;
+    int m_nDirWindow = 1;     // READDIRs unanswered at once
     QList<QByteArray> m_made; // folders known to exist
 };

@@ -128,7 +128,8 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         {"download, refused write",
          blocks + QStringList{QStringLiteral("--flash-size"), QStringLiteral("8192")}, download,
          "stopped the download (writing at 0x00002000): out of space"},
-        // Requests 4B: HELLO, STAT, OPENDIR, two READDIRs, CLOSEDIR, OPEN, then the reads.
+        // Requests 4B: HELLO, STAT, OPENDIR, three READDIRs (the last one past the end), CLOSEDIR,
+        // OPEN, then the reads.
         {"backup, hang-up", pieces + QStringList{QStringLiteral("--hangup-at"), QStringLiteral("0x4B:20")},
          backup, "does not answer (pim/big.dat)"},
         {"backup, damaged answer",
