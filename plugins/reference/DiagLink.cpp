@@ -171,23 +171,43 @@ QString CDiagLink::Problem(EOutcome outcome, const QString& what) const
     }
 }
 
-CDiagLink::EOutcome CDiagLink::NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus)
+QByteArray CDiagLink::NvReadRequest(quint16 item, int nam)
 {
     QByteArray req(NV_PACKET_SIZE, '\0');
     req[0] = static_cast<char>(CMD_NV_READ);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, item);
     if (nam >= 0)
         req[3] = static_cast<char>(nam);
-    QByteArray answer;
-    EOutcome r = Request(req, answer);
-    if (r != OK)
-        return r;
+    return req;
+}
+
+namespace {
+
+// An NV answer of the right size for item: its data and status taken.
+CDiagLink::EOutcome TakeNvAnswer(const QByteArray& answer, quint16 item, QByteArray& data, quint16& nvStatus)
+{
     if (answer.size() < NV_PACKET_SIZE ||
         GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
-        return UNEXPECTED;
+        return CDiagLink::UNEXPECTED;
     data = answer.mid(NV_DATA_OFFSET, NV_DATA_SIZE);
     nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + NV_STATUS_OFFSET);
-    return OK;
+    return CDiagLink::OK;
+}
+
+} // namespace
+
+CDiagLink::EOutcome CDiagLink::NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus)
+{
+    QByteArray answer;
+    const EOutcome r = Request(NvReadRequest(item, nam), answer);
+    return r != OK ? r : TakeNvAnswer(answer, item, data, nvStatus);
+}
+
+CDiagLink::EOutcome CDiagLink::ReceiveNvRead(quint16 item, QByteArray& data, quint16& nvStatus)
+{
+    QByteArray answer;
+    const EOutcome r = ReceiveAnswer(CMD_NV_READ, answer);
+    return r != OK ? r : TakeNvAnswer(answer, item, data, nvStatus);
 }
 
 CDiagLink::EOutcome CDiagLink::NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus)

@@ -69,6 +69,10 @@ public:
 
     // NV item access (NV_PACKET_SIZE packets). nam < 0: not a per-NAM item.
     EOutcome NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus);
+    // The halves of NvRead for several reads in flight: Purge, Send(NvReadRequest) each, then
+    // ReceiveNvRead in the order sent.
+    static QByteArray NvReadRequest(quint16 item, int nam);
+    EOutcome ReceiveNvRead(quint16 item, QByteArray& data, quint16& nvStatus);
     EOutcome NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus);
     // 41 + six digits; accepted reports 41 01.
     EOutcome SendSpc(const QByteArray& digits, bool& accepted);

@@ -97,6 +97,8 @@ CDiagLink::EOutcome CEfs2Client::Hello()
         if (window > 0 && window < m_nWindow)
             m_nWindow = window;
     }
+    const qint32 dirWindow = I32(a, 4 + 16);
+    m_nDirWindow = dirWindow > 0 ? qMin(dirWindow, MAX_WINDOW) : MAX_WINDOW;
     return r;
 }
 
@@ -198,21 +200,39 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
     err = I32(a, 8);
     if (err != 0 || handle == 0)
         return r;
-    for (qint32 seq = 1; seq < 100000; ++seq) {
-        body.clear();
-        Add32(body, handle);
-        Add32(body, static_cast<quint32>(seq));
-        r = Call(EFS2_READDIR, body, a, 37);
+    // READDIRs go out ahead within the directory window HELLO negotiated, two more than the
+    // entries seen so far (a small folder costs one READDIR more, a large one few round trips).
+    // The answers come in order; the first empty name or error ends the listing and the answers
+    // still due are taken.
+    m_link.Purge();
+    qint32 next = 1;   // the sequence number of the next READDIR
+    qint32 expect = 1; // that of the oldest unanswered
+    bool ended = false;
+    while (next > expect || !ended) {
+        for (; !ended && next < 100000 && next - expect < qMin<qint64>(m_nDirWindow, 2 + entries.size());
+             ++next) {
+            QByteArray req = Header(EFS2_READDIR);
+            Add32(req, handle);
+            Add32(req, static_cast<quint32>(next));
+            if (!m_link.Send(req))
+                return CDiagLink::NO_ANSWER;
+        }
+        if (next == expect)
+            break; // the sequence numbers ran out
+        r = Answer(EFS2_READDIR, a, 37);
         if (r != CDiagLink::OK)
             return r;
+        if (I32(a, 8) != expect++)
+            return CDiagLink::UNEXPECTED;
+        if (ended)
+            continue;
         err = I32(a, 12);
-        if (err != 0)
-            break;
         const int end = static_cast<int>(a.indexOf('\0', 40));
         const QByteArray name = a.mid(40, end < 0 ? -1 : end - 40);
-        if (name.isEmpty())
-            break;
-        entries.append({QString::fromLatin1(name), I32(a, 16) == 1, I32(a, 24)});
+        if (err != 0 || name.isEmpty())
+            ended = true;
+        else
+            entries.append({QString::fromLatin1(name), I32(a, 16) == 1, I32(a, 24)});
     }
     body.clear();
     Add32(body, handle);
@@ -226,7 +246,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
 }
 
 CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
-                                          const std::function<void(qint64)>& progress)
+                                          const std::function<void(qint64)>& progress, qint64 expectedSize)
 {
     data.clear();
     qint32 fd = -1;
@@ -240,7 +260,8 @@ CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& da
     bool ended = false; // a short piece came: the file ends there
     m_link.Purge();
     while (r == CDiagLink::OK && err == 0 && (due > 0 || !ended)) {
-        for (; !ended && due < window; ++due, asked += static_cast<quint32>(m_nChunk)) {
+        for (; !ended && due < window && (expectedSize < 0 || asked <= expectedSize);
+             ++due, asked += static_cast<quint32>(m_nChunk)) {
             QByteArray req = Header(EFS2_READ);
             Add32(req, static_cast<quint32>(fd));
             Add32(req, static_cast<quint32>(m_nChunk));
@@ -267,6 +288,8 @@ CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& da
             continue;
         data.append(a.constData() + 20, n);
         ended = n < m_nChunk;
+        if (!ended && due == 0)
+            expectedSize = -1; // longer than listed: read on until the end shows
         if (progress)
             progress(data.size());
     }
@@ -337,6 +360,8 @@ CDiagLink::EOutcome CEfs2Client::MakePath(const QByteArray& path, qint32& err)
         if (p.isEmpty())
             continue;
         so += '/' + p;
+        if (m_made.contains(so))
+            continue;
         const CDiagLink::EOutcome r = Mkdir(so, err);
         if (r != CDiagLink::OK)
             return r;
@@ -344,6 +369,7 @@ CDiagLink::EOutcome CEfs2Client::MakePath(const QByteArray& path, qint32& err)
             err = 0;
         if (err != 0)
             return r;
+        m_made.append(so);
     }
     return CDiagLink::OK;
 }

@@ -48,7 +48,8 @@ public:
 
     // Offers MAX_READ as the host's byte window and takes the handset's limits: the chunk size
     // becomes the smaller byte window of the answer (the most one READ or WRITE carries, at most
-    // MAX_READ), the window the smaller packet window (the requests that may be unanswered).
+    // MAX_READ), the window the smaller packet window (the requests that may be unanswered), and
+    // the READDIRs of a listing the directory packet window.
     CDiagLink::EOutcome Hello();
     CDiagLink::EOutcome Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err);
     CDiagLink::EOutcome Close(qint32 fd, qint32& err);
@@ -57,15 +58,18 @@ public:
     CDiagLink::EOutcome Mkdir(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Unlink(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Stat(const QByteArray& path, qint32& mode, qint32& size, qint32& err);
-    // OPENDIR, READDIR from sequence 1 until an empty name, CLOSEDIR.
+    // OPENDIR, READDIR from sequence 1 until an empty name (several unanswered at once), CLOSEDIR.
     CDiagLink::EOutcome List(const QByteArray& path, QList<SEntry>& entries, qint32& err);
 
-    // Whole files. progress gets the bytes done so far.
+    // Whole files. progress gets the bytes done so far. expectedSize (from a listing; < 0: not
+    // known) keeps the reads from running past the end of the file: only the piece that holds the
+    // end is asked for, and a file that turns out longer is read on as usual.
     CDiagLink::EOutcome ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
-                                 const std::function<void(qint64)>& progress = {});
+                                 const std::function<void(qint64)>& progress = {}, qint64 expectedSize = -1);
     CDiagLink::EOutcome WriteFile(const QByteArray& path, const QByteArray& data, qint32& err,
                                   const std::function<void(qint64)>& progress = {});
-    // Creates every missing folder of an absolute handset path.
+    // Creates every missing folder of an absolute handset path; a folder this client made or
+    // found before is not asked for again.
     CDiagLink::EOutcome MakePath(const QByteArray& path, qint32& err);
 
 private:
@@ -79,4 +83,6 @@ private:
     CDiagLink& m_link;
     int m_nChunk;
     int m_nWindow = 1;
+    int m_nDirWindow = 1;     // READDIRs unanswered at once
+    QList<QByteArray> m_made; // folders known to exist
 };

@@ -22,7 +22,7 @@ bool WriteFileVerified(CPluginJob& job, CEfs2Client& efs, const QByteArray& path
     if (!EfsOk(job, efs.Link(), efs.WriteFile(path, data, err, writing), err, what))
         return false;
     QByteArray back;
-    if (!EfsOk(job, efs.Link(), efs.ReadFile(path, back, err, checking), err, what))
+    if (!EfsOk(job, efs.Link(), efs.ReadFile(path, back, err, checking, data.size()), err, what))
         return false;
     return back == data || job.Fail(differs);
 }

@@ -22,7 +22,8 @@ ECheck Check(const QByteArray& image)
         return IMAGE_NOT_AN_IMAGE;
     if (PayloadLength(image) != static_cast<quint32>(image.size() - HEADER_SIZE))
         return IMAGE_BAD_LENGTH;
-    if (Crc32(image.mid(HEADER_SIZE)) != FieldAt(image, 20))
+    if (Crc32(reinterpret_cast<const quint8*>(image.constData()) + HEADER_SIZE, image.size() - HEADER_SIZE) !=
+        FieldAt(image, 20))
         return IMAGE_BAD_CRC;
     return IMAGE_OK;
 }

@@ -1,7 +1,8 @@
 // Settings by category: every catalogue row is mapped (SettingsMap.h) to a value in an NV item,
 // a private item (PrivateItems.h), the PRL image or the version answer, or is left out.
 //
-//   read:  version (00) → 26 per item (NAM index in data byte 0 for NAM1 / NAM2) → 49 block 0 of
+//   read:  version (00) → 26 once per item, several unanswered at once (NvWindow; NAM index in
+//          data byte 0 for NAM1 / NAM2) → 49 block 0 of
 //          each NAM for "PRL ID" → PARAMETER1 / PARAMETER2 → an editor per writable row
 //   write: cells parsed first (a value that does not fit stops before the handset is touched)
 //          → version → 41 SPC → 26 per item involved → rows whose value differs from the
@@ -47,11 +48,11 @@ QString CellText(const QpxHostServices* h, QpxList* list, int row, int column)
     return n < 0 ? QString() : QString::fromUtf8(buf);
 }
 
-bool ReadItem(CPluginJob& job, CDiagLink& link, quint16 item, int nam, SItem& out)
+// The outcome of one item's read (NvRead or ReceiveNvRead) judged into out; false (and Fail) when
+// the link failed.
+bool JudgeItem(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, quint16 item, int nam,
+               const QByteArray& d, quint16 st, SItem& out)
 {
-    QByteArray d;
-    quint16 st = 0;
-    const CDiagLink::EOutcome r = link.NvRead(item, nam, d, st);
     const quint8 refusal = r == CDiagLink::REFUSED ? link.RefusalCode() : 0;
     const bool refused =
         refusal == ERR_BAD_COMMAND || refusal == ERR_BAD_PARAMETER || refusal == ERR_SPC_LOCKED;
@@ -70,17 +71,39 @@ bool ReadItem(CPluginJob& job, CDiagLink& link, quint16 item, int nam, SItem& ou
     return true;
 }
 
+// NV reads the handset may have queued at once (QPX_REF_NV_WINDOW, 1 to 32): reads change
+// nothing, and the handset answers them in order, so up to this many go out before the first
+// answer is awaited; 1 is one at a time, for a handset that drops what it cannot take at once.
+int NvWindow()
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("QPX_REF_NV_WINDOW", &ok);
+    return ok ? qBound(1, n, 32) : 8;
+}
+
+// Each wanted item not yet in items, read once; the first failure of the link ends the reading
+// (answers still due stay unread: the link is closed after a failure).
 bool ReadItems(CPluginJob& job, CDiagLink& link, const QList<quint16>& wanted, int nam, CItems& items,
                int pctFrom, int pctTo)
 {
-    for (int i = 0; i < wanted.size(); ++i) {
-        if (items.contains(wanted[i]))
-            continue;
+    QList<quint16> todo;
+    for (const quint16 item : wanted)
+        if (!items.contains(item) && !todo.contains(item))
+            todo.append(item);
+    const int window = NvWindow();
+    link.Purge();
+    for (int got = 0, sent = 0; got < todo.size(); ++got) {
+        for (; sent < todo.size() && sent - got < window; ++sent)
+            if (!link.Send(CDiagLink::NvReadRequest(todo[sent], nam)))
+                return job.Check(CDiagLink::NO_ANSWER, link, QStringLiteral("item %1").arg(todo[sent]));
+        QByteArray d;
+        quint16 st = 0;
+        const CDiagLink::EOutcome r = link.ReceiveNvRead(todo[got], d, st);
         SItem it;
-        if (!ReadItem(job, link, wanted[i], nam, it))
+        if (!JudgeItem(job, link, r, todo[got], nam, d, st, it))
             return false;
-        items.insert(wanted[i], it);
-        job.Progress(pctFrom + (pctTo - pctFrom) * (i + 1) / static_cast<int>(wanted.size()));
+        items.insert(todo[got], it);
+        job.Progress(pctFrom + (pctTo - pctFrom) * (got + 1) / static_cast<int>(todo.size()));
     }
     return true;
 }

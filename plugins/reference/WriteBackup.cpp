@@ -62,11 +62,12 @@ void CWriteBackup::AddAbsent(const QString& name)
     m_strManifest += name + QStringLiteral(" none\n");
 }
 
-bool CWriteBackup::AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name)
+bool CWriteBackup::AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name,
+                                  qint64 expectedSize)
 {
     qint32 err = 0;
     QByteArray data;
-    const CDiagLink::EOutcome r = efs.ReadFile(path, data, err);
+    const CDiagLink::EOutcome r = efs.ReadFile(path, data, err, {}, expectedSize);
     if (r == CDiagLink::OK && err == EFS_ENOENT) {
         AddAbsent(name);
         return true;

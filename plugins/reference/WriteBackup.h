@@ -25,7 +25,8 @@ public:
     void AddAbsent(const QString& name);
     // The handset's file at path kept as name, or recorded absent when the handset has none.
     // False (and job.Fail) when it cannot be read or saved.
-    bool AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name);
+    bool AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name,
+                        qint64 expectedSize = -1);
     // An NV item as the handset answers it (nam -1 for an item without one), or recorded absent
     // when the handset has never set it.
     bool AddItem(CDiagLink& link, quint16 item, int nam, const QString& name);

@@ -8,4 +8,5 @@
 #include <QByteArray>
 
 quint32 Crc32(const QByteArray& data);
+quint32 Crc32(const quint8* p, qsizetype n);
 quint16 PrlCrc16(const quint8* p, int n);

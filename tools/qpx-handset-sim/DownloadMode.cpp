@@ -138,10 +138,10 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
             return StreamError(0x03, "invalid length");
         if (m_image.size() + request.size() - 5 > m_nFlashSize)
             return StreamError(0x12, "out of space");
-        QByteArray piece = request.mid(5);
-        if (m_bBadStore && m_image.isEmpty() && !piece.isEmpty())
-            piece.back() = static_cast<char>(~piece.back());
-        m_image.append(piece);
+        const bool first = m_image.isEmpty();
+        m_image.append(request.constData() + 5, request.size() - 5);
+        if (m_bBadStore && first && !m_image.isEmpty())
+            m_image.back() = static_cast<char>(~m_image.back());
         QByteArray r(5, '\0');
         r[0] = static_cast<char>(STREAM_WRITTEN);
         PutLe32(reinterpret_cast<quint8*>(r.data()) + 1, at);

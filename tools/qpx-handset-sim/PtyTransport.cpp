@@ -70,7 +70,8 @@ void CPtyTransport::Hangup()
     m_pty.Close();
     m_out.clear();
     m_paced.clear();
-    m_inPiece.clear();
+    m_in.clear();
+    m_nQueuedIn = 0;
     if (wasOpen)
         emit closed();
 }
@@ -115,37 +116,54 @@ void CPtyTransport::OnReadable()
     }
 }
 
-// One piece at a time: while it is on its way the pty keeps the rest, so a host that sends
-// faster than the link finds its writes held back, as on the real line.
+// Reads while little of the line is queued; while the queue is full the pty keeps the rest, so a
+// host that sends faster than the link finds its writes held back, as on the real line. A piece
+// starts when the line is free or when it was read, whichever is later: with pieces queued the
+// line is still busy when the next ones are read, so it runs back to back.
 void CPtyTransport::ReadPaced()
 {
-    if (!m_inPiece.isEmpty() || !m_pty.IsOpen())
-        return;
-    char buffer[4096];
-    const qint64 n = m_pty.Read(buffer, std::min<qint64>(sizeof buffer, PieceSize()));
-    if (n == 0)
-        return;
-    if (n < 0) {
-        Hangup();
-        return;
+    const qint64 piece = PieceSize();
+    const qint64 room = std::max(4 * piece, m_nBytesPerSecond * IN_QUEUE_MS / 1000);
+    while (m_nQueuedIn < room && m_pty.IsOpen()) {
+        m_readBuffer.resize(static_cast<qsizetype>(std::min<qint64>(room - m_nQueuedIn, 65536)));
+        const qint64 n = m_pty.Read(m_readBuffer.data(), m_readBuffer.size());
+        if (n == 0)
+            break;
+        if (n < 0) {
+            Hangup();
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        for (qint64 at = 0; at < n; at += piece) {
+            const qint64 k = std::min(piece, n - at);
+            m_inFree = std::max(now, m_inFree) + WireTime(k);
+            m_in.push_back({m_inFree, QByteArray(m_readBuffer.constData() + at, static_cast<qsizetype>(k))});
+        }
+        m_nQueuedIn += n;
     }
-    m_inPiece = QByteArray(buffer, static_cast<qsizetype>(n));
-    m_inFree = std::max(Clock::now(), m_inFree) + WireTime(n);
-    if (m_readNotifier)
-        m_readNotifier->setEnabled(false);
-    m_inTimer.StartAt(m_inFree);
+    const bool more = m_nQueuedIn < room;
+    if (m_readNotifier && m_readNotifier->isEnabled() != more)
+        m_readNotifier->setEnabled(more);
+    if (!m_in.empty() && !m_inTimer.IsActive())
+        m_inTimer.StartAt(m_in.front().arrives);
 }
 
+// Hands the decoder every piece the line has carried by now (a late wake-up catches up at once),
+// then reads on.
 void CPtyTransport::OnPieceArrived()
 {
-    QByteArray piece;
-    piece.swap(m_inPiece);
-    if (!m_pty.IsOpen() ||
-        !Take(reinterpret_cast<const quint8*>(piece.constData()), static_cast<size_t>(piece.size())))
-        return;
-    if (m_readNotifier)
-        m_readNotifier->setEnabled(true);
-    ReadPaced();
+    const Clock::time_point now = Clock::now();
+    while (!m_in.empty() && m_in.front().arrives <= now) {
+        QByteArray piece;
+        piece.swap(m_in.front().bytes);
+        m_in.pop_front();
+        m_nQueuedIn -= piece.size();
+        if (!m_pty.IsOpen() ||
+            !Take(reinterpret_cast<const quint8*>(piece.constData()), static_cast<size_t>(piece.size())))
+            return;
+    }
+    if (m_pty.IsOpen())
+        ReadPaced();
 }
 
 // Moves to the pty every piece of the queued answers that the line would have carried by now,

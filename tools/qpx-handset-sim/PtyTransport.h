@@ -4,14 +4,19 @@
 // and drained as the pty takes them.
 //
 // A link can be emulated on top (SetLink): every answer waits the latency from the moment it is
-// handed over, then both directions carry bytes no faster than the link rate, each on its own:
+// handed over, then both directions carry bytes no faster than the link rate, each on its own.
+// The latency of one answer overlaps with the bytes and latencies of the others, as on a USB
+// line that carries answers while it takes requests:
 //
-//   host → pty → read one piece (~1 ms of the line) → held until the line would have carried it
-//              → decoder                                   (the next piece is read only then)
+//   host → pty → pieces (~1 ms of the line each) read while fewer than IN_QUEUE_MS of the line
+//              are queued → each delivered to the decoder when the line has carried it
 //   answer → held for the latency → pieces released as the line would carry them → pty → host
 //
-// Precise timers wake the event loop when the next piece is due; nothing polls. Without SetLink
-// bytes pass as fast as the pseudo-terminal takes them.
+// Each direction keeps its own clock of when its line is free: a piece that finds the line busy
+// goes on when the line is free, not when a timer happened to wake up, so a late wake-up delays
+// the pieces it delivers but never slows the line. Precise timers wake the event loop when the
+// next piece is due; nothing polls. Without SetLink bytes pass as fast as the pseudo-terminal
+// takes them.
 #include "platform/PreciseTimer.h"
 #include "platform/VirtualPorts.h"
 #include "serial/DiagCodec.h"
@@ -46,6 +51,9 @@ public:
     void SetLink(qint64 latencyUs, qint64 bytesPerSecond);
     // Bytes of one paced piece: about a millisecond of the line, 16 to 4096 bytes.
     qint64 PieceSize() const;
+    // How much of the line in is read ahead of the decoder at most, like the requests a USB host
+    // controller has queued; more waits in the pseudo-terminal and holds the host's writes back.
+    static constexpr int IN_QUEUE_MS = 16;
 
 signals:
     void frameReceived(const QByteArray& payload);
@@ -66,6 +74,11 @@ private:
     void ReleaseDue();
     Clock::duration WireTime(qint64 bytes) const;
 
+    struct SPiece
+    {
+        Clock::time_point arrives;
+        QByteArray bytes;
+    };
     struct SAnswer
     {
         Clock::time_point notBefore;
@@ -81,8 +94,10 @@ private:
 
     qint64 m_nLatencyUs = 0;
     qint64 m_nBytesPerSecond = 0;
-    std::deque<SAnswer> m_paced;   // answers waiting for their moment on the line
-    QByteArray m_inPiece;          // read, still on its way in
+    std::deque<SAnswer> m_paced; // answers waiting for their moment on the line
+    std::deque<SPiece> m_in;     // read, still on their way in
+    qint64 m_nQueuedIn = 0;      // their bytes
+    QByteArray m_readBuffer;
     Clock::time_point m_inFree{};  // when the line in has carried what was read
     Clock::time_point m_outFree{}; // when the line out has carried what was released
     CPreciseTimer m_inTimer;

@@ -380,6 +380,8 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         qpxtest::WriteFile(marker, "VKQ100A1\n");
         return Transfer(0, 2);
     };
+    SGrid grid(1);
+    auto settingsRead = [&]() { return Settings(1, 1, grid); };
     const QStringList blocks = {QStringLiteral("--download-block"), QStringLiteral("1024")};
     const QStringList pieces = {QStringLiteral("--efs-window"), QStringLiteral("1024")};
     const struct
@@ -400,7 +402,8 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         {"download, refused write",
          blocks + QStringList{QStringLiteral("--flash-size"), QStringLiteral("8192")}, download,
          "stopped the download (writing at 0x00002000): out of space"},
-        // Requests 4B: HELLO, STAT, OPENDIR, two READDIRs, CLOSEDIR, OPEN, then the reads.
+        // Requests 4B: HELLO, STAT, OPENDIR, three READDIRs (the last one past the end), CLOSEDIR,
+        // OPEN, then the reads.
         {"backup, hang-up", pieces + QStringList{QStringLiteral("--hangup-at"), QStringLiteral("0x4B:20")},
          backup, "does not answer (pim/big.dat)"},
         {"backup, damaged answer",
@@ -412,6 +415,15 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         {"restore, damaged answer",
          pieces + QStringList{QStringLiteral("--corrupt-at"), QStringLiteral("0x4B:20")}, restore,
          "answer was damaged (pim/big.dat)"},
+        // Requests 26: the NAM's item reads, several unanswered at once.
+        {"settings read, hang-up",
+         {QStringLiteral("--hangup-at"), QStringLiteral("0x26:5")},
+         settingsRead,
+         "does not answer (item "},
+        {"settings read, damaged answer",
+         {QStringLiteral("--corrupt-at"), QStringLiteral("0x26:5")},
+         settingsRead,
+         "answer was damaged (item "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

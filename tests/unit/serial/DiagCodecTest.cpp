@@ -116,6 +116,10 @@ TEST(DiagCodec, CheckValueAndResidue)
     EXPECT_EQ(Fcs16Of(p, 9), 0x906E);
     // The data formats' checks over the same text give their standard check values too.
     EXPECT_EQ(Crc32(QByteArray(text)), 0xCBF43926u);
+    QByteArray longer(1000, '\0'); // many eight-byte steps and an odd tail
+    for (int i = 0; i < longer.size(); ++i)
+        longer[i] = static_cast<char>(i * 7 + 3);
+    EXPECT_EQ(Crc32(longer), 0x17BC2A46u);
     EXPECT_EQ(PrlCrc16(p, 9), 0xD64E);
     quint8 framed[11];
     std::memcpy(framed, p, 9);
