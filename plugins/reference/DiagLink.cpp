@@ -40,6 +40,13 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 {
     answer.clear();
     m_nRefusal = 0;
+    if (m_responder) {
+        if (!m_responder(request, answer)) {
+            answer.clear();
+            return NO_ANSWER;
+        }
+        return answer.isEmpty() ? DAMAGED : OK;
+    }
     QByteArray frame(static_cast<int>(MaxEncodedSize(request.size())), '\0');
     const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
                                  reinterpret_cast<quint8*>(frame.data()), frame.size());

@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class CSerialPort;
@@ -51,6 +52,10 @@ public:
     // with their own codes): OK, NO_ANSWER or DAMAGED.
     EOutcome Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     quint8 RefusalCode() const { return m_nRefusal; }
+    // Stands in for the port (tests, fuzzing): every exchange hands its request to the function
+    // and takes what it answers as the decoded frame. false: NO_ANSWER; an empty answer: DAMAGED.
+    using Responder = std::function<bool(const QByteArray& request, QByteArray& answer)>;
+    void SetResponder(Responder responder) { m_responder = std::move(responder); }
     // A sentence for the technician about the last outcome that was not OK; what names the step.
     QString Problem(EOutcome outcome, const QString& what) const;
 
@@ -77,4 +82,5 @@ private:
     std::unique_ptr<quint8[]> m_pBuffer;
     quint8 m_nRefusal = 0;
     QString m_strOpenError;
+    Responder m_responder;
 };
