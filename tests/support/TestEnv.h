@@ -11,6 +11,9 @@ namespace qpxtest {
 // Called once by the test mains before anything else runs.
 void SetUpProcessEnvironment();
 
+// The sanitizer reports of the programs this process started (empty when there are none).
+QString ChildSanitizerReports();
+
 // Root of this process's temporary area (removed at exit).
 QString TempRoot();
 

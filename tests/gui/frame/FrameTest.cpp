@@ -79,7 +79,12 @@ protected:
     {
         m_frame = std::make_unique<CMainFrame>();
         EXPECT_TRUE(m_frame->Create());
-        Pump();
+        // The start has settled once the host has the chosen port and, without one, the stopped
+        // link's "disconnected": no test then sees these arrive late among its own commands.
+        EXPECT_TRUE(PumpUntil([this] {
+            return HostCommands().contains(HC_PORT_RESULT) &&
+                   (m_frame->m_nCurPort != -1 || HostCommands().contains(HC_DISCONNECTED));
+        }));
         return *m_frame;
     }
     QList<quint32> HostCommands() const { return m_frame->PageHost()->HandledCommands(); }
@@ -109,7 +114,8 @@ TEST_F(FrameTest, StartWithoutPortsShowsNotConnected)
     EXPECT_EQ(f.m_nCurPort, -1);
     EXPECT_EQ(FrameCommands(), (QList<quint32>{HC_PORT_RESULT}));
     // No port: the link is stopped, which resets the panes and forgets the plug-in.
-    EXPECT_EQ(f.PaneText(ID_PANE_MODEL), QStringLiteral("MODEL : N/A"));
+    EXPECT_TRUE(PumpUntil([&f] { return f.PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : N/A"); }))
+        << f.PaneText(ID_PANE_MODEL).toStdString();
     EXPECT_TRUE(theSettings.m_strDllFile.isEmpty());
     EXPECT_EQ(theSettings.m_strVersion, QStringLiteral("V1.0.6"));
     // The start-of-run block went to LOG/.
