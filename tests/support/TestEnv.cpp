@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -136,6 +137,16 @@ QByteArray ReadFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+void FuzzSeed(const char* target, QByteArrayView bytes)
+{
+    const QString root = qEnvironmentVariable("QPX_FUZZ_SEED_DIR");
+    if (root.isEmpty())
+        return;
+    const QString name =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
+    WriteFile(QStringLiteral("%1/fuzz_%2/%3").arg(root, QLatin1String(target), name), bytes.toByteArray());
 }
 
 QString BuiltProgram(const QString& name)

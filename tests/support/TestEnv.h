@@ -1,6 +1,7 @@
 #pragma once
 // Test environment: every test process gets its own temporary XDG folders so no test
 // touches the user's settings, lock files or virtual ports.
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,10 @@ public:
     // How many messages so far contain every one of the parts.
     int Count(const QStringList& parts) const;
 };
+
+// With QPX_FUZZ_SEED_DIR set (scripts/fuzz --seeds), keeps bytes as a seed of the fuzz target
+// fuzz_<target> (one file per distinct input); does nothing otherwise.
+void FuzzSeed(const char* target, QByteArrayView bytes);
 
 // Path of a built program (qpx, qpx-diag, qpx-handset-sim...) in the build tree.
 QString BuiltProgram(const QString& name);

@@ -95,6 +95,7 @@ TEST_F(FirmwareE2e, BadImagesAreRefusedBeforeTheHandsetIsTouched)
                  {"text.bin", "hello", "not a firmware image"}};
     for (const SCase& c : cases) {
         const QString file = m_strDir + QLatin1Char('/') + QLatin1String(c.name);
+        qpxtest::FuzzSeed("firmware_image", c.data);
         ASSERT_TRUE(qpxtest::WriteFile(file, c.data));
         const SRefOutcome r = m_plugin.Bin(m_sim.Port(), file);
         ASSERT_TRUE(r.bFinished) << c.name;

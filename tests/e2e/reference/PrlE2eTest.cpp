@@ -120,6 +120,7 @@ TEST_F(PrlE2e, DamagedFilesAreRefusedBeforeTheHandsetIsTouched)
                  {"tiny.prl", "ab", "too short"}};
     for (const SCase& c : cases) {
         const QString file = dir + QLatin1Char('/') + QLatin1String(c.name);
+        qpxtest::FuzzSeed("prl_image", c.data);
         ASSERT_TRUE(qpxtest::WriteFile(file, c.data));
         const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
         ASSERT_TRUE(w.bFinished) << c.name;

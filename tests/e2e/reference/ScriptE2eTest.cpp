@@ -18,6 +18,7 @@ protected:
     QString Script(const QByteArray& text)
     {
         const QString path = m_strDir + QStringLiteral("/s%1.txt").arg(++m_nFiles);
+        qpxtest::FuzzSeed("service_script", text);
         qpxtest::WriteFile(path, text);
         return path;
     }

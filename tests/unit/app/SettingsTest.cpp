@@ -27,7 +27,11 @@ protected:
     {
         return qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/KOVA/QPX.conf");
     }
-    static void WriteUser(const QByteArray& ini) { ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), ini)); }
+    static void WriteUser(const QByteArray& ini)
+    {
+        qpxtest::FuzzSeed("settings_store", ini);
+        ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), ini));
+    }
 };
 
 TEST_F(SettingsTest, FirstRunWithOnlyTheInstallFolderGivesDefaults)

@@ -21,6 +21,7 @@ QStringList R(std::initializer_list<const char*> fields)
 
 Rows Parse(const char* text)
 {
+    qpxtest::FuzzSeed("csv", QByteArrayView(text, qsizetype(std::strlen(text))));
     return ParseCsvRows(QByteArrayView(text, qsizetype(std::strlen(text))));
 }
 
@@ -105,6 +106,7 @@ TEST(CsvReader, FieldsKeepTheirBytes)
     };
     for (const SCase& c : cases) {
         const QByteArray line = c.field + ",1\n";
+        qpxtest::FuzzSeed("csv", line);
         const SCsvTable table = ParseCsvTable(line);
         ASSERT_EQ(table.rows.size(), 1);
         EXPECT_EQ(table.rows[0], (QByteArrayList{c.field, "1"})) << c.field.toHex().constData();
@@ -139,8 +141,10 @@ TEST(CsvReader, WriteNeedsTextWithAnEntry)
         {"  \n,,x\n", ECsvContent::Entries},
         {"\xb1\xe8", ECsvContent::Entries},
     };
-    for (const SCase& c : cases)
+    for (const SCase& c : cases) {
+        qpxtest::FuzzSeed("csv", c.bytes);
         EXPECT_EQ(CheckCsvContent(c.bytes), c.content) << c.bytes.toHex().constData();
+    }
     EXPECT_TRUE(IsBlankCsvRow({" ", "\t", ""}));
     EXPECT_FALSE(IsBlankCsvRow({" ", "x"}));
 }

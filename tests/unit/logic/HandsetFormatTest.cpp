@@ -1,5 +1,6 @@
 #include "handset/HandsetFormat.h"
 #include "QtPrint.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,14 @@ void Put32(quint8* p, int off, quint32 v)
 {
     for (int i = 0; i < 4; ++i)
         p[off + i] = static_cast<quint8>(v >> (8 * i));
+}
+
+// An answer of len bytes as a seed of the formatting fuzz target: a byte that cuts it in half,
+// then the answer.
+void SeedAnswer(const quint8* p, int len)
+{
+    qpxtest::FuzzSeed("handset_format",
+                      QByteArray(1, char(len / 2)) + QByteArray(reinterpret_cast<const char*>(p), len));
 }
 
 } // namespace
@@ -138,6 +147,7 @@ TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.nLen);
+        SeedAnswer(r.data(), c.nLen);
         const QStringList rows = StatusValueTexts(r.data(), c.nLen);
         ASSERT_EQ(rows.size(), 11);
         for (int row = 0; row < 11; ++row)
@@ -234,6 +244,7 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
         QStringList want;
         for (int i = 0; i < full.size(); ++i)
             want << (c.shown.contains(i) ? full[i] : QString());
+        SeedAnswer(r.data(), c.nLen);
         EXPECT_EQ(texts(VersionTexts(r.data(), c.nLen)), want);
         EXPECT_EQ(SoftwareVersionDirectory(r.data(), c.nLen),
                   c.bDirectory ? QStringLiteral("ABCDE123") : QString());

@@ -109,9 +109,16 @@ protected:
 
 TEST(PluginApi, VersionTextIsNormalised)
 {
-    EXPECT_EQ(NormaliseFileVersion(QStringLiteral("1, 0, 2, 3")), QStringLiteral("1.0.2.3"));
-    EXPECT_EQ(NormaliseFileVersion(QStringLiteral(" 2 ,10 , 0,1 ")), QStringLiteral("2.10.0.1"));
-    EXPECT_EQ(NormaliseFileVersion(QString()), QString());
+    // Each version text also seeds the fuzz target of the plug-ins' texts (version, supported
+    // software, handset directory, path).
+    const auto normalised = [](const char* text) {
+        qpxtest::FuzzSeed("plugin_version", QByteArray(text) + '\0' + "KQ100V12" + '\0' + "KQ100ABC" + '\0' +
+                                                "/opt/MODEL/x/a.so");
+        return NormaliseFileVersion(QString::fromUtf8(text));
+    };
+    EXPECT_EQ(normalised("1, 0, 2, 3"), QStringLiteral("1.0.2.3"));
+    EXPECT_EQ(normalised(" 2 ,10 , 0,1 "), QStringLiteral("2.10.0.1"));
+    EXPECT_EQ(normalised(""), QString());
 }
 
 TEST(PluginApi, ModifiedTimeHasNoPaddingAndThreeBlanks)

@@ -103,7 +103,8 @@ TEST(SettingsMap, EveryPrivateFactoryValueFitsItsRowAndShowsAsWritten)
 }
 
 // Reads one field the way the plug-in does: through the simulator's NV read with the NAM index.
-QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bool* allSet)
+QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bool* allSet,
+                          QList<QByteArray>* items = nullptr)
 {
     QList<QByteArray> data;
     for (const quint16 item : FieldItems(f)) {
@@ -112,7 +113,19 @@ QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bo
         *allSet = s.ReadNv(item, request, d) == CHandsetState::NV_DONE && *allSet;
         data.append(d);
     }
+    if (items != nullptr)
+        *items = data;
     return FieldShow(f, data.value(0), data.value(1));
+}
+
+// A row's item data and shown texts as a seed of the settings codec's fuzz target.
+void SeedRow(int category, int row, const QList<QByteArray>& items, const QStringList& cells)
+{
+    QByteArray seed;
+    seed.append(char(category)).append(char(row)).append(char(items.value(0).size()));
+    for (const QByteArray& d : items)
+        seed.append(d);
+    qpxtest::FuzzSeed("settings_codec", seed + cells.join(QLatin1Char('\n')).toUtf8());
 }
 
 TEST(SimulatorDefaults, EveryMappedRowHasAFactoryValue)
@@ -125,7 +138,9 @@ TEST(SimulatorDefaults, EveryMappedRowHasAFactoryValue)
             if (!SettingsRowField(c, r, f) || !IsNvKind(f.kind))
                 continue;
             bool set = true;
-            const QStringList cells = ShowFromState(state, f, SettingsNamOf(c), &set);
+            QList<QByteArray> items;
+            const QStringList cells = ShowFromState(state, f, SettingsNamOf(c), &set, &items);
+            SeedRow(c, r, items, cells);
             EXPECT_TRUE(set) << NvCategoryTabText(c).toStdString() << ": " << NvItemName(c, r).toStdString();
             EXPECT_FALSE(cells.value(0).isEmpty())
                 << NvCategoryTabText(c).toStdString() << ": " << NvItemName(c, r).toStdString();

@@ -1,4 +1,5 @@
 #include "serial/DiagCodec.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,7 @@ Bytes Encode(const Bytes& payload)
 // Decodes a whole encoded frame (closing flag included) with DecodeFrameBody.
 int DecodeWire(const Bytes& wire, Bytes* decoded)
 {
+    qpxtest::FuzzSeed("frame", QByteArrayView(wire.data(), qsizetype(wire.size())));
     decoded->assign(wire.size() + 1, 0);
     return DecodeFrameBody(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
 }
@@ -205,6 +207,7 @@ struct SFeedLog
 
 SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream)
 {
+    qpxtest::FuzzSeed("frame", QByteArrayView(stream.data(), qsizetype(stream.size())));
     SFeedLog log;
     for (quint8 b : stream) {
         switch (dec.Feed(b)) {
