@@ -7,10 +7,16 @@
 //
 // The simulator publishes its pseudo-terminal in a folder of its own; the benchmark publishes it
 // in the program's virtual-port folder itself, so the clock starts exactly when the port appears.
-#include "app/AppSettings.h"
+//
+// BM_PortToInformationPage runs over the emulated links of LinkProfiles.h (the argument; the label
+// names it). ideal_ms is the least it can take there: the worker's pause before its first poll
+// plus one status request and answer on the link (latency plus both frames at the link rate).
+#include "LinkProfiles.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
+#include "handset/ConnectionWorker.h"
 #include "handset/InfoPage.h"
 #include "platform/Dialogs.h"
 #include "platform/VirtualPorts.h"
@@ -55,7 +61,7 @@ struct SSimulator
     QProcess process;
     QString strPty;
 
-    bool Start()
+    bool Start(const QStringList& args = {})
     {
         // Its own runtime folder: it must not publish into the program's port folder.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,7 +71,7 @@ struct SSimulator
         process.setProcessEnvironment(env);
         process.start(QCoreApplication::applicationDirPath() +
                           QStringLiteral("/../tools/qpx-handset-sim/qpx-handset-sim"),
-                      {});
+                      args);
         if (!process.waitForStarted(5000))
             return false;
         QByteArray out;
@@ -107,10 +113,22 @@ bool Plug(const SSimulator& sim)
 
 void BM_PortToInformationPage(benchmark::State& state)
 {
+    const SLinkProfile& link = kLinkProfiles[static_cast<size_t>(state.range(0))];
+    state.SetLabel(link.pszName);
     SSimulator sim;
-    if (!sim.Start()) {
+    if (!sim.Start(link.SimArgs())) {
         state.SkipWithError("simulator did not start");
         return;
+    }
+    // What one status request puts on this link, before the program takes the port.
+    SLinkLoad load;
+    {
+        auto port = std::make_unique<CDiagPort>();
+        if (!port->OpenPath(sim.strPty) || !CountExchanges(*port, {{CMD_STATUS}}, load)) {
+            state.SkipWithError("the simulator does not answer");
+            return;
+        }
+        port->Close();
     }
     SProgram program;
     double worst = 0;
@@ -138,8 +156,15 @@ void BM_PortToInformationPage(benchmark::State& state)
         }
     }
     state.counters["worst_s"] = worst;
+    state.counters["ideal_ms"] =
+        CConnectionWorker::PollPauseMs() +
+        link.StopAndWaitSeconds(load.nExchanges, load.nBytesOut, load.nBytesIn) * 1e3;
 }
-BENCHMARK(BM_PortToInformationPage)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PortToInformationPage)
+    ->DenseRange(0, kLinkProfiles.size() - 1)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 double CpuSeconds()
 {

@@ -1,7 +1,13 @@
-// Memory backup of 1 MiB of handset files through the reference plug-in: the simulator (a
-// separate process on a pseudo-terminal) serves its file system over EFS2 in pieces of 1024
-// bytes, the plug-in copies them into TRANS_BK. Goal: at least 1 MB/s. Needs qpx_reference and
+// Memory backup of handset files through the reference plug-in: the simulator (a separate
+// process on a pseudo-terminal) serves its file system over EFS2, the plug-in copies the files
+// into TRANS_BK. Goal: at least 1 MB/s on the bare pseudo-terminal. Needs qpx_reference and
 // qpx-handset-sim built in the same build folder.
+//
+// Arguments: the emulated link of LinkProfiles.h (the label names it) and the bytes of files
+// (1 MiB; 64 KiB on the serial line). ideal_ms is what the link needs to carry the files' bytes
+// with the line kept busy (one latency plus the bytes at the link rate, framing not counted);
+// link_use is that as a share of the measured time.
+#include "LinkProfiles.h"
 #include "platform/Module.h"
 #include "qpx_plugin.h"
 
@@ -21,8 +27,7 @@
 
 namespace {
 
-constexpr int FILE_COUNT = 16;
-constexpr int FILE_SIZE = 65536; // 16 x 64 KiB = 1 MiB
+constexpr int FILE_SIZE = 65536;
 
 std::atomic<int> g_done{0};
 OperationResult g_result;
@@ -52,12 +57,15 @@ QString BuildDir()
         std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string());
 }
 
-void BM_MemoryBackup1MiB(benchmark::State& state)
+void BM_MemoryBackup(benchmark::State& state)
 {
+    const SLinkProfile& link = kLinkProfiles[static_cast<size_t>(state.range(0))];
+    state.SetLabel(link.pszName);
+    const int fileCount = static_cast<int>(state.range(1) / FILE_SIZE);
     QTemporaryDir tmp;
     const QString handset = tmp.path() + QStringLiteral("/handset");
     QDir().mkpath(handset + QStringLiteral("/efs/pim"));
-    for (int i = 0; i < FILE_COUNT; ++i) {
+    for (int i = 0; i < fileCount; ++i) {
         QFile f(handset + QStringLiteral("/efs/pim/record%1.dat").arg(i));
         f.open(QIODevice::WriteOnly);
         QByteArray data(FILE_SIZE, '\0');
@@ -73,7 +81,7 @@ void BM_MemoryBackup1MiB(benchmark::State& state)
     }
     QProcess sim;
     sim.start(BuildDir() + QStringLiteral("/tools/qpx-handset-sim/qpx-handset-sim"),
-              {QStringLiteral("--state"), handset});
+              QStringList{QStringLiteral("--state"), handset} + link.SimArgs());
     QByteArray out;
     while (!out.contains('\n') && sim.waitForReadyRead(5000))
         out += sim.readAllStandardOutput();
@@ -102,24 +110,38 @@ void BM_MemoryBackup1MiB(benchmark::State& state)
         state.SkipWithError("the plug-in has no transfer");
         return;
     }
+    double measured = 0;
     for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
         g_done = 0;
         transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), 1, 2u);
         for (int i = 0; i < 60000 && g_done == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         release(&page);
+        measured += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         if (g_done == 0 || g_result.nResult >= 0) {
             state.SkipWithError(g_result.szMessage[0] != '\0' ? g_result.szMessage
                                                               : "the backup did not finish");
             break;
         }
     }
-    state.SetBytesProcessed(state.iterations() * FILE_COUNT * FILE_SIZE);
+    const qint64 bytes = static_cast<qint64>(fileCount) * FILE_SIZE;
+    state.SetBytesProcessed(state.iterations() * bytes);
+    const double ideal = link.StreamSeconds(bytes);
+    state.counters["ideal_ms"] = ideal * 1e3;
+    state.counters["link_use"] = measured > 0 ? ideal / (measured / state.iterations()) : 0;
     ModuleFree(module);
     sim.terminate();
     sim.waitForFinished(5000);
 }
-BENCHMARK(BM_MemoryBackup1MiB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_MemoryBackup)
+    ->Args({0, 1 << 20})
+    ->Args({1, 1 << 20})
+    ->Args({2, 1 << 20})
+    ->Args({3, 64 << 10})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 } // namespace
 

@@ -3,10 +3,6 @@
 #include "serial/DiagCodec.h"
 #include "serial/SerialPort.h"
 
-namespace {
-constexpr int NV_PACKET = 133;
-}
-
 CDiagLink::CDiagLink()
     : m_pPort(std::make_unique<CSerialPort>()),
       m_pBuffer(std::make_unique<quint8[]>(CSerialPort::RESPONSE_BUFFER_SIZE))
@@ -71,16 +67,18 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
     const EOutcome r = RequestOnce(request, answer, timeoutMs);
-    if (r != REFUSED || m_nRefusal != 0x47 || m_password.size() != 8 || m_ePassword != PASSWORD_UNTRIED)
+    if (r != REFUSED || m_nRefusal != ERR_PASSWORD_NEEDED || m_password.size() != 8 ||
+        m_ePassword != PASSWORD_UNTRIED)
         return r;
     // Like the SPC, a password is offered once: a rejected one is not sent again.
     QByteArray reply;
-    const EOutcome p = RequestOnce(QByteArray(1, 0x46) + m_password, reply, timeoutMs);
+    const EOutcome p =
+        RequestOnce(QByteArray(1, static_cast<char>(CMD_PASSWORD)) + m_password, reply, timeoutMs);
     if (p != OK)
         return p;
     if (reply.size() < 2 || reply.at(1) != 1) {
         m_ePassword = PASSWORD_REJECTED;
-        m_nRefusal = 0x47;
+        m_nRefusal = ERR_PASSWORD_NEEDED;
         return REFUSED;
     }
     m_ePassword = PASSWORD_ACCEPTED;
@@ -96,13 +94,13 @@ CDiagLink::EOutcome CDiagLink::RequestOnce(const QByteArray& request, QByteArray
     if (code == static_cast<quint8>(request.at(0)))
         return OK;
     switch (code) {
-    case 0x13:
-    case 0x14:
-    case 0x15:
-    case 0x16:
-    case 0x18:
-    case 0x42:
-    case 0x47:
+    case ERR_BAD_COMMAND:
+    case ERR_BAD_PARAMETER:
+    case ERR_BAD_LENGTH:
+    case ERR_NOT_ACCEPTED:
+    case ERR_BAD_MODE:
+    case ERR_SPC_LOCKED:
+    case ERR_PASSWORD_NEEDED:
         m_nRefusal = code;
         return REFUSED;
     default:
@@ -128,20 +126,20 @@ QString CDiagLink::Problem(EOutcome outcome, const QString& what) const
         break;
     }
     switch (m_nRefusal) {
-    case 0x13:
+    case ERR_BAD_COMMAND:
         return QStringLiteral("The handset does not support this command (%1).").arg(what);
-    case 0x14:
+    case ERR_BAD_PARAMETER:
         return QStringLiteral("The handset refused a value of the command (%1).").arg(what);
-    case 0x15:
+    case ERR_BAD_LENGTH:
         return QStringLiteral("The handset refused the length of the command (%1).").arg(what);
-    case 0x16:
+    case ERR_NOT_ACCEPTED:
         return QStringLiteral("The handset did not accept the command (%1).").arg(what);
-    case 0x18:
+    case ERR_BAD_MODE:
         return QStringLiteral("The handset must be offline for this step (%1).").arg(what);
-    case 0x42:
+    case ERR_SPC_LOCKED:
         return QStringLiteral("The handset's service programming code is locked (%1). Check the SPC.")
             .arg(what);
-    case 0x47:
+    case ERR_PASSWORD_NEEDED:
         if (m_ePassword == PASSWORD_REJECTED)
             return QStringLiteral("The handset rejected its security password (%1). Check the password in "
                                   "QPX_REF_PASSWORD; it is not sent again.")
@@ -156,8 +154,8 @@ QString CDiagLink::Problem(EOutcome outcome, const QString& what) const
 
 CDiagLink::EOutcome CDiagLink::NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus)
 {
-    QByteArray req(NV_PACKET, '\0');
-    req[0] = 0x26;
+    QByteArray req(NV_PACKET_SIZE, '\0');
+    req[0] = static_cast<char>(CMD_NV_READ);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, item);
     if (nam >= 0)
         req[3] = static_cast<char>(nam);
@@ -165,33 +163,37 @@ CDiagLink::EOutcome CDiagLink::NvRead(quint16 item, int nam, QByteArray& data, q
     EOutcome r = Request(req, answer);
     if (r != OK)
         return r;
-    if (answer.size() < NV_PACKET || GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
+    if (answer.size() < NV_PACKET_SIZE ||
+        GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
         return UNEXPECTED;
-    data = answer.mid(3, 128);
-    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 131);
+    data = answer.mid(NV_DATA_OFFSET, NV_DATA_SIZE);
+    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + NV_STATUS_OFFSET);
     return OK;
 }
 
 CDiagLink::EOutcome CDiagLink::NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus)
 {
-    QByteArray req(NV_PACKET, '\0');
-    req[0] = 0x27;
+    QByteArray req(NV_PACKET_SIZE, '\0');
+    req[0] = static_cast<char>(CMD_NV_WRITE);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, item);
-    req.replace(3, static_cast<int>(qMin<qsizetype>(data.size(), 128)), data.left(128));
+    req.replace(NV_DATA_OFFSET, static_cast<int>(qMin<qsizetype>(data.size(), NV_DATA_SIZE)),
+                data.left(NV_DATA_SIZE));
     QByteArray answer;
     EOutcome r = Request(req, answer);
     if (r != OK)
         return r;
-    if (answer.size() < NV_PACKET || GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
+    if (answer.size() < NV_PACKET_SIZE ||
+        GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 1) != item)
         return UNEXPECTED;
-    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + 131);
+    nvStatus = GetLe16(reinterpret_cast<const quint8*>(answer.constData()) + NV_STATUS_OFFSET);
     return OK;
 }
 
 CDiagLink::EOutcome CDiagLink::SendSpc(const QByteArray& digits, bool& accepted)
 {
     QByteArray answer;
-    const EOutcome r = Request(QByteArray(1, 0x41) + digits.left(6).leftJustified(6, '0'), answer);
+    const EOutcome r =
+        Request(QByteArray(1, static_cast<char>(CMD_SPC)) + digits.left(6).leftJustified(6, '0'), answer);
     accepted = r == OK && answer.size() >= 2 && answer.at(1) == 1;
     return r;
 }
@@ -199,7 +201,7 @@ CDiagLink::EOutcome CDiagLink::SendSpc(const QByteArray& digits, bool& accepted)
 CDiagLink::EOutcome CDiagLink::ModeChange(quint16 mode)
 {
     QByteArray req(3, '\0');
-    req[0] = 0x29;
+    req[0] = static_cast<char>(CMD_MODE_CHANGE);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 1, mode);
     QByteArray answer;
     return Request(req, answer);

@@ -13,6 +13,8 @@
 //   request is sent again; 46 00 → REFUSED 47, and the password is never sent again.
 //
 // Work-thread only; nothing here shows anything to the user.
+#include "serial/DiagProtocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -59,12 +61,12 @@ public:
     // A sentence for the technician about the last outcome that was not OK; what names the step.
     QString Problem(EOutcome outcome, const QString& what) const;
 
-    // NV item access (133-byte packets). nam < 0: not a per-NAM item.
+    // NV item access (NV_PACKET_SIZE packets). nam < 0: not a per-NAM item.
     EOutcome NvRead(quint16 item, int nam, QByteArray& data, quint16& nvStatus);
     EOutcome NvWrite(quint16 item, const QByteArray& data, quint16& nvStatus);
     // 41 + six digits; accepted reports 41 01.
     EOutcome SendSpc(const QByteArray& digits, bool& accepted);
-    // 29 + mode: 1 offline, 2 reset, 4 online.
+    // CMD_MODE_CHANGE with MODE_OFFLINE, MODE_RESET or MODE_ONLINE.
     EOutcome ModeChange(quint16 mode);
 
 private:

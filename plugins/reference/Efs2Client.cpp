@@ -4,21 +4,6 @@
 
 namespace {
 
-enum : quint16
-{
-    EFS_HELLO = 0,
-    EFS_OPEN = 2,
-    EFS_CLOSE = 3,
-    EFS_READ = 4,
-    EFS_WRITE = 5,
-    EFS_UNLINK = 8,
-    EFS_MKDIR = 9,
-    EFS_OPENDIR = 11,
-    EFS_READDIR = 12,
-    EFS_CLOSEDIR = 13,
-    EFS_STAT = 15
-};
-
 void Add32(QByteArray& out, quint32 v)
 {
     quint8 b[4];
@@ -40,14 +25,14 @@ QByteArray Path(const QByteArray& p)
 
 CDiagLink::EOutcome CEfs2Client::Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody)
 {
-    QByteArray req(4, '\0');
-    req[0] = 0x4B;
-    req[1] = 0x13;
+    QByteArray req(EFS2_HEADER_SIZE, '\0');
+    req[0] = static_cast<char>(CMD_SUBSYSTEM);
+    req[1] = static_cast<char>(SUBSYSTEM_EFS2);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 2, cmd);
     const CDiagLink::EOutcome r = m_link.Request(req + body, answer);
     if (r != CDiagLink::OK)
         return r;
-    if (answer.size() < 4 + minBody || answer.left(4) != req)
+    if (answer.size() < EFS2_HEADER_SIZE + minBody || answer.left(EFS2_HEADER_SIZE) != req)
         return CDiagLink::UNEXPECTED;
     return CDiagLink::OK;
 }
@@ -56,13 +41,13 @@ CDiagLink::EOutcome CEfs2Client::Hello()
 {
     QByteArray body;
     for (int i = 0; i < 6; ++i)
-        Add32(body, 0x00100000);
+        Add32(body, EFS2_WINDOW);
     Add32(body, 1);
     Add32(body, 1);
     Add32(body, 1);
     Add32(body, 0xFFFFFFFF);
     QByteArray a;
-    const CDiagLink::EOutcome r = Call(EFS_HELLO, body, a, 40);
+    const CDiagLink::EOutcome r = Call(EFS2_HELLO, body, a, 40);
     if (r != CDiagLink::OK)
         return r;
     // A single request must fit both byte windows the handset announced; 0 means "no limit".
@@ -80,7 +65,7 @@ CDiagLink::EOutcome CEfs2Client::Open(const QByteArray& path, qint32 flags, qint
     Add32(body, static_cast<quint32>(flags));
     Add32(body, FILE_MODE);
     QByteArray a;
-    const CDiagLink::EOutcome r = Call(EFS_OPEN, body + Path(path), a, 8);
+    const CDiagLink::EOutcome r = Call(EFS2_OPEN, body + Path(path), a, 8);
     if (r == CDiagLink::OK) {
         fd = I32(a, 4);
         err = I32(a, 8);
@@ -92,7 +77,7 @@ CDiagLink::EOutcome CEfs2Client::Close(qint32 fd, qint32& err)
 {
     QByteArray body, a;
     Add32(body, static_cast<quint32>(fd));
-    const CDiagLink::EOutcome r = Call(EFS_CLOSE, body, a, 4);
+    const CDiagLink::EOutcome r = Call(EFS2_CLOSE, body, a, 4);
     if (r == CDiagLink::OK)
         err = I32(a, 4);
     return r;
@@ -104,7 +89,7 @@ CDiagLink::EOutcome CEfs2Client::Read(qint32 fd, quint32 offset, QByteArray& dat
     Add32(body, static_cast<quint32>(fd));
     Add32(body, static_cast<quint32>(m_nChunk));
     Add32(body, offset);
-    const CDiagLink::EOutcome r = Call(EFS_READ, body, a, 16);
+    const CDiagLink::EOutcome r = Call(EFS2_READ, body, a, 16);
     if (r != CDiagLink::OK)
         return r;
     err = I32(a, 16);
@@ -121,7 +106,7 @@ CDiagLink::EOutcome CEfs2Client::Write(qint32 fd, quint32 offset, const QByteArr
     QByteArray body, a;
     Add32(body, static_cast<quint32>(fd));
     Add32(body, offset);
-    const CDiagLink::EOutcome r = Call(EFS_WRITE, body + data, a, 16);
+    const CDiagLink::EOutcome r = Call(EFS2_WRITE, body + data, a, 16);
     if (r != CDiagLink::OK)
         return r;
     err = I32(a, 16);
@@ -134,7 +119,7 @@ CDiagLink::EOutcome CEfs2Client::Mkdir(const QByteArray& path, qint32& err)
 {
     QByteArray body(2, '\0'), a;
     PutLe16(reinterpret_cast<quint8*>(body.data()), 0x01FF);
-    const CDiagLink::EOutcome r = Call(EFS_MKDIR, body + Path(path), a, 4);
+    const CDiagLink::EOutcome r = Call(EFS2_MKDIR, body + Path(path), a, 4);
     if (r == CDiagLink::OK)
         err = I32(a, 4);
     return r;
@@ -143,7 +128,7 @@ CDiagLink::EOutcome CEfs2Client::Mkdir(const QByteArray& path, qint32& err)
 CDiagLink::EOutcome CEfs2Client::Unlink(const QByteArray& path, qint32& err)
 {
     QByteArray a;
-    const CDiagLink::EOutcome r = Call(EFS_UNLINK, Path(path), a, 4);
+    const CDiagLink::EOutcome r = Call(EFS2_UNLINK, Path(path), a, 4);
     if (r == CDiagLink::OK)
         err = I32(a, 4);
     return r;
@@ -152,7 +137,7 @@ CDiagLink::EOutcome CEfs2Client::Unlink(const QByteArray& path, qint32& err)
 CDiagLink::EOutcome CEfs2Client::Stat(const QByteArray& path, qint32& mode, qint32& size, qint32& err)
 {
     QByteArray a;
-    const CDiagLink::EOutcome r = Call(EFS_STAT, Path(path), a, 12);
+    const CDiagLink::EOutcome r = Call(EFS2_STAT, Path(path), a, 12);
     if (r == CDiagLink::OK) {
         err = I32(a, 4);
         mode = I32(a, 8);
@@ -165,7 +150,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
 {
     entries.clear();
     QByteArray a, body;
-    CDiagLink::EOutcome r = Call(EFS_OPENDIR, Path(path), a, 8);
+    CDiagLink::EOutcome r = Call(EFS2_OPENDIR, Path(path), a, 8);
     if (r != CDiagLink::OK)
         return r;
     const quint32 handle = static_cast<quint32>(I32(a, 4));
@@ -176,7 +161,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
         body.clear();
         Add32(body, handle);
         Add32(body, static_cast<quint32>(seq));
-        r = Call(EFS_READDIR, body, a, 37);
+        r = Call(EFS2_READDIR, body, a, 37);
         if (r != CDiagLink::OK)
             return r;
         err = I32(a, 12);
@@ -191,7 +176,7 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
     body.clear();
     Add32(body, handle);
     qint32 closeErr = 0;
-    r = Call(EFS_CLOSEDIR, body, a, 4);
+    r = Call(EFS2_CLOSEDIR, body, a, 4);
     if (r == CDiagLink::OK)
         closeErr = I32(a, 4);
     if (err == 0)
@@ -262,7 +247,7 @@ CDiagLink::EOutcome CEfs2Client::MakePath(const QByteArray& path, qint32& err)
         const CDiagLink::EOutcome r = Mkdir(so, err);
         if (r != CDiagLink::OK)
             return r;
-        if (err == EEXIST_)
+        if (err == EFS_EEXIST)
             err = 0;
         if (err != 0)
             return r;

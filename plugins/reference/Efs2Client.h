@@ -1,11 +1,12 @@
 #pragma once
-// The plug-in's side of the EFS2 file system (0x4B, subsystem 0x13) over a CDiagLink.
+// The plug-in's side of the EFS2 file system (Efs2Protocol.h) over a CDiagLink.
 //
-//   every request: 4B 13 cc 00 | body;  the answer repeats the 4 header bytes
+//   every request: 4B 13 cc cc | body;  the answer repeats the 4 header bytes
 //   whole-file helpers: OPEN → READ/WRITE in pieces of ChunkSize() → CLOSE (also on errors)
 //
 // Outcomes are those of CDiagLink; the file system's own errno comes back separately (0 = none).
 #include "DiagLink.h"
+#include "serial/Efs2Protocol.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,11 +17,9 @@
 class CEfs2Client
 {
 public:
-    static constexpr qint32 O_READ = 0;
-    static constexpr qint32 O_WRITE_CREATE_TRUNC = 0x241;
+    static constexpr qint32 O_READ = EFS2_O_RDONLY;
+    static constexpr qint32 O_WRITE_CREATE_TRUNC = EFS2_O_WRONLY | EFS2_O_CREAT | EFS2_O_TRUNC;
     static constexpr qint32 FILE_MODE = 0100777;
-    static constexpr qint32 ENOENT_ = 2;
-    static constexpr qint32 EEXIST_ = 17;
 
     struct SEntry
     {

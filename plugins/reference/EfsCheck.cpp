@@ -1,5 +1,15 @@
 #include "EfsCheck.h"
 
+bool ConnectFileSystem(CPluginJob& job, CDiagLink& link, CEfs2Client& efs)
+{
+    return job.Connect(link) && GreetFileSystem(job, link, efs);
+}
+
+bool GreetFileSystem(CPluginJob& job, CDiagLink& link, CEfs2Client& efs)
+{
+    return job.Check(efs.Hello(), link, QStringLiteral("file system"));
+}
+
 bool WriteFileVerified(CPluginJob& job, CEfs2Client& efs, const QByteArray& path, const QByteArray& data,
                        const QString& what, const QString& differs,
                        const std::function<void(qint64)>& writing,

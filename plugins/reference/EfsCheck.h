@@ -1,6 +1,9 @@
 #pragma once
 // File-system steps of the plug-in's operations, judged the same way everywhere.
 //
+// ConnectFileSystem: the port opened, the link proven, the file system greeted (HELLO, which also
+// takes the handset's transfer limit); GreetFileSystem again after a mode change.
+//
 // EfsOk: one step judged: the link's outcome first, then the file system's errno.
 //
 // err is taken by reference on purpose: in EfsOk(job, link, efs.Write(..., err), err, ...) the
@@ -16,13 +19,16 @@ inline bool EfsOk(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, const
 {
     if (!job.Check(r, link, what))
         return false;
-    if (err == CEfs2Client::ENOENT_)
+    if (err == EFS_ENOENT)
         return job.Fail(QStringLiteral("The handset has no such file or folder (%1).").arg(what));
     if (err != 0)
         return job.Fail(
             QStringLiteral("The handset's file system reported error %1 (%2).").arg(err).arg(what));
     return true;
 }
+
+bool ConnectFileSystem(CPluginJob& job, CDiagLink& link, CEfs2Client& efs);
+bool GreetFileSystem(CPluginJob& job, CDiagLink& link, CEfs2Client& efs);
 
 // A whole file written to the handset (its folder made first), read back and compared. False
 // (and the job's failure) on an error, or with the words of differs when the copies differ.

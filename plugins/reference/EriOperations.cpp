@@ -31,10 +31,8 @@ bool RunEriRead(CPluginJob& job, const QString& path)
 {
     job.FileName(path);
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
     job.Status(QStringLiteral("Reading the ERI"));
     job.Address(QString::fromLatin1(ERI_PATH));
@@ -43,7 +41,7 @@ bool RunEriRead(CPluginJob& job, const QString& path)
     const CDiagLink::EOutcome r = efs.ReadFile(ERI_PATH, data, err, [&job](qint64 n) {
         job.Progress(static_cast<int>(qMin<qint64>(80, 10 + n / 64)));
     });
-    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+    if (r == CDiagLink::OK && err == EFS_ENOENT)
         return job.Fail(QStringLiteral("The handset holds no ERI file."));
     if (!EfsOk(job, link, r, err, QStringLiteral("ERI read")))
         return false;
@@ -82,10 +80,8 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     const quint16 version = EriVersionOf(data);
 
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
 
     // The handset's ERI and its version are kept before anything is written.
@@ -96,9 +92,9 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
         return false;
 
     job.Status(QStringLiteral("Unlocking the handset"));
-    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Unlock(link) || !job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!GreetFileSystem(job, link, efs))
         return false;
     job.Status(QStringLiteral("Writing the ERI"));
     job.Address(QString::fromLatin1(ERI_PATH));
@@ -113,7 +109,7 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
                 "The ERI read back from the handset differs from the file: the write did not take."),
             progress(10, 50), progress(60, 25)))
         return false;
-    QByteArray nv(128, '\0');
+    QByteArray nv(NV_DATA_SIZE, '\0');
     PutLe16(reinterpret_cast<quint8*>(nv.data()), version);
     quint16 status = 0;
     if (!job.Check(link.NvWrite(NV_ERI_VERSION, nv, status), link, QStringLiteral("ERI version")))
@@ -127,7 +123,7 @@ bool RunEriWrite(CPluginJob& job, const QString& path)
     if (status != 0 || GetLe16(reinterpret_cast<const quint8*>(nvBack.constData())) != version)
         return job.Fail(QStringLiteral("The handset's ERI version did not change to %1.").arg(version));
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
         QStringLiteral("ERI version %1 written (%2 bytes) and verified").arg(version).arg(data.size()));

@@ -1,8 +1,6 @@
 // Firmware download (Bin, and the first step of Upgrade).
 //
-// Image file (this model's format, little-endian):
-//   "QPXIMG1\0" (8) | software version directory (8, NUL-padded) | u32 payload length
-//   | u32 CRC-32 of the payload (the zlib CRC: reflected 0xEDB88320, preset and final ~0) | payload
+// Image file: FirmwareImage.h. Codes: DiagProtocol.h.
 //
 //   file checked (magic, length, check value, software family) before the handset is touched
 //   → 06 NOP: a handset left in download mode by an interrupted write answers it (02 the boot
@@ -14,6 +12,7 @@
 //     checked) → 15 CLOSE (the handset checks the image) → 0B RESET
 //   → port closed and reopened as above (up to 15 s) until the version answers: the handset
 //     back in DIAG must report the image's software version
+#include "FirmwareImage.h"
 #include "Operations.h"
 #include "serial/DiagCodec.h"
 
@@ -21,23 +20,12 @@
 
 namespace {
 
-constexpr int IMAGE_HEADER = 24;
 constexpr quint32 PROGRAMMER_ADDRESS = 0x00100000;
 constexpr int PROGRAMMER_SIZE = 2048;
 constexpr int STREAM_BLOCK = 1024;
 constexpr int RETURN_WAIT_MS = 15000;
 constexpr int DOWNLOAD_WAIT_MS = 5000; // for the port to come back in download mode
-
-quint32 Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return ~crc;
-}
+constexpr quint8 MODEM_IMAGE = 5;      // the image type of STREAM_OPEN_IMAGE
 
 QString StreamErrorText(const QByteArray& a)
 {
@@ -59,10 +47,10 @@ bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect
     const quint8 code = static_cast<quint8>(answer.at(0));
     if (code == expect)
         return true;
-    if (code == 0x0D)
+    if (code == STREAM_ERROR)
         return job.Fail(
             QStringLiteral("The handset stopped the download (%1): %2").arg(what, StreamErrorText(answer)));
-    if (code == 0x03 && answer.size() >= 3)
+    if (code == DMSS_NAK && answer.size() >= 3)
         return job.Fail(
             QStringLiteral("The handset's boot loader refused %1 (reason %2).")
                 .arg(what)
@@ -101,7 +89,8 @@ bool ConnectForDownload(CPluginJob& job, CDiagLink& link, EDownloadStart& start)
 // DMSS: the boot loader's parameters, the flash programmer written to RAM in pieces, then GO.
 bool LoadProgrammer(CPluginJob& job, CDiagLink& link, QByteArray& a)
 {
-    if (!Step(job, link, QByteArray(1, 0x07), 0x08, a, QStringLiteral("boot loader parameters")))
+    if (!Step(job, link, QByteArray(1, static_cast<char>(DMSS_PARAMETERS_REQUEST)), DMSS_PARAMETERS, a,
+              QStringLiteral("boot loader parameters")))
         return false;
     int maxWrite = a.size() >= 5 ? ((static_cast<quint8>(a.at(3)) << 8) | static_cast<quint8>(a.at(4))) : 256;
     maxWrite = qBound(64, maxWrite, 1024);
@@ -110,7 +99,7 @@ bool LoadProgrammer(CPluginJob& job, CDiagLink& link, QByteArray& a)
     for (int at = 0; at < PROGRAMMER_SIZE; at += maxWrite) {
         const int n = qMin(maxWrite, PROGRAMMER_SIZE - at);
         QByteArray req(7, '\0');
-        req[0] = 0x0F;
+        req[0] = static_cast<char>(DMSS_WRITE32);
         const quint32 addr = PROGRAMMER_ADDRESS + static_cast<quint32>(at);
         for (int i = 0; i < 4; ++i)
             req[1 + i] = static_cast<char>(addr >> (24 - 8 * i));
@@ -118,10 +107,12 @@ bool LoadProgrammer(CPluginJob& job, CDiagLink& link, QByteArray& a)
         req[6] = static_cast<char>(n);
         for (int i = 0; i < n; ++i)
             req.append(static_cast<char>((at + i) * 7)); // the programmer stands in for the real one
-        if (!Step(job, link, req, 0x02, a, QStringLiteral("flash programmer")))
+        if (!Step(job, link, req, DMSS_ACK, a, QStringLiteral("flash programmer")))
             return false;
     }
-    return Step(job, link, QByteArray("\x05\x00\x10\x00\x00", 5), 0x02, a,
+    // GO: segment 0x0010, offset 0 (PROGRAMMER_ADDRESS).
+    const char go[] = {static_cast<char>(DMSS_GO), 0x00, 0x10, 0x00, 0x00};
+    return Step(job, link, QByteArray(go, sizeof go), DMSS_ACK, a,
                 QStringLiteral("starting the flash programmer"));
 }
 
@@ -135,20 +126,20 @@ bool RunBin(CPluginJob& job, const QString& binPath)
         return job.Fail(QStringLiteral("The image file %1 cannot be read: %2").arg(binPath, f.errorString()));
     const QByteArray image = f.readAll();
     f.close();
-    if (image.size() < IMAGE_HEADER || !image.startsWith(QByteArray("QPXIMG1\0", 8)))
+    switch (fwimage::Check(image)) {
+    case fwimage::IMAGE_OK:
+        break;
+    case fwimage::IMAGE_NOT_AN_IMAGE:
         return job.Fail(QStringLiteral("The file %1 is not a firmware image of this model.").arg(binPath));
-    const quint32 length = GetLe32(reinterpret_cast<const quint8*>(image.constData()) + 16);
-    if (length != static_cast<quint32>(image.size() - IMAGE_HEADER))
+    case fwimage::IMAGE_BAD_LENGTH:
         return job.Fail(
             QStringLiteral("The firmware image is damaged: it says %1 bytes of software, the file holds %2.")
-                .arg(length)
-                .arg(image.size() - IMAGE_HEADER));
-    if (Crc32(image.mid(IMAGE_HEADER)) != GetLe32(reinterpret_cast<const quint8*>(image.constData()) + 20))
+                .arg(fwimage::PayloadLength(image))
+                .arg(image.size() - fwimage::HEADER_SIZE));
+    case fwimage::IMAGE_BAD_CRC:
         return job.Fail(QStringLiteral("The firmware image is damaged: its check value does not match."));
-    QByteArray dirBytes = image.mid(8, 8);
-    if (dirBytes.indexOf('\0') >= 0)
-        dirBytes.truncate(dirBytes.indexOf('\0'));
-    const QString dir = QString::fromLatin1(dirBytes);
+    }
+    const QString dir = fwimage::SoftwareDirectory(image);
     if (dir.left(5) != QLatin1String(REF_SUPPORTED_VERSION).left(5))
         return job.Fail(QStringLiteral("The firmware image is for software %1; this plug-in serves %2.")
                             .arg(dir, QLatin1String(REF_SUPPORTED_VERSION)));
@@ -164,7 +155,7 @@ bool RunBin(CPluginJob& job, const QString& binPath)
         if (!job.Unlock(link))
             return false;
         job.Status(QStringLiteral("Switching the handset to download mode"));
-        CDiagLink::EOutcome r = link.Request(QByteArray(1, 0x3A), a);
+        CDiagLink::EOutcome r = link.Request(QByteArray(1, static_cast<char>(CMD_DOWNLOAD)), a);
         // A handset on USB may drop off the bus before its echo is read: leaving is answer enough.
         if (!(r == CDiagLink::NO_ANSWER && link.Gone()) &&
             !job.Check(r, link, QStringLiteral("download mode")))
@@ -180,12 +171,16 @@ bool RunBin(CPluginJob& job, const QString& binPath)
     }
     if (start != START_PROGRAMMER && !LoadProgrammer(job, link, a))
         return false;
-    QByteArray hello(1, 0x01);
+    QByteArray hello(1, static_cast<char>(STREAM_HELLO));
     hello += QByteArray("KOVA fast download protocol host");
     hello += QByteArray("\x03\x02\x09", 3);
-    if (!Step(job, link, hello, 0x02, a, QStringLiteral("flash programmer hello")) ||
-        !Step(job, link, QByteArray("\x17\x01", 2), 0x18, a, QStringLiteral("security mode")) ||
-        !Step(job, link, QByteArray("\x1B\x05", 2), 0x1C, a, QStringLiteral("opening the image")))
+    const char securityMode[] = {static_cast<char>(STREAM_SECURITY_MODE), 0x01};
+    const char openImage[] = {static_cast<char>(STREAM_OPEN_IMAGE), static_cast<char>(MODEM_IMAGE)};
+    if (!Step(job, link, hello, STREAM_HELLO_ANSWER, a, QStringLiteral("flash programmer hello")) ||
+        !Step(job, link, QByteArray(securityMode, 2), STREAM_SECURITY_MODE_ANSWER, a,
+              QStringLiteral("security mode")) ||
+        !Step(job, link, QByteArray(openImage, 2), STREAM_IMAGE_OPENED, a,
+              QStringLiteral("opening the image")))
         return false;
     if (a.size() >= 2 && a.at(1) != 0)
         return job.Fail(QStringLiteral("The handset cannot open the image area (status %1).")
@@ -194,10 +189,10 @@ bool RunBin(CPluginJob& job, const QString& binPath)
     job.Status(QStringLiteral("Writing the software"));
     for (qint64 at = 0; at < image.size(); at += STREAM_BLOCK) {
         QByteArray req(5, '\0');
-        req[0] = 0x07;
+        req[0] = static_cast<char>(STREAM_WRITE);
         PutLe32(reinterpret_cast<quint8*>(req.data()) + 1, static_cast<quint32>(at));
         req += image.mid(at, STREAM_BLOCK);
-        if (!Step(job, link, req, 0x08, a,
+        if (!Step(job, link, req, STREAM_WRITTEN, a,
                   QStringLiteral("writing at 0x%1").arg(at, 8, 16, QLatin1Char('0'))))
             return false;
         if (a.size() < 5 ||
@@ -208,14 +203,16 @@ bool RunBin(CPluginJob& job, const QString& binPath)
         job.Progress(10 +
                      static_cast<int>(80 * qMin<qint64>(at + STREAM_BLOCK, image.size()) / image.size()));
     }
-    if (!Step(job, link, QByteArray(1, 0x15), 0x16, a, QStringLiteral("closing the image")) ||
-        !Step(job, link, QByteArray(1, 0x0B), 0x0C, a, QStringLiteral("restart"), true))
+    if (!Step(job, link, QByteArray(1, static_cast<char>(STREAM_CLOSE)), STREAM_CLOSED, a,
+              QStringLiteral("closing the image")) ||
+        !Step(job, link, QByteArray(1, static_cast<char>(STREAM_RESET)), STREAM_RESET_ANSWER, a,
+              QStringLiteral("restart"), true))
         return false;
 
     // The proof: the restarted handset, found again on its port, reports the new software.
     job.Status(QStringLiteral("Waiting for the handset to restart"));
     auto version = [&link, &a]() {
-        const CDiagLink::EOutcome v = link.Request(QByteArray(1, 0x00), a);
+        const CDiagLink::EOutcome v = link.Request(QByteArray(1, static_cast<char>(CMD_VERSION)), a);
         return v == CDiagLink::OK && a.size() < 47 ? CDiagLink::UNEXPECTED : v;
     };
     if (!job.Reopen(link, version, RETURN_WAIT_MS, QStringLiteral("after the restart")))

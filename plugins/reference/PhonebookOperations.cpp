@@ -154,10 +154,8 @@ bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, 
 {
     job.FileName(FittedPath(csvPath));
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
     job.Status(QStringLiteral("Reading the phonebook"));
     QByteArray file;
@@ -166,7 +164,7 @@ bool RunPhonebookRead(CPluginJob& job, const QString& csvPath, QpxWindow* page, 
         job.Progress(static_cast<int>(qMin<qint64>(60, 5 + n / 512)));
     });
     QList<Row> records;
-    if (!(r == CDiagLink::OK && err == CEfs2Client::ENOENT_)) {
+    if (!(r == CDiagLink::OK && err == EFS_ENOENT)) {
         if (!EfsOk(job, link, r, err, QStringLiteral("phonebook")))
             return false;
         if (!Decode(file, records))
@@ -252,10 +250,8 @@ bool RunPhonebookWrite(CPluginJob& job, const QString& csvPath)
     SCuts cuts;
     const QByteArray file = Encode(rows, cuts);
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
     // The handset's phonebook is kept before it is replaced; where it is leads the result texts.
     job.Status(QStringLiteral("Saving the handset's phonebook"));

@@ -7,9 +7,10 @@
 //          → 29 02 00 reset
 #include "DiagLink.h"
 #include "Operations.h"
-#include "PrlImage.h"
 #include "WriteBackup.h"
+#include "serial/Checksums.h"
 #include "serial/DiagCodec.h"
+#include "serial/PrlImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr quint8 CMD_PRL_READ = 0x49;
-constexpr quint8 CMD_PRL_WRITE = 0x48;
 constexpr int MAX_BLOCKS = (prl::MAX_SIZE + prl::BLOCK_BYTES - 1) / prl::BLOCK_BYTES;
 
 QList<int> NamsOf(int nam)
@@ -191,7 +190,7 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
             continue;
         }
         const quint16 crc =
-            prl::Crc16(reinterpret_cast<const quint8*>(old.constData()), static_cast<int>(old.size()));
+            PrlCrc16(reinterpret_cast<const quint8*>(old.constData()), static_cast<int>(old.size()));
         if (!backup.Add(
                 name, old,
                 QStringLiteral("id=%1 crc=%2").arg(prl::PrlId(old)).arg(crc, 4, 16, QLatin1Char('0'))))
@@ -203,7 +202,7 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
     job.Status(QStringLiteral("Unlocking the handset"));
     if (!job.Unlock(link))
         return false;
-    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
     for (int i = 0; i < nams.size(); ++i) {
         const int n = nams[i];
@@ -223,7 +222,7 @@ bool RunPrlWrite(CPluginJob& job, int nam, const QString& path)
                     .arg(n + 1));
     }
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     QStringList namText;
     for (const int n : nams)

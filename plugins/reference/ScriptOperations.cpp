@@ -168,7 +168,7 @@ bool RunLine(CPluginJob& job, CDiagLink& link, CEfs2Client* efs, const SLine& l)
         if (!EfsOk(job, link, efs->MakePath(l.path, err), err, path) ||
             !EfsOk(job, link, efs->Stat(l.path, mode, size, err), err, path))
             return false;
-        if ((mode & 0170000) != 040000)
+        if ((mode & EFS2_S_IFMT) != EFS2_S_IFDIR)
             return job.Fail(QStringLiteral("%1 on the handset is a file, not a folder.").arg(path));
         return true;
     case A_PUT: {
@@ -178,12 +178,12 @@ bool RunLine(CPluginJob& job, CDiagLink& link, CEfs2Client* efs, const SLine& l)
     }
     case A_DELETE: {
         CDiagLink::EOutcome r = efs->Unlink(l.path, err);
-        if (!(r == CDiagLink::OK && err == CEfs2Client::ENOENT_) && !EfsOk(job, link, r, err, path))
+        if (!(r == CDiagLink::OK && err == EFS_ENOENT) && !EfsOk(job, link, r, err, path))
             return false;
         r = efs->Stat(l.path, mode, size, err);
         if (!job.Check(r, link, path))
             return false;
-        if (err != CEfs2Client::ENOENT_)
+        if (err != EFS_ENOENT)
             return job.Fail(QStringLiteral("%1 is still on the handset after it was deleted.").arg(path));
         return true;
     }
@@ -210,7 +210,7 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
     CEfs2Client efsClient(link);
     CEfs2Client* efs = nullptr;
     if (fileOps > 0) {
-        if (!job.Check(efsClient.Hello(), link, QStringLiteral("file system")))
+        if (!GreetFileSystem(job, link, efsClient))
             return false;
         efs = &efsClient;
     }
@@ -220,9 +220,9 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
         return false;
 
     job.Status(QStringLiteral("Unlocking the handset"));
-    if (!job.Unlock(link) || !job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Unlock(link) || !job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
-    if (efs != nullptr && !job.Check(efs->Hello(), link, QStringLiteral("file system")))
+    if (efs != nullptr && !GreetFileSystem(job, link, *efs))
         return false;
     for (int i = 0; i < lines.size(); ++i) {
         const SLine& l = lines[i];
@@ -237,7 +237,7 @@ bool RunScript(CPluginJob& job, const QString& scriptPath)
         job.Progress(5 + 90 * (i + 1) / static_cast<int>(lines.size()));
     }
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     QString done = QStringLiteral("Script: %1 items").arg(items);
     if (fileOps > 0)

@@ -53,14 +53,15 @@ bool ReadItem(CPluginJob& job, CDiagLink& link, quint16 item, int nam, SItem& ou
     quint16 st = 0;
     const CDiagLink::EOutcome r = link.NvRead(item, nam, d, st);
     const quint8 refusal = r == CDiagLink::REFUSED ? link.RefusalCode() : 0;
-    const bool refused = refusal == 0x13 || refusal == 0x14 || refusal == 0x42;
+    const bool refused =
+        refusal == ERR_BAD_COMMAND || refusal == ERR_BAD_PARAMETER || refusal == ERR_SPC_LOCKED;
     if (!refused && !job.Check(r, link, QStringLiteral("item %1").arg(item)))
         return false;
-    if (refusal == 0x42)
+    if (refusal == ERR_SPC_LOCKED)
         out.state = ITEM_LOCKED;
     else
         out.state = refused || (st != 0 && st != 5) ? ITEM_ABSENT : (st == 5 ? ITEM_UNSET : ITEM_SET);
-    out.data = d.leftJustified(128, '\0', true);
+    out.data = d.leftJustified(NV_DATA_SIZE, '\0', true);
     if (out.state != ITEM_SET) {
         out.data.fill('\0');
         if (nam >= 0)
@@ -90,11 +91,11 @@ bool ReadPrlId(CPluginJob& job, CDiagLink& link, int nam, std::optional<quint16>
 {
     id.reset();
     QByteArray req(3, '\0');
-    req[0] = 0x49;
+    req[0] = static_cast<char>(CMD_PRL_READ);
     req[2] = static_cast<char>(nam);
     QByteArray a;
     const CDiagLink::EOutcome r = link.Request(req, a);
-    if (r == CDiagLink::REFUSED && link.RefusalCode() == 0x13)
+    if (r == CDiagLink::REFUSED && link.RefusalCode() == ERR_BAD_COMMAND)
         return true;
     if (!job.Check(r, link, QStringLiteral("PRL read, NAM %1").arg(nam + 1)))
         return false;
@@ -360,7 +361,7 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
         return false;
 
     job.Status(QStringLiteral("Going offline"));
-    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
     for (int i = 0; i < order.size(); ++i) {
         const quint16 item = order[i];
@@ -386,7 +387,7 @@ bool WriteCategory(CPluginJob& job, int category, const QpxHostServices* h, QpxL
         job.Progress(25 + 65 * (i + 1) / static_cast<int>(order.size()));
     }
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
         QStringLiteral("%1 written: %2 values in %3 items verified; %4 rows unchanged; %5 rows "

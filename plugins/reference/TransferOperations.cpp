@@ -63,11 +63,11 @@ bool Collect(CPluginJob& job, CEfs2Client& efs, const QByteArray& path, QList<SF
 {
     qint32 mode = 0, size = 0, err = 0;
     const CDiagLink::EOutcome r = efs.Stat(path, mode, size, err);
-    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_)
+    if (r == CDiagLink::OK && err == EFS_ENOENT)
         return true;
     if (!EfsOk(job, efs.Link(), r, err, QString::fromLatin1(path)))
         return false;
-    if ((mode & 0170000) != 040000) {
+    if ((mode & EFS2_S_IFMT) != EFS2_S_IFDIR) {
         files.append({path, size});
         return true;
     }
@@ -98,10 +98,8 @@ bool RunTransferBackup(CPluginJob& job, quint32 mask)
     if (trees.isEmpty())
         return job.Fail(QStringLiteral("No item was chosen for the backup."));
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
 
     // Whatever was there is replaced; without the marker an unfinished backup is never restored.
@@ -214,10 +212,10 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
     CDiagLink link;
     if (!job.Connect(link))
         return false;
-    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!GreetFileSystem(job, link, efs))
         return false;
 
     // The handset's own copies of the files about to be replaced are kept first (outside
@@ -251,7 +249,7 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
         job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
     }
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
         QStringLiteral("Restored %1 files (%2 bytes) from TRANS_BK").arg(entries.size()).arg(done));
@@ -261,10 +259,8 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
 bool RunUserDataReset(CPluginJob& job)
 {
     CDiagLink link;
-    if (!job.Connect(link))
-        return false;
     CEfs2Client efs(link);
-    if (!job.Check(efs.Hello(), link, QStringLiteral("file system")))
+    if (!ConnectFileSystem(job, link, efs))
         return false;
     job.Status(QStringLiteral("Looking for user data"));
     QList<SFile> files;
@@ -288,13 +284,13 @@ bool RunUserDataReset(CPluginJob& job)
     }
     if (!saved.Finish())
         return false;
-    if (!job.Check(link.ModeChange(1), link, QStringLiteral("going offline")))
+    if (!job.Check(link.ModeChange(MODE_OFFLINE), link, QStringLiteral("going offline")))
         return false;
     for (int i = 0; i < files.size(); ++i) {
         job.Status(QStringLiteral("Erasing user data: file %1 of %2").arg(i + 1).arg(files.size()));
         qint32 err = 0;
         const CDiagLink::EOutcome r = efs.Unlink(files[i].path, err);
-        if (!(r == CDiagLink::OK && err == CEfs2Client::ENOENT_) &&
+        if (!(r == CDiagLink::OK && err == EFS_ENOENT) &&
             !EfsOk(job, link, r, err, QString::fromLatin1(files[i].path)))
             return false;
         job.Progress(50 + 40 * (i + 1) / static_cast<int>(files.size()));
@@ -310,7 +306,7 @@ bool RunUserDataReset(CPluginJob& job)
                 .arg(left.size())
                 .arg(QString::fromLatin1(left.first().path)));
     job.Status(QStringLiteral("Restarting the handset"));
-    if (!job.Check(link.ModeChange(2), link, QStringLiteral("restart")))
+    if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(QStringLiteral("User data erased: %1 files (%2 bytes)").arg(files.size()).arg(bytes));
     return true;

@@ -67,7 +67,7 @@ bool CWriteBackup::AddHandsetFile(CEfs2Client& efs, const QByteArray& path, cons
     qint32 err = 0;
     QByteArray data;
     const CDiagLink::EOutcome r = efs.ReadFile(path, data, err);
-    if (r == CDiagLink::OK && err == CEfs2Client::ENOENT_) {
+    if (r == CDiagLink::OK && err == EFS_ENOENT) {
         AddAbsent(name);
         return true;
     }

@@ -1,6 +1,6 @@
 #include "ComPortPage.h"
 
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "res/Pictures.h"
 #include "serial/PortDiscovery.h"
 
@@ -15,8 +15,7 @@ namespace {
 constexpr int GRID_LIMIT = 50; // COM1..COM50 have fixed places; higher ports are placed when present
 }
 
-CComPortPage::CComPortPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+CComPortPage::CComPortPage(QWidget* parent, const QRect& rect) : CPageBase(parent, rect)
 {
     setObjectName(QStringLiteral("comPortPage"));
     SetBackground(QColor(0xDA, 0xFE, 0xBC));

@@ -1,7 +1,7 @@
 #pragma once
 // The "Select Comport" page: one radio button per COM number 1..254; the ports present are
 // enabled, the one in use is checked.
-#include "app/PageBase.h"
+#include "controls/PageBase.h"
 
 #include <QVector>
 
@@ -15,7 +15,7 @@ class CComPortPage : public CPageBase
 public:
     static constexpr int MAX_PORT = 254;
 
-    CComPortPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CComPortPage(QWidget* parent, const QRect& rect);
     ~CComPortPage() override;
 
     void Refresh();

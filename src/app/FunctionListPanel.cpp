@@ -1,7 +1,7 @@
 #include "FunctionListPanel.h"
 
-#include "app/AppSettings.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
 #include "res/Pictures.h"
 
 #include <QLabel>
@@ -39,8 +39,7 @@ const QList<int>& CFunctionListPanel::MainButtonIds()
     return ids;
 }
 
-CFunctionListPanel::CFunctionListPanel(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+CFunctionListPanel::CFunctionListPanel(QWidget* parent, const QRect& rect) : CPageBase(parent, rect)
 {
     setObjectName(QStringLiteral("functionListPanel"));
     SetBackground(Qt::white);

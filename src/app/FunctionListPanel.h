@@ -1,7 +1,7 @@
 #pragma once
 // The column of picture buttons on the left of the page host: nine function buttons, and the
 // OK / CANCEL pair with the model picture while a port or plug-in is being chosen.
-#include "app/PageBase.h"
+#include "controls/PageBase.h"
 
 #include <QHash>
 #include <QImage>
@@ -39,7 +39,7 @@ public:
     };
     static const QList<int>& MainButtonIds();
 
-    CFunctionListPanel(QWidget* parent, CPageHost* host, const QRect& rect);
+    CFunctionListPanel(QWidget* parent, const QRect& rect);
     ~CFunctionListPanel() override;
 
     void SetPanelState(int state);

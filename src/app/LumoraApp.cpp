@@ -1,11 +1,11 @@
 #include "LumoraApp.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/LumoraView.h"
 #include "app/MainFrame.h"
-#include "app/WorkFolder.h"
+#include "core/AppSettings.h"
+#include "core/WorkFolder.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>

@@ -1,14 +1,16 @@
 #include "MainFrame.h"
 
-#include "app/AppSettings.h"
 #include "app/FunctionListBar.h"
-#include "app/HostCommands.h"
 #include "app/PageHost.h"
-#include "app/ProgramLog.h"
 #include "controls/SkinToolBar.h"
+#include "core/AppSettings.h"
+#include "core/ProgramLog.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/PortRefusal.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
+#include "platform/ModemManagerInhibitor.h"
+#include "plugin/PluginRun.h"
 #include "res/Pictures.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortWatcher.h"
@@ -79,7 +81,11 @@ CMainFrame::CMainFrame()
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The pages go after this body; a run they abandon then tells nobody.
+    CPluginRun::SetRunHooks({}, {});
+}
 
 CPageHost* CMainFrame::PageHost() const
 {
@@ -96,6 +102,9 @@ bool CMainFrame::Create()
     if (!m_pFunctionBar->CreateBar())
         return false;
     InstallPortPathResolver();
+    m_pInhibitor = std::make_unique<CModemManagerInhibitor>();
+    CPluginRun::SetRunHooks([this] { m_pInhibitor->Inhibit(DevicePathOfPort(theSettings.m_nPortNum)); },
+                            [this] { m_pInhibitor->Release(); });
 
     m_pPortWatcher = new CPortWatcher(this);
     connect(m_pPortWatcher, &CPortWatcher::portArrived, this,

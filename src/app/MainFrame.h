@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QSet>
 
+#include <memory>
+
 class QAction;
 class QLabel;
 class QTimer;
@@ -15,6 +17,7 @@ class CSkinToolBar;
 class CFunctionListBar;
 class CPageHost;
 class CPortWatcher;
+class IDeviceInhibitor;
 struct SPortRefusal;
 
 class CMainFrame : public QMainWindow, public IMessageReceiver
@@ -77,6 +80,8 @@ private:
     CFunctionListBar* m_pFunctionBar = nullptr;
     CSkinToolBar* m_pToolBar = nullptr;
     CPortWatcher* m_pPortWatcher = nullptr;
+    // Keeps ModemManager off the handset while an operation runs.
+    std::unique_ptr<IDeviceInhibitor> m_pInhibitor;
     QHash<int, QLabel*> m_panes;
     QHash<int, QAction*> m_actions;
     QString m_strVersion;

@@ -1,10 +1,9 @@
 #include "PageHost.h"
 
-#include "app/AppSettings.h"
 #include "app/ComPortPage.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/InfoPage.h"
 #include "pages/MemoryTransferPage.h"
@@ -13,11 +12,12 @@
 #include "pages/SettingsPage.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "plugin/ModelDllDialog.h"
 #include "plugin/PluginRun.h"
 
 CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
-    : CPageBase(parent, nullptr, QRect(0, 0, HOST_WIDTH, HOST_HEIGHT)), m_pFrame(frame)
+    : CPageBase(parent, QRect(0, 0, HOST_WIDTH, HOST_HEIGHT)), m_pFrame(frame)
 {
     setObjectName(QStringLiteral("pageHost"));
     // The bar may be dragged thinner than the pages; they are clipped, not squeezed.
@@ -25,16 +25,17 @@ CPageHost::CPageHost(QWidget* parent, CMainFrame* frame)
     // Children are laid out once from the creation size.
     const int w = HOST_WIDTH, h = HOST_HEIGHT;
     const QRect pageRect(205, 130, w - 215, h);
-    m_pPanel = new CFunctionListPanel(this, this, QRect(1, 1, 200, h));
-    m_pUpgrade = new CUpgradePage(this, this, pageRect);
-    m_pInfo = new CInfoPage(this, this, pageRect);
-    m_pTransfer = new CMemoryTransferPage(this, this, pageRect);
-    m_pModelDll = new CModelDllDialog(this, this, pageRect);
-    m_pComPort = new CComPortPage(this, this, pageRect);
-    m_pSettings = new CSettingsPage(this, this, pageRect);
-    m_pPhoneBook = new CPhoneBookPage(this, this, pageRect);
-    m_pStrip = new CConnectionStrip(this, this, frame, QRect(205, 0, w - 215, 125));
+    m_pPanel = new CFunctionListPanel(this, QRect(1, 1, 200, h));
+    m_pUpgrade = new CUpgradePage(this, *this, pageRect);
+    m_pInfo = new CInfoPage(this, pageRect);
+    m_pTransfer = new CMemoryTransferPage(this, *this, pageRect);
+    m_pModelDll = new CModelDllDialog(this, pageRect);
+    m_pComPort = new CComPortPage(this, pageRect);
+    m_pSettings = new CSettingsPage(this, *this, pageRect);
+    m_pPhoneBook = new CPhoneBookPage(this, *this, pageRect);
+    m_pStrip = new CConnectionStrip(this, frame, this, m_pModelDll->Selection(), QRect(205, 0, w - 215, 125));
     m_pages = {m_pUpgrade, m_pInfo, m_pTransfer, m_pModelDll, m_pComPort, m_pSettings, m_pPhoneBook};
+    m_operationPages = {m_pUpgrade, m_pSettings, m_pPhoneBook, m_pTransfer};
 
     connect(m_pPanel, &CFunctionListPanel::buttonClicked, this, &CPageHost::OnPanelButton);
     connect(m_pModelDll, &CModelDllDialog::modelImageChanged, m_pPanel, &CFunctionListPanel::SetModelImage);
@@ -346,6 +347,41 @@ void CPageHost::StopLink(int mode)
     m_pStrip->StopLink(mode);
 }
 
+void CPageHost::BeginRun(int operation)
+{
+    m_nOperation = operation;
+    if (m_pFrame)
+        m_pFrame->EnableToolbar(false);
+    m_pPanel->EnableMainButtons(false);
+    for (COperationPage* page : m_operationPages) {
+        if (!page->RunsOperation(operation))
+            page->ApplyRunLock(operation);
+    }
+    m_pStrip->StopLink(1);
+}
+
+void CPageHost::EndRun(int operation)
+{
+    if (m_pFrame)
+        m_pFrame->EnableToolbar(true);
+    m_pPanel->EnableMainButtons(true);
+    for (COperationPage* page : m_operationPages) {
+        if (!page->RunsOperation(operation))
+            page->ReleaseRunLock(operation);
+    }
+}
+
+void CPageHost::Reconnect()
+{
+    if (m_pFrame)
+        m_pFrame->SelectPort(theSettings.m_nPortNum);
+}
+
+QString CPageHost::HandsetSoftwareVersion() const
+{
+    return m_pStrip->VersionStrings().strSwVersion;
+}
+
 void CPageHost::WriteOperationLog(const OperationResult& result)
 {
     const SVersionStrings v = m_pStrip->VersionStrings();
@@ -359,10 +395,9 @@ void CPageHost::WriteOperationLog(const OperationResult& result)
     texts.strMsmVersion = v.strMsmVersion;
     texts.strPrlVersion = v.strPrlVersion;
     texts.strEriVersion = v.strEriVersion;
-    ::WriteOperationLog(result, m_pUpgrade->m_nOperation, texts, m_pUpgrade->m_bLogHandsetInfo,
-                        theSettings.m_strInstallDir, theSettings.m_nPortNum,
-                        theSettings.Get(&CAppSettings::m_strModelName), theSettings.m_nLastDirection,
-                        m_pTransfer->Mode());
+    ::WriteOperationLog(result, m_nOperation, texts, m_bLogHandsetInfo, theSettings.m_strInstallDir,
+                        theSettings.m_nPortNum, theSettings.Get(&CAppSettings::m_strModelName),
+                        theSettings.m_nLastDirection, m_pTransfer->Mode());
 }
 
 void CPageHost::LogUnfinishedOperation()

@@ -2,12 +2,16 @@
 // The page host: the container inside the "Function List" bar and the switchboard of the
 // program. It owns the function list panel, the connection strip and every page, creates them
 // once and only shows and hides them. Toolbar, panel, frame and connection code drive it with
-// WM_HOST_COMMAND.
-#include "app/PageBase.h"
+// WM_HOST_COMMAND. The operation pages reach it through IPageServices: the start and end of a
+// run, the operation log, the reconnection.
+#include "controls/PageBase.h"
+#include "pages/PageServices.h"
 
 #include "qpx_plugin.h"
 
 #include <QList>
+
+#include <array>
 
 class CMainFrame;
 class CConnectionStrip;
@@ -19,8 +23,9 @@ class CModelDllDialog;
 class CComPortPage;
 class CSettingsPage;
 class CPhoneBookPage;
+class COperationPage;
 
-class CPageHost : public CPageBase
+class CPageHost : public CPageBase, public IPageServices
 {
     Q_OBJECT
 public:
@@ -56,13 +61,21 @@ public:
     QString SelectedCatalogueVersion() const;
     void StopLink(int mode);
 
-    // Appends the finished operation's block to the day's operation log.
-    void WriteOperationLog(const OperationResult& result);
+    // IPageServices.
+    void BeginRun(int operation) override;
+    void EndRun(int operation) override;
+    void WriteOperationLog(const OperationResult& result) override;
+    void Reconnect() override;
+    QString HandsetSoftwareVersion() const override;
 
     // The last ESN, Digital MIN and Analog MIN texts of the Information page.
     QString m_strEsn;
     QString m_strDigitalMin;
     QString m_strAnalogMin;
+    // Number of the operation that runs or ran last, on any page (EOperation).
+    int m_nOperation = 0;
+    // True until the operation log has written the handset block (once per program run).
+    bool m_bLogHandsetInfo = true;
 
     // Every host command handled so far (diagnostics and tests).
     const QList<quint32>& HandledCommands() const { return m_handled; }
@@ -92,6 +105,7 @@ private:
     CSettingsPage* m_pSettings = nullptr;
     CPhoneBookPage* m_pPhoneBook = nullptr;
     QList<QWidget*> m_pages;
+    std::array<COperationPage*, 4> m_operationPages{};
     QList<quint32> m_handled;
     bool m_bDownloadMode = false;
 };

@@ -21,6 +21,7 @@
 //
 // Rows and columns count from 0; out-of-range calls do nothing and return false or -1.
 #include "EditRules.h"
+#include "RowList.h"
 
 #include <QHash>
 #include <QStringList>
@@ -57,7 +58,7 @@ private:
     QLineEdit* m_fields[4];
 };
 
-class CEditGrid : public QTableView
+class CEditGrid : public QTableView, public IRowList
 {
     Q_OBJECT
 public:
@@ -76,15 +77,15 @@ public:
 
     // ---- columns and rows ----
     int InsertColumn(int col, const QString& heading, Qt::Alignment format = Qt::AlignLeft, int width = 100);
-    int GetColumnCount() const;
-    int GetItemCount() const;
+    int GetColumnCount() const override;
+    int GetItemCount() const override;
     bool SetColumnWidth(int col, int width);
     int GetColumnWidth(int col) const;
-    int InsertItem(int row, const QString& text); // returns the new row or -1
-    bool DeleteItem(int row);
-    bool DeleteAllItems(); // with every definition
-    bool SetItemText(int row, int col, const QString& text);
-    QString GetItemText(int row, int col) const;
+    int InsertItem(int row, const QString& text) override; // returns the new row or -1
+    bool DeleteItem(int row) override;
+    bool DeleteAllItems() override; // with every definition
+    bool SetItemText(int row, int col, const QString& text) override;
+    QString GetItemText(int row, int col) const override;
     void SetRowHeight(int pixels);
     int GetRowHeight() const;
     void SetGridLines(bool on) { setShowGrid(on); }
@@ -92,11 +93,12 @@ public:
     // ---- editor definitions (one per cell; a new one replaces the old) ----
     // A definition belongs to its row: it moves when rows are inserted or deleted above it and
     // goes with its row.
-    bool AddComboDef(int row, int col, const QStringList& items);
-    bool AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth, int maxBytes = 0);
-    bool AddIpDef(int row, int col);
+    bool AddComboDef(int row, int col, const QStringList& items) override;
+    bool AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth,
+                    int maxBytes = 0) override;
+    bool AddIpDef(int row, int col) override;
     bool RemoveEditorDef(int row, int col);
-    void ClearEditorDefs();
+    void ClearEditorDefs() override;
     EEditorKind EditorKindAt(int row, int col) const;
     QStringList ComboItemsAt(int row, int col) const;
     SEditFieldRule EditRuleAt(int row, int col) const;

@@ -250,14 +250,14 @@ bool CXListCtrl::DeleteColumn(int col)
     return m_pModel->DeleteColumn(col);
 }
 
-int CXListCtrl::GetColumns() const
+int CXListCtrl::GetColumnCount() const
 {
     return m_pModel->ColumnCount();
 }
 
 bool CXListCtrl::SetColumnWidth(int col, int width)
 {
-    if (col < 0 || col >= GetColumns() || width < 0)
+    if (col < 0 || col >= GetColumnCount() || width < 0)
         return false;
     setColumnWidth(col, width);
     return true;
@@ -265,7 +265,7 @@ bool CXListCtrl::SetColumnWidth(int col, int width)
 
 int CXListCtrl::GetColumnWidth(int col) const
 {
-    return col >= 0 && col < GetColumns() ? columnWidth(col) : -1;
+    return col >= 0 && col < GetColumnCount() ? columnWidth(col) : -1;
 }
 
 int CXListCtrl::GetItemCount() const
@@ -295,6 +295,11 @@ bool CXListCtrl::DeleteAllItems()
     CloseCombo(false);
     m_pModel->DeleteAllRows();
     return true;
+}
+
+bool CXListCtrl::SetItemText(int row, int col, const QString& text)
+{
+    return SetItemText(row, col, text, QColor(), QColor());
 }
 
 bool CXListCtrl::SetItemText(int row, int col, const QString& text, const QColor& crText,
@@ -433,7 +438,7 @@ int CXListCtrl::GetCurSel() const
 
 bool CXListCtrl::SetCurSel(int row)
 {
-    if (row < 0 || row >= GetItemCount() || !GetEnabled(row) || GetColumns() == 0)
+    if (row < 0 || row >= GetItemCount() || !GetEnabled(row) || GetColumnCount() == 0)
         return false;
     setCurrentIndex(m_pModel->index(row, 0));
     selectRow(row);

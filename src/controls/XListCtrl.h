@@ -18,6 +18,8 @@
 //
 // Rows and columns count from 0; a call with a row or column out of range does nothing and
 // returns false or -1.
+#include "RowList.h"
+
 #include <QColor>
 #include <QHeaderView>
 #include <QStringList>
@@ -49,7 +51,7 @@ private:
     int m_nPressed = -1;
 };
 
-class CXListCtrl : public QTableView
+class CXListCtrl : public QTableView, public IRowList
 {
     Q_OBJECT
 public:
@@ -63,24 +65,25 @@ public:
     // format: Qt::AlignLeft, Qt::AlignHCenter or Qt::AlignRight; width in pixels.
     int InsertColumn(int col, const QString& heading, Qt::Alignment format = Qt::AlignLeft, int width = 100);
     bool DeleteColumn(int col);
-    int GetColumns() const;
+    int GetColumnCount() const override;
     bool SetColumnWidth(int col, int width);
     int GetColumnWidth(int col) const;
 
     // ---- rows ----
-    int GetItemCount() const;
+    int GetItemCount() const override;
     // Inserts a row with the text of column 0; returns its index or -1. Colours given here apply
     // to every cell of the row; an invalid QColor keeps the control's default.
-    int InsertItem(int row, const QString& text);
+    int InsertItem(int row, const QString& text) override;
     int InsertItem(int row, const QString& text, const QColor& crText, const QColor& crBackground);
-    bool DeleteItem(int row);
-    bool DeleteAllItems();
+    bool DeleteItem(int row) override;
+    bool DeleteAllItems() override;
 
-    // Sets a cell's text and colours; an invalid QColor (the default argument) means the
-    // control's default colour.
-    bool SetItemText(int row, int col, const QString& text, const QColor& crText = QColor(),
+    // Sets a cell's text (in the control's default colours), or its text and colours; an invalid
+    // QColor means the control's default colour.
+    bool SetItemText(int row, int col, const QString& text) override;
+    bool SetItemText(int row, int col, const QString& text, const QColor& crText,
                      const QColor& crBackground = QColor());
-    QString GetItemText(int row, int col) const;
+    QString GetItemText(int row, int col) const override;
     bool SetItemColors(int row, int col, const QColor& crText, const QColor& crBackground);
 
     // Check box: -1 none, 0 clear, 1 checked. Setting it also sets the column's header image,

@@ -193,6 +193,25 @@ void CXListModel::DeleteAllRows()
         endResetModel();
 }
 
+SXPackedRow CXListModel::PackCells(const QList<QStringView>& cells)
+{
+    return SXPackedRow{Pack(cells), quint16(cells.size())};
+}
+
+void CXListModel::ReplaceRows(std::vector<SXPackedRow>&& rows)
+{
+    if (!InBatch())
+        beginResetModel();
+    std::vector<SRow> fresh(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        fresh[i].strPacked = std::move(rows[i].strPacked);
+        fresh[i].nCells = rows[i].nCells;
+    }
+    m_rows.swap(fresh);
+    if (!InBatch())
+        endResetModel();
+}
+
 QString CXListModel::CellOf(const SRow& r, int col)
 {
     if (col >= r.nCells)

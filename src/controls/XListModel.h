@@ -31,6 +31,14 @@ struct SXCellAttr
     QString strProgressText; // empty: "%d%%"
 };
 
+// A row of plain cells (no attributes) in the packed form the model keeps; built on any thread
+// with CXListModel::PackCells and handed over with ReplaceRows.
+struct SXPackedRow
+{
+    QString strPacked;
+    quint16 nCells = 0;
+};
+
 class CXListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -71,6 +79,11 @@ public:
     SXCellAttr* MutableAttr(int row, int col);
     // Tells the views that a cell's look changed.
     void CellChanged(int row, int col);
+
+    // The row that InsertRow of cells[0] and SetText of the others would make; needs no model.
+    static SXPackedRow PackCells(const QList<QStringView>& cells);
+    // Puts rows in place of all rows in one step (one reset for the views).
+    void ReplaceRows(std::vector<SXPackedRow>&& rows);
 
     // While batching, row insertions and deletions tell the views nothing; the end of the batch
     // resets them once. Used for bulk fills.

@@ -3,13 +3,10 @@
 #include "ConnectionWorker.h"
 #include "HandsetFormat.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
-#include "plugin/ModelDllDialog.h"
 #include "res/Pictures.h"
 #include "serial/DiagPort.h"
 
@@ -31,9 +28,10 @@ const QColor STRIP_BACKGROUND(227, 227, 227);
 constexpr int LINK_FRAMES[5] = {171, 140, 142, 143, 144};
 } // namespace
 
-CConnectionStrip::CConnectionStrip(QWidget* parent, CPageHost* host, CMainFrame* frame, const QRect& rect)
-    : QWidget(parent), m_pHost(host), m_pFrame(frame), m_pFrameTarget(frame), m_pHostTarget(host),
-      m_pDiag(std::make_shared<CDiagPort>())
+CConnectionStrip::CConnectionStrip(QWidget* parent, QObject* frameTarget, QObject* hostTarget,
+                                   std::shared_ptr<CCatalogueSelection> catalogue, const QRect& rect)
+    : QWidget(parent), m_pFrameTarget(frameTarget), m_pHostTarget(hostTarget),
+      m_pDiag(std::make_shared<CDiagPort>()), m_pCatalogue(std::move(catalogue))
 {
     setObjectName(QStringLiteral("connectionStrip"));
     setGeometry(rect);
@@ -66,17 +64,6 @@ CConnectionStrip::~CConnectionStrip()
 {
     // Normally stopped by the page host already; the worker must not outlive its receivers.
     StopWorker(0, STOP_WAIT_CLOSING_MS);
-}
-
-void CConnectionStrip::SetLinkTargets(QObject* frame, QObject* host)
-{
-    m_pFrameTarget = frame;
-    m_pHostTarget = host;
-}
-
-void CConnectionStrip::SetCatalogue(std::shared_ptr<CCatalogueSelection> catalogue)
-{
-    m_pCatalogue = std::move(catalogue);
 }
 
 int CConnectionStrip::LinkPort() const
@@ -154,8 +141,6 @@ void CConnectionStrip::StartWorker()
     if (m_pWorker)
         StopWorker(0, STOP_WAIT_MS);
     m_nLinkPort = port;
-    if (!m_pCatalogue && m_pHost && m_pHost->ModelDllPage())
-        m_pCatalogue = m_pHost->ModelDllPage()->Selection();
     m_nGeneration = m_nGeneration % 0xFFFF + 1;
     // A new connection: nothing of the previous handset stays in view, in the texts kept for the
     // operation log or in the MODEL pane (the model check names the model again).

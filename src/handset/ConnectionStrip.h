@@ -12,8 +12,6 @@
 
 #include <memory>
 
-class CPageHost;
-class CMainFrame;
 class CXListCtrl;
 class QLabel;
 class CDiagPort;
@@ -45,7 +43,10 @@ public:
     static constexpr int STOP_WAIT_MS = 3000;
     static constexpr int STOP_WAIT_CLOSING_MS = 1000;
 
-    CConnectionStrip(QWidget* parent, CPageHost* host, CMainFrame* frame, const QRect& rect);
+    // The worker reports to frameTarget (WM_FRAME_STATUS) and hostTarget (WM_HOST_COMMAND) and
+    // checks the plug-ins of catalogue against the handset.
+    CConnectionStrip(QWidget* parent, QObject* frameTarget, QObject* hostTarget,
+                     std::shared_ptr<CCatalogueSelection> catalogue, const QRect& rect);
     ~CConnectionStrip() override;
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
@@ -58,12 +59,6 @@ public:
     void ResetVersionList(bool showIdle);
     SVersionStrings VersionStrings() const;
     bool IsLinkRunning() const;
-
-    // Where the worker reports; by default the frame and the page host given at creation
-    // (tests put receivers of their own here).
-    void SetLinkTargets(QObject* frame, QObject* host);
-    // The catalogue the model check reads; by default the page host's model plug-in page.
-    void SetCatalogue(std::shared_ptr<CCatalogueSelection> catalogue);
 
     CXListCtrl* VersionList() const { return m_pVersionList; }
     // The bitmap number the link picture shows now (147, 140, 142, 143, 144, 171 or 188).
@@ -93,8 +88,6 @@ private:
     void FillVersionRows(const QByteArray& response);
     bool FromCurrentWorker(WPARAM wParam) const;
 
-    CPageHost* m_pHost;
-    CMainFrame* m_pFrame;
     QObject* m_pFrameTarget;
     QObject* m_pHostTarget;
     CXListCtrl* m_pVersionList = nullptr;

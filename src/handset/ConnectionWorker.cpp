@@ -3,8 +3,8 @@
 #include "HandsetFormat.h"
 #include "PortRefusal.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
+#include "core/AppSettings.h"
+#include "platform/HostCommands.h"
 #include "platform/Module.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/PluginApi.h"

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-CInfoPage::CInfoPage(QWidget* parent, CPageHost* host, const QRect& rect) : CPageBase(parent, host, rect)
+CInfoPage::CInfoPage(QWidget* parent, const QRect& rect) : CPageBase(parent, rect)
 {
     setObjectName(QStringLiteral("infoPage"));
     SetBackground(PageBackground());

@@ -1,7 +1,7 @@
 #pragma once
 // The Information page: the eleven-row status list (ESN, numbers, radio values) filled from
 // every status response of the connection worker.
-#include "app/PageBase.h"
+#include "controls/PageBase.h"
 
 class CXListCtrl;
 class QLabel;
@@ -16,7 +16,7 @@ public:
     static constexpr int IDB_HEADER = 1069;
     static constexpr int ROW_COUNT = 11;
 
-    CInfoPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CInfoPage(QWidget* parent, const QRect& rect);
     ~CInfoPage() override;
 
     // Deletes every row and inserts the eleven labels with their colours, values empty.

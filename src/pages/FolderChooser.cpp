@@ -1,8 +1,8 @@
 #include "FolderChooser.h"
 
-#include "app/HostCommands.h"
 #include "pages/PathRules.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,16 +1,13 @@
 #include "MemoryTransferPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
-#include "handset/ConnectionStrip.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
+#include "pages/PageServices.h"
 #include "pages/TransferRules.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QDateTime>
@@ -29,19 +26,10 @@ constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
 // Time the file system gets after the previous backup was moved aside, before the plug-in writes.
 constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(r);
-    if (!name.isEmpty())
-        l->setObjectName(name);
-    return l;
-}
-
 } // namespace
 
-CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("memoryTransferPage"));
     CreateControls();
@@ -96,29 +84,17 @@ void CMemoryTransferPage::CreateControls()
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status "), this);
-    statusGroup->setObjectName(QStringLiteral("statusGroup"));
-    statusGroup->setGeometry(5, 340, w - 10, 130);
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed = MakeLabel(this, QString(), QRect(w - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
-
-    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
-    MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));
-    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
-    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
-    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
-    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral("Operation Status ");
+    look.strAddress = QStringLiteral("Address");
+    look.nBase = w;
+    look.nGroupWidth = w - 10;
+    CreateStatusGroup(look);
 
     // The group boxes are drawn under the controls they frame.
     itemGroup->lower();
     modeGroup->lower();
-    statusGroup->lower();
+    StatusGroup()->lower();
 }
 
 void CMemoryTransferPage::SetupList()
@@ -158,10 +134,7 @@ bool CMemoryTransferPage::IsStartEnabled() const
 
 void CMemoryTransferPage::ResetStatus()
 {
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pElapsed->clear();
+    ClearStatus(QString());
 }
 
 int CMemoryTransferPage::Mode() const
@@ -169,17 +142,31 @@ int CMemoryTransferPage::Mode() const
     return m_nMode;
 }
 
-void CMemoryTransferPage::ApplyRunLock()
+void CMemoryTransferPage::ApplyRunLock(int operation)
 {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     const int face = m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3];
     m_pStartButton->SetBitmaps(face, 0, face, 0);
     m_pStartButton->setEnabled(false);
+    if (lock->bLockDirection) {
+        m_pBackupRadio->setEnabled(m_nMode == 1);
+        m_pRestoreRadio->setEnabled(m_nMode == 0);
+    }
 }
 
-void CMemoryTransferPage::ReleaseRunLock()
+void CMemoryTransferPage::ReleaseRunLock(int operation)
 {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     SetStartFaces();
-    m_pStartButton->setEnabled(true);
+    m_pStartButton->setEnabled(lock->bStartAfter);
+    if (lock->bLockDirection) {
+        m_pBackupRadio->setEnabled(true);
+        m_pRestoreRadio->setEnabled(true);
+    }
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -253,11 +240,7 @@ void CMemoryTransferPage::SetSoftwareVersionSource(std::function<QString()> sour
 
 QString CMemoryTransferPage::SoftwareVersion() const
 {
-    if (m_versionSource)
-        return m_versionSource();
-    if (Host() != nullptr && Host()->Strip() != nullptr)
-        return Host()->Strip()->VersionStrings().strSwVersion;
-    return {};
+    return m_versionSource ? m_versionSource() : Services().HandsetSoftwareVersion();
 }
 
 void CMemoryTransferPage::OnStart()
@@ -331,24 +314,10 @@ void CMemoryTransferPage::OnStart()
         return;
     }
 
-    ShowValueLines(false);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_TRANSFER;
-        Host()->UpgradePage()->ApplyRunLock(OP_TRANSFER);
-    } else {
-        ApplyRunLock();
-    }
-    m_pBackupRadio->setEnabled(m_nMode == 1);
-    m_pRestoreRadio->setEnabled(m_nMode == 0);
-
-    if (Host() != nullptr)
-        Host()->StopLink(1);
-    theSettings.m_bBusy = 1;
+    BeginRun(OP_TRANSFER);
 
     m_nItemMask = ItemMask();
-    const QByteArray dll = dllFile.toUtf8();
+    const QByteArray dll = PluginPath(dllFile);
     m_pfnTransfer(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                   dll.constData(), m_nMode, m_nItemMask);
 }
@@ -367,15 +336,6 @@ void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_TRANSFER);
-    else
-        ReleaseRunLock();
-    (m_nMode == 1 ? m_pRestoreRadio : m_pBackupRadio)->setEnabled(true);
-
     m_pfnTransfer = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);
     m_previousBackup.Settle(result.nResult < 0);

@@ -5,11 +5,11 @@
 //   Start ─ mode and item checks ─ load plug-in, GetSupportBINVersion ─ compatibility with the
 //           handset's S/W Version ─ ModelInterface_Transfer looked up ─ backup marker scan
 //           (Backup: overwrite question, previous backup moved aside under the guard; Restore: a
-//           backup must exist, "Are you sure?") ─ toolbar off, run lock 8, link stopped, busy ─
-//           Transfer(mode, mask)
-//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, other radio enabled, previous
-//                 backup removed (success) or brought back (failure), result shown and logged,
-//                 ReleaseRs + wait + unload, message, busy cleared, link restarted
+//           backup must exist, "Are you sure?") ─ BeginRun(8): run lock, toolbar off, link
+//           stopped, busy ─ Transfer(mode, mask)
+//   PLUGIN_DONE ─ previous backup removed (success) or brought back (failure) ─ FinishRun: lock
+//                 released, result shown and logged, ReleaseRs + wait + unload, message, busy
+//                 cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/TransferRules.h"
 #include "plugin/PluginRun.h"
@@ -31,7 +31,7 @@ public:
     static constexpr int COL_ITEMS = 0;
     static constexpr int COL_CHECKING = 1;
 
-    CMemoryTransferPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CMemoryTransferPage() override;
 
     void EnableStart(bool enable);
@@ -41,9 +41,9 @@ public:
     // 1 Backup, 0 Restore.
     int Mode() const;
 
-    // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
-    void ApplyRunLock();
-    void ReleaseRunLock();
+    // Its own run (8): Start (running face) and the radio of the mode not chosen.
+    void ApplyRunLock(int operation) override;
+    void ReleaseRunLock(int operation) override;
 
     // User commands.
     void OnBackupRadio();
@@ -61,7 +61,7 @@ public:
     bool IsRunning() const { return m_run.IsLoaded(); }
 
     // Where Start takes the handset's software version text; by default the version list's
-    // "S/W Version". Tests without a handset put their own text here.
+    // "S/W Version" (the host's). Tests without a handset put their own text here.
     void SetSoftwareVersionSource(std::function<QString()> source);
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;

@@ -1,6 +1,6 @@
 #include "OperationLog.h"
 
-#include "app/LogFile.h"
+#include "core/LogFile.h"
 
 #include <cstdio>
 #include <cstring>

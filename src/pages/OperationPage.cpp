@@ -1,12 +1,13 @@
 #include "OperationPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
+#include "pages/PageServices.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 
+#include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -22,12 +23,76 @@ template <size_t N> QString FieldText(const char (&field)[N])
 
 } // namespace
 
-COperationPage::COperationPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect)
+COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect)
+    : CPageBase(parent, rect), m_services(services), m_ePage(page)
 {
 }
 
 COperationPage::~COperationPage() = default;
+
+QLabel* COperationPage::MakeLabel(QWidget* parent, const QString& text, const QRect& rect,
+                                  const QString& name)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(rect);
+    if (!name.isEmpty())
+        l->setObjectName(name);
+    return l;
+}
+
+void COperationPage::CreateStatusGroup(const SStatusGroupLook& look)
+{
+    m_pStatusGroup = new QGroupBox(look.strTitle, this);
+    m_pStatusGroup->setObjectName(QStringLiteral("statusGroup"));
+    m_pStatusGroup->setGeometry(5, 340, look.nGroupWidth, 130);
+    // Drawn under the controls it frames.
+    m_pStatusGroup->lower();
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QStringLiteral("progressBar"));
+    m_pProgress->setGeometry(15, 360, look.nBase - 95, 30);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pElapsed =
+        MakeLabel(this, look.strElapsed, QRect(look.nBase - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
+
+    const int valueWidth = look.nGroupWidth - 110;
+    const struct
+    {
+        QString strCaption;
+        const char* name;
+        int y;
+        int h;
+        QLabel** value;
+    } lines[] = {
+        {QStringLiteral("File name "), "fileName", 400, 20, &m_pFileValue},
+        {look.strAddress, "address", 425, 20, &m_pAddressValue},
+        {QStringLiteral("Status "), "status", 450, 18, &m_pStatusValue},
+    };
+    for (const auto& line : lines) {
+        const QString base = QString::fromLatin1(line.name);
+        QLabel* caption = MakeLabel(this, line.strCaption, QRect(15, line.y, look.nCaptionWidth, line.h),
+                                    base + QStringLiteral("Label"));
+        if (look.bHideCaptions)
+            m_hidingCaptions.append(caption);
+        *line.value =
+            MakeLabel(this, QString(), QRect(95, line.y, valueWidth, line.h), base + QStringLiteral("Value"));
+    }
+}
+
+void COperationPage::ClearStatus(const QString& elapsed)
+{
+    m_pStatusValue->clear();
+    m_pFileValue->clear();
+    m_pAddressValue->clear();
+    m_pElapsed->setText(elapsed);
+}
+
+QByteArray COperationPage::PluginPath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 
 void COperationPage::SetProgress(int percent)
 {
@@ -76,21 +141,44 @@ QString COperationPage::Caption()
 
 void COperationPage::ShowValueLines(bool show)
 {
+    for (QLabel* caption : std::as_const(m_hidingCaptions))
+        caption->setVisible(show);
     m_pStatusValue->setVisible(show);
     m_pFileValue->setVisible(show);
     m_pAddressValue->setVisible(show);
 }
 
+bool COperationPage::RunsOperation(int operation) const
+{
+    return OwnLock(operation) != nullptr;
+}
+
+const SRunLock* COperationPage::OwnLock(int operation) const
+{
+    const SRunLock* lock = RunLockOf(operation);
+    return lock != nullptr && lock->ePage == m_ePage ? lock : nullptr;
+}
+
+void COperationPage::BeginRun(int operation)
+{
+    m_nRunOperation = operation;
+    ShowValueLines(false);
+    ApplyRunLock(operation);
+    m_services.BeginRun(operation);
+    theSettings.m_bBusy = 1;
+}
+
 void COperationPage::FinishRun(CPluginRun& run, const OperationResult& result)
 {
+    ShowValueLines(true);
+    ReleaseRunLock(m_nRunOperation);
+    m_services.EndRun(m_nRunOperation);
     ShowResultTexts(result);
-    if (Host() != nullptr)
-        Host()->WriteOperationLog(result);
+    m_services.WriteOperationLog(result);
     run.ReleaseAndUnload();
     Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
     theSettings.m_bBusy = 0;
-    if (Frame() != nullptr)
-        Frame()->SelectPort(theSettings.m_nPortNum);
+    m_services.Reconnect();
 }
 
 QString COperationPage::ResultMessage(const OperationResult& result)

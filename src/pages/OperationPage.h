@@ -1,10 +1,18 @@
 #pragma once
-// The part the phonebook, settings and memory transfer pages share: the operation status
-// group that the plug-in drives while it works (progress bar, elapsed time, the status, file
-// name and address lines) and that shows the result when it is done.
-#include "app/PageBase.h"
+// The part the four operation pages share: the operation status group that the plug-in drives
+// while it works (progress bar, elapsed time, the status, file name and address lines) and that
+// shows the result when it is done, and the two ends of a run.
+//
+//   BeginRun(n) ─ value lines hidden, this page's run lock, the host's part (toolbar, function
+//                 list, other pages, link stopped), busy set
+//   FinishRun   ─ this page's lock and the host's part released, result shown and logged,
+//                 plug-in released, result told, busy cleared, link taken up again
+#include "controls/PageBase.h"
+#include "pages/RunLock.h"
 #include "plugin/PluginRun.h"
 
+class IPageServices;
+class QGroupBox;
 class QLabel;
 class QProgressBar;
 
@@ -12,7 +20,7 @@ class COperationPage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
-    COperationPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect);
     ~COperationPage() override;
 
     // IPluginStatusDisplay: the plug-in's live display.
@@ -22,25 +30,70 @@ public:
     void SetAddress(const QString& text) override;
     void SetElapsed(int minutes, float seconds) override;
 
+    // This page's part of the run lock of operation n (RunLock.h), for its own operations and
+    // for those of the other pages.
+    virtual void ApplyRunLock(int operation) = 0;
+    virtual void ReleaseRunLock(int operation) = 0;
+    // True for the operations this page runs.
+    bool RunsOperation(int operation) const;
+
     // The caption of the pages' message boxes.
     static QString Caption();
+    // A path as the plug-ins take it: the local 8-bit encoding of the file name.
+    static QByteArray PluginPath(const QString& path);
 
 protected:
+    // How a page draws its status group; the widgets and their names are the same on every page.
+    //   group box (5, 340, nGroupWidth x 130), titled strTitle
+    //   progress bar from x 15 to nBase - 80, elapsed time from nBase - 76, 64 wide (y 360, 30 high)
+    //   the captions "File name ", strAddress and "Status " at x 15, nCaptionWidth wide, and
+    //   their value lines from x 95 to 20 pixels before the group's right edge (y 400, 425, 450)
+    struct SStatusGroupLook
+    {
+        QString strTitle;
+        QString strAddress;
+        QString strElapsed; // the elapsed-time text until the first run
+        int nBase = 0;
+        int nGroupWidth = 0;
+        int nCaptionWidth = 150;
+        bool bHideCaptions = false; // the captions hide and show with the value lines
+    };
+    void CreateStatusGroup(const SStatusGroupLook& look);
+    QGroupBox* StatusGroup() const { return m_pStatusGroup; }
+    // The value lines emptied and the elapsed time set to elapsed.
+    void ClearStatus(const QString& elapsed);
+    static QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect,
+                             const QString& name = QString());
+
+    IPageServices& Services() const { return m_services; }
+    // This page's lock of its own run, when the row of operation n names this page.
+    const SRunLock* OwnLock(int operation) const;
+
     // The status, file name and address lines and the elapsed time of a finished operation.
     void ShowResultTexts(const OperationResult& result);
     // "Download Success!" for a success, else the plug-in's message.
     static QString ResultMessage(const OperationResult& result);
-    // The status, file name and address values: hidden while a run starts, shown with its result.
+    // The status, file name and address values (and their captions where the look says so):
+    // hidden while a run starts, shown with its result.
     void ShowValueLines(bool show);
-    // The end every run shares once the page has released its own controls: the result shown
-    // and logged, the plug-in released, the result told, busy cleared, the link taken up again.
+    // The start of a run of operation n once the user has confirmed it.
+    void BeginRun(int operation);
+    // The end every run shares: the lock of BeginRun released, the result shown and logged, the
+    // plug-in released, the result told, busy cleared, the link taken up again.
     void FinishRun(CPluginRun& run, const OperationResult& result);
     static void SetValueLine(QLabel* label, const QString& text);
 
-    // Created by the page's layout code.
+    // Created by CreateStatusGroup.
     QProgressBar* m_pProgress = nullptr;
     QLabel* m_pElapsed = nullptr;
     QLabel* m_pStatusValue = nullptr;
     QLabel* m_pFileValue = nullptr;
     QLabel* m_pAddressValue = nullptr;
+
+private:
+    QGroupBox* m_pStatusGroup = nullptr;
+    QList<QLabel*> m_hidingCaptions;
+    IPageServices& m_services;
+    ERunPage m_ePage;
+    int m_nRunOperation = 0;
 };

@@ -1,16 +1,14 @@
 #include "PhoneBookPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
+#include "pages/CsvListLoader.h"
 #include "pages/CsvReader.h"
 #include "pages/OperationLog.h"
 #include "pages/PathRules.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QFile>
@@ -35,19 +33,10 @@ QStringList CsvFilters()
     return {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")};
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(r);
-    if (!name.isEmpty())
-        l->setObjectName(name);
-    return l;
-}
-
 } // namespace
 
-CPhoneBookPage::CPhoneBookPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("phoneBookPage"));
     CreateControls();
@@ -80,7 +69,8 @@ void CPhoneBookPage::CreateControls()
     m_pList->SetGridLines(true);
     m_pList->SetFullRowSelect(true);
     m_pList->SetRowHeight(14);
-    m_pListAdapter = std::make_unique<CXListPluginList>(m_pList);
+    m_pListAdapter = std::make_unique<CPluginList>(m_pList, QList<int>{},
+                                                   [list = m_pList] { CompletePendingCsvLoad(list); });
 
     m_pDirectionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
     m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));
@@ -113,26 +103,13 @@ void CPhoneBookPage::CreateControls()
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral("Operation Status"), this);
-    statusGroup->setObjectName(QStringLiteral("statusGroup"));
-    statusGroup->setGeometry(5, 340, w - 10, 130);
-    statusGroup->lower();
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed =
-        MakeLabel(this, QStringLiteral("00.00s"), QRect(w - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
-
-    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
-    MakeLabel(this, QStringLiteral("Address "), QRect(15, 425, 150, 20));
-    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
-    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, w - 120, 20), QStringLiteral("fileNameValue"));
-    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, w - 120, 20), QStringLiteral("addressValue"));
-    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, w - 120, 18), QStringLiteral("statusValue"));
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral("Operation Status");
+    look.strAddress = QStringLiteral("Address ");
+    look.strElapsed = QStringLiteral("00.00s");
+    look.nBase = w;
+    look.nGroupWidth = w - 10;
+    CreateStatusGroup(look);
 }
 
 void CPhoneBookPage::SetupListColumns()
@@ -181,10 +158,7 @@ void CPhoneBookPage::OnPortLost()
 {
     if (m_nMode == 1)
         m_pList->DeleteAllItems();
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pElapsed->clear();
+    ClearStatus(QString());
 }
 
 int CPhoneBookPage::Mode() const
@@ -192,25 +166,34 @@ int CPhoneBookPage::Mode() const
     return m_nMode;
 }
 
-void CPhoneBookPage::ApplyRunLock()
+void CPhoneBookPage::ApplyRunLock(int operation)
 {
-    m_pBrowseButton->setEnabled(false);
-    (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    if (lock->nPathRows & PATH_CSV)
+        m_pBrowseButton->setEnabled(false);
+    if (lock->bLockDirection)
+        (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
     // The running face: the two-picture form with the disabled picture in both slots.
     const int face = m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3];
     m_pStartButton->SetBitmaps(face, 0, face, 0);
     m_pStartButton->setEnabled(false);
 }
 
-void CPhoneBookPage::ReleaseRunLock()
+void CPhoneBookPage::ReleaseRunLock(int operation)
 {
-    // Start stays disabled until the reconnection brings it back.
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
     SetStartFaces();
-    m_pStartButton->setEnabled(false);
-    if (m_nMode == 0)
+    m_pStartButton->setEnabled(lock->bStartAfter);
+    if ((lock->nPathRows & PATH_CSV) && PathRowReleased(*lock, m_nMode == 0))
         m_pBrowseButton->setEnabled(true);
-    m_pReadRadio->setEnabled(true);
-    m_pWriteRadio->setEnabled(true);
+    if (lock->bLockDirection) {
+        m_pReadRadio->setEnabled(true);
+        m_pWriteRadio->setEnabled(true);
+    }
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -332,19 +315,10 @@ void CPhoneBookPage::OnStart()
         }
     }
 
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_PHONEBOOK;
-        Host()->UpgradePage()->ApplyRunLock(OP_PHONEBOOK);
-        Host()->StopLink(1);
-    } else {
-        ApplyRunLock();
-    }
-    theSettings.m_bBusy = 1;
+    BeginRun(OP_PHONEBOOK);
 
-    const QByteArray dll = QFile::encodeName(dllFile);
-    const QByteArray csv = QFile::encodeName(csvPath);
+    const QByteArray dll = PluginPath(dllFile);
+    const QByteArray csv = PluginPath(csvPath);
     m_pfnPhoneBook(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                    dll.constData(), m_nMode, csv.constData(), m_run.AttachList(m_pListAdapter.get()));
 }
@@ -363,14 +337,6 @@ void CPhoneBookPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_PHONEBOOK);
-    else
-        ReleaseRunLock();
-
     m_pfnPhoneBook = nullptr;
     FinishRun(m_run, CPluginRun::CopyResult(lParam));
 }

@@ -3,10 +3,11 @@
 // the handset (Write) through the selected model plug-in, listing the file's entries.
 //
 //   Start ─ checks ─ load plug-in ─ (Read: save dialog, name completed, replace question |
-//           Write: the file listed again and checked, "Are you sure?") ─ toolbar off, run lock 7,
-//           link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll, mode, csv, list)
-//   PLUGIN_DONE ─ value lines shown, toolbar on, lock released, result shown and logged,
-//                 ReleaseRs + wait + unload, message, busy cleared, link restarted
+//           Write: the file listed again and checked, "Are you sure?") ─ BeginRun(7): run lock,
+//           toolbar off, link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll,
+//           mode, csv, list)
+//   PLUGIN_DONE ─ FinishRun: lock released, result shown and logged, ReleaseRs + wait + unload,
+//                 message, busy cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
 #include "plugin/PluginRun.h"
@@ -29,7 +30,7 @@ public:
     static constexpr int ID_READ = 1040;
     static constexpr int ID_WRITE = 1041;
 
-    CPhoneBookPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CPhoneBookPage() override;
 
     void EnableStart(bool enable);
@@ -44,9 +45,9 @@ public:
     // 1 Read, 0 Write.
     int Mode() const;
 
-    // This page's part of the run lock (called by CUpgradePage::ApplyRunLock / ReleaseRunLock).
-    void ApplyRunLock();
-    void ReleaseRunLock();
+    // Its own run (7): the browse button, the mode radio not chosen and Start (running face).
+    void ApplyRunLock(int operation) override;
+    void ReleaseRunLock(int operation) override;
 
     // User commands.
     void OnReadRadio();
@@ -59,6 +60,8 @@ public:
     bool ReadCsvIntoList(const QString& path);
 
     CXListCtrl* List() const { return m_pList; }
+    // The list as the plug-in sees it (a CSV load under way completed first).
+    CPluginList* PluginList() const { return m_pListAdapter.get(); }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
@@ -74,7 +77,7 @@ private:
     PFN_ModelInterface_PhoneBook m_pfnPhoneBook = nullptr;
 
     CXListCtrl* m_pList = nullptr;
-    std::unique_ptr<CXListPluginList> m_pListAdapter;
+    std::unique_ptr<CPluginList> m_pListAdapter;
     QGroupBox* m_pDirectionGroup = nullptr;
     QRadioButton* m_pReadRadio = nullptr;
     QRadioButton* m_pWriteRadio = nullptr;

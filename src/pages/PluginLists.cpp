@@ -1,33 +1,54 @@
 #include "PluginLists.h"
 
-#include "controls/EditGrid.h"
+#include "controls/RowList.h"
 #include "controls/XListCtrl.h"
 #include "plugin/ByteText.h"
 
-// ---- phonebook list ------------------------------------------------------------------------------
+// ---- lists handed to plug-ins --------------------------------------------------------------------
 
-int CXListPluginList::RowCount() const
+bool CPluginList::IsCell(int row, int column) const
 {
+    return row >= 0 && row < m_pList->GetItemCount() && column >= 0 && column < m_pList->GetColumnCount();
+}
+
+bool CPluginList::IsEditorCell(int row, int column) const
+{
+    return IsCell(row, column) && m_editorColumns.contains(column);
+}
+
+void CPluginList::Settle() const
+{
+    if (m_settle)
+        m_settle();
+}
+
+int CPluginList::RowCount() const
+{
+    Settle();
     return m_pList->GetItemCount();
 }
 
-int CXListPluginList::ColumnCount() const
+int CPluginList::ColumnCount() const
 {
-    return m_pList->GetColumns();
+    Settle();
+    return m_pList->GetColumnCount();
 }
 
-QString CXListPluginList::Text(int row, int column) const
+QString CPluginList::Text(int row, int column) const
 {
+    Settle();
     return m_pList->GetItemText(row, column);
 }
 
-int CXListPluginList::SetText(int row, int column, const QString& text)
+int CPluginList::SetText(int row, int column, const QString& text)
 {
+    Settle();
     return m_pList->SetItemText(row, column, text) ? 1 : -1;
 }
 
-int CXListPluginList::InsertRow(int row, const QString& text)
+int CPluginList::InsertRow(int row, const QString& text)
 {
+    Settle();
     const int count = m_pList->GetItemCount();
     if (row == -1)
         row = count;
@@ -36,35 +57,50 @@ int CXListPluginList::InsertRow(int row, const QString& text)
     return m_pList->InsertItem(row, text);
 }
 
-int CXListPluginList::DeleteRow(int row)
+int CPluginList::DeleteRow(int row)
 {
-    return m_pList->DeleteItem(row) ? 1 : -1;
+    Settle();
+    if (!IsCell(row, 0))
+        return -1;
+    return m_pList->DeleteItem(row) ? 1 : -1; // the row's editor definitions go with it
 }
 
-int CXListPluginList::DeleteAllRows()
+int CPluginList::DeleteAllRows()
 {
+    Settle();
     m_pList->DeleteAllItems();
+    m_pList->ClearEditorDefs();
     return 1;
 }
 
-int CXListPluginList::AddComboEditor(int, int, const QStringList&)
+int CPluginList::AddComboEditor(int row, int column, const QStringList& texts)
 {
-    return -1;
+    if (!IsEditorCell(row, column))
+        return -1;
+    return m_pList->AddComboDef(row, column, texts) ? 1 : -1;
 }
 
-int CXListPluginList::AddEditEditor(int, int, const QString&, int, int, int)
+int CPluginList::AddEditEditor(int row, int column, const QString& allowed, int minLength, int byteWidth,
+                               int maxBytes)
 {
-    return -1;
+    if (!IsEditorCell(row, column) || minLength < 0 || byteWidth < 0 || byteWidth > 4 || maxBytes < 0)
+        return -1;
+    return m_pList->AddEditDef(row, column, allowed, minLength, byteWidth, maxBytes) ? 1 : -1;
 }
 
-int CXListPluginList::AddIpEditor(int, int)
+int CPluginList::AddIpEditor(int row, int column)
 {
-    return -1;
+    if (!IsEditorCell(row, column))
+        return -1;
+    return m_pList->AddIpDef(row, column) ? 1 : -1;
 }
 
-int CXListPluginList::ClearEditors()
+int CPluginList::ClearEditors()
 {
-    return -1;
+    if (m_editorColumns.isEmpty())
+        return -1;
+    m_pList->ClearEditorDefs();
+    return 1;
 }
 
 // ---- CSV into the phonebook list ---------------------------------------------------------------
@@ -87,96 +123,4 @@ void CXListCsvSink::InsertRow(int row, QByteArrayView name)
 void CXListCsvSink::SetField(int row, int column, QByteArrayView text)
 {
     m_pList->SetItemText(row, column, TextFromBytes(text));
-}
-
-void FillListFromCsv(CXListCtrl* list, QByteArrayView bytes)
-{
-    list->DeleteAllItems();
-    CXListCsvSink sink(list);
-    ParseCsv(bytes, sink);
-}
-
-// ---- settings grid -------------------------------------------------------------------------------
-
-bool CEditGridPluginList::IsCell(int row, int column) const
-{
-    return row >= 0 && row < m_pGrid->GetItemCount() && column >= 0 && column < m_pGrid->GetColumnCount();
-}
-
-// Only the two PARAMETER columns take editors; "Item Name" stays read-only.
-bool CEditGridPluginList::IsEditorCell(int row, int column) const
-{
-    return IsCell(row, column) && (column == 1 || column == 2);
-}
-
-int CEditGridPluginList::RowCount() const
-{
-    return m_pGrid->GetItemCount();
-}
-
-int CEditGridPluginList::ColumnCount() const
-{
-    return m_pGrid->GetColumnCount();
-}
-
-QString CEditGridPluginList::Text(int row, int column) const
-{
-    return m_pGrid->GetItemText(row, column);
-}
-
-int CEditGridPluginList::SetText(int row, int column, const QString& text)
-{
-    return m_pGrid->SetItemText(row, column, text) ? 1 : -1;
-}
-
-int CEditGridPluginList::InsertRow(int row, const QString& text)
-{
-    const int count = m_pGrid->GetItemCount();
-    if (row == -1)
-        row = count;
-    if (row < 0 || row > count)
-        return -1;
-    return m_pGrid->InsertItem(row, text);
-}
-
-int CEditGridPluginList::DeleteRow(int row)
-{
-    if (!IsCell(row, 0))
-        return -1;
-    return m_pGrid->DeleteItem(row) ? 1 : -1; // the row's editor definitions go with it
-}
-
-int CEditGridPluginList::DeleteAllRows()
-{
-    m_pGrid->DeleteAllItems();
-    m_pGrid->ClearEditorDefs();
-    return 1;
-}
-
-int CEditGridPluginList::AddComboEditor(int row, int column, const QStringList& texts)
-{
-    if (!IsEditorCell(row, column))
-        return -1;
-    return m_pGrid->AddComboDef(row, column, texts) ? 1 : -1;
-}
-
-int CEditGridPluginList::AddEditEditor(int row, int column, const QString& allowed, int minLength,
-                                       int byteWidth, int maxBytes)
-{
-    if (!IsEditorCell(row, column) || minLength < 0 || byteWidth < 0 || byteWidth > 4 || maxBytes < 0)
-        return -1;
-    return m_pGrid->AddEditDef(row, column, allowed, minLength, byteWidth, maxBytes) ? 1 : -1;
-}
-
-int CEditGridPluginList::AddIpEditor(int row, int column)
-{
-    if (!IsEditorCell(row, column))
-        return -1;
-    return m_pGrid->AddIpDef(row, column) ? 1 : -1;
-}
-
-int CEditGridPluginList::ClearEditors()
-{
-    m_pGrid->ClearEditorDefs();
-    return 1;
 }

@@ -1,14 +1,11 @@
 #include "SettingsPage.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
 #include <QGroupBox>
@@ -18,21 +15,12 @@
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& r, const QString& name = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(r);
-    if (!name.isEmpty())
-        l->setObjectName(name);
-    return l;
-}
-
 const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 
 } // namespace
 
-CSettingsPage::CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect), m_run(this, this)
+CSettingsPage::CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect), m_run(this, this)
 {
     setObjectName(QStringLiteral("settingsPage"));
     CreateControls();
@@ -73,7 +61,7 @@ void CSettingsPage::CreateControls()
         grid->hide();
         grid->raise();
         m_grids[c] = grid;
-        m_adapters[c] = std::make_unique<CEditGridPluginList>(grid);
+        m_adapters[c] = std::make_unique<CPluginList>(grid, QList<int>{COL_PARAMETER1, COL_PARAMETER2});
     }
 
     m_pReadButton = new CSkinButton(this);
@@ -88,30 +76,23 @@ void CSettingsPage::CreateControls()
     m_pWriteButton->SetBitmaps(1094, 0, 1095, 0, 1094, 0, 160, 0);
     connect(m_pWriteButton, &QPushButton::clicked, this, &CSettingsPage::OnWrite);
 
-    auto* statusGroup = new QGroupBox(QStringLiteral(" Operation Status "), this);
-    statusGroup->setObjectName(QStringLiteral("statusGroup"));
-    statusGroup->setGeometry(5, 340, W, 130);
-    statusGroup->lower();
-
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setGeometry(15, 360, W - 95, 30);
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed = MakeLabel(this, RESET_ELAPSED, QRect(W - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
-
-    MakeLabel(this, QStringLiteral("File name "), QRect(15, 400, 150, 20));
-    MakeLabel(this, QStringLiteral("Address"), QRect(15, 425, 150, 20));
-    MakeLabel(this, QStringLiteral("Status "), QRect(15, 450, 150, 18));
-    m_pFileValue = MakeLabel(this, QString(), QRect(95, 400, W - 110, 20), QStringLiteral("fileNameValue"));
-    m_pAddressValue = MakeLabel(this, QString(), QRect(95, 425, W - 110, 20), QStringLiteral("addressValue"));
-    m_pStatusValue = MakeLabel(this, QString(), QRect(95, 450, W - 110, 18), QStringLiteral("statusValue"));
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral(" Operation Status ");
+    look.strAddress = QStringLiteral("Address");
+    look.strElapsed = RESET_ELAPSED;
+    look.nBase = W;
+    look.nGroupWidth = W;
+    CreateStatusGroup(look);
 }
 
 CEditGrid* CSettingsPage::Grid(int category) const
 {
     return category >= 0 && category < NV_CATEGORY_COUNT ? m_grids[category] : nullptr;
+}
+
+CPluginList* CSettingsPage::PluginList(int category) const
+{
+    return category >= 0 && category < NV_CATEGORY_COUNT ? m_adapters[category].get() : nullptr;
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
@@ -129,10 +110,7 @@ bool CSettingsPage::AreButtonsEnabled() const
 
 void CSettingsPage::ResetStatus()
 {
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pElapsed->setText(RESET_ELAPSED);
+    ClearStatus(RESET_ELAPSED);
 }
 
 void CSettingsPage::RebuildCatalogue()
@@ -157,6 +135,27 @@ bool CSettingsPage::IsCategoryRead(int category) const
 int CSettingsPage::CurrentCategory() const
 {
     return m_nCategory;
+}
+
+void CSettingsPage::ApplyRunLock(int operation)
+{
+    if (OwnLock(operation) == nullptr)
+        return;
+    m_pTabs->setEnabled(false);
+    if (CEditGrid* grid = Grid(m_nRunCategory))
+        grid->setEnabled(false);
+    EnableButtons(false);
+}
+
+void CSettingsPage::ReleaseRunLock(int operation)
+{
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    m_pTabs->setEnabled(true);
+    if (CEditGrid* grid = Grid(m_nRunCategory))
+        grid->setEnabled(true);
+    EnableButtons(lock->bStartAfter);
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -217,27 +216,14 @@ void CSettingsPage::Run(int direction)
     if (direction == 1 && Grid(m_nRunCategory) != nullptr)
         m_bCategoryRead[m_nRunCategory] = false;
     CEditGrid* grid = Grid(m_nRunCategory);
-    ShowValueLines(false);
-    m_pTabs->setEnabled(false);
-    if (grid != nullptr)
-        grid->setEnabled(false);
-
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(false);
-    if (Host() != nullptr) {
-        Host()->UpgradePage()->m_nOperation = OP_SETTINGS;
-        Host()->UpgradePage()->ApplyRunLock(OP_SETTINGS);
-        Host()->StopLink(1);
-    }
-    theSettings.m_bBusy = 1;
-    EnableButtons(false);
+    BeginRun(OP_SETTINGS);
 
     // The plug-in reads and writes the cells; no editor may hold a half-typed value meanwhile.
     for (CEditGrid* g : m_grids)
         g->CloseEditors();
 
-    const QByteArray dll = dllFile.toUtf8();
-    QpxList* list = grid != nullptr ? m_run.AttachList(m_adapters[m_nRunCategory].get()) : nullptr;
+    const QByteArray dll = PluginPath(dllFile);
+    QpxList* list = grid != nullptr ? m_run.AttachList(PluginList(m_nRunCategory)) : nullptr;
     m_pfnSettings(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
                   dll.constData(), m_nRunCategory, direction, 0, list);
 }
@@ -256,16 +242,6 @@ void CSettingsPage::OnPluginDone(LPARAM lParam)
     // A completion without a run of this page has no record behind it.
     if (!m_run.IsLoaded())
         return;
-    ShowValueLines(true);
-    m_pTabs->setEnabled(true);
-    if (CEditGrid* grid = Grid(m_nRunCategory))
-        grid->setEnabled(true);
-    if (Frame() != nullptr)
-        Frame()->EnableToolbar(true);
-    if (Host() != nullptr)
-        Host()->UpgradePage()->ReleaseRunLock(OP_SETTINGS);
-    EnableButtons(true);
-
     m_pfnSettings = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);
     if (m_nRunDirection == 1 && result.nResult < 0 && m_nRunGeneration == m_nCatalogueGeneration &&

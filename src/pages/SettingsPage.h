@@ -5,12 +5,12 @@
 //
 //   Read / Write ─ (Write: the category must have rows and have been read since the catalogue
 //                  was built) ─ load plug-in, ModelInterface_Settings
-//                  ─ value lines hidden, tabs and list off, toolbar off, run lock 6, link
-//                  stopped, busy, buttons off ─ every in-place editor closed ─
+//                  ─ BeginRun(6): value lines hidden, tabs, list and buttons off, toolbar off,
+//                  link stopped, busy ─ every in-place editor closed ─
 //                  Settings(page, port, rect, dll, category, direction 1/0, 0, category's grid)
-//   PLUGIN_DONE ─ value lines shown, tabs and list on, toolbar on, lock released, buttons on,
-//                 (a successful Read marks its category read) result shown and logged, ReleaseRs + wait +
-//                 unload, message, busy cleared, link restarted
+//   PLUGIN_DONE ─ (a successful Read marks its category read) FinishRun: value lines, tabs, list
+//                 and buttons on, toolbar on, result shown and logged, ReleaseRs + wait + unload,
+//                 message, busy cleared, link restarted
 #include "pages/NvCatalogue.h"
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
@@ -35,7 +35,7 @@ public:
     static constexpr int COL_PARAMETER1 = 1;
     static constexpr int COL_PARAMETER2 = 2;
 
-    CSettingsPage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 
     // The Read and Write buttons.
@@ -50,6 +50,10 @@ public:
     bool IsCategoryRead(int category) const;
     int CurrentCategory() const;
 
+    // Its own run (6): the tabs, the category's grid and the Read and Write buttons.
+    void ApplyRunLock(int operation) override;
+    void ReleaseRunLock(int operation) override;
+
     // User commands.
     void SelectCategory(int index); // as a click on tab index does
     void OnRead();
@@ -57,6 +61,8 @@ public:
 
     // The grid of a category (0..13), or nullptr.
     CEditGrid* Grid(int category) const;
+    // The grid of a category as the plug-in sees it (editors in the PARAMETER columns only).
+    CPluginList* PluginList(int category) const;
     QTabWidget* Tabs() const { return m_pTabs; }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
@@ -80,7 +86,7 @@ private:
 
     QTabWidget* m_pTabs = nullptr;
     std::array<CEditGrid*, NV_CATEGORY_COUNT> m_grids{};
-    std::array<std::unique_ptr<CEditGridPluginList>, NV_CATEGORY_COUNT> m_adapters;
+    std::array<std::unique_ptr<CPluginList>, NV_CATEGORY_COUNT> m_adapters;
     CSkinButton* m_pReadButton = nullptr;
     CSkinButton* m_pWriteButton = nullptr;
 };

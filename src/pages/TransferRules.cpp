@@ -1,6 +1,6 @@
 #include "TransferRules.h"
 
-#include "app/WorkFolder.h"
+#include "core/WorkFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,127 +1,32 @@
 #include "UpgradePage.h"
 
-#include "app/AppSettings.h"
-#include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
-#include "app/MainFrame.h"
-#include "app/PageHost.h"
-#include "app/WorkFolder.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
+#include "core/WorkFolder.h"
 #include "pages/FolderChooser.h"
-#include "pages/MemoryTransferPage.h"
 #include "pages/PathRules.h"
-#include "pages/PhoneBookPage.h"
+#include "pages/UpgradeExports.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "res/Pictures.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QThread>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr QRgb KEY_BLACK = 0x000000;
 constexpr QRgb KEY_WHITE = 0xFFFFFF;
 
-// Row states per selected operation: BIN, SCR, NAM and PRL, ERI.
-enum ERowState
+void Message(QWidget* parent, const QString& text)
 {
-    ROW_ENABLED,
-    ROW_DISABLED,
-    ROW_HIDDEN
-};
-struct SRowStates
-{
-    ERowState bin, scr, namPrl, eri;
-};
-constexpr SRowStates ROWS[] = {
-    {ROW_ENABLED, ROW_ENABLED, ROW_ENABLED, ROW_ENABLED},    // 1 Upgrade
-    {ROW_ENABLED, ROW_DISABLED, ROW_DISABLED, ROW_DISABLED}, // 2 Bin Download
-    {ROW_DISABLED, ROW_ENABLED, ROW_ENABLED, ROW_ENABLED},   // 3 Script
-    {ROW_HIDDEN, ROW_HIDDEN, ROW_ENABLED, ROW_DISABLED},     // 4 PRL
-    {ROW_HIDDEN, ROW_HIDDEN, ROW_DISABLED, ROW_ENABLED},     // 5 ERI
-    {ROW_ENABLED, ROW_ENABLED, ROW_DISABLED, ROW_DISABLED},  // 6 Refurbish
-};
-
-constexpr int START_FACES[6][4] = {
-    {1089, 1088, 1089, 158}, {1081, 1080, 1081, 152}, {1083, 1082, 1083, 156},
-    {1084, 1085, 1084, 155}, {1086, 1087, 1086, 153}, {178, 176, 178, 177},
-};
-constexpr int TITLES[6] = {148, 1075, 1074, 1077, 1076, 179};
-
-struct SInputTexts
-{
-    const char* empty;
-    const char* invalid;
-};
-constexpr SInputTexts INPUT_TEXTS[4] = {
-    {"Select .BIN file and proceed!", "Invalid BIN File! Select another one!"},
-    {"Select .Script file and proceed!", "Invalid SCRIPT File! Select another one!"},
-    {"Select .PRL file and proceed!", "Invalid PRL File! Select another one!"},
-    {"Select .ERI file and proceed!", "Invalid ERI File! Select another one!"},
-};
-
-struct SBrowseInfo
-{
-    const char* title;
-    const char* initialName;
-    const char* filter;
-    QString CAppSettings::*field;
-};
-const SBrowseInfo BROWSE[4] = {
-    {"Select binary file", "*.bin", "BIN Files (*.bin)", &CAppSettings::m_strLastBinFile},
-    {"Select script file", "*.scr", "SCR Files (*.scr)", &CAppSettings::m_strLastScrFile},
-    {"Select prl file", "*.prl", "PRL Files (*.prl)", &CAppSettings::m_strLastPrlFile},
-    {"Select eri file", "*.bin", "ERI Files (*.bin)", &CAppSettings::m_strLastEriFile},
-};
-
-int OperationNumberOf(int selected)
-{
-    return selected == CUpgradePage::SEL_REFURBISH ? OP_REFURBISH : selected;
-}
-
-int SelectedOf(int operation)
-{
-    return operation == OP_REFURBISH ? CUpgradePage::SEL_REFURBISH : operation;
-}
-
-const char* ExportOf(int selected)
-{
-    switch (selected) {
-    case CUpgradePage::SEL_UPGRADE:
-        return QPX_SYM_UPGRADE;
-    case CUpgradePage::SEL_BIN:
-        return QPX_SYM_BIN;
-    case CUpgradePage::SEL_SCRIPT:
-        return QPX_SYM_SRC;
-    case CUpgradePage::SEL_PRL:
-        return QPX_SYM_PRL;
-    case CUpgradePage::SEL_ERI:
-        return QPX_SYM_ERI;
-    case CUpgradePage::SEL_REFURBISH:
-        return QPX_SYM_REFURBISH;
-    default:
-        return nullptr;
-    }
-}
-
-void Message(QWidget* parent, const char* text)
-{
-    Dialogs::MessageBox(parent, QString::fromUtf8(text), COperationPage::Caption(), MB_OK);
-}
-
-QByteArray PathBytes(const QString& path)
-{
-    return QFile::encodeName(path);
+    Dialogs::MessageBox(parent, text, COperationPage::Caption(), MB_OK);
 }
 
 } // namespace
@@ -143,8 +48,8 @@ void CUpgradePage::SPathRow::SetEnabled(bool enabled) const
 
 // ---- creation -----------------------------------------------------------------------------
 
-CUpgradePage::CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect)
-    : COperationPage(parent, host, rect)
+CUpgradePage::CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect)
+    : COperationPage(parent, services, RUN_PAGE_UPGRADE, rect)
 {
     setObjectName(QStringLiteral("upgradePage"));
     CreateControls();
@@ -161,10 +66,6 @@ CUpgradePage::~CUpgradePage() = default;
 
 void CUpgradePage::CreateControls()
 {
-    // Group boxes first, so the controls laid over them stay on top.
-    m_pStatusGroup = new QGroupBox(QStringLiteral(" Operation Status "), this);
-    m_pStatusGroup->setObjectName(QStringLiteral("statusGroup"));
-
     m_pTitle = new QLabel(this);
     m_pTitle->setObjectName(QStringLiteral("titleLabel"));
 
@@ -208,24 +109,16 @@ void CUpgradePage::CreateControls()
     m_pStart->setObjectName(QStringLiteral("startButton"));
     connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::StartOperation);
 
-    m_pProgress = new QProgressBar(this);
-    m_pProgress->setObjectName(QStringLiteral("progressBar"));
-    m_pProgress->setRange(0, 100);
-    m_pProgress->setValue(0);
-    m_pProgress->setTextVisible(false);
-    m_pElapsed = new QLabel(QStringLiteral("00.00s"), this);
-    m_pElapsed->setObjectName(QStringLiteral("elapsedLabel"));
-
-    const auto makeLine = [this](QLabel*& label, QLabel*& value, const char* caption, const char* name) {
-        const QString base = QString::fromLatin1(name);
-        label = new QLabel(QString::fromLatin1(caption), this);
-        label->setObjectName(base + QStringLiteral("Label"));
-        value = new QLabel(this);
-        value->setObjectName(base + QStringLiteral("Value"));
-    };
-    makeLine(m_pFileNameLabel, m_pFileValue, "File name ", "fileName");
-    makeLine(m_pAddressLabel, m_pAddressValue, "Address ", "address");
-    makeLine(m_pStatusLabel, m_pStatusValue, "Status ", "status");
+    const int w = std::max(width(), 150) - 10;
+    SStatusGroupLook look;
+    look.strTitle = QStringLiteral(" Operation Status ");
+    look.strAddress = QStringLiteral("Address ");
+    look.strElapsed = QStringLiteral("00.00s");
+    look.nBase = w;
+    look.nGroupWidth = w;
+    look.nCaptionWidth = 80;
+    look.bHideCaptions = true;
+    CreateStatusGroup(look);
 }
 
 void CUpgradePage::LayOut()
@@ -255,15 +148,6 @@ void CUpgradePage::LayOut()
     placeRow(m_eriRow, 260, 20, 255);
 
     m_pStart->setGeometry(3, 290, w, 40);
-    m_pStatusGroup->setGeometry(5, 340, w, 130);
-    m_pProgress->setGeometry(15, 360, w - 95, 30);
-    m_pElapsed->setGeometry(w - 76, 360, 64, 30);
-    m_pFileNameLabel->setGeometry(15, 400, 80, 20);
-    m_pFileValue->setGeometry(95, 400, w - 110, 20);
-    m_pAddressLabel->setGeometry(15, 425, 80, 20);
-    m_pAddressValue->setGeometry(95, 425, w - 110, 20);
-    m_pStatusLabel->setGeometry(15, 450, 80, 18);
-    m_pStatusValue->setGeometry(95, 450, w - 110, 18);
 }
 
 void CUpgradePage::InitialiseInputs()
@@ -287,16 +171,14 @@ void CUpgradePage::InitialiseInputs()
 
 const int* CUpgradePage::StartFaces(int selected)
 {
-    if (selected < SEL_UPGRADE || selected > SEL_REFURBISH)
-        return nullptr;
-    return START_FACES[selected - 1];
+    const SUpgradeOperation* op = UpgradeOperationOf(selected);
+    return op ? op->faces.data() : nullptr;
 }
 
 int CUpgradePage::TitleBitmap(int selected)
 {
-    if (selected < SEL_UPGRADE || selected > SEL_REFURBISH)
-        return 0;
-    return TITLES[selected - 1];
+    const SUpgradeOperation* op = UpgradeOperationOf(selected);
+    return op ? op->nTitle : 0;
 }
 
 void CUpgradePage::SetStartFaces(int selected)
@@ -351,24 +233,24 @@ void CUpgradePage::SelectOperation(int n)
 
 void CUpgradePage::ApplyRows()
 {
-    if (m_nSelected < SEL_UPGRADE || m_nSelected > SEL_REFURBISH)
+    const SUpgradeOperation* op = UpgradeOperationOf(m_nSelected);
+    if (op == nullptr)
         return;
-    const SRowStates& s = ROWS[m_nSelected - 1];
-    const auto simpleRow = [](const SPathRow& row, ERowState state) {
+    const auto simpleRow = [](const SPathRow& row, EUpgradeRow state) {
         row.SetShown(state != ROW_HIDDEN);
         row.SetEnabled(state == ROW_ENABLED);
     };
-    simpleRow(m_binRow, s.bin);
-    simpleRow(m_scrRow, s.scr);
+    simpleRow(m_binRow, op->bin);
+    simpleRow(m_scrRow, op->scr);
     for (QRadioButton* r : m_pNam)
-        r->setEnabled(s.namPrl == ROW_ENABLED);
+        r->setEnabled(op->namPrl == ROW_ENABLED);
 
-    if (m_nSelected == SEL_UPGRADE || m_nSelected == SEL_SCRIPT) {
-        m_prlRow.SetEnabled(s.namPrl == ROW_ENABLED);
-        m_eriRow.SetEnabled(s.eri == ROW_ENABLED);
+    if (!op->bRowsFollowDirection) {
+        m_prlRow.SetEnabled(op->namPrl == ROW_ENABLED);
+        m_eriRow.SetEnabled(op->eri == ROW_ENABLED);
     } else {
-        UpdateDirectionRow(m_prlRow, s.namPrl == ROW_ENABLED);
-        UpdateDirectionRow(m_eriRow, s.eri == ROW_ENABLED);
+        UpdateDirectionRow(m_prlRow, op->namPrl == ROW_ENABLED);
+        UpdateDirectionRow(m_eriRow, op->eri == ROW_ENABLED);
     }
 }
 
@@ -418,7 +300,7 @@ const CUpgradePage::SPathRow& CUpgradePage::RowOf(int kind) const
 void CUpgradePage::OnBrowse(int kind)
 {
     const SPathRow& row = RowOf(kind);
-    const SBrowseInfo& info = BROWSE[kind - 1];
+    const SUpgradeFile& info = *UpgradeFileOf(kind);
     SFileDialogRequest request;
     request.bSave = false;
     request.strTitle = QString::fromLatin1(info.title);
@@ -439,49 +321,56 @@ void CUpgradePage::OnBrowse(int kind)
 
 // ---- input checks -------------------------------------------------------------------------
 
+SUpgradeInputs CUpgradePage::Inputs() const
+{
+    SUpgradeInputs in;
+    for (int kind = INPUT_BIN; kind <= INPUT_ERI; ++kind) {
+        const SPathRow& row = RowOf(kind);
+        in.paths[kind - INPUT_BIN] = row.edit->text();
+        in.pathEnabled[kind - INPUT_BIN] = row.edit->isEnabled();
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (m_pNam[i]->isChecked()) {
+            in.nNam = i;
+            break;
+        }
+    }
+    in.nDirection = m_pRead->isChecked() ? 1 : m_pWrite->isChecked() ? 0 : -1;
+    return in;
+}
+
 int CUpgradePage::ValidateInput(int kind)
 {
-    switch (kind) {
-    case INPUT_BIN:
-    case INPUT_SCRIPT:
-    case INPUT_PRL:
-    case INPUT_ERI: {
-        const SPathRow& row = RowOf(kind);
-        const SInputTexts& texts = INPUT_TEXTS[kind - 1];
-        const QString text = row.edit->text();
-        if (text.isEmpty() && row.edit->isEnabled()) {
-            Message(this, texts.empty);
-            return 0;
-        }
-        // Readable is enough; the content is the plug-in's business. An empty name fails here.
-        QFile file(text);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Message(this, texts.invalid);
-            return 0;
-        }
-        file.close();
-        theSettings.*BROWSE[kind - 1].field = text;
-        return 1;
-    }
-    case INPUT_NAM:
-        for (int i = 0; i < 3; ++i) {
-            if (m_pNam[i]->isChecked()) {
-                theSettings.m_nLastSelectNam = i;
-                return 1;
-            }
-        }
-        Message(this, "Select PRL NAM!");
+    if (kind < INPUT_BIN || kind > INPUT_DIRECTION)
         return 0;
-    case INPUT_DIRECTION:
-        if (!m_pRead->isChecked() && !m_pWrite->isChecked()) {
-            Message(this, "Select READ or WRITE mode First!");
-            return 0;
-        }
-        theSettings.m_nLastDirection = m_pRead->isChecked() ? 1 : 0;
-        return 1;
-    default:
+    const SUpgradeInputs in = Inputs();
+    const QString problem = UpgradeInputProblem(kind, in);
+    if (!problem.isEmpty()) {
+        Message(this, problem);
         return 0;
     }
+    // A good input is remembered.
+    if (const SUpgradeFile* file = UpgradeFileOf(kind))
+        theSettings.*file->field = in.paths[kind - INPUT_BIN];
+    else if (kind == INPUT_NAM)
+        theSettings.m_nLastSelectNam = in.nNam;
+    else
+        theSettings.m_nLastDirection = in.nDirection;
+    return 1;
+}
+
+// Start checks the inputs of the operation in its order; PRL and ERI check their file for
+// Write only.
+bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
+{
+    for (size_t i = 0; i < op.inputs.size() && op.inputs[i] != 0; ++i) {
+        const bool last = i + 1 == op.inputs.size() || op.inputs[i + 1] == 0;
+        if (last && op.bLastInputForWrite && theSettings.m_nLastDirection != 0)
+            return true;
+        if (!ValidateInput(op.inputs[i]))
+            return false;
+    }
+    return true;
 }
 
 // ---- run ----------------------------------------------------------------------------------
@@ -496,58 +385,27 @@ void CUpgradePage::StartOperation()
     if (theSettings.m_bBusy)
         return;
     const int sel = m_nSelected;
-    const char* exportName = ExportOf(sel);
-    if (!exportName)
+    const SUpgradeOperation* op = UpgradeOperationOf(sel);
+    if (op == nullptr)
         return;
 
-    const auto checkAll = [this](std::initializer_list<int> kinds) {
-        for (int kind : kinds) {
-            if (!ValidateInput(kind))
-                return false;
-        }
-        return true;
-    };
-    const auto checkInputs = [&]() -> bool {
-        switch (sel) {
-        case SEL_UPGRADE:
-            return checkAll({INPUT_BIN, INPUT_SCRIPT, INPUT_NAM, INPUT_PRL, INPUT_ERI});
-        case SEL_BIN:
-            return checkAll({INPUT_BIN});
-        case SEL_SCRIPT:
-            return checkAll({INPUT_SCRIPT, INPUT_NAM, INPUT_PRL, INPUT_ERI});
-        case SEL_PRL:
-            if (!checkAll({INPUT_DIRECTION, INPUT_NAM}))
-                return false;
-            return theSettings.m_nLastDirection != 0 || ValidateInput(INPUT_PRL);
-        case SEL_ERI:
-            if (!ValidateInput(INPUT_DIRECTION))
-                return false;
-            return theSettings.m_nLastDirection != 0 || ValidateInput(INPUT_ERI);
-        case SEL_REFURBISH:
-            return checkAll({INPUT_BIN, INPUT_SCRIPT});
-        default:
-            return false;
-        }
-    };
-
-    const bool readFirst = sel == SEL_PRL || sel == SEL_ERI;
-    if (!readFirst && !checkInputs())
+    if (!op->bReadFirst && !CheckInputs(*op))
         return;
 
     m_pRun->Load(theSettings.Get(&CAppSettings::m_strDllFile));
-    if (!m_pRun->IsLoaded() || !m_pRun->Symbol(exportName)) {
+    if (!m_pRun->IsLoaded() || !m_pRun->Symbol(op->exportName)) {
         QThread::msleep(300);
-        Message(this, "This operation is not supported in the current Model DLL.");
+        Message(this, QStringLiteral("This operation is not supported in the current Model DLL."));
         m_pRun->Unload();
         return;
     }
-    if (readFirst && !checkInputs()) {
+    if (op->bReadFirst && !CheckInputs(*op)) {
         m_pRun->Unload();
         return;
     }
 
     QString fileArgument;
-    if (readFirst) {
+    if (op->bReadFirst) {
         if (theSettings.m_nLastDirection == 0) {
             fileArgument = sel == SEL_PRL ? theSettings.m_strLastPrlFile : theSettings.m_strLastEriFile;
         } else {
@@ -579,14 +437,20 @@ void CUpgradePage::StartOperation()
         return;
     }
 
-    if (Frame())
-        Frame()->EnableToolbar(false);
-    m_nOperation = OperationNumberOf(sel);
-    ApplyRunLock(m_nOperation);
-    if (Host())
-        Host()->StopLink(1);
-    theSettings.m_bBusy = 1;
-    CallExport(sel, fileArgument);
+    BeginRun(op->nOperation);
+    SUpgradeCall call;
+    call.pPage = m_pRun->Window();
+    call.nPort = theSettings.m_nPortNum;
+    call.rect = CPluginRun::ToQpxRect(StatusRect());
+    call.dll = PluginPath(theSettings.Get(&CAppSettings::m_strDllFile));
+    call.bin = PluginPath(theSettings.m_strLastBinFile);
+    call.scr = PluginPath(theSettings.m_strLastScrFile);
+    call.prl = PluginPath(theSettings.m_strLastPrlFile);
+    call.eri = PluginPath(theSettings.m_strLastEriFile);
+    call.file = PluginPath(fileArgument);
+    call.nNam = theSettings.m_nLastSelectNam;
+    call.nDirection = theSettings.m_nLastDirection;
+    CallUpgradeExport(*m_pRun, sel, call);
 }
 
 // A read replaces the files it writes: files already there are replaced only after a Yes.
@@ -604,64 +468,6 @@ bool CUpgradePage::MayReplace(const QString& fileArgument)
     return Dialogs::MessageBox(this, text, Caption(), MB_YESNO, MB_ICONQUESTION) == IDYES;
 }
 
-bool CUpgradePage::CallExport(int selected, const QString& fileArgument)
-{
-    QpxWindow* page = m_pRun->Window();
-    const int32_t port = theSettings.m_nPortNum;
-    const QpxRect rect = CPluginRun::ToQpxRect(StatusRect());
-    const QByteArray dll = PathBytes(theSettings.Get(&CAppSettings::m_strDllFile));
-    const QByteArray bin = PathBytes(theSettings.m_strLastBinFile);
-    const QByteArray scr = PathBytes(theSettings.m_strLastScrFile);
-    const QByteArray prl = PathBytes(theSettings.m_strLastPrlFile);
-    const QByteArray eri = PathBytes(theSettings.m_strLastEriFile);
-    const QByteArray file = PathBytes(fileArgument);
-    const int32_t nam = theSettings.m_nLastSelectNam;
-    const int32_t direction = theSettings.m_nLastDirection;
-
-    switch (selected) {
-    case SEL_UPGRADE:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Upgrade>(QPX_SYM_UPGRADE)) {
-            fn(page, port, rect, dll.constData(), bin.constData(), scr.constData(), eri.constData(), nam,
-               prl.constData());
-            return true;
-        }
-        break;
-    case SEL_BIN:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Bin>(QPX_SYM_BIN)) {
-            fn(page, port, rect, dll.constData(), bin.constData());
-            return true;
-        }
-        break;
-    case SEL_SCRIPT:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Src>(QPX_SYM_SRC)) {
-            fn(page, port, rect, dll.constData(), scr.constData(), eri.constData(), nam, prl.constData());
-            return true;
-        }
-        break;
-    case SEL_PRL:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Prl>(QPX_SYM_PRL)) {
-            fn(page, port, rect, dll.constData(), nam, file.constData(), direction);
-            return true;
-        }
-        break;
-    case SEL_ERI:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Eri>(QPX_SYM_ERI)) {
-            fn(page, port, rect, dll.constData(), nam, file.constData(), direction);
-            return true;
-        }
-        break;
-    case SEL_REFURBISH:
-        if (auto fn = m_pRun->Function<PFN_ModelInterface_Refurbish>(QPX_SYM_REFURBISH)) {
-            fn(page, port, rect, dll.constData(), bin.constData(), scr.constData());
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return false;
-}
-
 LRESULT CUpgradePage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_PLUGIN_NOTIFY_MSG)
@@ -675,10 +481,6 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     // has no record behind it that may still be read.
     if (wParam != PLUGIN_DONE || !m_pRun->IsInProgress())
         return;
-    if (Frame())
-        Frame()->EnableToolbar(true);
-    ReleaseRunLock(m_nOperation);
-
     FinishRun(*m_pRun, CPluginRun::CopyResult(lParam));
 }
 
@@ -687,10 +489,7 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 void CUpgradePage::ResetStatus()
 {
     EnableStart(false);
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
-    m_pStatusValue->clear();
-    m_pElapsed->setText(QStringLiteral("00:00.0s"));
+    ClearStatus(QStringLiteral("00:00.0s"));
 }
 
 void CUpgradePage::EnableStart(bool enable)
@@ -706,8 +505,8 @@ void CUpgradePage::SetFirmwareOnly(bool on)
 
 bool CUpgradePage::StartFitsHandset() const
 {
-    return !m_bFirmwareOnly || m_nSelected == SEL_UPGRADE || m_nSelected == SEL_BIN ||
-           m_nSelected == SEL_REFURBISH;
+    const SUpgradeOperation* op = UpgradeOperationOf(m_nSelected);
+    return !m_bFirmwareOnly || (op != nullptr && op->bFirmware);
 }
 
 bool CUpgradePage::IsStartEnabled() const
@@ -717,151 +516,61 @@ bool CUpgradePage::IsStartEnabled() const
 
 // ---- run lock -----------------------------------------------------------------------------
 
-void CUpgradePage::ShowValueLines(bool shown)
-{
-    COperationPage::ShowValueLines(shown);
-    for (QLabel* l : {m_pFileNameLabel, m_pAddressLabel, m_pStatusLabel})
-        l->setVisible(shown);
-}
-
-void CUpgradePage::EnableMainButtons(bool enable)
-{
-    if (Host() && Host()->Panel())
-        Host()->Panel()->EnableMainButtons(enable);
-}
-
 void CUpgradePage::ApplyRunLock(int operation)
 {
     ShowValueLines(false);
-    EnableMainButtons(false);
-
-    const int nam = theSettings.m_nLastSelectNam;
-    const int direction = theSettings.m_nLastDirection;
-    const auto lockNam = [this, nam] {
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    for (const SPathRow* row : PathRows(lock->nPathRows))
+        row->browse->setEnabled(false);
+    if (lock->bLockNam) {
         for (int i = 0; i < 3; ++i) {
-            if (i != nam)
+            if (i != theSettings.m_nLastSelectNam)
                 m_pNam[i]->setEnabled(false);
         }
-    };
-    const auto lockDirection = [this, direction] {
-        if (direction == 1)
-            m_pWrite->setEnabled(false);
-        else if (direction == 0)
-            m_pRead->setEnabled(false);
-    };
-    const auto runningStart = [this](int picture) {
-        SetRunningFace(picture);
-        m_pStart->setEnabled(false);
-    };
-
-    switch (operation) {
-    case OP_UPGRADE:
-        for (const SPathRow* r : {&m_binRow, &m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(false);
-        lockNam();
-        runningStart(158);
-        break;
-    case OP_BIN:
-        m_binRow.browse->setEnabled(false);
-        runningStart(152);
-        break;
-    case OP_SCRIPT:
-        for (const SPathRow* r : {&m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(false);
-        lockNam();
-        runningStart(156);
-        break;
-    case OP_PRL:
-        runningStart(155);
-        m_prlRow.browse->setEnabled(false);
-        lockNam();
-        lockDirection();
-        break;
-    case OP_ERI:
-        runningStart(153);
-        m_eriRow.browse->setEnabled(false);
-        lockDirection();
-        break;
-    case OP_PHONEBOOK:
-        if (Host() && Host()->PhoneBookPage())
-            Host()->PhoneBookPage()->ApplyRunLock();
-        break;
-    case OP_TRANSFER:
-        if (Host() && Host()->TransferPage())
-            Host()->TransferPage()->ApplyRunLock();
-        break;
-    case OP_REFURBISH:
-        m_binRow.browse->setEnabled(false);
-        m_scrRow.browse->setEnabled(false);
-        runningStart(177);
-        break;
-    default: // OP_SETTINGS: nothing more
-        break;
     }
+    if (lock->bLockDirection) {
+        if (theSettings.m_nLastDirection == 1)
+            m_pWrite->setEnabled(false);
+        else if (theSettings.m_nLastDirection == 0)
+            m_pRead->setEnabled(false);
+    }
+    SetRunningFace(StartFaces(UpgradeSelectionOf(operation))[3]);
+    m_pStart->setEnabled(false);
 }
 
 void CUpgradePage::ReleaseRunLock(int operation)
 {
     ShowValueLines(true);
-    EnableMainButtons(true);
-
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    SetStartFaces(UpgradeSelectionOf(operation));
+    m_pStart->setEnabled(lock->bStartAfter);
     const bool write = theSettings.m_nLastDirection == 0;
-    const auto startFaces = [this, operation](bool enable) {
-        SetStartFaces(SelectedOf(operation));
-        m_pStart->setEnabled(enable);
-    };
-    const auto enableNam = [this] {
+    if (PathRowReleased(*lock, write)) {
+        for (const SPathRow* row : PathRows(lock->nPathRows))
+            row->browse->setEnabled(true);
+    }
+    if (lock->bLockNam) {
         for (QRadioButton* r : m_pNam)
             r->setEnabled(true);
-    };
-
-    switch (operation) {
-    case OP_UPGRADE:
-        for (const SPathRow* r : {&m_binRow, &m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(true);
-        startFaces(true);
-        enableNam();
-        break;
-    case OP_BIN:
-        m_binRow.browse->setEnabled(true);
-        startFaces(true);
-        break;
-    case OP_SCRIPT:
-        for (const SPathRow* r : {&m_scrRow, &m_prlRow, &m_eriRow})
-            r->browse->setEnabled(true);
-        startFaces(true);
-        enableNam();
-        break;
-    case OP_PRL:
-        startFaces(true);
-        if (write)
-            m_prlRow.browse->setEnabled(true);
-        enableNam();
-        m_pRead->setEnabled(true);
-        m_pWrite->setEnabled(true);
-        break;
-    case OP_ERI:
-        // Start comes back with the reconnection.
-        startFaces(false);
-        if (write)
-            m_eriRow.browse->setEnabled(true);
-        m_pRead->setEnabled(true);
-        m_pWrite->setEnabled(true);
-        break;
-    case OP_PHONEBOOK:
-        if (Host() && Host()->PhoneBookPage())
-            Host()->PhoneBookPage()->ReleaseRunLock();
-        break;
-    case OP_TRANSFER:
-        if (Host() && Host()->TransferPage())
-            Host()->TransferPage()->ReleaseRunLock();
-        break;
-    case OP_REFURBISH:
-        m_binRow.browse->setEnabled(true);
-        m_scrRow.browse->setEnabled(true);
-        startFaces(false);
-        break;
-    default: // OP_SETTINGS: nothing more
-        break;
     }
+    if (lock->bLockDirection) {
+        m_pRead->setEnabled(true);
+        m_pWrite->setEnabled(true);
+    }
+}
+
+QList<const CUpgradePage::SPathRow*> CUpgradePage::PathRows(quint8 rows) const
+{
+    QList<const SPathRow*> out;
+    const std::pair<EPathRow, const SPathRow*> all[] = {
+        {PATH_BIN, &m_binRow}, {PATH_SCR, &m_scrRow}, {PATH_PRL, &m_prlRow}, {PATH_ERI, &m_eriRow}};
+    for (const auto& [bit, row] : all) {
+        if (rows & bit)
+            out.append(row);
+    }
+    return out;
 }

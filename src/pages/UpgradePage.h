@@ -1,15 +1,15 @@
 #pragma once
 // The upgrade page: Upgrade, Bin Download, Script, PRL, ERI and Refurbish through the selected
-// model plug-in. It also owns the run lock that every operation page applies while a plug-in
-// works (ApplyRunLock / ReleaseRunLock by operation number).
+// model plug-in.
 //
 // Run of one operation:
 //   Start -> busy? -> inputs checked (PRL/ERI: after loading) -> plug-in loaded, export found
-//         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> toolbar off, m_nOperation,
-//         ApplyRunLock, link stopped, busy -> export called
-//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> toolbar on, ReleaseRunLock, result shown and logged,
-//         ReleaseRs + wait + unload, message, busy cleared, reconnect
+//         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> BeginRun (run lock, toolbar
+//         off, link stopped, busy) -> export called
+//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> FinishRun (lock released, result shown and logged,
+//         ReleaseRs + wait + unload, message, busy cleared, reconnect)
 #include "pages/OperationPage.h"
+#include "pages/UpgradeOperations.h"
 #include "plugin/PluginRun.h"
 
 #include <memory>
@@ -21,49 +21,17 @@ class QLineEdit;
 class QProgressBar;
 class QRadioButton;
 
-enum EOperation : int
-{
-    OP_UPGRADE = 1,
-    OP_BIN = 2,
-    OP_SCRIPT = 3,
-    OP_PRL = 4,
-    OP_ERI = 5,
-    OP_SETTINGS = 6,
-    OP_PHONEBOOK = 7,
-    OP_TRANSFER = 8,
-    OP_REFURBISH = 9,
-};
-
 class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
     static constexpr int ID_START = 1005;
 
-    // Selected operations (SelectOperation); they differ from the operation numbers only for
-    // Refurbish (selected 6, operation number 9).
-    enum ESelected : int
-    {
-        SEL_UPGRADE = 1,
-        SEL_BIN = 2,
-        SEL_SCRIPT = 3,
-        SEL_PRL = 4,
-        SEL_ERI = 5,
-        SEL_REFURBISH = 6,
-    };
+    // The selected operations (SEL_*, SelectOperation) and the inputs Start checks (INPUT_*).
+    using enum EUpgradeSelection;
+    using enum EUpgradeInput;
 
-    // Kinds of ValidateInput.
-    enum EInputKind : int
-    {
-        INPUT_BIN = 1,
-        INPUT_SCRIPT = 2,
-        INPUT_PRL = 3,
-        INPUT_ERI = 4,
-        INPUT_NAM = 5,
-        INPUT_DIRECTION = 6,
-    };
-
-    CUpgradePage(QWidget* parent, CPageHost* host, const QRect& rect);
+    CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
 
     // Shows operation n (1 Upgrade ... 6 Refurbish) with its inputs.
@@ -77,9 +45,10 @@ public:
     // its firmware (Upgrade, Bin Download, Refurbish).
     void SetFirmwareOnly(bool on);
 
-    // Run lock shared by every operation page, by operation number 1..9.
-    void ApplyRunLock(int operation);
-    void ReleaseRunLock(int operation);
+    // Whatever runs, the value lines and their labels are hidden; the page's own operations
+    // lock their rows, NAM and direction radios and Start (RunLock.h).
+    void ApplyRunLock(int operation) override;
+    void ReleaseRunLock(int operation) override;
 
     // The Start button.
     void StartOperation();
@@ -101,11 +70,6 @@ public:
     int RunningFace() const { return m_nRunningFace; }
     bool HasRunningPlugin() const;
 
-    // Number of the operation that runs or ran last, on any page.
-    int m_nOperation = 0;
-    // 1 until the operation log has written the handset block.
-    bool m_bLogHandsetInfo = true;
-
 private:
     struct SPathRow
     {
@@ -123,15 +87,16 @@ private:
     void SetRunningFace(int picture);
     void ApplyRows();
     void UpdateDirectionRow(const SPathRow& row, bool columnEnabled);
-    void ShowValueLines(bool shown);
-    void EnableMainButtons(bool enable);
     void OnBrowse(int kind);
     void OnNamRadio(int nam);
     void OnDirectionRadio(int direction);
     // False when a file the read would write exists and the user keeps it.
     bool MayReplace(const QString& fileArgument);
-    bool CallExport(int operation, const QString& fileArgument);
+    SUpgradeInputs Inputs() const;
+    bool CheckInputs(const SUpgradeOperation& op);
     const SPathRow& RowOf(int kind) const;
+    // The rows of EPathRow bits.
+    QList<const SPathRow*> PathRows(quint8 rows) const;
 
     bool StartFitsHandset() const;
 
@@ -152,10 +117,6 @@ private:
     QGroupBox* m_pNamGroup = nullptr;
     QRadioButton* m_pNam[3] = {nullptr, nullptr, nullptr};
     CSkinButton* m_pStart = nullptr;
-    QGroupBox* m_pStatusGroup = nullptr;
-    QLabel* m_pFileNameLabel = nullptr;
-    QLabel* m_pAddressLabel = nullptr;
-    QLabel* m_pStatusLabel = nullptr;
 
     std::unique_ptr<CPluginRun> m_pRun;
 };

@@ -2,14 +2,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <algorithm>
 #include <sys/stat.h>
 
 namespace {
 
-// The proc root; the tests of this machine have a real one, so no seam is needed.
-constexpr char PROC_ROOT[] = "/proc";
+QMutex g_rootLock;
+QString g_strRoot; // empty: default
 
 bool SameDevice(const struct stat& a, const struct stat& b)
 {
@@ -26,7 +28,53 @@ QString ProcessName(const QString& pidFolder)
     return QString::fromLocal8Bit(comm.readAll()).trimmed();
 }
 
+// Calls visit(pid, folder) for every process folder of the proc root.
+template <typename Visit> void ForEachProcess(Visit visit)
+{
+    const QDir proc(ProcRoot());
+    for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (isPid)
+            visit(pid, proc.filePath(entry));
+    }
+}
+
+void SortByPid(QList<SDeviceHolder>& list)
+{
+    std::sort(list.begin(), list.end(),
+              [](const SDeviceHolder& a, const SDeviceHolder& b) { return a.nPid < b.nPid; });
+}
+
 } // namespace
+
+void SetProcRoot(const QString& root)
+{
+    QMutexLocker lock(&g_rootLock);
+    g_strRoot = root;
+}
+
+QString ProcRoot()
+{
+    {
+        QMutexLocker lock(&g_rootLock);
+        if (!g_strRoot.isEmpty())
+            return g_strRoot;
+    }
+    const QString env = qEnvironmentVariable("QPX_PROC_ROOT");
+    return env.isEmpty() ? QStringLiteral("/proc") : env;
+}
+
+QList<SDeviceHolder> FindProcessesNamed(const QString& name)
+{
+    QList<SDeviceHolder> found;
+    ForEachProcess([&](qint64 pid, const QString& folder) {
+        if (ProcessName(folder) == name)
+            found.append({pid, name});
+    });
+    SortByPid(found);
+    return found;
+}
 
 QList<SDeviceHolder> FindDeviceHolders(const QString& devicePath)
 {
@@ -34,13 +82,7 @@ QList<SDeviceHolder> FindDeviceHolders(const QString& devicePath)
     struct stat device = {};
     if (devicePath.isEmpty() || ::stat(QFile::encodeName(devicePath).constData(), &device) != 0)
         return holders;
-    const QDir proc(QString::fromLatin1(PROC_ROOT));
-    for (const QString& entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
-            continue;
-        const QString pidFolder = proc.filePath(entry);
+    ForEachProcess([&](qint64 pid, const QString& pidFolder) {
         const QDir fds(pidFolder + QStringLiteral("/fd"));
         // Unreadable for another user's process: it is simply not seen.
         for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
@@ -52,9 +94,8 @@ QList<SDeviceHolder> FindDeviceHolders(const QString& devicePath)
             holders.append({pid, ProcessName(pidFolder)});
             break;
         }
-    }
-    std::sort(holders.begin(), holders.end(),
-              [](const SDeviceHolder& a, const SDeviceHolder& b) { return a.nPid < b.nPid; });
+    });
+    SortByPid(holders);
     return holders;
 }
 

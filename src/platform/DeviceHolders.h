@@ -3,6 +3,9 @@
 // the same device (a character device by its device number, anything else by its inode). Only
 // processes whose entries the caller may read are seen: all of the user's own, others' only with
 // privileges. Nothing is opened.
+//
+// The proc root is "/proc" unless QPX_PROC_ROOT or SetProcRoot() names another folder; tests point
+// it at a fake tree (<root>/<pid>/comm, <root>/<pid>/fd/<n> links) to show chosen processes.
 #include <QList>
 #include <QString>
 
@@ -12,8 +15,15 @@ struct SDeviceHolder
     QString strName; // /proc/<pid>/comm
 };
 
+// "" restores the default (QPX_PROC_ROOT, else "/proc").
+void SetProcRoot(const QString& root);
+QString ProcRoot();
+
 // The holders of devicePath in process-number order; empty when none is seen or the path is absent.
 QList<SDeviceHolder> FindDeviceHolders(const QString& devicePath);
 
 // "name (process 123)", several joined by ", "; empty when none is seen.
 QString DeviceHoldersText(const QString& devicePath);
+
+// Every process whose name (/proc/<pid>/comm) is exactly name, in process-number order.
+QList<SDeviceHolder> FindProcessesNamed(const QString& name);

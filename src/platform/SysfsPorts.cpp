@@ -79,9 +79,15 @@ bool ReadTty(const QString& classTty, const QStringList& consoles, const QString
     const QString driver = QFileInfo(parent + QStringLiteral("/driver")).canonicalFilePath();
     if (!driver.isEmpty())
         tty.strDriver = QFileInfo(driver).fileName();
-    const QString usb = UsbDeviceOf(parent, SysfsRoot());
+    tty.strDevNumber = ReadAttribute(entry + QStringLiteral("/dev"));
+    const QString root = SysfsRoot();
+    const QString usb = UsbDeviceOf(parent, root);
     if (!usb.isEmpty()) {
         tty.bUsb = true;
+        // Named below "/sys" whatever root the tree was read from.
+        tty.strUsbPath =
+            QStringLiteral("/sys/") + QDir(QFileInfo(root).canonicalFilePath()).relativeFilePath(usb);
+        tty.strUsbDevNumber = ReadAttribute(usb + QStringLiteral("/dev"));
         tty.strManufacturer = ReadAttribute(usb + QStringLiteral("/manufacturer"));
         tty.strProduct = ReadAttribute(usb + QStringLiteral("/product"));
         tty.strVendorId = ReadAttribute(usb + QStringLiteral("/idVendor"));

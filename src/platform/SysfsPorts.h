@@ -8,7 +8,8 @@
 //                                     without opening the device; "0" (unknown) is a UART slot
 //                                     without hardware
 //   <root>/class/tty/console/active   the ttys the kernel writes its console to (never offered)
-//   <USB device>/manufacturer, product, idVendor, idProduct
+//   <root>/class/tty/<name>/dev       "<major>:<minor>" of the device node
+//   <USB device>/manufacturer, product, idVendor, idProduct, dev
 //                                     the nearest ancestor of the parent device that has idVendor
 //
 // The root is "/sys" unless QPX_SYSFS_ROOT or SetSysfsRoot() names another folder; tests point it
@@ -23,6 +24,9 @@ struct SSysfsTty
     QString strDriver;  // driver of the parent device ("cdc_acm", "option1", "serial8250"), may be empty
     bool bUsb = false;  // the parent sits below a USB device
     QString strManufacturer, strProduct, strVendorId, strProductId; // USB texts, trimmed
+    QString strDevNumber;    // "<major>:<minor>" of the tty, may be empty
+    QString strUsbPath;      // the USB device as the kernel names it ("/sys/devices/..."), or ""
+    QString strUsbDevNumber; // "<major>:<minor>" of the USB device, may be empty
 };
 
 // "" restores the default (QPX_SYSFS_ROOT, else "/sys").

@@ -200,6 +200,11 @@ QList<SVirtualPort> ListVirtualPorts()
     return ports;
 }
 
+QString VirtualPortLockPath(int n)
+{
+    return LockPath(EntryPath(n));
+}
+
 int LowestFreeVirtualPort(int from)
 {
     for (int n = qMax(1, from); n <= MAX_PORT; ++n) {

@@ -39,6 +39,9 @@ QList<SVirtualPort> ListVirtualPorts();
 // One live port; false when COM<n> is absent or stale.
 bool ReadVirtualPort(int n, SVirtualPort& port);
 
+// The lock file of COM<n>: the process that holds it open published the port (its other end).
+QString VirtualPortLockPath(int n);
+
 // Lowest n >= from (up to 256) that no live virtual port holds; -1 when none is free.
 int LowestFreeVirtualPort(int from);
 

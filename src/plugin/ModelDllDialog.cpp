@@ -1,9 +1,9 @@
 #include "ModelDllDialog.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/ModelCatalogue.h"
 #include "plugin/PluginApi.h"
@@ -29,8 +29,8 @@ QImage ToQImage(const SModelImage& picture)
 
 } // namespace
 
-CModelDllDialog::CModelDllDialog(QWidget* parent, CPageHost* host, const QRect& rect)
-    : CPageBase(parent, host, rect), m_pCatalogue(std::make_unique<CModelCatalogue>()),
+CModelDllDialog::CModelDllDialog(QWidget* parent, const QRect& rect)
+    : CPageBase(parent, rect), m_pCatalogue(std::make_unique<CModelCatalogue>()),
       m_pSelection(std::make_shared<CCatalogueSelection>())
 {
     setObjectName(QStringLiteral("modelDllPage"));

@@ -4,7 +4,7 @@
 //
 // The connection worker reads the paths, model names and selected index from its own thread
 // through Selection(), a small locked copy that this page keeps in step with its catalogue.
-#include "app/PageBase.h"
+#include "controls/PageBase.h"
 
 #include <QImage>
 #include <QStringList>
@@ -24,7 +24,7 @@ public:
     static constexpr int IDB_TITLE = 1079;
     static constexpr int ROW_HEIGHT = 16;
 
-    CModelDllDialog(QWidget* parent, CPageHost* host, const QRect& rect);
+    CModelDllDialog(QWidget* parent, const QRect& rect);
     ~CModelDllDialog() override;
 
     // Refills the list from the catalogue and selects the row of the version in use.

@@ -379,7 +379,8 @@ bool KeepLoaded(HMODULE module)
     return true;
 }
 
-const CPluginRun* g_pRunInProgress = nullptr; // user-interface thread only
+const CPluginRun* g_pRunInProgress = nullptr;   // user-interface thread only
+std::function<void()> g_runStarted, g_runEnded; // user-interface thread only
 
 } // namespace
 
@@ -423,6 +424,8 @@ QpxWindow* CPluginRun::Window()
         m_bInProgress = true;
         m_started.start();
         g_pRunInProgress = this;
+        if (g_runStarted)
+            g_runStarted();
     }
     return &m_pWindow->window;
 }
@@ -437,11 +440,20 @@ const CPluginRun* CPluginRun::RunInProgress()
     return g_pRunInProgress;
 }
 
+void CPluginRun::SetRunHooks(std::function<void()> started, std::function<void()> ended)
+{
+    g_runStarted = std::move(started);
+    g_runEnded = std::move(ended);
+}
+
 void CPluginRun::EndProgress()
 {
+    const bool wasInProgress = m_bInProgress;
     m_bInProgress = false;
     if (g_pRunInProgress == this)
         g_pRunInProgress = nullptr;
+    if (wasInProgress && g_runEnded)
+        g_runEnded();
 }
 
 void CPluginRun::KeepRun()

@@ -20,6 +20,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -80,6 +81,10 @@ public:
     qint64 ElapsedMs() const;
     // The run in progress of any page (one operation runs at a time), or null.
     static const CPluginRun* RunInProgress();
+    // Called on the user-interface thread as any run starts (its window is handed out, before the
+    // export runs) and as it ends (released or abandoned): the host keeps other programs off the
+    // handset meanwhile. Empty functions call nothing.
+    static void SetRunHooks(std::function<void()> started, std::function<void()> ended);
     HMODULE Module() const { return m_hModule; }
     void* Symbol(const char* name) const { return ModuleSymbol(m_hModule, name); }
     template <typename Fn> Fn Function(const char* name) const { return reinterpret_cast<Fn>(Symbol(name)); }

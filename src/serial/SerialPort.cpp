@@ -325,16 +325,24 @@ quint16 CSerialPort::ReceiveFrame(quint8* buffer, quint32 timeoutMs, quint32* le
         if (Clock::now() >= hardDeadline)
             return RX_TIMEOUT;
         while (tail != head) {
-            const quint8 b = m_ring[tail];
-            tail = (tail + 1) % RX_RING_SIZE;
-            if (b == FRAME_FLAG && k == 0)
-                continue; // a flag before any data
-            if (k == bufferSize) {
+            if (k == 0 && m_ring[tail] == FRAME_FLAG) {
+                tail = (tail + 1) % RX_RING_SIZE; // a flag before any data
+                continue;
+            }
+            // The bytes up to the closing flag, one piece of the ring at a time.
+            const quint32 avail = (head > tail ? head : static_cast<quint32>(RX_RING_SIZE)) - tail;
+            const auto* flag = static_cast<const quint8*>(std::memchr(m_ring + tail, FRAME_FLAG, avail));
+            const quint32 take = flag ? static_cast<quint32>(flag - (m_ring + tail)) + 1 : avail;
+            if (take > bufferSize - k) {
+                std::memcpy(buffer + k, m_ring + tail, bufferSize - k);
+                tail = (tail + (bufferSize - k) + 1) % RX_RING_SIZE;
                 release();
                 return RX_BAD_FRAME; // cannot be held; the next purge drops the rest
             }
-            buffer[k++] = b;
-            if (b == FRAME_FLAG) {
+            std::memcpy(buffer + k, m_ring + tail, take);
+            k += take;
+            tail = (tail + take) % RX_RING_SIZE;
+            if (flag) {
                 release(); // bytes after the closing flag stay for the next purge
                 if (!CheckFrame(buffer, k - 1))
                     return RX_BAD_FRAME;

@@ -84,6 +84,9 @@ void SetUpProcessEnvironment()
     const QString sysfs = base + QStringLiteral("/sysfs");
     QDir().mkpath(sysfs + QStringLiteral("/class/tty"));
     qputenv("QPX_SYSFS_ROOT", sysfs.toLocal8Bit());
+    // No system bus: no test ever talks to the machine's ModemManager. A test that needs one
+    // starts a private bus and points this at it.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(base) + "/no-system-bus");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Under the sanitizers, the programs a test starts (simulator, qpx, qpx-diag) write their
@@ -101,11 +104,9 @@ void SetUpProcessEnvironment()
 QString ChildSanitizerReports()
 {
     QString reports;
-    QDirIterator it(TempRoot() + QStringLiteral("/sanitizer"), QDir::Files);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        reports += QStringLiteral("--- %1\n").arg(path) + QString::fromLocal8Bit(ReadFile(path));
-    }
+    const QMap<QString, QByteArray> files = FilesBelow(TempRoot() + QStringLiteral("/sanitizer"));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        reports += QStringLiteral("--- %1\n").arg(it.key()) + QString::fromLocal8Bit(it.value());
     return reports;
 }
 
@@ -147,6 +148,17 @@ void FuzzSeed(const char* target, QByteArrayView bytes)
     const QString name =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
     WriteFile(QStringLiteral("%1/fuzz_%2/%3").arg(root, QLatin1String(target), name), bytes.toByteArray());
+}
+
+QMap<QString, QByteArray> FilesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        out.insert(QDir(folder).relativeFilePath(f), ReadFile(f));
+    }
+    return out;
 }
 
 QString BuiltProgram(const QString& name)

@@ -1,7 +1,9 @@
 #pragma once
 // Test environment: every test process gets its own temporary XDG folders so no test
 // touches the user's settings, lock files or virtual ports.
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +26,8 @@ QString MakeTempDir(const QString& hint);
 // Writes bytes to a file, creating parent folders. Returns false on failure.
 bool WriteFile(const QString& path, const QByteArray& data);
 QByteArray ReadFile(const QString& path);
+// Every file below folder (hidden ones too), by path relative to folder, with its contents.
+QMap<QString, QByteArray> FilesBelow(const QString& folder);
 
 // Runs the event loop until done() holds or timeoutMs pass; done()'s last answer.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);

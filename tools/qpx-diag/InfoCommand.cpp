@@ -5,6 +5,8 @@
 #include "serial/PortDiscovery.h"
 #include "serial/PortList.h"
 
+#include <QJsonObject>
+
 #include <memory>
 #include <vector>
 
@@ -20,39 +22,57 @@ int ParsePortArgument(const QString& text)
     return ok && n >= 1 && n <= 256 ? n : -1;
 }
 
-int OpenFailure(int n, const CSerialPort& port)
+// The exit code of a port that did not open, its message in *text.
+int OpenFailure(int n, const CSerialPort& port, QString* text)
 {
     const QString why = port.LastErrorText();
     switch (port.LastError()) {
     case CSerialDevice::SERIAL_NO_SUCH_PORT:
-        PrintError(QStringLiteral("COM%1: %2").arg(n).arg(why));
+        *text = QStringLiteral("COM%1: %2").arg(n).arg(why);
         return DIAG_NO_SUCH_PORT;
     case CSerialDevice::SERIAL_BUSY:
-        PrintError(
-            QStringLiteral("COM%1: %2. Close the other program (or stop its connection) and try again.")
-                .arg(n)
-                .arg(why));
+        *text = QStringLiteral("COM%1: %2. Close the other program (or stop its connection) and try again.")
+                    .arg(n)
+                    .arg(why);
         return DIAG_PORT_BUSY;
     case CSerialDevice::SERIAL_PERMISSION_DENIED:
-        PrintError(QStringLiteral("COM%1: %2. Add the user to the device's group (usually dialout: "
-                                  "sudo usermod -aG dialout $USER), then log in again.")
-                       .arg(n)
-                       .arg(why));
+        *text = QStringLiteral("COM%1: %2. Add the user to the device's group (usually dialout: "
+                               "sudo usermod -aG dialout $USER), then log in again.")
+                    .arg(n)
+                    .arg(why);
         return DIAG_PERMISSION_DENIED;
     default:
-        PrintError(QStringLiteral("COM%1: %2").arg(n).arg(why));
+        *text = QStringLiteral("COM%1: %2").arg(n).arg(why);
         return DIAG_PORT_FAILED;
     }
 }
 
-int NotAnswering(int n, const CSerialPort& port, const char* request)
+QString NotAnswering(int n, const CSerialPort& port, const char* request)
 {
-    PrintError(QStringLiteral("COM%1: the handset does not answer the %2 request%3")
-                   .arg(n)
-                   .arg(QLatin1String(request))
-                   .arg(port.IsGone() ? QStringLiteral(" (the line hung up)") : QString()));
-    return DIAG_NOT_ANSWERING;
+    return QStringLiteral("COM%1: the handset does not answer the %2 request%3")
+        .arg(n)
+        .arg(QLatin1String(request))
+        .arg(port.IsGone() ? QStringLiteral(" (the line hung up)") : QString());
 }
+
+// The message on stderr; with --json also {"port", "error"} on stdout.
+int Fail(int n, int code, const QString& text, bool json)
+{
+    PrintError(text);
+    if (json)
+        PrintJson(QJsonObject{{QStringLiteral("port"), n}, {QStringLiteral("error"), text}});
+    return code;
+}
+
+// The JSON keys of the Information rows and of the version list (column 0, then column 2).
+const char* const STATUS_KEYS[11] = {"esn",         "digitalMin",  "analogMin",       "rfMode",
+                                     "cdmaChannel", "codeChannel", "activeSectorPn",  "sid",
+                                     "nid",         "locaid",      "protocolRevision"};
+const char* const VERSION_KEYS[5][2] = {{"compileDate", "compileTime"},
+                                        {"releaseDate", "releaseTime"},
+                                        {"swVersion", "mobileModel"},
+                                        {"slotCycleIndex", "msmVersion"},
+                                        {"prlVersion", "eriVersion"}};
 
 QString Label(const char* text)
 {
@@ -64,7 +84,7 @@ QString Label(const char* text)
 // One poll as the connection worker does it: status, version, PRL versions of NAM 0 and 1, ERI
 // version. Prints the eleven Information rows, then the version list row by row (column 0, then
 // column 2), as "Label: value".
-int RunInfo(const QStringList& args)
+int RunInfo(const QStringList& args, bool json)
 {
     int n = -1;
     for (int i = 0; i < args.size(); ++i) {
@@ -81,22 +101,25 @@ int RunInfo(const QStringList& args)
         PrintError(QStringLiteral("info needs --port N (1..256)"));
         return DIAG_USAGE;
     }
-    if (DevicePathOfPort(n).isEmpty()) {
-        PrintError(QStringLiteral("COM%1: no such port (\"qpx-diag ports\" lists the ports present)").arg(n));
-        return DIAG_NO_SUCH_PORT;
-    }
+    if (DevicePathOfPort(n).isEmpty())
+        return Fail(n, DIAG_NO_SUCH_PORT,
+                    QStringLiteral("COM%1: no such port (\"qpx-diag ports\" lists the ports present)").arg(n),
+                    json);
 
     auto port = std::make_unique<CDiagPort>(); // large buffers: not on the stack
-    if (!port->Open(n))
-        return OpenFailure(n, *port);
+    if (!port->Open(n)) {
+        QString text;
+        const int code = OpenFailure(n, *port, &text);
+        return Fail(n, code, text, json);
+    }
 
     std::vector<quint8> status(CSerialPort::RESPONSE_BUFFER_SIZE);
     std::vector<quint8> version(CSerialPort::RESPONSE_BUFFER_SIZE);
     if (!port->RequestStatus(status.data()))
-        return NotAnswering(n, *port, "status");
+        return Fail(n, DIAG_NOT_ANSWERING, NotAnswering(n, *port, "status"), json);
     const int statusLen = port->DecodedLength() - 2;
     if (!port->RequestVersion(version.data()))
-        return NotAnswering(n, *port, "version");
+        return Fail(n, DIAG_NOT_ANSWERING, NotAnswering(n, *port, "version"), json);
     const int versionLen = port->DecodedLength() - 2;
     // A failed PRL or ERI request shows 65535, as the version list does.
     const quint16 prl0 = port->ReadPrlVersion(0);
@@ -105,13 +128,24 @@ int RunInfo(const QStringList& args)
     port->Close();
 
     const QStringList values = StatusValueTexts(status.data(), statusLen);
-    for (int row = 0; row < 11; ++row)
-        PrintLine(Label(STATUS_ROW_LABELS[row]) + QStringLiteral(": ") + values.value(row));
     const SVersionTexts v = VersionTexts(version.data(), versionLen);
     const QString col1[5] = {v.strCompileDate, v.strReleaseDate, v.strSwVersion, v.strSlotCycle,
                              PrlVersionText(prl0, prl1)};
     const QString col3[5] = {v.strCompileTime, v.strReleaseTime, v.strMobileModel, v.strMsmVersion,
                              EriVersionText(eri)};
+    if (json) {
+        QJsonObject document{{QStringLiteral("port"), n}};
+        for (int row = 0; row < 11; ++row)
+            document.insert(QLatin1String(STATUS_KEYS[row]), values.value(row));
+        for (int row = 0; row < 5; ++row) {
+            document.insert(QLatin1String(VERSION_KEYS[row][0]), col1[row]);
+            document.insert(QLatin1String(VERSION_KEYS[row][1]), col3[row]);
+        }
+        PrintJson(document);
+        return DIAG_OK;
+    }
+    for (int row = 0; row < 11; ++row)
+        PrintLine(Label(STATUS_ROW_LABELS[row]) + QStringLiteral(": ") + values.value(row));
     for (int row = 0; row < 5; ++row) {
         PrintLine(Label(VERSION_COL0_LABELS[row]) + QStringLiteral(": ") + col1[row]);
         PrintLine(Label(VERSION_COL2_LABELS[row]) + QStringLiteral(": ") + col3[row]);

@@ -4,12 +4,15 @@
 #include "plugin/ModelCatalogue.h"
 #include "plugin/PluginApi.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 // The plug-in catalogue as the "Select Model DLL" page lists it: a heading, then one line per
 // plug-in in catalogue order with the page's columns and the full path, separated by tabs
 // (the modification time holds blanks).
 //   qpx-diag plugins [--folder F]
 // Without --folder the MODEL folder of the installation is scanned, like the program does.
-int RunPlugins(const QStringList& args)
+int RunPlugins(const QStringList& args, bool json)
 {
     QString folder;
     if (args.size() == 2 && args.at(0) == QLatin1String("--folder")) {
@@ -30,12 +33,23 @@ int RunPlugins(const QStringList& args)
 
     CModelCatalogue catalogue;
     catalogue.ScanFolder(folder);
-    PrintLine(QStringLiteral("Model\tDLL Version\tModified\tLocation\tPath"));
+    if (!json)
+        PrintLine(QStringLiteral("Model\tDLL Version\tModified\tLocation\tPath"));
+    QJsonArray list;
     for (int i = 0; i < catalogue.GetCount(); ++i) {
         const QString path = catalogue.GetPath(i);
-        PrintLine(QStringList{catalogue.GetModelName(i), PluginFileVersion(path), FileModifiedText(path),
-                              catalogue.GetLocation(i), path}
-                      .join(QLatin1Char('\t')));
+        const QStringList columns{catalogue.GetModelName(i), PluginFileVersion(path), FileModifiedText(path),
+                                  catalogue.GetLocation(i), path};
+        if (json)
+            list.append(QJsonObject{{QStringLiteral("model"), columns[0]},
+                                    {QStringLiteral("dllVersion"), columns[1]},
+                                    {QStringLiteral("modified"), columns[2]},
+                                    {QStringLiteral("location"), columns[3]},
+                                    {QStringLiteral("path"), columns[4]}});
+        else
+            PrintLine(columns.join(QLatin1Char('\t')));
     }
+    if (json)
+        PrintJson(QJsonObject{{QStringLiteral("folder"), folder}, {QStringLiteral("plugins"), list}});
     return DIAG_OK;
 }

@@ -1,18 +1,11 @@
 #include "CommandDispatcher.h"
 
 #include "serial/DiagCodec.h"
+#include "serial/Efs2Protocol.h"
+#include "serial/PrlImage.h"
 
 namespace {
-constexpr quint8 CMD_ESN = 0x01;
-constexpr int NV_PACKET_SIZE = 133; // code, item (2), data (128), status (2)
-constexpr quint8 CMD_NV_WRITE = 0x27;
-constexpr quint8 CMD_MODE = 0x29;
-constexpr quint8 CMD_SPC = 0x41;
-constexpr quint8 CMD_PASSWORD = 0x46;
-constexpr quint8 CMD_PRL_WRITE = 0x48;
-constexpr quint8 CMD_PRL_READ = 0x49;
-constexpr quint8 CMD_SUBSYS = 0x4B;
-constexpr int PRL_BLOCK = 120;
+constexpr int PRL_BLOCK = prl::BLOCK_BYTES;
 constexpr int PRL_READ_SIZE = 128;
 
 const quint8* U8(const QByteArray& b)
@@ -29,14 +22,20 @@ const CCommandDispatcher::SCommand CCommandDispatcher::COMMANDS[] = {
     {CMD_NV_READ, NV_PACKET_SIZE, -1, &CCommandDispatcher::NvRead, "NV read"},
     {CMD_PRL_VERSION, 2, 2, &CCommandDispatcher::PrlVersion, "PRL version"},
     {CMD_NV_WRITE, NV_PACKET_SIZE, -1, &CCommandDispatcher::NvWrite, "NV write"},
-    {CMD_MODE, 3, 3, &CCommandDispatcher::ModeChange, "mode change"},
+    {CMD_MODE_CHANGE, 3, 3, &CCommandDispatcher::ModeChange, "mode change"},
     {CMD_SPC, 7, 7, &CCommandDispatcher::Spc, "SPC"},
     {CMD_PASSWORD, 9, 9, &CCommandDispatcher::Password, "security password"},
     {CMD_PRL_WRITE, 6, 6 + PRL_BLOCK, &CCommandDispatcher::PrlWrite, "PRL write"},
     {CMD_PRL_READ, 3, 3, &CCommandDispatcher::PrlRead, "PRL read"},
-    {CMD_SUBSYS, 4, -1, &CCommandDispatcher::Subsystem, "subsystem"},
-    {0x3A, 1, 1, &CCommandDispatcher::Download, "download"},
+    {CMD_SUBSYSTEM, 4, -1, &CCommandDispatcher::Subsystem, "subsystem"},
+    {CMD_DOWNLOAD, 1, 1, &CCommandDispatcher::Download, "download"},
 };
+
+void CCommandDispatcher::SetBadStore(bool nv, bool prl)
+{
+    m_bBadStoreNv = nv;
+    m_bBadStorePrl = prl;
+}
 
 QByteArray CCommandDispatcher::ErrorResponse(quint8 error, const QByteArray& request)
 {
@@ -95,12 +94,12 @@ QByteArray CCommandDispatcher::NvRead(const QByteArray& request) const
     r[1] = request.at(1);
     r[2] = request.at(2);
     QByteArray data;
-    const quint16 status = m_state.ReadNv(item, request.mid(3, 1), data);
+    const quint16 status = m_state.ReadNv(item, request.mid(NV_DATA_OFFSET, 1), data);
     if (status == CHandsetState::NV_DONE)
-        r.replace(3, static_cast<int>(data.size()), data);
+        r.replace(NV_DATA_OFFSET, static_cast<int>(data.size()), data);
     else if (CHandsetState::IsPerNam(item))
-        r[3] = request.at(3); // the NAM index stays
-    PutLe16(reinterpret_cast<quint8*>(r.data()) + 131, status);
+        r[NV_DATA_OFFSET] = request.at(NV_DATA_OFFSET); // the NAM index stays
+    PutLe16(reinterpret_cast<quint8*>(r.data()) + NV_STATUS_OFFSET, status);
     return r;
 }
 
@@ -124,7 +123,7 @@ QByteArray CCommandDispatcher::NvWrite(const QByteArray& request) const
     if (CHandsetState::IsSpcProtected(item) && m_state.PasswordNeeded())
         return ErrorResponse(ERR_PASSWORD_NEEDED, request);
     QByteArray r = request.left(NV_PACKET_SIZE);
-    const QByteArray data = request.mid(3, CHandsetState::NV_DATA_SIZE);
+    const QByteArray data = request.mid(NV_DATA_OFFSET, NV_DATA_SIZE);
     const quint16 status = m_state.WriteNv(item, data);
     if (status == CHandsetState::NV_DONE && m_bBadStoreNv) {
         // The last byte that carries a value goes bad; a per-NAM item keeps its NAM index.
@@ -139,7 +138,7 @@ QByteArray CCommandDispatcher::NvWrite(const QByteArray& request) const
             m_state.WriteNv(item, bad);
         }
     }
-    PutLe16(reinterpret_cast<quint8*>(r.data()) + 131, status);
+    PutLe16(reinterpret_cast<quint8*>(r.data()) + NV_STATUS_OFFSET, status);
     return r;
 }
 
@@ -148,15 +147,15 @@ QByteArray CCommandDispatcher::ModeChange(const QByteArray& request) const
     const quint16 mode = GetLe16(U8(request) + 1);
     switch (mode) {
     case 0:
-    case 1:
+    case MODE_OFFLINE:
         m_state.SetOffline(true);
         break;
-    case 2:
+    case MODE_RESET:
         if (!m_state.Offline())
             return ErrorResponse(ERR_BAD_MODE, request);
         m_state.Reset();
         break;
-    case 4:
+    case MODE_ONLINE:
         m_state.SetOffline(false);
         break;
     case 3:
@@ -211,7 +210,7 @@ QByteArray CCommandDispatcher::PrlWrite(const QByteArray& request) const
         return r;
     }
     up.data.append(request.mid(6, (bits + 7) / 8));
-    if (up.data.size() > CHandsetState::MAX_PRL_SIZE) {
+    if (up.data.size() > prl::MAX_SIZE) {
         up = CHandsetState::SPrlUpload();
         r[1] = 3;
         return r;
@@ -258,7 +257,7 @@ QByteArray CCommandDispatcher::PrlRead(const QByteArray& request) const
 
 QByteArray CCommandDispatcher::Subsystem(const QByteArray& request) const
 {
-    if (m_pEfs == nullptr || static_cast<quint8>(request.at(1)) != CEfs2Server::SUBSYS_EFS2)
+    if (m_pEfs == nullptr || static_cast<quint8>(request.at(1)) != SUBSYSTEM_EFS2)
         return ErrorResponse(ERR_BAD_COMMAND, request);
     bool badLength = false;
     const QByteArray r = m_pEfs->Handle(request, &badLength);

@@ -25,18 +25,13 @@
 // Copies after an error code are cut at 256 bytes.
 #include "Efs2Server.h"
 #include "HandsetState.h"
+#include "serial/DiagProtocol.h"
 
 #include <QByteArray>
 
 class CCommandDispatcher
 {
 public:
-    static constexpr quint8 ERR_BAD_COMMAND = 0x13;
-    static constexpr quint8 ERR_BAD_PARAMETER = 0x14;
-    static constexpr quint8 ERR_BAD_LENGTH = 0x15;
-    static constexpr quint8 ERR_BAD_MODE = 0x18;
-    static constexpr quint8 ERR_SPC_LOCKED = 0x42;
-    static constexpr quint8 ERR_PASSWORD_NEEDED = 0x47;
     static constexpr int MAX_ERROR_COPY = 256;
 
     explicit CCommandDispatcher(CHandsetState& state, CEfs2Server* efs = nullptr)
@@ -46,11 +41,7 @@ public:
 
     // Memory faults: NV item and PRL writes are acknowledged as usual but stored with one byte
     // inverted (FaultInjector.h, bad-store).
-    void SetBadStore(bool nv, bool prl)
-    {
-        m_bBadStoreNv = nv;
-        m_bBadStorePrl = prl;
-    }
+    void SetBadStore(bool nv, bool prl);
 
     // The response payload; never empty for a non-empty request.
     QByteArray Dispatch(const QByteArray& request) const;

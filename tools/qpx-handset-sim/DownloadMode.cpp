@@ -1,5 +1,6 @@
 #include "DownloadMode.h"
 
+#include "FirmwareImage.h"
 #include "serial/DiagCodec.h"
 
 #include <QFile>
@@ -9,7 +10,7 @@ namespace {
 QByteArray Nak(quint16 reason)
 {
     QByteArray r(3, '\0');
-    r[0] = 0x03;
+    r[0] = static_cast<char>(DMSS_NAK);
     r[1] = static_cast<char>(reason >> 8);
     r[2] = static_cast<char>(reason);
     return r;
@@ -18,7 +19,7 @@ QByteArray Nak(quint16 reason)
 QByteArray StreamError(quint32 code, const char* text)
 {
     QByteArray r(5, '\0');
-    r[0] = 0x0D;
+    r[0] = static_cast<char>(STREAM_ERROR);
     PutLe32(reinterpret_cast<quint8*>(r.data()) + 1, code);
     return r + QByteArray(text);
 }
@@ -31,17 +32,6 @@ quint32 Be32(const QByteArray& b, int at)
 }
 
 } // namespace
-
-quint32 CDownloadMode::Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return ~crc;
-}
 
 bool CDownloadMode::TakeReset()
 {
@@ -59,19 +49,20 @@ QByteArray CDownloadMode::Handle(const QByteArray& request)
 
 QByteArray CDownloadMode::Dmss(const QByteArray& request)
 {
-    const QByteArray ack(1, 0x02);
+    const QByteArray ack(1, static_cast<char>(DMSS_ACK));
     switch (static_cast<quint8>(request.at(0))) {
-    case 0x06: // NOP
+    case DMSS_NOP:
         return ack;
-    case 0x07: { // parameters: version 8, minimum 1, maximum write 0x0400, model, size, type
+    case DMSS_PARAMETERS_REQUEST: { // version 8, minimum 1, maximum write 0x0400, model, size, type
         QByteArray r("\x08\x08\x01\x04\x00\x2A\x10\x01", 8);
         return r;
     }
-    case 0x0C: {
+    case DMSS_VERSION_REQUEST: {
         const QByteArray text = "QPX boot loader";
-        return QByteArray(1, 0x0D) + QByteArray(1, static_cast<char>(text.size())) + text;
+        return QByteArray(1, static_cast<char>(DMSS_VERSION)) +
+               QByteArray(1, static_cast<char>(text.size())) + text;
     }
-    case 0x0F: { // WRITE32: address (4), length (2), data
+    case DMSS_WRITE32: { // address (4), length (2), data
         if (request.size() < 7)
             return Nak(0x03);
         const int len = (static_cast<quint8>(request.at(5)) << 8) | static_cast<quint8>(request.at(6));
@@ -84,7 +75,7 @@ QByteArray CDownloadMode::Dmss(const QByteArray& request)
         m_nProgrammerBytes += len;
         return ack;
     }
-    case 0x05: // GO
+    case DMSS_GO:
         if (request.size() != 5)
             return Nak(0x03);
         if (m_nProgrammerBytes == 0)
@@ -93,7 +84,7 @@ QByteArray CDownloadMode::Dmss(const QByteArray& request)
         m_bOpen = false;
         m_image.clear();
         return ack;
-    case 0x0A: // RESET
+    case DMSS_RESET:
         m_eState = STATE_DIAG;
         m_bReset = true;
         return ack;
@@ -106,8 +97,8 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
 {
     const quint8 code = static_cast<quint8>(request.at(0));
     switch (code) {
-    case 0x01: { // HELLO
-        QByteArray r(1, 0x02);
+    case STREAM_HELLO: {
+        QByteArray r(1, static_cast<char>(STREAM_HELLO_ANSWER));
         r += QByteArray("KOVA fast download protocol targ");
         r += QByteArray("\x03\x02", 2);
         quint8 n[4];
@@ -124,15 +115,15 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
         r.append('\x09');
         return r;
     }
-    case 0x17:
-        return QByteArray(1, 0x18);
-    case 0x19:
-        return QByteArray("\x1A\x00", 2);
-    case 0x1B:
+    case STREAM_SECURITY_MODE:
+        return QByteArray(1, static_cast<char>(STREAM_SECURITY_MODE_ANSWER));
+    case STREAM_PARTITION_TABLE:
+        return QByteArray(1, static_cast<char>(STREAM_PARTITION_TABLE_ANSWER)) + QByteArray(1, '\0');
+    case STREAM_OPEN_IMAGE:
         m_bOpen = true;
         m_image.clear();
-        return QByteArray("\x1C\x00", 2);
-    case 0x07: { // STREAM WRITE
+        return QByteArray(1, static_cast<char>(STREAM_IMAGE_OPENED)) + QByteArray(1, '\0');
+    case STREAM_WRITE: {
         if (!m_bOpen)
             return StreamError(0x0F, "command out of sequence");
         if (request.size() < 5)
@@ -144,42 +135,41 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
             return StreamError(0x12, "out of space");
         m_image.append(request.mid(5));
         QByteArray r(5, '\0');
-        r[0] = 0x08;
+        r[0] = static_cast<char>(STREAM_WRITTEN);
         PutLe32(reinterpret_cast<quint8*>(r.data()) + 1, at);
         return r;
     }
-    case 0x15: { // CLOSE: the image is checked and installed
+    case STREAM_CLOSE: { // the image is checked and installed
         if (!m_bOpen)
             return StreamError(0x0F, "command out of sequence");
         m_bOpen = false;
         const QByteArray& img = m_image;
-        if (img.size() < 24 || !img.startsWith(QByteArray("QPXIMG1\0", 8)))
+        switch (fwimage::Check(img)) {
+        case fwimage::IMAGE_OK:
+            break;
+        case fwimage::IMAGE_NOT_AN_IMAGE:
             return StreamError(0x10, "close failed: not an image");
-        const quint32 len = GetLe32(reinterpret_cast<const quint8*>(img.constData()) + 16);
-        const quint32 crc = GetLe32(reinterpret_cast<const quint8*>(img.constData()) + 20);
-        if (len != static_cast<quint32>(img.size() - 24) || Crc32(img.mid(24)) != crc)
+        case fwimage::IMAGE_BAD_LENGTH:
+        case fwimage::IMAGE_BAD_CRC:
             return StreamError(0x10, "close failed: image check");
-        QByteArray dir = img.mid(8, 8);
-        const int nul = static_cast<int>(dir.indexOf('\0'));
-        if (nul >= 0)
-            dir.truncate(nul);
-        m_state.SetSoftwareVersion(QString::fromLatin1(dir));
+        }
+        m_state.SetSoftwareVersion(fwimage::SoftwareDirectory(img));
         if (!m_state.StateFolder().isEmpty()) {
             QFile f(m_state.StateFolder() + QStringLiteral("/firmware.img"));
             if (f.open(QIODevice::WriteOnly))
                 f.write(img);
         }
-        return QByteArray(1, 0x16);
+        return QByteArray(1, static_cast<char>(STREAM_CLOSED));
     }
-    case 0x09: {
+    case STREAM_NOP: {
         QByteArray r = request.left(5);
-        r[0] = 0x0A;
+        r[0] = static_cast<char>(STREAM_NOP_ANSWER);
         return r;
     }
-    case 0x0B:
+    case STREAM_RESET:
         m_eState = STATE_DIAG;
         m_bReset = true;
-        return QByteArray(1, 0x0C);
+        return QByteArray(1, static_cast<char>(STREAM_RESET_ANSWER));
     default:
         return StreamError(0x05, "invalid command");
     }

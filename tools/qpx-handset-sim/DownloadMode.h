@@ -1,6 +1,7 @@
 #pragma once
-// The handset after 0x3A: the boot loader's DMSS download protocol, then the flash programmer's
-// streaming protocol, then a reset back to the diagnostic state.
+// The handset after CMD_DOWNLOAD: the boot loader's DMSS download protocol, then the flash
+// programmer's streaming protocol, then a reset back to the diagnostic state (codes:
+// DiagProtocol.h).
 //
 //   DMSS (big-endian):   06 NOP → 02 ACK | 07 → 08 params | 0C → 0D version text
 //                        0F addr len data → 02 (programmer piece kept in RAM) | 05 seg off → 02,
@@ -10,9 +11,7 @@
 //                        15 CLOSE → 16, the image checked and installed (else 0D 10 ...)
 //                        0B RESET → 0C, back to DIAG | 09 id → 0A id | else 0D 05 ...
 //
-// The installed image is the firmware image format of the reference plug-in:
-//   "QPXIMG1\0" | software version directory (8, NUL-padded) | u32 LE payload length
-//   | u32 LE CRC-32 of the payload | payload
+// The installed image is the firmware image format of the reference plug-in (FirmwareImage.h).
 // Installing it changes the software version directory of the version answer.
 #include "HandsetState.h"
 
@@ -39,8 +38,6 @@ public:
     QByteArray Handle(const QByteArray& request);
     // True once after a RESET: the simulator is silent for a while, then speaks DIAG again.
     bool TakeReset();
-
-    static quint32 Crc32(const QByteArray& data);
 
 private:
     QByteArray Dmss(const QByteArray& request);

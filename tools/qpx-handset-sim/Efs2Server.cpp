@@ -1,41 +1,16 @@
 #include "Efs2Server.h"
 
 #include "serial/DiagCodec.h"
+#include "serial/Efs2Protocol.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
 
-enum ECommand : quint16
-{
-    EFS_HELLO = 0,
-    EFS_QUERY = 1,
-    EFS_OPEN = 2,
-    EFS_CLOSE = 3,
-    EFS_READ = 4,
-    EFS_WRITE = 5,
-    EFS_UNLINK = 8,
-    EFS_MKDIR = 9,
-    EFS_RMDIR = 10,
-    EFS_OPENDIR = 11,
-    EFS_READDIR = 12,
-    EFS_CLOSEDIR = 13,
-    EFS_RENAME = 14,
-    EFS_STAT = 15,
-    EFS_FSTAT = 17,
-    EFS_STATFS = 19
-};
-
 constexpr quint32 STATFS_BLOCK = 512;
 constexpr quint32 STATFS_BLOCKS = 65536;
 constexpr quint32 STATFS_MAX_FILES = 4096;
-constexpr qint32 O_WRONLY_ = 1;
-constexpr qint32 O_RDWR_ = 2;
-constexpr qint32 O_CREAT_ = 0x40;
-constexpr qint32 O_TRUNC_ = 0x200;
-constexpr qint32 S_IFDIR_ = 040000;
-constexpr qint32 S_IFREG_ = 0100000;
 
 quint32 U32(const QByteArray& r, int at)
 {
@@ -60,7 +35,7 @@ QByteArray PathAt(const QByteArray& r, int at)
 void AddStat(QByteArray& out, const QFileInfo& fi)
 {
     Add32(out, 0);
-    const qint32 mode = (fi.isDir() ? S_IFDIR_ : S_IFREG_) | 0777;
+    const qint32 mode = (fi.isDir() ? EFS2_S_IFDIR : EFS2_S_IFREG) | 0777;
     Add32(out, static_cast<quint32>(mode));
     Add32(out, static_cast<quint32>(fi.isDir() ? 0 : fi.size()));
     Add32(out, 1);
@@ -93,7 +68,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
 {
     *badLength = false;
     const quint16 cmd = GetLe16(reinterpret_cast<const quint8*>(request.constData()) + 2);
-    QByteArray out = request.left(4);
+    QByteArray out = request.left(EFS2_HEADER_SIZE);
     const int len = static_cast<int>(request.size());
     auto need = [&](int n) {
         if (len < 4 + n)
@@ -110,22 +85,22 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
     };
 
     switch (cmd) {
-    case EFS_HELLO: {
+    case EFS2_HELLO: {
         if (!need(40))
             return {};
         for (int i = 0; i < 6; ++i)
-            Add32(out, i % 2 == 0 ? WINDOW : qMin(U32(request, 4 + 4 * i), m_nByteWindow));
+            Add32(out, i % 2 == 0 ? EFS2_WINDOW : qMin(U32(request, 4 + 4 * i), m_nByteWindow));
         Add32(out, 1); // version, minimum, maximum
         Add32(out, 1);
         Add32(out, 1);
         Add32(out, U32(request, 4 + 36) & 0x1);
         return out;
     }
-    case EFS_QUERY:
+    case EFS2_QUERY:
         for (const quint32 v : {255u, 1024u, 4u, 0x7FFFFFFFu, 1024u, 1u})
             Add32(out, v);
         return out;
-    case EFS_OPEN: {
+    case EFS2_OPEN: {
         if (!need(9))
             return {};
         const qint32 flags = static_cast<qint32>(U32(request, 4));
@@ -140,18 +115,18 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
             err = EFS_EISDIR;
         else if (!QFileInfo(fi.absolutePath()).isDir())
             err = EFS_ENOENT;
-        else if (!fi.exists() && !(flags & O_CREAT_))
+        else if (!fi.exists() && !(flags & EFS2_O_CREAT))
             err = EFS_ENOENT;
         else {
             auto file = std::make_unique<QFile>(host);
             QIODevice::OpenMode mode = QIODevice::ReadOnly;
-            if ((flags & 3) == O_WRONLY_)
+            if ((flags & 3) == EFS2_O_WRONLY)
                 mode = QIODevice::WriteOnly;
-            else if ((flags & 3) == O_RDWR_)
+            else if ((flags & 3) == EFS2_O_RDWR)
                 mode = QIODevice::ReadWrite;
-            if (mode != QIODevice::ReadOnly && !(flags & O_TRUNC_))
+            if (mode != QIODevice::ReadOnly && !(flags & EFS2_O_TRUNC))
                 mode |= QIODevice::ReadWrite; // keep the contents (QFile truncates plain WriteOnly)
-            if (flags & O_TRUNC_)
+            if (flags & EFS2_O_TRUNC)
                 mode |= QIODevice::Truncate;
             if (!file->open(mode)) {
                 err = EFS_EACCES;
@@ -164,13 +139,13 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         Add32(out, static_cast<quint32>(err));
         return out;
     }
-    case EFS_CLOSE: {
+    case EFS2_CLOSE: {
         if (!need(4))
             return {};
         Add32(out, m_files.erase(static_cast<qint32>(U32(request, 4))) ? EFS_OK : EFS_EBADF);
         return out;
     }
-    case EFS_READ: {
+    case EFS2_READ: {
         if (!need(12))
             return {};
         const qint32 fd = static_cast<qint32>(U32(request, 4));
@@ -199,7 +174,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         out.append(data);
         return out;
     }
-    case EFS_WRITE: {
+    case EFS2_WRITE: {
         if (!need(8))
             return {};
         const qint32 fd = static_cast<qint32>(U32(request, 4));
@@ -227,7 +202,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         Add32(out, n < 0 ? EFS_ENOSPC : EFS_OK);
         return out;
     }
-    case EFS_UNLINK:
+    case EFS2_UNLINK:
         if (!need(1))
             return {};
         return pathResult(HostPath(PathAt(request, 4)), [](const QString& h) {
@@ -238,7 +213,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
                 return EFS_EISDIR;
             return QFile::remove(h) ? EFS_OK : EFS_EACCES;
         });
-    case EFS_MKDIR:
+    case EFS2_MKDIR:
         if (!need(3))
             return {};
         return pathResult(HostPath(PathAt(request, 6)), [](const QString& h) {
@@ -249,7 +224,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
                 return EFS_ENOENT;
             return QDir().mkdir(h) ? EFS_OK : EFS_EACCES;
         });
-    case EFS_RMDIR:
+    case EFS2_RMDIR:
         if (!need(1))
             return {};
         return pathResult(HostPath(PathAt(request, 4)), [this](const QString& h) {
@@ -264,7 +239,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
                 return EFS_ENOTEMPTY;
             return QDir().rmdir(h) ? EFS_OK : EFS_EACCES;
         });
-    case EFS_OPENDIR: {
+    case EFS2_OPENDIR: {
         if (!need(1))
             return {};
         const QString host = HostPath(PathAt(request, 4));
@@ -290,7 +265,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         Add32(out, static_cast<quint32>(err));
         return out;
     }
-    case EFS_READDIR: {
+    case EFS2_READDIR: {
         if (!need(8))
             return {};
         const quint32 handle = U32(request, 4);
@@ -327,12 +302,12 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         out.append('\0');
         return out;
     }
-    case EFS_CLOSEDIR:
+    case EFS2_CLOSEDIR:
         if (!need(4))
             return {};
         Add32(out, m_dirs.erase(U32(request, 4)) ? EFS_OK : EFS_DIR_NOT_OPEN);
         return out;
-    case EFS_RENAME: {
+    case EFS2_RENAME: {
         if (!need(3))
             return {};
         const QByteArray from = PathAt(request, 4);
@@ -355,7 +330,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         Add32(out, static_cast<quint32>(err));
         return out;
     }
-    case EFS_STAT: {
+    case EFS2_STAT: {
         if (!need(1))
             return {};
         const QString host = HostPath(PathAt(request, 4));
@@ -368,7 +343,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         AddStat(out, fi);
         return out;
     }
-    case EFS_FSTAT: {
+    case EFS2_FSTAT: {
         if (!need(4))
             return {};
         const auto it = m_files.find(static_cast<qint32>(U32(request, 4)));
@@ -380,7 +355,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         AddStat(out, QFileInfo(it->second->fileName()));
         return out;
     }
-    case EFS_STATFS: {
+    case EFS2_STATFS: {
         if (!need(1))
             return {};
         const QString host = HostPath(PathAt(request, 4));

@@ -1,7 +1,7 @@
 #pragma once
-// The handset's EFS2 file system (subsystem 0x13 of the 0x4B dispatch) on a host folder.
+// The handset's EFS2 file system (Efs2Protocol.h) on a host folder.
 //
-//   request:  4B 13 cc 00 | body          response: 4B 13 cc 00 | body
+//   request:  4B 13 cc cc | body          response: 4B 13 cc cc | body
 //   HELLO 0   10 x u32                     10 x u32: packet windows 0x100000, byte windows the
 //                                          smaller of the host's and ours, version 1, 1, 1
 //   QUERY 1   -                            6 x i32 limits
@@ -18,6 +18,8 @@
 //
 // Paths are absolute handset paths below the root folder; ".." never leaves it. A few files and
 // directories may be open at once; past that the EFS2 "too many" codes come back.
+#include "serial/Efs2Protocol.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -30,31 +32,9 @@
 class CEfs2Server
 {
 public:
-    static constexpr quint8 SUBSYS_EFS2 = 0x13;
     static constexpr int MAX_OPEN_FILES = 8;
     static constexpr int MAX_OPEN_DIRS = 4;
-    static constexpr quint32 WINDOW = 0x00100000;
     static constexpr int MAX_TRANSFER = 4000; // largest READ answer that fits a frame
-
-    // POSIX and EFS2 error numbers carried in the errno fields.
-    enum EErrno : qint32
-    {
-        EFS_OK = 0,
-        EFS_ENOENT = 2,
-        EFS_EBADF = 9,
-        EFS_EACCES = 13,
-        EFS_EEXIST = 17,
-        EFS_ENOTDIR = 20,
-        EFS_EISDIR = 21,
-        EFS_EINVAL = 22,
-        EFS_ENOSPC = 28,
-        EFS_ENOTEMPTY = 39,
-        EFS_BAD_SEQUENCE = 0x40000002,
-        EFS_DIR_NOT_OPEN = 0x40000003,
-        EFS_INVALID_PATH = 0x40000005,
-        EFS_TOO_MANY_DIRS = 0x40000007,
-        EFS_TOO_MANY_FILES = 0x40000009
-    };
 
     explicit CEfs2Server(const QString& rootFolder);
     ~CEfs2Server();
@@ -90,5 +70,5 @@ private:
     qint32 m_nNextFd = 1;
     quint32 m_nNextDir = 1;
     bool m_bBadStore = false;
-    quint32 m_nByteWindow = WINDOW;
+    quint32 m_nByteWindow = EFS2_WINDOW;
 };

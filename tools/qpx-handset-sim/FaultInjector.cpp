@@ -4,6 +4,13 @@
 
 #include <QStringList>
 
+bool SFaults::Any() const
+{
+    return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
+           bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0 || bBadStoreNv ||
+           bBadStorePrl || bBadStoreEfs;
+}
+
 bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
 {
     if (m_faults.bSilent || request.isEmpty())
@@ -88,13 +95,13 @@ bool CFaultInjector::ParseBadStore(const QString& text, SFaults& faults)
     if (!ParseKindCount(text + QStringLiteral(":1"), code, dummy))
         return false;
     switch (code) {
-    case 0x27:
+    case CMD_NV_WRITE:
         faults.bBadStoreNv = true;
         return true;
-    case 0x48:
+    case CMD_PRL_WRITE:
         faults.bBadStorePrl = true;
         return true;
-    case 0x4B:
+    case CMD_SUBSYSTEM:
         faults.bBadStoreEfs = true;
         return true;
     default:

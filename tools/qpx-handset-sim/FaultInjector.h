@@ -35,12 +35,7 @@ struct SFaults
     bool bBadStorePrl = false;             // PRL writes acknowledged, stored altered
     bool bBadStoreEfs = false;             // EFS2 writes acknowledged, stored altered
 
-    bool Any() const
-    {
-        return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
-               bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0 || bBadStoreNv ||
-               bBadStorePrl || bBadStoreEfs;
-    }
+    bool Any() const;
 };
 
 class CFaultInjector

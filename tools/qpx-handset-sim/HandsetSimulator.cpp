@@ -131,7 +131,7 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
     }
     QByteArray answer;
     if (kind == CFaultInjector::KIND_REFUSE)
-        answer = CCommandDispatcher::ErrorResponse(CCommandDispatcher::ERR_BAD_COMMAND, request);
+        answer = CCommandDispatcher::ErrorResponse(ERR_BAD_COMMAND, request);
     else if (m_download.State() != CDownloadMode::STATE_DIAG)
         answer = m_download.Handle(request);
     else

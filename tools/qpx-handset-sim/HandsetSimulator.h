@@ -40,6 +40,8 @@ public:
     // The protocol the handset speaks at start (before Start): a download state stands for a
     // handset left there by an interrupted firmware write.
     void StartIn(CDownloadMode::EState state) { m_download.StartIn(state); }
+    // An emulated link between host and handset (see CPtyTransport::SetLink).
+    void SetLink(qint64 latencyUs, qint64 bytesPerSecond) { m_transport.SetLink(latencyUs, bytesPerSecond); }
 
     // Opens the pty and publishes it as COM<port> (port <= 0: the lowest free number from
     // FIRST_DEFAULT_PORT). False with a message in *error.
@@ -84,7 +86,7 @@ private:
     QString m_strName;
     int m_nReenumerateMs = -1;
     bool m_bLeaveAbruptly = false;
-    quint32 m_nEfsWindow = CEfs2Server::WINDOW;
+    quint32 m_nEfsWindow = EFS2_WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
     bool m_bHangupPending = false;

@@ -1,6 +1,7 @@
 #include "HandsetState.h"
 
 #include "NvDefaults.h"
+#include "serial/Checksums.h"
 #include "serial/DiagCodec.h"
 
 #include <QDataStream>
@@ -8,189 +9,7 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <functional>
-
 namespace {
-
-// One profile key: how to print it and how to set it.
-struct SKey
-{
-    const char* pszKey;
-    std::function<QString(const SHandsetProfile&)> get;
-    std::function<bool(SHandsetProfile&, const QString&)> set;
-};
-
-bool ParseNumber(const QString& text, quint64 max, quint64& value)
-{
-    const QString t = text.trimmed();
-    bool ok = false;
-    // Base 0 would read a leading 0 as octal; only 0x means another base here.
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        value = t.mid(2).toULongLong(&ok, 16);
-    else
-        value = t.toULongLong(&ok, 10);
-    return ok && value <= max;
-}
-
-template <typename T> SKey NumberKey(const char* key, T SHandsetProfile::*field)
-{
-    return {key, [field](const SHandsetProfile& p) { return QString::number(p.*field); },
-            [field](SHandsetProfile& p, const QString& v) {
-                quint64 n = 0;
-                if (!ParseNumber(v, std::numeric_limits<T>::max(), n))
-                    return false;
-                p.*field = static_cast<T>(n);
-                return true;
-            }};
-}
-
-SKey TextKey(const char* key, QString SHandsetProfile::*field, int maxLen)
-{
-    return {key, [field](const SHandsetProfile& p) { return p.*field; },
-            [field, maxLen](SHandsetProfile& p, const QString& v) {
-                if (v.size() > maxLen || v.toLatin1() != v.toUtf8())
-                    return false;
-                p.*field = v;
-                return true;
-            }};
-}
-
-// The length of an answer: at least its command byte, and within what a host can take.
-SKey LengthKey(const char* key, quint16 SHandsetProfile::*field)
-{
-    return {key, [field](const SHandsetProfile& p) { return QString::number(p.*field); },
-            [field](SHandsetProfile& p, const QString& v) {
-                quint64 n = 0;
-                if (!ParseNumber(v, 4000, n) || n < 1)
-                    return false;
-                p.*field = static_cast<quint16>(n);
-                return true;
-            }};
-}
-
-// A raw MIN override: empty means "from the phone number".
-SKey RawMinKey(const char* key, qint64 SHandsetProfile::*field, quint64 max)
-{
-    return {key,
-            [field](const SHandsetProfile& p) {
-                return p.*field < 0 ? QString() : QStringLiteral("0x%1").arg(p.*field, 0, 16);
-            },
-            [field, max](SHandsetProfile& p, const QString& v) {
-                if (v.trimmed().isEmpty()) {
-                    p.*field = -1;
-                    return true;
-                }
-                quint64 n = 0;
-                if (!ParseNumber(v, max, n))
-                    return false;
-                p.*field = static_cast<qint64>(n);
-                return true;
-            }};
-}
-
-SKey PhoneKey(const char* key, QString SHandsetProfile::*field)
-{
-    return {key, [field](const SHandsetProfile& p) { return p.*field; },
-            [field](SHandsetProfile& p, const QString& v) {
-                quint32 min1 = 0;
-                quint16 min2 = 0;
-                if (!EncodeMin(v, min1, min2))
-                    return false;
-                p.*field = v.trimmed();
-                return true;
-            }};
-}
-
-const QList<SKey>& Keys()
-{
-    static const QList<SKey> keys = {
-        {"esn",
-         [](const SHandsetProfile& p) { return QStringLiteral("%1").arg(p.nEsn, 8, 16, QLatin1Char('0')); },
-         [](SHandsetProfile& p, const QString& v) {
-             QString t = v.trimmed();
-             if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-                 t = t.mid(2);
-             bool ok = false;
-             const quint64 n = t.toULongLong(&ok, 16);
-             if (!ok || t.size() > 8)
-                 return false;
-             p.nEsn = static_cast<quint32>(n);
-             return true;
-         }},
-        PhoneKey("digital_number", &SHandsetProfile::strDigitalNumber),
-        PhoneKey("analog_number", &SHandsetProfile::strAnalogNumber),
-        RawMinKey("digital_min1", &SHandsetProfile::nDigitalMin1, 0xFFFFFFFFu),
-        RawMinKey("digital_min2", &SHandsetProfile::nDigitalMin2, 0xFFFFu),
-        RawMinKey("analog_min1", &SHandsetProfile::nAnalogMin1, 0xFFFFFFFFu),
-        RawMinKey("analog_min2", &SHandsetProfile::nAnalogMin2, 0xFFFFu),
-        NumberKey("rf_mode", &SHandsetProfile::nRfMode),
-        NumberKey("cdma_channel", &SHandsetProfile::nChannel),
-        NumberKey("code_channel", &SHandsetProfile::nCodeChannel),
-        NumberKey("pilot_pn", &SHandsetProfile::nPilotPn),
-        NumberKey("sid", &SHandsetProfile::nSid),
-        NumberKey("nid", &SHandsetProfile::nNid),
-        NumberKey("locaid", &SHandsetProfile::nLocaid),
-        NumberKey("protocol_revision", &SHandsetProfile::nProtocolRevision),
-        TextKey("compile_date", &SHandsetProfile::strCompileDate, 11),
-        TextKey("compile_time", &SHandsetProfile::strCompileTime, 8),
-        TextKey("release_date", &SHandsetProfile::strReleaseDate, 11),
-        TextKey("release_time", &SHandsetProfile::strReleaseTime, 8),
-        TextKey("sw_version_dir", &SHandsetProfile::strSwVersionDir, 8),
-        NumberKey("firmware_revision", &SHandsetProfile::nFirmwareRevision),
-        NumberKey("mobile_model", &SHandsetProfile::nMobileModel),
-        NumberKey("slot_cycle_index", &SHandsetProfile::nSlotCycleIndex),
-        NumberKey("station_class_mark", &SHandsetProfile::nStationClassMark),
-        NumberKey("hw_major", &SHandsetProfile::nHwMajor),
-        NumberKey("hw_minor", &SHandsetProfile::nHwMinor),
-        {"prl_version_nam0", [](const SHandsetProfile& p) { return QString::number(p.nPrlVersion[0]); },
-         [](SHandsetProfile& p, const QString& v) {
-             quint64 n = 0;
-             if (!ParseNumber(v, 0xFFFF, n))
-                 return false;
-             p.nPrlVersion[0] = static_cast<quint16>(n);
-             return true;
-         }},
-        {"prl_version_nam1", [](const SHandsetProfile& p) { return QString::number(p.nPrlVersion[1]); },
-         [](SHandsetProfile& p, const QString& v) {
-             quint64 n = 0;
-             if (!ParseNumber(v, 0xFFFF, n))
-                 return false;
-             p.nPrlVersion[1] = static_cast<quint16>(n);
-             return true;
-         }},
-        // "none": item 4025 was never written (the handset answers NV status 5).
-        {"eri_version",
-         [](const SHandsetProfile& p) {
-             return p.bEriSet ? QString::number(p.nEriVersion) : QStringLiteral("none");
-         },
-         [](SHandsetProfile& p, const QString& v) {
-             if (v.trimmed() == QLatin1String("none")) {
-                 p.bEriSet = false;
-                 return true;
-             }
-             quint64 n = 0;
-             if (!ParseNumber(v, 0xFFFF, n))
-                 return false;
-             p.bEriSet = true;
-             p.nEriVersion = static_cast<quint16>(n);
-             return true;
-         }},
-        LengthKey("status_length", &SHandsetProfile::nStatusLength),
-        LengthKey("version_length", &SHandsetProfile::nVersionLength),
-        {"spc", [](const SHandsetProfile& p) { return p.strSpc; },
-         [](SHandsetProfile& p, const QString& v) {
-             const QString t = v.trimmed();
-             if (t.size() != 6)
-                 return false;
-             for (const QChar c : t)
-                 if (!c.isDigit())
-                     return false;
-             p.strSpc = t;
-             return true;
-         }},
-    };
-    return keys;
-}
 
 // A character field of fixed width: the text, then NUL bytes.
 void PutText(QByteArray& out, int at, const QString& text, int width)
@@ -198,12 +17,6 @@ void PutText(QByteArray& out, int at, const QString& text, int width)
     const QByteArray latin = text.toLatin1().left(width);
     for (int i = 0; i < latin.size(); ++i)
         out[at + i] = latin[i];
-}
-
-quint16 Group(int d1, int d2, int d3)
-{
-    auto prime = [](int d) { return d == 0 ? 10 : d; };
-    return static_cast<quint16>(100 * prime(d1) + 10 * prime(d2) + prime(d3) - 111);
 }
 
 void Put16(QByteArray& out, int at, quint16 v)
@@ -225,78 +38,6 @@ QByteArray Sized(QByteArray answer, int length)
 }
 
 } // namespace
-
-bool EncodeMin(const QString& number, quint32& min1, quint16& min2)
-{
-    QList<int> d;
-    for (const QChar c : number)
-        if (c.isDigit())
-            d.append(c.digitValue());
-    if (d.size() != 7 && d.size() != 10)
-        return false;
-    min2 = 0;
-    if (d.size() == 10) {
-        min2 = Group(d[0], d[1], d[2]);
-        d.remove(0, 3);
-    }
-    const quint32 thousands = d[3] == 0 ? 10u : static_cast<quint32>(d[3]);
-    min1 =
-        (static_cast<quint32>(Group(d[0], d[1], d[2])) << 14) | (thousands << 10) | Group(d[4], d[5], d[6]);
-    return true;
-}
-
-bool SetProfileValue(SHandsetProfile& profile, const QString& key, const QString& value)
-{
-    for (const SKey& k : Keys())
-        if (key == QLatin1String(k.pszKey))
-            return k.set(profile, value);
-    return false;
-}
-
-bool LoadProfile(const QString& path, SHandsetProfile& profile, QString* error)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, f.errorString());
-        return false;
-    }
-    int lineNo = 0;
-    while (!f.atEnd()) {
-        ++lineNo;
-        const QString line = QString::fromUtf8(f.readLine(4096)).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int eq = line.indexOf(QLatin1Char('='));
-        const QString key = eq < 0 ? line : line.left(eq).trimmed();
-        const QString value = eq < 0 ? QString() : line.mid(eq + 1).trimmed();
-        if (eq < 0 || !SetProfileValue(profile, key, value)) {
-            if (error)
-                *error = QStringLiteral("%1:%2: bad line \"%3\"").arg(path).arg(lineNo).arg(line);
-            return false;
-        }
-    }
-    return true;
-}
-
-QString ProfileText(const SHandsetProfile& profile)
-{
-    QString text;
-    for (const SKey& k : Keys())
-        text += QLatin1String(k.pszKey) + QLatin1Char('=') + k.get(profile) + QLatin1Char('\n');
-    return text;
-}
-
-quint16 PrlCrc16(const quint8* p, int n)
-{
-    quint16 crc = 0xFFFF;
-    for (int i = 0; i < n; ++i) {
-        crc ^= static_cast<quint16>(p[i] << 8);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021) : static_cast<quint16>(crc << 1);
-    }
-    return static_cast<quint16>(~crc);
-}
 
 QByteArray DefaultPrlImage(quint16 id)
 {
@@ -339,6 +80,16 @@ CHandsetState::CHandsetState(const SHandsetProfile& profile) : m_profile(profile
         m_prl[nam] = DefaultPrlImage(m_profile.nPrlVersion[nam]);
     }
     SeedNvDefaults(*this);
+}
+
+const SHandsetProfile& CHandsetState::Profile() const
+{
+    return m_profile;
+}
+
+quint32 CHandsetState::NvKey(quint16 item, quint8 nam)
+{
+    return item | (static_cast<quint32>(nam) << 16);
 }
 
 bool CHandsetState::IsPerNam(quint16 item)
@@ -400,6 +151,76 @@ bool CHandsetState::CheckSpc(const QByteArray& digits)
     return m_bSpcUnlocked;
 }
 
+bool CHandsetState::SpcUnlocked() const
+{
+    return m_bSpcUnlocked;
+}
+
+void CHandsetState::SetSpcLockout(int attempts)
+{
+    m_nSpcLockout = attempts;
+}
+
+bool CHandsetState::SpcLockedOut() const
+{
+    return m_nSpcLockout > 0 && m_nWrongSpc >= m_nSpcLockout;
+}
+
+bool CHandsetState::TrySpc(const QByteArray& digits)
+{
+    if (SpcLockedOut()) {
+        m_bSpcUnlocked = false;
+        return false;
+    }
+    const bool ok = CheckSpc(digits);
+    m_nWrongSpc = ok ? 0 : m_nWrongSpc + 1;
+    return ok;
+}
+
+void CHandsetState::SetSpcHidden(bool hidden)
+{
+    m_bSpcHidden = hidden;
+}
+
+bool CHandsetState::SpcHidden() const
+{
+    return m_bSpcHidden;
+}
+
+void CHandsetState::SetPassword(const QByteArray& password)
+{
+    m_password = password;
+    m_bPasswordGiven = false;
+}
+
+bool CHandsetState::HasPassword() const
+{
+    return !m_password.isEmpty();
+}
+
+bool CHandsetState::PasswordNeeded() const
+{
+    return HasPassword() && !m_bPasswordGiven;
+}
+
+bool CHandsetState::CheckPassword(const QByteArray& bytes)
+{
+    if (!HasPassword())
+        return true;
+    m_bPasswordGiven = bytes == m_password;
+    return m_bPasswordGiven;
+}
+
+bool CHandsetState::Offline() const
+{
+    return m_bOffline;
+}
+
+void CHandsetState::SetOffline(bool offline)
+{
+    m_bOffline = offline;
+}
+
 void CHandsetState::Reset()
 {
     m_bSpcUnlocked = false;
@@ -413,6 +234,23 @@ bool CHandsetState::TakeResetRequest()
     const bool r = m_bResetRequested;
     m_bResetRequested = false;
     return r;
+}
+
+void CHandsetState::RequestDownload()
+{
+    m_bDownloadRequested = true;
+}
+
+bool CHandsetState::TakeDownloadRequest()
+{
+    const bool r = m_bDownloadRequested;
+    m_bDownloadRequested = false;
+    return r;
+}
+
+QByteArray CHandsetState::Prl(int nam) const
+{
+    return m_prl[nam & 1];
 }
 
 quint16 CHandsetState::PrlVersion(int nam) const
@@ -475,6 +313,11 @@ bool CHandsetState::UseStateFolder(const QString& folder, QString* error)
     return true;
 }
 
+QString CHandsetState::StateFolder() const
+{
+    return m_strStateFolder;
+}
+
 void CHandsetState::Save() const
 {
     if (m_strStateFolder.isEmpty())
@@ -485,22 +328,6 @@ void CHandsetState::Save() const
     QDataStream out(&f);
     out << quint32(0x51505853) << m_nvItems << m_prl[0] << m_prl[1] << m_profile.strSwVersionDir;
     f.commit();
-}
-
-void ProfileMins(const SHandsetProfile& p, quint32& dmin1, quint16& dmin2, quint32& amin1, quint16& amin2)
-{
-    dmin1 = amin1 = 0;
-    dmin2 = amin2 = 0;
-    EncodeMin(p.strDigitalNumber, dmin1, dmin2);
-    EncodeMin(p.strAnalogNumber, amin1, amin2);
-    if (p.nDigitalMin1 >= 0)
-        dmin1 = static_cast<quint32>(p.nDigitalMin1);
-    if (p.nDigitalMin2 >= 0)
-        dmin2 = static_cast<quint16>(p.nDigitalMin2);
-    if (p.nAnalogMin1 >= 0)
-        amin1 = static_cast<quint32>(p.nAnalogMin1);
-    if (p.nAnalogMin2 >= 0)
-        amin2 = static_cast<quint16>(p.nAnalogMin2);
 }
 
 QByteArray CHandsetState::StatusResponse() const

@@ -3,6 +3,7 @@
 #include "HandsetState.h"
 #include "PrivateItems.h"
 #include "SettingsCodec.h"
+#include "serial/DiagProtocol.h"
 
 #include <QMap>
 #include <QPair>
@@ -24,7 +25,7 @@ public:
         f.copy = copy;
         QByteArray& d = m_items[{item, nam}];
         if (d.isEmpty()) {
-            d = QByteArray(CHandsetState::NV_DATA_SIZE, '\0');
+            d = QByteArray(NV_DATA_SIZE, '\0');
             if (nam >= 0)
                 d[0] = static_cast<char>(nam);
         }

@@ -2,7 +2,11 @@
 
 #include <QSocketNotifier>
 
-CPtyTransport::CPtyTransport(QObject* parent) : QObject(parent), m_decoder(std::make_unique<CFrameDecoder>())
+#include <algorithm>
+
+CPtyTransport::CPtyTransport(QObject* parent)
+    : QObject(parent), m_decoder(std::make_unique<CFrameDecoder>()), m_inTimer([this] { OnPieceArrived(); }),
+      m_outTimer([this] { ReleaseDue(); })
 {
 }
 
@@ -24,12 +28,36 @@ bool CPtyTransport::Open()
     return true;
 }
 
+void CPtyTransport::SetLink(qint64 latencyUs, qint64 bytesPerSecond)
+{
+    m_nLatencyUs = std::max<qint64>(0, latencyUs);
+    m_nBytesPerSecond = std::max<qint64>(0, bytesPerSecond);
+}
+
+qint64 CPtyTransport::PieceSize() const
+{
+    return std::clamp<qint64>(m_nBytesPerSecond / 1000, 16, 4096);
+}
+
+CPtyTransport::Clock::duration CPtyTransport::WireTime(qint64 bytes) const
+{
+    if (m_nBytesPerSecond <= 0)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(bytes * 1000000000 / m_nBytesPerSecond));
+}
+
 void CPtyTransport::Send(const QByteArray& bytes)
 {
     if (!m_pty.IsOpen())
         return;
-    m_out.append(bytes);
-    OnWritable();
+    if (m_nLatencyUs == 0 && m_nBytesPerSecond == 0) {
+        m_out.append(bytes);
+        OnWritable();
+        return;
+    }
+    m_paced.push_back({Clock::now() + std::chrono::microseconds(m_nLatencyUs), bytes});
+    ReleaseDue();
 }
 
 void CPtyTransport::Hangup()
@@ -37,14 +65,42 @@ void CPtyTransport::Hangup()
     const bool wasOpen = m_pty.IsOpen();
     m_readNotifier.reset();
     m_writeNotifier.reset();
+    m_inTimer.Stop();
+    m_outTimer.Stop();
     m_pty.Close();
     m_out.clear();
+    m_paced.clear();
+    m_inPiece.clear();
     if (wasOpen)
         emit closed();
 }
 
+bool CPtyTransport::Take(const quint8* bytes, size_t n)
+{
+    for (size_t at = 0, used = 0; at < n; at += used) {
+        switch (m_decoder->Feed(bytes + at, n - at, &used)) {
+        case CFrameDecoder::FRAME:
+            emit frameReceived(
+                QByteArray(reinterpret_cast<const char*>(m_decoder->Payload()), m_decoder->PayloadLength()));
+            if (!m_pty.IsOpen())
+                return false; // a receiver hung up
+            break;
+        case CFrameDecoder::BAD_FRAME:
+            emit badFrame();
+            break;
+        case CFrameDecoder::NEED_MORE:
+            break;
+        }
+    }
+    return true;
+}
+
 void CPtyTransport::OnReadable()
 {
+    if (m_nBytesPerSecond > 0) {
+        ReadPaced();
+        return;
+    }
     char buffer[4096];
     for (;;) {
         const qint64 n = m_pty.Read(buffer, sizeof buffer);
@@ -54,22 +110,68 @@ void CPtyTransport::OnReadable()
             Hangup();
             return;
         }
-        for (qint64 i = 0; i < n; ++i) {
-            switch (m_decoder->Feed(static_cast<quint8>(buffer[i]))) {
-            case CFrameDecoder::FRAME:
-                emit frameReceived(QByteArray(reinterpret_cast<const char*>(m_decoder->Payload()),
-                                              m_decoder->PayloadLength()));
-                if (!m_pty.IsOpen())
-                    return; // a receiver hung up
-                break;
-            case CFrameDecoder::BAD_FRAME:
-                emit badFrame();
-                break;
-            case CFrameDecoder::NEED_MORE:
-                break;
-            }
-        }
+        if (!Take(reinterpret_cast<const quint8*>(buffer), static_cast<size_t>(n)))
+            return;
     }
+}
+
+// One piece at a time: while it is on its way the pty keeps the rest, so a host that sends
+// faster than the link finds its writes held back, as on the real line.
+void CPtyTransport::ReadPaced()
+{
+    if (!m_inPiece.isEmpty() || !m_pty.IsOpen())
+        return;
+    char buffer[4096];
+    const qint64 n = m_pty.Read(buffer, std::min<qint64>(sizeof buffer, PieceSize()));
+    if (n == 0)
+        return;
+    if (n < 0) {
+        Hangup();
+        return;
+    }
+    m_inPiece = QByteArray(buffer, static_cast<qsizetype>(n));
+    m_inFree = std::max(Clock::now(), m_inFree) + WireTime(n);
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(false);
+    m_inTimer.StartAt(m_inFree);
+}
+
+void CPtyTransport::OnPieceArrived()
+{
+    QByteArray piece;
+    piece.swap(m_inPiece);
+    if (!m_pty.IsOpen() ||
+        !Take(reinterpret_cast<const quint8*>(piece.constData()), static_cast<size_t>(piece.size())))
+        return;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    ReadPaced();
+}
+
+// Moves to the pty every piece of the queued answers that the line would have carried by now,
+// and sets the timer for the next one.
+void CPtyTransport::ReleaseDue()
+{
+    const Clock::time_point now = Clock::now();
+    bool released = false;
+    while (!m_paced.empty()) {
+        SAnswer& a = m_paced.front();
+        const qint64 left = a.bytes.size() - a.nSent;
+        const qint64 piece = m_nBytesPerSecond > 0 ? std::min(left, PieceSize()) : left;
+        const Clock::time_point done = std::max(a.notBefore, m_outFree) + WireTime(piece);
+        if (done > now) {
+            m_outTimer.StartAt(done);
+            break;
+        }
+        m_out.append(a.bytes.constData() + a.nSent, static_cast<qsizetype>(piece));
+        m_outFree = done;
+        a.nSent += piece;
+        if (a.nSent == a.bytes.size())
+            m_paced.pop_front();
+        released = true;
+    }
+    if (released)
+        OnWritable();
 }
 
 void CPtyTransport::OnWritable()
@@ -86,6 +188,6 @@ void CPtyTransport::OnWritable()
     }
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(!m_out.isEmpty());
-    if (m_out.isEmpty())
+    if (!HasPendingOutput())
         emit drained();
 }

@@ -130,6 +130,18 @@ int main(int argc, char** argv)
                        hangupOpt,   statusOnlyOpt,  stateOpt,    resetOpt,     hangupAtOpt,
                        refuseOpt,   corruptAtOpt,   badStoreOpt, lockoutOpt,   hideSpcOpt,
                        passwordOpt, reenumerateOpt, abruptOpt,   efsWindowOpt, startInOpt});
+    const QCommandLineOption latencyOpt(
+        QStringLiteral("latency-us"),
+        QStringLiteral("Emulate a link: every answer leaves N microseconds after its request has arrived "
+                       "(added to --late)."),
+        QStringLiteral("N"));
+    const QCommandLineOption linkRateOpt(
+        QStringLiteral("link-rate"),
+        QStringLiteral("Emulate a link: read and write at most BYTES_PER_S bytes a second, each "
+                       "direction on its own (USB full speed about 1000000, high speed about 30000000, "
+                       "a 115200-baud line 11520)."),
+        QStringLiteral("BYTES_PER_S"));
+    parser.addOptions({latencyOpt, linkRateOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -191,9 +203,16 @@ int main(int argc, char** argv)
     if (!IntOption(parser, reenumerateOpt, 0, 600000, reenumerateMs))
         return Fail(QStringLiteral("--reenumerate-ms takes milliseconds"), 1);
 
-    int efsWindow = static_cast<int>(CEfs2Server::WINDOW);
-    if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(CEfs2Server::WINDOW), efsWindow))
+    int efsWindow = static_cast<int>(EFS2_WINDOW);
+    if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(EFS2_WINDOW), efsWindow))
         return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
+
+    int latencyUs = 0;
+    if (!IntOption(parser, latencyOpt, 0, 10000000, latencyUs))
+        return Fail(QStringLiteral("--latency-us takes 0 to 10000000 microseconds"), 1);
+    int linkRate = 0;
+    if (!IntOption(parser, linkRateOpt, 1, 1000000000, linkRate))
+        return Fail(QStringLiteral("--link-rate takes 1 to 1000000000 bytes a second"), 1);
 
     CDownloadMode::EState startState = CDownloadMode::STATE_DIAG;
     if (parser.isSet(startInOpt)) {
@@ -208,6 +227,7 @@ int main(int argc, char** argv)
 
     CHandsetSimulator sim(profile, faults);
     sim.StartIn(startState);
+    sim.SetLink(latencyUs, linkRate);
     sim.SetReenumerateMs(reenumerateMs);
     sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
     sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));

@@ -1,6 +1,6 @@
 // The real program as a user starts it: single instance, refusal texts, clean termination.
 #include "TestEnv.h"
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "platform/Registry.h"
 
 #include <QDir>

@@ -1,14 +1,24 @@
 #include "../../unit/discovery/FakeSysfs.h"
+#include "FakeModemManager.h"
 #include "SimProcess.h"
 #include "TestEnv.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
 #include "platform/VirtualPorts.h"
 #include "serial/DiagCodec.h"
 #include "serial/DiagPort.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +29,54 @@ constexpr int PORT_BUSY = 3;
 constexpr int PERMISSION_DENIED = 4;
 constexpr int NOT_ANSWERING = 5;
 constexpr int PORT_FAILED = 6;
+
+// Sets an environment variable for the children started while it lives.
+class CEnvOverride
+{
+public:
+    CEnvOverride(const char* name, const QString& value)
+        : m_name(name), m_bHad(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        qputenv(name, value.toLocal8Bit());
+    }
+    ~CEnvOverride()
+    {
+        if (m_bHad)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    CEnvOverride(const CEnvOverride&) = delete;
+    CEnvOverride& operator=(const CEnvOverride&) = delete;
+
+private:
+    const char* m_name;
+    bool m_bHad;
+    QByteArray m_old;
+};
+
+QJsonObject ParseJson(const SRunResult& r)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.strOut.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << r.strOut.toStdString();
+    return doc.object();
+}
+
+QStringList SortedKeys(const QJsonObject& o)
+{
+    QStringList keys = o.keys();
+    keys.sort();
+    return keys;
+}
+
+// A copy of the reference plug-in in a MODEL folder of its own.
+QString ReferencePlugin()
+{
+    const QString path = qpxtest::MakeTempDir(QStringLiteral("model")) + QStringLiteral("/reference.so");
+    QFile::copy(QStringLiteral(QPX_REF_PLUGIN), path);
+    return path;
+}
 
 class DiagE2e : public ::testing::Test
 {
@@ -208,7 +266,18 @@ INSTANTIATE_TEST_SUITE_P(
         SFaultCase{"wrongCommand", {"--wrong-command"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"garbage", {"--garbage"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
-        SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"}),
+        SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
+        // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll; latency
+        // beyond the time-out, or a line too slow for one answer, is a handset that does not answer.
+        SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
+        SFaultCase{"latencyPastTheTimeOut",
+                   {"--latency-us", "3000000"},
+                   NOT_ANSWERING,
+                   "does not answer the status request"},
+        SFaultCase{"linkTooSlowForAnAnswer",
+                   {"--link-rate", "10"},
+                   NOT_ANSWERING,
+                   "does not answer the status request"}),
     [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
 
 TEST_F(DiagE2e, HangupAfterTheVersionLeavesThePrlAndEriAt65535)
@@ -243,6 +312,15 @@ TEST_F(DiagE2e, OpenFailuresHaveTheirOwnExitCodes)
     EXPECT_EQ(Info(251).nExitCode, PORT_FAILED);
     UnpublishVirtualPort(251, file);
 
+    // With --json the failure is a document too.
+    const SRunResult json = RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", "250", "--json"});
+    EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
+    const QJsonObject failure = ParseJson(json);
+    EXPECT_EQ(SortedKeys(failure), (QStringList{"error", "port"}));
+    EXPECT_EQ(failure.value(QStringLiteral("port")).toInt(), 250);
+    EXPECT_TRUE(
+        failure.value(QStringLiteral("error")).toString().contains(QStringLiteral("COM250: no such port")));
+
     const SRunResult usage = RunProgram(QStringLiteral("qpx-diag"), {"info"});
     EXPECT_EQ(usage.nExitCode, 1);
     EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), {"frobnicate"}).nExitCode, 1);
@@ -269,11 +347,19 @@ TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
     QFile probe(file);
     if (probe.open(QIODevice::ReadWrite))
         GTEST_SKIP() << "running with privileges that ignore file modes";
-    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked")));
+    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked USB Port")));
     const SRunResult r = Info(252);
+    // The doctor says so too.
+    const SRunResult doctor = RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
     UnpublishVirtualPort(252, file);
     EXPECT_EQ(r.nExitCode, PERMISSION_DENIED);
     EXPECT_TRUE(r.strErr.contains(QStringLiteral("dialout"))) << r.strErr.toStdString();
+    EXPECT_EQ(doctor.nExitCode, 2);
+    const QString denied = QStringLiteral("error: COM252 (%1): this user may not open it").arg(file);
+    const QStringList lines = doctor.Lines();
+    EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
+        return line.startsWith(denied);
+    })) << doctor.strOut.toStdString();
 }
 
 TEST_F(DiagE2e, SimulatorPrintsItsProfile)
@@ -291,6 +377,406 @@ TEST_F(DiagE2e, SimulatorPrintsItsProfile)
         RunProgram(QStringLiteral("qpx-handset-sim"), {"--profile", Profile("colour=blue\n")});
     EXPECT_EQ(bad.nExitCode, 1);
     EXPECT_TRUE(bad.strErr.contains(QStringLiteral(":1: bad line"))) << bad.strErr.toStdString();
+}
+
+// Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
+// the keys the manual lists, holding what the text output says.
+TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
+{
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({}));
+    const QString port = QString::number(sim.Port());
+    const QString folder = QFileInfo(ReferencePlugin()).path();
+    struct SRow
+    {
+        QStringList args;
+        QStringList keys;    // of the document
+        const char* pszList; // the array of records in it, or ""
+        QStringList itemKeys;
+    };
+    const SRow rows[] = {
+        {{"ports"}, {"ports"}, "ports", {"device", "handset", "name", "number", "port", "usb"}},
+        {{"info", "--port", port},
+         {"activeSectorPn",   "analogMin",   "cdmaChannel", "codeChannel", "compileDate",
+          "compileTime",      "digitalMin",  "eriVersion",  "esn",         "locaid",
+          "mobileModel",      "msmVersion",  "nid",         "port",        "prlVersion",
+          "protocolRevision", "releaseDate", "releaseTime", "rfMode",      "sid",
+          "slotCycleIndex",   "swVersion"},
+         "",
+         {}},
+        {{"plugins", "--folder", folder},
+         {"folder", "plugins"},
+         "plugins",
+         {"dllVersion", "location", "model", "modified", "path"}},
+        {{"doctor"},
+         {"checks", "errors", "exitCode", "warnings"},
+         "checks",
+         {"check", "fix", "level", "subject", "text"}},
+        {{"run"}, {}, "", {}}, // its document: RunOnSeveralPortsInParallel
+    };
+    for (const SRow& row : rows) {
+        const QString name = row.args.first();
+        const SRunResult help = RunProgram(QStringLiteral("qpx-diag"), {name, "--help"});
+        EXPECT_EQ(help.nExitCode, OK) << name.toStdString();
+        EXPECT_TRUE(help.strOut.startsWith(QStringLiteral("usage: qpx-diag ") + name))
+            << help.strOut.toStdString();
+        EXPECT_TRUE(help.strErr.isEmpty()) << help.strErr.toStdString();
+        if (row.keys.isEmpty())
+            continue;
+
+        const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), row.args + QStringList{"--json"});
+        const QJsonObject doc = ParseJson(r);
+        EXPECT_EQ(r.nExitCode, doc.value(QStringLiteral("exitCode")).toInt(OK))
+            << name.toStdString() << r.strErr.toStdString();
+        EXPECT_EQ(SortedKeys(doc), row.keys) << name.toStdString();
+        if (*row.pszList == '\0')
+            continue;
+        const QJsonArray list = doc.value(QLatin1String(row.pszList)).toArray();
+        ASSERT_FALSE(list.isEmpty()) << name.toStdString();
+        for (const QJsonValue& item : list)
+            EXPECT_EQ(SortedKeys(item.toObject()), row.itemKeys) << name.toStdString();
+    }
+
+    // The documents hold what the text says: info line by line in the order of its keys.
+    const QStringList text = Info(sim.Port()).Lines();
+    const QJsonObject info =
+        ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", port, "--json"}));
+    const char* const order[] = {"esn",         "digitalMin",     "analogMin",        "rfMode",
+                                 "cdmaChannel", "codeChannel",    "activeSectorPn",   "sid",
+                                 "nid",         "locaid",         "protocolRevision", "compileDate",
+                                 "compileTime", "releaseDate",    "releaseTime",      "swVersion",
+                                 "mobileModel", "slotCycleIndex", "msmVersion",       "prlVersion",
+                                 "eriVersion"};
+    ASSERT_EQ(text.size(), 21);
+    for (int i = 0; i < 21; ++i)
+        EXPECT_EQ(text[i].mid(text[i].indexOf(QStringLiteral(": ")) + 2),
+                  info.value(QLatin1String(order[i])).toString())
+            << order[i];
+    const QJsonObject p = ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"ports", "--json"}))
+                              .value(QStringLiteral("ports"))
+                              .toArray()
+                              .first()
+                              .toObject();
+    EXPECT_EQ(p.value(QStringLiteral("port")).toString(), QStringLiteral("COM%1").arg(sim.Port()));
+    EXPECT_EQ(p.value(QStringLiteral("number")).toInt(), sim.Port());
+    EXPECT_EQ(p.value(QStringLiteral("device")).toString(), sim.Pty());
+    EXPECT_TRUE(p.value(QStringLiteral("handset")).toBool());
+
+    const SRunResult version = RunProgram(QStringLiteral("qpx-diag"), {"--version"});
+    EXPECT_EQ(version.nExitCode, OK);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"))
+                    .match(version.strOut)
+                    .hasMatch())
+        << version.strOut.toStdString();
+}
+
+// The doctor in a world the test makes: the settings, a fake /proc, a udev root and a sysfs.
+class CDoctorWorld
+{
+public:
+    CDoctorWorld()
+        : m_strProc(qpxtest::MakeTempDir(QStringLiteral("proc"))),
+          m_strUdev(qpxtest::MakeTempDir(QStringLiteral("udev"))),
+          m_sysfs(qpxtest::MakeTempDir(QStringLiteral("sysfs")))
+    {
+        QFile::remove(RegUserFilePath());
+    }
+    ~CDoctorWorld() { QFile::remove(RegUserFilePath()); }
+
+    void Install(bool model = true)
+    {
+        m_strInstall = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        if (model)
+            QDir().mkpath(m_strInstall + QStringLiteral("MODEL"));
+        qpxtest::WriteFile(RegUserFilePath(),
+                           "[General]\nLOCATE_DIRECTORY=" + m_strInstall.toLocal8Bit() + "\n");
+    }
+    void Process(int pid, const char* name, const QStringList& open = {})
+    {
+        const QString dir = m_strProc + QLatin1Char('/') + QString::number(pid);
+        qpxtest::WriteFile(dir + QStringLiteral("/comm"), QByteArray(name) + '\n');
+        QDir().mkpath(dir + QStringLiteral("/fd"));
+        for (int i = 0; i < open.size(); ++i)
+            QFile::link(open[i], dir + QStringLiteral("/fd/%1").arg(i + 3));
+    }
+    // A USB handset 1d6b:0001 as ttyACM0 (COM65), its node 166:0.
+    void UsbHandset()
+    {
+        m_sysfs.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                          QStringLiteral("CDMA Phone"));
+        qpxtest::WriteFile(m_sysfs.Root() + QStringLiteral("/class/tty/ttyACM0/dev"), "166:0\n");
+    }
+    void UdevFile(const QString& path, const QByteArray& text)
+    {
+        qpxtest::WriteFile(m_strUdev + QLatin1Char('/') + path, text);
+    }
+    bool StartSim() { return m_sim.Start({}); }
+    void UseRealProc() { m_strProc.clear(); }
+
+    SRunResult Run()
+    {
+        CEnvOverride proc("QPX_PROC_ROOT", m_strProc);
+        CEnvOverride udev("QPX_UDEV_ROOT", m_strUdev);
+        CEnvOverride sys("QPX_SYSFS_ROOT", m_sysfs.Root());
+        return RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
+    }
+    // The expected text with {install}, {com}, {pty} and {self} filled in.
+    QString Fill(QString text) const
+    {
+        return text.replace(QStringLiteral("{install}"), m_strInstall)
+            .replace(QStringLiteral("{com}"), QStringLiteral("COM%1").arg(m_sim.Port()))
+            .replace(QStringLiteral("{pty}"), m_sim.Pty())
+            .replace(QStringLiteral("{self}"),
+                     QStringLiteral("%1 (process %2)")
+                         .arg(QString::fromUtf8(qpxtest::ReadFile("/proc/self/comm")).trimmed())
+                         .arg(QCoreApplication::applicationPid()));
+    }
+
+    CSimProcess m_sim;
+    std::unique_ptr<CSingleInstanceLock> m_pLock;
+    std::unique_ptr<CDiagPort> m_pHolder;
+
+private:
+    QString m_strProc, m_strUdev, m_strInstall;
+    CFakeSysfs m_sysfs;
+};
+
+struct SDoctorCase
+{
+    const char* pszName;
+    void (*setup)(CDoctorWorld&);
+    int nExit;
+    QStringList lines;  // lines the output holds, or their beginnings (after Fill)
+    QStringList absent; // texts no line holds
+};
+
+void PrintTo(const SDoctorCase& c, std::ostream* os)
+{
+    *os << c.pszName;
+}
+
+class DiagDoctor : public DiagE2e, public ::testing::WithParamInterface<SDoctorCase>
+{
+};
+
+TEST_P(DiagDoctor, SaysWhatIsWrongAndHowToFixIt)
+{
+    const SDoctorCase& c = GetParam();
+    CDoctorWorld world;
+    c.setup(world);
+    const SRunResult r = world.Run();
+    ASSERT_TRUE(r.bFinished);
+    EXPECT_EQ(r.nExitCode, c.nExit) << r.strOut.toStdString();
+    const QStringList lines = r.Lines();
+    for (const QString& expected : c.lines) {
+        const QString want = world.Fill(expected);
+        EXPECT_TRUE(
+            std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.startsWith(want); }))
+            << "missing: " << want.toStdString() << "\n"
+            << r.strOut.toStdString();
+    }
+    for (const QString& text : c.absent)
+        EXPECT_FALSE(r.strOut.contains(world.Fill(text))) << r.strOut.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^(ok|warning|error): ")).match(line).hasMatch())
+            << line.toStdString();
+}
+
+const QString RULE = QStringLiteral(
+    "'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
+    "ENV{ID_MM_DEVICE_IGNORE}=\"1\"' to /etc/udev/rules.d/70-kova-qpx-local.rules, then sudo udevadm control "
+    "--reload && sudo udevadm trigger");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiagDoctor,
+    ::testing::Values(
+        SDoctorCase{"allWell",
+                    [](CDoctorWorld& w) {
+                        w.Install();
+                        ASSERT_TRUE(w.StartSim());
+                    },
+                    0,
+                    {"ok: LOCATE_DIRECTORY {install} holds MODEL/.", "ok: {install}LOG/ is writable.",
+                     "ok: No copy of the program is running.", "ok: Handset ports present: {com}.",
+                     "ok: {com} ({pty}): this user may open it.", "ok: {com} is free.",
+                     "ok: ModemManager is not running.", "ok: brltty claims no handset port."},
+                    {}},
+        SDoctorCase{
+            "notInstalled",
+            [](CDoctorWorld&) {},
+            2,
+            {"error: LOCATE_DIRECTORY is not set, so the program does not start. Fix: start the program "
+             "once through its qpx launcher, or write LOCATE_DIRECTORY=<installation folder>/ under "
+             "[General] in " +
+                 RegUserFilePath(),
+             "warning: No handset port is present. Fix: plug the handset in with its data cable and turn it "
+             "on; \"qpx-diag ports\" lists every serial port"},
+            {"LOG/"}},
+        SDoctorCase{
+            "noModelFolder",
+            [](CDoctorWorld& w) { w.Install(false); },
+            2,
+            {"error: {install} holds no MODEL/ folder, so no model plug-in can be found. Fix: mkdir -p "
+             "{install}MODEL and copy the model plug-ins (*.so) into it"},
+            {}},
+        SDoctorCase{
+            "logNotWritable",
+            [](CDoctorWorld& w) {
+                w.Install();
+                ASSERT_TRUE(w.StartSim());
+                qpxtest::WriteFile(w.Fill(QStringLiteral("{install}LOG")), "a file, not a folder");
+            },
+            1,
+            {"warning: {install}LOG/ is not writable, so the program log and the operation log are lost. "
+             "Fix: move the file {install}LOG aside; the program makes the folder"},
+            {}},
+        SDoctorCase{"modemManagerHoldsThePort",
+                    [](CDoctorWorld& w) {
+                        w.Install();
+                        ASSERT_TRUE(w.StartSim());
+                        w.Process(4242, "ModemManager", {w.m_sim.Pty()});
+                    },
+                    1,
+                    {"warning: {com} is busy: held by ModemManager (process 4242). Fix: sudo systemctl stop "
+                     "ModemManager",
+                     "ok: ModemManager is running; no USB handset is present."},
+                    {}},
+        SDoctorCase{
+            "usbHandsetWithoutTheRule",
+            [](CDoctorWorld& w) {
+                w.Install();
+                w.UsbHandset();
+                w.Process(4242, "ModemManager");
+            },
+            2,
+            {"warning: ModemManager (process 4242) is running and no rule tells it to leave COM65 "
+             "(1d6b:0001) alone: it probes the handset and holds the port for seconds. Fix: add the line " +
+                 RULE,
+             "error: COM65 (/dev/ttyACM0): the device node is missing. Fix: plug the handset in again; "
+             "\"sudo dmesg\" tells what the kernel saw"},
+            {}},
+        SDoctorCase{"usbHandsetWithTheRule",
+                    [](CDoctorWorld& w) {
+                        w.Install();
+                        w.UsbHandset();
+                        w.Process(4242, "ModemManager");
+                        w.UdevFile(QStringLiteral("run/udev/data/c166:0"),
+                                   "G:uaccess\nE:ID_MM_DEVICE_IGNORE=1\n");
+                    },
+                    2, // the node is missing
+                    {"ok: ModemManager leaves COM65 alone (ID_MM_DEVICE_IGNORE)."},
+                    {"no rule tells it"}},
+        SDoctorCase{
+            "brlttyClaimsTheHandset",
+            [](CDoctorWorld& w) {
+                w.Install();
+                w.UsbHandset();
+                w.UdevFile(QStringLiteral("usr/lib/udev/rules.d/85-brltty.rules"),
+                           "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
+            },
+            2,
+            {"warning: brltty's rules claim COM65 (1d6b:0001) as a braille display and take the port away. "
+             "Fix: sudo apt-get remove brltty (if no braille display is used)"},
+            {}},
+        SDoctorCase{
+            "brlttyRunning",
+            [](CDoctorWorld& w) {
+                w.Install();
+                ASSERT_TRUE(w.StartSim());
+                w.Process(77, "brltty");
+            },
+            1,
+            {"warning: brltty (process 77) is running: it claims common USB serial adapters as braille "
+             "displays. Fix: sudo apt-get remove brltty (if no braille display is used)"},
+            {}},
+        SDoctorCase{"lockAndPortHeldByThisProcess",
+                    [](CDoctorWorld& w) {
+                        // The real /proc: the simulator keeps its own end open and is no holder.
+                        w.UseRealProc();
+                        w.Install();
+                        ASSERT_TRUE(w.StartSim());
+                        w.m_pLock = std::make_unique<CSingleInstanceLock>(QStringLiteral("VORTANE_MM"));
+                        ASSERT_TRUE(w.m_pLock->Acquire());
+                        w.m_pHolder = std::make_unique<CDiagPort>();
+                        ASSERT_TRUE(w.m_pHolder->OpenPath(w.m_sim.Pty(), w.m_sim.Port()));
+                    },
+                    1,
+                    {"warning: The program is running: {self} holds its lock " +
+                         CSingleInstanceLock::LockPath(QStringLiteral("VORTANE_MM")) +
+                         ". Fix: close that copy before starting another; qpx-diag cannot use the port it is "
+                         "connected to",
+                     "warning: {com} is busy: held by {self}. Fix: close "},
+                    {"qpx-handset-sim"}}),
+    [](const ::testing::TestParamInfo<SDoctorCase>& info) { return std::string(info.param.pszName); });
+
+// Several handsets at once: one child per port, each line prefixed with its port, ModemManager
+// asked to leave each handset alone for its run, the exit code the worst of them.
+TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
+{
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start()) << "dbus-daemon (Debian package dbus) is needed";
+    CFakeModemManager mm(bus.Address());
+    ASSERT_TRUE(mm.Register());
+    CSimProcess a, b;
+    ASSERT_TRUE(a.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("a")), "--reset-ms", "100"}));
+    ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("b")), "--reset-ms", "100"}));
+    mm.AddModem(QStringLiteral("/sys/devices/usb-a"), {a.Pty().mid(5)});
+    mm.AddModem(QStringLiteral("/sys/devices/usb-b"), {b.Pty().mid(5)});
+    CEnvOverride systemBus("DBUS_SYSTEM_BUS_ADDRESS", bus.Address());
+    const QString plugin = ReferencePlugin();
+    const QString dir = qpxtest::MakeTempDir(QStringLiteral("prl"));
+    const QString comA = QStringLiteral("COM%1: ").arg(a.Port());
+    const QString comB = QStringLiteral("COM%1: ").arg(b.Port());
+
+    const SRunResult read =
+        RunProgram(QStringLiteral("qpx-diag"),
+                   {"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
+                    QString::number(b.Port()), "prl", "--nam", "1", "--file", dir + "/%n.prl", "--read"},
+                   120000);
+    ASSERT_TRUE(read.bFinished);
+    EXPECT_EQ(read.nExitCode, OK) << read.strErr.toStdString();
+    for (const QString& line : read.Lines())
+        EXPECT_TRUE(line.startsWith(comA) || line.startsWith(comB)) << line.toStdString();
+    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("result: success"))) << read.strOut.toStdString();
+    EXPECT_TRUE(read.Lines().contains(comB + QStringLiteral("result: success"))) << read.strOut.toStdString();
+    const QString fileA = dir + QStringLiteral("/%1.prl").arg(a.Port());
+    const QString fileB = dir + QStringLiteral("/%1.prl").arg(b.Port());
+    EXPECT_GT(QFileInfo(fileA).size(), 0);
+    EXPECT_GT(QFileInfo(fileB).size(), 0);
+    const QStringList calls = mm.Calls();
+    EXPECT_EQ(calls.size(), 4) << calls.join(QLatin1Char('\n')).toStdString();
+    for (const char* uid : {"/sys/devices/usb-a", "/sys/devices/usb-b"}) {
+        const qsizetype on = calls.indexOf(QLatin1String(uid) + QStringLiteral(" on"));
+        EXPECT_GE(on, 0) << uid;
+        EXPECT_GT(calls.indexOf(QLatin1String(uid) + QStringLiteral(" off")), on) << uid;
+    }
+
+    // Every handset, one with a damaged file: the worst exit code, one record per port.
+    ASSERT_TRUE(qpxtest::WriteFile(fileB, QByteArray(50, '\x01')));
+    const SRunResult write = RunProgram(QStringLiteral("qpx-diag"),
+                                        {"run", "--plugin", plugin, "--all-handsets", "prl", "--nam", "1",
+                                         "--file", dir + "/%n.prl", "--write", "--json"},
+                                        120000);
+    EXPECT_EQ(write.nExitCode, 7) << write.strErr.toStdString();
+    EXPECT_TRUE(write.strErr.contains(comB)) << write.strErr.toStdString();
+    const QJsonObject doc = ParseJson(write);
+    EXPECT_EQ(SortedKeys(doc), (QStringList{"exitCode", "runs"}));
+    EXPECT_EQ(doc.value(QStringLiteral("exitCode")).toInt(), 7);
+    const QJsonArray runs = doc.value(QStringLiteral("runs")).toArray();
+    ASSERT_EQ(runs.size(), 2);
+    for (const QJsonValue& v : runs) {
+        const QJsonObject run = v.toObject();
+        EXPECT_EQ(SortedKeys(run), (QStringList{"address", "error", "exitCode", "file", "message", "minutes",
+                                                "operation", "port", "result", "seconds", "status"}));
+        EXPECT_EQ(run.value(QStringLiteral("operation")).toString(), QStringLiteral("prl"));
+        const bool isB = run.value(QStringLiteral("port")).toInt() == b.Port();
+        EXPECT_EQ(run.value(QStringLiteral("result")).toString(),
+                  isB ? QStringLiteral("failed") : QStringLiteral("success"));
+        EXPECT_EQ(run.value(QStringLiteral("exitCode")).toInt(), isB ? 7 : 0);
+        EXPECT_EQ(
+            run.value(QStringLiteral("message")).toString().contains(QStringLiteral("PRL file is damaged")),
+            isB);
+    }
 }
 
 } // namespace

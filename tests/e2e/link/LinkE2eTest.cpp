@@ -4,15 +4,15 @@
 // port goes away and shown again when it comes back.
 #include "../../gui/handset/LinkTestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/HandsetFormat.h"
 #include "handset/InfoPage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 

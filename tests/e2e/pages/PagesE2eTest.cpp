@@ -4,15 +4,14 @@
 // completes, shows and logs its result, and the program connects to the handset again.
 #include "../diag/SimProcess.h"
 #include "TestEnv.h"
-#include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/OperationLog.h"
@@ -20,6 +19,7 @@
 #include "pages/SettingsPage.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/PluginRun.h"
 
@@ -111,7 +111,7 @@ protected:
     void ExpectLocked(int operation)
     {
         EXPECT_EQ(theSettings.m_bBusy, 1);
-        EXPECT_EQ(m_pHost->UpgradePage()->m_nOperation, operation);
+        EXPECT_EQ(m_pHost->m_nOperation, operation);
         EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
         EXPECT_TRUE(PanelLocked());
         EXPECT_FALSE(m_pHost->Strip()->IsLinkRunning());

@@ -1,9 +1,9 @@
 // A handset that acknowledges writes but keeps altered data (--bad-store): the reference plug-in's
 // read-back must catch it and report the operation as failed, for NV items, the PRL and the ERI.
-#include "PrlImage.h"
 #include "RefFiles.h"
 #include "RefHarness.h"
 #include "pages/NvCatalogue.h"
+#include "serial/PrlImage.h"
 
 #include <gtest/gtest.h>
 

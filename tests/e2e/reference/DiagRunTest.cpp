@@ -1,6 +1,6 @@
 // qpx-diag run: a plug-in operation without windows, its exit code taken from the result.
-#include "PrlImage.h"
 #include "RefHarness.h"
+#include "serial/PrlImage.h"
 
 #include <gtest/gtest.h>
 

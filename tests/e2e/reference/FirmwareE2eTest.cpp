@@ -1,9 +1,9 @@
 // Firmware download through the reference plug-in: the simulator goes through the download
 // protocols, checks and installs the image, and comes back reporting the new software version.
-#include "PrlImage.h"
 #include "RefFiles.h"
 #include "RefHarness.h"
 #include "serial/DiagPort.h"
+#include "serial/PrlImage.h"
 
 #include <gtest/gtest.h>
 

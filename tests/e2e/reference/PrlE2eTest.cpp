@@ -1,10 +1,10 @@
 // PRL read and write through the reference plug-in against the simulator: what is written is
 // what the handset then holds (and keeps across a restart), what is overwritten is saved, and
 // every failure ends the run with a message instead of a success.
-#include "PrlImage.h"
 #include "RefFiles.h"
 #include "RefHarness.h"
 #include "serial/DiagPort.h"
+#include "serial/PrlImage.h"
 
 #include <QDirIterator>
 

@@ -1,16 +1,19 @@
 // The real program with the reference plug-in in its MODEL folder and the simulator on a virtual
 // port: the plug-in is chosen for the handset, a PRL read from the upgrade page ends in "Download
 // Success!" with the files written, and a damaged PRL file ends in the plug-in's own message.
-#include "PrlImage.h"
+// ModemManager, present on the (private) system bus, is asked to leave the handset alone for each
+// operation.
+#include "FakeModemManager.h"
 #include "RefHarness.h"
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PrlImage.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,6 +79,14 @@ protected:
 
 TEST_F(ProgramE2e, PrlReadAndARefusedWriteFromTheUpgradePage)
 {
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.Address().toLocal8Bit());
+    CFakeModemManager mm(bus.Address());
+    ASSERT_TRUE(mm.Register());
+    const QString uid = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
+    mm.AddModem(uid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
+
     ASSERT_TRUE(PumpUntil([&] { return Connected(); }, 20000)) << "the reference plug-in was not chosen";
     m_pHost->OnHostCommand(HC_PRL, 0);
     ASSERT_TRUE(PumpUntil([&] { return m_pPage->IsStartEnabled(); }, 20000));
@@ -92,6 +103,7 @@ TEST_F(ProgramE2e, PrlReadAndARefusedWriteFromTheUpgradePage)
     ASSERT_FALSE(reads.isEmpty());
     EXPECT_EQ(prl::Check(qpxtest::ReadFile(m_install + QStringLiteral("reads/") + reads.first())),
               prl::PRL_OK);
+    EXPECT_EQ(mm.Calls(), (QStringList{uid + QStringLiteral(" on"), uid + QStringLiteral(" off")}));
 
     // The program takes the handset back; a damaged file is refused with the plug-in's words.
     ASSERT_TRUE(PumpUntil([&] { return Connected() && m_pPage->IsStartEnabled(); }, 20000));
@@ -105,6 +117,7 @@ TEST_F(ProgramE2e, PrlReadAndARefusedWriteFromTheUpgradePage)
     ASSERT_FALSE(Dialogs::Shown().isEmpty());
     EXPECT_TRUE(Dialogs::Shown().constLast().strText.contains(QStringLiteral("PRL file is damaged")))
         << Dialogs::Shown().constLast().strText.toStdString();
+    EXPECT_EQ(mm.Calls().size(), 4);
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #pragma once
 // Input files in the reference plug-in's documented formats (plugins/reference/README.md), built
-// independently of the plug-in's own code so that a format fault shows on one side.
-#include "PrlImage.h"
+// independently of the plug-in's own code so that a format fault shows on one side. The check
+// values come from serial/Checksums.h, whose results are pinned to the standard check values.
 #include "TestEnv.h"
 #include "plugin/ByteText.h"
+#include "serial/Checksums.h"
+#include "serial/PrlImage.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -11,18 +13,6 @@
 #include <QStringList>
 
 namespace reftest {
-
-// The zlib CRC-32 (reflected polynomial 0xEDB88320, preset and final complement).
-inline quint32 Crc32(const QByteArray& data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return ~crc;
-}
 
 // Firmware image: magic, software version directory, payload length, CRC-32, payload. The
 // payload runs through every byte value, frame flags and escapes included.
@@ -51,7 +41,7 @@ inline QByteArray PrlFile(int size, quint16 id)
     img[1] = static_cast<char>(size);
     img[2] = static_cast<char>(id >> 8);
     img[3] = static_cast<char>(id);
-    const quint16 crc = prl::Crc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
+    const quint16 crc = PrlCrc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
     img[size - 2] = static_cast<char>(crc >> 8);
     img[size - 1] = static_cast<char>(crc);
     qpxtest::FuzzSeed("prl_image", img);

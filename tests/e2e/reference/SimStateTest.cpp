@@ -4,6 +4,7 @@
 #include "CommandDispatcher.h"
 #include "DownloadMode.h"
 #include "TestEnv.h"
+#include "serial/Checksums.h"
 #include "serial/DiagCodec.h"
 
 #include <QFileInfo>
@@ -369,7 +370,7 @@ TEST(SimDownload, ImagesAreCheckedBeforeTheyAreInstalled)
     EXPECT_EQ(dl.Handle(B({0x1B, 5})), B({0x1C, 0}));
     QByteArray img("QPXIMG1\0", 8);
     img += QByteArray("VKQ200A1");
-    img += Le32(3) + Le32(CDownloadMode::Crc32("abc")) + "abc";
+    img += Le32(3) + Le32(Crc32("abc")) + "abc";
     EXPECT_EQ(At0(dl.Handle(B({0x07, 9, 0, 0, 0}) + img)), 0x0D); // a gap
     EXPECT_EQ(dl.Handle(B({0x07, 0, 0, 0, 0}) + img.left(20)), B({0x08, 0, 0, 0, 0}));
     EXPECT_EQ(dl.Handle(B({0x07, 20, 0, 0, 0}) + img.mid(20)), B({0x08, 20, 0, 0, 0}));

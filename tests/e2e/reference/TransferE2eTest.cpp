@@ -2,23 +2,9 @@
 // TRANS_BK with a manifest and the marker; a restore checks the backup first and puts it back.
 #include "RefHarness.h"
 
-#include <QDirIterator>
-
 #include <gtest/gtest.h>
 
 namespace {
-
-// Relative path → contents of every file below folder.
-QMap<QString, QByteArray> FilesBelow(const QString& folder)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString f = it.next();
-        out.insert(QDir(folder).relativeFilePath(f), qpxtest::ReadFile(f));
-    }
-    return out;
-}
 
 class TransferE2e : public ::testing::Test
 {
@@ -52,7 +38,7 @@ TEST_F(TransferE2e, BackupThenRestoreOntoAnEmptyHandset)
     ASSERT_TRUE(b.Ok()) << b.Message().toStdString();
     const QString work = m_plugin.Folder() + QStringLiteral("/TRANS_BK");
     EXPECT_TRUE(b.Status().contains(QStringLiteral("Backup of 6 files"))) << b.Status().toStdString();
-    QMap<QString, QByteArray> saved = FilesBelow(work);
+    QMap<QString, QByteArray> saved = qpxtest::FilesBelow(work);
     EXPECT_TRUE(saved.contains(QStringLiteral("VKQ100A1.pp")));
     const QByteArray manifest = saved.take(QStringLiteral("manifest.txt"));
     saved.remove(QStringLiteral("VKQ100A1.pp"));
@@ -64,7 +50,7 @@ TEST_F(TransferE2e, BackupThenRestoreOntoAnEmptyHandset)
     ASSERT_TRUE(m_sim.Start(RefSimArgs(fresh)));
     const SRefOutcome r = m_plugin.Transfer(m_sim.Port(), 0, 1u);
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_EQ(FilesBelow(fresh + QStringLiteral("/efs")), data);
+    EXPECT_EQ(qpxtest::FilesBelow(fresh + QStringLiteral("/efs")), data);
 }
 
 TEST_F(TransferE2e, OnlyTheChosenItemsAreCopied)
@@ -73,7 +59,7 @@ TEST_F(TransferE2e, OnlyTheChosenItemsAreCopied)
     FillHandset(state);
     ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
     ASSERT_TRUE(m_plugin.Transfer(m_sim.Port(), 1, 4u).Ok()); // messages: sms and MMS
-    QStringList names = FilesBelow(m_plugin.Folder() + QStringLiteral("/TRANS_BK")).keys();
+    QStringList names = qpxtest::FilesBelow(m_plugin.Folder() + QStringLiteral("/TRANS_BK")).keys();
     EXPECT_EQ(names, (QStringList{QStringLiteral("MMS/media/pic.jpg"), QStringLiteral("VKQ100A1.pp"),
                                   QStringLiteral("manifest.txt"), QStringLiteral("sms/inbox/0001.msg")}));
 }
@@ -94,7 +80,7 @@ TEST_F(TransferE2e, ADamagedBackupIsNotRestored)
     EXPECT_FALSE(r.Ok());
     EXPECT_TRUE(r.Message().contains(QStringLiteral("sms/inbox/0001.msg differs from its manifest")))
         << r.Message().toStdString();
-    EXPECT_TRUE(FilesBelow(fresh + QStringLiteral("/efs")).isEmpty()); // nothing was sent
+    EXPECT_TRUE(qpxtest::FilesBelow(fresh + QStringLiteral("/efs")).isEmpty()); // nothing was sent
 }
 
 TEST_F(TransferE2e, AHandsetThatVanishesMidBackupLeavesNoMarker)

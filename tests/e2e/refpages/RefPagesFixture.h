@@ -5,19 +5,19 @@
 // state folder (state.dat and the efs/ tree) or with a second operation.
 #include "../reference/RefFiles.h"
 #include "../reference/RefHarness.h"
-#include "PrlImage.h"
-#include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
+#include "serial/PrlImage.h"
 
 #include <QAction>
 #include <QDataStream>

@@ -4,17 +4,17 @@
 // and the program connects to the handset again.
 #include "../diag/SimProcess.h"
 #include "TestEnv.h"
-#include "app/AppSettings.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "pages/OperationLog.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
+#include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/PluginRun.h"
 
@@ -163,7 +163,7 @@ TEST_P(UpgradeE2eTest, RunsAndReconnects)
 
     // Locked while the plug-in works, with the port handed over.
     EXPECT_EQ(theSettings.m_bBusy, 1);
-    EXPECT_EQ(m_pPage->m_nOperation, op.number);
+    EXPECT_EQ(m_pHost->m_nOperation, op.number);
     EXPECT_FALSE(m_frame->ToolBar()->isEnabled());
     EXPECT_TRUE(PanelLocked());
     EXPECT_FALSE(m_pPage->IsStartEnabled());

@@ -2,13 +2,13 @@
 // picture and StopLink.
 #include "LinkTestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
 #include "handset/HandsetFormat.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "serial/DiagPort.h"
 
@@ -28,9 +28,8 @@ protected:
     {
         theSettings.Reset();
         CConnectionWorker::SetPollPauseMs(20);
-        m_strip = std::make_unique<CConnectionStrip>(nullptr, nullptr, nullptr, QRect(0, 0, 585, 125));
-        m_strip->SetLinkTargets(&m_frame, &m_host);
-        m_strip->SetCatalogue(std::make_shared<CCatalogueSelection>());
+        m_strip = std::make_unique<CConnectionStrip>(
+            nullptr, &m_frame, &m_host, std::make_shared<CCatalogueSelection>(), QRect(0, 0, 585, 125));
     }
     void TearDown() override
     {
@@ -74,7 +73,7 @@ TEST_F(ConnectionStripTest, StartsWithLabelsOnTheirColoursAndTheIdlePicture)
     ExpectLabelsOnly();
     EXPECT_EQ(m_strip->LinkPictureId(), 147);
     CXListCtrl* list = m_strip->VersionList();
-    EXPECT_EQ(list->GetColumns(), 4);
+    EXPECT_EQ(list->GetColumnCount(), 4);
     const SXCellAttr& a00 = list->Model()->Attr(0, 0);
     const SXCellAttr& a02 = list->Model()->Attr(0, 2);
     const SXCellAttr& a10 = list->Model()->Attr(1, 0);

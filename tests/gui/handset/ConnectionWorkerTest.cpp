@@ -2,10 +2,10 @@
 // model check and stopping.
 #include "LinkTestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/HostCommands.h"
+#include "core/AppSettings.h"
 #include "handset/ConnectionWorker.h"
 #include "handset/HandsetFormat.h"
+#include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "serial/DiagPort.h"
 

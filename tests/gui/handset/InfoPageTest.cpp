@@ -46,7 +46,7 @@ QByteArray StatusRecord()
 class InfoPageTest : public ::testing::Test
 {
 protected:
-    CInfoPage m_page{nullptr, nullptr, QRect(205, 130, 585, 600)};
+    CInfoPage m_page{nullptr, QRect(205, 130, 585, 600)};
     CXListCtrl* List() const { return m_page.StatusList(); }
     QColor Background(int row, int col) const { return QColor(List()->Model()->Attr(row, col).crBackground); }
 };
@@ -54,7 +54,7 @@ protected:
 TEST_F(InfoPageTest, ShowsElevenLabelledRowsWithAlternatingColours)
 {
     ASSERT_EQ(List()->GetItemCount(), 11);
-    ASSERT_EQ(List()->GetColumns(), 2);
+    ASSERT_EQ(List()->GetColumnCount(), 2);
     EXPECT_EQ(List()->Model()->ColumnHeading(0), QStringLiteral("Item"));
     EXPECT_EQ(List()->Model()->ColumnHeading(1), QStringLiteral("Information"));
     EXPECT_EQ(List()->GetItemText(0, 0), QStringLiteral("                       ESN"));

@@ -2,8 +2,8 @@
 // the manual choice.
 #include "LinkTestSupport.h"
 
-#include "app/AppSettings.h"
 #include "controls/XListCtrl.h"
+#include "core/AppSettings.h"
 #include "platform/Dialogs.h"
 #include "plugin/CatalogueSelection.h"
 #include "plugin/ModelCatalogue.h"
@@ -49,7 +49,7 @@ protected:
 
     std::unique_ptr<CModelDllDialog> Make()
     {
-        return std::make_unique<CModelDllDialog>(nullptr, nullptr, QRect(205, 130, 585, 600));
+        return std::make_unique<CModelDllDialog>(nullptr, QRect(205, 130, 585, 600));
     }
 
     QString m_install;
@@ -64,7 +64,7 @@ TEST_F(ModelDllDialogTest, ListsTheUsablePluginsWithVersionTimeAndLocation)
     EXPECT_EQ(page->SelectedIndex(), 0);
 
     CXListCtrl* list = page->List();
-    EXPECT_EQ(list->GetColumns(), 4);
+    EXPECT_EQ(list->GetColumnCount(), 4);
     EXPECT_EQ(list->GetRowHeight(), 16);
     // Disabled (no port in use): the list stays empty.
     page->FillList();

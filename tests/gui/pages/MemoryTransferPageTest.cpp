@@ -1,15 +1,14 @@
 #include "pages/MemoryTransferPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
-#include "app/WorkFolder.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "core/WorkFolder.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -79,15 +78,7 @@ protected:
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     }
     // Every file below folder, as relative paths in name order.
-    static QStringList FilesBelow(const QString& folder)
-    {
-        QStringList out;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            out.append(QDir(folder).relativeFilePath(it.next()));
-        out.sort();
-        return out;
-    }
+    static QStringList FilesBelow(const QString& folder) { return qpxtest::FilesBelow(folder).keys(); }
 
     void StartAndWait()
     {
@@ -269,7 +260,7 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
 
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_TRANSFER);
+    EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {157, 157, 0, 0}));
     EXPECT_TRUE(BackupRadio()->isEnabled());

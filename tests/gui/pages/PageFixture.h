@@ -3,10 +3,10 @@
 // installation folder of its own, dialogs answered by the test, and a copy of the recording
 // plug-in in a private MODEL folder (so TRANS_BK and the recorded calls belong to one test).
 #include "TestEnv.h"
-#include "app/AppSettings.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
+#include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"

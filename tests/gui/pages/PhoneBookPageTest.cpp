@@ -1,11 +1,14 @@
 #include "pages/PhoneBookPage.h"
+#include "FakePageServices.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
+#include "pages/CsvListLoader.h"
+#include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 #include "plugin/ByteText.h"
 
 #include <QLabel>
@@ -38,7 +41,7 @@ protected:
     QStringList Row(int r)
     {
         QStringList out;
-        for (int c = 0; c < List()->GetColumns(); ++c)
+        for (int c = 0; c < List()->GetColumnCount(); ++c)
             out.append(List()->GetItemText(r, c));
         return out;
     }
@@ -73,7 +76,8 @@ protected:
 TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
 {
     theSettings.m_strLastCsvFile = QStringLiteral("/data/last.csv");
-    CPhoneBookPage p(nullptr, nullptr, QRect(205, 130, 585, 600));
+    qpxtest::CFakePageServices services;
+    CPhoneBookPage p(nullptr, services, QRect(205, 130, 585, 600));
     auto child = [&p](const char* name) { return p.findChild<QWidget*>(QString::fromLatin1(name)); };
     EXPECT_EQ(p.Mode(), 1);
     EXPECT_TRUE(static_cast<QRadioButton*>(child("readRadio"))->isChecked());
@@ -86,7 +90,7 @@ TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
     EXPECT_TRUE(pagetest::HasFaces(start, {136, 135, 136, 154}));
 
     CXListCtrl* list = p.List();
-    ASSERT_EQ(list->GetColumns(), 7);
+    ASSERT_EQ(list->GetColumnCount(), 7);
     const QStringList titles = {QStringLiteral("Name"),    QStringLiteral("Mobile1"),
                                 QStringLiteral("Home"),    QStringLiteral("Work"),
                                 QStringLiteral("E-Mail1"), QStringLiteral("Mobile2"),
@@ -325,7 +329,7 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_TRUE(Page().IsRunning());
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_PHONEBOOK);
+    EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(pagetest::HasFaces(Start(), {154, 154, 0, 0}));
     EXPECT_FALSE(Browse()->isEnabled());
@@ -408,6 +412,44 @@ TEST_F(PhoneBookPageTest, WriteRunSendsTheFileTheListShowsAndShowsAFailure)
     EXPECT_EQ(Messages().last(), QStringLiteral("Phonebook write failed"));
     EXPECT_TRUE(Browse()->isEnabled()); // Write mode after release
     EXPECT_EQ(List()->GetItemCount(), 3);
+}
+
+TEST_F(PhoneBookPageTest, ALargeFileIsParsedAsideAndWhatChangesTheListMeanwhileWins)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 2 * CSV_PARSE_ASIDE_BYTES; ++i)
+        text += "Name " + QByteArray::number(i) + " , 010-" + QByteArray::number(i) + ",,x" +
+                (i % 3 == 0 ? QByteArray(",a,b,c,d,e") : QByteArray()) + "\r\n";
+    const QString path = WriteCsv(text);
+    CXListCtrl expected(&Page());
+    for (int c = 0; c < 7; ++c)
+        expected.InsertColumn(c, QString::number(c));
+    FillListFromCsvNow(&expected, qpxtest::ReadFile(path));
+    const int rows = expected.GetItemCount();
+
+    // The window goes on while the file is parsed; then the list holds what reading it at once gives.
+    FillDummyRows(2);
+    PathEdit()->setText(path);
+    WriteRadio()->click();
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return List()->GetItemCount() == rows; }));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 7; ++c)
+            ASSERT_EQ(List()->GetItemText(r, c), expected.GetItemText(r, c)) << r << ":" << c;
+
+    // A plug-in asking in the meantime sees the whole file.
+    ReadRadio()->click();
+    WriteRadio()->click();
+    EXPECT_EQ(Page().PluginList()->RowCount(), rows);
+
+    // Emptied by the Read radio while the file is parsed: the rows never come.
+    WriteRadio()->click();
+    ReadRadio()->click();
+    CompletePendingCsvLoad(List());
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    Pump(50);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
 }
 
 TEST_F(PhoneBookPageTest, LiveDisplayAndPortLoss)

@@ -1,6 +1,5 @@
 #include "pages/SettingsPage.h"
 #include "PageFixture.h"
-#include "app/HostCommands.h"
 #include "controls/EditGrid.h"
 #include "controls/SkinButton.h"
 #include "controls/SkinToolBar.h"
@@ -8,6 +7,7 @@
 #include "controls/XListModel.h"
 #include "pages/PluginLists.h"
 #include "pages/UpgradePage.h"
+#include "platform/HostCommands.h"
 
 #include <QFile>
 #include <QLabel>
@@ -102,7 +102,7 @@ TEST_F(SettingsPageTest, EditorsOnlyWhereDefinedAndNeverOnItemName)
     EXPECT_FALSE(g->OpenEditor(0, 0));
     EXPECT_FALSE(g->OpenEditor(0, 1)); // right after the catalogue: no definitions
 
-    CEditGridPluginList list(g);
+    CPluginList& list = *Page().PluginList(0);
     EXPECT_EQ(list.AddComboEditor(0, 0, {QStringLiteral("a")}), -1); // Item Name takes none
     EXPECT_EQ(list.AddComboEditor(3, 1, {QStringLiteral("a")}), -1); // no row 3
     EXPECT_EQ(list.AddEditEditor(0, 2, QString(), 0, 5, 0), -1);     // byte width 1..4
@@ -124,7 +124,7 @@ TEST_F(SettingsPageTest, EditorsOnlyWhereDefinedAndNeverOnItemName)
 TEST_F(SettingsPageTest, GridAdapterKeepsToTheListContract)
 {
     CEditGrid* g = Page().Grid(11); // PTT: no rows
-    CEditGridPluginList list(g);
+    CPluginList& list = *Page().PluginList(11);
     EXPECT_EQ(list.ColumnCount(), 3);
     EXPECT_EQ(list.InsertRow(1, QStringLiteral("x")), -1);
     EXPECT_EQ(list.InsertRow(-1, QStringLiteral("first")), 0);
@@ -144,7 +144,7 @@ TEST_F(SettingsPageTest, GridAdapterKeepsToTheListContract)
     // The phonebook list takes no editors.
     CXListCtrl xl;
     xl.InsertColumn(0, QStringLiteral("Name"));
-    CXListPluginList pl(&xl);
+    CPluginList pl(&xl);
     EXPECT_EQ(pl.InsertRow(-1, QStringLiteral("n")), 0);
     EXPECT_EQ(pl.AddComboEditor(0, 0, {}), -1);
     EXPECT_EQ(pl.AddIpEditor(0, 0), -1);
@@ -209,7 +209,7 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     EXPECT_FALSE(ReadButton()->isEnabled());
     EXPECT_FALSE(WriteButton()->isEnabled());
     EXPECT_FALSE(Frame().ToolBar()->isEnabled());
-    EXPECT_EQ(Host().UpgradePage()->m_nOperation, OP_SETTINGS);
+    EXPECT_EQ(Host().m_nOperation, OP_SETTINGS);
     EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
     EXPECT_TRUE(CallOf(QStringLiteral("Settings")).contains(QStringLiteral(" port=3 ")));
     EXPECT_TRUE(
@@ -249,14 +249,14 @@ TEST_F(SettingsPageTest, EditorsCloseBeforeThePluginFillsTheGrid)
     InstallPlugin();
     qputenv("QPX_REC_SETTINGS_FILL", "1");
     CEditGrid* g = Page().Grid(0);
-    CEditGridPluginList(g).AddEditEditor(0, 1, QString(), 0, 0, 0);
+    Page().PluginList(0)->AddEditEditor(0, 1, QString(), 0, 0, 0);
     ASSERT_TRUE(g->OpenEditor(0, 1));
     auto* edit = qobject_cast<QLineEdit*>(g->Editor());
     ASSERT_NE(edit, nullptr);
     edit->setText(QStringLiteral("typed"));
     // An editor open in another category is closed as well.
     CEditGrid* other = Page().Grid(3);
-    CEditGridPluginList(other).AddEditEditor(1, 2, QString(), 0, 0, 0);
+    Page().PluginList(3)->AddEditEditor(1, 2, QString(), 0, 0, 0);
     ASSERT_TRUE(other->OpenEditor(1, 2));
     qobject_cast<QLineEdit*>(other->Editor())->setText(QStringLiteral("kept"));
 

@@ -1,8 +1,7 @@
-// The run lock of every operation number, and a run inside the real main frame: toolbar,
-// function list, operation log and reconnection.
+// The run lock of every operation number, as the page that runs it and the host apply it, and a
+// run inside the real main frame: toolbar, function list, operation log and reconnection.
 #include "UpgradeFixture.h"
 #include "app/FunctionListPanel.h"
-#include "app/HostCommands.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
@@ -10,6 +9,8 @@
 #include "pages/MemoryTransferPage.h"
 #include "pages/OperationLog.h"
 #include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "platform/HostCommands.h"
 
 #include <QDate>
 #include <QPushButton>
@@ -43,6 +44,29 @@ protected:
         return w;
     }
     bool On(const char* name) const { return Get<QWidget>(name)->isEnabled(); }
+    // What the start and the end of a run of op do to the windows: the page that runs it applies
+    // its own lock, the host the rest.
+    COperationPage* OwnerOf(int op) const
+    {
+        CPageHost* host = m_frame->PageHost();
+        for (COperationPage* page : std::initializer_list<COperationPage*>{
+                 host->UpgradePage(), host->SettingsPage(), host->PhoneBookPage(), host->TransferPage()}) {
+            if (page->RunsOperation(op))
+                return page;
+        }
+        ADD_FAILURE() << "no page runs " << op;
+        return m_pPage;
+    }
+    void Lock(int op)
+    {
+        OwnerOf(op)->ApplyRunLock(op);
+        m_frame->PageHost()->BeginRun(op);
+    }
+    void Release(int op)
+    {
+        OwnerOf(op)->ReleaseRunLock(op);
+        m_frame->PageHost()->EndRun(op);
+    }
     bool Shown(const char* name) const { return Get<QWidget>(name)->isVisibleTo(m_pPage); }
     QList<bool> PanelButtons() const
     {
@@ -81,7 +105,7 @@ TEST_F(RunLockTest, UpgradeLock)
     m_pPage->SelectOperation(CUpgradePage::SEL_UPGRADE);
     EnableAll();
     theSettings.m_nLastSelectNam = 1;
-    m_pPage->ApplyRunLock(OP_UPGRADE);
+    Lock(OP_UPGRADE);
     EXPECT_FALSE(ValueLinesShown());
     EXPECT_EQ(PanelButtons(), All(false));
     for (const char* n : {"binBrowseButton", "scrBrowseButton", "prlBrowseButton", "eriBrowseButton"})
@@ -101,7 +125,7 @@ TEST_F(RunLockTest, UpgradeLock)
     // Path boxes stay as they were.
     EXPECT_TRUE(On("binPathEdit"));
 
-    m_pPage->ReleaseRunLock(OP_UPGRADE);
+    Release(OP_UPGRADE);
     EXPECT_TRUE(ValueLinesShown());
     EXPECT_EQ(PanelButtons(), All(true));
     for (const char* n : {"binBrowseButton", "scrBrowseButton", "prlBrowseButton", "eriBrowseButton",
@@ -115,14 +139,14 @@ TEST_F(RunLockTest, BinLock)
 {
     m_pPage->SelectOperation(CUpgradePage::SEL_BIN);
     EnableAll();
-    m_pPage->ApplyRunLock(OP_BIN);
+    Lock(OP_BIN);
     EXPECT_FALSE(On("binBrowseButton"));
     EXPECT_TRUE(On("scrBrowseButton"));
     EXPECT_TRUE(On("nam1Radio"));
     EXPECT_FALSE(On("startButton"));
     EXPECT_EQ(m_pPage->RunningFace(), 152);
     EXPECT_EQ(PanelButtons(), All(false));
-    m_pPage->ReleaseRunLock(OP_BIN);
+    Release(OP_BIN);
     EXPECT_TRUE(On("binBrowseButton"));
     EXPECT_TRUE(On("startButton"));
     EXPECT_EQ(PanelButtons(), All(true));
@@ -133,14 +157,14 @@ TEST_F(RunLockTest, ScriptLock)
     m_pPage->SelectOperation(CUpgradePage::SEL_SCRIPT);
     EnableAll();
     theSettings.m_nLastSelectNam = 2;
-    m_pPage->ApplyRunLock(OP_SCRIPT);
+    Lock(OP_SCRIPT);
     EXPECT_TRUE(On("binBrowseButton"));
     for (const char* n : {"scrBrowseButton", "prlBrowseButton", "eriBrowseButton", "nam1Radio", "nam2Radio"})
         EXPECT_FALSE(On(n)) << n;
     EXPECT_TRUE(On("nam12Radio"));
     EXPECT_FALSE(On("startButton"));
     EXPECT_EQ(m_pPage->RunningFace(), 156);
-    m_pPage->ReleaseRunLock(OP_SCRIPT);
+    Release(OP_SCRIPT);
     for (const char* n : {"scrBrowseButton", "prlBrowseButton", "eriBrowseButton", "nam1Radio", "nam2Radio",
                           "nam12Radio", "startButton"})
         EXPECT_TRUE(On(n)) << n;
@@ -154,7 +178,7 @@ TEST_F(RunLockTest, PrlLockInBothDirections)
         EnableAll();
         theSettings.m_nLastSelectNam = 0;
         theSettings.m_nLastDirection = direction;
-        m_pPage->ApplyRunLock(OP_PRL);
+        Lock(OP_PRL);
         EXPECT_FALSE(On("startButton"));
         EXPECT_EQ(m_pPage->RunningFace(), 155);
         EXPECT_FALSE(On("prlBrowseButton"));
@@ -164,7 +188,7 @@ TEST_F(RunLockTest, PrlLockInBothDirections)
         EXPECT_EQ(On("readRadio"), direction == 1);
         EXPECT_EQ(On("writeRadio"), direction == 0);
 
-        m_pPage->ReleaseRunLock(OP_PRL);
+        Release(OP_PRL);
         EXPECT_TRUE(On("startButton"));
         // The PRL browse button comes back only for Write.
         EXPECT_EQ(On("prlBrowseButton"), direction == 0);
@@ -182,14 +206,14 @@ TEST_F(RunLockTest, EriLockLeavesStartDisabled)
         EnableAll();
         theSettings.m_nLastSelectNam = 0;
         theSettings.m_nLastDirection = direction;
-        m_pPage->ApplyRunLock(OP_ERI);
+        Lock(OP_ERI);
         EXPECT_EQ(m_pPage->RunningFace(), 153);
         EXPECT_FALSE(On("eriBrowseButton"));
         EXPECT_EQ(On("readRadio"), direction == 1);
         EXPECT_EQ(On("writeRadio"), direction == 0);
         // ERI leaves the NAM radios alone.
         EXPECT_TRUE(On("nam2Radio"));
-        m_pPage->ReleaseRunLock(OP_ERI);
+        Release(OP_ERI);
         EXPECT_FALSE(On("startButton"));
         EXPECT_EQ(m_pPage->RunningFace(), 0);
         EXPECT_EQ(On("eriBrowseButton"), direction == 0);
@@ -202,13 +226,13 @@ TEST_F(RunLockTest, RefurbishLock)
 {
     m_pPage->SelectOperation(CUpgradePage::SEL_REFURBISH);
     EnableAll();
-    m_pPage->ApplyRunLock(OP_REFURBISH);
+    Lock(OP_REFURBISH);
     EXPECT_FALSE(On("binBrowseButton"));
     EXPECT_FALSE(On("scrBrowseButton"));
     EXPECT_TRUE(On("prlBrowseButton"));
     EXPECT_EQ(m_pPage->RunningFace(), 177);
     EXPECT_FALSE(On("startButton"));
-    m_pPage->ReleaseRunLock(OP_REFURBISH);
+    Release(OP_REFURBISH);
     EXPECT_TRUE(On("binBrowseButton"));
     EXPECT_TRUE(On("scrBrowseButton"));
     EXPECT_FALSE(On("startButton"));
@@ -221,20 +245,20 @@ TEST_F(RunLockTest, OtherPagesLockOnlyTheCommonPart)
     for (int op : {OP_SETTINGS, OP_PHONEBOOK, OP_TRANSFER}) {
         SCOPED_TRACE(op);
         EnableAll();
-        m_pPage->ApplyRunLock(op);
+        Lock(op);
         EXPECT_FALSE(ValueLinesShown());
         EXPECT_EQ(PanelButtons(), All(false));
         // Nothing of the upgrade page's own inputs.
         for (const char* n : {"binBrowseButton", "nam1Radio", "readRadio", "startButton"})
             EXPECT_TRUE(On(n)) << n;
         EXPECT_EQ(m_pPage->RunningFace(), 0);
-        m_pPage->ReleaseRunLock(op);
+        Release(op);
         EXPECT_TRUE(ValueLinesShown());
         EXPECT_EQ(PanelButtons(), All(true));
     }
 }
 
-// Operations 7 and 8 lock their own pages through the upgrade page.
+// Operations 7 and 8 lock their own pages.
 TEST_F(RunLockTest, PhonebookAndTransferPagesAreLockedByNumber)
 {
     CPhoneBookPage* book = m_frame->PageHost()->PhoneBookPage();
@@ -246,21 +270,21 @@ TEST_F(RunLockTest, PhonebookAndTransferPagesAreLockedByNumber)
     ASSERT_EQ(book->Mode(), 1); // Read
     book->EnableStart(true);
     bookWidget("browseButton")->setEnabled(true);
-    m_pPage->ApplyRunLock(OP_PHONEBOOK);
+    Lock(OP_PHONEBOOK);
     EXPECT_FALSE(book->IsStartEnabled());
     EXPECT_FALSE(bookWidget("browseButton")->isEnabled());
     EXPECT_FALSE(bookWidget("writeRadio")->isEnabled());
     EXPECT_TRUE(bookWidget("readRadio")->isEnabled());
-    m_pPage->ReleaseRunLock(OP_PHONEBOOK);
+    Release(OP_PHONEBOOK);
     EXPECT_TRUE(bookWidget("writeRadio")->isEnabled());
     EXPECT_FALSE(book->IsStartEnabled()); // back with the reconnection
 
     CMemoryTransferPage* transfer = m_frame->PageHost()->TransferPage();
     transfer->EnableStart(true);
-    m_pPage->ApplyRunLock(OP_TRANSFER);
+    Lock(OP_TRANSFER);
     EXPECT_FALSE(transfer->IsStartEnabled());
     EXPECT_EQ(PanelButtons(), All(false));
-    m_pPage->ReleaseRunLock(OP_TRANSFER);
+    Release(OP_TRANSFER);
     EXPECT_TRUE(transfer->IsStartEnabled());
     EXPECT_EQ(PanelButtons(), All(true));
 }
@@ -296,7 +320,7 @@ TEST_F(RunLockTest, RunInsideTheFrame)
     EXPECT_TRUE(text.contains(("Last Processed File\t:\t" + bin.toUtf8() + "\r\n")));
     EXPECT_TRUE(text.contains("Elapsed Time\t\t:\t2 min 5.340000 sec\r\n"));
     EXPECT_TRUE(text.contains("Last Status\t\t:\tBin done\r\n"));
-    EXPECT_FALSE(m_pPage->m_bLogHandsetInfo);
+    EXPECT_FALSE(m_frame->PageHost()->m_bLogHandsetInfo);
 
     // The frame reconnects: a port selection goes to the host.
     ASSERT_TRUE(PumpUntil([&] {

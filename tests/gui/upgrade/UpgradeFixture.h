@@ -1,8 +1,9 @@
 #pragma once
 // Shared set-up of the upgrade page tests: fresh settings, answered dialogs, a temporary
 // installation with the recording plug-in in its MODEL folder, and a page of the host's size.
+#include "FakePageServices.h"
 #include "TestEnv.h"
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"
@@ -89,7 +90,7 @@ protected:
 
     CUpgradePage& MakePage(int operation = 0)
     {
-        m_page = std::make_unique<CUpgradePage>(nullptr, nullptr, PageRect());
+        m_page = std::make_unique<CUpgradePage>(nullptr, m_services, PageRect());
         if (operation)
             m_page->SelectOperation(operation);
         return *m_page;
@@ -138,6 +139,7 @@ protected:
 
     QString m_dir;
     QString m_recLog;
+    qpxtest::CFakePageServices m_services;
     std::unique_ptr<CUpgradePage> m_page;
 };
 

@@ -148,7 +148,7 @@ TEST_F(UpgradeRunTest, MissingExportIsReportedAndUnloaded)
     EXPECT_FALSE(page.HasRunningPlugin());
     EXPECT_FALSE(Mapped(m_dll));
     EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_EQ(page.m_nOperation, 0);
+    EXPECT_TRUE(m_services.begun.isEmpty());
 }
 
 TEST_F(UpgradeRunTest, NoAtConfirmationRunsNothing)
@@ -194,7 +194,7 @@ TEST_F(UpgradeRunTest, UpgradeArguments)
     EXPECT_EQ(call, QStringLiteral("Upgrade") + Lead() + QStringLiteral(" bin=") + m_bin +
                         QStringLiteral(" scr=") + m_scr + QStringLiteral(" eri=") + m_eri +
                         QStringLiteral(" nam=1 prl=") + m_prl);
-    EXPECT_EQ(page.m_nOperation, OP_UPGRADE);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_UPGRADE});
 }
 
 TEST_F(UpgradeRunTest, BinArguments)
@@ -204,7 +204,7 @@ TEST_F(UpgradeRunTest, BinArguments)
     FillFiles();
     EXPECT_EQ(RunAndWait(page, QStringLiteral("Bin")),
               QStringLiteral("Bin") + Lead() + QStringLiteral(" bin=") + m_bin);
-    EXPECT_EQ(page.m_nOperation, OP_BIN);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_BIN});
 }
 
 TEST_F(UpgradeRunTest, ScriptArguments)
@@ -216,7 +216,7 @@ TEST_F(UpgradeRunTest, ScriptArguments)
     EXPECT_EQ(RunAndWait(page, QStringLiteral("Src")),
               QStringLiteral("Src") + Lead() + QStringLiteral(" scr=") + m_scr + QStringLiteral(" eri=") +
                   m_eri + QStringLiteral(" nam=0 prl=") + m_prl);
-    EXPECT_EQ(page.m_nOperation, OP_SCRIPT);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_SCRIPT});
 }
 
 TEST_F(UpgradeRunTest, RefurbishArgumentsAndNumber)
@@ -227,7 +227,7 @@ TEST_F(UpgradeRunTest, RefurbishArgumentsAndNumber)
     EXPECT_EQ(RunAndWait(page, QStringLiteral("Refurbish")), QStringLiteral("Refurbish") + Lead() +
                                                                  QStringLiteral(" bin=") + m_bin +
                                                                  QStringLiteral(" scr=") + m_scr);
-    EXPECT_EQ(page.m_nOperation, OP_REFURBISH);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_REFURBISH});
 }
 
 TEST_F(UpgradeRunTest, PrlWriteArguments)
@@ -241,7 +241,7 @@ TEST_F(UpgradeRunTest, PrlWriteArguments)
                                                            QStringLiteral(" nam=0 file=") + m_prl +
                                                            QStringLiteral(" dir=0"));
     EXPECT_TRUE(Dialogs::FolderRequests().isEmpty());
-    EXPECT_EQ(page.m_nOperation, OP_PRL);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_PRL});
 }
 
 TEST_F(UpgradeRunTest, PrlReadAsksForAFolder)
@@ -344,7 +344,7 @@ TEST_F(UpgradeRunTest, EriReadPassesRememberedNam)
     EXPECT_EQ(Dialogs::FolderRequests().constFirst().strTitle,
               QStringLiteral("Select folder to save ERI file"));
     EXPECT_EQ(Dialogs::FolderRequests().constFirst().strPrompt, QStringLiteral("Directory for  ERI read"));
-    EXPECT_EQ(page.m_nOperation, OP_ERI);
+    EXPECT_EQ(m_services.begun, QList<int>{OP_ERI});
 }
 
 TEST_F(UpgradeRunTest, EriWriteArguments)

@@ -1,6 +1,6 @@
 #include "TestEnv.h"
-#include "app/LogFile.h"
-#include "app/ProgramLog.h"
+#include "core/LogFile.h"
+#include "core/ProgramLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "TestEnv.h"
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "platform/Registry.h"
 
 #include <QFile>

@@ -1,9 +1,8 @@
-#include "app/WorkFolder.h"
+#include "core/WorkFolder.h"
 #include "TestEnv.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -41,18 +40,6 @@ TEST(WorkFolder, PathsFromThePluginPath)
     EXPECT_TRUE(TransferWorkFolder(QStringLiteral("plugin.so")).isEmpty());
 }
 
-// Every file below folder with its contents.
-QMap<QString, QByteArray> FilesBelow(const QString& folder)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString f = it.next();
-        out.insert(QDir(folder).relativeFilePath(f), qpxtest::ReadFile(f));
-    }
-    return out;
-}
-
 QStringList Beside(const QString& root)
 {
     return QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -76,7 +63,7 @@ TEST(WorkFolder, ArchiveNames)
 TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
 {
     const SPluginTree t = MakeTree();
-    const QMap<QString, QByteArray> backup = FilesBelow(t.work);
+    const QMap<QString, QByteArray> backup = qpxtest::FilesBelow(t.work);
     const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
     qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
     for (int day = 1; day <= 11; ++day)
@@ -92,7 +79,7 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
 
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_FALSE(QFileInfo::exists(t.work));
-    EXPECT_EQ(FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174502")), backup);
+    EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174502")), backup);
     QStringList expected{QStringLiteral("TRANS_BK.20200101-000000")};
     for (int day = 3; day <= 11; ++day)
         expected << QStringLiteral("TRANS_BK.202401%1-120000").arg(day, 2, 10, QLatin1Char('0'));
@@ -109,7 +96,7 @@ TEST(WorkFolder, ArchivesOfOneSecondDoNotReplaceEachOther)
     qpxtest::WriteFile(t.work + QStringLiteral("/ui.data"), "second");
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_TRUE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174502/pim/book.dat")));
-    EXPECT_EQ(FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
+    EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
               QStringList{QStringLiteral("ui.data")});
 }
 
@@ -147,7 +134,7 @@ TEST(WorkFolder, RefusesEmptyRootAndOutsidePaths)
         EXPECT_TRUE(ArchiveFolderGuarded(r.folder, r.root, CLOSED_AT).isEmpty()) << r.folder.toStdString();
     }
     EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/keep.txt")));
-    EXPECT_EQ(FilesBelow(t.work).size(), 3);
+    EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
 }
 
 TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)

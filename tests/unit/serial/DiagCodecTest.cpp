@@ -1,16 +1,29 @@
 #include "serial/DiagCodec.h"
 #include "TestEnv.h"
+#include "serial/Checksums.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<quint8>;
+
+// A byte stream of a test as a seed of the frame fuzz target: its output room (u16) and piece
+// seed (u32) come first.
+void SeedFrame(const Bytes& stream)
+{
+    qpxtest::FuzzSeed("frame",
+                      QByteArray("\xff\xff\x2a\0\0\0", 6) +
+                          QByteArray(reinterpret_cast<const char*>(stream.data()), qsizetype(stream.size())));
+}
 
 Bytes Hex(const char* text)
 {
@@ -33,20 +46,45 @@ size_t CheckEscapes(const Bytes& payload)
     return (special(fcs & 0xFF) ? 1 : 0) + (special(fcs >> 8) ? 1 : 0);
 }
 
-Bytes Encode(const Bytes& payload)
+// Every helper below runs the fast codec and the byte-at-a-time reference and expects the same
+// bytes and results from both, so each case of this file also checks that they agree.
+
+// Encodes into a buffer of cap bytes (the worst case when cap is 0); returns what fits.
+Bytes Encode(const Bytes& payload, size_t cap = 0)
 {
-    Bytes out(MaxEncodedSize(payload.size()));
-    const size_t n = EncodeFrame(payload.data(), payload.size(), out.data(), out.size());
+    if (cap == 0)
+        cap = MaxEncodedSize(payload.size());
+    Bytes out(cap, 0xAA), ref(cap, 0xAA);
+    const size_t n = EncodeFrame(payload.data(), payload.size(), out.data(), cap);
+    const size_t m = EncodeFrameBytewise(payload.data(), payload.size(), ref.data(), cap);
+    EXPECT_EQ(n, m) << "encoded length, payload of " << payload.size() << " bytes, room " << cap;
     out.resize(n);
+    ref.resize(m);
+    EXPECT_EQ(out, ref) << "encoded bytes, payload of " << payload.size() << " bytes";
     return out;
 }
 
-// Decodes a whole encoded frame (closing flag included) with DecodeFrameBody.
-int DecodeWire(const Bytes& wire, Bytes* decoded)
+// DecodeFrameBody into out (which may be body itself), checked against the reference.
+int Decode(quint8* body, size_t n, quint8* out, size_t outCap)
 {
-    qpxtest::FuzzSeed("frame", QByteArrayView(wire.data(), qsizetype(wire.size())));
+    const bool inPlace = out == body;
+    Bytes refBody(body, body + n), refOut(outCap, 0);
+    const int m =
+        DecodeFrameBodyBytewise(refBody.data(), n, inPlace ? refBody.data() : refOut.data(), outCap);
+    const int k = DecodeFrameBody(body, n, out, outCap);
+    EXPECT_EQ(k, m) << "decoded length of a body of " << n << " bytes";
+    if (k == m && k > 0) {
+        EXPECT_TRUE(std::equal(out, out + k, inPlace ? refBody.data() : refOut.data())) << "decoded bytes";
+    }
+    return k;
+}
+
+// Decodes a whole encoded frame (closing flag included).
+int DecodeWire(Bytes wire, Bytes* decoded)
+{
+    SeedFrame(wire);
     decoded->assign(wire.size() + 1, 0);
-    return DecodeFrameBody(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
+    return Decode(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
 }
 
 struct SWorkedExample
@@ -108,12 +146,17 @@ TEST(DiagCodec, CheckValueAndResidue)
     const char* text = "123456789";
     const auto* p = reinterpret_cast<const quint8*>(text);
     EXPECT_EQ(Fcs16Of(p, 9), 0x906E);
+    // The data formats' checks over the same text give their standard check values too.
+    EXPECT_EQ(Crc32(QByteArray(text)), 0xCBF43926u);
+    EXPECT_EQ(PrlCrc16(p, 9), 0xD64E);
     quint8 framed[11];
     std::memcpy(framed, p, 9);
     PutLe16(framed + 9, 0x906E);
-    EXPECT_EQ(Fcs16Update(FCS16_INIT, framed, 11), FCS16_GOOD);
-    // Feeding in pieces gives the same register as one call.
-    EXPECT_EQ(Fcs16Update(Fcs16Update(FCS16_INIT, framed, 4), framed + 4, 7), FCS16_GOOD);
+    for (auto update : {Fcs16Update, Fcs16UpdateBytewise}) {
+        EXPECT_EQ(update(FCS16_INIT, framed, 11), FCS16_GOOD);
+        // Feeding in pieces gives the same register as one call.
+        EXPECT_EQ(update(update(FCS16_INIT, framed, 4), framed + 4, 7), FCS16_GOOD);
+    }
 }
 
 TEST(DiagCodec, OnlyFlagAndEscapeAreStuffed)
@@ -141,12 +184,13 @@ TEST(DiagCodec, EncodeRespectsCapacity)
     const Bytes payload = Hex("7E 7E 7E");
     const Bytes full = Encode(payload);
     ASSERT_EQ(full.size(), 6u + 2 + CheckEscapes(payload) + 1);
-    Bytes out(full.size(), 0xAA);
-    EXPECT_EQ(EncodeFrame(payload.data(), payload.size(), out.data(), out.size()), full.size());
-    EXPECT_EQ(out, full);
-    for (size_t cap = 0; cap < full.size(); ++cap)
-        EXPECT_EQ(EncodeFrame(payload.data(), payload.size(), out.data(), cap), 0u) << cap;
-    EXPECT_EQ(EncodeFrame(payload.data(), 0, out.data(), out.size()), 0u);
+    EXPECT_EQ(Encode(payload, full.size()), full);
+    for (size_t cap = 1; cap < full.size(); ++cap)
+        EXPECT_TRUE(Encode(payload, cap).empty()) << cap;
+    quint8 out[8];
+    EXPECT_EQ(EncodeFrame(payload.data(), payload.size(), out, 0), 0u);
+    EXPECT_EQ(EncodeFrame(payload.data(), 0, out, sizeof out), 0u);
+    EXPECT_EQ(EncodeFrameBytewise(payload.data(), 0, out, sizeof out), 0u);
 }
 
 TEST(DiagCodec, DecodeRejectsDamagedBodies)
@@ -154,72 +198,81 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
     quint8 out[64];
     // Empty body.
     EXPECT_EQ(DecodeFrameBody(nullptr, 0, out, sizeof out), -1);
+    EXPECT_EQ(DecodeFrameBodyBytewise(nullptr, 0, out, sizeof out), -1);
     // Every single flipped bit of the status request is caught.
     const Bytes wire = Hex("0C 14 3A 7E");
     for (size_t byte = 0; byte < 3; ++byte) {
         for (int bit = 0; bit < 8; ++bit) {
             Bytes bad = wire;
             bad[byte] ^= static_cast<quint8>(1 << bit);
-            EXPECT_EQ(DecodeFrameBody(bad.data(), 3, out, sizeof out), -1) << byte << ":" << bit;
+            EXPECT_EQ(Decode(bad.data(), 3, out, sizeof out), -1) << byte << ":" << bit;
         }
     }
     // A body that ends in a lone escape is cut, even if what came before would check.
     Bytes cut = Hex("0C 14 3A 7D");
-    EXPECT_EQ(DecodeFrameBody(cut.data(), cut.size(), out, sizeof out), -1);
+    EXPECT_EQ(Decode(cut.data(), cut.size(), out, sizeof out), -1);
     // More decoded bytes than the output holds.
-    const Bytes ok = Hex("41 30 30 30 30 30 30 DF 8A");
-    EXPECT_EQ(DecodeFrameBody(ok.data(), ok.size(), out, 8), -1);
-    EXPECT_EQ(DecodeFrameBody(ok.data(), ok.size(), out, 9), 9);
+    Bytes ok = Hex("41 30 30 30 30 30 30 DF 8A");
+    EXPECT_EQ(Decode(ok.data(), ok.size(), out, 8), -1);
+    EXPECT_EQ(Decode(ok.data(), ok.size(), out, 9), 9);
 }
 
 TEST(DiagCodec, DecodeInPlace)
 {
     Bytes wire = Hex("7D 5D 7D 5E 02 D5 7E");
-    const int n = DecodeFrameBody(wire.data(), wire.size() - 1, wire.data(), wire.size());
+    const int n = Decode(wire.data(), wire.size() - 1, wire.data(), wire.size());
     ASSERT_EQ(n, 4);
     EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), Hex("7D 7E 02 D5"));
 }
 
-TEST(DiagCodec, RoundTripOfEveryLength)
-{
-    Bytes payload;
-    quint32 seed = 12345;
-    for (int len = 1; len <= 600; len += 7) {
-        payload.resize(len);
-        for (auto& b : payload) {
-            seed = seed * 1103515245u + 12345u;
-            b = static_cast<quint8>((seed >> 16) % 4 == 0 ? 0x7D + ((seed >> 8) & 1) : seed >> 24);
-        }
-        const Bytes wire = Encode(payload);
-        ASSERT_LE(wire.size(), MaxEncodedSize(payload.size()));
-        Bytes decoded;
-        ASSERT_EQ(DecodeWire(wire, &decoded), len + 2);
-        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin()));
-    }
-}
-
-// Feeds bytes and collects every result other than NEED_MORE.
+// Every result other than NEED_MORE, with the stream position of the byte that gave it.
 struct SFeedLog
 {
     std::vector<Bytes> frames;
     int bad = 0;
+    std::vector<std::pair<size_t, CFrameDecoder::EResult>> results;
+    bool operator==(const SFeedLog&) const = default;
 };
 
-SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream)
+void Note(SFeedLog& log, const CFrameDecoder& dec, CFrameDecoder::EResult r, size_t at)
 {
-    qpxtest::FuzzSeed("frame", QByteArrayView(stream.data(), qsizetype(stream.size())));
+    if (r == CFrameDecoder::NEED_MORE)
+        return;
+    log.results.emplace_back(at, r);
+    if (r == CFrameDecoder::FRAME)
+        log.frames.emplace_back(dec.Payload(), dec.Payload() + dec.PayloadLength());
+    else
+        ++log.bad;
+}
+
+// Feeds the stream one byte at a time, then again in pieces of every size in `pieces` (0 stands
+// for pieces of random sizes), and expects the same results at the same places each time.
+SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
+                 std::initializer_list<size_t> pieces = {1, 2, 7, 16, 0})
+{
+    SeedFrame(stream);
+    auto ref = std::make_unique<CFrameDecoder>(dec); // the same state for every pass
     SFeedLog log;
-    for (quint8 b : stream) {
-        switch (dec.Feed(b)) {
-        case CFrameDecoder::FRAME:
-            log.frames.emplace_back(dec.Payload(), dec.Payload() + dec.PayloadLength());
-            break;
-        case CFrameDecoder::BAD_FRAME:
-            ++log.bad;
-            break;
-        case CFrameDecoder::NEED_MORE:
-            break;
+    for (size_t i = 0; i < stream.size(); ++i)
+        Note(log, dec, dec.Feed(stream[i]), i);
+    quint32 seed = static_cast<quint32>(stream.size());
+    for (const size_t piece : pieces) {
+        CFrameDecoder fast(*ref);
+        SFeedLog got;
+        for (size_t at = 0; at < stream.size();) {
+            seed = seed * 1103515245u + 12345u;
+            const size_t len = std::min(stream.size() - at, piece != 0 ? piece : 1 + (seed >> 16) % 300);
+            size_t used = 0;
+            const CFrameDecoder::EResult r = fast.Feed(stream.data() + at, len, &used);
+            EXPECT_TRUE(used >= 1 && used <= len) << "piece of " << len << " at " << at;
+            EXPECT_TRUE(r != CFrameDecoder::NEED_MORE || used == len) << "piece of " << len << " at " << at;
+            if (used == 0)
+                break;
+            Note(got, fast, r, at + used - 1);
+            at += used;
         }
+        EXPECT_TRUE(got == log) << "pieces of " << piece << ": " << got.results.size() << " results against "
+                                << log.results.size();
     }
     return log;
 }
@@ -275,6 +328,68 @@ TEST(FrameDecoder, TooShortAndOversizeAreBad)
     ASSERT_EQ(log.frames.size(), 2u);
     EXPECT_EQ(log.frames[0].size(), static_cast<size_t>(CFrameDecoder::MAX_PAYLOAD));
     EXPECT_EQ(log.frames[1], Hex("0C"));
+}
+
+// A seeded sweep over payloads of many lengths and densities of bytes that need escaping: the
+// FCS from every alignment, encoding with room and without, decoding whole, damaged, in place and
+// into short buffers, and all of it as one stream with garbage between, fed in pieces.
+TEST(DiagCodec, FastAndReferenceAgreeOnASeededSweep)
+{
+    std::mt19937 rng(20240517);
+    auto pick = [&](size_t lo, size_t hi) { return lo + rng() % (hi - lo + 1); };
+    Bytes stream;
+    size_t good = 0;
+    for (int round = 0; round < 400; ++round) {
+        const size_t len = round % 40 == 0 ? pick(4000, CFrameDecoder::MAX_PAYLOAD + 4) : pick(1, 140);
+        const unsigned oneIn = std::array<unsigned, 5>{0, 1, 3, 16, 128}[round % 5]; // 0: none
+        Bytes payload(len);
+        for (auto& b : payload) {
+            b = static_cast<quint8>(rng());
+            if (oneIn != 0 && rng() % oneIn == 0)
+                b = static_cast<quint8>(FRAME_ESCAPE + rng() % 2);
+            else if (b == FRAME_ESCAPE || b == FRAME_FLAG)
+                b = 0x11;
+        }
+        const size_t skip = pick(0, std::min<size_t>(len, 17));
+        EXPECT_EQ(Fcs16Update(0x1234, payload.data() + skip, len - skip),
+                  Fcs16UpdateBytewise(0x1234, payload.data() + skip, len - skip));
+
+        const Bytes wire = Encode(payload);
+        Encode(payload, pick(1, wire.size()));
+        Bytes decoded;
+        ASSERT_EQ(DecodeWire(wire, &decoded), static_cast<int>(len + 2));
+        ASSERT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin()));
+        Bytes body(wire.begin(), wire.end() - 1);
+        decoded.assign(len + 2, 0);
+        Decode(body.data(), body.size(), decoded.data(), pick(0, len + 2));
+        Bytes damaged = body;
+        damaged[pick(0, damaged.size() - 1)] ^= static_cast<quint8>(1 << pick(0, 7));
+        Decode(damaged.data(), damaged.size(), damaged.data(), damaged.size());
+        Decode(body.data(), body.size(), body.data(), body.size());
+
+        switch (round % 4) {
+        case 0: // line noise, escapes and flags included, then a flag to find the frame again
+            for (size_t i = pick(1, 20); i > 0; --i)
+                stream.push_back(static_cast<quint8>(rng() % 3 == 0 ? FRAME_ESCAPE + rng() % 2 : rng()));
+            stream.push_back(FRAME_FLAG);
+            break;
+        case 1: // a cut frame: a lone escape before the flag
+            stream.insert(stream.end(), {0x0C, FRAME_ESCAPE, FRAME_FLAG});
+            break;
+        case 2: // a damaged frame
+            stream.insert(stream.end(), damaged.begin(), damaged.end());
+            stream.push_back(FRAME_FLAG);
+            break;
+        default: // opening flags
+            stream.insert(stream.end(), pick(1, 3), FRAME_FLAG);
+        }
+        stream.insert(stream.end(), wire.begin(), wire.end());
+        good += len <= CFrameDecoder::MAX_PAYLOAD;
+    }
+    auto dec = std::make_unique<CFrameDecoder>();
+    const SFeedLog log = FeedAll(*dec, stream, {1, 3, 16, 0});
+    EXPECT_GE(log.frames.size(), good);
+    EXPECT_GT(log.bad, 100);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // The common base of the page host and of every page inside it: a child widget placed at a
 // rectangle given by its creator, with the bold title font and a scrollable content area. Pages
-// that receive window messages (WM_PLUGIN_NOTIFY) override OnMessage.
+// that receive window messages (WM_PLUGIN_NOTIFY) override OnMessage. A page knows nothing of
+// the window it lives in; the operation pages reach their host through IPageServices.
 //
 // Scrolling: the content is 160 x 600 pixels. When the widget is smaller, scroll bars appear at its
 // right and bottom edges (taking room from the client area, as a frame's scroll bars do) and move
@@ -12,8 +13,6 @@
 #include <QFont>
 #include <QWidget>
 
-class CPageHost;
-class CMainFrame;
 class QScrollBar;
 class QSizeGrip;
 
@@ -30,13 +29,11 @@ public:
     // Background of the operation pages, RGB(227, 227, 227).
     static QColor PageBackground() { return QColor(227, 227, 227); }
 
-    CPageBase(QWidget* parent, CPageHost* host, const QRect& rect);
+    CPageBase(QWidget* parent, const QRect& rect);
     ~CPageBase() override;
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
-    CPageHost* Host() const { return m_pHost; }
-    CMainFrame* Frame() const;
     const QFont& TitleFont() const { return m_titleFont; }
     // The status rectangle handed to plug-ins: left 10, top 355, right page width - 10, bottom 460.
     QRect StatusRect() const { return QRect(QPoint(10, 355), QPoint(width() - 10, 460)); }
@@ -55,7 +52,6 @@ private:
     // Moves the children to the scroll positions (horizontal and vertical, in units).
     void ScrollTo(int x, int y);
 
-    CPageHost* m_pHost;
     QScrollBar* m_pHScroll;
     QScrollBar* m_pVScroll;
     QSizeGrip* m_pSizeGrip;

@@ -1,17 +1,8 @@
 #include "PrlImage.h"
 
-namespace prl {
+#include "serial/Checksums.h"
 
-quint16 Crc16(const quint8* p, int n)
-{
-    quint16 crc = 0xFFFF;
-    for (int i = 0; i < n; ++i) {
-        crc ^= static_cast<quint16>(p[i] << 8);
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021) : static_cast<quint16>(crc << 1);
-    }
-    return static_cast<quint16>(~crc);
-}
+namespace prl {
 
 static quint16 Be16(const QByteArray& b, int at)
 {
@@ -37,7 +28,7 @@ ECheck Check(const QByteArray& image)
     if (SizeField(image) != image.size())
         return PRL_SIZE_MISMATCH;
     const int n = static_cast<int>(image.size()) - 2;
-    if (Crc16(reinterpret_cast<const quint8*>(image.constData()), n) != Be16(image, n))
+    if (PrlCrc16(reinterpret_cast<const quint8*>(image.constData()), n) != Be16(image, n))
         return PRL_BAD_CRC;
     return PRL_OK;
 }

@@ -1,7 +1,5 @@
 #include "PageBase.h"
 
-#include "app/PageHost.h"
-
 #include <QCoreApplication>
 #include <QPalette>
 #include <QScrollBar>
@@ -20,7 +18,7 @@ int ScrollMax(int content, int client, int unit)
 
 } // namespace
 
-CPageBase::CPageBase(QWidget* parent, CPageHost* host, const QRect& rect) : QWidget(parent), m_pHost(host)
+CPageBase::CPageBase(QWidget* parent, const QRect& rect) : QWidget(parent)
 {
     setGeometry(rect);
     m_pHScroll = new QScrollBar(Qt::Horizontal, this);
@@ -45,11 +43,6 @@ CPageBase::CPageBase(QWidget* parent, CPageHost* host, const QRect& rect) : QWid
 }
 
 CPageBase::~CPageBase() = default;
-
-CMainFrame* CPageBase::Frame() const
-{
-    return m_pHost ? m_pHost->Frame() : nullptr;
-}
 
 void CPageBase::SetBackground(const QColor& colour)
 {

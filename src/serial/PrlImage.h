@@ -4,8 +4,8 @@
 //   PR_LIST_SIZE (16, total octets including itself and the check) | PR_LIST_ID (16) | ...
 //   ... tables ... | PR_LIST_CRC (16)
 //
-// PR_LIST_CRC: polynomial x^16 + x^12 + x^5 + 1 (0x1021) over every octet before it, most
-// significant bit first, register preset to 0xFFFF, result complemented, sent high octet first.
+// PR_LIST_CRC: PrlCrc16 (Checksums.h) over every octet before it, sent high octet first. A PRL
+// goes to and from the handset in blocks of BLOCK_BYTES (CMD_PRL_WRITE, CMD_PRL_READ).
 #include <QByteArray>
 #include <QString>
 
@@ -15,7 +15,6 @@ constexpr int MIN_SIZE = 10;    // the two header fields, the smallest table hea
 constexpr int MAX_SIZE = 16384; // the handset's PRL space
 constexpr int BLOCK_BYTES = 120;
 
-quint16 Crc16(const quint8* p, int n);
 quint16 SizeField(const QByteArray& image);
 quint16 PrlId(const QByteArray& image);
 
