@@ -2,7 +2,8 @@
 // up to the handset.
 #include "FuzzSupport.h"
 #include "Operations.h"
-#include "PrlImage.h"
+#include "serial/Checksums.h"
+#include "serial/PrlImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size)
 {
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size)
     const QString text = prl::CheckText(r, image);
     if ((r == prl::PRL_OK) != text.isEmpty())
         std::abort();
-    if (r == prl::PRL_OK && (prl::SizeField(image) != size || prl::Crc16(data, static_cast<int>(size) - 2) !=
+    if (r == prl::PRL_OK && (prl::SizeField(image) != size || PrlCrc16(data, static_cast<int>(size) - 2) !=
                                                                   ((data[size - 2] << 8) | data[size - 1])))
         std::abort();
     prl::PrlId(image);

@@ -2,7 +2,7 @@
 // read rules into the settings object: every text ends up trimmed, without a zero byte and
 // shorter than 256 bytes.
 #include "FuzzSupport.h"
-#include "app/AppSettings.h"
+#include "core/AppSettings.h"
 #include "platform/Registry.h"
 
 namespace {

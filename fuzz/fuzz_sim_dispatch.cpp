@@ -7,18 +7,19 @@
 #include "DownloadMode.h"
 #include "FuzzSupport.h"
 #include "serial/DiagCodec.h"
+#include "serial/DiagProtocol.h"
 
 namespace {
 
 bool ErrorCode(quint8 code)
 {
     switch (code) {
-    case CCommandDispatcher::ERR_BAD_COMMAND:
-    case CCommandDispatcher::ERR_BAD_PARAMETER:
-    case CCommandDispatcher::ERR_BAD_LENGTH:
-    case CCommandDispatcher::ERR_BAD_MODE:
-    case CCommandDispatcher::ERR_SPC_LOCKED:
-    case CCommandDispatcher::ERR_PASSWORD_NEEDED:
+    case ERR_BAD_COMMAND:
+    case ERR_BAD_PARAMETER:
+    case ERR_BAD_LENGTH:
+    case ERR_BAD_MODE:
+    case ERR_SPC_LOCKED:
+    case ERR_PASSWORD_NEEDED:
         return true;
     default:
         return false;
