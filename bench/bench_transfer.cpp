@@ -1,66 +1,39 @@
-// Memory backup of handset files through the reference plug-in: the simulator (a separate
-// process on a pseudo-terminal) serves its file system over EFS2, the plug-in copies the files
-// into TRANS_BK. Goal: at least 1 MB/s on the bare pseudo-terminal. Needs qpx_reference and
-// qpx-handset-sim built in the same build folder.
+// Memory backup and restore of handset files through the reference plug-in: the simulator (a
+// separate process on a pseudo-terminal) serves its file system over EFS2, the plug-in copies the
+// files into TRANS_BK and back. Needs qpx_reference and qpx-handset-sim built in the same build
+// folder.
 //
-// Arguments: the emulated link of LinkProfiles.h (the label names it) and the bytes of files
-// (1 MiB; 64 KiB on the serial line). ideal_ms is what the link needs to carry the files' bytes
-// with the line kept busy (one latency plus the bytes at the link rate, framing not counted);
+// Arguments: the emulated link of LinkProfiles.h (the label names it), the bytes of files, and
+// the EFS2 windows the simulator announces in HELLO: packets (requests unanswered at once) and
+// bytes (the most one READ or WRITE carries); 0 leaves the simulator's default. Packets 1 with
+// 1024 bytes is one piece of 1024 bytes at a time, the baseline measured in the same run.
+// ideal_ms is what the link needs to carry the files' bytes with the line kept busy (one latency
+// plus the bytes at the link rate, framing not counted): once for a backup, three times for a
+// restore (the handset's copies kept first, the files written, then read back and compared);
 // link_use is that as a share of the measured time.
 #include "LinkProfiles.h"
-#include "platform/Module.h"
-#include "qpx_plugin.h"
+#include "PluginBench.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <thread>
 
 namespace {
 
 constexpr int FILE_SIZE = 65536;
 
-std::atomic<int> g_done{0};
-OperationResult g_result;
-QByteArray g_pty;
+using namespace pluginbench;
 
-int32_t Post(QpxWindow*, uint32_t, uintptr_t w, intptr_t l)
-{
-    if (w == PLUGIN_DONE) {
-        std::memcpy(&g_result, reinterpret_cast<const void*>(l), sizeof g_result);
-        g_done = 1;
-    }
-    return 1;
-}
-void Progress(QpxWindow*, int32_t) {}
-void Text(QpxWindow*, const char*) {}
-void Elapsed(QpxWindow*, int32_t, float) {}
-int32_t Device(QpxWindow*, int32_t, char* buffer, uint32_t size)
-{
-    if (size > static_cast<uint32_t>(g_pty.size()))
-        std::memcpy(buffer, g_pty.constData(), static_cast<size_t>(g_pty.size()) + 1);
-    return static_cast<int32_t>(g_pty.size());
-}
-
-QString BuildDir()
-{
-    return QString::fromStdString(
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string());
-}
-
-void BM_MemoryBackup(benchmark::State& state)
+void Transfer(benchmark::State& state, int mode)
 {
     const SLinkProfile& link = kLinkProfiles[static_cast<size_t>(state.range(0))];
-    state.SetLabel(link.pszName);
+    const int packets = static_cast<int>(state.range(2));
+    const int window = static_cast<int>(state.range(3));
+    state.SetLabel(QStringLiteral("%1 packets %2 bytes %3")
+                       .arg(QLatin1String(link.pszName))
+                       .arg(packets)
+                       .arg(window)
+                       .toStdString());
     const int fileCount = static_cast<int>(state.range(1) / FILE_SIZE);
     QTemporaryDir tmp;
     const QString handset = tmp.path() + QStringLiteral("/handset");
@@ -73,35 +46,24 @@ void BM_MemoryBackup(benchmark::State& state)
             data[k] = static_cast<char>((k * 31 + i) & 0xFF); // frame flags and escapes included
         f.write(data);
     }
-    QDir().mkpath(tmp.path() + QStringLiteral("/MODEL"));
-    const QString dll = tmp.path() + QStringLiteral("/MODEL/reference.so");
-    if (!QFile::copy(BuildDir() + QStringLiteral("/MODEL/reference.so"), dll)) {
+    const QString dll = CopyReferencePlugin(tmp.path());
+    if (dll.isEmpty()) {
         state.SkipWithError("build qpx_reference first");
         return;
     }
+    QStringList windows;
+    if (packets > 0)
+        windows << QStringLiteral("--efs-packets") << QString::number(packets);
+    if (window > 0)
+        windows << QStringLiteral("--efs-window") << QString::number(window);
     QProcess sim;
-    sim.start(BuildDir() + QStringLiteral("/tools/qpx-handset-sim/qpx-handset-sim"),
-              QStringList{QStringLiteral("--state"), handset} + link.SimArgs());
-    QByteArray out;
-    while (!out.contains('\n') && sim.waitForReadyRead(5000))
-        out += sim.readAllStandardOutput();
-    const auto m = QRegularExpression(QStringLiteral("-> (\\S+)")).match(QString::fromUtf8(out));
-    if (!m.hasMatch()) {
+    if (!StartSimulator(sim, QStringList{QStringLiteral("--state"), handset, QStringLiteral("--reset-ms"),
+                                         QStringLiteral("0")} +
+                                 windows + link.SimArgs())) {
         state.SkipWithError("the simulator did not start");
         return;
     }
-    g_pty = m.captured(1).toLocal8Bit();
-
-    QpxHostServices host{};
-    host.size = sizeof host;
-    host.version = QPX_HOST_SERVICES_VERSION;
-    host.PostPageMessage = Post;
-    host.SetProgress = Progress;
-    host.SetStatusText = Text;
-    host.SetFileName = Text;
-    host.SetAddress = Text;
-    host.SetElapsed = Elapsed;
-    host.GetPortDevice = Device;
+    QpxHostServices host = Host();
     QpxWindow page{&host};
     HMODULE module = ModuleLoad(dll);
     auto transfer = ModuleFunction<PFN_ModelInterface_Transfer>(module, QPX_SYM_TRANSFER);
@@ -110,37 +72,60 @@ void BM_MemoryBackup(benchmark::State& state)
         state.SkipWithError("the plug-in has no transfer");
         return;
     }
+    if (mode == 0) { // a restore needs a complete backup first
+        g_done = 0;
+        transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), 1, 2u);
+        if (!FinishRun(release, &page)) {
+            state.SkipWithError("the backup before the restore failed");
+            return;
+        }
+    }
     double measured = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         g_done = 0;
-        transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), 1, 2u);
-        for (int i = 0; i < 60000 && g_done == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        release(&page);
+        transfer(&page, 20, QpxRect{10, 355, 590, 460}, dll.toLocal8Bit().constData(), mode, 2u);
+        const bool ok = FinishRun(release, &page);
         measured += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (g_done == 0 || g_result.nResult >= 0) {
+        if (!ok) {
             state.SkipWithError(g_result.szMessage[0] != '\0' ? g_result.szMessage
-                                                              : "the backup did not finish");
+                                                              : "the transfer did not finish");
             break;
         }
     }
     const qint64 bytes = static_cast<qint64>(fileCount) * FILE_SIZE;
     state.SetBytesProcessed(state.iterations() * bytes);
-    const double ideal = link.StreamSeconds(bytes);
+    const double ideal = link.StreamSeconds(mode == 0 ? 3 * bytes : bytes);
     state.counters["ideal_ms"] = ideal * 1e3;
     state.counters["link_use"] = measured > 0 ? ideal / (measured / state.iterations()) : 0;
     ModuleFree(module);
     sim.terminate();
     sim.waitForFinished(5000);
 }
+void BM_MemoryBackup(benchmark::State& state)
+{
+    Transfer(state, 1);
+}
+void BM_MemoryRestore(benchmark::State& state)
+{
+    Transfer(state, 0);
+}
+// 8 MiB of files per USB profile: one piece of 1024 bytes at a time, then the simulator's windows.
 BENCHMARK(BM_MemoryBackup)
-    ->Args({0, 1 << 20})
-    ->Args({1, 1 << 20})
-    ->Args({2, 1 << 20})
-    ->Args({3, 64 << 10})
+    ->Args({1, 8 << 20, 1, 1024})
+    ->Args({1, 8 << 20, 0, 0})
+    ->Args({2, 8 << 20, 1, 1024})
+    ->Args({2, 8 << 20, 0, 0})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(BM_MemoryRestore)
+    ->Args({1, 8 << 20, 1, 1024})
+    ->Args({1, 8 << 20, 0, 0})
+    ->Args({2, 8 << 20, 1, 1024})
+    ->Args({2, 8 << 20, 0, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
     ->UseRealTime();
 
 } // namespace

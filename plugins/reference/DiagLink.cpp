@@ -36,22 +36,48 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 {
     answer.clear();
     m_nRefusal = 0;
+    Purge();
+    if (!Send(request))
+        return NO_ANSWER;
+    return Receive(answer, timeoutMs);
+}
+
+void CDiagLink::Purge()
+{
+    m_answered.clear();
+    if (!m_responder && m_pPort->IsOpen())
+        m_pPort->Purge();
+}
+
+bool CDiagLink::Send(const QByteArray& request)
+{
     if (m_responder) {
-        if (!m_responder(request, answer)) {
-            answer.clear();
-            return NO_ANSWER;
-        }
-        return answer.isEmpty() ? DAMAGED : OK;
+        QByteArray answer;
+        if (!m_responder(request, answer))
+            m_answered.append({NO_ANSWER, QByteArray()});
+        else
+            m_answered.append({answer.isEmpty() ? DAMAGED : OK, answer});
+        return true;
     }
     QByteArray frame(static_cast<int>(MaxEncodedSize(request.size())), '\0');
     const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
                                  reinterpret_cast<quint8*>(frame.data()), frame.size());
+    return n != 0 && m_pPort->IsOpen() &&
+           m_pPort->Write(reinterpret_cast<const quint8*>(frame.constData()), static_cast<quint32>(n));
+}
+
+CDiagLink::EOutcome CDiagLink::Receive(QByteArray& answer, quint32 timeoutMs)
+{
+    answer.clear();
+    m_nRefusal = 0;
+    if (m_responder) {
+        if (m_answered.isEmpty())
+            return NO_ANSWER;
+        const auto [outcome, taken] = m_answered.takeFirst();
+        answer = taken;
+        return outcome;
+    }
     quint32 len = 0;
-    if (n == 0 || !m_pPort->IsOpen())
-        return NO_ANSWER;
-    m_pPort->Purge();
-    if (!m_pPort->Write(reinterpret_cast<const quint8*>(frame.constData()), static_cast<quint32>(n)))
-        return NO_ANSWER;
     const quint16 rx = m_pPort->ReceiveFrame(m_pBuffer.get(), timeoutMs, &len);
     if (rx == RX_BAD_FRAME)
         return DAMAGED;
@@ -88,10 +114,19 @@ CDiagLink::EOutcome CDiagLink::Request(const QByteArray& request, QByteArray& an
 CDiagLink::EOutcome CDiagLink::RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs)
 {
     const EOutcome r = Exchange(request, answer, timeoutMs);
-    if (r != OK)
-        return r;
+    return r != OK ? r : Classify(static_cast<quint8>(request.at(0)), answer);
+}
+
+CDiagLink::EOutcome CDiagLink::ReceiveAnswer(quint8 code, QByteArray& answer, quint32 timeoutMs)
+{
+    const EOutcome r = Receive(answer, timeoutMs);
+    return r != OK ? r : Classify(code, answer);
+}
+
+CDiagLink::EOutcome CDiagLink::Classify(quint8 request, const QByteArray& answer)
+{
     const quint8 code = static_cast<quint8>(answer.at(0));
-    if (code == static_cast<quint8>(request.at(0)))
+    if (code == request)
         return OK;
     switch (code) {
     case ERR_BAD_COMMAND:

@@ -9,6 +9,9 @@
 //     any other first byte than the request's      → UNEXPECTED
 //     otherwise                                    → OK
 //
+//   Windowed: Purge, Send … Send, then Receive the answers one by one in order; answers that
+//   arrive after the first failure stay unread (the caller stops and closes the link).
+//
 //   47 (password needed) with a password set: 46 + password once per link; 46 01 → the
 //   request is sent again; 46 00 → REFUSED 47, and the password is never sent again.
 //
@@ -16,10 +19,12 @@
 #include "serial/DiagProtocol.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class CSerialPort;
 
@@ -53,9 +58,17 @@ public:
     // One frame out, one good frame back, whatever its first byte (the download protocols answer
     // with their own codes): OK, NO_ANSWER or DAMAGED.
     EOutcome Exchange(const QByteArray& request, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    // The halves of Exchange for several requests in flight: Purge once, Send each request, then
+    // Receive their answers in the order sent (the handset answers in order).
+    void Purge();
+    bool Send(const QByteArray& request);
+    EOutcome Receive(QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
+    // Receive, judged like Request for a request of command code: OK, or the refusal, or
+    // UNEXPECTED (no password retry inside a window).
+    EOutcome ReceiveAnswer(quint8 code, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     quint8 RefusalCode() const { return m_nRefusal; }
-    // Stands in for the port (tests, fuzzing): every exchange hands its request to the function
-    // and takes what it answers as the decoded frame. false: NO_ANSWER; an empty answer: DAMAGED.
+    // Stands in for the port (tests, fuzzing): every request sent goes to the function, and what it
+    // answers is the next decoded frame received. false: NO_ANSWER; an empty answer: DAMAGED.
     using Responder = std::function<bool(const QByteArray& request, QByteArray& answer)>;
     void SetResponder(Responder responder) { m_responder = std::move(responder); }
     // A sentence for the technician about the last outcome that was not OK; what names the step.
@@ -77,6 +90,7 @@ private:
         PASSWORD_REJECTED
     };
     EOutcome RequestOnce(const QByteArray& request, QByteArray& answer, quint32 timeoutMs);
+    EOutcome Classify(quint8 code, const QByteArray& answer);
 
     std::unique_ptr<CSerialPort> m_pPort;
     QByteArray m_password;
@@ -85,4 +99,5 @@ private:
     quint8 m_nRefusal = 0;
     QString m_strOpenError;
     Responder m_responder;
+    QList<std::pair<EOutcome, QByteArray>> m_answered; // the responder's answers not yet received
 };

@@ -21,14 +21,20 @@ QByteArray Path(const QByteArray& p)
     return p + '\0';
 }
 
-} // namespace
-
-CDiagLink::EOutcome CEfs2Client::Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody)
+QByteArray Header(quint16 cmd)
 {
     QByteArray req(EFS2_HEADER_SIZE, '\0');
     req[0] = static_cast<char>(CMD_SUBSYSTEM);
     req[1] = static_cast<char>(SUBSYSTEM_EFS2);
     PutLe16(reinterpret_cast<quint8*>(req.data()) + 2, cmd);
+    return req;
+}
+
+} // namespace
+
+CDiagLink::EOutcome CEfs2Client::Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody)
+{
+    const QByteArray req = Header(cmd);
     const CDiagLink::EOutcome r = m_link.Request(req + body, answer);
     if (r != CDiagLink::OK)
         return r;
@@ -37,11 +43,38 @@ CDiagLink::EOutcome CEfs2Client::Call(quint16 cmd, const QByteArray& body, QByte
     return CDiagLink::OK;
 }
 
+CDiagLink::EOutcome CEfs2Client::Answer(quint16 cmd, QByteArray& answer, int minBody)
+{
+    const CDiagLink::EOutcome r = m_link.ReceiveAnswer(CMD_SUBSYSTEM, answer);
+    if (r != CDiagLink::OK)
+        return r;
+    if (answer.size() < EFS2_HEADER_SIZE + minBody || answer.left(EFS2_HEADER_SIZE) != Header(cmd))
+        return CDiagLink::UNEXPECTED;
+    return CDiagLink::OK;
+}
+
+CDiagLink::EOutcome CEfs2Client::Drain(quint16 cmd, int due)
+{
+    QByteArray a;
+    for (; due > 0; --due) {
+        const CDiagLink::EOutcome r = Answer(cmd, a, 0);
+        if (r != CDiagLink::OK)
+            return r;
+    }
+    return CDiagLink::OK;
+}
+
+int CEfs2Client::PiecesInFlight() const
+{
+    const qint64 fits = qMax<qint64>(1, MAX_BYTES_IN_FLIGHT / qMax(1, m_nChunk));
+    return static_cast<int>(qMin<qint64>(qMin<qint64>(m_nWindow, MAX_WINDOW), fits));
+}
+
 CDiagLink::EOutcome CEfs2Client::Hello()
 {
     QByteArray body;
     for (int i = 0; i < 6; ++i)
-        Add32(body, EFS2_WINDOW);
+        Add32(body, i % 2 == 0 ? static_cast<quint32>(MAX_WINDOW) : static_cast<quint32>(MAX_READ));
     Add32(body, 1);
     Add32(body, 1);
     Add32(body, 1);
@@ -50,11 +83,19 @@ CDiagLink::EOutcome CEfs2Client::Hello()
     const CDiagLink::EOutcome r = Call(EFS2_HELLO, body, a, 40);
     if (r != CDiagLink::OK)
         return r;
-    // A single request must fit both byte windows the handset announced; 0 means "no limit".
+    // A single request must fit both byte windows the handset announced, and no more requests
+    // may be unanswered than both packet windows allow; 0 means "no limit".
+    m_nChunk = MAX_READ;
+    m_nWindow = MAX_WINDOW;
     for (const int at : {4 + 4, 4 + 12}) {
         const qint32 window = I32(a, at);
         if (window > 0 && window < m_nChunk)
             m_nChunk = window;
+    }
+    for (const int at : {4, 4 + 8}) {
+        const qint32 window = I32(a, at);
+        if (window > 0 && window < m_nWindow)
+            m_nWindow = window;
     }
     return r;
 }
@@ -192,16 +233,42 @@ CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& da
     CDiagLink::EOutcome r = Open(path, O_READ, fd, err);
     if (r != CDiagLink::OK || err != 0)
         return r;
-    for (;;) {
-        QByteArray piece;
-        r = Read(fd, static_cast<quint32>(data.size()), piece, err);
-        if (r != CDiagLink::OK || err != 0)
+    const int window = PiecesInFlight();
+    quint32 asked = 0;  // the offset of the next READ
+    quint32 expect = 0; // the offset of the oldest READ unanswered
+    int due = 0;        // READs unanswered
+    bool ended = false; // a short piece came: the file ends there
+    m_link.Purge();
+    while (r == CDiagLink::OK && err == 0 && (due > 0 || !ended)) {
+        for (; !ended && due < window; ++due, asked += static_cast<quint32>(m_nChunk)) {
+            QByteArray req = Header(EFS2_READ);
+            Add32(req, static_cast<quint32>(fd));
+            Add32(req, static_cast<quint32>(m_nChunk));
+            Add32(req, asked);
+            if (!m_link.Send(req))
+                return CDiagLink::NO_ANSWER;
+        }
+        QByteArray a;
+        r = Answer(EFS2_READ, a, 16);
+        if (r != CDiagLink::OK)
+            return r;
+        --due;
+        err = I32(a, 16);
+        const qint32 n = I32(a, 12);
+        if (I32(a, 4) != fd || static_cast<quint32>(I32(a, 8)) != expect ||
+            (err == 0 && (n < 0 || n > a.size() - 20 || n > m_nChunk || (ended && n > 0))))
+            return CDiagLink::UNEXPECTED;
+        expect += static_cast<quint32>(m_nChunk);
+        if (err != 0) {
+            r = Drain(EFS2_READ, due);
             break;
-        data.append(piece);
+        }
+        if (ended)
+            continue;
+        data.append(a.constData() + 20, n);
+        ended = n < m_nChunk;
         if (progress)
             progress(data.size());
-        if (piece.size() < m_nChunk)
-            break;
     }
     qint32 closeErr = 0;
     if (r == CDiagLink::OK) {
@@ -219,12 +286,38 @@ CDiagLink::EOutcome CEfs2Client::WriteFile(const QByteArray& path, const QByteAr
     CDiagLink::EOutcome r = Open(path, O_WRITE_CREATE_TRUNC, fd, err);
     if (r != CDiagLink::OK || err != 0)
         return r;
-    for (qint64 at = 0; at < data.size(); at += m_nChunk) {
-        r = Write(fd, static_cast<quint32>(at), data.mid(at, m_nChunk), err);
-        if (r != CDiagLink::OK || err != 0)
+    const int window = PiecesInFlight();
+    const qint64 size = data.size();
+    qint64 sent = 0, done = 0;
+    int due = 0;
+    m_link.Purge();
+    while (done < size) {
+        for (; sent < size && due < window; ++due, sent += m_nChunk) {
+            QByteArray req = Header(EFS2_WRITE);
+            Add32(req, static_cast<quint32>(fd));
+            Add32(req, static_cast<quint32>(sent));
+            req.append(data.constData() + sent, static_cast<qsizetype>(qMin<qint64>(m_nChunk, size - sent)));
+            if (!m_link.Send(req))
+                return CDiagLink::NO_ANSWER;
+        }
+        QByteArray a;
+        r = Answer(EFS2_WRITE, a, 16);
+        if (r != CDiagLink::OK)
+            return r;
+        --due;
+        if (I32(a, 4) != fd || static_cast<quint32>(I32(a, 8)) != static_cast<quint32>(done))
+            return CDiagLink::UNEXPECTED;
+        err = I32(a, 16);
+        const qint64 piece = qMin<qint64>(m_nChunk, size - done);
+        if (err == 0 && I32(a, 12) != piece)
+            err = EFS_ENOSPC; // a short write: no room left
+        if (err != 0) {
+            r = Drain(EFS2_WRITE, due);
             break;
+        }
+        done += piece;
         if (progress)
-            progress(qMin<qint64>(at + m_nChunk, data.size()));
+            progress(done);
     }
     qint32 closeErr = 0;
     if (r == CDiagLink::OK) {

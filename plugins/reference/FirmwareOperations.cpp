@@ -8,8 +8,10 @@
 //   → version → 41 SPC → 3A (the handset leaves DIAG; on USB it leaves the bus too)
 //   → port closed, its device asked from the host again and reopened (up to 5 s)
 //   → DMSS: 06 NOP until 02 ACK → 07 parameters → 0F programmer pieces at 0x00100000 → 05 GO
-//   → streaming: 01 HELLO → 17 01 → 1B 05 (modem image) → 07 offset data … (each 08 offset
-//     checked) → 15 CLOSE (the handset checks the image) → 0B RESET
+//   → streaming: 01 HELLO (its answer announces the block size and the window) → 17 01 → 1B 05
+//     (modem image) → 07 offset data …, up to a window of writes unanswered at once; the 08
+//     answers come in order and each must confirm its own offset; the first answer that does not
+//     ends the download → 15 CLOSE (the handset checks the image) → 0B RESET
 //   → port closed and reopened as above (up to 15 s) until the version answers: the handset
 //     back in DIAG must report the image's software version
 #include "FirmwareImage.h"
@@ -22,7 +24,15 @@ namespace {
 
 constexpr quint32 PROGRAMMER_ADDRESS = 0x00100000;
 constexpr int PROGRAMMER_SIZE = 2048;
+// Without a usable HELLO answer: one write of 1024 bytes at a time.
 constexpr int STREAM_BLOCK = 1024;
+// The most the plug-in takes from a HELLO answer: a write fits the handset's frame decoder (code
+// and offset in front of the data), and a window of them stays well within what the line carries
+// before an answer is overdue.
+constexpr int MAX_STREAM_BLOCK = 16384 - 5;
+constexpr int MAX_STREAM_WINDOW = 64;
+constexpr qint64 MAX_BYTES_IN_FLIGHT = 256 * 1024;
+constexpr quint32 STREAM_TIMEOUT_MS = 1000;
 constexpr int RETURN_WAIT_MS = 15000;
 constexpr int DOWNLOAD_WAIT_MS = 5000; // for the port to come back in download mode
 constexpr quint8 MODEM_IMAGE = 5;      // the image type of STREAM_OPEN_IMAGE
@@ -33,15 +43,10 @@ QString StreamErrorText(const QByteArray& a)
     return QStringLiteral("%1 (code %2)").arg(QString::fromLatin1(a.mid(5)).trimmed()).arg(code);
 }
 
-// One download-protocol exchange whose answer must start with expect. leaving: the request makes
-// the handset restart, and one that drops off the bus at once may lose its answer; a port that
-// hung up counts as that answer.
-bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect, QByteArray& answer,
-          const QString& what, bool leaving = false)
+// An answer of the download protocols judged: it must start with expect.
+bool Judge(CPluginJob& job, CDiagLink& link, CDiagLink::EOutcome r, const QByteArray& answer, quint8 expect,
+           const QString& what)
 {
-    const CDiagLink::EOutcome r = link.Exchange(req, answer, 1000);
-    if (leaving && r == CDiagLink::NO_ANSWER && link.Gone())
-        return true;
     if (!job.Check(r, link, what))
         return false;
     const quint8 code = static_cast<quint8>(answer.at(0));
@@ -56,6 +61,85 @@ bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect
                 .arg(what)
                 .arg((static_cast<quint8>(answer.at(1)) << 8) | static_cast<quint8>(answer.at(2))));
     return job.Fail(QStringLiteral("The handset gave an unexpected answer (%1).").arg(what));
+}
+
+// One download-protocol exchange whose answer must start with expect. leaving: the request makes
+// the handset restart, and one that drops off the bus at once may lose its answer; a port that
+// hung up counts as that answer.
+bool Step(CPluginJob& job, CDiagLink& link, const QByteArray& req, quint8 expect, QByteArray& answer,
+          const QString& what, bool leaving = false)
+{
+    const CDiagLink::EOutcome r = link.Exchange(req, answer, STREAM_TIMEOUT_MS);
+    if (leaving && r == CDiagLink::NO_ANSWER && link.Gone())
+        return true;
+    return Judge(job, link, r, answer, expect, what);
+}
+
+// What the flash programmer's HELLO answer announces:
+//   02 | magic (32) | version | compatible | u32 block size | u32 flash base | u8 n, flash id (n) |
+//   u16 window | u16 sectors | u32 sector sizes … | features
+struct SStreamLimits
+{
+    int nBlock = STREAM_BLOCK;
+    int nWindow = 1;
+};
+
+SStreamLimits StreamLimits(const QByteArray& a)
+{
+    SStreamLimits l;
+    const auto* p = reinterpret_cast<const quint8*>(a.constData());
+    if (a.size() >= 39 && GetLe32(p + 35) > 0)
+        l.nBlock = static_cast<int>(qMin<quint32>(GetLe32(p + 35), MAX_STREAM_BLOCK));
+    const int window = a.size() >= 44 && a.size() >= 44 + p[43] + 2 ? GetLe16(p + 44 + p[43]) : 0;
+    if (window > 0)
+        l.nWindow = qMin(window, MAX_STREAM_WINDOW);
+    const int fits = static_cast<int>(qMax<qint64>(1, MAX_BYTES_IN_FLIGHT / l.nBlock));
+    l.nWindow = qMin(l.nWindow, fits);
+    return l;
+}
+
+QString Hex(qint64 at)
+{
+    return QStringLiteral("0x%1").arg(at, 8, 16, QLatin1Char('0'));
+}
+
+// The image in STREAM_WRITEs of limits.nBlock bytes, up to limits.nWindow of them unanswered. The
+// answers come in order; each must confirm the offset of the oldest write still unanswered.
+bool StreamImage(CPluginJob& job, CDiagLink& link, const QByteArray& image, const SStreamLimits& limits)
+{
+    const qint64 size = image.size();
+    qint64 sent = 0;      // bytes handed to the line
+    qint64 confirmed = 0; // bytes the handset confirmed, in order
+    int shown = -1;
+    QByteArray a;
+    link.Purge();
+    while (confirmed < size) {
+        while (sent < size && sent - confirmed < static_cast<qint64>(limits.nWindow) * limits.nBlock) {
+            QByteArray req(5, '\0');
+            req[0] = static_cast<char>(STREAM_WRITE);
+            PutLe32(reinterpret_cast<quint8*>(req.data()) + 1, static_cast<quint32>(sent));
+            req += image.mid(sent, limits.nBlock);
+            if (!link.Send(req))
+                return job.Check(CDiagLink::NO_ANSWER, link, QStringLiteral("writing at %1").arg(Hex(sent)));
+            sent = qMin(sent + limits.nBlock, size);
+        }
+        const QString what = QStringLiteral("writing at %1").arg(Hex(confirmed));
+        if (!Judge(job, link, link.Receive(a, STREAM_TIMEOUT_MS), a, STREAM_WRITTEN, what))
+            return false;
+        if (a.size() < 5 ||
+            GetLe32(reinterpret_cast<const quint8*>(a.constData()) + 1) != static_cast<quint32>(confirmed))
+            return job.Fail(
+                QStringLiteral("The handset confirmed another address than %1.").arg(Hex(confirmed)));
+        const qint64 at = confirmed;
+        confirmed = qMin(confirmed + limits.nBlock, size);
+        const int percent = 10 + static_cast<int>(80 * confirmed / size);
+        if (percent != shown || confirmed == size) {
+            shown = percent;
+            job.Address(Hex(at));
+            job.Progress(percent);
+        }
+    }
+    return true;
 }
 
 // Where the handset stands when the download begins.
@@ -176,8 +260,10 @@ bool RunBin(CPluginJob& job, const QString& binPath)
     hello += QByteArray("\x03\x02\x09", 3);
     const char securityMode[] = {static_cast<char>(STREAM_SECURITY_MODE), 0x01};
     const char openImage[] = {static_cast<char>(STREAM_OPEN_IMAGE), static_cast<char>(MODEM_IMAGE)};
-    if (!Step(job, link, hello, STREAM_HELLO_ANSWER, a, QStringLiteral("flash programmer hello")) ||
-        !Step(job, link, QByteArray(securityMode, 2), STREAM_SECURITY_MODE_ANSWER, a,
+    if (!Step(job, link, hello, STREAM_HELLO_ANSWER, a, QStringLiteral("flash programmer hello")))
+        return false;
+    const SStreamLimits limits = StreamLimits(a);
+    if (!Step(job, link, QByteArray(securityMode, 2), STREAM_SECURITY_MODE_ANSWER, a,
               QStringLiteral("security mode")) ||
         !Step(job, link, QByteArray(openImage, 2), STREAM_IMAGE_OPENED, a,
               QStringLiteral("opening the image")))
@@ -187,22 +273,8 @@ bool RunBin(CPluginJob& job, const QString& binPath)
                             .arg(static_cast<int>(a.at(1))));
 
     job.Status(QStringLiteral("Writing the software"));
-    for (qint64 at = 0; at < image.size(); at += STREAM_BLOCK) {
-        QByteArray req(5, '\0');
-        req[0] = static_cast<char>(STREAM_WRITE);
-        PutLe32(reinterpret_cast<quint8*>(req.data()) + 1, static_cast<quint32>(at));
-        req += image.mid(at, STREAM_BLOCK);
-        if (!Step(job, link, req, STREAM_WRITTEN, a,
-                  QStringLiteral("writing at 0x%1").arg(at, 8, 16, QLatin1Char('0'))))
-            return false;
-        if (a.size() < 5 ||
-            GetLe32(reinterpret_cast<const quint8*>(a.constData()) + 1) != static_cast<quint32>(at))
-            return job.Fail(QStringLiteral("The handset confirmed another address than 0x%1.")
-                                .arg(at, 8, 16, QLatin1Char('0')));
-        job.Address(QStringLiteral("0x%1").arg(at, 8, 16, QLatin1Char('0')));
-        job.Progress(10 +
-                     static_cast<int>(80 * qMin<qint64>(at + STREAM_BLOCK, image.size()) / image.size()));
-    }
+    if (!StreamImage(job, link, image, limits))
+        return false;
     if (!Step(job, link, QByteArray(1, static_cast<char>(STREAM_CLOSE)), STREAM_CLOSED, a,
               QStringLiteral("closing the image")) ||
         !Step(job, link, QByteArray(1, static_cast<char>(STREAM_RESET)), STREAM_RESET_ANSWER, a,

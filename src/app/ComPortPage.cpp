@@ -20,7 +20,7 @@ CComPortPage::CComPortPage(QWidget* parent, const QRect& rect) : CPageBase(paren
     setObjectName(QStringLiteral("comPortPage"));
     SetBackground(QColor(0xDA, 0xFE, 0xBC));
     m_pTitle = new QLabel(this);
-    m_pTitle->setPixmap(QPixmap::fromImage(LoadBitmap(1078)));
+    m_pTitle->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_SELECT_PORT)));
     m_pTitle->setGeometry(6, 0, 569, 29);
 
     m_pGroup = new QGroupBox(this);

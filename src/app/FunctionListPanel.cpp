@@ -56,6 +56,7 @@ CFunctionListPanel::CFunctionListPanel(QWidget* parent, const QRect& rect) : CPa
     auto* picture = new CSkinButton(this);
     picture->setObjectName(QStringLiteral("panelModelPicture"));
     picture->setEnabled(false);
+    picture->setAccessibleName(QStringLiteral("Model picture"));
     m_buttons.insert(ID_MODEL_PICTURE, picture);
 
     m_pStatic1015 = new QLabel(this);

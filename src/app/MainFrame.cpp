@@ -41,7 +41,7 @@ struct SToolButton
     quint32 nCommand; // host command, 0 for the buttons with their own handling
 };
 
-// Left to right, as drawn in toolbar picture 164.
+// Left to right, as drawn in the toolbar picture (Res::IDB_TOOLBAR).
 constexpr SToolButton TOOL_BUTTONS[] = {
     {ID_SELECT_MODEL, 0},
     {0, 0},
@@ -61,7 +61,6 @@ constexpr SToolButton TOOL_BUTTONS[] = {
     {ID_HELP, 0},
 };
 
-constexpr int TOOLBAR_BITMAP = 164;
 constexpr QRgb MAGENTA = 0xFF00FF;
 
 QString PortText(int port, bool padded)
@@ -145,7 +144,15 @@ void CMainFrame::CreateToolBar()
         m_actions.insert(b.nId, act);
         separators.append(false);
     }
-    m_pToolBar->LoadTrueColorImages(LoadBitmap(TOOLBAR_BITMAP), MAGENTA, separators);
+    m_pToolBar->LoadTrueColorImages(LoadBitmap(Res::IDB_TOOLBAR), MAGENTA, separators);
+    // The toolbar has no texts; screen readers read the captions drawn in its picture.
+    const QList<const char*>& captions = Pictures::ToolbarCaptions();
+    qsizetype n = 0;
+    for (const SToolButton& b : TOOL_BUTTONS) {
+        if (b.nId != 0 && n < captions.size())
+            m_pToolBar->widgetForAction(m_actions.value(b.nId))
+                ->setAccessibleName(QString::fromLatin1(captions.at(n++)));
+    }
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
     UpdateSelectModelButton();
 }
@@ -474,7 +481,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     if (CPageHost* host = PageHost())
-        host->StopLink(2);
+        host->StopLink(LINK_STOP_CLOSING);
     event->accept();
 }
 

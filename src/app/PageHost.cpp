@@ -51,7 +51,7 @@ CPageHost::~CPageHost()
     LogUnfinishedOperation();
     // The worker must not outlive the windows it reports to.
     if (m_pStrip)
-        m_pStrip->StopLink(2);
+        m_pStrip->StopLink(LINK_STOP_CLOSING);
 }
 
 QWidget* CPageHost::CurrentPage() const
@@ -161,7 +161,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         ShowUpgrade(6);
         break;
     case HC_SETTINGS:
-        m_pSettings->EnableButtons(dllSelected);
+        m_pSettings->EnableStart(dllSelected);
         ShowPage(m_pSettings);
         m_pPanel->MarkCurrent(CFunctionListPanel::ID_SETTING);
         break;
@@ -186,7 +186,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pComPort->Refresh();
             m_pModelDll->SetListEnabled(false);
             m_pModelDll->FillList();
-            m_pSettings->EnableButtons(false);
+            m_pSettings->EnableStart(false);
             m_pPhoneBook->EnableStart(false);
             m_pUpgrade->EnableStart(false);
             m_pTransfer->EnableStart(false);
@@ -194,18 +194,18 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
             m_pUpgrade->ResetStatus();
             m_pSettings->ResetStatus();
             m_pTransfer->ResetStatus();
-            m_pPhoneBook->OnPortLost();
+            m_pPhoneBook->ResetStatus();
         } else {
             // A new connection: the worker still running stops first, so nothing it had queued
             // and nothing of its handset is shown or logged after this point.
-            m_pStrip->StopLink(0);
+            m_pStrip->StopLink(LINK_STOP_IDLE);
             ForgetHandset();
             PostMessage(m_pStrip, WM_LINK_COMMAND, LC_START, port);
             m_pUpgrade->EnableStart(dllSelected);
             m_pComPort->Refresh();
             m_pModelDll->SetListEnabled(true);
             m_pModelDll->FillList();
-            m_pSettings->EnableButtons(true);
+            m_pSettings->EnableStart(true);
             m_pPhoneBook->OnPortFound();
             m_pTransfer->EnableStart(true);
         }
@@ -222,7 +222,7 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         m_pModelDll->FillList();
         break;
     case HC_PORT_REMOVED:
-        m_pStrip->StopLink(0);
+        m_pStrip->StopLink(LINK_STOP_IDLE);
         m_pUpgrade->EnableStart(false);
         break;
     case HC_PORT_SELECTED:
@@ -296,7 +296,7 @@ void CPageHost::OnPanelOk()
     } else {
         const int port = m_pComPort->CheckedPort();
         if (port != -1) {
-            m_pStrip->StopLink(0);
+            m_pStrip->StopLink(LINK_STOP_IDLE);
             m_pFrame->SelectPort(port);
         }
     }
@@ -308,7 +308,7 @@ void CPageHost::OnPanelOk()
 void CPageHost::EnableStartControls(bool enable)
 {
     m_pUpgrade->EnableStart(enable);
-    m_pSettings->EnableButtons(enable);
+    m_pSettings->EnableStart(enable);
     m_pPhoneBook->EnableStart(enable);
     m_pTransfer->EnableStart(enable);
 }
@@ -317,14 +317,14 @@ void CPageHost::DisableAfterConnectFailed()
 {
     m_pUpgrade->EnableStart(false);
     m_pPhoneBook->EnableModeRadios(false);
-    m_pSettings->EnableButtons(false);
+    m_pSettings->EnableStart(false);
     m_pTransfer->EnableStart(false);
 }
 
 void CPageHost::ShowDownloadMode(bool canStart)
 {
     m_bDownloadMode = true;
-    m_pSettings->EnableButtons(false);
+    m_pSettings->EnableStart(false);
     m_pPhoneBook->EnableStart(false);
     m_pTransfer->EnableStart(false);
     m_pUpgrade->SetFirmwareOnly(true);
@@ -342,7 +342,7 @@ QString CPageHost::SelectedCatalogueVersion() const
     return m_pModelDll->SelectedVersionText();
 }
 
-void CPageHost::StopLink(int mode)
+void CPageHost::StopLink(ELinkStop mode)
 {
     m_pStrip->StopLink(mode);
 }
@@ -357,7 +357,7 @@ void CPageHost::BeginRun(int operation)
         if (!page->RunsOperation(operation))
             page->ApplyRunLock(operation);
     }
-    m_pStrip->StopLink(1);
+    m_pStrip->StopLink(LINK_STOP_OPERATION);
 }
 
 void CPageHost::EndRun(int operation)

@@ -24,6 +24,7 @@ class CComPortPage;
 class CSettingsPage;
 class CPhoneBookPage;
 class COperationPage;
+enum ELinkStop : int;
 
 class CPageHost : public CPageBase, public IPageServices
 {
@@ -59,7 +60,7 @@ public:
     void ShowDownloadMode(bool canStart);
     void EndDownloadMode();
     QString SelectedCatalogueVersion() const;
-    void StopLink(int mode);
+    void StopLink(ELinkStop mode);
 
     // IPageServices.
     void BeginRun(int operation) override;

@@ -3,11 +3,15 @@
 #include "platform/TermSignal.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KOVA QPX"));
+    // The desktop matches the window to its menu entry (name, icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QPX_DESKTOP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(QPX_DESKTOP_ID)));
     QApplication::setQuitOnLastWindowClosed(true);
     // A termination request ends the run like a confirmed close, without the question; during a
     // plug-in operation the window closes once it has ended (CMainFrame). The handler is in place

@@ -98,14 +98,12 @@ private:
     int m_nId = 0;
 };
 
-// Adds the gripper band and its close button in the original family; as HasGripper answers no,
-// neither is shown. The close-button switch is kept for the frame that turns it off.
+// The bar with a gripper band and a close button. HasGripper answers no, so neither is shown or
+// given space; the close-button switch only records whether the button would be enabled.
 class CSizingControlBarG : public CSizingControlBar
 {
     Q_OBJECT
 public:
-    static constexpr int GRIPPER_HEIGHT = 12;
-
     explicit CSizingControlBarG(QWidget* parent = nullptr);
 
     void EnableCloseButton(bool enable);

@@ -65,6 +65,9 @@ bool CSkinButton::SetBitmaps(int idOver, QRgb keyOver, int idNormal, QRgb keyNor
         ok = ok && !img.isNull();
         SetSlot(i, img, keys[i]);
     }
+    // Screen readers and desktop automation read the caption that the normal picture shows.
+    if (const SPictureInfo* info = Pictures::Find(idNormal); info != nullptr && *info->caption != '\0')
+        setAccessibleName(QString::fromLatin1(info->caption));
     updateGeometry();
     update();
     return ok;

@@ -25,7 +25,7 @@ public:
         SLOT_COUNT = 4
     };
 
-    // Button types as a dialog template gives them. Bit 0x2 turns on checkbox mode; type 1 is a
+    // Button types (the BS_* style numbers). Bit 0x2 turns on checkbox mode; type 1 is a
     // default push button. The panel's push-like radio buttons (type 9) keep no checked state.
     enum EButtonType
     {
@@ -51,7 +51,8 @@ public:
 
     // Four pairs of bitmap resource number and transparent colour, in slot order; number 0
     // leaves a slot empty. Frees the previous set first. False when a number is unknown (its
-    // slot stays empty).
+    // slot stays empty). The caption drawn in the normal picture, if any, becomes the button's
+    // accessible name.
     bool SetBitmaps(int idOver, QRgb keyOver, int idNormal, QRgb keyNormal, int idChecked, QRgb keyChecked,
                     int idDisabled, QRgb keyDisabled);
     // Two-picture form: mouse-over and normal; the checked and disabled slots stay empty.

@@ -12,9 +12,8 @@
 // With no rows the list shows "There are no items to show in this view." centred, 10 pixels
 // below the header.
 //
-// Notifications (the original sent the registered window messages "WM_XLISTCTRL_CHECKBOX_CLICKED"
-// and "WM_XLISTCTRL_COMBO_SELECTION" with wParam = row, lParam = column) are the signals
-// checkboxClicked(row, col) and comboSelection(row, col).
+// Notifications: the signals checkboxClicked(row, col) when a check box cell is clicked and
+// comboSelection(row, col) when a drop-down choice is made.
 //
 // Rows and columns count from 0; a call with a row or column out of range does nothing and
 // returns false or -1.
@@ -122,7 +121,8 @@ public:
     bool SetHeaderCheckedState(int col, int state);
     int GetHeaderCheckedState(int col) const;
 
-    // Bulk fill: between the two calls rows can be added without redrawing (MFC's SetRedraw).
+    // Bulk fill: between SetRedraw(false) and SetRedraw(true) rows are added without drawing or
+    // telling the views row by row; the list is drawn once at the end. Calls nest.
     void SetRedraw(bool redraw);
 
     // The text shown while the list is empty, and whether a paint draws it now.

@@ -6,7 +6,7 @@
 //              32-bit end offset, then the cell texts back to back
 //   pAttrs     per-cell attributes (colours, check box, bold, drop-down, progress), allocated
 //              only once a cell of the row leaves the defaults
-//   bEnabled   the row's enabled flag (the original kept it in the first cell)
+//   bEnabled   the row's enabled flag, kept apart from the cells so that no cell text carries it
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>

@@ -181,13 +181,13 @@ bool CConnectionStrip::StopWorker(int pictureId, int waitMs)
     return true;
 }
 
-void CConnectionStrip::StopLink(int mode)
+void CConnectionStrip::StopLink(ELinkStop mode)
 {
     if (!m_pWorker) {
         return;
     }
-    const int picture = mode == 1 ? Res::IDB_LINK_OPERATION : Res::IDB_LINK_IDLE;
-    const int waitMs = mode == 2 ? STOP_WAIT_CLOSING_MS : STOP_WAIT_MS;
+    const int picture = mode == LINK_STOP_OPERATION ? Res::IDB_LINK_OPERATION : Res::IDB_LINK_IDLE;
+    const int waitMs = mode == LINK_STOP_CLOSING ? STOP_WAIT_CLOSING_MS : STOP_WAIT_MS;
     StopWorker(picture, waitMs);
     qCDebug(lcStrip) << "link stopped, mode" << mode;
 }

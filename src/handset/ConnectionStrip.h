@@ -18,6 +18,14 @@ class CDiagPort;
 class CConnectionWorker;
 class CCatalogueSelection;
 
+// Why the link stops; it sets the picture StopLink shows and how long it waits for the worker.
+enum ELinkStop : int
+{
+    LINK_STOP_IDLE = 0,      // a port changes or goes: the idle picture, up to 3000 ms
+    LINK_STOP_OPERATION = 1, // an operation takes the port: the operation picture, up to 3000 ms
+    LINK_STOP_CLOSING = 2,   // the program closes: the idle picture, up to 1000 ms
+};
+
 // The texts of the last version list fill, kept for the operation log.
 struct SVersionStrings
 {
@@ -34,12 +42,9 @@ class CConnectionStrip : public QWidget, public IMessageReceiver
 {
     Q_OBJECT
 public:
-    static constexpr int IDD = 2001;
-    static constexpr int IDC_VERSION_LIST = 2002;
-    static constexpr int IDC_LINK_PICTURE = 1018;
     static constexpr int LINK_WIDTH = 229;
     static constexpr int LINK_HEIGHT = 34;
-    // Waits for the worker in StopLink (mode 2: the program closes).
+    // Waits for the worker in StopLink (LINK_STOP_CLOSING: the program closes).
     static constexpr int STOP_WAIT_MS = 3000;
     static constexpr int STOP_WAIT_CLOSING_MS = 1000;
 
@@ -51,10 +56,10 @@ public:
 
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
 
-    // Stops the worker: mode 1 shows the operation picture (an operation takes the port),
-    // modes 0 and 2 the idle one; mode 2 waits at most 1000 ms, the others 3000 ms. A worker
-    // still held up in plug-in code after that is left behind (it touches nothing on return).
-    void StopLink(int mode);
+    // Stops the worker, showing the picture of mode and waiting as long as mode says (ELinkStop).
+    // A worker still held up in plug-in code after that is left behind (it touches nothing on
+    // return).
+    void StopLink(ELinkStop mode);
     // Resets the version list to its labels; with showIdle the idle link picture is shown.
     void ResetVersionList(bool showIdle);
     SVersionStrings VersionStrings() const;

@@ -16,7 +16,7 @@ CInfoPage::CInfoPage(QWidget* parent, const QRect& rect) : CPageBase(parent, rec
     m_pHeader = new QLabel(this);
     m_pHeader->setObjectName(QStringLiteral("headerPicture"));
     m_pHeader->setGeometry(6, 0, 569, 29);
-    m_pHeader->setPixmap(QPixmap::fromImage(LoadBitmap(IDB_HEADER)));
+    m_pHeader->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_INFORMATION)));
 
     m_pList = new CXListCtrl(this);
     m_pList->setObjectName(QStringLiteral("statusList"));

@@ -10,10 +10,6 @@ class CInfoPage : public CPageBase
 {
     Q_OBJECT
 public:
-    static constexpr int IDD = 1008;
-    static constexpr int IDC_STATUS_LIST = 1010;
-    static constexpr int IDC_HEADER_PICTURE = 1046;
-    static constexpr int IDB_HEADER = 1069;
     static constexpr int ROW_COUNT = 11;
 
     CInfoPage(QWidget* parent, const QRect& rect);

@@ -29,9 +29,9 @@ constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 } // namespace
 
 CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect), m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect, QStringLiteral("memoryTransferPage")),
+      m_run(this, this)
 {
-    setObjectName(QStringLiteral("memoryTransferPage"));
     CreateControls();
     SetupList();
 
@@ -48,10 +48,7 @@ void CMemoryTransferPage::CreateControls()
 {
     const int w = width();
 
-    auto* title = new QLabel(this);
-    title->setObjectName(QStringLiteral("titleLabel"));
-    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_TRANSFER)));
-    title->setGeometry(6, 0, 569, 29);
+    CreateTitle(Res::IDB_TITLE_TRANSFER);
 
     auto* itemGroup = new QGroupBox(QStringLiteral(" Item Option "), this);
     itemGroup->setObjectName(QStringLiteral("itemGroup"));
@@ -79,8 +76,7 @@ void CMemoryTransferPage::CreateControls()
     connect(m_pBackupRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnBackupRadio);
     connect(m_pRestoreRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnRestoreRadio);
 
-    m_pStartButton = new CSkinButton(this);
-    m_pStartButton->setObjectName(QStringLiteral("startButton"));
+    m_pStartButton = CreateStartButton(QStringLiteral("startButton"));
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
 
@@ -116,21 +112,10 @@ void CMemoryTransferPage::SetupList()
 
 void CMemoryTransferPage::SetStartFaces()
 {
-    const int* f = m_nMode == 1 ? BACKUP_FACES : RESTORE_FACES;
-    m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
+    SetFaces(m_pStartButton, m_nMode == 1 ? BACKUP_FACES : RESTORE_FACES);
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
-
-void CMemoryTransferPage::EnableStart(bool enable)
-{
-    m_pStartButton->setEnabled(enable);
-}
-
-bool CMemoryTransferPage::IsStartEnabled() const
-{
-    return m_pStartButton->isEnabled();
-}
 
 void CMemoryTransferPage::ResetStatus()
 {
@@ -147,8 +132,7 @@ void CMemoryTransferPage::ApplyRunLock(int operation)
     const SRunLock* lock = OwnLock(operation);
     if (lock == nullptr)
         return;
-    const int face = m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3];
-    m_pStartButton->SetBitmaps(face, 0, face, 0);
+    SetRunningFace(m_pStartButton, m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3]);
     m_pStartButton->setEnabled(false);
     if (lock->bLockDirection) {
         m_pBackupRadio->setEnabled(m_nMode == 1);
@@ -324,17 +308,10 @@ void CMemoryTransferPage::OnStart()
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CMemoryTransferPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CMemoryTransferPage::OnPluginDone(LPARAM lParam)
+void CMemoryTransferPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnTransfer = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);

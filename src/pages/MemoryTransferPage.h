@@ -19,14 +19,11 @@
 class CXListCtrl;
 class CSkinButton;
 class QRadioButton;
-class QLabel;
-class QProgressBar;
 
 class CMemoryTransferPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1000;
     static constexpr int ROW_ALL = 0;
     static constexpr int COL_ITEMS = 0;
     static constexpr int COL_CHECKING = 1;
@@ -34,8 +31,6 @@ public:
     CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CMemoryTransferPage() override;
 
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
     // The value lines and the elapsed-time text become empty.
     void ResetStatus();
     // 1 Backup, 0 Restore.
@@ -64,14 +59,12 @@ public:
     // "S/W Version" (the host's). Tests without a handset put their own text here.
     void SetSoftwareVersionSource(std::function<QString()> source);
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void SetupList();
     void SetStartFaces();
     QString SoftwareVersion() const;
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nMode = 1;
     quint32 m_nItemMask = 0;

@@ -1,16 +1,19 @@
 #include "OperationPage.h"
 
+#include "controls/SkinButton.h"
 #include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "pages/PageServices.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
+#include "res/Pictures.h"
 
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -23,9 +26,51 @@ template <size_t N> QString FieldText(const char (&field)[N])
 
 } // namespace
 
-COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect)
+COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect,
+                               const QString& name)
     : CPageBase(parent, rect), m_services(services), m_ePage(page)
 {
+    setObjectName(name);
+}
+
+void COperationPage::EnableStart(bool enable)
+{
+    for (CSkinButton* button : std::as_const(m_startButtons))
+        button->setEnabled(enable);
+}
+
+bool COperationPage::IsStartEnabled() const
+{
+    return std::all_of(m_startButtons.cbegin(), m_startButtons.cend(),
+                       [](const CSkinButton* button) { return button->isEnabled(); });
+}
+
+QLabel* COperationPage::CreateTitle(int picture)
+{
+    auto* title = new QLabel(this);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    if (picture != 0)
+        title->setPixmap(QPixmap::fromImage(LoadBitmap(picture)));
+    title->setGeometry(6, 0, 569, 29);
+    return title;
+}
+
+CSkinButton* COperationPage::CreateStartButton(const QString& name)
+{
+    auto* button = new CSkinButton(this);
+    button->setObjectName(name);
+    m_startButtons.append(button);
+    return button;
+}
+
+void COperationPage::SetFaces(CSkinButton* button, const int* faces)
+{
+    button->SetBitmaps(faces[0], 0, faces[1], 0, faces[2], 0, faces[3], 0);
+}
+
+void COperationPage::SetRunningFace(CSkinButton* button, int picture)
+{
+    button->SetBitmaps(picture, 0, picture, 0);
 }
 
 COperationPage::~COperationPage() = default;
@@ -87,6 +132,13 @@ void COperationPage::ClearStatus(const QString& elapsed)
     m_pFileValue->clear();
     m_pAddressValue->clear();
     m_pElapsed->setText(elapsed);
+}
+
+LRESULT COperationPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PLUGIN_NOTIFY_MSG)
+        OnPluginNotify(wParam, lParam);
+    return 0;
 }
 
 QByteArray COperationPage::PluginPath(const QString& path)

@@ -11,6 +11,7 @@
 #include "pages/RunLock.h"
 #include "plugin/PluginRun.h"
 
+class CSkinButton;
 class IPageServices;
 class QGroupBox;
 class QLabel;
@@ -20,8 +21,15 @@ class COperationPage : public CPageBase, public IPluginStatusDisplay
 {
     Q_OBJECT
 public:
-    COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect);
+    // name is the page's object name.
+    COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect,
+                   const QString& name);
     ~COperationPage() override;
+
+    // Start of this page: the buttons that start its runs, switched together (the settings page
+    // has two, Read and Write). Enabled when all of them are.
+    virtual void EnableStart(bool enable);
+    bool IsStartEnabled() const;
 
     // IPluginStatusDisplay: the plug-in's live display.
     void SetProgress(int percent) override;
@@ -37,12 +45,18 @@ public:
     // True for the operations this page runs.
     bool RunsOperation(int operation) const;
 
+    // WM_PLUGIN_NOTIFY goes to OnPluginNotify; other messages are ignored.
+    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) final;
+
     // The caption of the pages' message boxes.
     static QString Caption();
     // A path as the plug-ins take it: the local 8-bit encoding of the file name.
     static QByteArray PluginPath(const QString& path);
 
 protected:
+    // The plug-in's message: only PLUGIN_DONE of a run of this page in progress is acted on.
+    virtual void OnPluginNotify(WPARAM wParam, LPARAM lParam) = 0;
+
     // How a page draws its status group; the widgets and their names are the same on every page.
     //   group box (5, 340, nGroupWidth x 130), titled strTitle
     //   progress bar from x 15 to nBase - 80, elapsed time from nBase - 76, 64 wide (y 360, 30 high)
@@ -59,6 +73,15 @@ protected:
         bool bHideCaptions = false; // the captions hide and show with the value lines
     };
     void CreateStatusGroup(const SStatusGroupLook& look);
+    // The title picture along the top of the page (none while picture is 0).
+    QLabel* CreateTitle(int picture);
+    // A button that starts a run of this page, named name; EnableStart switches it.
+    CSkinButton* CreateStartButton(const QString& name);
+    // A start button's faces: mouse-over, normal, checked, disabled; black is transparent.
+    static void SetFaces(CSkinButton* button, const int* faces);
+    // The face of a running start button: the disabled picture in both slots of the two-picture
+    // form.
+    static void SetRunningFace(CSkinButton* button, int picture);
     QGroupBox* StatusGroup() const { return m_pStatusGroup; }
     // The value lines emptied and the elapsed time set to elapsed.
     void ClearStatus(const QString& elapsed);
@@ -93,6 +116,7 @@ protected:
 private:
     QGroupBox* m_pStatusGroup = nullptr;
     QList<QLabel*> m_hidingCaptions;
+    QList<CSkinButton*> m_startButtons;
     IPageServices& m_services;
     ERunPage m_ePage;
     int m_nRunOperation = 0;

@@ -36,9 +36,9 @@ QStringList CsvFilters()
 } // namespace
 
 CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect), m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect, QStringLiteral("phoneBookPage")),
+      m_run(this, this)
 {
-    setObjectName(QStringLiteral("phoneBookPage"));
     CreateControls();
     SetupListColumns();
 
@@ -58,10 +58,7 @@ void CPhoneBookPage::CreateControls()
 {
     const int w = width();
 
-    auto* title = new QLabel(this);
-    title->setObjectName(QStringLiteral("titleLabel"));
-    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_PHONEBOOK)));
-    title->setGeometry(6, 0, 569, 29);
+    CreateTitle(Res::IDB_TITLE_PHONEBOOK);
 
     m_pList = new CXListCtrl(this);
     m_pList->setObjectName(QStringLiteral("phoneBookList"));
@@ -94,12 +91,12 @@ void CPhoneBookPage::CreateControls()
 
     m_pBrowseButton = new CSkinButton(this);
     m_pBrowseButton->setObjectName(QStringLiteral("browseButton"));
+    m_pBrowseButton->setAccessibleName(QStringLiteral("Browse CSV File Path"));
     m_pBrowseButton->setGeometry(w - 35, 245, 25, 20);
     m_pBrowseButton->SetBitmaps(Res::IDB_BROWSE_OVER, 0xFFFFFF, Res::IDB_BROWSE_NORMAL, 0xFFFFFF);
     connect(m_pBrowseButton, &QPushButton::clicked, this, &CPhoneBookPage::OnBrowse);
 
-    m_pStartButton = new CSkinButton(this);
-    m_pStartButton->setObjectName(QStringLiteral("startButton"));
+    m_pStartButton = CreateStartButton(QStringLiteral("startButton"));
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
     connect(m_pStartButton, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
 
@@ -125,21 +122,10 @@ void CPhoneBookPage::SetupListColumns()
 
 void CPhoneBookPage::SetStartFaces()
 {
-    const int* f = m_nMode == 1 ? READ_FACES : WRITE_FACES;
-    m_pStartButton->SetBitmaps(f[0], 0, f[1], 0, f[2], 0, f[3], 0);
+    SetFaces(m_pStartButton, m_nMode == 1 ? READ_FACES : WRITE_FACES);
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
-
-void CPhoneBookPage::EnableStart(bool enable)
-{
-    m_pStartButton->setEnabled(enable);
-}
-
-bool CPhoneBookPage::IsStartEnabled() const
-{
-    return m_pStartButton->isEnabled();
-}
 
 void CPhoneBookPage::EnableModeRadios(bool enable)
 {
@@ -154,7 +140,7 @@ void CPhoneBookPage::OnPortFound()
         EnableModeRadios(true);
 }
 
-void CPhoneBookPage::OnPortLost()
+void CPhoneBookPage::ResetStatus()
 {
     if (m_nMode == 1)
         m_pList->DeleteAllItems();
@@ -175,9 +161,7 @@ void CPhoneBookPage::ApplyRunLock(int operation)
         m_pBrowseButton->setEnabled(false);
     if (lock->bLockDirection)
         (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
-    // The running face: the two-picture form with the disabled picture in both slots.
-    const int face = m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3];
-    m_pStartButton->SetBitmaps(face, 0, face, 0);
+    SetRunningFace(m_pStartButton, m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3]);
     m_pStartButton->setEnabled(false);
 }
 
@@ -211,7 +195,7 @@ bool CPhoneBookPage::ReadCsvIntoList(const QString& path)
 
 void CPhoneBookPage::OnReadRadio()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     m_nMode = 1;
     SetStartFaces();
@@ -222,7 +206,7 @@ void CPhoneBookPage::OnReadRadio()
 
 void CPhoneBookPage::OnWriteRadio()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     m_nMode = 0;
     SetStartFaces();
@@ -325,17 +309,10 @@ void CPhoneBookPage::OnStart()
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CPhoneBookPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CPhoneBookPage::OnPluginDone(LPARAM lParam)
+void CPhoneBookPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnPhoneBook = nullptr;
     FinishRun(m_run, CPluginRun::CopyResult(lParam));

@@ -18,30 +18,22 @@ class CXListCtrl;
 class CSkinButton;
 class QRadioButton;
 class QLineEdit;
-class QLabel;
-class QProgressBar;
 class QGroupBox;
 
 class CPhoneBookPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1001;
-    static constexpr int ID_READ = 1040;
-    static constexpr int ID_WRITE = 1041;
-
     CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CPhoneBookPage() override;
 
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
     // The Read and Write radios (disabled after a failed connection).
     void EnableModeRadios(bool enable);
     // A port is in use again: Start is enabled, and so is the Read/Write choice unless a run
     // holds its lock.
     void OnPortFound();
     // The port is lost: in Read mode the list is emptied; the status texts become empty.
-    void OnPortLost();
+    void ResetStatus();
     // 1 Read, 0 Write.
     int Mode() const;
 
@@ -64,13 +56,11 @@ public:
     CPluginList* PluginList() const { return m_pListAdapter.get(); }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void SetupListColumns();
     void SetStartFaces();
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nMode = 1;
     CPluginRun m_run;

@@ -20,9 +20,9 @@ const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 } // namespace
 
 CSettingsPage::CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect), m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect, QStringLiteral("settingsPage")),
+      m_run(this, this)
 {
-    setObjectName(QStringLiteral("settingsPage"));
     CreateControls();
     RebuildCatalogue();
     OnTabChanged(0);
@@ -34,10 +34,7 @@ void CSettingsPage::CreateControls()
 {
     const int W = width() - 10;
 
-    auto* title = new QLabel(this);
-    title->setObjectName(QStringLiteral("titleLabel"));
-    title->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_SETTINGS)));
-    title->setGeometry(6, 0, 569, 29);
+    CreateTitle(Res::IDB_TITLE_SETTINGS);
 
     // The tab control only chooses the category; the lists lie on top of it, all at one place.
     m_pTabs = new QTabWidget(this);
@@ -64,14 +61,12 @@ void CSettingsPage::CreateControls()
         m_adapters[c] = std::make_unique<CPluginList>(grid, QList<int>{COL_PARAMETER1, COL_PARAMETER2});
     }
 
-    m_pReadButton = new CSkinButton(this);
-    m_pReadButton->setObjectName(QStringLiteral("readButton"));
+    m_pReadButton = CreateStartButton(QStringLiteral("readButton"));
     m_pReadButton->setGeometry(275, 285, 150, 40);
     m_pReadButton->SetBitmaps(1090, 0, 1091, 0, 1090, 0, 161, 0);
     connect(m_pReadButton, &QPushButton::clicked, this, &CSettingsPage::OnRead);
 
-    m_pWriteButton = new CSkinButton(this);
-    m_pWriteButton->setObjectName(QStringLiteral("writeButton"));
+    m_pWriteButton = CreateStartButton(QStringLiteral("writeButton"));
     m_pWriteButton->setGeometry(425, 285, 150, 40);
     m_pWriteButton->SetBitmaps(1094, 0, 1095, 0, 1094, 0, 160, 0);
     connect(m_pWriteButton, &QPushButton::clicked, this, &CSettingsPage::OnWrite);
@@ -96,17 +91,6 @@ CPluginList* CSettingsPage::PluginList(int category) const
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
-
-void CSettingsPage::EnableButtons(bool enable)
-{
-    m_pReadButton->setEnabled(enable);
-    m_pWriteButton->setEnabled(enable);
-}
-
-bool CSettingsPage::AreButtonsEnabled() const
-{
-    return m_pReadButton->isEnabled() && m_pWriteButton->isEnabled();
-}
 
 void CSettingsPage::ResetStatus()
 {
@@ -144,7 +128,7 @@ void CSettingsPage::ApplyRunLock(int operation)
     m_pTabs->setEnabled(false);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(false);
-    EnableButtons(false);
+    EnableStart(false);
 }
 
 void CSettingsPage::ReleaseRunLock(int operation)
@@ -155,7 +139,7 @@ void CSettingsPage::ReleaseRunLock(int operation)
     m_pTabs->setEnabled(true);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(true);
-    EnableButtons(lock->bStartAfter);
+    EnableStart(lock->bStartAfter);
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -230,17 +214,10 @@ void CSettingsPage::Run(int direction)
 
 // ---- completion ----------------------------------------------------------------------------------
 
-LRESULT CSettingsPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG && wParam == PLUGIN_DONE)
-        OnPluginDone(lParam);
-    return 0;
-}
-
-void CSettingsPage::OnPluginDone(LPARAM lParam)
+void CSettingsPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page has no record behind it.
-    if (!m_run.IsLoaded())
+    if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnSettings = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);

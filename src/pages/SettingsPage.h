@@ -21,16 +21,12 @@
 
 class CEditGrid;
 class CSkinButton;
-class QLabel;
-class QProgressBar;
 class QTabWidget;
 
 class CSettingsPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_READ = 1032;
-    static constexpr int ID_WRITE = 1033;
     static constexpr int COL_ITEM_NAME = 0;
     static constexpr int COL_PARAMETER1 = 1;
     static constexpr int COL_PARAMETER2 = 2;
@@ -38,9 +34,6 @@ public:
     CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 
-    // The Read and Write buttons.
-    void EnableButtons(bool enable);
-    bool AreButtonsEnabled() const;
     // The value lines become empty and the elapsed time "00:00.0s".
     void ResetStatus();
     // Empties every list (rows and editor definitions) and inserts the catalogue again; every
@@ -66,13 +59,11 @@ public:
     QTabWidget* Tabs() const { return m_pTabs; }
     bool IsRunning() const { return m_run.IsLoaded(); }
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-
 private:
     void CreateControls();
     void OnTabChanged(int index);
     void Run(int direction);
-    void OnPluginDone(LPARAM lParam);
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nCategory = 0;
     int m_nRunCategory = 0;

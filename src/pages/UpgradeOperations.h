@@ -40,6 +40,13 @@ enum EUpgradeInput : int
     INPUT_DIRECTION = 6,
 };
 
+// What ValidateInput says of one input.
+enum EInputCheck : int
+{
+    CHECK_REFUSED = 0, // its message has been shown
+    CHECK_PASSED = 1,  // it is good and remembered in the settings
+};
+
 enum EUpgradeRow : int
 {
     ROW_ENABLED,

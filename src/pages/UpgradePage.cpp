@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr QRgb KEY_BLACK = 0x000000;
 constexpr QRgb KEY_WHITE = 0xFFFFFF;
 
 void Message(QWidget* parent, const QString& text)
@@ -49,9 +48,8 @@ void CUpgradePage::SPathRow::SetEnabled(bool enabled) const
 // ---- creation -----------------------------------------------------------------------------
 
 CUpgradePage::CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_UPGRADE, rect)
+    : COperationPage(parent, services, RUN_PAGE_UPGRADE, rect, QStringLiteral("upgradePage"))
 {
-    setObjectName(QStringLiteral("upgradePage"));
     CreateControls();
     LayOut();
     m_binRow.SetShown(false);
@@ -66,8 +64,7 @@ CUpgradePage::~CUpgradePage() = default;
 
 void CUpgradePage::CreateControls()
 {
-    m_pTitle = new QLabel(this);
-    m_pTitle->setObjectName(QStringLiteral("titleLabel"));
+    m_pTitle = CreateTitle(0);
 
     const auto makeRow = [this](SPathRow& row, const char* name, const char* caption, int kind) {
         const QString base = QString::fromLatin1(name);
@@ -77,6 +74,8 @@ void CUpgradePage::CreateControls()
         row.edit->setObjectName(base + QStringLiteral("PathEdit"));
         row.browse = new CSkinButton(this);
         row.browse->setObjectName(base + QStringLiteral("BrowseButton"));
+        row.browse->setAccessibleName(QStringLiteral("Browse ") +
+                                      QString::fromLatin1(caption).section(QLatin1String(" :"), 0, 0));
         row.browse->SetBitmaps(Res::IDB_BROWSE_OVER, KEY_WHITE, Res::IDB_BROWSE_NORMAL, KEY_WHITE);
         connect(row.browse, &QPushButton::clicked, this, [this, kind] { OnBrowse(kind); });
     };
@@ -105,9 +104,9 @@ void CUpgradePage::CreateControls()
     makeRow(m_prlRow, "prl", "PRL File Path :", INPUT_PRL);
     makeRow(m_eriRow, "eri", "ERI File Path :", INPUT_ERI);
 
-    m_pStart = new CSkinButton(this);
-    m_pStart->setObjectName(QStringLiteral("startButton"));
-    connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::StartOperation);
+    m_pStart = CreateStartButton(QStringLiteral("startButton"));
+    m_pStart->setAccessibleName(QStringLiteral("Start")); // until an operation's faces name it
+    connect(m_pStart, &QPushButton::clicked, this, &CUpgradePage::OnStart);
 
     const int w = std::max(width(), 150) - 10;
     SStatusGroupLook look;
@@ -126,7 +125,6 @@ void CUpgradePage::LayOut()
     const int w = std::max(width(), 150) - 10;
     const int q = w / 10;
 
-    m_pTitle->setGeometry(6, 0, 569, 29);
     const auto placeRow = [w](const SPathRow& row, int labelY, int labelH, int boxY) {
         row.label->setGeometry(5, labelY, 90, labelH);
         row.edit->setGeometry(95, boxY, w - 120, 20);
@@ -186,13 +184,13 @@ void CUpgradePage::SetStartFaces(int selected)
     const int* f = StartFaces(selected);
     if (!f)
         return;
-    m_pStart->SetBitmaps(f[0], KEY_BLACK, f[1], KEY_BLACK, f[2], KEY_BLACK, f[3], KEY_BLACK);
+    SetFaces(m_pStart, f);
     m_nRunningFace = 0;
 }
 
 void CUpgradePage::SetRunningFace(int picture)
 {
-    m_pStart->SetBitmaps(picture, KEY_BLACK, picture, KEY_BLACK);
+    COperationPage::SetRunningFace(m_pStart, picture);
     m_nRunningFace = picture;
 }
 
@@ -339,15 +337,15 @@ SUpgradeInputs CUpgradePage::Inputs() const
     return in;
 }
 
-int CUpgradePage::ValidateInput(int kind)
+EInputCheck CUpgradePage::ValidateInput(int kind)
 {
     if (kind < INPUT_BIN || kind > INPUT_DIRECTION)
-        return 0;
+        return CHECK_REFUSED;
     const SUpgradeInputs in = Inputs();
     const QString problem = UpgradeInputProblem(kind, in);
     if (!problem.isEmpty()) {
         Message(this, problem);
-        return 0;
+        return CHECK_REFUSED;
     }
     // A good input is remembered.
     if (const SUpgradeFile* file = UpgradeFileOf(kind))
@@ -356,7 +354,7 @@ int CUpgradePage::ValidateInput(int kind)
         theSettings.m_nLastSelectNam = in.nNam;
     else
         theSettings.m_nLastDirection = in.nDirection;
-    return 1;
+    return CHECK_PASSED;
 }
 
 // Start checks the inputs of the operation in its order; PRL and ERI check their file for
@@ -367,7 +365,7 @@ bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
         const bool last = i + 1 == op.inputs.size() || op.inputs[i + 1] == 0;
         if (last && op.bLastInputForWrite && theSettings.m_nLastDirection != 0)
             return true;
-        if (!ValidateInput(op.inputs[i]))
+        if (ValidateInput(op.inputs[i]) != CHECK_PASSED)
             return false;
     }
     return true;
@@ -375,14 +373,14 @@ bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
 
 // ---- run ----------------------------------------------------------------------------------
 
-bool CUpgradePage::HasRunningPlugin() const
+bool CUpgradePage::IsRunning() const
 {
     return m_pRun && m_pRun->IsLoaded();
 }
 
-void CUpgradePage::StartOperation()
+void CUpgradePage::OnStart()
 {
-    if (theSettings.m_bBusy)
+    if (theSettings.m_bBusy == 1)
         return;
     const int sel = m_nSelected;
     const SUpgradeOperation* op = UpgradeOperationOf(sel);
@@ -468,13 +466,6 @@ bool CUpgradePage::MayReplace(const QString& fileArgument)
     return Dialogs::MessageBox(this, text, Caption(), MB_YESNO, MB_ICONQUESTION) == IDYES;
 }
 
-LRESULT CUpgradePage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PLUGIN_NOTIFY_MSG)
-        OnPluginNotify(wParam, lParam);
-    return 0;
-}
-
 void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page in progress (stray, or repeated after the release)
@@ -495,7 +486,7 @@ void CUpgradePage::ResetStatus()
 void CUpgradePage::EnableStart(bool enable)
 {
     m_bStartWanted = enable;
-    m_pStart->setEnabled(enable && StartFitsHandset());
+    COperationPage::EnableStart(enable && StartFitsHandset());
 }
 
 void CUpgradePage::SetFirmwareOnly(bool on)
@@ -507,11 +498,6 @@ bool CUpgradePage::StartFitsHandset() const
 {
     const SUpgradeOperation* op = UpgradeOperationOf(m_nSelected);
     return !m_bFirmwareOnly || (op != nullptr && op->bFirmware);
-}
-
-bool CUpgradePage::IsStartEnabled() const
-{
-    return m_pStart->isEnabled();
 }
 
 // ---- run lock -----------------------------------------------------------------------------

@@ -18,18 +18,17 @@ class CSkinButton;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QRadioButton;
 
 class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ID_START = 1005;
-
-    // The selected operations (SEL_*, SelectOperation) and the inputs Start checks (INPUT_*).
+    // The selected operations (SEL_*, SelectOperation), the inputs Start checks (INPUT_*) and
+    // what a check says (CHECK_*).
     using enum EUpgradeSelection;
     using enum EUpgradeInput;
+    using enum EInputCheck;
 
     CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
@@ -39,8 +38,8 @@ public:
     int SelectedOperation() const { return m_nSelected; }
     // Disables Start, empties the value lines, elapsed time "00:00.0s".
     void ResetStatus();
-    void EnableStart(bool enable);
-    bool IsStartEnabled() const;
+    // Start is enabled only for an operation the handset can take (SetFirmwareOnly).
+    void EnableStart(bool enable) override;
     // While the handset answers only as a downloader, Start serves only the operations that write
     // its firmware (Upgrade, Bin Download, Refurbish).
     void SetFirmwareOnly(bool on);
@@ -51,14 +50,11 @@ public:
     void ReleaseRunLock(int operation) override;
 
     // The Start button.
-    void StartOperation();
-    // Checks one input (EInputKind); 1 when good, else 0 after its message.
-    int ValidateInput(int kind);
+    void OnStart();
+    // Checks one input (EUpgradeInput). A refused input has shown its message; a kind that is
+    // not an input is refused silently.
+    EInputCheck ValidateInput(int kind);
 
-    LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) override;
-    void OnPluginNotify(WPARAM wParam, LPARAM lParam);
-
-    // Live display in the status rectangle, driven by the plug-in through the host services.
     // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
     // (disabled = the face shown while it runs). Selected operations 1..6.
     static const int* StartFaces(int selected);
@@ -68,9 +64,11 @@ public:
     int ShownTitleBitmap() const { return m_nTitleBitmap; }
     // The picture shown in every slot of Start while the face is a running one, else 0.
     int RunningFace() const { return m_nRunningFace; }
-    bool HasRunningPlugin() const;
+    bool IsRunning() const;
 
 private:
+    void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
+
     struct SPathRow
     {
         QLabel* label = nullptr;

@@ -56,10 +56,10 @@ QString RegReadString(const char* /*keyPath*/, const char* valueName, ERegRoot /
     // A list (a value with commas written by hand) reads back joined, as text would.
     const QString text =
         v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
-    // The registry buffer held 256 bytes including the terminating zero.
+    // A value must fit a 256-byte buffer with its terminating zero; a longer one reads as empty.
     if (text.toLocal8Bit().size() >= 256)
         return {};
-    // Text ends at its first zero byte, like the registry buffer.
+    // Text ends at its first zero byte, as a C string read from the store would.
     return text.section(QChar(0), 0, 0).trimmed();
 }
 

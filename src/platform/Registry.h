@@ -1,7 +1,7 @@
 #pragma once
-// The settings store that stands in for the machine-wide registry key SOFTWARE\KOVA\QPX.
+// The program's settings store, the key SOFTWARE\KOVA\QPX that the Reg* calls name.
 // It is an INI file that QSettings reads: $XDG_CONFIG_HOME/KOVA/QPX.conf, every value a
-// top-level key ([General]) named exactly like the registry value. /etc/xdg/KOVA/QPX.conf
+// top-level key ([General]) named exactly like the value. /etc/xdg/KOVA/QPX.conf
 // (or the first folder of $XDG_CONFIG_DIRS) is read as a read-only machine-wide fallback.
 //
 // Read rules: an absent value reads as "" or -1; strings are trimmed and a string of 256 bytes

@@ -51,7 +51,7 @@ CModelDllDialog::CModelDllDialog(QWidget* parent, const QRect& rect)
     m_pTitle = new QLabel(this);
     m_pTitle->setObjectName(QStringLiteral("titlePicture"));
     m_pTitle->setGeometry(6, 0, 569, 29);
-    m_pTitle->setPixmap(QPixmap::fromImage(LoadBitmap(IDB_TITLE)));
+    m_pTitle->setPixmap(QPixmap::fromImage(LoadBitmap(Res::IDB_TITLE_SELECT_MODEL)));
 
     m_pList = new CXListCtrl(this);
     m_pList->setObjectName(QStringLiteral("modelList"));

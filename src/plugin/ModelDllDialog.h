@@ -20,8 +20,6 @@ class CModelDllDialog : public CPageBase
 {
     Q_OBJECT
 public:
-    static constexpr int IDD = 1011;
-    static constexpr int IDB_TITLE = 1079;
     static constexpr int ROW_HEIGHT = 16;
 
     CModelDllDialog(QWidget* parent, const QRect& rect);

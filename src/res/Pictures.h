@@ -59,8 +59,8 @@ constexpr int IDB_PANEL_STATIC_HIGH = 1015;
 constexpr int IDB_TITLE_INFORMATION = 1069;
 constexpr int IDB_TITLE_SELECT_PORT = 1078;
 constexpr int IDB_TITLE_SELECT_MODEL = 1079;
-// The settings, phonebook and memory transfer pages have no title number of their own in the
-// original resource set; these three free numbers carry them.
+// The title pictures of the settings, phonebook and memory transfer pages, on three numbers no
+// other picture uses.
 constexpr int IDB_TITLE_SETTINGS = 1070;
 constexpr int IDB_TITLE_PHONEBOOK = 1071;
 constexpr int IDB_TITLE_TRANSFER = 1072;

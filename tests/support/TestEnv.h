@@ -29,8 +29,9 @@ QByteArray ReadFile(const QString& path);
 // Every file below folder (hidden ones too), by path relative to folder, with its contents.
 QMap<QString, QByteArray> FilesBelow(const QString& folder);
 
-// Runs the event loop until done() holds or timeoutMs pass; done()'s last answer.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+// Runs the event loop until done() holds or timeoutMs pass; done()'s last answer. The default is
+// long: a wait only ends early on success, and a busy CI machine can be slow to deliver.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 
 // Collects the Qt log messages (qCWarning and the like) of every thread while it lives; they
 // still reach the previous handler.

@@ -102,15 +102,18 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
         r += QByteArray("KOVA fast download protocol targ");
         r += QByteArray("\x03\x02", 2);
         quint8 n[4];
-        PutLe32(n, 1024);
+        PutLe32(n, static_cast<quint32>(m_nBlockSize));
         r.append(reinterpret_cast<const char*>(n), 4); // maximum block size
         PutLe32(n, 0);
         r.append(reinterpret_cast<const char*>(n), 4); // flash base
         r += QByteArray("\x04"
                         "QPXF",
-                        5);                     // flash id
-        r += QByteArray("\x01\x00\x01\x00", 4); // window 1, one sector
-        PutLe32(n, 0x01000000);
+                        5); // flash id
+        quint8 w[2];
+        PutLe16(w, static_cast<quint16>(m_nWindow));
+        r.append(reinterpret_cast<const char*>(w), 2); // window
+        r += QByteArray("\x01\x00", 2);                // one sector
+        PutLe32(n, static_cast<quint32>(m_nFlashSize));
         r.append(reinterpret_cast<const char*>(n), 4);
         r.append('\x09');
         return r;
@@ -131,7 +134,9 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
         const quint32 at = GetLe32(reinterpret_cast<const quint8*>(request.constData()) + 1);
         if (at != static_cast<quint32>(m_image.size()))
             return StreamError(0x02, "invalid destination address");
-        if (m_image.size() + request.size() - 5 > 64 * 1024 * 1024)
+        if (request.size() - 5 > m_nBlockSize)
+            return StreamError(0x03, "invalid length");
+        if (m_image.size() + request.size() - 5 > m_nFlashSize)
             return StreamError(0x12, "out of space");
         m_image.append(request.mid(5));
         QByteArray r(5, '\0');

@@ -89,7 +89,9 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         if (!need(40))
             return {};
         for (int i = 0; i < 6; ++i)
-            Add32(out, i % 2 == 0 ? EFS2_WINDOW : qMin(U32(request, 4 + 4 * i), m_nByteWindow));
+            Add32(out, i % 2 == 0 ? qMin(U32(request, 4 + 4 * i), m_nPacketWindow)
+                                  : qMin(qMin(U32(request, 4 + 4 * i), m_nByteWindow),
+                                         static_cast<quint32>(MAX_TRANSFER)));
         Add32(out, 1); // version, minimum, maximum
         Add32(out, 1);
         Add32(out, 1);

@@ -2,8 +2,10 @@
 // The handset's EFS2 file system (Efs2Protocol.h) on a host folder.
 //
 //   request:  4B 13 cc cc | body          response: 4B 13 cc cc | body
-//   HELLO 0   10 x u32                     10 x u32: packet windows 0x100000, byte windows the
-//                                          smaller of the host's and ours, version 1, 1, 1
+//   HELLO 0   10 x u32                     10 x u32: packet windows (requests that may be
+//                                          unanswered at once) and byte windows (the most one
+//                                          READ or WRITE carries), each the smaller of the host's
+//                                          and ours; version 1, 1, 1
 //   QUERY 1   -                            6 x i32 limits
 //   OPEN 2    flags, mode, path            fd, errno
 //   CLOSE 3   fd                           errno
@@ -34,7 +36,8 @@ class CEfs2Server
 public:
     static constexpr int MAX_OPEN_FILES = 8;
     static constexpr int MAX_OPEN_DIRS = 4;
-    static constexpr int MAX_TRANSFER = 4000; // largest READ answer that fits a frame
+    static constexpr int MAX_TRANSFER = 4000; // largest READ answer that fits a frame; the byte
+                                              // window announced is never larger
 
     explicit CEfs2Server(const QString& rootFolder);
     ~CEfs2Server();
@@ -49,6 +52,8 @@ public:
     // or a WRITE carrying more is refused with EINVAL (nothing is cut short silently).
     void SetByteWindow(quint32 bytes) { m_nByteWindow = bytes; }
     quint32 ByteWindow() const { return m_nByteWindow; }
+    // The packet window announced in HELLO: how many requests the host may keep unanswered.
+    void SetPacketWindow(quint32 requests) { m_nPacketWindow = requests; }
     // Memory fault: a WRITE at offset 0 is acknowledged in full but the last byte of its piece is
     // stored inverted (FaultInjector.h, bad-store).
     void SetBadStore(bool bad) { m_bBadStore = bad; }
@@ -71,4 +76,5 @@ private:
     quint32 m_nNextDir = 1;
     bool m_bBadStore = false;
     quint32 m_nByteWindow = EFS2_WINDOW;
+    quint32 m_nPacketWindow = EFS2_WINDOW;
 };

@@ -41,6 +41,7 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
     m_pDispatcher->SetBadStore(m_faults.Faults().bBadStoreNv, m_faults.Faults().bBadStorePrl);
     m_pEfs->SetBadStore(m_faults.Faults().bBadStoreEfs);
     m_pEfs->SetByteWindow(m_nEfsWindow);
+    m_pEfs->SetPacketWindow(m_nEfsPackets);
     if (!m_transport.Open()) {
         *error = QStringLiteral("cannot open a pseudo-terminal");
         return false;

@@ -37,9 +37,13 @@ public:
     void SetLeaveAbruptly(bool abrupt) { m_bLeaveAbruptly = abrupt; }
     // The EFS2 byte window announced in HELLO and enforced on READ and WRITE (before Start).
     void SetEfsByteWindow(quint32 bytes) { m_nEfsWindow = bytes; }
+    // The EFS2 packet window announced in HELLO (before Start).
+    void SetEfsPacketWindow(quint32 requests) { m_nEfsPackets = requests; }
     // The protocol the handset speaks at start (before Start): a download state stands for a
     // handset left there by an interrupted firmware write.
     void StartIn(CDownloadMode::EState state) { m_download.StartIn(state); }
+    // The download protocols, for what the flash programmer announces (before Start).
+    CDownloadMode& Download() { return m_download; }
     // An emulated link between host and handset (see CPtyTransport::SetLink).
     void SetLink(qint64 latencyUs, qint64 bytesPerSecond) { m_transport.SetLink(latencyUs, bytesPerSecond); }
 
@@ -87,6 +91,7 @@ private:
     int m_nReenumerateMs = -1;
     bool m_bLeaveAbruptly = false;
     quint32 m_nEfsWindow = EFS2_WINDOW;
+    quint32 m_nEfsPackets = EFS2_WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
     bool m_bHangupPending = false;

@@ -141,7 +141,27 @@ int main(int argc, char** argv)
                        "direction on its own (USB full speed about 1000000, high speed about 30000000, "
                        "a 115200-baud line 11520)."),
         QStringLiteral("BYTES_PER_S"));
-    parser.addOptions({latencyOpt, linkRateOpt});
+    const QCommandLineOption windowOpt(
+        QStringLiteral("download-window"),
+        QStringLiteral("Announce a window of N stream writes that may be unanswered at once in the flash "
+                       "programmer's HELLO answer (default 8)."),
+        QStringLiteral("N"));
+    const QCommandLineOption blockOpt(
+        QStringLiteral("download-block"),
+        QStringLiteral("Announce BYTES as the most data one stream write carries (default 4096, at most "
+                       "16379); larger writes are refused."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption flashOpt(
+        QStringLiteral("flash-size"),
+        QStringLiteral("The flash takes BYTES of image (default 67108864); a stream write past it is "
+                       "refused (out of space)."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption efsPacketsOpt(
+        QStringLiteral("efs-packets"),
+        QStringLiteral("Announce an EFS2 packet window of N requests that may be unanswered at once in "
+                       "HELLO (default 1048576)."),
+        QStringLiteral("N"));
+    parser.addOptions({latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt, efsPacketsOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -207,12 +227,27 @@ int main(int argc, char** argv)
     if (!IntOption(parser, efsWindowOpt, 1, static_cast<int>(EFS2_WINDOW), efsWindow))
         return Fail(QStringLiteral("--efs-window takes 1 to 1048576 bytes"), 1);
 
+    int efsPackets = static_cast<int>(EFS2_WINDOW);
+    if (!IntOption(parser, efsPacketsOpt, 1, static_cast<int>(EFS2_WINDOW), efsPackets))
+        return Fail(QStringLiteral("--efs-packets takes 1 to 1048576 requests"), 1);
+
     int latencyUs = 0;
     if (!IntOption(parser, latencyOpt, 0, 10000000, latencyUs))
         return Fail(QStringLiteral("--latency-us takes 0 to 10000000 microseconds"), 1);
     int linkRate = 0;
     if (!IntOption(parser, linkRateOpt, 1, 1000000000, linkRate))
         return Fail(QStringLiteral("--link-rate takes 1 to 1000000000 bytes a second"), 1);
+
+    int window = CDownloadMode::DEFAULT_WINDOW;
+    if (!IntOption(parser, windowOpt, 1, 65535, window))
+        return Fail(QStringLiteral("--download-window takes 1 to 65535 writes"), 1);
+    int block = CDownloadMode::DEFAULT_BLOCK_SIZE;
+    if (!IntOption(parser, blockOpt, 1, CDownloadMode::MAX_BLOCK_SIZE, block))
+        return Fail(QStringLiteral("--download-block takes 1 to %1 bytes").arg(CDownloadMode::MAX_BLOCK_SIZE),
+                    1);
+    int flash = static_cast<int>(CDownloadMode::DEFAULT_FLASH_SIZE);
+    if (!IntOption(parser, flashOpt, 1, static_cast<int>(CDownloadMode::DEFAULT_FLASH_SIZE), flash))
+        return Fail(QStringLiteral("--flash-size takes 1 to 67108864 bytes"), 1);
 
     CDownloadMode::EState startState = CDownloadMode::STATE_DIAG;
     if (parser.isSet(startInOpt)) {
@@ -227,10 +262,14 @@ int main(int argc, char** argv)
 
     CHandsetSimulator sim(profile, faults);
     sim.StartIn(startState);
+    sim.Download().SetWindow(window);
+    sim.Download().SetBlockSize(block);
+    sim.Download().SetFlashSize(flash);
     sim.SetLink(latencyUs, linkRate);
     sim.SetReenumerateMs(reenumerateMs);
     sim.SetLeaveAbruptly(parser.isSet(abruptOpt));
     sim.SetEfsByteWindow(static_cast<quint32>(efsWindow));
+    sim.SetEfsPacketWindow(static_cast<quint32>(efsPackets));
     sim.State().SetSpcLockout(lockout);
     sim.State().SetSpcHidden(parser.isSet(hideSpcOpt));
     sim.State().SetPassword(password);

@@ -4,11 +4,9 @@
 #include "platform/Registry.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -43,18 +41,14 @@ protected:
     // The first copy is up once its start-of-run log block is written.
     bool WaitForStartLog(int blocks)
     {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000) {
-            const QStringList logs = QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files);
-            int n = 0;
-            for (const QString& f : logs)
-                n += qpxtest::ReadFile(m_install + QStringLiteral("LOG/") + f).count("* QPX Started");
-            if (n >= blocks)
-                return true;
-            QThread::msleep(50);
-        }
-        return false;
+        return qpxtest::PumpUntil(
+            [&] {
+                int n = 0;
+                for (const QString& f : QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files))
+                    n += qpxtest::ReadFile(m_install + QStringLiteral("LOG/") + f).count("* QPX Started");
+                return n >= blocks;
+            },
+            30000);
     }
 
     QString m_program;

@@ -5,10 +5,12 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "platform/VirtualPorts.h"
+#include "plugin/PluginApi.h"
 #include "serial/DiagCodec.h"
 #include "serial/DiagPort.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -161,26 +163,6 @@ TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
     EXPECT_EQ(r.Lines(), expected);
 }
 
-TEST_F(DiagE2e, InfoShowsOddValuesAsTheProgramDoes)
-{
-    // MIN2 above 999 empties the cell; pilot 999 shows " 0"; an ERI item never written reads as 0;
-    // a short software directory stops at its end.
-    const QString profile = Profile("digital_min2=1000\nanalog_number=555-0147\npilot_pn=999\nrf_mode=9\n"
-                                    "eri_version=none\nsw_version_dir=KQ1\nfirmware_revision=5\n");
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--profile", profile}));
-    const SRunResult r = Info(sim.Port());
-    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList lines = r.Lines();
-    ASSERT_EQ(lines.size(), 21);
-    EXPECT_EQ(lines[1], QStringLiteral("Digital MIN: "));
-    EXPECT_EQ(lines[2], QStringLiteral("Analog MIN: 555-0147"));
-    EXPECT_EQ(lines[3], QStringLiteral("RF MODE: ??????"));
-    EXPECT_EQ(lines[6], QStringLiteral("Active Sector PN:  0"));
-    EXPECT_EQ(lines[15], QStringLiteral("S/W Version: 00.05  KQ1"));
-    EXPECT_EQ(lines[20], QStringLiteral("ERI Version: 0"));
-}
-
 TEST_F(DiagE2e, PortsListsTheSimulatorAsAHandset)
 {
     CSimProcess sim;
@@ -214,20 +196,6 @@ TEST_F(DiagE2e, PortsListsRealDevicesByTheNumberingRule)
     EXPECT_EQ(r.Lines(),
               (QStringList{"COM1 /dev/ttyS0 handset=no Communications Port (COM1)",
                            "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
-}
-
-TEST_F(DiagE2e, SimulatorRemovesItsPortWhenTerminated)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--name", "Test USB Port %n"}));
-    SVirtualPort port;
-    ASSERT_TRUE(ReadVirtualPort(sim.Port(), port));
-    EXPECT_EQ(port.strName, QStringLiteral("Test USB Port %1").arg(sim.Port()));
-    EXPECT_EQ(port.strTarget, sim.Pty());
-    ASSERT_TRUE(sim.Stop());
-    EXPECT_EQ(sim.ExitCode(), 0);
-    EXPECT_FALSE(ReadVirtualPort(sim.Port(), port));
-    EXPECT_FALSE(QFileInfo::exists(VirtualPortFolder() + QStringLiteral("/COM%1.name").arg(sim.Port())));
 }
 
 struct SFaultCase
@@ -299,7 +267,7 @@ TEST_F(DiagE2e, HangupAfterTheVersionLeavesThePrlAndEriAt65535)
     EXPECT_FALSE(ReadVirtualPort(sim.Port(), port));
 }
 
-TEST_F(DiagE2e, OpenFailuresHaveTheirOwnExitCodes)
+TEST_F(DiagE2e, OpenAndUsageFailuresHaveTheirOwnExitCodes)
 {
     const SRunResult none = Info(250);
     EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
@@ -321,9 +289,21 @@ TEST_F(DiagE2e, OpenFailuresHaveTheirOwnExitCodes)
     EXPECT_TRUE(
         failure.value(QStringLiteral("error")).toString().contains(QStringLiteral("COM250: no such port")));
 
-    const SRunResult usage = RunProgram(QStringLiteral("qpx-diag"), {"info"});
-    EXPECT_EQ(usage.nExitCode, 1);
-    EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), {"frobnicate"}).nExitCode, 1);
+    // Usage faults exit 1; an operation the plug-in does not export exits 8.
+    const QString plugin = ReferencePlugin();
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({}));
+    const QString port = QString::number(sim.Port());
+    for (const QStringList& args :
+         {QStringList{"info"}, QStringList{"frobnicate"},
+          QStringList{"run", "--plugin", plugin, "--port", port, "fly"},
+          QStringList{"run", "--plugin", plugin, "--port", port, "prl", "--file", file}})
+        EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), args).nExitCode, 1) << args.join(' ').toStdString();
+    const SRunResult missing =
+        RunProgram(QStringLiteral("qpx-diag"),
+                   {"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port",
+                    port, "bin", "--bin", file});
+    EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
 }
 
 TEST_F(DiagE2e, APortHeldByAnotherProgramIsBusy)
@@ -360,23 +340,6 @@ TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
     EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
         return line.startsWith(denied);
     })) << doctor.strOut.toStdString();
-}
-
-TEST_F(DiagE2e, SimulatorPrintsItsProfile)
-{
-    const QString profile = Profile("esn=0xdeadd00d\nsid=77\neri_version=none\n");
-    const SRunResult r =
-        RunProgram(QStringLiteral("qpx-handset-sim"), {"--profile", profile, "--print-profile"});
-    ASSERT_EQ(r.nExitCode, 0);
-    EXPECT_TRUE(r.Lines().contains(QStringLiteral("esn=deadd00d")));
-    EXPECT_TRUE(r.Lines().contains(QStringLiteral("sid=77")));
-    EXPECT_TRUE(r.Lines().contains(QStringLiteral("eri_version=none")));
-    EXPECT_TRUE(r.Lines().contains(QStringLiteral("sw_version_dir=VKQ100A1"))); // defaults stay
-
-    const SRunResult bad =
-        RunProgram(QStringLiteral("qpx-handset-sim"), {"--profile", Profile("colour=blue\n")});
-    EXPECT_EQ(bad.nExitCode, 1);
-    EXPECT_TRUE(bad.strErr.contains(QStringLiteral(":1: bad line"))) << bad.strErr.toStdString();
 }
 
 // Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
@@ -709,6 +672,41 @@ INSTANTIATE_TEST_SUITE_P(
                     {"qpx-handset-sim"}}),
     [](const ::testing::TestParamInfo<SDoctorCase>& info) { return std::string(info.param.pszName); });
 
+// qpx-diag plugins: the catalogue as the "Select Model DLL" page lists it, from a folder given or
+// from the installation.
+TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
+{
+    const QString install = qpxtest::MakeTempDir(QStringLiteral("diag-install")) + QLatin1Char('/');
+    const QString model = install + QStringLiteral("MODEL/");
+    QDir().mkpath(model + QStringLiteral("0first"));
+    const QString dir = QStringLiteral(QPX_TEST_PLUGIN_DIR "/");
+    // The sub-folder comes before the folder's first file, so its plug-in is listed first.
+    ASSERT_TRUE(
+        QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("0first/x.so")));
+    ASSERT_TRUE(QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("a.so")));
+    ASSERT_TRUE(
+        QFile::copy(dir + QStringLiteral("qpx_rec_plugin_nobinver.so"), model + QStringLiteral("b.so")));
+
+    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder", model});
+    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
+    const QStringList lines = r.Lines();
+    ASSERT_EQ(lines.size(), 3) << r.strOut.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Model\tDLL Version\tModified\tLocation\tPath"));
+    const QString first = model + QStringLiteral("0first/x.so");
+    EXPECT_EQ(lines[1], QStringList({QStringLiteral("REC-MODEL"), QStringLiteral("1.0.2.3"),
+                                     FileModifiedText(first), QStringLiteral("./MODEL/0FIRST"), first})
+                            .join(u'\t'));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t./MODEL\t") + model + QStringLiteral("a.so")));
+
+    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", install, HKEY_LOCAL_MACHINE);
+    const SRunResult scanned = RunProgram(QStringLiteral("qpx-diag"), {"plugins"});
+    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QString(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(scanned.nExitCode, OK);
+    EXPECT_EQ(scanned.Lines(), lines);
+    EXPECT_TRUE(scanned.strErr.isEmpty());
+    EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder"}).nExitCode, 1);
+}
+
 // Several handsets at once: one child per port, each line prefixed with its port, ModemManager
 // asked to leave each handset alone for its run, the exit code the worst of them.
 TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
@@ -739,6 +737,8 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
         EXPECT_TRUE(line.startsWith(comA) || line.startsWith(comB)) << line.toStdString();
     EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("result: success"))) << read.strOut.toStdString();
     EXPECT_TRUE(read.Lines().contains(comB + QStringLiteral("result: success"))) << read.strOut.toStdString();
+    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("status: Reading the PRL of NAM 2")));
+    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("progress: 100%")));
     const QString fileA = dir + QStringLiteral("/%1.prl").arg(a.Port());
     const QString fileB = dir + QStringLiteral("/%1.prl").arg(b.Port());
     EXPECT_GT(QFileInfo(fileA).size(), 0);

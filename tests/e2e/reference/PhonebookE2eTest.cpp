@@ -19,36 +19,6 @@ protected:
     CRefPlugin m_plugin;
 };
 
-TEST_F(PhonebookE2e, WrittenCsvReadsBackIdentically)
-{
-    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("pb"));
-    const QByteArray csv = "Anna Berg,2125550147,,7185550100,anna@example.org,,\n"
-                           "Jürgen Groß,,3235550188,,,9175550199,j@example.org\n"
-                           "Zed,1,2,3,4,5,6\n";
-    qpxtest::FuzzSeed("csv", csv);
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/in.csv"), csv));
-    CRefList unused;
-    const SRefOutcome w = m_plugin.PhoneBook(m_sim.Port(), 0, dir + QStringLiteral("/in.csv"), &unused);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_TRUE(w.Status().contains(QStringLiteral("3 entries"))) << w.Status().toStdString();
-    EXPECT_TRUE(QFileInfo::exists(state + QStringLiteral("/efs/pim/phonebook.qpb")));
-
-    CRefList list;
-    const SRefOutcome r = m_plugin.PhoneBook(m_sim.Port(), 1, dir + QStringLiteral("/out.csv"), &list);
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(dir + QStringLiteral("/out.csv")), csv);
-    ASSERT_EQ(list.rows.size(), 3);
-    EXPECT_EQ(list.rows[1], (QStringList{QStringLiteral("Jürgen Groß"),
-                                         {},
-                                         QStringLiteral("3235550188"),
-                                         {},
-                                         {},
-                                         QStringLiteral("9175550199"),
-                                         QStringLiteral("j@example.org")}));
-}
-
 // A write leaves out lines of only blanks, cuts a field that is too wide on its last whole
 // character (UTF-8, or two-byte characters of a code page such as CP949) and counts everything
 // it cut or dropped; where the old phonebook was kept comes first.

@@ -39,22 +39,6 @@ protected:
     CRefPlugin m_plugin;
 };
 
-TEST_F(PrlE2e, ReadsBothNamsIntoTheirOwnFiles)
-{
-    ASSERT_TRUE(StartSim());
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("out"));
-    const SRefOutcome r = m_plugin.Prl(m_sim.Port(), 2, dir + QStringLiteral("/nam?_prl_000#.prl"), 1);
-    ASSERT_TRUE(r.bFinished);
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    const QByteArray nam1 = qpxtest::ReadFile(dir + QStringLiteral("/nam1_prl_0000.prl"));
-    const QByteArray nam2 = qpxtest::ReadFile(dir + QStringLiteral("/nam2_prl_0001.prl"));
-    EXPECT_EQ(prl::Check(nam1), prl::PRL_OK);
-    EXPECT_EQ(prl::PrlId(nam1), 52);
-    EXPECT_EQ(prl::PrlId(nam2), 53);
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("NAM 1: PRL ID 52"))) << r.Status().toStdString();
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("NAM 2: PRL ID 53")));
-}
-
 TEST_F(PrlE2e, WriteStoresVerifiesBacksUpAndSurvivesARestart)
 {
     ASSERT_TRUE(StartSim());
@@ -92,16 +76,6 @@ TEST_F(PrlE2e, WriteStoresVerifiesBacksUpAndSurvivesARestart)
     EXPECT_EQ(PrlVersions(), std::make_pair(quint16(777), quint16(53)));
 }
 
-TEST_F(PrlE2e, WritesBothNams)
-{
-    ASSERT_TRUE(StartSim());
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/both.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(121, 4242)));
-    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 2, file, 0);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_EQ(PrlVersions(), std::make_pair(quint16(4242), quint16(4242)));
-}
-
 TEST_F(PrlE2e, DamagedFilesAreRefusedBeforeTheHandsetIsTouched)
 {
     ASSERT_TRUE(StartSim());
@@ -129,30 +103,6 @@ TEST_F(PrlE2e, DamagedFilesAreRefusedBeforeTheHandsetIsTouched)
     }
     EXPECT_FALSE(QFileInfo::exists(m_plugin.Folder() + QStringLiteral("/PRL_BK"))); // nothing was even read
     EXPECT_EQ(PrlVersions(), std::make_pair(quint16(52), quint16(53)));
-}
-
-TEST_F(PrlE2e, AHandsetThatVanishesMidWriteIsAFailure)
-{
-    ASSERT_TRUE(StartSim({QStringLiteral("--hangup-at"), QStringLiteral("0x48:2")}));
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(300, 31)));
-    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
-    ASSERT_TRUE(w.bFinished);
-    EXPECT_FALSE(w.Ok());
-    EXPECT_TRUE(w.Message().contains(QStringLiteral("does not answer"))) << w.Message().toStdString();
-    EXPECT_TRUE(w.Message().contains(QStringLiteral("PRL write")));
-}
-
-TEST_F(PrlE2e, ADamagedReadBackIsAFailure)
-{
-    // The first PRL read is the backup, the second the check after writing.
-    ASSERT_TRUE(StartSim({QStringLiteral("--corrupt-at"), QStringLiteral("0x49:2")}));
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("in")) + QStringLiteral("/p.prl");
-    ASSERT_TRUE(qpxtest::WriteFile(file, PrlFile(100, 31)));
-    const SRefOutcome w = m_plugin.Prl(m_sim.Port(), 0, file, 0);
-    ASSERT_TRUE(w.bFinished);
-    EXPECT_FALSE(w.Ok());
-    EXPECT_TRUE(w.Message().contains(QStringLiteral("damaged"))) << w.Message().toStdString();
 }
 
 TEST_F(PrlE2e, RefusalsAreToldApartFromSilence)

@@ -2,18 +2,16 @@
 // Runs operations of the reference plug-in the way a page does: a copy of the library in a
 // temporary MODEL folder, loaded with CPluginRun, an export called on this (the user-interface)
 // thread, completion awaited as WM_PLUGIN_NOTIFY / PLUGIN_DONE (bounded), then ReleaseRs and unload.
-#include "../diag/SimProcess.h"
+#include "SimProcess.h"
 #include "TestEnv.h"
 #include "platform/WindowMessage.h"
 #include "plugin/PluginRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <QPair>
-#include <QThread>
 
 #include <functional>
 
@@ -55,14 +53,17 @@ struct SRefOutcome
     QString Status() const { return QString::fromLocal8Bit(result.szStatus); }
 };
 
-// The page's seven-column phonebook list.
-class CRefList final : public IPluginList
+// A list or grid of the pages: the phonebook's seven columns or a settings grid's three, with the
+// editor definitions recorded per cell.
+template <int COLUMNS> class CRefTable final : public IPluginList
 {
 public:
-    virtual ~CRefList() = default;
+    virtual ~CRefTable() = default;
     QList<QStringList> rows;
+    // (row, column) -> "combo:a|b", "edit:<width>", "text:<bytes>", "ip"
+    QMap<QPair<int, int>, QString> editors;
     int RowCount() const override { return static_cast<int>(rows.size()); }
-    int ColumnCount() const override { return 7; }
+    int ColumnCount() const override { return COLUMNS; }
     QString Text(int r, int c) const override { return In(r, c) ? rows[r][c] : QString(); }
     int SetText(int r, int c, const QString& t) override
     {
@@ -75,54 +76,7 @@ public:
     {
         if (r < -1 || r > RowCount())
             return -1;
-        QStringList row(7);
-        row[0] = t;
-        const int at = r < 0 ? RowCount() : r;
-        rows.insert(at, row);
-        return at;
-    }
-    int DeleteRow(int r) override
-    {
-        if (r < 0 || r >= RowCount())
-            return -1;
-        rows.removeAt(r);
-        return 1;
-    }
-    int DeleteAllRows() override
-    {
-        rows.clear();
-        return 1;
-    }
-    int AddComboEditor(int, int, const QStringList&) override { return -1; }
-    int AddEditEditor(int, int, const QString&, int, int, int) override { return -1; }
-    int AddIpEditor(int, int) override { return -1; }
-    int ClearEditors() override { return -1; }
-
-private:
-    bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < 7; }
-};
-
-// A settings grid: three columns, editor definitions counted per cell.
-class CRefGrid final : public IPluginList
-{
-public:
-    virtual ~CRefGrid() = default;
-    QList<QStringList> rows;
-    // (row, column) -> "combo:a|b", "edit:<width>", "text:<bytes>", "ip"
-    QMap<QPair<int, int>, QString> editors;
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    int ColumnCount() const override { return 3; }
-    QString Text(int r, int c) const override { return In(r, c) ? rows[r][c] : QString(); }
-    int SetText(int r, int c, const QString& t) override
-    {
-        if (!In(r, c))
-            return -1;
-        rows[r][c] = t;
-        return 1;
-    }
-    int InsertRow(int r, const QString& t) override
-    {
-        QStringList row(3);
+        QStringList row(COLUMNS);
         row[0] = t;
         const int at = r < 0 ? RowCount() : r;
         rows.insert(at, row);
@@ -158,7 +112,7 @@ public:
     }
 
 private:
-    bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < 3; }
+    bool In(int r, int c) const { return r >= 0 && r < RowCount() && c >= 0 && c < COLUMNS; }
     int Editor(int r, int c, const QString& what)
     {
         if (!In(r, c) || c < 1)
@@ -167,6 +121,8 @@ private:
         return 1;
     }
 };
+using CRefList = CRefTable<7>;
+using CRefGrid = CRefTable<3>;
 
 class CRefPlugin
 {
@@ -193,12 +149,7 @@ public:
         if (!run.Load(m_strPath))
             return out;
         call(run);
-        QElapsedTimer t;
-        t.start();
-        while (page.nDone == 0 && t.elapsed() < DONE_WAIT_MS) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(2);
-        }
+        qpxtest::PumpUntil([&] { return page.nDone > 0; }, DONE_WAIT_MS);
         // Anything posted twice would show up now.
         QCoreApplication::processEvents();
         out.bFinished = page.nDone == 1;

@@ -38,19 +38,6 @@ protected:
     CRefPlugin m_plugin;
 };
 
-TEST_F(ScriptE2e, ItemWritesAreAppliedAndVerified)
-{
-    const QString s = Script("# delivery values\n"
-                             "nv 4 = 2A\n"
-                             "\n"
-                             "nv 0xB2 = 01 33 31 30 35 35 35 30 30 30 30\n");
-    const SRefOutcome r = m_plugin.Src(m_sim.Port(), s, {}, 0, {});
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("Script: 2 items written and verified")))
-        << r.Status().toStdString();
-    EXPECT_EQ(Nam2Mdn(), QStringLiteral("3105550000"));
-}
-
 TEST_F(ScriptE2e, BadLinesAndReadOnlyItemsStopTheScript)
 {
     const SRefOutcome bad = m_plugin.Src(m_sim.Port(), Script("nv 4 = 2A\nnv 178 = 0\n"), {}, 0, {});
@@ -65,22 +52,6 @@ TEST_F(ScriptE2e, BadLinesAndReadOnlyItemsStopTheScript)
 
     const SRefOutcome none = m_plugin.Src(m_sim.Port(), {}, {}, 0, {});
     EXPECT_FALSE(none.Ok());
-}
-
-TEST_F(ScriptE2e, RefurbishWritesSoftwareThenScript)
-{
-    // A firmware image of this model with an empty payload (CRC-32 of nothing is 0).
-    QByteArray img("QPXIMG1\0", 8);
-    img += QByteArray("VKQ100A9");
-    img += QByteArray(8, '\0');
-    const QString bin = m_strDir + QStringLiteral("/r.bin");
-    qpxtest::WriteFile(bin, img);
-    const SRefOutcome r =
-        m_plugin.Refurbish(m_sim.Port(), bin, Script("nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("Software VKQ100A9 written"))) << r.Status().toStdString();
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("Script: 1 items")));
-    EXPECT_EQ(Nam2Mdn(), QStringLiteral("9005550000"));
 }
 
 } // namespace

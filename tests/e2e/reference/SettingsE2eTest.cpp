@@ -1,6 +1,5 @@
-// Settings through the reference plug-in against the simulator: every category read fills every
-// mapped row with the handset's factory value and the editor its kind needs; a write changes
-// exactly the rows whose value differs, keeps what it replaces in NV_BK first, and is verified by
+// Settings through the reference plug-in against the simulator: a write changes exactly the rows
+// whose value differs, keeps what it replaces in NV_BK first, and is verified by
 // reading again; a value that does not fit stops the write before the handset is touched.
 #include "RefHarness.h"
 #include "SettingsMap.h"
@@ -38,22 +37,6 @@ protected:
         ADD_FAILURE() << "no row " << name;
         return 0;
     }
-    // What CRefGrid records for the editor a field needs ("" for none).
-    static QString EditorOf(const SNvField& f)
-    {
-        if (f.readOnly)
-            return {};
-        if (f.kind == NK_IPV4)
-            return QStringLiteral("ip");
-        QStringList texts;
-        for (const auto& c : FieldChoices(f.choices))
-            texts.append(c.second);
-        if (!texts.isEmpty())
-            return QStringLiteral("combo:") + texts.join(QLatin1Char('|'));
-        if (FieldTextBytes(f) > 0)
-            return QStringLiteral("text:%1").arg(FieldTextBytes(f));
-        return QStringLiteral("edit:%1").arg(FieldEditWidth(f));
-    }
     CRefGrid Read(int category)
     {
         CRefGrid g = Grid(category);
@@ -73,34 +56,6 @@ protected:
     CRefPlugin m_plugin;
     QString m_strLastStatus;
 };
-
-TEST_F(SettingsE2e, EveryCategoryShowsEveryMappedRowWithItsEditor)
-{
-    for (int c = 0; c <= 10; ++c) {
-        const CRefGrid g = Read(c);
-        const std::string tab = NvCategoryTabText(c).toStdString();
-        int mapped = 0;
-        for (int r = 0; r < NvCategoryItemCount(c); ++r) {
-            const std::string row = tab + ": " + NvItemName(c, r).toStdString();
-            SNvField f;
-            if (!SettingsRowField(c, r, f)) {
-                EXPECT_TRUE(g.rows[r][1].isEmpty()) << row;
-                EXPECT_FALSE(g.editors.contains({r, 1})) << row;
-                continue;
-            }
-            ++mapped;
-            EXPECT_FALSE(g.rows[r][1].isEmpty()) << row;
-            EXPECT_EQ(g.editors.value({r, 1}), EditorOf(f)) << row;
-            EXPECT_EQ(g.editors.value({r, 2}), f.kind == NK_SIDNID ? QStringLiteral("edit:2") : QString())
-                << row;
-        }
-        EXPECT_TRUE(m_strLastStatus.contains(
-            QStringLiteral("read: %1 values; 0 not set; 0 not on the handset; %2 rows left out")
-                .arg(mapped)
-                .arg(NvCategoryItemCount(c) - mapped)))
-            << m_strLastStatus.toStdString();
-    }
-}
 
 TEST_F(SettingsE2e, RowsThatAreNotNvValuesComeFromTheHandsetItself)
 {
@@ -178,32 +133,6 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
     ASSERT_TRUE(none.Ok()) << none.Message().toStdString();
     EXPECT_TRUE(none.Status().contains(QStringLiteral("nothing written"))) << none.Status().toStdString();
     EXPECT_EQ(BackupRuns(), runs);
-}
-
-TEST_F(SettingsE2e, WriteChangesTheItemsOfOneNamOnly)
-{
-    CRefGrid g = Grid(2); // NAM2
-    g.rows[Row(2, "MDN")][1] = QStringLiteral("3105550000");
-    g.rows[Row(2, "CDMA Home SID/NID")][1] = QStringLiteral("4145");
-    g.rows[Row(2, "CDMA Home SID/NID")][2] = QStringLiteral("0x7");
-    g.rows[Row(2, "Primary CDMA Ch, B band")][1] = QStringLiteral("777");
-    g.rows[Row(2, "Primary CDMA Ch, A band")][1] = QStringLiteral("285");
-    g.rows[Row(2, "System Select Preference")][1] = QStringLiteral("Home only");
-    const SRefOutcome w = m_plugin.Settings(m_sim.Port(), 2, 0, &g);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_TRUE(w.Status().contains(QStringLiteral("5 values in 4 items"))) << w.Status().toStdString();
-
-    const CRefGrid back = Read(2);
-    EXPECT_EQ(back.rows[Row(2, "MDN")][1], QStringLiteral("3105550000"));
-    EXPECT_EQ(back.rows[Row(2, "CDMA Home SID/NID")][1], QStringLiteral("4145"));
-    EXPECT_EQ(back.rows[Row(2, "CDMA Home SID/NID")][2], QStringLiteral("7"));
-    EXPECT_EQ(back.rows[Row(2, "Primary CDMA Ch, A band")][1], QStringLiteral("285"));
-    EXPECT_EQ(back.rows[Row(2, "Primary CDMA Ch, B band")][1], QStringLiteral("777"));
-    EXPECT_EQ(back.rows[Row(2, "System Select Preference")][1], QStringLiteral("Home only"));
-
-    const CRefGrid nam1 = Read(1);
-    EXPECT_EQ(nam1.rows[Row(1, "MDN")][1], QStringLiteral("2125550147"));
-    EXPECT_EQ(nam1.rows[Row(1, "Primary CDMA Ch, A band")][1], QStringLiteral("283"));
 }
 
 TEST_F(SettingsE2e, ImsiSAndTheMinRowsStayInStep)

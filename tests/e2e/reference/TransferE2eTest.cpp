@@ -29,41 +29,6 @@ protected:
     CRefPlugin m_plugin;
 };
 
-TEST_F(TransferE2e, BackupThenRestoreOntoAnEmptyHandset)
-{
-    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    const QMap<QString, QByteArray> data = FillHandset(state);
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
-    const SRefOutcome b = m_plugin.Transfer(m_sim.Port(), 1, 1u);
-    ASSERT_TRUE(b.Ok()) << b.Message().toStdString();
-    const QString work = m_plugin.Folder() + QStringLiteral("/TRANS_BK");
-    EXPECT_TRUE(b.Status().contains(QStringLiteral("Backup of 6 files"))) << b.Status().toStdString();
-    QMap<QString, QByteArray> saved = qpxtest::FilesBelow(work);
-    EXPECT_TRUE(saved.contains(QStringLiteral("VKQ100A1.pp")));
-    const QByteArray manifest = saved.take(QStringLiteral("manifest.txt"));
-    saved.remove(QStringLiteral("VKQ100A1.pp"));
-    EXPECT_EQ(saved, data);
-    EXPECT_TRUE(manifest.contains("3000 ")) << manifest.constData();
-    ASSERT_TRUE(m_sim.Stop());
-
-    const QString fresh = qpxtest::MakeTempDir(QStringLiteral("fresh"));
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(fresh)));
-    const SRefOutcome r = m_plugin.Transfer(m_sim.Port(), 0, 1u);
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_EQ(qpxtest::FilesBelow(fresh + QStringLiteral("/efs")), data);
-}
-
-TEST_F(TransferE2e, OnlyTheChosenItemsAreCopied)
-{
-    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    FillHandset(state);
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(state)));
-    ASSERT_TRUE(m_plugin.Transfer(m_sim.Port(), 1, 4u).Ok()); // messages: sms and MMS
-    QStringList names = qpxtest::FilesBelow(m_plugin.Folder() + QStringLiteral("/TRANS_BK")).keys();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("MMS/media/pic.jpg"), QStringLiteral("VKQ100A1.pp"),
-                                  QStringLiteral("manifest.txt"), QStringLiteral("sms/inbox/0001.msg")}));
-}
-
 TEST_F(TransferE2e, ADamagedBackupIsNotRestored)
 {
     const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
@@ -81,18 +46,6 @@ TEST_F(TransferE2e, ADamagedBackupIsNotRestored)
     EXPECT_TRUE(r.Message().contains(QStringLiteral("sms/inbox/0001.msg differs from its manifest")))
         << r.Message().toStdString();
     EXPECT_TRUE(qpxtest::FilesBelow(fresh + QStringLiteral("/efs")).isEmpty()); // nothing was sent
-}
-
-TEST_F(TransferE2e, AHandsetThatVanishesMidBackupLeavesNoMarker)
-{
-    const QString state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    FillHandset(state);
-    ASSERT_TRUE(m_sim.Start(RefSimArgs(state, {QStringLiteral("--hangup-at"), QStringLiteral("0x4B:20")})));
-    const SRefOutcome b = m_plugin.Transfer(m_sim.Port(), 1, 1u);
-    ASSERT_TRUE(b.bFinished);
-    EXPECT_FALSE(b.Ok());
-    EXPECT_TRUE(b.Message().contains(QStringLiteral("does not answer"))) << b.Message().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(m_plugin.Folder() + QStringLiteral("/TRANS_BK/VKQ100A1.pp")));
 }
 
 } // namespace

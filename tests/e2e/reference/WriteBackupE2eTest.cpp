@@ -1,6 +1,6 @@
 // What the reference plug-in keeps before it writes: every write operation saves what it replaces
 // beside the plug-in with a manifest, and goes no further when that cannot be saved. Scripts with
-// file operations, and the refurbish that erases the user's data.
+// file operations.
 #include "RefHarness.h"
 
 #include <QCryptographicHash>
@@ -187,30 +187,6 @@ TEST_F(WriteBackupE2e, NoWriteWhenTheBackupCannotBeSaved)
     EXPECT_FALSE(p.Ok());
     EXPECT_TRUE(p.Message().contains(QStringLiteral("backup"))) << p.Message().toStdString();
     EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))), QByteArray("QPB1 not really"));
-}
-
-TEST_F(WriteBackupE2e, RefurbishErasesTheUserDataAfterKeepingIt)
-{
-    qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), QByteArray(700, 'p'));
-    qpxtest::WriteFile(Efs(QStringLiteral("MMS/media/a.jpg")), QByteArray(2500, '\x7D'));
-    qpxtest::WriteFile(Efs(QStringLiteral("ui.data")), "wallpaper=3");
-    qpxtest::WriteFile(Efs(QStringLiteral("nvm/keep.bin")), "not user data");
-    ASSERT_TRUE(StartSim());
-    QByteArray img("QPXIMG1\0", 8);
-    img += QByteArray("VKQ100A3");
-    img += QByteArray(8, '\0'); // empty payload: length 0, CRC-32 0
-    const SRefOutcome r = m_plugin.Refurbish(m_sim.Port(), File(QStringLiteral("r.bin"), img),
-                                             File(QStringLiteral("r.txt"), "nv 4 = 2A\n"));
-    ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
-    EXPECT_TRUE(r.Status().contains(QStringLiteral("User data erased: 3 files"))) << r.Status().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(Efs(QStringLiteral("pim/phonebook.qpb"))));
-    EXPECT_FALSE(QFileInfo::exists(Efs(QStringLiteral("MMS/media/a.jpg"))));
-    EXPECT_FALSE(QFileInfo::exists(Efs(QStringLiteral("ui.data"))));
-    EXPECT_EQ(qpxtest::ReadFile(Efs(QStringLiteral("nvm/keep.bin"))), QByteArray("not user data"));
-    const QString saved = BackupOf(QStringLiteral("REFURB_BK"));
-    ASSERT_FALSE(saved.isEmpty());
-    EXPECT_EQ(qpxtest::ReadFile(saved + QStringLiteral("/MMS/media/a.jpg")), QByteArray(2500, '\x7D'));
-    EXPECT_EQ(qpxtest::ReadFile(saved + QStringLiteral("/ui.data")), QByteArray("wallpaper=3"));
 }
 
 } // namespace

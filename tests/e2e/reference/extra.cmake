@@ -1,10 +1,5 @@
 # The reference plug-in against the handset simulator.
 add_dependencies(${_exe} qpx-handset-sim qpx-diag qpx_reference)
 target_compile_definitions(${_exe} PRIVATE QPX_REF_PLUGIN="$<TARGET_FILE:qpx_reference>")
-# The simulator's handset state, dispatcher, file system and download protocols, tested directly,
-# and the plug-in's settings table.
+# The simulator's item rules, tested directly, and the plug-in's settings table.
 target_link_libraries(${_exe} PRIVATE qpx_sim_handset qpx_reference_common)
-# A recording plug-in variant without the Bin export, for "not offered".
-target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
-# ModemManager on a private bus for the program's runs.
-target_link_libraries(${_exe} PRIVATE qpx_testdbus)

@@ -132,7 +132,7 @@ TEST_F(DataRefPagesTest, SettingsReadEditedCellsWrittenAndReadAgain)
     ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
     CSettingsPage* page = m_pHost->SettingsPage();
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, page));
-    ASSERT_TRUE(PumpUntil([&] { return page->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
 
     page->Tabs()->setCurrentIndex(1); // "NAM1"
     ASSERT_EQ(page->CurrentCategory(), 1);
@@ -154,7 +154,7 @@ TEST_F(DataRefPagesTest, SettingsReadEditedCellsWrittenAndReadAgain)
     EXPECT_EQ(grid->EditorKindAt(pref, 1), CEditGrid::EDITOR_COMBO);
     EXPECT_EQ(grid->EditorKindAt(mdn, 1), CEditGrid::EDITOR_EDIT);
     EXPECT_TRUE(grid->isEnabled());
-    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS));
 
     // The user types a new number into the MDN cell and picks a choice in the drop-down.
     ASSERT_TRUE(grid->OpenEditor(mdn, 1));
@@ -189,7 +189,7 @@ TEST_F(DataRefPagesTest, SettingsReadEditedCellsWrittenAndReadAgain)
     EXPECT_EQ(s.Item(178, 1).left(11), QByteArray("\x01"
                                                   "2125550147")); // NAM2 untouched
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tSetting\r\n"));
-    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS));
 
     // A new read shows the handset's new values (the cells are emptied first so only the read
     // can bring them back).

@@ -78,7 +78,7 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringPrlBlocksFromTheUpgradePage)
     EXPECT_EQ(Child<QLabel>(page, "statusValue")->text(), QStringLiteral("Failed: ") + message);
     // Unlocked: nothing of the run lock is left.
     EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_EQ(page->RunningFace(), 0);
     EXPECT_TRUE(PanelUnlocked());
     for (const char* radio : {"readRadio", "writeRadio", "nam1Radio", "nam2Radio", "nam12Radio"})
@@ -141,18 +141,19 @@ TEST_F(FailureRefPagesTest, HandsetVanishingDuringFileSystemWritesFromThePhonebo
 
 TEST_F(FailureRefPagesTest, HandsetVanishingDuringTheFirmwareStreamKeepsItsSoftware)
 {
-    // Download requests 07: the boot loader's parameter request, then the stream writes.
+    // Download requests 07: the boot loader's parameter request, then the stream writes (blocks
+    // of 4096 bytes).
     ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {QStringLiteral("--hangup-at"), QStringLiteral("0x07:4")}));
     CUpgradePage* page = m_pHost->UpgradePage();
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, page));
     ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
     Child<QLineEdit>(page, "binPathEdit")
-        ->setText(InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 8000)));
+        ->setText(InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 20000)));
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
 
     const QString message = LastMessage();
     EXPECT_TRUE(message.startsWith(NO_ANSWER)) << message.toStdString();
-    EXPECT_FALSE(page->HasRunningPlugin());
+    EXPECT_FALSE(page->IsRunning());
     EXPECT_TRUE(PanelUnlocked());
     EXPECT_TRUE(Child<QPushButton>(page, "binBrowseButton")->isEnabled());
     ASSERT_NO_FATAL_FAILURE(ExpectFailureLogged("Bin Download", message));
@@ -198,18 +199,18 @@ TEST_F(FailureRefPagesTest, WritesStoredAlteredAreFailuresOnEveryPage)
     // An item from the settings page.
     CSettingsPage* settings = m_pHost->SettingsPage();
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_SETTING, settings));
-    ASSERT_TRUE(PumpUntil([&] { return settings->AreButtonsEnabled(); }, CONNECT_MS));
+    ASSERT_TRUE(PumpUntil([&] { return settings->IsStartEnabled(); }, CONNECT_MS));
     settings->Tabs()->setCurrentIndex(1);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "readButton")));
     ASSERT_TRUE(
-        PumpUntil([&] { return Connected() && HandsetShown() && settings->AreButtonsEnabled(); }, CONNECT_MS))
+        PumpUntil([&] { return Connected() && HandsetShown() && settings->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
     const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(QStringLiteral("MDN")));
     settings->Grid(1)->SetItemText(mdn, 1, QStringLiteral("3105559876"));
     Dialogs::ClearRecords();
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(settings, "writeButton")));
     expectReadBackFailure(settings, "Setting");
-    EXPECT_TRUE(settings->AreButtonsEnabled());
+    EXPECT_TRUE(settings->IsStartEnabled());
     ASSERT_TRUE(PumpUntil([&] { return Connected() && HandsetShown(); }, CONNECT_MS)) << "no reconnection";
 
     // A file from the phonebook page.

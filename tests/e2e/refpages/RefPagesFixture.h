@@ -3,8 +3,8 @@
 // simulator on a virtual port, its state kept in a folder of the test. Operations are started
 // from the pages' own controls; what the handset holds afterwards is read from the simulator's
 // state folder (state.dat and the efs/ tree) or with a second operation.
-#include "../reference/RefFiles.h"
 #include "../reference/RefHarness.h"
+#include "RefFiles.h"
 #include "app/FunctionListPanel.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"

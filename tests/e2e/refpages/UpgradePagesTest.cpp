@@ -4,6 +4,7 @@
 // reads save it, and once the program has the handset back its version list shows the new
 // software, PRL and ERI versions. The program never ends under a running operation: a close is
 // refused, a termination waits, and windows that go away first leave the plug-in to finish.
+#include "FakeModemManager.h"
 #include "RefPagesFixture.h"
 #include "pages/MemoryTransferPage.h"
 #include "pages/SettingsPage.h"
@@ -55,7 +56,7 @@ protected:
         EXPECT_EQ(shown[0].strText, QStringLiteral("Are you sure?"));
         ASSERT_EQ(shown[1].strText, QStringLiteral("Download Success!")) << StatusLine().toStdString();
         EXPECT_TRUE(PanelUnlocked());
-        EXPECT_FALSE(m_pPage->HasRunningPlugin());
+        EXPECT_FALSE(m_pPage->IsRunning());
     }
 
     // After an operation: the link runs again, the plug-in is chosen for the handset (the model
@@ -248,7 +249,33 @@ TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandReco
     EXPECT_TRUE(m_pHost->SettingsPage()->findChild<QPushButton*>(QStringLiteral("readButton"))->isEnabled());
 }
 
-TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
+// ModemManager, present on the (private) system bus, is asked to leave the handset alone for
+// each operation.
+class ModemManagerUpgradeRefPagesTest : public UpgradeRefPagesTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_bus.Start());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.Address().toLocal8Bit());
+        m_mm = std::make_unique<CFakeModemManager>(m_bus.Address());
+        ASSERT_TRUE(m_mm->Register());
+        ASSERT_NO_FATAL_FAILURE(UpgradeRefPagesTest::SetUp());
+        m_mm->AddModem(m_strUid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
+    }
+    void TearDown() override
+    {
+        UpgradeRefPagesTest::TearDown();
+        m_mm.reset();
+    }
+
+    CPrivateBus m_bus;
+    std::unique_ptr<CFakeModemManager> m_mm;
+    const QString m_strUid = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
+};
+
+TEST_F(ModemManagerUpgradeRefPagesTest,
+       PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
 {
     ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, CUpgradePage::SEL_PRL));
     const QString reads = m_files + QStringLiteral("/reads");
@@ -262,6 +289,8 @@ TEST_F(UpgradeRefPagesTest, PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenThePr
     EXPECT_EQ(saved, ReadSimState(m_state).prl[1]);
     EXPECT_EQ(prl::Check(saved), prl::PRL_OK);
     EXPECT_TRUE(LogText().contains("Current Operation\t:\tPRL\r\nCurrent mode\t\t:\tread\r\n"));
+    EXPECT_EQ(m_mm->Calls(),
+              (QStringList{m_strUid + QStringLiteral(" on"), m_strUid + QStringLiteral(" off")}));
     ASSERT_NO_FATAL_FAILURE(
         WaitForHandsetBack([&] { return PrlVersionText() == QStringLiteral("1: 52    2: 53"); }));
 
@@ -423,6 +452,8 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Software VKQ100A9 written")))
         << StatusLine().toStdString();
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Script: 1 items")));
+    EXPECT_TRUE(StatusLine().contains(QStringLiteral("User data erased: 3 files")))
+        << StatusLine().toStdString();
     // Start comes back only with the handset.
     EXPECT_FALSE(m_pPage->IsStartEnabled());
 

@@ -63,37 +63,6 @@ TEST_F(SkinButtonFixture, PictureFollowsTheState)
     EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_DISABLED);
 }
 
-TEST_F(SkinButtonFixture, DisabledWithoutDisabledPictureShowsMouseOver)
-{
-    ASSERT_TRUE(button->SetBitmaps(1062, 0, 1064, 0, 1062, 0, 0, 0)); // OK: no disabled face
-    button->setEnabled(false);
-    EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_MOUSEOVER);
-    button->setEnabled(true);
-    EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_NORMAL);
-    // Without a normal picture the mouse-over one stands in as well.
-    ASSERT_TRUE(button->SetBitmaps(Solid(0xFF0000), 0, QImage(), 0));
-    EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_MOUSEOVER);
-    button->FreeBitmaps();
-    EXPECT_EQ(button->CurrentSlot(), -1);
-}
-
-TEST_F(SkinButtonFixture, HoverDoesNotStartWhileTheLeftButtonIsHeld)
-{
-    Move(button, QPoint(20, 20), Qt::LeftButton);
-    EXPECT_FALSE(button->IsMouseOver());
-    Move(button, QPoint(20, 20));
-    EXPECT_TRUE(button->IsMouseOver());
-    // Once hovering, a held button does not stop the tracking.
-    Move(button, QPoint(21, 20), Qt::LeftButton);
-    EXPECT_TRUE(button->IsMouseOver());
-    QFocusEvent out(QEvent::FocusOut);
-    QApplication::sendEvent(button, &out);
-    EXPECT_FALSE(button->IsMouseOver());
-    Move(button, QPoint(20, 20));
-    button->setEnabled(false);
-    EXPECT_FALSE(button->IsMouseOver());
-}
-
 TEST_F(SkinButtonFixture, SetCheckIsIgnoredOutsideCheckboxMode)
 {
     // The panel's buttons are push-like radio buttons.
@@ -147,14 +116,4 @@ TEST_F(SkinButtonFixture, KeyColourShowsTheParentBackground)
     // Without a transparent colour every pixel is drawn.
     ASSERT_TRUE(button->SetBitmaps(pic, CSkinButton::NO_TRANSPARENCY, pic, CSkinButton::NO_TRANSPARENCY));
     EXPECT_EQ(QColor(parent.grab().toImage().pixel(10, 10)), QColor(0, 0, 0));
-}
-
-TEST_F(SkinButtonFixture, UnknownPictureNumberLeavesItsSlotEmpty)
-{
-    EXPECT_FALSE(button->SetBitmaps(1026, 0, 4711, 0, 0, 0, 0, 0));
-    EXPECT_TRUE(button->HasPicture(CSkinButton::SLOT_MOUSEOVER));
-    EXPECT_FALSE(button->HasPicture(CSkinButton::SLOT_NORMAL));
-    EXPECT_FALSE(button->HasPicture(CSkinButton::SLOT_DISABLED));
-    button->SetTooltipText(QStringLiteral("Info Dialog"));
-    EXPECT_EQ(button->toolTip(), QStringLiteral("Info Dialog"));
 }

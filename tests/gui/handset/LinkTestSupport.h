@@ -1,39 +1,18 @@
 #pragma once
 // Helpers of the connection tests: the handset simulator as a child process, a receiver that
-// records every window message it gets, and bounded waits that keep the event loop running.
+// records every window message it gets.
 #include "TestEnv.h"
 
 #include "platform/WindowMessage.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
-#include <functional>
 #include <memory>
 
 namespace linktest {
 
-// Runs the event loop until pred() holds or ms passed; returns pred().
-inline bool WaitUntil(const std::function<bool()>& pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-inline void Pump(int ms)
-{
-    WaitUntil([] { return false; }, ms);
-}
+using qpxtest::PumpUntil;
 
 // qpx-handset-sim on a pseudo-terminal, published as a virtual COM port; killed when destroyed.
 class CSimulator
@@ -48,11 +27,7 @@ public:
         if (!m_process.waitForStarted(5000))
             return;
         static const QRegularExpression ready(QStringLiteral("qpx-handset-sim: COM(\\d+) -> (\\S+)"));
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000 && m_nPort < 0) {
-            if (!m_process.waitForReadyRead(100) && m_process.state() != QProcess::Running)
-                break;
+        while (m_nPort < 0 && m_process.waitForReadyRead(30000)) {
             m_output += m_process.readAllStandardOutput();
             const auto m = ready.match(QString::fromUtf8(m_output));
             if (m.hasMatch()) {
@@ -66,36 +41,8 @@ public:
     CSimulator& operator=(const CSimulator&) = delete;
 
     bool Ready() const { return m_nPort > 0; }
-    // For a simulator started with --verbose: waits, without running the event loop, until it
-    // has logged count more requests of the command called name ("status", "version", ...).
-    bool WaitForRequests(const char* name, int count, int ms)
-    {
-        const QByteArray tag = QByteArray(" (") + name + ')';
-        m_process.setReadChannel(QProcess::StandardError);
-        const qsizetype from = m_log.size();
-        QElapsedTimer t;
-        t.start();
-        while (m_log.mid(from).count(tag) < count) {
-            if (t.elapsed() > ms)
-                return false;
-            m_process.waitForReadyRead(100);
-            m_log += m_process.readAllStandardError();
-        }
-        return true;
-    }
     int Port() const { return m_nPort; }
     QString Pty() const { return m_strPty; }
-    QByteArray Errors() { return m_process.readAllStandardError(); }
-
-    // Ends it like a user would (SIGTERM): it removes its port.
-    void Stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            Kill();
-    }
     void Kill()
     {
         if (m_process.state() == QProcess::NotRunning)
@@ -107,7 +54,6 @@ public:
 private:
     QProcess m_process;
     QByteArray m_output;
-    QByteArray m_log; // stderr read by WaitForRequests
     int m_nPort = -1;
     QString m_strPty;
 };

@@ -1,11 +1,9 @@
 #include "pages/MemoryTransferPage.h"
 #include "PageFixture.h"
 #include "controls/SkinButton.h"
-#include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListModel.h"
 #include "core/WorkFolder.h"
-#include "pages/UpgradePage.h"
 #include "platform/HostCommands.h"
 
 #include <QApplication>
@@ -17,7 +15,7 @@
 namespace {
 
 using pagetest::PageFixture;
-using pagetest::Pump;
+using pagetest::PumpUntil;
 
 class TransferPageTest : public PageFixture
 {
@@ -28,7 +26,6 @@ protected:
         qputenv("QPX_REC_BINVER", "V12");
         Page().SetSoftwareVersionSource([this] { return m_strVersion; });
         Host().OnHostCommand(HC_TRANSFER, 0);
-        Pump();
     }
 
     CMemoryTransferPage& Page() { return *Host().TransferPage(); }
@@ -85,43 +82,20 @@ protected:
         Start()->setEnabled(true);
         Page().OnStart();
         ASSERT_TRUE(WaitIdle());
-        Pump();
     }
 
     QString m_strVersion = QStringLiteral("01.02  KQ100V12");
 };
 
-TEST_F(TransferPageTest, FreshPageBacksUpAllItems)
-{
-    CMemoryTransferPage& p = Page();
-    EXPECT_EQ(p.Mode(), 1);
-    EXPECT_TRUE(BackupRadio()->isChecked());
-    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
-    ASSERT_EQ(List()->GetItemCount(), 5);
-    const QStringList texts = {QStringLiteral(" All Items"), QStringLiteral(" Phone book"),
-                               QStringLiteral(" SMS, MMS, EMS Contents"), QStringLiteral(" Calendar"),
-                               QStringLiteral(" User Interface")};
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(List()->GetItemText(r, 0), texts[r]);
-        EXPECT_EQ(Checked(r), r == 0) << r;
-        EXPECT_EQ(Bold(r), r == 0) << r;
-        EXPECT_TRUE(Enabled(r));
-    }
-    EXPECT_EQ(p.ItemMask(), 1u);
-    // Only the Items cell of row 0 is coloured.
-    EXPECT_EQ(List()->Model()->Attr(0, 0).crBackground & 0xFFFFFF, 0xDFF4BCu);
-    EXPECT_EQ(qAlpha(List()->Model()->Attr(0, 1).crBackground), 0);
-    EXPECT_EQ(qAlpha(List()->Model()->Attr(1, 0).crBackground), 0);
-    EXPECT_EQ(List()->Model()->ColumnHeading(0), QStringLiteral("Items"));
-    EXPECT_EQ(List()->Model()->ColumnHeading(1), QStringLiteral("Checking"));
-    const int client = List()->width() - 2 * List()->frameWidth();
-    EXPECT_EQ(List()->GetColumnWidth(0), client * 70 / 100 - 1);
-    EXPECT_EQ(List()->GetColumnWidth(1), client * 30 / 100 - 1);
-    EXPECT_EQ(List()->GetRowHeight(), 15);
-}
-
 TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
 {
+    // A fresh page backs up all items.
+    EXPECT_EQ(Page().Mode(), 1);
+    EXPECT_TRUE(BackupRadio()->isChecked());
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(Checked(r) && Bold(r), r == 0) << r;
+    EXPECT_EQ(Page().ItemMask(), 1u);
+
     ClickCheck(1);
     EXPECT_FALSE(Checked(0));
     EXPECT_FALSE(Bold(0));
@@ -157,7 +131,6 @@ TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
     ClickCheck(2); // a single item checked before the change of mode
     RestoreRadio()->click();
     EXPECT_EQ(Page().Mode(), 0);
-    EXPECT_TRUE(pagetest::HasFaces(Start(), {151, 149, 151, 150}));
     EXPECT_TRUE(Enabled(0));
     EXPECT_TRUE(Enabled(1) && Bold(1));
     EXPECT_TRUE(!Enabled(2) && !Bold(2));
@@ -178,7 +151,6 @@ TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
 
     // Backup enables every row again; bold follows the checks.
     BackupRadio()->click();
-    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
     for (int r = 0; r < 5; ++r) {
         EXPECT_TRUE(Enabled(r));
         EXPECT_EQ(Bold(r), Checked(r)) << r;
@@ -244,7 +216,6 @@ TEST_F(TransferPageTest, MissingTransferExportStopsSilently)
     EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // it got as far as the export
     EXPECT_FALSE(Page().IsRunning());
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
 }
 
 TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
@@ -259,13 +230,9 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
     Page().OnStart();
 
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
-    EXPECT_FALSE(Frame().ToolBar()->isEnabled());
     EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
-    EXPECT_FALSE(Start()->isEnabled());
-    EXPECT_TRUE(pagetest::HasFaces(Start(), {157, 157, 0, 0}));
     EXPECT_TRUE(BackupRadio()->isEnabled());
     EXPECT_FALSE(RestoreRadio()->isEnabled());
-    EXPECT_FALSE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
     EXPECT_FALSE(Page().BackupFound());
     EXPECT_EQ(CallOf(QStringLiteral("Transfer")),
               QStringLiteral("Transfer page=1 port=4 rect=10,355,%1,460 dll=%2 mode=1 mask=10")
@@ -279,17 +246,15 @@ TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
     Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
     EXPECT_TRUE(Start()->isEnabled());
     EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Backup done"));
-    EXPECT_TRUE(Child<QLabel>("statusValue")->isVisibleTo(&Page()));
-    EXPECT_TRUE(pagetest::HasFaces(Start(), {138, 137, 138, 157}));
     EXPECT_TRUE(RestoreRadio()->isEnabled());
     EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
     EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
     EXPECT_TRUE(OperationLog().contains(QStringLiteral(
         "Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tBACKUP\r\nCOM Port\t\t:\t4\r\n")));
-    Pump(100); // the reconnection attempt
+    ASSERT_TRUE(PumpUntil([this] { return Calls().contains(QStringLiteral("Done Transfer")); }, 20000));
+    QCoreApplication::processEvents(); // the plug-in's own completion, to be ignored
 
     // The backup the plug-in left makes a restore possible.
     theSettings.Set(&CAppSettings::m_strDllFile, dll);
@@ -331,8 +296,6 @@ TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
     EXPECT_TRUE(Start()->isEnabled());
-    EXPECT_TRUE(BackupRadio()->isEnabled());
-    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
 
     // Yes: the restore runs.
     Dialogs::ClearRecords();
@@ -384,7 +347,6 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     EXPECT_TRUE(during[1].startsWith(QStringLiteral("TRANS_BK.")));
     EXPECT_EQ(FilesBelow(m_root + QStringLiteral("/MODEL/") + during[1]), previous);
     ASSERT_TRUE(WaitIdle());
-    Pump();
     EXPECT_EQ(Messages().last(), QStringLiteral("Handset lost"));
     EXPECT_EQ(FilesBelow(WorkFolder()), previous);
     EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));
@@ -422,23 +384,8 @@ TEST_F(TransferPageTest, AWorkFolderTheGuardRefusesStopsTheBackupAndSaysSo)
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
     EXPECT_TRUE(Start()->isEnabled());
-    EXPECT_TRUE(Frame().ToolBar()->isEnabled());
     EXPECT_EQ(FilesBelow(outside), (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
     EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
-}
-
-TEST_F(TransferPageTest, ResetStatusAndHostCalls)
-{
-    CMemoryTransferPage& p = Page();
-    p.SetStatusText(QStringLiteral("Copying"));
-    p.SetElapsed(0, 9.96f);
-    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:10.0 s"));
-    Host().OnHostCommand(HC_PORT_RESULT, -1);
-    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
-    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QString());
-    EXPECT_FALSE(p.IsStartEnabled());
-    Host().OnHostCommand(HC_PORT_RESULT, 2);
-    EXPECT_TRUE(p.IsStartEnabled());
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "TestEnv.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
-#include "controls/SkinButton.h"
 #include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
@@ -13,48 +12,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace pagetest {
 
-inline void Pump(int ms = 20)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// Processes events until pred holds or timeoutMs passed; returns pred's last value.
-inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-// True when the button shows exactly these four pictures (0 = empty slot), black transparent.
-inline bool HasFaces(const CSkinButton* button, const QList<int>& ids)
-{
-    CSkinButton ref;
-    ref.SetBitmaps(ids[0], 0, ids[1], 0, ids[2], 0, ids[3], 0);
-    for (int slot = 0; slot < CSkinButton::SLOT_COUNT; ++slot) {
-        if (ref.HasPicture(slot) != button->HasPicture(slot) ||
-            ref.SlotImage(slot) != button->SlotImage(slot))
-            return false;
-    }
-    return true;
-}
+using qpxtest::PumpUntil;
 
 class PageFixture : public ::testing::Test
 {
@@ -91,7 +56,7 @@ protected:
         if (!m_frame) {
             m_frame = std::make_unique<CMainFrame>();
             EXPECT_TRUE(m_frame->Create());
-            Pump();
+            QCoreApplication::processEvents();
         }
         return *m_frame;
     }
@@ -148,9 +113,9 @@ protected:
     }
 
     // Waits for the run to end: the completion message box is the last thing before busy clears.
-    bool WaitIdle(int timeoutMs = 5000)
+    bool WaitIdle(int timeoutMs = 20000)
     {
-        return WaitFor([] { return theSettings.m_bBusy.load() == 0; }, timeoutMs);
+        return PumpUntil([] { return theSettings.m_bBusy.load() == 0; }, timeoutMs);
     }
 
     QString m_root;

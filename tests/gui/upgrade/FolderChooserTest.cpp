@@ -1,5 +1,5 @@
-// The folder chooser of PRL and ERI reads: layout, the OK rules, checking and creating a typed
-// folder, and its use through Dialogs::ChooseFolder.
+// The folder chooser of PRL and ERI reads: the OK rules, checking and creating a typed folder,
+// and its use by the page through Dialogs::ChooseFolder.
 #include "pages/FolderChooser.h"
 #include "UpgradeFixture.h"
 
@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeView>
 
 using namespace upgradetest;
 
@@ -31,146 +30,81 @@ protected:
         r.strInitialFolder = initial;
         return std::make_unique<CFolderChooser>(nullptr, r);
     }
-    // Types a path and presses OK; true when the chooser accepted it.
-    static bool TypeAndOk(CFolderChooser& dlg, const QString& path)
-    {
-        dlg.Edit()->setText(path);
-        dlg.OkButton()->click();
-        return dlg.result() == QDialog::Accepted;
-    }
 };
 
-TEST_F(FolderChooserTest, OpensOnTheGivenFolder)
+TEST_F(FolderChooserTest, OpensOnTheGivenFolderOrTheWorkingDirectory)
 {
     auto dlg = Make(m_dir);
-    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Select folder to save PRL file"));
-    EXPECT_EQ(dlg->PromptText(), QStringLiteral("Directory for  PRL read"));
-    EXPECT_EQ(dlg->Edit()->objectName(), QStringLiteral("folderEdit"));
-    EXPECT_EQ(CFolderChooser::ID_FOLDER_EDIT, 14148);
     EXPECT_EQ(dlg->Edit()->text(), m_dir);
-    EXPECT_EQ(dlg->StatusText(), m_dir);
     EXPECT_TRUE(dlg->OkButton()->isEnabled());
-}
-
-TEST_F(FolderChooserTest, WithoutFolderOpensOnWorkingDirectory)
-{
-    const QString saved = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(m_dir));
-    auto dlg = Make();
-    QDir::setCurrent(saved);
-    EXPECT_EQ(dlg->Edit()->text(), m_dir);
-}
-
-TEST_F(FolderChooserTest, EditBoxSitsAboveTheTree)
-{
-    auto dlg = Make(m_dir);
-    dlg->resize(420, 500);
-    const QRect edit = dlg->Edit()->geometry();
-    const QRect tree = dlg->Tree()->geometry();
-    EXPECT_EQ(edit.height(), 23);
-    EXPECT_EQ(edit.left(), tree.left());
-    EXPECT_EQ(edit.width(), tree.width());
-    EXPECT_EQ(edit.y() + edit.height() + 4, tree.y());
-}
-
-TEST_F(FolderChooserTest, OkFollowsTextAndSelection)
-{
-    auto dlg = Make(m_dir);
     dlg->Edit()->clear();
     EXPECT_FALSE(dlg->OkButton()->isEnabled());
-    dlg->Edit()->setText(QStringLiteral("x"));
-    EXPECT_TRUE(dlg->OkButton()->isEnabled());
     const QString sub = m_dir + QStringLiteral("/sub");
     QDir().mkpath(sub);
     dlg->SelectFolder(sub);
     EXPECT_EQ(dlg->Edit()->text(), sub);
-    EXPECT_EQ(dlg->StatusText(), sub);
     EXPECT_TRUE(dlg->OkButton()->isEnabled());
+
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir));
+    dlg = Make();
+    QDir::setCurrent(saved);
+    EXPECT_EQ(dlg->Edit()->text(), m_dir);
 }
 
-TEST_F(FolderChooserTest, ExistingFolderIsAccepted)
+// A typed folder: taken when it exists; bad syntax, a file, or a path longer than 260 characters
+// (never cut to fit) refused naming the whole text; a missing one created level by level on Yes.
+TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
 {
-    auto dlg = Make(QStringLiteral("/"));
-    EXPECT_TRUE(TypeAndOk(*dlg, m_dir));
-    EXPECT_EQ(dlg->Folder(), m_dir);
-    EXPECT_TRUE(Dialogs::Shown().isEmpty());
-}
-
-// Bad syntax, a file where a folder is wanted, and a path longer than 260 characters (never cut
-// to fit) are all refused with the not-valid message naming the whole typed text.
-TEST_F(FolderChooserTest, InvalidFolderStaysOpen)
-{
-    auto dlg = Make(m_dir);
     const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('a'));
     const QString file = MakeFile(QStringLiteral("plain"));
-    for (const QString& bad :
-         {m_dir + QStringLiteral("/"), m_dir + QStringLiteral("/name."), QStringLiteral("relative/dir"),
-          m_dir + QStringLiteral("//x"), m_dir + QStringLiteral("/a:b"), m_dir + QStringLiteral("/ lead"),
-          file, longPath.left(261), longPath + QStringLiteral("/")}) {
-        SCOPED_TRACE(bad.toStdString());
-        Dialogs::ClearRecords();
-        EXPECT_FALSE(TypeAndOk(*dlg, bad));
-        ASSERT_EQ(Dialogs::Shown().size(), 1);
-        const SMessageBoxRecord r = Dialogs::Shown().constFirst();
-        EXPECT_EQ(r.strText, NOT_VALID.arg(bad));
-        EXPECT_EQ(r.nButtons, MB_OK);
-        EXPECT_EQ(r.nIcon, MB_ICONEXCLAMATION);
-    }
-    EXPECT_TRUE(dlg->Folder().isEmpty());
-}
-
-TEST_F(FolderChooserTest, RootIsValid)
-{
-    auto dlg = Make(m_dir);
-    EXPECT_TRUE(TypeAndOk(*dlg, QStringLiteral("/")));
-    EXPECT_EQ(dlg->Folder(), QStringLiteral("/"));
-}
-
-TEST_F(FolderChooserTest, NoToCreateStaysOpen)
-{
-    auto dlg = Make(m_dir);
-    const QString target = m_dir + QStringLiteral("/new/deeper");
-    Dialogs::SetNextAnswer(IDNO);
-    EXPECT_FALSE(TypeAndOk(*dlg, target));
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().constFirst().strText, CREATE.arg(target));
-    EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_YESNO);
-    EXPECT_EQ(Dialogs::Shown().constFirst().nIcon, MB_ICONQUESTION);
-    EXPECT_FALSE(QFileInfo::exists(m_dir + QStringLiteral("/new")));
-    EXPECT_EQ(dlg->Edit()->text(), target);
-
-    // 260 characters are taken whole.
     const QString longest = m_dir + QLatin1Char('/') + QString(259 - m_dir.size(), QLatin1Char('b'));
     ASSERT_EQ(longest.size(), 260);
-    Dialogs::ClearRecords();
-    Dialogs::SetNextAnswer(IDNO);
-    EXPECT_FALSE(TypeAndOk(*dlg, longest));
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().constFirst().strText, CREATE.arg(longest));
-}
-
-TEST_F(FolderChooserTest, YesCreatesLevelByLevel)
-{
-    auto dlg = Make(m_dir);
-    const QString target = m_dir + QStringLiteral("/one/two/three");
-    Dialogs::SetNextAnswer(IDYES);
-    EXPECT_TRUE(TypeAndOk(*dlg, target));
-    EXPECT_TRUE(QFileInfo(target).isDir());
-    EXPECT_EQ(dlg->Folder(), target);
-}
-
-TEST_F(FolderChooserTest, UncreatableFolderIsReported)
-{
-    // A file stands where a folder level should be.
-    const QString blocker = MakeFile(QStringLiteral("blocker"));
-    const QString target = blocker + QStringLiteral("/sub");
-    auto dlg = Make(m_dir);
-    Dialogs::SetNextAnswer(IDYES);
-    EXPECT_FALSE(TypeAndOk(*dlg, target));
-    ASSERT_EQ(Dialogs::Shown().size(), 2);
-    EXPECT_EQ(Dialogs::Shown().at(1).strText, CANNOT.arg(target));
-    EXPECT_EQ(Dialogs::Shown().at(1).nIcon, MB_ICONEXCLAMATION);
-    EXPECT_EQ(Dialogs::Shown().at(1).nButtons, MB_OK);
+    const QString create = m_dir + QStringLiteral("/one/two/three");
+    const struct
+    {
+        QString typed;
+        int answer; // to the create question, 0: none asked
+        bool accepted;
+        QStringList messages;
+    } cases[] = {
+        {m_dir, 0, true, {}},
+        {QStringLiteral("/"), 0, true, {}},
+        {m_dir + QStringLiteral("/"), 0, false, {NOT_VALID.arg(m_dir + QStringLiteral("/"))}},
+        {m_dir + QStringLiteral("/name."), 0, false, {NOT_VALID.arg(m_dir + QStringLiteral("/name."))}},
+        {QStringLiteral("relative/dir"), 0, false, {NOT_VALID.arg(QStringLiteral("relative/dir"))}},
+        {m_dir + QStringLiteral("//x"), 0, false, {NOT_VALID.arg(m_dir + QStringLiteral("//x"))}},
+        {m_dir + QStringLiteral("/a:b"), 0, false, {NOT_VALID.arg(m_dir + QStringLiteral("/a:b"))}},
+        {m_dir + QStringLiteral("/ lead"), 0, false, {NOT_VALID.arg(m_dir + QStringLiteral("/ lead"))}},
+        {file, 0, false, {NOT_VALID.arg(file)}},
+        {longPath.left(261), 0, false, {NOT_VALID.arg(longPath.left(261))}},
+        {longPath + QStringLiteral("/"), 0, false, {NOT_VALID.arg(longPath + QStringLiteral("/"))}},
+        {longest, IDNO, false, {CREATE.arg(longest)}},
+        {create, IDNO, false, {CREATE.arg(create)}},
+        {create, IDYES, true, {CREATE.arg(create)}},
+        {file + QStringLiteral("/sub"),
+         IDYES,
+         false,
+         {CREATE.arg(file + QStringLiteral("/sub")), CANNOT.arg(file + QStringLiteral("/sub"))}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        Dialogs::ClearRecords();
+        if (c.answer)
+            Dialogs::SetNextAnswer(c.answer);
+        auto dlg = Make(m_dir);
+        dlg->Edit()->setText(c.typed);
+        dlg->OkButton()->click();
+        EXPECT_EQ(dlg->result() == QDialog::Accepted, c.accepted);
+        EXPECT_EQ(dlg->Folder(), c.accepted ? c.typed : QString());
+        EXPECT_EQ(Messages(), c.messages);
+        if (c.answer) {
+            EXPECT_EQ(QFileInfo(c.typed).isDir(), c.accepted);
+        }
+        if (c.answer == IDNO) {
+            EXPECT_EQ(dlg->Edit()->text(), c.typed);
+        }
+    }
 }
 
 // The messages above are Korean: scripts/test runs after scripts/setup installed a font with
@@ -191,7 +125,7 @@ TEST_F(FolderChooserTest, KoreanTextsHaveAFont)
 // The page installs the chooser: a PRL read into a typed folder that does not exist yet.
 TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
 {
-    const QString dll = InstallPlugin();
+    InstallPlugin();
     theSettings.m_nLastDirection = 1;
     CUpgradePage& page = MakePage(CUpgradePage::SEL_PRL);
     Radio("nam1Radio")->setChecked(true);
@@ -215,7 +149,7 @@ TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
         dlg->OkButton()->click();
     });
     poll.start(10);
-    page.StartOperation();
+    page.OnStart();
     poll.stop();
     Dialogs::SetTestMode(true);
     ASSERT_TRUE(seen);

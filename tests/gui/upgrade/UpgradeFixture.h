@@ -8,38 +8,18 @@
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QThread>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace upgradetest {
 
-inline void Pump(int ms = 20)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// Processes events until done() holds or timeoutMs passed; returns done().
 using qpxtest::PumpUntil;
-
-// The page rectangle the host gives its pages (800 - 215 wide).
-inline QRect PageRect()
-{
-    return QRect(205, 130, 585, 600);
-}
 
 class UpgradeFixture : public ::testing::Test
 {
@@ -55,10 +35,8 @@ protected:
         m_recLog = m_dir + QStringLiteral("/rec.log");
         qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
         qputenv("QPX_REC_DELAY_MS", "5");
-        qunsetenv("QPX_REC_RESULT");
-        qunsetenv("QPX_REC_MESSAGE");
-        qunsetenv("QPX_REC_MINUTES");
-        qunsetenv("QPX_REC_SECONDS");
+        for (const char* name : {"QPX_REC_RESULT", "QPX_REC_MESSAGE", "QPX_REC_MINUTES", "QPX_REC_SECONDS"})
+            qunsetenv(name);
         theSettings.m_nPortNum = 7;
     }
     void TearDown() override
@@ -90,7 +68,7 @@ protected:
 
     CUpgradePage& MakePage(int operation = 0)
     {
-        m_page = std::make_unique<CUpgradePage>(nullptr, m_services, PageRect());
+        m_page = std::make_unique<CUpgradePage>(nullptr, m_services, QRect(205, 130, 585, 600));
         if (operation)
             m_page->SelectOperation(operation);
         return *m_page;
@@ -119,8 +97,7 @@ protected:
 
     QStringList RecLines() const
     {
-        const QString all = QString::fromUtf8(qpxtest::ReadFile(m_recLog));
-        return all.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(qpxtest::ReadFile(m_recLog)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The recorded call of an operation export ("Upgrade", "Prl", ...), or empty.
     QString RecCall(const QString& name) const
@@ -132,7 +109,7 @@ protected:
         return {};
     }
 
-    bool WaitIdle(int timeoutMs = 5000)
+    bool WaitIdle(int timeoutMs = 20000)
     {
         return PumpUntil([] { return theSettings.m_bBusy == 0; }, timeoutMs);
     }

@@ -101,11 +101,4 @@ TEST(LogFile, RefusedBlockGoesToBangNameOrNowhere)
         AppendLogBlock(QStringLiteral("/proc/no/such/folder"), QStringLiteral("x.txt"), "x").isEmpty());
 }
 
-TEST(LogFile, BlankPadding)
-{
-    EXPECT_EQ(BlankPadded2(5), QByteArray(" 5"));
-    EXPECT_EQ(BlankPadded2(0), QByteArray(" 0"));
-    EXPECT_EQ(BlankPadded2(23), QByteArray("23"));
-}
-
 } // namespace

@@ -89,7 +89,9 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
 }
 
-TEST(WorkFolder, ArchivesOfOneSecondDoNotReplaceEachOther)
+// Two archives within one second do not replace each other; nothing is archived of nothing, and
+// an empty work folder is removed, holding nothing to keep.
+TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
 {
     const SPluginTree t = MakeTree();
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
@@ -98,19 +100,13 @@ TEST(WorkFolder, ArchivesOfOneSecondDoNotReplaceEachOther)
     EXPECT_TRUE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174502/pim/book.dat")));
     EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
               QStringList{QStringLiteral("ui.data")});
-}
-
-TEST(WorkFolder, NoArchiveOfNothing)
-{
+    EXPECT_FALSE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT)); // no work folder
     EXPECT_FALSE(ArchiveTransferWorkFolder(QStringLiteral("N/A"), CLOSED_AT));
     EXPECT_FALSE(ArchiveTransferWorkFolder(QString(), CLOSED_AT));
-    const SPluginTree t = MakeTree();
-    QDir(t.work).removeRecursively();
-    EXPECT_FALSE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    // An empty work folder is removed: it holds nothing to keep.
     QDir().mkpath(t.work);
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    EXPECT_EQ(Beside(t.root), QStringList{QStringLiteral("ref.so")});
+    EXPECT_FALSE(QFileInfo::exists(t.work));
+    EXPECT_FALSE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174504")));
 }
 
 TEST(WorkFolder, RefusesEmptyRootAndOutsidePaths)
@@ -135,6 +131,10 @@ TEST(WorkFolder, RefusesEmptyRootAndOutsidePaths)
     }
     EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/keep.txt")));
     EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
+    // Emptying keeps the folder itself.
+    EXPECT_TRUE(EmptyFolderGuarded(t.work, t.root));
+    EXPECT_TRUE(QFileInfo(t.work).isDir());
+    EXPECT_TRUE(QDir(t.work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)
@@ -159,14 +159,6 @@ TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)
     EXPECT_TRUE(RemoveFolderGuarded(archive, t.root));
     EXPECT_FALSE(QFileInfo::exists(archive));
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-}
-
-TEST(WorkFolder, EmptyingKeepsTheFolder)
-{
-    const SPluginTree t = MakeTree();
-    EXPECT_TRUE(EmptyFolderGuarded(t.work, t.root));
-    EXPECT_TRUE(QFileInfo(t.work).isDir());
-    EXPECT_TRUE(QDir(t.work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 } // namespace

@@ -69,6 +69,8 @@ protected:
     QString m_strDevices;
 };
 
+// Each port as "device|port name|friendly name|description|usb", in the order of their numbers. A
+// USB product text without "USB" gets it added, so the handset filter still sees it.
 TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
 {
     m_sys->AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
@@ -76,23 +78,16 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
                      QStringLiteral("USB CDMA Modem"));
     m_sys->AddUsbTty(QStringLiteral("ttyUSB1"), QStringLiteral("3"), QStringLiteral("KOVA"),
                      QStringLiteral("Handset"), QStringLiteral("option1"));
-
-    const QList<CPortInfo> ports = Enumerate();
-    ASSERT_EQ(ports.size(), 3);
-    EXPECT_EQ(Numbers(ports), (QList<int>{1, 34, 65})); // sorted by number
-
-    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(ports[0].m_strPortName, QStringLiteral("COM1"));
-    EXPECT_EQ(ports[0].m_strFriendlyName, QStringLiteral("Communications Port (COM1)"));
-    EXPECT_EQ(ports[0].m_strPortDesc, QStringLiteral("Communications Port"));
-    EXPECT_EQ(ports[0].m_bUsbDevice, 0);
-
-    // A USB product text without "USB" gets it added, so the handset filter still sees it.
-    EXPECT_EQ(ports[1].m_strFriendlyName, QStringLiteral("KOVA Handset USB Serial Port (COM34)"));
-    EXPECT_EQ(ports[1].m_bUsbDevice, 1);
-    EXPECT_EQ(ports[2].m_strDevPath, QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(ports[2].m_strFriendlyName, QStringLiteral("KOVA USB CDMA Modem (COM65)"));
-    EXPECT_EQ(ports[2].m_strPortDesc, QStringLiteral("USB CDMA Modem"));
+    QStringList got;
+    for (const CPortInfo& p : Enumerate())
+        got << QStringList{p.m_strDevPath, p.m_strPortName, p.m_strFriendlyName, p.m_strPortDesc,
+                           QString::number(p.m_bUsbDevice)}
+                   .join(QLatin1Char('|'));
+    EXPECT_EQ(got, (QStringList{
+                       QStringLiteral("/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"),
+                       QStringLiteral("/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"),
+                       QStringLiteral("/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"),
+                   }));
 }
 
 TEST_F(Discovery, TtysThatAreNoUsablePortsAreSkipped)
@@ -108,25 +103,19 @@ TEST_F(Discovery, TtysThatAreNoUsablePortsAreSkipped)
     ASSERT_EQ(ttys.size(), 1);
     EXPECT_EQ(ttys[0].strName, QStringLiteral("ttyS3"));
     EXPECT_EQ(ttys[0].strDriver, QStringLiteral("serial8250"));
-    EXPECT_FALSE(ttys[0].bUsb);
     SSysfsTty one;
     EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS2"), one));
     EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS9"), one));
     EXPECT_TRUE(ReadSysfsTty(QStringLiteral("ttyS3"), one));
-}
-
-TEST_F(Discovery, UsbAttributesComeFromTheUsbDeviceAboveTheInterface)
-{
+    // USB attributes come from the USB device above the interface.
     m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("4"), QStringLiteral("Maker"),
                      QStringLiteral("Modem"), QStringLiteral("qcserial"));
-    SSysfsTty tty;
-    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB0"), tty));
-    EXPECT_TRUE(tty.bUsb);
-    EXPECT_EQ(tty.strManufacturer, QStringLiteral("Maker")); // trimmed of the newline
-    EXPECT_EQ(tty.strProduct, QStringLiteral("Modem"));
-    EXPECT_EQ(tty.strVendorId, QStringLiteral("1d6b"));
-    EXPECT_EQ(tty.strDriver, QStringLiteral("qcserial"));
-    EXPECT_EQ(tty.strDevNode, QStringLiteral("/dev/ttyUSB0"));
+    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB0"), one));
+    EXPECT_TRUE(one.bUsb);
+    EXPECT_EQ(
+        QStringList({one.strManufacturer, one.strProduct, one.strVendorId, one.strDriver, one.strDevNode}),
+        QStringList({QStringLiteral("Maker"), QStringLiteral("Modem"), QStringLiteral("1d6b"),
+                     QStringLiteral("qcserial"), QStringLiteral("/dev/ttyUSB0")}));
 }
 
 TEST_F(Discovery, CollectorsApplyTheNameRules)
@@ -148,38 +137,13 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
     CPortList handsets;
     CollectHandsetPorts(handsets);
     EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
-}
-
-TEST_F(Discovery, FriendlyNameNumberRule)
-{
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("USB CDMA Modem (COM12)")), 12);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Communications Port (COM1)")), 1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM300)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM0)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Device (COM256)")), 256);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("COM4")), -1);        // no closing parenthesis
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM)")), -1); // empty number text
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (com4)")), -1);
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM4a)")), 4); // leading digits
-    EXPECT_EQ(PortNumberOfFriendlyName(QStringLiteral("Modem (COM99999999999)")), -1);
-
-    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Qualified MCCI thing (COM3)")));
-    EXPECT_TRUE(IsHandsetPortName(QStringLiteral("Some CDMA (COM3)")));
-    EXPECT_FALSE(IsHandsetPortName(QStringLiteral("Some usb cdma (COM3)")));
-}
-
-TEST_F(Discovery, DuplicateFriendlyNamesGiveOneRecord)
-{
-    QList<CPortInfo> ports;
-    CPortInfo a;
-    a.m_strFriendlyName = QStringLiteral("Modem (COM4)");
-    a.m_strDevPath = QStringLiteral("/dev/a");
-    CPortInfo b = a;
-    b.m_strDevPath = QStringLiteral("/dev/b");
-    EXPECT_TRUE(AddPortRecord(ports, a));
-    EXPECT_FALSE(AddPortRecord(ports, b));
-    ASSERT_EQ(ports.size(), 1);
-    EXPECT_EQ(ports[0].m_strDevPath, QStringLiteral("/dev/a"));
+    // A second record with the same friendly name is not added.
+    QList<CPortInfo> records;
+    EXPECT_TRUE(AddPortRecord(records, ports[1]));
+    CPortInfo twin = ports[1];
+    twin.m_strDevPath = QStringLiteral("/dev/b");
+    EXPECT_FALSE(AddPortRecord(records, twin));
+    EXPECT_EQ(records.size(), 1);
 }
 
 TEST_F(Discovery, AVirtualLinkToARealTtyListsTheDeviceOnce)
@@ -300,14 +264,6 @@ TEST_F(Discovery, StaleVirtualLinksAreIgnored)
 
 TEST_F(Discovery, VirtualPortEntriesAndPublishing)
 {
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM1")), 1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM256")), 256);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM257")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM0")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM01")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM12.name")), -1);
-    EXPECT_EQ(VirtualPortNumberOfEntry(QStringLiteral("COM")), -1);
-
     const QString pts = Device(QStringLiteral("pts9"));
     ASSERT_TRUE(PublishVirtualPort(24, pts, QStringLiteral("Name (COM7)")));
     SVirtualPort port;
@@ -330,22 +286,6 @@ TEST_F(Discovery, VirtualPortEntriesAndPublishing)
     EXPECT_EQ(Enumerate().value(0).m_strFriendlyName, QStringLiteral("Virtual Serial Port (COM25)"));
 }
 
-TEST_F(Discovery, PreferredNumbers)
-{
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS0")), 1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS7")), 8);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyS8")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB0")), 33);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB31")), 64);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB32")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM0")), 65);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyACM31")), 96);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB01")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyUSB+1")), -1);
-    EXPECT_EQ(PreferredPortNumber(QStringLiteral("ttyAMA0")), -1);
-}
-
 TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
 {
     SetSysfsRoot(m_sys->Root() + QStringLiteral("/missing"));
@@ -358,15 +298,6 @@ TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
     CPortList list;
     CollectHandsetPorts(list);
     EXPECT_EQ(list.Ports(), (QList<int>{20}));
-}
-
-TEST_F(Discovery, NoPortsGiveAnEmptyStartList)
-{
-    m_sys->AddBareTty(QStringLiteral("tty1"));
-    CPortList list;
-    CollectHandsetPorts(list);
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(list.GetAt(0), -1);
 }
 
 } // namespace

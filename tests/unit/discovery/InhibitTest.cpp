@@ -10,23 +10,7 @@
 
 namespace {
 
-struct SInhibitCase
-{
-    const char* pszName;
-    bool bPresent;        // ModemManager holds its name on the bus
-    const char* pszModem; // Device of an exported modem listing ttyACM0 ("" for none)
-    bool bRefuse;         // it answers InhibitDevice with an error
-    const char* pszDevice;
-    bool bInhibited;
-    QStringList calls; // after Inhibit and Release
-};
-
-void PrintTo(const SInhibitCase& c, std::ostream* os)
-{
-    *os << c.pszName;
-}
-
-class Inhibit : public ::testing::TestWithParam<SInhibitCase>
+class Inhibit : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
@@ -46,59 +30,48 @@ protected:
 
 CPrivateBus* Inhibit::s_bus = nullptr;
 
-TEST_P(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
+TEST_F(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
 {
-    const SInhibitCase& c = GetParam();
-    CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("sys")));
-    sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                  QStringLiteral("CDMA Phone"));
-    SetSysfsRoot(sys.Root());
-    CFakeModemManager mm(s_bus->Address());
-    if (c.bPresent) {
-        ASSERT_TRUE(mm.Register());
-    }
-    if (*c.pszModem != '\0')
-        mm.AddModem(QString::fromLatin1(c.pszModem), {QStringLiteral("ttyACM0"), QStringLiteral("wwan0")});
-    mm.RefuseInhibit(c.bRefuse);
-
+    const QString uid = QStringLiteral("/sys/devices/modem-uid");
+    const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
+    const struct
     {
-        CModemManagerInhibitor inhibitor;
-        EXPECT_EQ(inhibitor.Inhibit(QString::fromLatin1(c.pszDevice)), c.bInhibited);
-        inhibitor.Release();
-        inhibitor.Release(); // once only
+        const char* what;
+        bool present;  // ModemManager holds its name on the bus
+        QString modem; // Device of an exported modem listing ttyACM0
+        bool refuse;   // it answers InhibitDevice with an error
+        const char* device;
+        bool inhibited;
+        QStringList calls; // after Inhibit and Release
+    } cases[] = {
+        {"modem lists the port", true, uid, false, "/dev/ttyACM0", true, {uid + " on", uid + " off"}},
+        {"not exported: the USB device", true, {}, false, "/dev/ttyACM0", true, {usb + " on", usb + " off"}},
+        {"no USB device: nothing to ask", true, {}, false, "/dev/pts/77", false, {}},
+        {"absent: nothing sent", false, uid, false, "/dev/ttyACM0", false, {}},
+        {"refused: not taken back", true, uid, true, "/dev/ttyACM0", false, {uid + " on"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("sys")));
+        sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
+                      QStringLiteral("CDMA Phone"));
+        SetSysfsRoot(sys.Root());
+        CFakeModemManager mm(s_bus->Address());
+        if (c.present) {
+            ASSERT_TRUE(mm.Register());
+        }
+        if (!c.modem.isEmpty())
+            mm.AddModem(c.modem, {QStringLiteral("ttyACM0"), QStringLiteral("wwan0")});
+        mm.RefuseInhibit(c.refuse);
+        {
+            CModemManagerInhibitor inhibitor;
+            EXPECT_EQ(inhibitor.Inhibit(QString::fromLatin1(c.device)), c.inhibited);
+            inhibitor.Release();
+            inhibitor.Release(); // once only
+        }
+        SetSysfsRoot(QString());
+        EXPECT_EQ(mm.Calls(), c.calls);
     }
-    SetSysfsRoot(QString());
-    EXPECT_EQ(mm.Calls(), c.calls);
 }
-
-const QString USB = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Inhibit,
-    ::testing::Values(
-        SInhibitCase{"modemListsThePort",
-                     true,
-                     "/sys/devices/modem-uid",
-                     false,
-                     "/dev/ttyACM0",
-                     true,
-                     {"/sys/devices/modem-uid on", "/sys/devices/modem-uid off"}},
-        SInhibitCase{"notExportedUsesTheUsbDevice",
-                     true,
-                     "",
-                     false,
-                     "/dev/ttyACM0",
-                     true,
-                     {USB + " on", USB + " off"}},
-        SInhibitCase{"noUsbDeviceNothingToAsk", true, "", false, "/dev/pts/77", false, {}},
-        SInhibitCase{"absentNothingSent", false, "/sys/devices/modem-uid", false, "/dev/ttyACM0", false, {}},
-        SInhibitCase{"refusedIsNotTakenBack",
-                     true,
-                     "/sys/devices/modem-uid",
-                     true,
-                     "/dev/ttyACM0",
-                     false,
-                     {"/sys/devices/modem-uid on"}}),
-    [](const ::testing::TestParamInfo<SInhibitCase>& info) { return std::string(info.param.pszName); });
 
 } // namespace

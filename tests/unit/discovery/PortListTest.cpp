@@ -1,78 +1,66 @@
+// The pure rules of port names and numbers, and the port list.
 #include "serial/PortList.h"
+#include "platform/SysfsPorts.h"
+#include "platform/VirtualPorts.h"
+#include "serial/PortDiscovery.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-CPortList ListOf(std::initializer_list<int> ports)
+TEST(PortList, RemoveAddFindAndGetAt)
 {
     CPortList list;
-    for (int p : ports)
+    for (int p : {4, 9, 4, 7})
         list.Append(p);
-    return list;
-}
-
-TEST(PortList, RemoveClosesTheGapAndKeepsOrder)
-{
-    CPortList list = ListOf({3, 5, 7});
-    EXPECT_TRUE(list.Remove(5));
-    EXPECT_EQ(list.Ports(), (QList<int>{3, 7}));
+    EXPECT_TRUE(list.Remove(4)); // only the first equal entry, the gap closed
+    EXPECT_EQ(list.Ports(), (QList<int>{9, 4, 7}));
     EXPECT_FALSE(list.Remove(5));
-    EXPECT_EQ(list.GetCount(), 2);
-}
-
-TEST(PortList, RemoveTakesOnlyTheFirstEqualEntry)
-{
-    CPortList list = ListOf({4, 9, 4});
-    EXPECT_TRUE(list.Remove(4));
-    EXPECT_EQ(list.Ports(), (QList<int>{9, 4}));
-}
-
-TEST(PortList, AddUniqueAppendsOnlyNewPorts)
-{
-    CPortList list = ListOf({3, 7});
-    EXPECT_FALSE(list.AddUnique(3));
+    EXPECT_FALSE(list.AddUnique(7));
     EXPECT_TRUE(list.AddUnique(12));
-    EXPECT_EQ(list.Ports(), (QList<int>{3, 7, 12}));
-}
-
-TEST(PortList, GetAtOutsideTheListGivesMinusOne)
-{
-    CPortList list = ListOf({3, 5, 7});
-    list.Remove(5);
-    EXPECT_EQ(list.GetAt(0), 3);
-    EXPECT_EQ(list.GetAt(1), 7);
-    EXPECT_EQ(list.GetAt(2), -1);
+    EXPECT_EQ(list.Ports(), (QList<int>{9, 4, 7, 12}));
+    EXPECT_EQ(list.GetCount(), 4);
+    EXPECT_EQ(list.Find(4), 1);
+    EXPECT_EQ(list.Find(5), -1);
+    EXPECT_EQ(list.GetAt(3), 12);
+    EXPECT_EQ(list.GetAt(4), -1);
     EXPECT_EQ(list.GetAt(-1), -1);
     EXPECT_EQ(CPortList().GetAt(0), -1);
 }
 
-TEST(PortList, FindGivesTheFirstIndex)
+int HandsetName(const QString& s)
 {
-    CPortList list = ListOf({8, 2, 8});
-    EXPECT_EQ(list.Find(8), 0);
-    EXPECT_EQ(list.Find(2), 1);
-    EXPECT_EQ(list.Find(5), -1);
+    return IsHandsetPortName(s) ? 1 : 0;
 }
 
-TEST(PortList, ParsePortName)
+// Each rule with its cases, "text=number" separated by "|".
+TEST(PortNames, NumberRules)
 {
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM7")), 7);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM1")), 1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM256")), 256);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM257")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM0")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("LPT1")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QString()), -1);
-    // Only the leading digits after the first "COM" count.
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("\\\\.\\COM12")), 12);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM3x9")), 3);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COMx3")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("com5")), -1); // case-sensitive
-    // Huge numbers must not wrap around into the valid range.
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM4294967297")), -1);
-    EXPECT_EQ(CPortList::ParsePortName(QStringLiteral("COM18446744073709551617")), -1);
+    const struct
+    {
+        int (*rule)(const QString&);
+        const char* cases;
+    } rules[] = {
+        // COM names: the leading digits after the first "COM", 1..256, case-sensitive, no wrap-around.
+        {CPortList::ParsePortName, "COM7=7|COM256=256|COM257=-1|COM0=-1|LPT1=-1|COM=-1|=-1|\\\\.\\COM12=12|"
+                                   "COM3x9=3|COMx3=-1|com5=-1|COM4294967297=-1|COM18446744073709551617=-1"},
+        // Friendly names: the number inside "(COM...)".
+        {PortNumberOfFriendlyName, "USB CDMA Modem (COM12)=12|Device (COM256)=256|Device (COM300)=-1|"
+                                   "Device (COM0)=-1|COM4=-1|Modem (COM)=-1|Modem (com4)=-1|Modem (COM4a)=4|"
+                                   "Modem (COM99999999999)=-1"},
+        {HandsetName, "Qualified MCCI thing (COM3)=1|Some CDMA (COM3)=1|Some usb cdma (COM3)=0"},
+        // Entries of the virtual-port folder.
+        {VirtualPortNumberOfEntry, "COM1=1|COM256=256|COM257=-1|COM0=-1|COM01=-1|COM12.name=-1|COM=-1"},
+        // The fixed numbers of real ttys.
+        {PreferredPortNumber, "ttyS0=1|ttyS7=8|ttyS8=-1|ttyUSB0=33|ttyUSB31=64|ttyUSB32=-1|ttyACM0=65|"
+                              "ttyACM31=96|ttyUSB=-1|ttyUSB01=-1|ttyUSB+1=-1|ttyAMA0=-1"},
+    };
+    for (const auto& r : rules) {
+        for (const QString& c : QString::fromLatin1(r.cases).split(QLatin1Char('|'))) {
+            const qsizetype eq = c.lastIndexOf(QLatin1Char('='));
+            EXPECT_EQ(r.rule(c.left(eq)), c.mid(eq + 1).toInt()) << c.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int WAIT_MS = 5000; // bound for one signal; events normally come within milliseconds
+constexpr int WAIT_MS = 60000; // bound for one signal; events normally come within milliseconds
 
 class Watcher : public ::testing::Test
 {
@@ -34,137 +34,83 @@ protected:
         SetSysfsRoot({});
         SetVirtualPortFolder({});
     }
-
     QString Link(int n) const { return m_strPorts + QStringLiteral("/COM%1").arg(n); }
+    // Names of every signal so far, "+COM22" for an arrival, "-COM22" for a removal.
+    QStringList Events(const QSignalSpy& arrived, const QSignalSpy& removed, int count)
+    {
+        qpxtest::PumpUntil([&] { return arrived.size() + removed.size() >= count; }, WAIT_MS);
+        QStringList out;
+        for (const auto& a : arrived)
+            out << QLatin1Char('+') + a.at(0).toString();
+        for (const auto& r : removed)
+            out << QLatin1Char('-') + r.at(0).toString();
+        return out;
+    }
 
     std::unique_ptr<CFakeSysfs> m_sys;
     QString m_strPorts;
     QString m_strDevice;
 };
 
-TEST_F(Watcher, VirtualPortArrivalAndRemoval)
+TEST_F(Watcher, VirtualPortsArriveAndLeave)
 {
+    ASSERT_TRUE(PublishVirtualPort(23, m_strDevice, QString())); // present at start: only its removal
     CPortWatcher watcher;
     ASSERT_TRUE(watcher.IsActive());
     QSignalSpy arrived(&watcher, &CPortWatcher::portArrived);
     QSignalSpy removed(&watcher, &CPortWatcher::portRemoved);
-
-    ASSERT_TRUE(QFile::link(m_strDevice, Link(21)));
-    ASSERT_TRUE(arrived.wait(WAIT_MS));
-    ASSERT_EQ(arrived.size(), 1);
-    EXPECT_EQ(arrived.at(0).at(0).toString(), QStringLiteral("COM21"));
-    EXPECT_EQ(removed.size(), 0);
-
-    ASSERT_TRUE(QFile::remove(Link(21)));
-    ASSERT_TRUE(removed.wait(WAIT_MS));
-    ASSERT_EQ(removed.size(), 1);
-    EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM21"));
-    EXPECT_EQ(arrived.size(), 1);
-}
-
-TEST_F(Watcher, PublishHelpersAreSeenAndStrangersAreNot)
-{
-    CPortWatcher watcher;
-    QSignalSpy arrived(&watcher, &CPortWatcher::portArrived);
-    QSignalSpy removed(&watcher, &CPortWatcher::portRemoved);
-
     // None of these is an arrival: a stale link, a name file, a name outside 1..256.
     ASSERT_TRUE(QFile::link(m_strDevice + QStringLiteral(".gone"), Link(30)));
     qpxtest::WriteFile(m_strPorts + QStringLiteral("/COM31.name"), "Name\n");
     ASSERT_TRUE(QFile::link(m_strDevice, m_strPorts + QStringLiteral("/COM300")));
-    // This one is; since events come in order, the first signal must be for it.
-    ASSERT_TRUE(PublishVirtualPort(22, m_strDevice, QStringLiteral("Sim USB CDMA")));
-    ASSERT_TRUE(arrived.wait(WAIT_MS));
-    ASSERT_EQ(arrived.size(), 1);
-    EXPECT_EQ(arrived.at(0).at(0).toString(), QStringLiteral("COM22"));
-
-    // Removing the stale link reports nothing; unpublishing reports the removal.
+    // Events come in order, so these are the first ones.
+    ASSERT_TRUE(QFile::link(m_strDevice, Link(21)));
+    EXPECT_EQ(Events(arrived, removed, 1), QStringList{QStringLiteral("+COM21")});
+    ASSERT_TRUE(QFile::remove(Link(21)));
     QFile::remove(Link(30));
-    ASSERT_TRUE(UnpublishVirtualPort(22, m_strDevice));
-    ASSERT_TRUE(removed.wait(WAIT_MS));
-    ASSERT_EQ(removed.size(), 1);
-    EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM22"));
-}
-
-TEST_F(Watcher, PortsPresentAtStartAreReportedOnlyWhenTheyLeave)
-{
-    ASSERT_TRUE(PublishVirtualPort(23, m_strDevice, QString()));
-    CPortWatcher watcher;
-    QSignalSpy arrived(&watcher, &CPortWatcher::portArrived);
-    QSignalSpy removed(&watcher, &CPortWatcher::portRemoved);
     ASSERT_TRUE(UnpublishVirtualPort(23, m_strDevice));
-    ASSERT_TRUE(removed.wait(WAIT_MS));
-    EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM23"));
-    EXPECT_EQ(arrived.size(), 0);
+    EXPECT_EQ(Events(arrived, removed, 3),
+              (QStringList{QStringLiteral("+COM21"), QStringLiteral("-COM21"), QStringLiteral("-COM23")}));
+    // The folder removed and made again is still watched.
+    arrived.clear();
+    removed.clear();
+    ASSERT_TRUE(PublishVirtualPort(26, m_strDevice, QString()));
+    EXPECT_EQ(Events(arrived, removed, 1), QStringList{QStringLiteral("+COM26")});
+    ASSERT_TRUE(QDir(m_strPorts).removeRecursively());
+    EXPECT_EQ(Events(arrived, removed, 2), (QStringList{QStringLiteral("+COM26"), QStringLiteral("-COM26")}));
+    ASSERT_TRUE(PublishVirtualPort(27, m_strDevice, QString()));
+    EXPECT_EQ(Events(arrived, removed, 3).value(1), QStringLiteral("+COM27"));
 }
 
-struct SEvent
-{
-    bool bArrival;
-    QString strName;
-    bool operator==(const SEvent& o) const { return bArrival == o.bArrival && strName == o.strName; }
-};
-
+// A tty event is named by the numbering rule, once for both event sources; a removal uses the name
+// the tty had, also for a tty present at start and displaced by a virtual port.
 TEST_F(Watcher, TtyEventsAreNamedByTheNumberingRule)
 {
-    QList<SEvent> events;
-    CDeviceNotifier notifier(
-        [&](bool arrival, const QString& name) {
-            events.append({arrival, name});
-        },
-        [](const QString& kernelName) { return PortNameOfTty(kernelName); });
-
-    m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                     QStringLiteral("Phone"));
-    notifier.HandleTtyEvent(true, QStringLiteral("ttyUSB0"));
-    notifier.HandleTtyEvent(true, QStringLiteral("ttyUSB0")); // the same event from the other source
-    m_sys->AddBareTty(QStringLiteral("tty5"));
-    notifier.HandleTtyEvent(true, QStringLiteral("tty5")); // no serial port
-    // By the time the removal comes the tty has left sysfs; the name is the one it had.
-    m_sys->RemoveTty(QStringLiteral("ttyUSB0"));
-    notifier.HandleTtyEvent(false, QStringLiteral("ttyUSB0"));
-    notifier.HandleTtyEvent(false, QStringLiteral("ttyUSB0"));
-    notifier.HandleTtyEvent(false, QStringLiteral("tty5"));
-
-    EXPECT_EQ(events, (QList<SEvent>{{true, QStringLiteral("COM33")}, {false, QStringLiteral("COM33")}}));
-}
-
-TEST_F(Watcher, TtysPresentAtStartAreRemovedUnderTheirName)
-{
-    // A tty displaced by a virtual port keeps its overflow name until it goes.
     ASSERT_TRUE(PublishVirtualPort(65, m_strDevice, QStringLiteral("Sim")));
     m_sys->AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
                      QStringLiteral("Phone"));
-    const QString name = PortNameOfTty(QStringLiteral("ttyACM0"));
-    ASSERT_FALSE(name.isEmpty());
-    ASSERT_NE(name, QStringLiteral("COM65"));
-
-    QList<SEvent> events;
+    const QString displaced = PortNameOfTty(QStringLiteral("ttyACM0"));
+    ASSERT_FALSE(displaced.isEmpty());
+    ASSERT_NE(displaced, QStringLiteral("COM65"));
+    QStringList events;
     CDeviceNotifier notifier(
-        [&](bool arrival, const QString& n) {
-            events.append({arrival, n});
-        },
+        [&](bool arrival, const QString& name) { events << (arrival ? "+" : "-") + name; },
         [](const QString& kernelName) { return PortNameOfTty(kernelName); });
     ASSERT_TRUE(notifier.Start());
-    if (!notifier.IsWatchingDevices())
-        GTEST_SKIP() << "no kernel device events in this environment";
-    m_sys->RemoveTty(QStringLiteral("ttyACM0"));
-    notifier.HandleTtyEvent(false, QStringLiteral("ttyACM0"));
-    EXPECT_EQ(events, (QList<SEvent>{{false, name}}));
-}
-
-TEST_F(Watcher, TheFolderRemovedAndMadeAgainKeepsBeingWatched)
-{
-    ASSERT_TRUE(PublishVirtualPort(26, m_strDevice, QString()));
-    CPortWatcher watcher;
-    QSignalSpy arrived(&watcher, &CPortWatcher::portArrived);
-    QSignalSpy removed(&watcher, &CPortWatcher::portRemoved);
-    ASSERT_TRUE(QDir(m_strPorts).removeRecursively());
-    ASSERT_TRUE(removed.wait(WAIT_MS));
-    EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("COM26"));
-    ASSERT_TRUE(PublishVirtualPort(27, m_strDevice, QString()));
-    ASSERT_TRUE(arrived.wait(WAIT_MS));
-    EXPECT_EQ(arrived.at(0).at(0).toString(), QStringLiteral("COM27"));
+    const bool devices = notifier.IsWatchingDevices(); // names the ttys present at start
+    m_sys->AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("3"), QStringLiteral("KOVA"),
+                     QStringLiteral("Phone"));
+    m_sys->AddBareTty(QStringLiteral("tty5")); // no serial port
+    for (const char* tty : {"ttyUSB0", "ttyUSB0", "tty5"})
+        notifier.HandleTtyEvent(true, QLatin1String(tty));
+    for (const char* tty : {"ttyUSB0", "ttyACM0"})
+        m_sys->RemoveTty(QLatin1String(tty)); // gone from sysfs before the removal comes
+    for (const char* tty : {"ttyUSB0", "ttyUSB0", "tty5", "ttyACM0"})
+        notifier.HandleTtyEvent(false, QLatin1String(tty));
+    QStringList want{QStringLiteral("+COM33"), QStringLiteral("-COM33")};
+    if (devices)
+        want << QLatin1Char('-') + displaced;
+    EXPECT_EQ(events, want);
 }
 
 } // namespace

@@ -5,19 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
+#include <vector>
 
 namespace {
 
 using Rows = QList<QStringList>;
-
-QStringList R(std::initializer_list<const char*> fields)
-{
-    QStringList l;
-    for (const char* f : fields)
-        l << QString::fromUtf8(f);
-    return l;
-}
 
 Rows Parse(const char* text)
 {
@@ -27,60 +19,47 @@ Rows Parse(const char* text)
 
 } // namespace
 
-TEST(CsvReader, LineEnds)
+// Rows from the text, each row written as its fields joined by "|".
+TEST(CsvReader, RowsAndFields)
 {
-    const Rows want{R({"a", "b"}), R({"c", "d"})};
-    EXPECT_EQ(Parse("a,b\r\nc,d\r\n"), want);
-    EXPECT_EQ(Parse("a,b\nc,d\n"), want);
-    EXPECT_EQ(Parse("a,b\nc,d"), want);     // no final line end
-    EXPECT_EQ(Parse("a,b\r\nc,d\r"), want); // CR as the last byte
-    EXPECT_EQ(Parse("a,b\r\nc,d\r\n\r\n"), want);
-    EXPECT_EQ(Parse("a\r,b\nc,\rd"), want); // a CR is dropped wherever it stands
-    EXPECT_EQ(Parse("a\rx,b"), Rows{R({"ax", "b"})});
-}
-
-TEST(CsvReader, BlankLinesAreSkipped)
-{
-    EXPECT_EQ(Parse("\n\na\n\n\nb\n\n"), (Rows{R({"a"}), R({"b"})}));
-    EXPECT_EQ(Parse(""), Rows{});
-    EXPECT_EQ(Parse("\r\n\r\n"), Rows{});
-}
-
-TEST(CsvReader, CommasAtTheEdges)
-{
-    // Leading comma: an empty Name.
-    EXPECT_EQ(Parse(",x\n"), Rows{R({"", "x"})});
-    // Trailing comma: one row, and the next line starts a new one.
-    EXPECT_EQ(Parse("a,\nb\n"), (Rows{R({"a"}), R({"b"})}));
-    // A comma as the last byte ends the last field like any other.
-    EXPECT_EQ(Parse("a,b,"), Rows{R({"a", "b"})});
-    EXPECT_EQ(Parse(",,\n,\n"), (Rows{R({"", ""}), R({""})}));
+    const struct
+    {
+        const char* text;
+        std::vector<const char*> rows;
+    } cases[] = {
+        {"a,b\r\nc,d\r\n", {"a|b", "c|d"}},
+        {"a,b\nc,d\n", {"a|b", "c|d"}},
+        {"a,b\nc,d", {"a|b", "c|d"}},     // no final line end
+        {"a,b\r\nc,d\r", {"a|b", "c|d"}}, // CR as the last byte
+        {"a,b\r\nc,d\r\n\r\n", {"a|b", "c|d"}},
+        {"a\r,b\nc,\rd", {"a|b", "c|d"}}, // a CR is dropped wherever it stands
+        {"a\rx,b", {"ax|b"}},
+        {"\n\na\n\n\nb\n\n", {"a", "b"}}, // blank lines are skipped
+        {"", {}},
+        {"\r\n\r\n", {}},
+        {",x\n", {"|x"}},        // leading comma: an empty Name
+        {"a,\nb\n", {"a", "b"}}, // trailing comma: the next line starts a new row
+        {"a,b,", {"a|b"}},
+        {",,\n,\n", {"|", ""}},
+        {"1,2,3,4,5,6,7,8,9\nn\n", {"1|2|3|4|5|6|7", "n"}}, // seven fields at most
+        {"  Kim Lee  , 010 1234 ,\t5\t,\" q \"\n", {"Kim Lee|010 1234|\t5\t|\" q \""}}, // only blanks trimmed
+        {"   \nx\n", {"", "x"}}, // a line of blanks is not empty
+        {"Name,Mobile1,Home\r\nKim,0101\r\n", {"Name|Mobile1|Home", "Kim|0101"}}, // a header is an entry
+    };
+    for (const auto& c : cases) {
+        Rows want;
+        for (const char* row : c.rows)
+            want << QString::fromUtf8(row).split(QLatin1Char('|'));
+        EXPECT_EQ(Parse(c.text), want) << QByteArray(c.text).toHex().constData();
+    }
 }
 
 TEST(CsvReader, ExtraFieldsAreDroppedAndCounted)
 {
-    EXPECT_EQ(Parse("1,2,3,4,5,6,7,8,9\nn\n"), (Rows{R({"1", "2", "3", "4", "5", "6", "7"}), R({"n"})}));
     // Only fields that held text count as dropped.
     EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,8,9\nn\n").nDroppedFields, 2);
     EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,\n1,2,3,4,5,6,7,  ,\n").nDroppedFields, 0);
     EXPECT_EQ(ParseCsvTable("1,2,3,4,5,6,7,,x").nDroppedFields, 1);
-}
-
-TEST(CsvReader, OnlyBlanksAreTrimmed)
-{
-    EXPECT_EQ(Parse("  Kim Lee  , 010 1234 ,\t5\t,\" q \"\n"),
-              Rows{R({"Kim Lee", "010 1234", "\t5\t", "\" q \""})});
-    // A line of blanks is not empty: it gives a row with an empty Name.
-    EXPECT_EQ(Parse("   \nx\n"), (Rows{R({""}), R({"x"})}));
-}
-
-TEST(CsvReader, HeaderLineIsAnOrdinaryEntry)
-{
-    const Rows rows = Parse("Name,Mobile1,Home,Work,E-Mail1,Mobile2,E-Mail2\r\nKim,0101\r\n");
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0].at(0), QStringLiteral("Name"));
-    EXPECT_EQ(rows[0].size(), 7);
-    EXPECT_EQ(rows[1], R({"Kim", "0101"}));
 }
 
 // Fields are the file's bytes; as texts they read as UTF-8 where they are UTF-8 and keep every
@@ -172,18 +151,14 @@ TEST(CsvReader, SinkSeesRowIndicesInOrder)
 TEST(CsvReader, FileReading)
 {
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("csv"));
-    Rows rows{R({"keep"})};
+    const Rows keep{{QStringLiteral("keep")}};
+    Rows rows = keep;
     EXPECT_FALSE(ReadCsvRows(dir + QStringLiteral("/missing.csv"), rows));
     EXPECT_FALSE(ReadCsvRows(dir, rows)); // a folder is no file
-    EXPECT_EQ(rows, Rows{R({"keep"})});
-
-    QByteArray big;
-    for (int i = 0; i < 20000; ++i)
-        big += "Name " + QByteArray::number(i) + ",010-" + QByteArray::number(i) + ",,,mail@x\r\n";
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/big.csv"), big));
-    ASSERT_TRUE(ReadCsvRows(dir + QStringLiteral("/big.csv"), rows));
-    ASSERT_EQ(rows.size(), 20000);
-    EXPECT_EQ(rows[19999], R({"Name 19999", "010-19999", "", "", "mail@x"}));
+    EXPECT_EQ(rows, keep);
+    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/b.csv"), "Kim,010,,,mail@x\r\n"));
+    ASSERT_TRUE(ReadCsvRows(dir + QStringLiteral("/b.csv"), rows));
+    EXPECT_EQ(rows, (Rows{QString::fromLatin1("Kim|010|||mail@x").split(QLatin1Char('|'))}));
 }
 
 TEST(CsvReader, SavePathExtensionRule)

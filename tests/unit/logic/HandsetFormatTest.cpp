@@ -1,6 +1,7 @@
 #include "handset/HandsetFormat.h"
 #include "QtPrint.h"
 #include "TestEnv.h"
+#include "serial/DiagCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,6 @@ quint32 Min1(unsigned lead, unsigned thousands, unsigned low)
     return (lead << 14) | (thousands << 10) | low;
 }
 
-void Put16(quint8* p, int off, unsigned v)
-{
-    p[off] = static_cast<quint8>(v);
-    p[off + 1] = static_cast<quint8>(v >> 8);
-}
-
-void Put32(quint8* p, int off, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[off + i] = static_cast<quint8>(v >> (8 * i));
-}
-
 // An answer of len bytes as a seed of the formatting fuzz target: a byte that cuts it in half,
 // then the answer.
 void SeedAnswer(const quint8* p, int len)
@@ -37,67 +26,55 @@ void SeedAnswer(const quint8* p, int len)
 
 } // namespace
 
-TEST(HandsetFormat, EsnHasEightLowerCaseDigits)
+TEST(HandsetFormat, ScalarTexts)
 {
-    EXPECT_EQ(FormatEsn(0x12AB34), QStringLiteral("0012ab34"));
-    EXPECT_EQ(FormatEsn(0xFFFFFFFFu), QStringLiteral("ffffffff"));
-    EXPECT_EQ(FormatEsn(0), QStringLiteral("00000000"));
+    const struct
+    {
+        QString got, want;
+    } cases[] = {
+        {FormatEsn(0x12AB34), QStringLiteral("0012ab34")},
+        {FormatEsn(0xFFFFFFFFu), QStringLiteral("ffffffff")},
+        {FormatRfMode(0), QStringLiteral("ANALOG")},
+        {FormatRfMode(3), QStringLiteral("SLEEP")},
+        {FormatRfMode(4), QStringLiteral("??????")},
+        {FormatPilotPn(998), QStringLiteral("998")},
+        {FormatPilotPn(999), QStringLiteral(" 0")},
+        {FormatPilotPn(0), QStringLiteral("0")},
+        {PrlVersionText(52, 53), QStringLiteral("1: 52    2: 53")},
+        {EriVersionText(0xFFFF), QStringLiteral("65535")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.want);
 }
 
-TEST(HandsetFormat, RfModeNamesAndUnknown)
+// MIN1 is lead (bits 14..23), thousands digit (10..13), low group; each group digit is shown plus
+// one modulo ten, a thousands digit of 10 as 0 and of 0 or above 10 as "/".
+TEST(HandsetFormat, MobileNumbers)
 {
-    EXPECT_EQ(FormatRfMode(0), QStringLiteral("ANALOG"));
-    EXPECT_EQ(FormatRfMode(1), QStringLiteral("DIGITAL"));
-    EXPECT_EQ(FormatRfMode(2), QStringLiteral("PCN"));
-    EXPECT_EQ(FormatRfMode(3), QStringLiteral("SLEEP"));
-    EXPECT_EQ(FormatRfMode(4), QStringLiteral("??????"));
-    EXPECT_EQ(FormatRfMode(0xFFFF), QStringLiteral("??????"));
-}
-
-TEST(HandsetFormat, PilotPnBelow999OnlyElseBlankZero)
-{
-    EXPECT_EQ(FormatPilotPn(998), QStringLiteral("998"));
-    EXPECT_EQ(FormatPilotPn(999), QStringLiteral(" 0"));
-    EXPECT_EQ(FormatPilotPn(1000), QStringLiteral(" 0"));
-    EXPECT_EQ(FormatPilotPn(0), QStringLiteral("0"));
-}
-
-TEST(HandsetFormat, MobileNumberFullForm)
-{
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 5, 456), 212), QStringLiteral("(323) 410-5567"));
-    // Group digits each plus one modulo ten.
-    EXPECT_EQ(FormatMobileNumber(Min1(0, 10, 999), 123), QStringLiteral("(234) 111-0000"));
-}
-
-TEST(HandsetFormat, MobileNumberRangeRule)
-{
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 5, 456), 1000), QString());
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 5, 1000), 212), QString());
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 5, 999), 999), QStringLiteral("(000) 410-5000"));
-}
-
-TEST(HandsetFormat, MobileNumberPartsLeftOut)
-{
-    EXPECT_EQ(FormatMobileNumber(0, 212), QStringLiteral("(323) "));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 5, 456), 0), QStringLiteral("410-5567"));
-    EXPECT_EQ(FormatMobileNumber(0, 0), QString());
-}
-
-TEST(HandsetFormat, MobileNumberThousandsDigit)
-{
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 0, 456), 0), QStringLiteral("410-/567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 1, 456), 0), QStringLiteral("410-1567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 9, 456), 0), QStringLiteral("410-9567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 10, 456), 0), QStringLiteral("410-0567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 11, 456), 0), QStringLiteral("410-/567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(309, 15, 456), 0), QStringLiteral("410-/567"));
-}
-
-TEST(HandsetFormat, LeadingGroupOfThousandOrMoreKeepsThreeCharacters)
-{
-    // 1000 -> digits 1,0,0,0 -> 2,1,1,1 -> "211"; 1023 -> 2,1,3,4 -> "213".
-    EXPECT_EQ(FormatMobileNumber(Min1(1000, 5, 456), 0), QStringLiteral("211-5567"));
-    EXPECT_EQ(FormatMobileNumber(Min1(1023, 5, 456), 0), QStringLiteral("213-5567"));
+    const struct
+    {
+        unsigned lead, thousands, low, min2;
+        const char* text;
+    } cases[] = {
+        {309, 5, 456, 212, "(323) 410-5567"},
+        {0, 10, 999, 123, "(234) 111-0000"},
+        {309, 5, 456, 1000, ""}, // area code out of range
+        {309, 5, 1000, 212, ""}, // low group out of range
+        {309, 5, 999, 999, "(000) 410-5000"},
+        {0, 0, 0, 212, "(323) "}, // no MIN1
+        {309, 5, 456, 0, "410-5567"},
+        {0, 0, 0, 0, ""},
+        {309, 0, 456, 0, "410-/567"},
+        {309, 1, 456, 0, "410-1567"},
+        {309, 9, 456, 0, "410-9567"},
+        {309, 11, 456, 0, "410-/567"},
+        {309, 15, 456, 0, "410-/567"},
+        {1000, 5, 456, 0, "211-5567"}, // a leading group of 1000 or more keeps three characters
+        {1023, 5, 456, 0, "213-5567"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatMobileNumber(Min1(c.lead, c.thousands, c.low), c.min2), QLatin1String(c.text))
+            << c.lead << " " << c.thousands << " " << c.low << " " << c.min2;
 }
 
 // A field the answer does not hold entirely is empty: never a 0, never the bytes behind the
@@ -107,18 +84,18 @@ TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
     std::array<quint8, 64> r{};
     r.fill(0xEE);
     r[0] = 0x0C;
-    Put32(r.data(), 4, 0x12AB34);
-    Put16(r.data(), 8, 1);
-    Put32(r.data(), 10, Min1(1, 2, 3));
-    Put32(r.data(), 14, Min1(309, 5, 456));
-    Put16(r.data(), 18, 0);
-    Put16(r.data(), 20, 212);
-    Put16(r.data(), 34, 384);
+    PutLe32(r.data() + 4, 0x12AB34);
+    PutLe16(r.data() + 8, 1);
+    PutLe32(r.data() + 10, Min1(1, 2, 3));
+    PutLe32(r.data() + 14, Min1(309, 5, 456));
+    PutLe16(r.data() + 18, 0);
+    PutLe16(r.data() + 20, 212);
+    PutLe16(r.data() + 34, 384);
     r[36] = 7;
-    Put16(r.data(), 37, 168);
-    Put16(r.data(), 39, 4145);
-    Put16(r.data(), 41, 1);
-    Put16(r.data(), 43, 7);
+    PutLe16(r.data() + 37, 168);
+    PutLe16(r.data() + 39, 4145);
+    PutLe16(r.data() + 41, 1);
+    PutLe16(r.data() + 43, 7);
     r[48] = 6;
     const QStringList full = {QStringLiteral("0012ab34"), QStringLiteral("(323) 410-5567"),
                               QStringLiteral("112-2114"), QStringLiteral("DIGITAL"),
@@ -165,7 +142,7 @@ TEST(HandsetFormat, VersionTextsFromResponse)
     std::memcpy(r.data() + 31, "01:02:03XYZ", 11); // spills into the directory field
     std::memcpy(r.data() + 39, "ABCDE123", 8);
     r[49] = 17;
-    Put16(r.data(), 50, 1234);
+    PutLe16(r.data() + 50, 1234);
     r[52] = 10;
     r[53] = 0x61;
     r[54] = 0x0A;
@@ -179,16 +156,11 @@ TEST(HandsetFormat, VersionTextsFromResponse)
     EXPECT_EQ(v.strSlotCycle, QStringLiteral("a"));
     EXPECT_EQ(v.strMsmVersion, QStringLiteral("MSM 2P (0x610a)"));
     EXPECT_EQ(SoftwareVersionDirectory(r.data(), int(r.size())), QStringLiteral("ABCDE123"));
-}
-
-TEST(HandsetFormat, FirmwareRevisionWidths)
-{
-    std::array<quint8, 64> r{};
-    std::memcpy(r.data() + 39, "QX", 2);
-    Put16(r.data(), 50, 5);
-    EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("00.05  QX"));
-    Put16(r.data(), 50, 12345);
-    EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("123.45  QX"));
+    // The firmware revision has two decimals and at least two digits before them.
+    PutLe16(r.data() + 50, 5);
+    EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("00.05  ABCDE123"));
+    PutLe16(r.data() + 50, 12345);
+    EXPECT_EQ(VersionTexts(r.data(), int(r.size())).strSwVersion, QStringLiteral("123.45  ABCDE123"));
 }
 
 TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
@@ -204,7 +176,7 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
     r[47] = 0x2A;
     r[48] = 6;
     r[49] = 17;
-    Put16(r.data(), 50, 1234);
+    PutLe16(r.data() + 50, 1234);
     r[52] = 10;
     r[53] = 0x61;
     r[54] = 0x0A;
@@ -249,19 +221,4 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
         EXPECT_EQ(SoftwareVersionDirectory(r.data(), c.nLen),
                   c.bDirectory ? QStringLiteral("ABCDE123") : QString());
     }
-}
-
-TEST(HandsetFormat, PrlAndEriTexts)
-{
-    EXPECT_EQ(PrlVersionText(52, 53), QStringLiteral("1: 52    2: 53"));
-    EXPECT_EQ(PrlVersionText(0xFFFF, 0xFFFF), QStringLiteral("1: 65535    2: 65535"));
-    EXPECT_EQ(EriVersionText(0xFFFF), QStringLiteral("65535"));
-}
-
-TEST(HandsetFormat, LabelsKeepTheirBlanks)
-{
-    EXPECT_STREQ(STATUS_ROW_LABELS[0], "                       ESN");
-    EXPECT_STREQ(STATUS_ROW_LABELS[10], "        Protocol Revision");
-    EXPECT_STREQ(VERSION_COL0_LABELS[3], "       Slot Cycle Index");
-    EXPECT_STREQ(VERSION_COL2_LABELS[3], "MSM Version");
 }

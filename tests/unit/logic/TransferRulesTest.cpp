@@ -40,7 +40,6 @@ TEST(TransferRules, ItemMask)
     EXPECT_EQ(TransferItemMask({false, true, false, true, false}), 10u);
     EXPECT_EQ(TransferItemMask({true, true, true, true, true, true, true}), 31u);
     EXPECT_EQ(TransferItemMask({}), 0u);
-    EXPECT_STREQ(TRANSFER_ITEM_TEXTS[2], " SMS, MMS, EMS Contents");
 }
 
 TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
@@ -50,8 +49,9 @@ TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
         EXPECT_FALSE(p.RowAvailable(row)) << row;
 
     Folder(QStringLiteral("TRANS_BK/sms"));
+    Folder(QStringLiteral("TRANS_BK/mms"));
     p = ProbeTransferFolder(m_dll);
-    EXPECT_FALSE(p.RowAvailable(2)); // MMS missing
+    EXPECT_FALSE(p.RowAvailable(2)); // MMS missing: names are case-sensitive
     EXPECT_TRUE(p.RowAvailable(0));  // but some data is there
 
     File(QStringLiteral("TRANS_BK/MMS"));
@@ -65,41 +65,31 @@ TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
 
     Folder(QStringLiteral("TRANS_BK/ui.data"));
     EXPECT_TRUE(ProbeTransferFolder(m_dll).RowAvailable(4));
-    // Names are case-sensitive: "mms" is not "MMS".
-    EXPECT_FALSE(ProbeTransferFolder(QStringLiteral("rec.so")).Any());
+    EXPECT_FALSE(ProbeTransferFolder(QStringLiteral("rec.so")).Any()); // no folder in the path
 }
 
-TEST_F(TransferFolder, CaseOfMMSMatters)
-{
-    Folder(QStringLiteral("TRANS_BK/sms"));
-    Folder(QStringLiteral("TRANS_BK/mms"));
-    EXPECT_FALSE(ProbeTransferFolder(m_dll).RowAvailable(2));
-}
-
+// The marker is a plain file directly in the work folder whose name up to its first dot is the
+// handset's version in any case, followed by ".PP" in any case.
 TEST_F(TransferFolder, MarkerScan)
 {
-    EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
+    const auto found = [&](const char* version) {
+        return ScanBackupMarker(m_dll, QLatin1String(version)).bFound;
+    };
+    EXPECT_FALSE(found("KQ100V12"));
     EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).strWorkFolder, QString());
-
-    File(QStringLiteral("TRANS_BK/kq100v12.pp"));
-    SBackupScan s = ScanBackupMarker(m_dll, QStringLiteral("KQ100V12"));
-    EXPECT_TRUE(s.bFound); // a lower-case marker matches an upper-case version
-    EXPECT_EQ(s.strWorkFolder, m_work);
-    // A version with lower case never matches, whatever the marker's case.
-    File(QStringLiteral("TRANS_BK/kq100v12x.pp"));
-    EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("kq100v12x")).bFound);
-    EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V1")).bFound);
-}
-
-TEST_F(TransferFolder, MarkerNeedsAPlainFileWithDotPP)
-{
     Folder(QStringLiteral("TRANS_BK/KQ100V12.pp"));   // a folder
     File(QStringLiteral("TRANS_BK/KQ100V12.bin"));    // no .PP
     File(QStringLiteral("TRANS_BK/sub/KQ100V12.pp")); // too deep
     File(QStringLiteral("TRANS_BK/KQ100V12"));        // no dot at all
-    EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
-    File(QStringLiteral("TRANS_BK/KQ100V12.x.PPX"));
-    EXPECT_TRUE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
+    EXPECT_FALSE(found("KQ100V12"));
+    File(QStringLiteral("TRANS_BK/kq100v12.pp"));
+    EXPECT_TRUE(found("KQ100V12"));
+    EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).strWorkFolder, m_work);
+    EXPECT_FALSE(found("KQ100V1"));
+    File(QStringLiteral("TRANS_BK/kq100v12x.pp"));
+    EXPECT_FALSE(found("kq100v12x")); // a version with lower case never matches
+    File(QStringLiteral("TRANS_BK/KQ200V12.x.PPX"));
+    EXPECT_TRUE(found("KQ200V12"));
 }
 
 // The work folder is the folder named TRANS_BK in any case, directly in the plug-in's folder:
@@ -189,14 +179,22 @@ TEST_F(TransferFolder, PreviousBackupOutsideThePluginFolderIsNeverMoved)
 
 TEST(TransferRules, CompatibilityLooksAfterTheLastCapitalV)
 {
-    EXPECT_TRUE(IsTransferCompatible(QStringLiteral("12.34  KQ100V12"), QStringLiteral("V12")));
-    EXPECT_TRUE(IsTransferCompatible(QStringLiteral("12.34  KQ100V12"), QStringLiteral("12")));
-    // The supported text starts before the last V.
-    EXPECT_FALSE(IsTransferCompatible(QStringLiteral("12.34  KQ100V12"), QStringLiteral("KQ100V12")));
-    EXPECT_FALSE(IsTransferCompatible(QStringLiteral("V1 V2"), QStringLiteral("V1")));
-    EXPECT_TRUE(IsTransferCompatible(QStringLiteral("V1 V2"), QStringLiteral("V2")));
-    // No capital V: never compatible.
-    EXPECT_FALSE(IsTransferCompatible(QStringLiteral("12.34  kq100v12"), QStringLiteral("v12")));
-    EXPECT_FALSE(IsTransferCompatible(QString(), QString()));
-    EXPECT_FALSE(IsTransferCompatible(QStringLiteral("12.34  KQ100V12"), QStringLiteral("v12")));
+    const struct
+    {
+        const char* handset;
+        const char* supported;
+        bool ok;
+    } cases[] = {
+        {"12.34  KQ100V12", "V12", true},
+        {"12.34  KQ100V12", "12", true},
+        {"12.34  KQ100V12", "KQ100V12", false}, // starts before the last V
+        {"V1 V2", "V1", false},
+        {"V1 V2", "V2", true},
+        {"12.34  kq100v12", "v12", false}, // no capital V: never
+        {"", "", false},
+        {"12.34  KQ100V12", "v12", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsTransferCompatible(QLatin1String(c.handset), QLatin1String(c.supported)), c.ok)
+            << c.handset << " / " << c.supported;
 }

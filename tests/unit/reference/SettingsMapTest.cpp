@@ -1,6 +1,7 @@
 // The settings map of the reference plug-in against the page's catalogue, the shared table of
 // private items, and the simulator's factory values built from it: a renamed catalogue row, a
-// private number given twice or a factory value that does not fit its row all fail here.
+// private number given twice or a factory value that does not fit its row all fail here. That
+// every mapped row reads a value from the simulator is checked end to end.
 #include "SettingsMap.h"
 #include "HandsetState.h"
 #include "NvDefaults.h"
@@ -98,13 +99,16 @@ TEST(SettingsMap, EveryPrivateFactoryValueFitsItsRowAndShowsAsWritten)
         const QByteArray data = PrivateFactoryData(p);
         ASSERT_EQ(data.size(), 128) << p.row;
         EXPECT_EQ(FieldShow(PrivateField(p), data).value(0), QLatin1String(p.factory)) << p.row;
+        // The row's factory data and text seed the settings codec's fuzz target.
+        qpxtest::FuzzSeed("settings_codec", QByteArray(1, char(p.category)) +
+                                                char(RowOf(p.category, QLatin1String(p.row), p.occurrence)) +
+                                                char(data.size()) + data + p.factory);
         EXPECT_FALSE(QByteArray(p.factory).isEmpty()) << p.row;
     }
 }
 
 // Reads one field the way the plug-in does: through the simulator's NV read with the NAM index.
-QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bool* allSet,
-                          QList<QByteArray>* items = nullptr)
+QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bool* allSet)
 {
     QList<QByteArray> data;
     for (const quint16 item : FieldItems(f)) {
@@ -113,38 +117,7 @@ QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bo
         *allSet = s.ReadNv(item, request, d) == CHandsetState::NV_DONE && *allSet;
         data.append(d);
     }
-    if (items != nullptr)
-        *items = data;
     return FieldShow(f, data.value(0), data.value(1));
-}
-
-// A row's item data and shown texts as a seed of the settings codec's fuzz target.
-void SeedRow(int category, int row, const QList<QByteArray>& items, const QStringList& cells)
-{
-    QByteArray seed;
-    seed.append(char(category)).append(char(row)).append(char(items.value(0).size()));
-    for (const QByteArray& d : items)
-        seed.append(d);
-    qpxtest::FuzzSeed("settings_codec", seed + cells.join(QLatin1Char('\n')).toUtf8());
-}
-
-TEST(SimulatorDefaults, EveryMappedRowHasAFactoryValue)
-{
-    const SHandsetProfile profile;
-    const CHandsetState state(profile);
-    for (int c = 0; c < NV_CATEGORY_COUNT; ++c)
-        for (int r = 0; r < NvCategoryItemCount(c); ++r) {
-            SNvField f;
-            if (!SettingsRowField(c, r, f) || !IsNvKind(f.kind))
-                continue;
-            bool set = true;
-            QList<QByteArray> items;
-            const QStringList cells = ShowFromState(state, f, SettingsNamOf(c), &set, &items);
-            SeedRow(c, r, items, cells);
-            EXPECT_TRUE(set) << NvCategoryTabText(c).toStdString() << ": " << NvItemName(c, r).toStdString();
-            EXPECT_FALSE(cells.value(0).isEmpty())
-                << NvCategoryTabText(c).toStdString() << ": " << NvItemName(c, r).toStdString();
-        }
 }
 
 TEST(SimulatorDefaults, FactoryValuesFollowTheProfile)
@@ -168,11 +141,18 @@ TEST(SimulatorDefaults, FactoryValuesFollowTheProfile)
     EXPECT_EQ(CHandsetState(profile).ReadNv(4025, {}, d), CHandsetState::NV_INACTIVE);
 }
 
-TEST(SimulatorDefaults, ValuesInTheStateFolderWinOverTheFactoryValues)
+// A value written into the state folder is read again by the next simulator, a new handset starts
+// from the factory value, and a state file older than an item gets the item's factory value.
+TEST(SimulatorDefaults, StateFolderValuesWinOverFactoryValues)
 {
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("state"));
     const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
     ASSERT_NE(language, nullptr);
+    const auto shown = [&](const CHandsetState& s) {
+        QByteArray d;
+        EXPECT_EQ(s.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
+        return FieldShow(PrivateField(*language), d).value(0);
+    };
+    const QString folder = qpxtest::MakeTempDir(QStringLiteral("state"));
     QByteArray korean(128, '\0');
     ASSERT_TRUE(FieldPatch(PrivateField(*language), {QStringLiteral("Korean")}, language->item, korean));
     {
@@ -182,38 +162,26 @@ TEST(SimulatorDefaults, ValuesInTheStateFolderWinOverTheFactoryValues)
     }
     CHandsetState again{SHandsetProfile()};
     ASSERT_TRUE(again.UseStateFolder(folder, nullptr));
-    QByteArray d;
-    ASSERT_EQ(again.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), d).value(0), QStringLiteral("Korean"));
-    // A new handset still starts from the factory value.
-    QByteArray f;
-    EXPECT_EQ(CHandsetState{SHandsetProfile()}.ReadNv(language->item, {}, f), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), f).value(0), QStringLiteral("English"));
-}
+    EXPECT_EQ(shown(again), QStringLiteral("Korean"));
+    EXPECT_EQ(shown(CHandsetState{SHandsetProfile()}), QStringLiteral("English"));
 
-TEST(SimulatorDefaults, AnOlderStateFolderGetsFactoryValuesForItemsItNeverHad)
-{
     // A state file written before the item existed: only item 4 (SCM), with a value of its own.
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("old"));
+    const QString old = qpxtest::MakeTempDir(QStringLiteral("old"));
     QByteArray scm(128, '\0');
     scm[0] = 0x2B;
     QHash<quint32, QByteArray> items;
     items.insert(4, scm);
-    QFile f(folder + QStringLiteral("/state.dat"));
+    QFile f(old + QStringLiteral("/state.dat"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     QDataStream out(&f);
     out << quint32(0x51505853) << items << QByteArray() << QByteArray() << QStringLiteral("VKQ100A1");
     f.close();
-
     CHandsetState state{SHandsetProfile()};
-    ASSERT_TRUE(state.UseStateFolder(folder, nullptr));
+    ASSERT_TRUE(state.UseStateFolder(old, nullptr));
     QByteArray d;
     ASSERT_EQ(state.ReadNv(4, {}, d), CHandsetState::NV_DONE);
     EXPECT_EQ(static_cast<quint8>(d.at(0)), 0x2B);
-    const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
-    ASSERT_NE(language, nullptr);
-    ASSERT_EQ(state.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
-    EXPECT_EQ(FieldShow(PrivateField(*language), d).value(0), QStringLiteral("English"));
+    EXPECT_EQ(shown(state), QStringLiteral("English"));
 }
 
 } // namespace

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
+#include <cstddef>
 
 extern "C" {
 size_t QpxSdkC11_ResultSize(void);
 size_t QpxSdkC11_Offset(int field);
 int QpxSdkC11_HasService(const QpxHostServices* host, int which);
-int32_t QpxSdkC11_Complete(QpxWindow* page, OperationResult* result);
 }
 std::size_t QpxSdkCxx20_ResultSize();
 std::size_t QpxSdkCxx20_HostSize();
@@ -17,18 +15,8 @@ int QpxSdkCxx20_HasListServices(const QpxHostServices* host);
 
 namespace {
 
-struct SPosted
+int32_t Post(QpxWindow*, uint32_t, uintptr_t, intptr_t)
 {
-    QpxWindow* page;
-    uint32_t msg;
-    uintptr_t w;
-    intptr_t l;
-};
-std::vector<SPosted> g_posted;
-
-int32_t RecordPost(QpxWindow* page, uint32_t msg, uintptr_t w, intptr_t l)
-{
-    g_posted.push_back({page, msg, w, l});
     return 1;
 }
 
@@ -58,7 +46,7 @@ TEST(SdkLayout, HostTableHasTheSameLayoutInBothLanguages)
 TEST(SdkLayout, HasServiceHonoursTheTableSize)
 {
     QpxHostServices host{};
-    host.PostPageMessage = &RecordPost;
+    host.PostPageMessage = &Post;
     host.GridClearEditors = [](QpxList*) -> int32_t { return 1; };
     host.ListDeleteAllRows = [](QpxList*) -> int32_t { return 1; };
     host.GridAddTextEditor = [](QpxList*, int32_t, int32_t, const char*, int32_t, int32_t) -> int32_t {
@@ -89,35 +77,4 @@ TEST(SdkLayout, HasServiceHonoursTheTableSize)
     host.PostPageMessage = nullptr;
     EXPECT_EQ(QpxSdkC11_HasService(&host, 0), 0);
     EXPECT_EQ(QpxSdkC11_HasService(nullptr, 0), 0);
-}
-
-TEST(SdkLayout, C_PluginDeliversCompletionThroughThePage)
-{
-    QpxHostServices host{};
-    host.size = sizeof host;
-    host.version = QPX_HOST_SERVICES_VERSION;
-    host.PostPageMessage = &RecordPost;
-    QpxWindow page{&host};
-    OperationResult result;
-    std::memset(&result, 0x55, sizeof result);
-    g_posted.clear();
-
-    EXPECT_EQ(QpxSdkC11_Complete(&page, &result), 1);
-    ASSERT_EQ(g_posted.size(), 1u);
-    EXPECT_EQ(g_posted[0].page, &page);
-    EXPECT_EQ(g_posted[0].msg, 0x7401u);
-    EXPECT_EQ(g_posted[0].w, 0xF001u);
-    const auto* seen = reinterpret_cast<const OperationResult*>(g_posted[0].l);
-    EXPECT_EQ(seen, &result);
-    EXPECT_LT(seen->nResult, 0);
-    EXPECT_EQ(seen->nMinutes, 2);
-    EXPECT_FLOAT_EQ(seen->fSeconds, 5.34f);
-    EXPECT_STREQ(seen->szStatus, "done");
-
-    // The same bytes read at the documented offsets.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&result);
-    int32_t minutes = 0;
-    std::memcpy(&minutes, bytes + 4, 4);
-    EXPECT_EQ(minutes, 2);
-    EXPECT_STREQ(reinterpret_cast<const char*>(bytes + 1012), "done");
 }

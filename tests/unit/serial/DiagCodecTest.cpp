@@ -1,4 +1,5 @@
 #include "serial/DiagCodec.h"
+#include "PtyHandset.h"
 #include "TestEnv.h"
 #include "serial/Checksums.h"
 
@@ -9,12 +10,17 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<quint8>;
+// Number of escapes the two check bytes of a payload need.
+size_t CheckEscapes(const Bytes& payload)
+{
+    const quint16 fcs = Fcs16Of(payload.data(), payload.size());
+    auto special = [](int b) { return b == FRAME_FLAG || b == FRAME_ESCAPE; };
+    return (special(fcs & 0xFF) ? 1 : 0) + (special(fcs >> 8) ? 1 : 0);
+}
 
 // A byte stream of a test as a seed of the frame fuzz target: its output room (u16) and piece
 // seed (u32) come first.
@@ -23,27 +29,6 @@ void SeedFrame(const Bytes& stream)
     qpxtest::FuzzSeed("frame",
                       QByteArray("\xff\xff\x2a\0\0\0", 6) +
                           QByteArray(reinterpret_cast<const char*>(stream.data()), qsizetype(stream.size())));
-}
-
-Bytes Hex(const char* text)
-{
-    Bytes out;
-    const std::string s(text);
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ' ')
-            continue;
-        out.push_back(static_cast<quint8>(std::stoul(s.substr(i, 2), nullptr, 16)));
-        ++i;
-    }
-    return out;
-}
-
-// Number of escapes the two check bytes of a payload need.
-size_t CheckEscapes(const Bytes& payload)
-{
-    const quint16 fcs = Fcs16Of(payload.data(), payload.size());
-    auto special = [](int b) { return b == FRAME_FLAG || b == FRAME_ESCAPE; };
-    return (special(fcs & 0xFF) ? 1 : 0) + (special(fcs >> 8) ? 1 : 0);
 }
 
 // Every helper below runs the fast codec and the byte-at-a-time reference and expects the same
@@ -120,25 +105,22 @@ const SWorkedExample kExamples[] = {
     {"4B 13 0B 00 2F 00", "4B 13 0B 00 2F 00 19 11 7E", 0x1119},
 };
 
-TEST(DiagCodec, WorkedExamplesEncodeExactly)
+TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
     for (const auto& ex : kExamples) {
-        const Bytes payload = Hex(ex.payload);
-        EXPECT_EQ(Encode(payload), Hex(ex.wire)) << ex.payload;
+        const Bytes payload = HexBytes(ex.payload);
+        EXPECT_EQ(Encode(payload), HexBytes(ex.wire)) << ex.payload;
         EXPECT_EQ(Fcs16Of(payload.data(), payload.size()), ex.fcs) << ex.payload;
-    }
-}
-
-TEST(DiagCodec, WorkedExamplesDecodeToPayloadAndCheckBytes)
-{
-    for (const auto& ex : kExamples) {
-        const Bytes payload = Hex(ex.payload);
         Bytes decoded;
-        const int n = DecodeWire(Hex(ex.wire), &decoded);
-        ASSERT_EQ(n, static_cast<int>(payload.size() + 2)) << ex.payload;
+        ASSERT_EQ(DecodeWire(HexBytes(ex.wire), &decoded), static_cast<int>(payload.size() + 2))
+            << ex.payload;
         EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << ex.payload;
         EXPECT_EQ(GetLe16(decoded.data() + payload.size()), ex.fcs) << ex.payload;
     }
+    // In place as well.
+    Bytes wire = HexBytes("7D 5D 7D 5E 02 D5 7E");
+    ASSERT_EQ(Decode(wire.data(), wire.size() - 1, wire.data(), wire.size()), 4);
+    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), HexBytes("7D 7E 02 D5"));
 }
 
 TEST(DiagCodec, CheckValueAndResidue)
@@ -181,7 +163,7 @@ TEST(DiagCodec, OnlyFlagAndEscapeAreStuffed)
 
 TEST(DiagCodec, EncodeRespectsCapacity)
 {
-    const Bytes payload = Hex("7E 7E 7E");
+    const Bytes payload = HexBytes("7E 7E 7E");
     const Bytes full = Encode(payload);
     ASSERT_EQ(full.size(), 6u + 2 + CheckEscapes(payload) + 1);
     EXPECT_EQ(Encode(payload, full.size()), full);
@@ -200,7 +182,7 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
     EXPECT_EQ(DecodeFrameBody(nullptr, 0, out, sizeof out), -1);
     EXPECT_EQ(DecodeFrameBodyBytewise(nullptr, 0, out, sizeof out), -1);
     // Every single flipped bit of the status request is caught.
-    const Bytes wire = Hex("0C 14 3A 7E");
+    const Bytes wire = HexBytes("0C 14 3A 7E");
     for (size_t byte = 0; byte < 3; ++byte) {
         for (int bit = 0; bit < 8; ++bit) {
             Bytes bad = wire;
@@ -209,20 +191,12 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
         }
     }
     // A body that ends in a lone escape is cut, even if what came before would check.
-    Bytes cut = Hex("0C 14 3A 7D");
+    Bytes cut = HexBytes("0C 14 3A 7D");
     EXPECT_EQ(Decode(cut.data(), cut.size(), out, sizeof out), -1);
     // More decoded bytes than the output holds.
-    Bytes ok = Hex("41 30 30 30 30 30 30 DF 8A");
+    Bytes ok = HexBytes("41 30 30 30 30 30 30 DF 8A");
     EXPECT_EQ(Decode(ok.data(), ok.size(), out, 8), -1);
     EXPECT_EQ(Decode(ok.data(), ok.size(), out, 9), 9);
-}
-
-TEST(DiagCodec, DecodeInPlace)
-{
-    Bytes wire = Hex("7D 5D 7D 5E 02 D5 7E");
-    const int n = Decode(wire.data(), wire.size() - 1, wire.data(), wire.size());
-    ASSERT_EQ(n, 4);
-    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 4), Hex("7D 7E 02 D5"));
 }
 
 // Every result other than NEED_MORE, with the stream position of the byte that gave it.
@@ -277,43 +251,36 @@ SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
     return log;
 }
 
-TEST(FrameDecoder, SkipsFlagsAndSplitsFrames)
+// Leading and doubled flags are skipped; "AT\r\n", a flipped check bit, a lone escape before the
+// flag and a body of only check bytes are each one bad frame, after which the next frame is found.
+TEST(FrameDecoder, SplitsFramesAndResynchronises)
 {
-    CFrameDecoder dec;
-    Bytes stream = Hex("7E 7E 7E");
-    for (const char* w : {"0C 14 3A 7E", "7E 7D 5D 7D 5E 02 D5 7E", "8C 01 A2 3B 7E"}) {
-        const Bytes part = Hex(w);
-        stream.insert(stream.end(), part.begin(), part.end());
+    const struct
+    {
+        const char* stream;
+        std::vector<const char*> frames;
+        int bad;
+    } cases[] = {
+        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E", {"0C", "7D 7E", "8C 01"}, 0},
+        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {"00", "0C"}, 3},
+        {"00 00 7E", {}, 1},
+    };
+    for (const auto& c : cases) {
+        CFrameDecoder dec;
+        const SFeedLog log = FeedAll(dec, HexBytes(c.stream));
+        EXPECT_EQ(log.bad, c.bad) << c.stream;
+        std::vector<Bytes> frames;
+        for (const char* f : c.frames)
+            frames.push_back(HexBytes(f));
+        EXPECT_EQ(log.frames, frames) << c.stream;
     }
-    const SFeedLog log = FeedAll(dec, stream);
-    EXPECT_EQ(log.bad, 0);
-    ASSERT_EQ(log.frames.size(), 3u);
-    EXPECT_EQ(log.frames[0], Hex("0C"));
-    EXPECT_EQ(log.frames[1], Hex("7D 7E"));
-    EXPECT_EQ(log.frames[2], Hex("8C 01"));
 }
 
-TEST(FrameDecoder, ResynchronisesAfterGarbage)
+TEST(FrameDecoder, OversizeIsBad)
 {
     CFrameDecoder dec;
-    Bytes stream = Hex("41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E");
-    const SFeedLog log = FeedAll(dec, stream);
-    // "AT\r\n", a flipped check bit and a lone escape before the flag are each one bad frame.
-    EXPECT_EQ(log.bad, 3);
-    ASSERT_EQ(log.frames.size(), 2u);
-    EXPECT_EQ(log.frames[0], Hex("00"));
-    EXPECT_EQ(log.frames[1], Hex("0C"));
-}
-
-TEST(FrameDecoder, TooShortAndOversizeAreBad)
-{
-    CFrameDecoder dec;
-    // A body of only check bytes carries no command.
-    EXPECT_EQ(FeedAll(dec, Hex("00 00 7E")).bad, 1);
-
     Bytes big(CFrameDecoder::MAX_PAYLOAD + 1, 0x42);
     Bytes wire = Encode(big);
-    dec.Reset();
     SFeedLog log = FeedAll(dec, wire);
     EXPECT_EQ(log.bad, 1);
     EXPECT_TRUE(log.frames.empty());
@@ -321,13 +288,13 @@ TEST(FrameDecoder, TooShortAndOversizeAreBad)
     // The largest payload that fits passes, and the decoder is usable afterwards.
     big.resize(CFrameDecoder::MAX_PAYLOAD);
     wire = Encode(big);
-    const Bytes next = Hex("0C 14 3A 7E");
+    const Bytes next = HexBytes("0C 14 3A 7E");
     wire.insert(wire.end(), next.begin(), next.end());
     log = FeedAll(dec, wire);
     EXPECT_EQ(log.bad, 0);
     ASSERT_EQ(log.frames.size(), 2u);
     EXPECT_EQ(log.frames[0].size(), static_cast<size_t>(CFrameDecoder::MAX_PAYLOAD));
-    EXPECT_EQ(log.frames[1], Hex("0C"));
+    EXPECT_EQ(log.frames[1], HexBytes("0C"));
 }
 
 // A seeded sweep over payloads of many lengths and densities of bytes that need escaping: the

@@ -2,6 +2,7 @@
 
 #include "serial/DiagCodec.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 
 #include <chrono>
@@ -140,7 +141,7 @@ void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chu
 
 bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t w = ::write(m_master, bytes.data() + done, bytes.size() - done);
@@ -148,7 +149,7 @@ bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
             done += static_cast<size_t>(w);
             continue;
         }
-        if (std::chrono::steady_clock::now() > deadline)
+        if (deadline.hasExpired())
             return false;
         struct pollfd p = {m_master, POLLOUT, 0};
         ::poll(&p, 1, 5);
@@ -158,10 +159,10 @@ bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
 
 Bytes CPtyHandset::ReadRaw(size_t n, int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     Bytes out;
     quint8 buf[4096];
-    while (out.size() < n && std::chrono::steady_clock::now() < deadline) {
+    while (out.size() < n && !deadline.hasExpired()) {
         struct pollfd p = {m_master, POLLIN, 0};
         if (::poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN))
             continue;

@@ -2,12 +2,9 @@
  * -Werror; the functions report the C compiler's view of the layout to the test. */
 #include "qpx_plugin.h"
 
-#include <string.h>
-
 size_t QpxSdkC11_ResultSize(void);
 size_t QpxSdkC11_Offset(int field);
 int QpxSdkC11_HasService(const QpxHostServices* host, int which);
-int32_t QpxSdkC11_Complete(QpxWindow* page, OperationResult* result);
 
 size_t QpxSdkC11_ResultSize(void)
 {
@@ -17,37 +14,36 @@ size_t QpxSdkC11_ResultSize(void)
 size_t QpxSdkC11_Offset(int field)
 {
     switch (field) {
-    case 0: return offsetof(OperationResult, nResult);
-    case 1: return offsetof(OperationResult, nMinutes);
-    case 2: return offsetof(OperationResult, fSeconds);
-    case 3: return offsetof(OperationResult, szMessage);
-    case 4: return offsetof(OperationResult, szStatus);
-    case 5: return offsetof(OperationResult, szFileName);
-    case 6: return offsetof(OperationResult, szAddress);
-    case 7: return sizeof(QpxRect);
-    case 8: return offsetof(QpxHostServices, PostPageMessage);
-    case 9: return offsetof(QpxHostServices, GridAddTextEditor);
-    case 10: return sizeof(QpxHostServices);
-    default: return (size_t)-1;
+    case 0:
+        return offsetof(OperationResult, nResult);
+    case 1:
+        return offsetof(OperationResult, nMinutes);
+    case 2:
+        return offsetof(OperationResult, fSeconds);
+    case 3:
+        return offsetof(OperationResult, szMessage);
+    case 4:
+        return offsetof(OperationResult, szStatus);
+    case 5:
+        return offsetof(OperationResult, szFileName);
+    case 6:
+        return offsetof(OperationResult, szAddress);
+    case 7:
+        return sizeof(QpxRect);
+    case 8:
+        return offsetof(QpxHostServices, PostPageMessage);
+    case 9:
+        return offsetof(QpxHostServices, GridAddTextEditor);
+    case 10:
+        return sizeof(QpxHostServices);
+    default:
+        return (size_t)-1;
     }
 }
 
 int QpxSdkC11_HasService(const QpxHostServices* host, int which)
 {
     return which == 0 ? QPX_HAS_SERVICE(host, PostPageMessage) : QPX_HAS_SERVICE(host, GridClearEditors);
-}
-
-/* What a C plug-in's work thread does at its end. */
-int32_t QpxSdkC11_Complete(QpxWindow* page, OperationResult* result)
-{
-    memset(result, 0, sizeof *result);
-    result->nResult = -1;
-    result->nMinutes = 2;
-    result->fSeconds = 5.34f;
-    strcpy(result->szStatus, "done");
-    if (!QPX_HAS_SERVICE(page->host, PostPageMessage))
-        return 0;
-    return page->host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, (intptr_t)result);
 }
 
 /* Every export prototype must agree with its pointer type (unevaluated, so nothing is linked). */

@@ -1,6 +1,7 @@
 #pragma once
-// Child processes of the end-to-end tests: the simulator (waited for until it says it is ready)
-// and qpx-diag runs. Every wait is bounded.
+// Child processes of the tests: the handset simulator on a pseudo-terminal, published as a
+// virtual COM port (waited for until it says it is ready), and runs of the built programs.
+// Every wait is bounded.
 #include "TestEnv.h"
 
 #include <QProcess>
@@ -13,13 +14,21 @@
 class CSimProcess
 {
 public:
-    static constexpr int READY_WAIT_MS = 10000;
+    static constexpr int READY_WAIT_MS = 20000;
 
+    CSimProcess() = default;
+    // Starts it at once; Ready() tells whether it came up.
+    explicit CSimProcess(const QStringList& args) { Start(args); }
     ~CSimProcess() { Stop(); }
+    CSimProcess(const CSimProcess&) = delete;
+    CSimProcess& operator=(const CSimProcess&) = delete;
 
     // Starts qpx-handset-sim with args and waits for "qpx-handset-sim: COM<n> -> <pty>".
     bool Start(const QStringList& args)
     {
+        Stop();
+        m_nPort = -1;
+        m_log.clear();
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::SeparateChannels);
         m_process->start(qpxtest::BuiltProgram(QStringLiteral("qpx-handset-sim")), args);
@@ -40,33 +49,59 @@ public:
         return true;
     }
 
-    // SIGTERM, then a bounded wait; true when it ended by itself in time.
+    // SIGTERM (it removes its port), then a bounded wait; true when it ended by itself in time.
     bool Stop()
     {
-        if (!m_process || m_process->state() == QProcess::NotRunning)
+        if (!IsRunning())
             return true;
         m_process->terminate();
         if (m_process->waitForFinished(5000))
             return true;
+        Kill();
+        return false;
+    }
+    void Kill()
+    {
+        if (!IsRunning())
+            return;
         m_process->kill();
         m_process->waitForFinished(5000);
-        return false;
     }
 
     // waitForFinished answers false for a process whose end the event loop has already seen.
-    bool WaitForExit(int ms)
-    {
-        return !m_process || m_process->state() == QProcess::NotRunning || m_process->waitForFinished(ms);
-    }
+    bool WaitForExit(int ms) { return !IsRunning() || m_process->waitForFinished(ms); }
     bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
+    bool Ready() const { return m_nPort > 0; }
     int ExitCode() const { return m_process->exitCode(); }
-    QString Stderr() { return QString::fromUtf8(m_process->readAllStandardError()); }
-
     int Port() const { return m_nPort; }
     QString Pty() const { return m_strPty; }
 
+    // Everything it wrote to stderr so far.
+    QString Stderr()
+    {
+        m_log += m_process->readAllStandardError();
+        return QString::fromUtf8(m_log);
+    }
+
+    // For a simulator started with --verbose: waits, without running the event loop, until it
+    // has logged count more requests of the command called name ("status", "version", ...).
+    bool WaitForRequests(const char* name, int count, int ms)
+    {
+        const QByteArray tag = QByteArray(" (") + name + ')';
+        const qsizetype from = m_log.size();
+        for (int waited = 0; m_log.mid(from).count(tag) < count; waited += 100) {
+            if (waited > ms)
+                return false;
+            m_process->setReadChannel(QProcess::StandardError);
+            m_process->waitForReadyRead(100);
+            m_log += m_process->readAllStandardError();
+        }
+        return true;
+    }
+
 private:
     std::unique_ptr<QProcess> m_process;
+    QByteArray m_log; // stderr read so far
     int m_nPort = -1;
     QString m_strPty;
 };
@@ -80,8 +115,8 @@ struct SRunResult
     QStringList Lines() const { return strOut.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
-// Runs a built program to its end (bounded).
-inline SRunResult RunProgram(const QString& name, const QStringList& args, int waitMs = 20000)
+// Runs a built program (qpx, qpx-diag...) to its end, bounded; killed when it overruns.
+inline SRunResult RunProgram(const QString& name, const QStringList& args, int waitMs = 60000)
 {
     SRunResult r;
     QProcess p;

@@ -1,3 +1,0 @@
-# The page runs start the handset simulator and load the recording plug-in.
-target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
-add_dependencies(${_exe} qpx-handset-sim)

@@ -1,0 +1,188 @@
+// The packaged /usr/bin/qpx launcher (packaging/qpx.in), run against a fake package folder: the
+// workspace it prepares, the plug-in links it keeps, and the LOCATE_DIRECTORY it records, read
+// back through the program's own settings reader.
+#include "TestEnv.h"
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+class LauncherTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_root = qpxtest::MakeTempDir(QStringLiteral("launcher"));
+        m_package = m_root + QStringLiteral("/lib/kova-qpx");
+        ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/reference.so"), "plug-in"));
+        ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/QPX.CHM"), "help"));
+        // The program stands in as a script that notes its umask and its arguments.
+        ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/qpx"),
+                                       "#!/bin/sh\nIFS='|'; echo \"$(umask)|$*\" > \"$QPX_TEST_RAN\"\n"));
+        QFile::setPermissions(m_package + QStringLiteral("/qpx"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QByteArray launcher = qpxtest::ReadFile(QStringLiteral(QPX_SOURCE_DIR "/packaging/qpx.in"));
+        ASSERT_FALSE(launcher.isEmpty());
+        launcher.replace("@QPX_PROGRAM_DIR@", QFile::encodeName(m_package));
+        m_launcher = m_root + QStringLiteral("/qpx");
+        ASSERT_TRUE(qpxtest::WriteFile(m_launcher, launcher));
+        m_home = m_root + QStringLiteral("/home");
+        m_dataHome = m_root + QStringLiteral("/data");
+        QFile::remove(RegUserFilePath());
+        QFile::remove(MachineFile());
+    }
+    void TearDown() override
+    {
+        QFile::remove(RegUserFilePath());
+        QFile::remove(MachineFile());
+    }
+    static QString MachineFile()
+    {
+        return qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/KOVA/QPX.conf");
+    }
+    QString Workspace() const { return m_dataHome + QStringLiteral("/kova-qpx"); }
+    static QString InstallDir() { return RegReadString(QPX_REG_KEY, "LOCATE_DIRECTORY", HKEY_LOCAL_MACHINE); }
+
+    // Runs the launcher with umask 0022; true when it ended well and started the program with
+    // the arguments and that umask.
+    bool Launch(const QStringList& args = {})
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
+        env.insert(QStringLiteral("QPX_TEST_RAN"), m_root + QStringLiteral("/ran"));
+        p.setProcessEnvironment(env);
+        QFile::remove(m_root + QStringLiteral("/ran"));
+        p.start(QStringLiteral("bash"),
+                QStringList{QStringLiteral("-c"), QStringLiteral("umask 0022 && exec bash \"$0\" \"$@\""),
+                            m_launcher} +
+                    args);
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            ADD_FAILURE() << p.readAllStandardError().toStdString();
+            return false;
+        }
+        return qpxtest::ReadFile(m_root + QStringLiteral("/ran")) ==
+               "0022|" + args.join(QLatin1Char('|')).toUtf8() + '\n';
+    }
+
+    QString m_root, m_package, m_launcher, m_home, m_dataHome;
+};
+
+TEST_F(LauncherTest, FirstStartPreparesAPrivateWorkspaceAndRecordsIt)
+{
+    ASSERT_TRUE(Launch({QStringLiteral("-x"), QStringLiteral("two words")}));
+    const QString ws = Workspace();
+    for (const QString& folder : {ws, ws + QStringLiteral("/MODEL"), ws + QStringLiteral("/LOG")}) {
+        struct stat st = {};
+        ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0) << folder.toStdString();
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder.toStdString();
+    }
+    EXPECT_EQ(QFileInfo(ws + QStringLiteral("/MODEL/reference.so")).symLinkTarget(),
+              m_package + QStringLiteral("/MODEL/reference.so"));
+    EXPECT_EQ(QFileInfo(ws + QStringLiteral("/QPX.CHM")).symLinkTarget(),
+              m_package + QStringLiteral("/QPX.CHM"));
+    EXPECT_EQ(InstallDir(), ws + QLatin1Char('/'));
+}
+
+TEST_F(LauncherTest, EveryStartRefreshesThePackagedLinksAndLeavesTheUsersOwn)
+{
+    ASSERT_TRUE(Launch());
+    const QString model = Workspace() + QStringLiteral("/MODEL/");
+    ASSERT_TRUE(qpxtest::WriteFile(model + QStringLiteral("mine.so"), "own"));
+    ASSERT_TRUE(QFile::link(m_root + QStringLiteral("/gone/theirs.so"), model + QStringLiteral("theirs.so")));
+    ASSERT_TRUE(qpxtest::WriteFile(model + QStringLiteral("clash.so"), "own"));
+    ASSERT_TRUE(qpxtest::WriteFile(model + QStringLiteral("PRL_BK/kept.prl"), "backup"));
+    // A package update drops one plug-in and brings two, one named like a file of the user's.
+    ASSERT_TRUE(QFile::remove(m_package + QStringLiteral("/MODEL/reference.so")));
+    ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/newer.so"), "plug-in"));
+    ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/clash.so"), "plug-in"));
+
+    ASSERT_TRUE(Launch());
+    EXPECT_FALSE(QFileInfo(model + QStringLiteral("reference.so")).isSymLink());
+    EXPECT_EQ(QFileInfo(model + QStringLiteral("newer.so")).symLinkTarget(),
+              m_package + QStringLiteral("/MODEL/newer.so"));
+    EXPECT_EQ(qpxtest::ReadFile(model + QStringLiteral("mine.so")), "own");
+    EXPECT_EQ(QFileInfo(model + QStringLiteral("theirs.so")).symLinkTarget(),
+              m_root + QStringLiteral("/gone/theirs.so"));
+    EXPECT_FALSE(QFileInfo(model + QStringLiteral("clash.so")).isSymLink());
+    EXPECT_EQ(qpxtest::ReadFile(model + QStringLiteral("clash.so")), "own");
+    EXPECT_EQ(qpxtest::ReadFile(model + QStringLiteral("PRL_BK/kept.prl")), "backup");
+}
+
+// The folder is recorded only when the program would find none; what the user's file holds
+// besides stays readable.
+TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
+{
+    const struct
+    {
+        const char* user;    // the user's file before the start (nullptr: none)
+        const char* machine; // the machine-wide file (nullptr: none)
+        bool recorded;
+    } cases[] = {
+        {nullptr, nullptr, true},
+        {"[General]\nLOCATE_DIRECTORY=/srv/qpx/\nLAST_PORTNUM=3\n", nullptr, false},
+        {nullptr, "[General]\nLOCATE_DIRECTORY=/srv/shared/\n", false},
+        {"[General]\nLOCATE_DIRECTORY=\nLAST_PORTNUM=3\n[Other]\nx=1\n", nullptr, true},
+        {"LAST_PORTNUM=3\n[Other]\nLOCATE_DIRECTORY=/elsewhere/\n", nullptr, true},
+        {"[Other]\nx=1\n\n[General]\nLAST_PORTNUM=3\n", "[General]\nLOCATE_DIRECTORY=\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user ? c.user : "(no user file)");
+        QFile::remove(RegUserFilePath());
+        QFile::remove(MachineFile());
+        if (c.user) {
+            ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), c.user));
+        }
+        if (c.machine) {
+            ASSERT_TRUE(qpxtest::WriteFile(MachineFile(), c.machine));
+        }
+        ASSERT_TRUE(Launch());
+        if (c.recorded) {
+            EXPECT_EQ(InstallDir(), Workspace() + QLatin1Char('/'));
+        } else {
+            EXPECT_NE(InstallDir(), Workspace() + QLatin1Char('/'));
+            if (c.user) {
+                EXPECT_EQ(qpxtest::ReadFile(RegUserFilePath()), c.user);
+            } else {
+                EXPECT_FALSE(QFile::exists(RegUserFilePath()));
+            }
+        }
+        if (c.user && QByteArray(c.user).contains("LAST_PORTNUM")) {
+            EXPECT_EQ(RegReadDword(QPX_REG_KEY, "LAST_PORTNUM"), 3);
+        }
+    }
+}
+
+// The workspace follows XDG_DATA_HOME (a relative one counts as unset), and any folder name reads
+// back exactly through the settings store.
+TEST_F(LauncherTest, WorkspaceFolderNamesReadBackAsTheyAre)
+{
+    const QString odd = m_root + QStringLiteral("/data home, \"quoted\" \\ ; \u00e9");
+    const struct
+    {
+        QString dataHome;
+        QString workspace;
+    } cases[] = {
+        {odd, odd + QStringLiteral("/kova-qpx")},
+        {QStringLiteral("relative/data"), m_home + QStringLiteral("/.local/share/kova-qpx")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataHome.toStdString());
+        QFile::remove(RegUserFilePath());
+        m_dataHome = c.dataHome;
+        ASSERT_TRUE(Launch());
+        EXPECT_TRUE(QFileInfo(c.workspace + QStringLiteral("/MODEL/reference.so")).isSymLink());
+        EXPECT_EQ(InstallDir(), c.workspace + QLatin1Char('/'));
+    }
+}
+
+} // namespace
