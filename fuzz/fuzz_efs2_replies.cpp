@@ -44,7 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size)
     });
     CEfs2Client efs(link);
     efs.Hello();
-    if (efs.ChunkSize() <= 0 || efs.ChunkSize() > 1024)
+    // Whatever the handset announces, a piece and the requests in flight stay within the client's
+    // own limits.
+    if (efs.ChunkSize() <= 0 || efs.ChunkSize() > CEfs2Client::MAX_READ || efs.Window() <= 0 ||
+        efs.Window() > CEfs2Client::MAX_WINDOW)
         std::abort();
     qint32 err = 0, fd = 0, mode = 0, fileSize = 0;
     QList<CEfs2Client::SEntry> entries;
