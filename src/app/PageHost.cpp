@@ -74,15 +74,16 @@ void CPageHost::ShowPage(QWidget* page)
     RaiseScrollBars();
 }
 
-void CPageHost::ShowUpgrade(int mode)
+void CPageHost::ShowUpgrade(int operation)
 {
-    m_pUpgrade->SelectOperation(mode);
+    m_pUpgrade->SelectOperation(operation);
     ShowPage(m_pUpgrade);
+    // Refurbish has no button of its own to mark.
     static const int marks[] = {CFunctionListPanel::ID_UPGRADE, CFunctionListPanel::ID_BIN,
                                 CFunctionListPanel::ID_SCRIPT, CFunctionListPanel::ID_PRL,
                                 CFunctionListPanel::ID_ERI};
-    if (mode >= 1 && mode <= 5)
-        m_pPanel->MarkCurrent(marks[mode - 1]);
+    if (operation >= OP_UPGRADE && operation <= OP_ERI)
+        m_pPanel->MarkCurrent(marks[operation - OP_UPGRADE]);
 }
 
 void CPageHost::customEvent(QEvent* event)
@@ -143,22 +144,22 @@ void CPageHost::OnHostCommand(quint32 code, LPARAM arg)
         m_pPanel->SetPanelState(PANEL_SELECT_PORT);
         break;
     case HC_UPGRADE:
-        ShowUpgrade(1);
+        ShowUpgrade(OP_UPGRADE);
         break;
     case HC_BIN:
-        ShowUpgrade(2);
+        ShowUpgrade(OP_BIN);
         break;
     case HC_SCRIPT:
-        ShowUpgrade(3);
+        ShowUpgrade(OP_SCRIPT);
         break;
     case HC_PRL:
-        ShowUpgrade(4);
+        ShowUpgrade(OP_PRL);
         break;
     case HC_ERI:
-        ShowUpgrade(5);
+        ShowUpgrade(OP_ERI);
         break;
     case HC_REFURBISH:
-        ShowUpgrade(6);
+        ShowUpgrade(OP_REFURBISH);
         break;
     case HC_SETTINGS:
         m_pSettings->EnableStart(dllSelected);
@@ -242,21 +243,21 @@ void CPageHost::OnPanelButton(int id)
         ShowPage(m_pInfo);
         break;
     case CFunctionListPanel::ID_UPGRADE:
-        ShowUpgrade(1);
+        ShowUpgrade(OP_UPGRADE);
         break;
     case CFunctionListPanel::ID_BIN:
-        ShowUpgrade(2);
+        ShowUpgrade(OP_BIN);
         break;
     case CFunctionListPanel::ID_SCRIPT:
-        ShowUpgrade(3);
+        ShowUpgrade(OP_SCRIPT);
         break;
     case CFunctionListPanel::ID_PRL:
         m_pPanel->SetPanelState(PANEL_MAIN);
-        ShowUpgrade(4);
+        ShowUpgrade(OP_PRL);
         break;
     case CFunctionListPanel::ID_ERI:
         m_pPanel->SetPanelState(PANEL_MAIN);
-        ShowUpgrade(5);
+        ShowUpgrade(OP_ERI);
         break;
     case CFunctionListPanel::ID_SETTING:
         m_pPanel->SetPanelState(PANEL_MAIN);

@@ -88,7 +88,8 @@ private:
     // The windows go away while a plug-in operation has not reported its end: its block says so.
     void LogUnfinishedOperation();
     void ShowPage(QWidget* page);
-    void ShowUpgrade(int mode);
+    // The upgrade page showing operation n (EOperation).
+    void ShowUpgrade(int operation);
     void OnPanelButton(int id);
     void OnPanelOk();
     void OnPhoneStatus(const QByteArray& response);

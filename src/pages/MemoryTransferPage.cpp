@@ -15,7 +15,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
+
 #include <QThread>
+#include <tuple>
 
 namespace {
 
@@ -29,17 +31,15 @@ constexpr unsigned long AFTER_SET_ASIDE_MS = 100;
 } // namespace
 
 CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect, QStringLiteral("memoryTransferPage")),
-      m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect, QStringLiteral("memoryTransferPage"))
 {
     CreateControls();
     SetupList();
 
-    SetStartFaces();
+    SetMode(1);
     m_pBackupRadio->setChecked(true);
     m_pList->SetCheckbox(ROW_ALL, COL_CHECKING, 1);
     m_pList->SetBold(ROW_ALL, COL_ITEMS, true);
-    m_nMode = 1;
 }
 
 CMemoryTransferPage::~CMemoryTransferPage() = default;
@@ -67,12 +67,8 @@ void CMemoryTransferPage::CreateControls()
     modeGroup->setObjectName(QStringLiteral("modeGroup"));
     modeGroup->setGeometry(5, 210, w - 15, 60);
 
-    m_pBackupRadio = new QRadioButton(QStringLiteral("Backup"), this);
-    m_pBackupRadio->setObjectName(QStringLiteral("backupRadio"));
-    m_pBackupRadio->setGeometry(165, 235, 90, 20);
-    m_pRestoreRadio = new QRadioButton(QStringLiteral("Restore"), this);
-    m_pRestoreRadio->setObjectName(QStringLiteral("restoreRadio"));
-    m_pRestoreRadio->setGeometry(365, 235, 90, 20);
+    std::tie(m_pBackupRadio, m_pRestoreRadio) = CreateModeRadios(
+        QStringLiteral("Backup"), QStringLiteral("Restore"), 235, BACKUP_FACES, RESTORE_FACES);
     connect(m_pBackupRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnBackupRadio);
     connect(m_pRestoreRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnRestoreRadio);
 
@@ -110,55 +106,11 @@ void CMemoryTransferPage::SetupList()
     m_pList->SetItemColors(ROW_ALL, COL_CHECKING, QColor(), QColor());
 }
 
-void CMemoryTransferPage::SetStartFaces()
-{
-    SetFaces(m_pStartButton, m_nMode == 1 ? BACKUP_FACES : RESTORE_FACES);
-}
-
-// ---- host calls ----------------------------------------------------------------------------------
-
-void CMemoryTransferPage::ResetStatus()
-{
-    ClearStatus(QString());
-}
-
-int CMemoryTransferPage::Mode() const
-{
-    return m_nMode;
-}
-
-void CMemoryTransferPage::ApplyRunLock(int operation)
-{
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    SetRunningFace(m_pStartButton, m_nMode == 1 ? BACKUP_FACES[3] : RESTORE_FACES[3]);
-    m_pStartButton->setEnabled(false);
-    if (lock->bLockDirection) {
-        m_pBackupRadio->setEnabled(m_nMode == 1);
-        m_pRestoreRadio->setEnabled(m_nMode == 0);
-    }
-}
-
-void CMemoryTransferPage::ReleaseRunLock(int operation)
-{
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    SetStartFaces();
-    m_pStartButton->setEnabled(lock->bStartAfter);
-    if (lock->bLockDirection) {
-        m_pBackupRadio->setEnabled(true);
-        m_pRestoreRadio->setEnabled(true);
-    }
-}
-
 // ---- user commands -------------------------------------------------------------------------------
 
 void CMemoryTransferPage::OnBackupRadio()
 {
-    m_nMode = 1;
-    SetStartFaces();
+    SetMode(1);
     for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r) {
         m_pList->SetEnabled(r, true);
         m_pList->SetBold(r, COL_ITEMS, m_pList->GetCheckbox(r, COL_CHECKING) == 1);
@@ -169,7 +121,7 @@ void CMemoryTransferPage::OnRestoreRadio()
 {
     for (int r = 0; r < TRANSFER_ITEM_COUNT; ++r)
         m_pList->SetEnabled(r, true);
-    m_nMode = 0;
+    SetMode(0);
     // Which kinds of data the work folder holds; check states stay as they are.
     const STransferPresence present = ProbeTransferFolder(theSettings.Get(&CAppSettings::m_strDllFile));
     for (int r = 1; r < TRANSFER_ITEM_COUNT; ++r) {
@@ -181,7 +133,6 @@ void CMemoryTransferPage::OnRestoreRadio()
         m_pList->SetEnabled(ROW_ALL, false);
         m_pList->SetBold(ROW_ALL, COL_ITEMS, false);
     }
-    SetStartFaces();
 }
 
 void CMemoryTransferPage::OnItemClicked()
@@ -264,7 +215,7 @@ void CMemoryTransferPage::OnStart()
 
     const SBackupScan scan = ScanBackupMarker(dllFile, m_strSupportedVersion);
     m_bBackupFound = scan.bFound;
-    if (m_nMode == 1) {
+    if (Mode() == 1) {
         if (m_bBackupFound) {
             const int answer = Dialogs::MessageBox(
                 this, QStringLiteral("Backup file exists! Overwrite previous file into new file?"), Caption(),
@@ -303,7 +254,7 @@ void CMemoryTransferPage::OnStart()
     m_nItemMask = ItemMask();
     const QByteArray dll = PluginPath(dllFile);
     m_pfnTransfer(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
-                  dll.constData(), m_nMode, m_nItemMask);
+                  dll.constData(), Mode(), m_nItemMask);
 }
 
 // ---- completion ----------------------------------------------------------------------------------
@@ -316,5 +267,5 @@ void CMemoryTransferPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     m_pfnTransfer = nullptr;
     const OperationResult result = CPluginRun::CopyResult(lParam);
     m_previousBackup.Settle(result.nResult < 0);
-    FinishRun(m_run, result);
+    FinishRun(result);
 }

@@ -12,7 +12,6 @@
 //                 cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/TransferRules.h"
-#include "plugin/PluginRun.h"
 
 #include <functional>
 
@@ -31,15 +30,6 @@ public:
     CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CMemoryTransferPage() override;
 
-    // The value lines and the elapsed-time text become empty.
-    void ResetStatus();
-    // 1 Backup, 0 Restore.
-    int Mode() const;
-
-    // Its own run (8): Start (running face) and the radio of the mode not chosen.
-    void ApplyRunLock(int operation) override;
-    void ReleaseRunLock(int operation) override;
-
     // User commands.
     void OnBackupRadio();
     void OnRestoreRadio();
@@ -53,7 +43,6 @@ public:
     bool BackupFound() const { return m_bBackupFound; }
 
     CXListCtrl* List() const { return m_pList; }
-    bool IsRunning() const { return m_run.IsLoaded(); }
 
     // Where Start takes the handset's software version text; by default the version list's
     // "S/W Version" (the host's). Tests without a handset put their own text here.
@@ -62,16 +51,13 @@ public:
 private:
     void CreateControls();
     void SetupList();
-    void SetStartFaces();
     QString SoftwareVersion() const;
     void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
-    int m_nMode = 1;
     quint32 m_nItemMask = 0;
     QString m_strSupportedVersion;
     bool m_bBackupFound = false;
     CPreviousBackup m_previousBackup;
-    CPluginRun m_run;
     PFN_ModelInterface_Transfer m_pfnTransfer = nullptr;
     std::function<QString()> m_versionSource;
 

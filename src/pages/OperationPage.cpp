@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRadioButton>
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +29,7 @@ template <size_t N> QString FieldText(const char (&field)[N])
 
 COperationPage::COperationPage(QWidget* parent, IPageServices& services, ERunPage page, const QRect& rect,
                                const QString& name)
-    : CPageBase(parent, rect), m_services(services), m_ePage(page)
+    : CPageBase(parent, rect), m_run(this, this), m_services(services), m_ePage(page)
 {
     setObjectName(name);
 }
@@ -63,15 +64,64 @@ CSkinButton* COperationPage::CreateStartButton(const QString& name)
     return button;
 }
 
-void COperationPage::SetFaces(CSkinButton* button, const int* faces)
+CSkinButton* COperationPage::StartButton() const
 {
-    button->SetBitmaps(faces[0], 0, faces[1], 0, faces[2], 0, faces[3], 0);
+    return m_startButtons.constFirst();
 }
 
-void COperationPage::SetRunningFace(CSkinButton* button, int picture)
+void COperationPage::SetStartFaces(const int* faces)
 {
-    button->SetBitmaps(picture, 0, picture, 0);
+    StartButton()->SetBitmaps(faces[0], 0, faces[1], 0, faces[2], 0, faces[3], 0);
+    m_nRunningFace = 0;
 }
+
+void COperationPage::SetRunningFace(int picture)
+{
+    StartButton()->SetBitmaps(picture, 0, picture, 0);
+    m_nRunningFace = picture;
+}
+
+const int* COperationPage::StartFacesOf(int) const
+{
+    return m_modeFaces[m_nMode == 1 ? 0 : 1];
+}
+
+void COperationPage::SetModeRadios(QRadioButton* first, QRadioButton* second)
+{
+    m_modeRadios = {first, second};
+}
+
+std::pair<QRadioButton*, QRadioButton*> COperationPage::CreateModeRadios(const QString& first,
+                                                                         const QString& second, int y,
+                                                                         const int* firstFaces,
+                                                                         const int* secondFaces)
+{
+    const auto radio = [this, y](const QString& text, int x) {
+        auto* r = new QRadioButton(text, this);
+        r->setObjectName(text.toLower() + QStringLiteral("Radio"));
+        r->setGeometry(x, y, 90, 20);
+        return r;
+    };
+    SetModeRadios(radio(first, 165), radio(second, 365));
+    m_modeFaces = {firstFaces, secondFaces};
+    return {m_modeRadios[0], m_modeRadios[1]};
+}
+
+void COperationPage::SetMode(int mode)
+{
+    m_nMode = mode;
+    if (const int* faces = m_modeFaces[m_nMode == 1 ? 0 : 1])
+        SetStartFaces(faces);
+}
+
+void COperationPage::SetPathRowButton(EPathRow row, QWidget* browse)
+{
+    m_pathRowButtons.append({row, browse});
+}
+
+void COperationPage::LockOwnRun(const SRunLock&) {}
+
+void COperationPage::ReleaseOwnRun(const SRunLock&) {}
 
 COperationPage::~COperationPage() = default;
 
@@ -87,6 +137,7 @@ QLabel* COperationPage::MakeLabel(QWidget* parent, const QString& text, const QR
 
 void COperationPage::CreateStatusGroup(const SStatusGroupLook& look)
 {
+    m_strResetElapsed = look.strResetElapsed;
     m_pStatusGroup = new QGroupBox(look.strTitle, this);
     m_pStatusGroup->setObjectName(QStringLiteral("statusGroup"));
     m_pStatusGroup->setGeometry(5, 340, look.nGroupWidth, 130);
@@ -126,12 +177,12 @@ void COperationPage::CreateStatusGroup(const SStatusGroupLook& look)
     }
 }
 
-void COperationPage::ClearStatus(const QString& elapsed)
+void COperationPage::ResetStatus()
 {
     m_pStatusValue->clear();
     m_pFileValue->clear();
     m_pAddressValue->clear();
-    m_pElapsed->setText(elapsed);
+    m_pElapsed->setText(m_strResetElapsed);
 }
 
 LRESULT COperationPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
@@ -211,6 +262,48 @@ const SRunLock* COperationPage::OwnLock(int operation) const
     return lock != nullptr && lock->ePage == m_ePage ? lock : nullptr;
 }
 
+void COperationPage::ApplyRunLock(int operation)
+{
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    for (const auto& [row, browse] : std::as_const(m_pathRowButtons)) {
+        if (lock->nPathRows & row)
+            browse->setEnabled(false);
+    }
+    LockOwnRun(*lock);
+    if (lock->bLockDirection && m_modeRadios[0] != nullptr) {
+        if (Mode() == 1)
+            m_modeRadios[1]->setEnabled(false);
+        else if (Mode() == 0)
+            m_modeRadios[0]->setEnabled(false);
+    }
+    if (const int* faces = StartFacesOf(operation))
+        SetRunningFace(faces[3]);
+    COperationPage::EnableStart(false);
+}
+
+void COperationPage::ReleaseRunLock(int operation)
+{
+    const SRunLock* lock = OwnLock(operation);
+    if (lock == nullptr)
+        return;
+    if (const int* faces = StartFacesOf(operation))
+        SetStartFaces(faces);
+    COperationPage::EnableStart(lock->bStartAfter);
+    if (PathRowReleased(*lock, Mode() == 0)) {
+        for (const auto& [row, browse] : std::as_const(m_pathRowButtons)) {
+            if (lock->nPathRows & row)
+                browse->setEnabled(true);
+        }
+    }
+    ReleaseOwnRun(*lock);
+    if (lock->bLockDirection && m_modeRadios[0] != nullptr) {
+        for (QRadioButton* radio : m_modeRadios)
+            radio->setEnabled(true);
+    }
+}
+
 void COperationPage::BeginRun(int operation)
 {
     m_nRunOperation = operation;
@@ -220,14 +313,14 @@ void COperationPage::BeginRun(int operation)
     theSettings.m_bBusy = 1;
 }
 
-void COperationPage::FinishRun(CPluginRun& run, const OperationResult& result)
+void COperationPage::FinishRun(const OperationResult& result)
 {
     ShowValueLines(true);
     ReleaseRunLock(m_nRunOperation);
     m_services.EndRun(m_nRunOperation);
     ShowResultTexts(result);
     m_services.WriteOperationLog(result);
-    run.ReleaseAndUnload();
+    m_run.ReleaseAndUnload();
     Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
     theSettings.m_bBusy = 0;
     m_services.Reconnect();

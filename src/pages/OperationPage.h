@@ -1,7 +1,8 @@
 #pragma once
-// The part the four operation pages share: the operation status group that the plug-in drives
-// while it works (progress bar, elapsed time, the status, file name and address lines) and that
-// shows the result when it is done, and the two ends of a run.
+// The part the four operation pages share: the plug-in of their runs, the operation status group
+// that the plug-in drives while it works (progress bar, elapsed time, the status, file name and
+// address lines) and that shows the result when it is done, the two ends of a run with the common
+// part of the run lock, and for the pages with two modes the mode, its radios and Start's faces.
 //
 //   BeginRun(n) ─ value lines hidden, this page's run lock, the host's part (toolbar, function
 //                 list, other pages, link stopped), busy set
@@ -11,11 +12,15 @@
 #include "pages/RunLock.h"
 #include "plugin/PluginRun.h"
 
+#include <array>
+#include <utility>
+
 class CSkinButton;
 class IPageServices;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QRadioButton;
 
 class COperationPage : public CPageBase, public IPluginStatusDisplay
 {
@@ -39,11 +44,20 @@ public:
     void SetElapsed(int minutes, float seconds) override;
 
     // This page's part of the run lock of operation n (RunLock.h), for its own operations and
-    // for those of the other pages.
-    virtual void ApplyRunLock(int operation) = 0;
-    virtual void ReleaseRunLock(int operation) = 0;
+    // for those of the other pages. Its own run locks the browse buttons of its path rows, the
+    // radio of the mode not chosen and Start (with its running face), and what LockOwnRun adds.
+    virtual void ApplyRunLock(int operation);
+    virtual void ReleaseRunLock(int operation);
     // True for the operations this page runs.
     bool RunsOperation(int operation) const;
+    // The handset is gone: the value lines are emptied, the elapsed time shows its reset text.
+    virtual void ResetStatus();
+    // The mode chosen on a page with two: 1 Read (Backup), 0 Write (Restore), -1 none.
+    virtual int Mode() const { return m_nMode; }
+    // A plug-in of this page is loaded (from Start until its run is released).
+    bool IsRunning() const { return m_run.IsLoaded(); }
+    // The picture shown in every slot of Start while the face is a running one, else 0.
+    int RunningFace() const { return m_nRunningFace; }
 
     // WM_PLUGIN_NOTIFY goes to OnPluginNotify; other messages are ignored.
     LRESULT OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam) final;
@@ -66,7 +80,8 @@ protected:
     {
         QString strTitle;
         QString strAddress;
-        QString strElapsed; // the elapsed-time text until the first run
+        QString strElapsed;      // the elapsed-time text until the first run
+        QString strResetElapsed; // and after ResetStatus
         int nBase = 0;
         int nGroupWidth = 0;
         int nCaptionWidth = 150;
@@ -77,20 +92,32 @@ protected:
     QLabel* CreateTitle(int picture);
     // A button that starts a run of this page, named name; EnableStart switches it.
     CSkinButton* CreateStartButton(const QString& name);
-    // A start button's faces: mouse-over, normal, checked, disabled; black is transparent.
-    static void SetFaces(CSkinButton* button, const int* faces);
-    // The face of a running start button: the disabled picture in both slots of the two-picture
-    // form.
-    static void SetRunningFace(CSkinButton* button, int picture);
+    // The faces of the page's one start button: mouse-over, normal, checked, disabled; black is
+    // transparent.
+    void SetStartFaces(const int* faces);
+    // The faces of Start for a run of operation n, or null where Start keeps its faces; by
+    // default those of the mode chosen.
+    virtual const int* StartFacesOf(int operation) const;
+    // The radios of the two modes (Mode 1 and 0): a run of this page that follows the direction
+    // disables the one not chosen.
+    void SetModeRadios(QRadioButton* first, QRadioButton* second);
+    // The two mode radios side by side at height y (x 165 and 365, 90 x 20), named after their
+    // texts ("Read": readRadio), and Start's faces for each mode.
+    std::pair<QRadioButton*, QRadioButton*> CreateModeRadios(const QString& first, const QString& second,
+                                                             int y, const int* firstFaces,
+                                                             const int* secondFaces);
+    // Mode 1 or 0 chosen, with its faces on Start.
+    void SetMode(int mode);
+    // The browse button of a path row (EPathRow) that the run lock names.
+    void SetPathRowButton(EPathRow row, QWidget* browse);
+    // What a page's own run locks besides the common part, and gives back at the release.
+    virtual void LockOwnRun(const SRunLock& lock);
+    virtual void ReleaseOwnRun(const SRunLock& lock);
     QGroupBox* StatusGroup() const { return m_pStatusGroup; }
-    // The value lines emptied and the elapsed time set to elapsed.
-    void ClearStatus(const QString& elapsed);
     static QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect,
                              const QString& name = QString());
 
     IPageServices& Services() const { return m_services; }
-    // This page's lock of its own run, when the row of operation n names this page.
-    const SRunLock* OwnLock(int operation) const;
 
     // The status, file name and address lines and the elapsed time of a finished operation.
     void ShowResultTexts(const OperationResult& result);
@@ -103,7 +130,7 @@ protected:
     void BeginRun(int operation);
     // The end every run shares: the lock of BeginRun released, the result shown and logged, the
     // plug-in released, the result told, busy cleared, the link taken up again.
-    void FinishRun(CPluginRun& run, const OperationResult& result);
+    void FinishRun(const OperationResult& result);
     static void SetValueLine(QLabel* label, const QString& text);
 
     // Created by CreateStatusGroup.
@@ -112,12 +139,28 @@ protected:
     QLabel* m_pStatusValue = nullptr;
     QLabel* m_pFileValue = nullptr;
     QLabel* m_pAddressValue = nullptr;
+    // The plug-in of this page's runs.
+    CPluginRun m_run;
 
 private:
+    // This page's lock of its own run, when the row of operation n names this page.
+    const SRunLock* OwnLock(int operation) const;
+    // The running face: the disabled picture in both slots of the two-picture form.
+    void SetRunningFace(int picture);
+    CSkinButton* StartButton() const;
+
     QGroupBox* m_pStatusGroup = nullptr;
     QList<QLabel*> m_hidingCaptions;
     QList<CSkinButton*> m_startButtons;
+    // Of the pages with two modes: 1 Read (Backup), 0 Write (Restore), the number the plug-ins
+    // take.
+    int m_nMode = 1;
+    std::array<QRadioButton*, 2> m_modeRadios{};
+    std::array<const int*, 2> m_modeFaces{};
+    QList<std::pair<EPathRow, QWidget*>> m_pathRowButtons;
     IPageServices& m_services;
     ERunPage m_ePage;
     int m_nRunOperation = 0;
+    int m_nRunningFace = 0;
+    QString m_strResetElapsed;
 };

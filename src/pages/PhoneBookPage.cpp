@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace {
 
 const char* const COLUMN_TITLES[CSV_COLUMNS] = {"Name",    "Mobile1", "Home",   "Work",
@@ -36,8 +38,7 @@ QStringList CsvFilters()
 } // namespace
 
 CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect, QStringLiteral("phoneBookPage")),
-      m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_PHONEBOOK, rect, QStringLiteral("phoneBookPage"))
 {
     CreateControls();
     SetupListColumns();
@@ -46,8 +47,7 @@ CPhoneBookPage::CPhoneBookPage(QWidget* parent, IPageServices& services, const Q
     // browse button off.
     m_pPathEdit->setText(theSettings.m_strLastCsvFile);
     m_pReadRadio->setChecked(true);
-    m_nMode = 1;
-    SetStartFaces();
+    SetMode(1);
     m_pPathEdit->setEnabled(false);
     m_pBrowseButton->setEnabled(false);
 }
@@ -75,12 +75,8 @@ void CPhoneBookPage::CreateControls()
     m_pDirectionGroup->lower();
 
     // The radios are the page's children (not the group's), so their positions are the page's.
-    m_pReadRadio = new QRadioButton(QStringLiteral("Read"), this);
-    m_pReadRadio->setObjectName(QStringLiteral("readRadio"));
-    m_pReadRadio->setGeometry(165, 205, 90, 20);
-    m_pWriteRadio = new QRadioButton(QStringLiteral("Write"), this);
-    m_pWriteRadio->setObjectName(QStringLiteral("writeRadio"));
-    m_pWriteRadio->setGeometry(365, 205, 90, 20);
+    std::tie(m_pReadRadio, m_pWriteRadio) =
+        CreateModeRadios(QStringLiteral("Read"), QStringLiteral("Write"), 205, READ_FACES, WRITE_FACES);
     connect(m_pReadRadio, &QRadioButton::clicked, this, &CPhoneBookPage::OnReadRadio);
     connect(m_pWriteRadio, &QRadioButton::clicked, this, &CPhoneBookPage::OnWriteRadio);
 
@@ -95,6 +91,7 @@ void CPhoneBookPage::CreateControls()
     m_pBrowseButton->setGeometry(w - 35, 245, 25, 20);
     m_pBrowseButton->SetBitmaps(Res::IDB_BROWSE_OVER, 0xFFFFFF, Res::IDB_BROWSE_NORMAL, 0xFFFFFF);
     connect(m_pBrowseButton, &QPushButton::clicked, this, &CPhoneBookPage::OnBrowse);
+    SetPathRowButton(PATH_CSV, m_pBrowseButton);
 
     m_pStartButton = CreateStartButton(QStringLiteral("startButton"));
     m_pStartButton->setGeometry(3, 290, w - 10, 40);
@@ -120,11 +117,6 @@ void CPhoneBookPage::SetupListColumns()
     }
 }
 
-void CPhoneBookPage::SetStartFaces()
-{
-    SetFaces(m_pStartButton, m_nMode == 1 ? READ_FACES : WRITE_FACES);
-}
-
 // ---- host calls ----------------------------------------------------------------------------------
 
 void CPhoneBookPage::EnableModeRadios(bool enable)
@@ -142,42 +134,9 @@ void CPhoneBookPage::OnPortFound()
 
 void CPhoneBookPage::ResetStatus()
 {
-    if (m_nMode == 1)
+    if (Mode() == 1)
         m_pList->DeleteAllItems();
-    ClearStatus(QString());
-}
-
-int CPhoneBookPage::Mode() const
-{
-    return m_nMode;
-}
-
-void CPhoneBookPage::ApplyRunLock(int operation)
-{
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    if (lock->nPathRows & PATH_CSV)
-        m_pBrowseButton->setEnabled(false);
-    if (lock->bLockDirection)
-        (m_nMode == 1 ? m_pWriteRadio : m_pReadRadio)->setEnabled(false);
-    SetRunningFace(m_pStartButton, m_nMode == 1 ? READ_FACES[3] : WRITE_FACES[3]);
-    m_pStartButton->setEnabled(false);
-}
-
-void CPhoneBookPage::ReleaseRunLock(int operation)
-{
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    SetStartFaces();
-    m_pStartButton->setEnabled(lock->bStartAfter);
-    if ((lock->nPathRows & PATH_CSV) && PathRowReleased(*lock, m_nMode == 0))
-        m_pBrowseButton->setEnabled(true);
-    if (lock->bLockDirection) {
-        m_pReadRadio->setEnabled(true);
-        m_pWriteRadio->setEnabled(true);
-    }
+    COperationPage::ResetStatus();
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -197,8 +156,7 @@ void CPhoneBookPage::OnReadRadio()
 {
     if (theSettings.m_bBusy == 1)
         return;
-    m_nMode = 1;
-    SetStartFaces();
+    SetMode(1);
     m_pList->DeleteAllItems();
     m_pPathEdit->setEnabled(false);
     m_pBrowseButton->setEnabled(false);
@@ -208,8 +166,7 @@ void CPhoneBookPage::OnWriteRadio()
 {
     if (theSettings.m_bBusy == 1)
         return;
-    m_nMode = 0;
-    SetStartFaces();
+    SetMode(0);
     const QString path = m_pPathEdit->text();
     if (path.isEmpty())
         m_pList->DeleteAllItems();
@@ -231,7 +188,7 @@ void CPhoneBookPage::OnBrowse()
         return;
     m_pPathEdit->setText(chosen);
     theSettings.m_strLastCsvFile = chosen;
-    if (m_nMode == 0)
+    if (Mode() == 0)
         ReadCsvIntoList(chosen);
 }
 
@@ -254,7 +211,7 @@ void CPhoneBookPage::OnStart()
     }
 
     QString csvPath = m_pPathEdit->text();
-    if (m_nMode == 1) {
+    if (Mode() == 1) {
         SFileDialogRequest request;
         request.bSave = true;
         request.filters = CsvFilters();
@@ -304,7 +261,7 @@ void CPhoneBookPage::OnStart()
     const QByteArray dll = PluginPath(dllFile);
     const QByteArray csv = PluginPath(csvPath);
     m_pfnPhoneBook(m_run.Window(), theSettings.m_nPortNum, CPluginRun::ToQpxRect(StatusRect()),
-                   dll.constData(), m_nMode, csv.constData(), m_run.AttachList(m_pListAdapter.get()));
+                   dll.constData(), Mode(), csv.constData(), m_run.AttachList(m_pListAdapter.get()));
 }
 
 // ---- completion ----------------------------------------------------------------------------------
@@ -315,5 +272,5 @@ void CPhoneBookPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     if (wParam != PLUGIN_DONE || !m_run.IsLoaded())
         return;
     m_pfnPhoneBook = nullptr;
-    FinishRun(m_run, CPluginRun::CopyResult(lParam));
+    FinishRun(CPluginRun::CopyResult(lParam));
 }

@@ -10,7 +10,6 @@
 //                 message, busy cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
-#include "plugin/PluginRun.h"
 
 #include <memory>
 
@@ -32,14 +31,9 @@ public:
     // A port is in use again: Start is enabled, and so is the Read/Write choice unless a run
     // holds its lock.
     void OnPortFound();
-    // The port is lost: in Read mode the list is emptied; the status texts become empty.
-    void ResetStatus();
-    // 1 Read, 0 Write.
-    int Mode() const;
-
-    // Its own run (7): the browse button, the mode radio not chosen and Start (running face).
-    void ApplyRunLock(int operation) override;
-    void ReleaseRunLock(int operation) override;
+    // The port is lost: in Read mode (1; Write is 0) the list is emptied; the status texts
+    // become empty.
+    void ResetStatus() override;
 
     // User commands.
     void OnReadRadio();
@@ -54,16 +48,12 @@ public:
     CXListCtrl* List() const { return m_pList; }
     // The list as the plug-in sees it (a CSV load under way completed first).
     CPluginList* PluginList() const { return m_pListAdapter.get(); }
-    bool IsRunning() const { return m_run.IsLoaded(); }
 
 private:
     void CreateControls();
     void SetupListColumns();
-    void SetStartFaces();
     void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
-    int m_nMode = 1;
-    CPluginRun m_run;
     PFN_ModelInterface_PhoneBook m_pfnPhoneBook = nullptr;
 
     CXListCtrl* m_pList = nullptr;

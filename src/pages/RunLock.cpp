@@ -18,11 +18,7 @@ constexpr SRunLock RUN_LOCKS[] = {
 
 const SRunLock* RunLockOf(int operation)
 {
-    for (const SRunLock& lock : RUN_LOCKS) {
-        if (lock.nOperation == operation)
-            return &lock;
-    }
-    return nullptr;
+    return OperationRowOf(RUN_LOCKS, operation);
 }
 
 bool PathRowReleased(const SRunLock& lock, bool write)

@@ -65,6 +65,16 @@ struct SRunLock
 // The row of operation n, or null for a number that is none.
 const SRunLock* RunLockOf(int operation);
 
+// The row of operation n in a table of rows keyed by their nOperation, or null.
+template <typename Row, std::size_t N> const Row* OperationRowOf(const Row (&table)[N], int operation)
+{
+    for (const Row& row : table) {
+        if (row.nOperation == operation)
+            return &row;
+    }
+    return nullptr;
+}
+
 // A locked browse button comes back at the release unless its operation follows the direction
 // and the direction is Read.
 bool PathRowReleased(const SRunLock& lock, bool write);

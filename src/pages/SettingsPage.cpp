@@ -20,8 +20,7 @@ const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 } // namespace
 
 CSettingsPage::CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect)
-    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect, QStringLiteral("settingsPage")),
-      m_run(this, this)
+    : COperationPage(parent, services, RUN_PAGE_SETTINGS, rect, QStringLiteral("settingsPage"))
 {
     CreateControls();
     RebuildCatalogue();
@@ -75,6 +74,7 @@ void CSettingsPage::CreateControls()
     look.strTitle = QStringLiteral(" Operation Status ");
     look.strAddress = QStringLiteral("Address");
     look.strElapsed = RESET_ELAPSED;
+    look.strResetElapsed = RESET_ELAPSED;
     look.nBase = W;
     look.nGroupWidth = W;
     CreateStatusGroup(look);
@@ -91,11 +91,6 @@ CPluginList* CSettingsPage::PluginList(int category) const
 }
 
 // ---- host calls ----------------------------------------------------------------------------------
-
-void CSettingsPage::ResetStatus()
-{
-    ClearStatus(RESET_ELAPSED);
-}
 
 void CSettingsPage::RebuildCatalogue()
 {
@@ -121,25 +116,18 @@ int CSettingsPage::CurrentCategory() const
     return m_nCategory;
 }
 
-void CSettingsPage::ApplyRunLock(int operation)
+void CSettingsPage::LockOwnRun(const SRunLock&)
 {
-    if (OwnLock(operation) == nullptr)
-        return;
     m_pTabs->setEnabled(false);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(false);
-    EnableStart(false);
 }
 
-void CSettingsPage::ReleaseRunLock(int operation)
+void CSettingsPage::ReleaseOwnRun(const SRunLock&)
 {
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
     m_pTabs->setEnabled(true);
     if (CEditGrid* grid = Grid(m_nRunCategory))
         grid->setEnabled(true);
-    EnableStart(lock->bStartAfter);
 }
 
 // ---- user commands -------------------------------------------------------------------------------
@@ -224,5 +212,5 @@ void CSettingsPage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
     if (m_nRunDirection == 1 && result.nResult < 0 && m_nRunGeneration == m_nCatalogueGeneration &&
         Grid(m_nRunCategory) != nullptr)
         m_bCategoryRead[m_nRunCategory] = true;
-    FinishRun(m_run, result);
+    FinishRun(result);
 }

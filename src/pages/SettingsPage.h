@@ -14,7 +14,6 @@
 #include "pages/NvCatalogue.h"
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"
-#include "plugin/PluginRun.h"
 
 #include <array>
 #include <memory>
@@ -34,18 +33,12 @@ public:
     CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 
-    // The value lines become empty and the elapsed time "00:00.0s".
-    void ResetStatus();
     // Empties every list (rows and editor definitions) and inserts the catalogue again; every
     // category then counts as not read.
     void RebuildCatalogue();
     // Whether a Read of the category succeeded since the catalogue was last built.
     bool IsCategoryRead(int category) const;
     int CurrentCategory() const;
-
-    // Its own run (6): the tabs, the category's grid and the Read and Write buttons.
-    void ApplyRunLock(int operation) override;
-    void ReleaseRunLock(int operation) override;
 
     // User commands.
     void SelectCategory(int index); // as a click on tab index does
@@ -57,12 +50,14 @@ public:
     // The grid of a category as the plug-in sees it (editors in the PARAMETER columns only).
     CPluginList* PluginList(int category) const;
     QTabWidget* Tabs() const { return m_pTabs; }
-    bool IsRunning() const { return m_run.IsLoaded(); }
 
 private:
     void CreateControls();
     void OnTabChanged(int index);
     void Run(int direction);
+    // Its own run (6) locks the tabs and the category's grid besides Read and Write.
+    void LockOwnRun(const SRunLock& lock) override;
+    void ReleaseOwnRun(const SRunLock& lock) override;
     void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
 
     int m_nCategory = 0;
@@ -72,7 +67,6 @@ private:
     int m_nCatalogueGeneration = 0;
     int m_nRunGeneration = 0;
     std::array<bool, NV_CATEGORY_COUNT> m_bCategoryRead{};
-    CPluginRun m_run;
     PFN_ModelInterface_Settings m_pfnSettings = nullptr;
 
     QTabWidget* m_pTabs = nullptr;

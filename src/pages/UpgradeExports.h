@@ -24,6 +24,6 @@ struct SUpgradeCall
     int32_t nDirection = 0;
 };
 
-// Calls the export of selected operation (EUpgradeSelection) of the loaded plug-in; false when
-// the plug-in lacks it.
-bool CallUpgradeExport(const CPluginRun& run, int selected, const SUpgradeCall& call);
+// Calls the export of operation n (EOperation) of the loaded plug-in; false when the plug-in
+// lacks it.
+bool CallUpgradeExport(const CPluginRun& run, int operation, const SUpgradeCall& call);

@@ -9,8 +9,7 @@
 namespace {
 
 constexpr SUpgradeOperation OPERATIONS[] = {
-    {SEL_UPGRADE,
-     OP_UPGRADE,
+    {OP_UPGRADE,
      QPX_SYM_UPGRADE,
      148,
      {1089, 1088, 1089, 158},
@@ -23,8 +22,7 @@ constexpr SUpgradeOperation OPERATIONS[] = {
      false,
      false,
      true},
-    {SEL_BIN,
-     OP_BIN,
+    {OP_BIN,
      QPX_SYM_BIN,
      1075,
      {1081, 1080, 1081, 152},
@@ -37,8 +35,7 @@ constexpr SUpgradeOperation OPERATIONS[] = {
      false,
      true,
      true},
-    {SEL_SCRIPT,
-     OP_SCRIPT,
+    {OP_SCRIPT,
      QPX_SYM_SRC,
      1074,
      {1083, 1082, 1083, 156},
@@ -51,8 +48,7 @@ constexpr SUpgradeOperation OPERATIONS[] = {
      false,
      false,
      false},
-    {SEL_PRL,
-     OP_PRL,
+    {OP_PRL,
      QPX_SYM_PRL,
      1077,
      {1084, 1085, 1084, 155},
@@ -65,8 +61,7 @@ constexpr SUpgradeOperation OPERATIONS[] = {
      true,
      true,
      false},
-    {SEL_ERI,
-     OP_ERI,
+    {OP_ERI,
      QPX_SYM_ERI,
      1076,
      {1086, 1087, 1086, 153},
@@ -79,8 +74,7 @@ constexpr SUpgradeOperation OPERATIONS[] = {
      true,
      true,
      false},
-    {SEL_REFURBISH,
-     OP_REFURBISH,
+    {OP_REFURBISH,
      QPX_SYM_REFURBISH,
      179,
      {178, 176, 178, 177},
@@ -108,22 +102,9 @@ const SUpgradeFile FILES[4] = {
 
 } // namespace
 
-const SUpgradeOperation* UpgradeOperationOf(int selected)
+const SUpgradeOperation* UpgradeOperationOf(int operation)
 {
-    for (const SUpgradeOperation& op : OPERATIONS) {
-        if (op.nSelected == selected)
-            return &op;
-    }
-    return nullptr;
-}
-
-int UpgradeSelectionOf(int operation)
-{
-    for (const SUpgradeOperation& op : OPERATIONS) {
-        if (op.nOperation == operation)
-            return op.nSelected;
-    }
-    return 0;
+    return OperationRowOf(OPERATIONS, operation);
 }
 
 const SUpgradeFile* UpgradeFileOf(int kind)

@@ -1,16 +1,16 @@
 #pragma once
-// The six operations of the upgrade page, one row each: what the page shows for it (title,
-// Start faces, which path rows are on, off or hidden), which inputs Start checks and in what
-// order, the plug-in export it calls and its operation number. And the checks of the inputs,
+// The six operations of the upgrade page, one row each by operation number (EOperation): what
+// the page shows for it (title, Start faces, which path rows are on, off or hidden), which inputs
+// Start checks and in what order and the plug-in export it calls. And the checks of the inputs,
 // which return the message for the page to show.
 //
-//   selected    number  export                     rows BIN SCR NAM+PRL ERI  inputs checked
-//   1 Upgrade   1       ModelInterface_Upgrade     on   on  on      on   BIN SCR NAM PRL ERI
-//   2 Bin       2       ModelInterface_Bin         on   off off     off  BIN
-//   3 Script    3       ModelInterface_Src         off  on  on      on   SCR NAM PRL ERI
-//   4 PRL       4       ModelInterface_Prl         --   --  on      off  direction NAM (PRL: Write)
-//   5 ERI       5       ModelInterface_Eri         --   --  off     on   direction (ERI: Write)
-//   6 Refurbish 9       ModelInterface_Refurbish   on   on  off     off  BIN SCR
+//   operation    export                     rows BIN SCR NAM+PRL ERI  inputs checked
+//   1 Upgrade    ModelInterface_Upgrade     on   on  on      on   BIN SCR NAM PRL ERI
+//   2 Bin        ModelInterface_Bin         on   off off     off  BIN
+//   3 Script     ModelInterface_Src         off  on  on      on   SCR NAM PRL ERI
+//   4 PRL        ModelInterface_Prl         --   --  on      off  direction NAM (PRL: Write)
+//   5 ERI        ModelInterface_Eri         --   --  off     on   direction (ERI: Write)
+//   9 Refurbish  ModelInterface_Refurbish   on   on  off     off  BIN SCR
 //
 // PRL and ERI load the plug-in before their checks; their PRL and ERI rows follow the direction.
 #include "core/AppSettings.h"
@@ -18,16 +18,6 @@
 #include <QString>
 
 #include <array>
-
-enum EUpgradeSelection : int
-{
-    SEL_UPGRADE = 1,
-    SEL_BIN = 2,
-    SEL_SCRIPT = 3,
-    SEL_PRL = 4,
-    SEL_ERI = 5,
-    SEL_REFURBISH = 6,
-};
 
 // The inputs Start checks.
 enum EUpgradeInput : int
@@ -56,7 +46,6 @@ enum EUpgradeRow : int
 
 struct SUpgradeOperation
 {
-    int nSelected;
     int nOperation; // EOperation
     const char* exportName;
     int nTitle;
@@ -69,10 +58,8 @@ struct SUpgradeOperation
     bool bFirmware;            // writes the handset's firmware (possible in download mode)
 };
 
-// The row of selected operation n (1..6), or null.
-const SUpgradeOperation* UpgradeOperationOf(int selected);
-// The selected operation of an operation number (Refurbish: 9 -> 6).
-int UpgradeSelectionOf(int operation);
+// The row of operation n (EOperation), or null for one the upgrade page does not run.
+const SUpgradeOperation* UpgradeOperationOf(int operation);
 
 // The file inputs: their file dialog, messages and remembered path.
 struct SUpgradeFile

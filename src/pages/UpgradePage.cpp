@@ -55,7 +55,6 @@ CUpgradePage::CUpgradePage(QWidget* parent, IPageServices& services, const QRect
     m_binRow.SetShown(false);
     m_scrRow.SetShown(false);
     InitialiseInputs();
-    m_pRun = std::make_unique<CPluginRun>(this, this);
     // Dialogs::ChooseFolder shows the program's own chooser from now on.
     Dialogs::SetFolderChooser(&CFolderChooser::Choose);
 }
@@ -66,7 +65,8 @@ void CUpgradePage::CreateControls()
 {
     m_pTitle = CreateTitle(0);
 
-    const auto makeRow = [this](SPathRow& row, const char* name, const char* caption, int kind) {
+    const auto makeRow = [this](SPathRow& row, const char* name, const char* caption, int kind,
+                                EPathRow bit) {
         const QString base = QString::fromLatin1(name);
         row.label = new QLabel(QString::fromLatin1(caption), this);
         row.label->setObjectName(base + QStringLiteral("Label"));
@@ -78,9 +78,10 @@ void CUpgradePage::CreateControls()
                                       QString::fromLatin1(caption).section(QLatin1String(" :"), 0, 0));
         row.browse->SetBitmaps(Res::IDB_BROWSE_OVER, KEY_WHITE, Res::IDB_BROWSE_NORMAL, KEY_WHITE);
         connect(row.browse, &QPushButton::clicked, this, [this, kind] { OnBrowse(kind); });
+        SetPathRowButton(bit, row.browse);
     };
-    makeRow(m_binRow, "bin", "BIN File Path :", INPUT_BIN);
-    makeRow(m_scrRow, "scr", "SCR File Path :", INPUT_SCRIPT);
+    makeRow(m_binRow, "bin", "BIN File Path :", INPUT_BIN, PATH_BIN);
+    makeRow(m_scrRow, "scr", "SCR File Path :", INPUT_SCRIPT, PATH_SCR);
 
     m_pDirectionGroup = new QGroupBox(QStringLiteral(" Select Direction "), this);
     m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));
@@ -90,6 +91,7 @@ void CUpgradePage::CreateControls()
     m_pWrite->setObjectName(QStringLiteral("writeRadio"));
     connect(m_pRead, &QRadioButton::clicked, this, [this] { OnDirectionRadio(1); });
     connect(m_pWrite, &QRadioButton::clicked, this, [this] { OnDirectionRadio(0); });
+    SetModeRadios(m_pRead, m_pWrite);
 
     m_pNamGroup = new QGroupBox(QStringLiteral(" Select NAM "), this);
     m_pNamGroup->setObjectName(QStringLiteral("namGroup"));
@@ -101,8 +103,8 @@ void CUpgradePage::CreateControls()
         connect(m_pNam[i], &QRadioButton::clicked, this, [this, i] { OnNamRadio(i); });
     }
 
-    makeRow(m_prlRow, "prl", "PRL File Path :", INPUT_PRL);
-    makeRow(m_eriRow, "eri", "ERI File Path :", INPUT_ERI);
+    makeRow(m_prlRow, "prl", "PRL File Path :", INPUT_PRL, PATH_PRL);
+    makeRow(m_eriRow, "eri", "ERI File Path :", INPUT_ERI, PATH_ERI);
 
     m_pStart = CreateStartButton(QStringLiteral("startButton"));
     m_pStart->setAccessibleName(QStringLiteral("Start")); // until an operation's faces name it
@@ -113,6 +115,7 @@ void CUpgradePage::CreateControls()
     look.strTitle = QStringLiteral(" Operation Status ");
     look.strAddress = QStringLiteral("Address ");
     look.strElapsed = QStringLiteral("00.00s");
+    look.strResetElapsed = QStringLiteral("00:00.0s");
     look.nBase = w;
     look.nGroupWidth = w;
     look.nCaptionWidth = 80;
@@ -167,31 +170,16 @@ void CUpgradePage::InitialiseInputs()
 
 // ---- operation selection ------------------------------------------------------------------
 
-const int* CUpgradePage::StartFaces(int selected)
+const int* CUpgradePage::StartFacesOf(int operation) const
 {
-    const SUpgradeOperation* op = UpgradeOperationOf(selected);
+    const SUpgradeOperation* op = UpgradeOperationOf(operation);
     return op ? op->faces.data() : nullptr;
 }
 
-int CUpgradePage::TitleBitmap(int selected)
+int CUpgradePage::TitleBitmap(int operation)
 {
-    const SUpgradeOperation* op = UpgradeOperationOf(selected);
+    const SUpgradeOperation* op = UpgradeOperationOf(operation);
     return op ? op->nTitle : 0;
-}
-
-void CUpgradePage::SetStartFaces(int selected)
-{
-    const int* f = StartFaces(selected);
-    if (!f)
-        return;
-    SetFaces(m_pStart, f);
-    m_nRunningFace = 0;
-}
-
-void CUpgradePage::SetRunningFace(int picture)
-{
-    COperationPage::SetRunningFace(m_pStart, picture);
-    m_nRunningFace = picture;
 }
 
 void CUpgradePage::SelectOperation(int n)
@@ -206,7 +194,8 @@ void CUpgradePage::SelectOperation(int n)
         m_nTitleBitmap = 0;
     }
 
-    SetStartFaces(n);
+    if (const int* faces = StartFacesOf(n))
+        SetStartFaces(faces);
 
     const QString dll = theSettings.Get(&CAppSettings::m_strDllFile);
     if (dll.isEmpty() || dll == QLatin1String("N/A") || dll == QLatin1String("Connecting..."))
@@ -214,17 +203,17 @@ void CUpgradePage::SelectOperation(int n)
     else if (m_bFirmwareOnly)
         EnableStart(m_bStartWanted);
 
-    if (n < SEL_UPGRADE || n > SEL_REFURBISH)
+    if (UpgradeOperationOf(n) == nullptr)
         return;
     m_nTitleBitmap = TitleBitmap(n);
     m_pTitle->setPixmap(QPixmap::fromImage(LoadBitmap(m_nTitleBitmap)));
     m_pTitle->show();
     ApplyRows();
-    if (n == SEL_PRL || n == SEL_ERI) {
+    if (n == OP_PRL || n == OP_ERI) {
         m_pDirectionGroup->show();
         m_binRow.SetShown(false);
         m_scrRow.SetShown(false);
-        if (n == SEL_PRL)
+        if (n == OP_PRL)
             m_pNamGroup->setFocus();
     }
 }
@@ -275,9 +264,9 @@ void CUpgradePage::OnDirectionRadio(int direction)
 {
     theSettings.m_nLastDirection = direction;
     const bool enable = direction == 0;
-    if (m_nSelected == SEL_PRL)
+    if (m_nSelected == OP_PRL)
         m_prlRow.SetEnabled(enable);
-    else if (m_nSelected == SEL_ERI)
+    else if (m_nSelected == OP_ERI)
         m_eriRow.SetEnabled(enable);
 }
 
@@ -373,11 +362,6 @@ bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
 
 // ---- run ----------------------------------------------------------------------------------
 
-bool CUpgradePage::IsRunning() const
-{
-    return m_pRun && m_pRun->IsLoaded();
-}
-
 void CUpgradePage::OnStart()
 {
     if (theSettings.m_bBusy == 1)
@@ -390,54 +374,54 @@ void CUpgradePage::OnStart()
     if (!op->bReadFirst && !CheckInputs(*op))
         return;
 
-    m_pRun->Load(theSettings.Get(&CAppSettings::m_strDllFile));
-    if (!m_pRun->IsLoaded() || !m_pRun->Symbol(op->exportName)) {
+    m_run.Load(theSettings.Get(&CAppSettings::m_strDllFile));
+    if (!m_run.IsLoaded() || !m_run.Symbol(op->exportName)) {
         QThread::msleep(300);
         Message(this, QStringLiteral("This operation is not supported in the current Model DLL."));
-        m_pRun->Unload();
+        m_run.Unload();
         return;
     }
     if (op->bReadFirst && !CheckInputs(*op)) {
-        m_pRun->Unload();
+        m_run.Unload();
         return;
     }
 
     QString fileArgument;
     if (op->bReadFirst) {
         if (theSettings.m_nLastDirection == 0) {
-            fileArgument = sel == SEL_PRL ? theSettings.m_strLastPrlFile : theSettings.m_strLastEriFile;
+            fileArgument = sel == OP_PRL ? theSettings.m_strLastPrlFile : theSettings.m_strLastEriFile;
         } else {
             SFolderDialogRequest request;
-            request.strTitle = sel == SEL_PRL ? QStringLiteral("Select folder to save PRL file")
-                                              : QStringLiteral("Select folder to save ERI file");
-            request.strPrompt = sel == SEL_PRL ? QStringLiteral("Directory for  PRL read")
-                                               : QStringLiteral("Directory for  ERI read");
+            request.strTitle = sel == OP_PRL ? QStringLiteral("Select folder to save PRL file")
+                                             : QStringLiteral("Select folder to save ERI file");
+            request.strPrompt = sel == OP_PRL ? QStringLiteral("Directory for  PRL read")
+                                              : QStringLiteral("Directory for  ERI read");
             request.strInitialFolder = PluginFolderOf(theSettings.Get(&CAppSettings::m_strDllFile));
             QString folder;
             if (!Dialogs::ChooseFolder(this, request, &folder)) {
-                m_pRun->Unload();
+                m_run.Unload();
                 return;
             }
             // The root "/" would otherwise give "//name".
             if (folder.endsWith(QLatin1Char('/')))
                 folder.chop(1);
             fileArgument =
-                folder + (sel == SEL_PRL ? PrlReadFileName(theSettings.m_nLastSelectNam) : EriReadFileName());
+                folder + (sel == OP_PRL ? PrlReadFileName(theSettings.m_nLastSelectNam) : EriReadFileName());
             if (!MayReplace(fileArgument)) {
-                m_pRun->Unload();
+                m_run.Unload();
                 return;
             }
         }
     }
 
     if (Dialogs::MessageBox(this, QStringLiteral("Are you sure?"), Caption(), MB_YESNO) != IDYES) {
-        m_pRun->Unload();
+        m_run.Unload();
         return;
     }
 
     BeginRun(op->nOperation);
     SUpgradeCall call;
-    call.pPage = m_pRun->Window();
+    call.pPage = m_run.Window();
     call.nPort = theSettings.m_nPortNum;
     call.rect = CPluginRun::ToQpxRect(StatusRect());
     call.dll = PluginPath(theSettings.Get(&CAppSettings::m_strDllFile));
@@ -448,7 +432,7 @@ void CUpgradePage::OnStart()
     call.file = PluginPath(fileArgument);
     call.nNam = theSettings.m_nLastSelectNam;
     call.nDirection = theSettings.m_nLastDirection;
-    CallUpgradeExport(*m_pRun, sel, call);
+    CallUpgradeExport(m_run, sel, call);
 }
 
 // A read replaces the files it writes: files already there are replaced only after a Yes.
@@ -470,9 +454,9 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 {
     // A completion without a run of this page in progress (stray, or repeated after the release)
     // has no record behind it that may still be read.
-    if (wParam != PLUGIN_DONE || !m_pRun->IsInProgress())
+    if (wParam != PLUGIN_DONE || !m_run.IsInProgress())
         return;
-    FinishRun(*m_pRun, CPluginRun::CopyResult(lParam));
+    FinishRun(CPluginRun::CopyResult(lParam));
 }
 
 // ---- start button and status --------------------------------------------------------------
@@ -480,7 +464,12 @@ void CUpgradePage::OnPluginNotify(WPARAM wParam, LPARAM lParam)
 void CUpgradePage::ResetStatus()
 {
     EnableStart(false);
-    ClearStatus(QStringLiteral("00:00.0s"));
+    COperationPage::ResetStatus();
+}
+
+int CUpgradePage::Mode() const
+{
+    return theSettings.m_nLastDirection;
 }
 
 void CUpgradePage::EnableStart(bool enable)
@@ -505,58 +494,29 @@ bool CUpgradePage::StartFitsHandset() const
 void CUpgradePage::ApplyRunLock(int operation)
 {
     ShowValueLines(false);
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    for (const SPathRow* row : PathRows(lock->nPathRows))
-        row->browse->setEnabled(false);
-    if (lock->bLockNam) {
-        for (int i = 0; i < 3; ++i) {
-            if (i != theSettings.m_nLastSelectNam)
-                m_pNam[i]->setEnabled(false);
-        }
-    }
-    if (lock->bLockDirection) {
-        if (theSettings.m_nLastDirection == 1)
-            m_pWrite->setEnabled(false);
-        else if (theSettings.m_nLastDirection == 0)
-            m_pRead->setEnabled(false);
-    }
-    SetRunningFace(StartFaces(UpgradeSelectionOf(operation))[3]);
-    m_pStart->setEnabled(false);
+    COperationPage::ApplyRunLock(operation);
 }
 
 void CUpgradePage::ReleaseRunLock(int operation)
 {
     ShowValueLines(true);
-    const SRunLock* lock = OwnLock(operation);
-    if (lock == nullptr)
-        return;
-    SetStartFaces(UpgradeSelectionOf(operation));
-    m_pStart->setEnabled(lock->bStartAfter);
-    const bool write = theSettings.m_nLastDirection == 0;
-    if (PathRowReleased(*lock, write)) {
-        for (const SPathRow* row : PathRows(lock->nPathRows))
-            row->browse->setEnabled(true);
-    }
-    if (lock->bLockNam) {
-        for (QRadioButton* r : m_pNam)
-            r->setEnabled(true);
-    }
-    if (lock->bLockDirection) {
-        m_pRead->setEnabled(true);
-        m_pWrite->setEnabled(true);
+    COperationPage::ReleaseRunLock(operation);
+}
+
+void CUpgradePage::LockOwnRun(const SRunLock& lock)
+{
+    if (lock.bLockNam) {
+        for (int i = 0; i < 3; ++i) {
+            if (i != theSettings.m_nLastSelectNam)
+                m_pNam[i]->setEnabled(false);
+        }
     }
 }
 
-QList<const CUpgradePage::SPathRow*> CUpgradePage::PathRows(quint8 rows) const
+void CUpgradePage::ReleaseOwnRun(const SRunLock& lock)
 {
-    QList<const SPathRow*> out;
-    const std::pair<EPathRow, const SPathRow*> all[] = {
-        {PATH_BIN, &m_binRow}, {PATH_SCR, &m_scrRow}, {PATH_PRL, &m_prlRow}, {PATH_ERI, &m_eriRow}};
-    for (const auto& [bit, row] : all) {
-        if (rows & bit)
-            out.append(row);
+    if (lock.bLockNam) {
+        for (QRadioButton* r : m_pNam)
+            r->setEnabled(true);
     }
-    return out;
 }

@@ -10,9 +10,6 @@
 //         ReleaseRs + wait + unload, message, busy cleared, reconnect)
 #include "pages/OperationPage.h"
 #include "pages/UpgradeOperations.h"
-#include "plugin/PluginRun.h"
-
-#include <memory>
 
 class CSkinButton;
 class QGroupBox;
@@ -24,20 +21,20 @@ class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
-    // The selected operations (SEL_*, SelectOperation), the inputs Start checks (INPUT_*) and
-    // what a check says (CHECK_*).
-    using enum EUpgradeSelection;
+    // The inputs Start checks (INPUT_*) and what a check says (CHECK_*).
     using enum EUpgradeInput;
     using enum EInputCheck;
 
     CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
 
-    // Shows operation n (1 Upgrade ... 6 Refurbish) with its inputs.
+    // Shows operation n (EOperation: OP_UPGRADE ... OP_ERI, OP_REFURBISH) with its inputs.
     void SelectOperation(int n);
     int SelectedOperation() const { return m_nSelected; }
     // Disables Start, empties the value lines, elapsed time "00:00.0s".
-    void ResetStatus();
+    void ResetStatus() override;
+    // The direction remembered in the settings: 1 Read, 0 Write, -1 none.
+    int Mode() const override;
     // Start is enabled only for an operation the handset can take (SetFirmwareOnly).
     void EnableStart(bool enable) override;
     // While the handset answers only as a downloader, Start serves only the operations that write
@@ -55,19 +52,19 @@ public:
     // not an input is refused silently.
     EInputCheck ValidateInput(int kind);
 
-    // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
-    // (disabled = the face shown while it runs). Selected operations 1..6.
-    static const int* StartFaces(int selected);
-    // The title picture of selected operation n (1..6), 0 for others.
-    static int TitleBitmap(int selected);
+    // The title picture of operation n, 0 for one this page does not run.
+    static int TitleBitmap(int operation);
     // Number of the title picture shown now (0 = none).
     int ShownTitleBitmap() const { return m_nTitleBitmap; }
-    // The picture shown in every slot of Start while the face is a running one, else 0.
-    int RunningFace() const { return m_nRunningFace; }
-    bool IsRunning() const;
 
 private:
     void OnPluginNotify(WPARAM wParam, LPARAM lParam) override;
+    // The picture numbers of operation n's Start button: mouse-over, normal, checked, disabled
+    // (disabled = the face shown while it runs).
+    const int* StartFacesOf(int operation) const override;
+    // Its own runs lock the NAM radios not chosen besides the common part.
+    void LockOwnRun(const SRunLock& lock) override;
+    void ReleaseOwnRun(const SRunLock& lock) override;
 
     struct SPathRow
     {
@@ -81,8 +78,6 @@ private:
     void CreateControls();
     void LayOut();
     void InitialiseInputs();
-    void SetStartFaces(int selected);
-    void SetRunningFace(int picture);
     void ApplyRows();
     void UpdateDirectionRow(const SPathRow& row, bool columnEnabled);
     void OnBrowse(int kind);
@@ -93,8 +88,6 @@ private:
     SUpgradeInputs Inputs() const;
     bool CheckInputs(const SUpgradeOperation& op);
     const SPathRow& RowOf(int kind) const;
-    // The rows of EPathRow bits.
-    QList<const SPathRow*> PathRows(quint8 rows) const;
 
     bool StartFitsHandset() const;
 
@@ -102,7 +95,6 @@ private:
     bool m_bFirmwareOnly = false;
     bool m_bStartWanted = false; // the last EnableStart
     int m_nTitleBitmap = 0;
-    int m_nRunningFace = 0;
 
     QLabel* m_pTitle = nullptr;
     SPathRow m_binRow;
@@ -115,6 +107,4 @@ private:
     QGroupBox* m_pNamGroup = nullptr;
     QRadioButton* m_pNam[3] = {nullptr, nullptr, nullptr};
     CSkinButton* m_pStart = nullptr;
-
-    std::unique_ptr<CPluginRun> m_pRun;
 };

@@ -55,8 +55,10 @@ quint16 CDiagPort::ReadPrlVersion(int nam)
     m_request[0] = CMD_PRL_VERSION;
     m_request[1] = static_cast<quint8>(nam);
     quint32 len = 0;
-    // The version is at offsets 2-3; a shorter answer would make us read its check bytes.
-    if (!Request(m_request, m_response, 2, &len, PRL_VERSION_TIMEOUT_MS) || DecodedLength() - 2 < 4)
+    // The version is at offsets 2-3; a shorter answer would make us read its check bytes. An
+    // answer about the other NAM is a late one to an earlier question.
+    if (!Request(m_request, m_response, 2, &len, PRL_VERSION_TIMEOUT_MS) || DecodedLength() - 2 < 4 ||
+        m_response[1] != static_cast<quint8>(nam))
         return VERSION_FAILED;
     return GetLe16(m_response + 2);
 }
@@ -68,7 +70,7 @@ quint16 CDiagPort::ReadEriVersion()
     PutLe16(m_request + 1, ERI_VERSION_ITEM);
     quint32 len = 0;
     if (!Request(m_request, m_response, ERI_REQUEST_LENGTH, &len, ERI_VERSION_TIMEOUT_MS) ||
-        DecodedLength() - 2 < 5)
+        DecodedLength() - 2 < 5 || GetLe16(m_response + 1) != ERI_VERSION_ITEM)
         return VERSION_FAILED;
     return GetLe16(m_response + 3);
 }

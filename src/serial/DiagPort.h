@@ -53,9 +53,11 @@ public:
 
     bool RequestStatus(quint8* response, quint32* responseLen = nullptr);
     bool RequestVersion(quint8* response, quint32* responseLen = nullptr);
-    // PRL version of NAM 0 or 1; VERSION_FAILED when the request fails or the answer is too short.
+    // PRL version of NAM 0 or 1; VERSION_FAILED when the request fails, the answer is too short or
+    // about the other NAM.
     quint16 ReadPrlVersion(int nam);
-    // The ERI version (item 4025); VERSION_FAILED when the request fails or the answer is too short.
+    // The ERI version (item 4025); VERSION_FAILED when the request fails, the answer is too short or
+    // about another item.
     quint16 ReadEriVersion();
     // Sends the NOP frame once; no answer (or any other) is PROBE_NOT_DOWNLOAD.
     EDownloadProbe ProbeDownloadMode();

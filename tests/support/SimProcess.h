@@ -72,6 +72,7 @@ public:
     bool WaitForExit(int ms) { return !IsRunning() || m_process->waitForFinished(ms); }
     bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     bool Ready() const { return m_nPort > 0; }
+    qint64 ProcessId() const { return m_process ? m_process->processId() : 0; }
     int ExitCode() const { return m_process->exitCode(); }
     int Port() const { return m_nPort; }
     QString Pty() const { return m_strPty; }

@@ -138,7 +138,10 @@ QByteArray CDownloadMode::Streaming(const QByteArray& request)
             return StreamError(0x03, "invalid length");
         if (m_image.size() + request.size() - 5 > m_nFlashSize)
             return StreamError(0x12, "out of space");
-        m_image.append(request.mid(5));
+        QByteArray piece = request.mid(5);
+        if (m_bBadStore && m_image.isEmpty() && !piece.isEmpty())
+            piece.back() = static_cast<char>(~piece.back());
+        m_image.append(piece);
         QByteArray r(5, '\0');
         r[0] = static_cast<char>(STREAM_WRITTEN);
         PutLe32(reinterpret_cast<quint8*>(r.data()) + 1, at);

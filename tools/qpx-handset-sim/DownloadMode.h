@@ -51,6 +51,8 @@ public:
 
     // The answer to one request in the download states.
     QByteArray Handle(const QByteArray& request);
+    // The first stream write is stored with its last byte inverted (a flash that stores wrongly).
+    void SetBadStore(bool bad) { m_bBadStore = bad; }
     // True once after a RESET: the simulator is silent for a while, then speaks DIAG again.
     bool TakeReset();
 
@@ -63,6 +65,7 @@ private:
     QByteArray m_image;
     bool m_bOpen = false;
     bool m_bReset = false;
+    bool m_bBadStore = false;
     int m_nProgrammerBytes = 0;
     int m_nWindow = DEFAULT_WINDOW;
     int m_nBlockSize = DEFAULT_BLOCK_SIZE;

@@ -8,12 +8,16 @@ bool SFaults::Any() const
 {
     return bSilent || nLateMs > 0 || bCorruptCheck || bWrongCommand || bGarbage || nHangupAfter >= 0 ||
            bStatusOnly || nHangupCode >= 0 || nRefuseCode >= 0 || nCorruptCode >= 0 || bBadStoreNv ||
-           bBadStorePrl || bBadStoreEfs;
+           bBadStorePrl || bBadStoreEfs || bBadStoreFirmware || nLeaveCode >= 0;
 }
 
 bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
 {
-    if (m_faults.bSilent || request.isEmpty())
+    if (request.isEmpty())
+        return false;
+    if (!m_bArmed)
+        return true;
+    if (m_faults.bSilent)
         return false;
     if (m_faults.bStatusOnly)
         return static_cast<quint8>(request.at(0)) == CMD_STATUS;
@@ -22,7 +26,7 @@ bool CFaultInjector::ShouldAnswer(const QByteArray& request) const
 
 QByteArray CFaultInjector::RequestToAnswer(const QByteArray& request) const
 {
-    if (!m_faults.bWrongCommand || request.isEmpty())
+    if (!m_bArmed || !m_faults.bWrongCommand || request.isEmpty())
         return request;
     // A well-formed answer, but to another question.
     const bool status = static_cast<quint8>(request.at(0)) == CMD_STATUS;
@@ -32,7 +36,7 @@ QByteArray CFaultInjector::RequestToAnswer(const QByteArray& request) const
 QByteArray CFaultInjector::Mangle(const QByteArray& frame, bool corrupt)
 {
     QByteArray out = frame;
-    if ((m_faults.bCorruptCheck || corrupt) && out.size() >= 2) {
+    if (((m_bArmed && m_faults.bCorruptCheck) || corrupt) && out.size() >= 2) {
         // Flip a bit of the last byte before the closing flag (a check byte, or the second half
         // of its escape), choosing the bit so that no flag or escape byte appears.
         const int at = static_cast<int>(out.size()) - 2;
@@ -41,7 +45,7 @@ QByteArray CFaultInjector::Mangle(const QByteArray& frame, bool corrupt)
             b = static_cast<quint8>(out.at(at)) ^ 0x01;
         out[at] = static_cast<char>(b);
     }
-    if (m_faults.bGarbage) {
+    if (m_bArmed && m_faults.bGarbage) {
         // Modem chatter and line noise, never a flag: the receiver has to cope with it in front
         // of the frame.
         QByteArray noise("\r\nOK\r\n");
@@ -59,6 +63,12 @@ QByteArray CFaultInjector::Mangle(const QByteArray& frame, bool corrupt)
     return out;
 }
 
+void CFaultInjector::Recover()
+{
+    m_faults = SFaults();
+    m_bArmed = true;
+}
+
 bool CFaultInjector::CountRequest()
 {
     ++m_nRequests;
@@ -68,7 +78,11 @@ bool CFaultInjector::CountRequest()
 CFaultInjector::EKindFault CFaultInjector::CountKind(quint8 code)
 {
     const int n = ++m_nKindCount[code];
-    if (code == m_faults.nRefuseCode)
+    if (!m_bArmed && code == m_faults.nFromCode && n >= m_faults.nFromAt)
+        m_bArmed = true;
+    if (code == m_faults.nLeaveCode && n == m_faults.nLeaveAt)
+        return KIND_LEAVE;
+    if (code == m_faults.nRefuseCode && m_bArmed)
         return KIND_REFUSE;
     if (code == m_faults.nHangupCode && n == m_faults.nHangupAt)
         return KIND_HANGUP;
@@ -103,6 +117,9 @@ bool CFaultInjector::ParseBadStore(const QString& text, SFaults& faults)
         return true;
     case CMD_SUBSYSTEM:
         faults.bBadStoreEfs = true;
+        return true;
+    case 0x07:
+        faults.bBadStoreFirmware = true;
         return true;
     default:
         return false;

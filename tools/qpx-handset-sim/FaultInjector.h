@@ -10,12 +10,20 @@
 //   hang-up-at CODE:N   the N-th request CODE gets no answer: the line closes instead
 //   refuse CODE         every request CODE is answered 13 + copy ("not supported")
 //   corrupt-at CODE:N   the answer to the N-th request CODE fails its check
+//   leave-at CODE:N     the N-th request CODE gets no answer: the handset leaves like an unplugged
+//                       USB device (back after --reenumerate-ms, or when it recovers)
+//
+// faults-from CODE:N holds back silent, late, corrupt-check, wrong-command, garbage, status-only and
+// refuse until the N-th request CODE (which they already hit), so they strike one phase of a run.
+// Recover() ends every fault: the handset answers again.
 //
 // Faults of the handset's memory (the answer looks right, the stored data is not):
 //   bad-store 0x27      an NV item write stores the item with its last data byte inverted
 //                       (the last non-zero byte; never the NAM index of a per-NAM item)
 //   bad-store 0x48      a PRL write stores the image with its middle byte inverted
 //   bad-store 0x4B      an EFS2 write at offset 0 stores the last byte of its piece inverted
+//   bad-store 0x07      the flash programmer's first stream write stores its last byte inverted
+//                       (the image check at CLOSE then fails)
 #include <QByteArray>
 #include <QString>
 
@@ -34,6 +42,9 @@ struct SFaults
     bool bBadStoreNv = false;              // NV writes acknowledged, stored altered
     bool bBadStorePrl = false;             // PRL writes acknowledged, stored altered
     bool bBadStoreEfs = false;             // EFS2 writes acknowledged, stored altered
+    bool bBadStoreFirmware = false;        // firmware stream written, stored altered
+    int nLeaveCode = -1, nLeaveAt = 0;     // leave like an unplugged USB device at this request
+    int nFromCode = -1, nFromAt = 0;       // the request that lets the held-back faults start
 
     bool Any() const;
 };
@@ -41,7 +52,7 @@ struct SFaults
 class CFaultInjector
 {
 public:
-    explicit CFaultInjector(const SFaults& faults) : m_faults(faults) {}
+    explicit CFaultInjector(const SFaults& faults) : m_faults(faults), m_bArmed(faults.nFromCode < 0) {}
 
     const SFaults& Faults() const { return m_faults; }
 
@@ -57,20 +68,27 @@ public:
         KIND_NONE,
         KIND_HANGUP,
         KIND_REFUSE,
-        KIND_CORRUPT
+        KIND_CORRUPT,
+        KIND_LEAVE
     };
-    // Counts one request of its command code; the per-kind fault that hits it.
+    // Counts one request of its command code (the held-back faults may start with it); the
+    // per-kind fault that hits it.
     EKindFault CountKind(quint8 code);
     // Parses "CODE:N" (code decimal or 0x-hexadecimal, N >= 1); false when malformed.
     static bool ParseKindCount(const QString& text, int& code, int& count);
     // Parses the CODE of --bad-store into faults; false for a code that stores nothing.
     static bool ParseBadStore(const QString& text, SFaults& faults);
-    int DelayMs() const { return m_faults.nLateMs; }
+    int DelayMs() const { return m_bArmed ? m_faults.nLateMs : 0; }
+    // True once the held-back faults strike (from the start without faults-from).
+    bool Armed() const { return m_bArmed; }
+    // Every fault ends: the handset answers again.
+    void Recover();
     // Counts one request; true when the port is to be closed once this request is dealt with.
     bool CountRequest();
 
 private:
     SFaults m_faults;
+    bool m_bArmed;
     int m_nRequests = 0;
     int m_nKindCount[256] = {};
     quint32 m_nNoise = 0x2545F491; // state of the noise generator (fixed: runs are repeatable)

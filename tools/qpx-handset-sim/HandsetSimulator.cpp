@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 CHandsetSimulator::CHandsetSimulator(const SHandsetProfile& profile, const SFaults& faults, QObject* parent)
     : QObject(parent), m_state(profile), m_faults(faults)
@@ -40,6 +41,7 @@ bool CHandsetSimulator::Start(int port, const QString& friendlyName, QString* er
     m_pDispatcher = std::make_unique<CCommandDispatcher>(m_state, m_pEfs.get());
     m_pDispatcher->SetBadStore(m_faults.Faults().bBadStoreNv, m_faults.Faults().bBadStorePrl);
     m_pEfs->SetBadStore(m_faults.Faults().bBadStoreEfs);
+    m_download.SetBadStore(m_faults.Faults().bBadStoreFirmware);
     m_pEfs->SetByteWindow(m_nEfsWindow);
     m_pEfs->SetPacketWindow(m_nEfsPackets);
     if (!m_transport.Open()) {
@@ -78,6 +80,23 @@ void CHandsetSimulator::Stop()
     m_transport.Hangup();
 }
 
+void CHandsetSimulator::Recover()
+{
+    m_faults.Recover();
+    if (m_pDispatcher)
+        m_pDispatcher->SetBadStore(false, false);
+    if (m_pEfs)
+        m_pEfs->SetBadStore(false);
+    m_download.SetBadStore(false);
+    if (m_bVerbose)
+        std::fprintf(stderr, "qpx-handset-sim: recovered\n");
+    // A handset still leaving comes back once its line is closed.
+    if (m_bAway && m_transport.IsOpen())
+        m_bComeBackWhenGone = true;
+    else if (m_bAway)
+        ComeBack();
+}
+
 void CHandsetSimulator::Leave()
 {
     if (m_nPort <= 0)
@@ -88,7 +107,10 @@ void CHandsetSimulator::Leave()
     m_bAway = true;
     QTimer::singleShot(m_bLeaveAbruptly ? 0 : LEAVE_GRACE_MS, this, [this]() {
         m_transport.Hangup();
-        QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
+        if (std::exchange(m_bComeBackWhenGone, false))
+            ComeBack();
+        else if (m_nReenumerateMs >= 0)
+            QTimer::singleShot(m_nReenumerateMs, this, &CHandsetSimulator::ComeBack);
     });
 }
 
@@ -120,7 +142,14 @@ void CHandsetSimulator::OnFrame(const QByteArray& request)
     if (m_silentSince.isValid() && m_silentSince.elapsed() < m_nResetSilenceMs)
         return;
     m_silentSince.invalidate();
+    const bool armed = m_faults.Armed();
     const CFaultInjector::EKindFault kind = m_faults.CountKind(code);
+    if (m_bVerbose && !armed && m_faults.Armed())
+        std::fprintf(stderr, "qpx-handset-sim: faults strike from here\n");
+    if (kind == CFaultInjector::KIND_LEAVE) {
+        Leave();
+        return;
+    }
     if (kind == CFaultInjector::KIND_HANGUP) {
         SendAnswer({}, true);
         return;

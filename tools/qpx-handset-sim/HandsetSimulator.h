@@ -30,7 +30,8 @@ public:
     CHandsetState& State() { return m_state; }
     // USB re-enumeration (ms >= 0): after the 3A echo and after the download protocols' RESET the
     // port leaves (link removed, pty closed), and after ms a new pty is published under the same
-    // number, speaking the protocol of the new state. -1 (default): the port stays.
+    // number, speaking the protocol of the new state. -1 (default): the port stays (and a handset
+    // that leaves by the leave-at fault stays away until it recovers).
     void SetReenumerateMs(int ms) { m_nReenumerateMs = ms; }
     // With re-enumeration: the handset drops off at once, its last answer (the 3A echo, the
     // RESET's answer) lost; the host sees only the hang-up.
@@ -52,6 +53,8 @@ public:
     bool Start(int port, const QString& friendlyName, QString* error);
     // Removes the virtual port and closes the line.
     void Stop();
+    // Every fault ends and a handset that left comes back: it answers again.
+    void Recover();
 
     int Port() const { return m_nPort; }
     QString SlavePath() const { return m_transport.SlavePath(); }
@@ -94,6 +97,7 @@ private:
     quint32 m_nEfsPackets = EFS2_WINDOW;
     bool m_bLeavePending = false;
     bool m_bAway = false;
+    bool m_bComeBackWhenGone = false; // recovered while still leaving
     bool m_bHangupPending = false;
     bool m_bVerbose = false;
 };

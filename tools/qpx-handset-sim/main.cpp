@@ -1,6 +1,7 @@
 // qpx-handset-sim: a CDMA handset on a pseudo-terminal, published as a virtual COM port.
 // Prints "qpx-handset-sim: COM<n> -> <pty>" once it answers (and again each time it comes back
 // after --reenumerate-ms); ends on SIGINT/SIGTERM (or after the hang-up fault) and removes its port.
+// SIGUSR1 ends every fault: the handset answers again (and comes back if it left).
 #include "HandsetSimulator.h"
 
 #include "platform/TermSignal.h"
@@ -9,7 +10,12 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <cstdio>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +38,13 @@ bool IntOption(const QCommandLineParser& p, const QCommandLineOption& o, int min
 
 int main(int argc, char** argv)
 {
+    // SIGUSR1 arrives as a readable descriptor in the event loop: blocked in every thread, which
+    // inherit this mask.
+    sigset_t recoverSignal;
+    sigemptyset(&recoverSignal);
+    sigaddset(&recoverSignal, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &recoverSignal, nullptr);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qpx-handset-sim"));
 
@@ -88,7 +101,8 @@ int main(int argc, char** argv)
         QStringLiteral("bad-store"),
         QStringLiteral("Acknowledge writes of command CODE but store them with one byte inverted: 0x27 NV "
                        "item (its last data byte), 0x48 PRL (its middle byte), 0x4B EFS2 file (the last "
-                       "byte of the piece written at offset 0). May be given more than once."),
+                       "byte of the piece written at offset 0), 0x07 firmware (the last byte of the first "
+                       "stream write). May be given more than once."),
         QStringLiteral("CODE"));
     const QCommandLineOption lockoutOpt(
         QStringLiteral("spc-lockout"),
@@ -161,7 +175,19 @@ int main(int argc, char** argv)
         QStringLiteral("Announce an EFS2 packet window of N requests that may be unanswered at once in "
                        "HELLO (default 1048576)."),
         QStringLiteral("N"));
-    parser.addOptions({latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt, efsPacketsOpt});
+    const QCommandLineOption leaveAtOpt(
+        QStringLiteral("leave-at"),
+        QStringLiteral("Leave like an unplugged USB device at the N-th request of command CODE, without "
+                       "answering it; back after --reenumerate-ms, or on SIGUSR1."),
+        QStringLiteral("CODE:N"));
+    const QCommandLineOption fromOpt(
+        QStringLiteral("faults-from"),
+        QStringLiteral("Hold back --silent, --late, --corrupt-check, --wrong-command, --garbage, "
+                       "--status-only and --refuse until the N-th request of command CODE, which they "
+                       "already hit."),
+        QStringLiteral("CODE:N"));
+    parser.addOptions(
+        {latencyOpt, linkRateOpt, windowOpt, blockOpt, flashOpt, efsPacketsOpt, leaveAtOpt, fromOpt});
     parser.process(app);
 
     SHandsetProfile profile;
@@ -195,9 +221,15 @@ int main(int argc, char** argv)
                                             faults.nRefuseCode, dummy))
             return Fail(QStringLiteral("--refuse takes a command code"), 1);
     }
+    if (parser.isSet(leaveAtOpt) &&
+        !CFaultInjector::ParseKindCount(parser.value(leaveAtOpt), faults.nLeaveCode, faults.nLeaveAt))
+        return Fail(QStringLiteral("--leave-at takes CODE:N"), 1);
+    if (parser.isSet(fromOpt) &&
+        !CFaultInjector::ParseKindCount(parser.value(fromOpt), faults.nFromCode, faults.nFromAt))
+        return Fail(QStringLiteral("--faults-from takes CODE:N"), 1);
     for (const QString& code : parser.values(badStoreOpt))
         if (!CFaultInjector::ParseBadStore(code, faults))
-            return Fail(QStringLiteral("--bad-store takes 0x27, 0x48 or 0x4B"), 1);
+            return Fail(QStringLiteral("--bad-store takes 0x27, 0x48, 0x4B or 0x07"), 1);
     int resetMs = 1500;
     if (!IntOption(parser, resetOpt, 0, 600000, resetMs))
         return Fail(QStringLiteral("--reset-ms takes milliseconds"), 1);
@@ -284,6 +316,14 @@ int main(int argc, char** argv)
     InstallTerminationHandler([&sim]() {
         sim.Stop();
         QCoreApplication::exit(0);
+    });
+    const int recoverFd = signalfd(-1, &recoverSignal, SFD_CLOEXEC | SFD_NONBLOCK);
+    QSocketNotifier recoverNotifier(recoverFd, QSocketNotifier::Read);
+    QObject::connect(&recoverNotifier, &QSocketNotifier::activated, &sim, [&sim, recoverFd]() {
+        signalfd_siginfo info;
+        while (::read(recoverFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        sim.Recover();
     });
     std::printf("qpx-handset-sim: COM%d -> %s\n", sim.Port(), qPrintable(sim.SlavePath()));
     std::fflush(stdout);

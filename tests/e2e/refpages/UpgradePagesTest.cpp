@@ -11,6 +11,7 @@
 #include "pages/UpgradePage.h"
 #include "plugin/ModelDllDialog.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
@@ -73,15 +74,13 @@ protected:
             << ", ERI " << EriVersionText().toStdString();
     }
 
-    void BinDownload(const char* version);
-
     CUpgradePage* m_pPage = nullptr;
 };
 
 TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
 {
     EXPECT_EQ(EriVersionText(), QStringLiteral("3")); // the handset's own
-    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, CUpgradePage::SEL_ERI));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, OP_ERI));
     const QString reads = m_files + QStringLiteral("/reads");
     ASSERT_TRUE(QDir().mkpath(reads));
 
@@ -130,51 +129,9 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     EXPECT_TRUE(log.contains("Last Message\t\t:\t\r\n"));
 }
 
-// A Bin Download from the page: the handset's new software is shown once the program has it back.
-void UpgradeRefPagesTest::BinDownload(const char* version)
-{
-    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
-        << SoftwareVersionText().toStdString();
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
-    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
-
-    const QByteArray image = FirmwareImage(version, 3000);
-    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
-    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    EXPECT_TRUE(
-        StatusLine().contains(QStringLiteral("Software %1 written (3024 bytes) and verified; it was VKQ100A1")
-                                  .arg(QLatin1String(version))))
-        << StatusLine().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
-    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QLatin1String(version));
-
-    // The same family: the plug-in is chosen again and the new version is shown.
-    ASSERT_NO_FATAL_FAILURE(
-        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String(version)); }));
-    EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
-    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
-    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware " + QByteArray(version) + " written"));
-}
-
-TEST_F(UpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
-{
-    BinDownload("VKQ100A2");
-
-    // The plug-in still serves the family, but a memory transfer needs its exact software.
-    CMemoryTransferPage* transfer = m_pHost->TransferPage();
-    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, transfer));
-    ASSERT_TRUE(PumpUntil([&] { return transfer->IsStartEnabled(); }, CONNECT_MS));
-    Dialogs::ClearRecords();
-    Child<QPushButton>(transfer, "startButton")->click();
-    EXPECT_EQ(LastMessage(), QStringLiteral("Model non-compatible!"));
-    EXPECT_EQ(transfer->SupportedVersion(), QStringLiteral("VKQ100A1"));
-    EXPECT_EQ(theSettings.m_bBusy, 0);
-    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
-}
-
 // A handset that leaves like a USB device when it switches to download mode and after the
 // download's reset, and comes back on the same COM number with a new device: the program, busy
-// meanwhile, takes it back afterwards.
+// meanwhile, takes it back afterwards and shows its new software.
 class ReenumeratingUpgradeRefPagesTest : public UpgradeRefPagesTest
 {
 protected:
@@ -186,9 +143,39 @@ protected:
 
 TEST_F(ReenumeratingUpgradeRefPagesTest, BinDownloadShowsTheNewSoftwareVersion)
 {
-    BinDownload("VKQ100A3");
+    EXPECT_TRUE(SoftwareVersionText().endsWith(QLatin1String("VKQ100A1")))
+        << SoftwareVersionText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "scrPathEdit")->isEnabled());
+
+    const QByteArray image = FirmwareImage("VKQ100A3", 3000);
+    SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), image));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(
+        QStringLiteral("Software VKQ100A3 written (3024 bytes) and verified; it was VKQ100A1")))
+        << StatusLine().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")), image);
+    EXPECT_EQ(ReadSimState(m_state).strSwVersion, QStringLiteral("VKQ100A3"));
     // It left twice: at the switch to download mode and after the download's reset.
     EXPECT_EQ(m_sim.Stderr().count(QStringLiteral("leaving COM40")), 2);
+
+    // The same family: the plug-in is chosen again and the new version is shown.
+    ASSERT_NO_FATAL_FAILURE(
+        WaitForHandsetBack([&] { return SoftwareVersionText().endsWith(QLatin1String("VKQ100A3")); }));
+    EXPECT_EQ(m_pHost->Strip()->VersionStrings().strSwVersion, SoftwareVersionText());
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tBin Download\r\n"));
+    EXPECT_TRUE(LogText().contains("Last Status\t\t:\tSoftware VKQ100A3 written"));
+
+    // The plug-in still serves the family, but a memory transfer needs its exact software.
+    CMemoryTransferPage* transfer = m_pHost->TransferPage();
+    ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, transfer));
+    ASSERT_TRUE(PumpUntil([&] { return transfer->IsStartEnabled(); }, CONNECT_MS));
+    Dialogs::ClearRecords();
+    Child<QPushButton>(transfer, "startButton")->click();
+    EXPECT_EQ(LastMessage(), QStringLiteral("Model non-compatible!"));
+    EXPECT_EQ(transfer->SupportedVersion(), QStringLiteral("VKQ100A1"));
+    EXPECT_EQ(theSettings.m_bBusy, 0);
+    EXPECT_TRUE(m_pHost->Strip()->IsLinkRunning());
 }
 
 // A handset left in download mode by an interrupted firmware write: the program says so instead
@@ -234,7 +221,7 @@ TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandReco
     EXPECT_FALSE(m_pHost->SettingsPage()->findChild<QPushButton*>(QStringLiteral("readButton"))->isEnabled());
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, m_pHost->TransferPage()));
     EXPECT_FALSE(m_pHost->TransferPage()->IsStartEnabled());
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
 
     const QByteArray image = FirmwareImage("VKQ100A2", 3000);
     SetPath("binPathEdit", InputFile(QStringLiteral("rescue.bin"), image));
@@ -277,7 +264,7 @@ protected:
 TEST_F(ModemManagerUpgradeRefPagesTest,
        PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, CUpgradePage::SEL_PRL));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, OP_PRL));
     const QString reads = m_files + QStringLiteral("/reads");
     ASSERT_TRUE(QDir().mkpath(reads));
     Click("readRadio");
@@ -322,7 +309,7 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 {
     qpxtest::CLogCapture messages;
     m_frame->show();
-    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, CUpgradePage::SEL_BIN));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
     SetPath("binPathEdit", InputFile(QStringLiteral("new.bin"), FirmwareImage("VKQ100A2", 3000)));
     Start()->click();
     ASSERT_EQ(theSettings.m_bBusy, 1) << ShownTexts().toStdString();
@@ -357,7 +344,7 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 
 TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, CUpgradePage::SEL_UPGRADE));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, OP_UPGRADE));
     const QByteArray prl = PrlFile(300, 901);
     const QByteArray eri = EriFile(1500, 0x0203);
     SetPath("binPathEdit", InputFile(QStringLiteral("up.bin"), FirmwareImage("VKQ100B1", 1500)));
@@ -392,7 +379,7 @@ TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
 
 TEST_F(UpgradeRefPagesTest, ScriptWritesItsItemsThenTheEriAndThePrl)
 {
-    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, CUpgradePage::SEL_SCRIPT));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, OP_SCRIPT));
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled());
     const QByteArray prl = PrlFile(250, 777);
     const QByteArray eri = EriFile(800, 0x0105);
@@ -445,7 +432,7 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     for (auto it = userData.cbegin(); it != userData.cend(); ++it)
         ASSERT_TRUE(qpxtest::WriteFile(Efs(it.key()), it.value()));
     ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("nvm/keep.bin")), "not user data"));
-    ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, CUpgradePage::SEL_REFURBISH));
+    ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, OP_REFURBISH));
     SetPath("binPathEdit", InputFile(QStringLiteral("r.bin"), FirmwareImage("VKQ100A9", 200)));
     SetPath("scrPathEdit", InputFile(QStringLiteral("r.scr"), "nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "app/ComPortPage.h"
 #include "app/FunctionListBar.h"
 #include "app/FunctionListPanel.h"
 #include "app/LumoraApp.h"
@@ -10,7 +11,12 @@
 #include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
+#include "handset/InfoPage.h"
 #include "handset/PortRefusal.h"
+#include "pages/MemoryTransferPage.h"
+#include "pages/PhoneBookPage.h"
+#include "pages/SettingsPage.h"
+#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "platform/Registry.h"
@@ -25,7 +31,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -44,11 +52,7 @@ void Pump()
         QCoreApplication::processEvents();
 }
 
-// Waits for an event, long: the machine may be busy.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 30000)
-{
-    return qpxtest::PumpUntil(done, timeoutMs);
-}
+using qpxtest::PumpUntil;
 
 // A pseudo-terminal published as a virtual port, like a plugged-in handset.
 struct SFakePort
@@ -90,6 +94,12 @@ protected:
         return *m_frame;
     }
     QList<quint32> HostCommands() const { return m_frame->PageHost()->HandledCommands(); }
+    // Runs a host command as the toolbar or frame would post it.
+    void Command(quint32 code, LPARAM arg = 0)
+    {
+        m_frame->PageHost()->OnHostCommand(code, arg);
+        Pump();
+    }
     // The commands that come from the frame itself (the connection worker adds others).
     QList<quint32> FrameCommands(int from = 0) const
     {
@@ -107,35 +117,6 @@ protected:
     QString m_install;
     std::unique_ptr<CMainFrame> m_frame;
 };
-
-TEST_F(FrameTest, StartWithoutPortsShowsNotConnected)
-{
-    CMainFrame& f = MakeFrame();
-    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
-    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
-    EXPECT_EQ(f.m_nCurPort, -1);
-    EXPECT_EQ(FrameCommands(), (QList<quint32>{HC_PORT_RESULT}));
-    // No port: the link is stopped, which resets the panes and forgets the plug-in.
-    EXPECT_TRUE(PumpUntil([&] {
-        return f.PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : N/A") &&
-               theSettings.m_strDllFile.isEmpty();
-    }));
-    // The start-of-run block went to LOG/.
-    EXPECT_EQ(QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files).size(), 1);
-}
-
-TEST_F(FrameTest, FirstHandsetPortIsChosen)
-{
-    SFakePort modem(3, QStringLiteral("KOVA USB CDMA Modem"));
-    SFakePort plain(2, QStringLiteral("Communications Port"));
-    SFakePort second(5, QStringLiteral("USB Modem"));
-    CMainFrame& f = MakeFrame();
-    EXPECT_EQ(f.m_nCurPort, 3);
-    EXPECT_EQ(theSettings.m_nPortNum.load(), 3);
-    // "PORT : COM3   " from the frame, or "PORT : COM3" once the worker tries it.
-    EXPECT_TRUE(f.PaneText(ID_PANE_PORT).startsWith(QStringLiteral("PORT : COM3")));
-    EXPECT_EQ(theSettings.m_portList.Ports(), (QList<int>{3, 5}));
-}
 
 // Each frame status code sets the panes and the current port; only the low 16 bits count, a
 // code that is no status is ignored. Empty texts: that pane is left as it was.
@@ -193,11 +174,14 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
 
 TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
 {
-    auto modem3 = std::make_unique<SFakePort>(3, QStringLiteral("USB CDMA Modem"));
-    auto modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB CDMA Modem"));
+    // The first port with a handset's name is chosen; other ports are not listed.
+    SFakePort plain2(2, QStringLiteral("Communications Port"));
+    auto modem3 = std::make_unique<SFakePort>(3, QStringLiteral("KOVA USB CDMA Modem"));
+    auto modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB Modem"));
     CMainFrame& f = MakeFrame();
     ASSERT_EQ(f.m_nCurPort, 3);
     ASSERT_EQ(theSettings.m_portList.Ports(), (QList<int>{3, 5}));
+    EXPECT_TRUE(f.PaneText(ID_PANE_PORT).startsWith(QStringLiteral("PORT : COM3")));
 
     // Another port leaves while idle: only "ports changed".
     int mark = HostCommands().size();
@@ -243,11 +227,21 @@ TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
     EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
 }
 
+// Without a handset's port nothing is chosen: the link is stopped, which resets the panes and
+// forgets the plug-in. A port chosen by number is used while it is present.
 TEST_F(FrameTest, SelectPortOutsideTheListStillUsesAPresentPort)
 {
     SFakePort plain(9, QStringLiteral("Communications Port")); // not a handset name: not in the list
     CMainFrame& f = MakeFrame();
     EXPECT_EQ(f.m_nCurPort, -1);
+    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
+    EXPECT_EQ(FrameCommands(), (QList<quint32>{HC_PORT_RESULT}));
+    EXPECT_TRUE(PumpUntil([&] {
+        return f.PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : N/A") &&
+               f.PaneText(ID_PANE_DLL) == QStringLiteral("DLL : N/A") && theSettings.m_strDllFile.isEmpty();
+    }));
+    // The start-of-run block went to LOG/.
+    EXPECT_EQ(QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files).size(), 1);
     theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
     f.SelectPort(9);
     EXPECT_EQ(f.m_nCurPort, 9);
@@ -439,6 +433,112 @@ TEST_F(FrameTest, FunctionListBarIgnoresClose)
     f.show();
     EXPECT_FALSE(f.FunctionBar()->close());
     EXPECT_TRUE(f.FunctionBar()->isVisible());
+}
+
+// A bar shorter than the content (160 x 600) scrolls it in steps of 4 pixels down and 8 across;
+// a size change goes back to the top.
+TEST_F(FrameTest, ScrollsWhenTheBarIsShorterThanThePage)
+{
+    CPageHost* host = MakeFrame().PageHost();
+    m_frame->show();
+    CFunctionListBar* bar = m_frame->FunctionBar();
+    bar->setFloating(true);
+    const auto scrollBar = [&](const char* name) {
+        return host->findChild<QScrollBar*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    };
+    QScrollBar* v = scrollBar("verticalScrollBar");
+    QScrollBar* h = scrollBar("horizontalScrollBar");
+    ASSERT_NE(v, nullptr);
+    ASSERT_NE(h, nullptr);
+
+    bar->resize(800, 300);
+    ASSERT_TRUE(PumpUntil([&] { return host->height() < 300 && v->isVisible(); }, 20000));
+    EXPECT_FALSE(h->isVisible());
+    const int clientHeight = host->height();
+    EXPECT_EQ(v->maximum(), (600 - clientHeight + 3) / 4);
+    v->setValue(v->maximum());
+    const int shift = 4 * v->maximum();
+    EXPECT_EQ(host->Panel()->y(), 1 - shift);
+    EXPECT_EQ(host->InfoPage()->y(), 130 - shift);
+    EXPECT_EQ(host->Strip()->y(), -shift);
+    EXPECT_EQ(v->geometry().right(), host->width() - 1); // the bar itself stays
+    v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(host->InfoPage()->y(), 130 - shift + 4);
+    // A page brought forward does not cover the bar.
+    Command(HC_SETTINGS);
+    const QPoint edge(v->geometry().left() + 1, v->geometry().center().y());
+    ASSERT_TRUE(host->SettingsPage()->geometry().contains(edge));
+    EXPECT_EQ(host->childAt(edge), v);
+
+    // Narrower than 160 too: both directions; a size change starts again at the top left.
+    bar->resize(120, 200);
+    ASSERT_TRUE(PumpUntil([&] { return host->width() < 160 && h->isVisible(); }, 20000));
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_EQ(h->maximum(), (160 - (host->width() - v->width()) + 7) / 8);
+    EXPECT_EQ(host->InfoPage()->pos(), QPoint(205, 130));
+    h->setValue(1);
+    EXPECT_EQ(host->InfoPage()->pos(), QPoint(205 - 8, 130));
+
+    // Room for everything: nothing to scroll.
+    bar->resize(800, 680);
+    ASSERT_TRUE(PumpUntil([&] { return host->height() >= 600 && !v->isVisible(); }, 20000));
+    EXPECT_FALSE(h->isVisible());
+    EXPECT_EQ(host->InfoPage()->pos(), QPoint(205, 130));
+    EXPECT_EQ(host->Panel()->pos(), QPoint(1, 1));
+}
+
+TEST_F(FrameTest, PortResultEnablesAndDisablesTheStartControls)
+{
+    CPageHost* host = MakeFrame().PageHost();
+    const auto starts = [host] {
+        return QList<bool>{host->SettingsPage()->IsStartEnabled(), host->PhoneBookPage()->IsStartEnabled(),
+                           host->TransferPage()->IsStartEnabled(), host->UpgradePage()->IsStartEnabled()};
+    };
+    // A port without a plug-in: all but the upgrade page (looked at before the worker the command
+    // started gets to try the absent port).
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
+    host->OnHostCommand(HC_PORT_RESULT, 5);
+    EXPECT_EQ(starts(), (QList<bool>{true, true, true, false}));
+    host->StopLink(LINK_STOP_IDLE);
+    // No port: none, even with a plug-in chosen.
+    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
+    Command(HC_PORT_RESULT, -1);
+    EXPECT_EQ(starts(), (QList<bool>{false, false, false, false}));
+}
+
+TEST_F(FrameTest, OkWithoutAPluginRowAsksForOne)
+{
+    CPageHost* host = MakeFrame().PageHost();
+    Command(HC_SELECT_MODEL_DLL);
+    emit host->Panel()->buttonClicked(CFunctionListPanel::ID_OK);
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().last().strText, QStringLiteral("Select model dll."));
+    EXPECT_EQ(host->Panel()->PanelState(), PANEL_SELECT_DLL);
+    emit host->Panel()->buttonClicked(CFunctionListPanel::ID_CANCEL);
+    EXPECT_EQ(host->Panel()->PanelState(), PANEL_MAIN);
+    EXPECT_EQ(host->CurrentPage(), host->InfoPage());
+}
+
+TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
+{
+    CPageHost* host = MakeFrame().PageHost();
+    CPtyMaster pty;
+    ASSERT_TRUE(pty.Open());
+    ASSERT_TRUE(PublishVirtualPort(60, pty.SlavePath(), QStringLiteral("Communications Port")));
+    Command(HC_SELECT_PORT);
+    EXPECT_EQ(host->Panel()->PanelState(), PANEL_SELECT_PORT);
+    QRadioButton* com60 = host->ComPortPage()->PortButton(60);
+    ASSERT_NE(com60, nullptr);
+    EXPECT_TRUE(com60->isEnabled());
+    EXPECT_TRUE(com60->isVisibleTo(host->ComPortPage()));
+    EXPECT_FALSE(host->ComPortPage()->PortButton(3)->isEnabled()); // absent
+    com60->setChecked(true);
+    emit host->Panel()->buttonClicked(CFunctionListPanel::ID_OK);
+    Pump();
+    EXPECT_EQ(m_frame->m_nCurPort, 60);
+    EXPECT_EQ(host->Panel()->PanelState(), PANEL_MAIN);
+    host->StopLink(LINK_STOP_IDLE);
+    UnpublishVirtualPort(60, pty.SlavePath());
 }
 
 class AppStartTest : public FrameTest

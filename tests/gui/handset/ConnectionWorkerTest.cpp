@@ -24,20 +24,6 @@ namespace {
 // A COM number that no test ever publishes.
 constexpr int ABSENT_PORT = 4;
 
-QList<int> PortList()
-{
-    QMutexLocker lock(&theSettings.m_lock);
-    return theSettings.m_portList.Ports();
-}
-
-void SetPortList(const QList<int>& ports)
-{
-    QMutexLocker lock(&theSettings.m_lock);
-    theSettings.m_portList.RemoveAll();
-    for (int p : ports)
-        theSettings.m_portList.Append(p);
-}
-
 class ConnectionWorkerTest : public ::testing::Test
 {
 protected:

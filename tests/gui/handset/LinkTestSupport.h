@@ -1,62 +1,37 @@
 #pragma once
-// Helpers of the connection tests: the handset simulator as a child process, a receiver that
-// records every window message it gets.
+// Helpers of the connection tests: the handset simulator, the program's port list, and a receiver
+// that records every window message it gets.
+#include "SimProcess.h"
 #include "TestEnv.h"
+#include "core/AppSettings.h"
 
 #include "platform/WindowMessage.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-
-#include <memory>
+#include <QMutexLocker>
 
 namespace linktest {
 
 using qpxtest::PumpUntil;
 
-// qpx-handset-sim on a pseudo-terminal, published as a virtual COM port; killed when destroyed.
-class CSimulator
+// The handset simulator, started at once.
+struct CSimulator : CSimProcess
 {
-public:
-    explicit CSimulator(const QStringList& args = {})
-    {
-        m_process.setProgram(qpxtest::BuiltProgram(QStringLiteral("qpx-handset-sim")));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        static const QRegularExpression ready(QStringLiteral("qpx-handset-sim: COM(\\d+) -> (\\S+)"));
-        while (m_nPort < 0 && m_process.waitForReadyRead(30000)) {
-            m_output += m_process.readAllStandardOutput();
-            const auto m = ready.match(QString::fromUtf8(m_output));
-            if (m.hasMatch()) {
-                m_nPort = m.captured(1).toInt();
-                m_strPty = m.captured(2);
-            }
-        }
-    }
-    ~CSimulator() { Kill(); }
-    CSimulator(const CSimulator&) = delete;
-    CSimulator& operator=(const CSimulator&) = delete;
-
-    bool Ready() const { return m_nPort > 0; }
-    int Port() const { return m_nPort; }
-    QString Pty() const { return m_strPty; }
-    void Kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_output;
-    int m_nPort = -1;
-    QString m_strPty;
+    explicit CSimulator(const QStringList& args = {}) : CSimProcess(args) {}
 };
+
+// The ports the program knows, under its lock.
+inline QList<int> PortList()
+{
+    QMutexLocker lock(&theSettings.m_lock);
+    return theSettings.m_portList.Ports();
+}
+inline void SetPortList(const QList<int>& ports)
+{
+    QMutexLocker lock(&theSettings.m_lock);
+    theSettings.m_portList.RemoveAll();
+    for (int p : ports)
+        theSettings.m_portList.Append(p);
+}
 
 struct SRecord
 {

@@ -120,17 +120,11 @@ TEST_F(ModelDllDialogTest, SelectionShowsThePictureAndNoSelectionClearsIt)
     page->List()->clearSelection();
     EXPECT_TRUE(pictures.last().isNull());
     EXPECT_EQ(page->HotRow(), -1);
-}
 
-TEST_F(ModelDllDialogTest, ManualChoiceBecomesThePluginInUseAndTheWorkersSelection)
-{
-    auto page = Make();
-    page->SetListEnabled(true);
-    page->FillList();
+    // A row chosen by hand becomes the plug-in in use and the worker's selection.
     theSettings.m_bAutoModelDll = 1;
     page->List()->SetCurSel(1);
     ASSERT_TRUE(page->ApplyModelChoice());
-
     EXPECT_EQ(page->SelectedIndex(), 1);
     EXPECT_EQ(page->Selection()->Snapshot().nSelected, 1);
     EXPECT_EQ(theSettings.Get(&CAppSettings::m_strDllFile), page->Catalogue().GetPath(1));

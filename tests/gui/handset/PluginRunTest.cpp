@@ -41,73 +41,58 @@ private:
     }
 };
 
-// A three-column grid.
+// A three-column grid that notes every call made off the thread that made it; the editors it
+// is given are kept as text.
 class CFakeList : public IPluginList
 {
 public:
     QList<QStringList> rows;
     QStringList editors;
-    bool bOffThread = false;
+    mutable bool bOffThread = false;
     QThread* pUi = QThread::currentThread();
 
     virtual ~CFakeList() = default;
-
-    int RowCount() const override { return Check(), static_cast<int>(rows.size()); }
-    int ColumnCount() const override { return Check(), 3; }
-    QString Text(int r, int c) const override { return Check(), rows.value(r).value(c); }
+    int RowCount() const override { return Note(int(rows.size())); }
+    int ColumnCount() const override { return Note(3); }
+    QString Text(int r, int c) const override { return Note(0), rows.value(r).value(c); }
     int SetText(int r, int c, const QString& t) override
     {
-        Check();
-        if (r < 0 || r >= rows.size() || c < 0 || c >= 3)
-            return -1;
-        rows[r][c] = t;
-        return 1;
+        const bool in = r >= 0 && r < rows.size() && c >= 0 && c < 3;
+        if (in)
+            rows[r][c] = t;
+        return Note(in ? 1 : -1);
     }
-    int InsertRow(int r, const QString& t) override
+    int InsertRow(int, const QString& t) override
     {
-        Check();
-        if (r == -1)
-            r = static_cast<int>(rows.size());
-        if (r < 0 || r > rows.size())
-            return -1;
-        rows.insert(r, QStringList{t, QString(), QString()});
-        return r;
+        return rows.append({t, {}, {}}), Note(int(rows.size()) - 1);
     }
-    int DeleteRow(int r) override
-    {
-        Check();
-        if (r < 0 || r >= rows.size())
-            return -1;
-        rows.removeAt(r);
-        return 1;
-    }
-    int DeleteAllRows() override { return Check(), rows.clear(), 1; }
+    int DeleteRow(int) override { return Note(-1); }
+    int DeleteAllRows() override { return Note(-1); }
     int AddComboEditor(int r, int c, const QStringList& texts) override
     {
-        return Check(), editors.append(QStringLiteral("combo %1,%2 %3").arg(r).arg(c).arg(texts.join(u'|'))),
-               1;
+        return Editor(QStringLiteral("combo %1,%2 %3").arg(r).arg(c).arg(texts.join(u'|')));
     }
     int AddEditEditor(int r, int c, const QString& allowed, int minLength, int byteWidth,
                       int maxBytes) override
     {
-        Check();
-        editors.append(QStringLiteral("edit %1,%2 %3 %4 %5 %6")
-                           .arg(r)
-                           .arg(c)
-                           .arg(allowed)
-                           .arg(minLength)
-                           .arg(byteWidth)
-                           .arg(maxBytes));
-        return 1;
+        return Editor(QStringLiteral("edit %1,%2 %3 %4 %5 %6")
+                          .arg(r)
+                          .arg(c)
+                          .arg(allowed)
+                          .arg(minLength)
+                          .arg(byteWidth)
+                          .arg(maxBytes));
     }
-    int AddIpEditor(int r, int c) override
-    {
-        return Check(), editors.append(QStringLiteral("ip %1,%2").arg(r).arg(c)), 1;
-    }
-    int ClearEditors() override { return Check(), editors.clear(), 1; }
+    int AddIpEditor(int r, int c) override { return Editor(QStringLiteral("ip %1,%2").arg(r).arg(c)); }
+    int ClearEditors() override { return Note(-1); }
 
 private:
-    void Check() const { const_cast<CFakeList*>(this)->bOffThread |= QThread::currentThread() != pUi; }
+    int Note(int result) const
+    {
+        bOffThread |= QThread::currentThread() != pUi;
+        return result;
+    }
+    int Editor(const QString& text) { return editors.append(text), Note(1); }
 };
 
 class PluginRunTest : public ::testing::Test

@@ -157,6 +157,7 @@ TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
     }
 }
 
+// Without a work folder Restore offers nothing.
 TEST_F(TransferPageTest, RestoreWithoutWorkFolderDisablesEverything)
 {
     InstallPlugin();
@@ -164,117 +165,50 @@ TEST_F(TransferPageTest, RestoreWithoutWorkFolderDisablesEverything)
     for (int r = 0; r < 5; ++r)
         EXPECT_TRUE(!Enabled(r) && !Bold(r)) << r;
     EXPECT_TRUE(Checked(0));
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
-    EXPECT_FALSE(Page().IsRunning());
+}
 
-    Dialogs::ClearRecords();
-    QFile::remove(m_recLog);
-    List()->SetCheckbox(0, 1, 0);
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose at least one item to backup")});
+// Each check of Start stops it before the plug-in is asked for anything: the mode, the items,
+// the backup to restore, and a plug-in that serves the handset's software (no capital V in the
+// handset's version, or the served version before its last V, or none served at all). A
+// library without the export stops without a word.
+TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
+{
+    const QString incompatible = QStringLiteral("Model non-compatible!");
+    // clang-format off
+    const struct
+    {
+        const char* what;
+        const char* plugin;
+        QString version, message;
+        const char* state; // 'm': no mode checked, 'r': Restore, 'i': no item checked
+    } cases[] = {
+        {"no mode", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose Backup/Restore Mode First!"), "m"},
+        {"no item", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose at least one item to backup"), "ri"},
+        {"no backup", "qpx_rec_plugin", m_strVersion, QStringLiteral("Backup file not exists!"), "r"},
+        {"lower case", "qpx_rec_plugin", QStringLiteral("01.02  kq100v12"), incompatible, ""},
+        {"before the last V", "qpx_rec_plugin", QStringLiteral("01.02  V12 KQ100V13"), incompatible, ""},
+        {"none served", "qpx_rec_plugin_nobinver", m_strVersion, incompatible, ""},
+        {"no export", "qpx_pages_noop_plugin", m_strVersion, QString(), ""},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QLatin1String state(c.state);
+        Dialogs::ClearRecords();
+        InstallPlugin(QString::fromLatin1(c.plugin));
+        m_strVersion = c.version;
+        (state.contains('r') ? RestoreRadio() : BackupRadio())->click();
+        List()->SetCheckbox(0, 1, state.contains('i') ? 0 : 1);
+        BackupRadio()->setAutoExclusive(!state.contains('m'));
+        if (state.contains('m'))
+            BackupRadio()->setChecked(false);
+        Page().OnStart();
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        EXPECT_FALSE(Page().IsRunning());
+        EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    }
+    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // the last case got as far as the export
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-    EXPECT_FALSE(Calls().contains(QStringLiteral("GetSupportBINVersion")));
-}
-
-TEST_F(TransferPageTest, StartChecksModeAndCompatibility)
-{
-    InstallPlugin();
-    BackupRadio()->setAutoExclusive(false);
-    BackupRadio()->setChecked(false);
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose Backup/Restore Mode First!")});
-    BackupRadio()->setChecked(true);
-
-    // No capital V in the handset's version, or the served version before the last V.
-    Dialogs::ClearRecords();
-    m_strVersion = QStringLiteral("01.02  kq100v12");
-    Page().OnStart();
-    m_strVersion = QStringLiteral("01.02  V12 KQ100V13");
-    Page().OnStart();
-    EXPECT_EQ(Messages(), (QStringList{QStringLiteral("Model non-compatible!"),
-                                       QStringLiteral("Model non-compatible!")}));
-    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12"));
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-
-    // A library that serves no version at all.
-    Dialogs::ClearRecords();
-    m_strVersion = QStringLiteral("01.02  KQ100V12");
-    InstallPlugin(QStringLiteral("qpx_rec_plugin_nobinver"));
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Model non-compatible!")});
-    EXPECT_FALSE(Page().IsRunning());
-}
-
-TEST_F(TransferPageTest, MissingTransferExportStopsSilently)
-{
-    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin"));
-    Page().OnStart();
-    EXPECT_TRUE(Dialogs::Shown().isEmpty());
-    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // it got as far as the export
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-}
-
-TEST_F(TransferPageTest, BackupRunsLockedAndLogsTheMode)
-{
-    const QString dll = InstallPlugin();
-    theSettings.m_nPortNum = 4;
-    qputenv("QPX_REC_BACKUP", "1");
-    qputenv("QPX_REC_DELAY_MS", "300");
-    ClickCheck(1);
-    ClickCheck(3);
-    Start()->setEnabled(true);
-    Page().OnStart();
-
-    EXPECT_EQ(theSettings.m_bBusy.load(), 1);
-    EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
-    EXPECT_TRUE(BackupRadio()->isEnabled());
-    EXPECT_FALSE(RestoreRadio()->isEnabled());
-    EXPECT_FALSE(Page().BackupFound());
-    EXPECT_EQ(CallOf(QStringLiteral("Transfer")),
-              QStringLiteral("Transfer page=1 port=4 rect=10,355,%1,460 dll=%2 mode=1 mask=10")
-                  .arg(Page().width() - 10)
-                  .arg(dll));
-
-    // The completion, delivered at once so the page can be looked at before the reconnection.
-    OperationResult r{};
-    r.nResult = -1;
-    qstrcpy(r.szStatus, "Backup done");
-    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(Start()->isEnabled());
-    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Backup done"));
-    EXPECT_TRUE(RestoreRadio()->isEnabled());
-    EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
-    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
-    EXPECT_TRUE(OperationLog().contains(QStringLiteral(
-        "Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tBACKUP\r\nCOM Port\t\t:\t4\r\n")));
-    ASSERT_TRUE(PumpUntil([this] { return Calls().contains(QStringLiteral("Done Transfer")); }, 20000));
-    QCoreApplication::processEvents(); // the plug-in's own completion, to be ignored
-
-    // The backup the plug-in left makes a restore possible.
-    theSettings.Set(&CAppSettings::m_strDllFile, dll);
-    RestoreRadio()->click();
-    EXPECT_TRUE(Enabled(1) && Enabled(3) && !Enabled(2) && !Enabled(4));
-    QFile::remove(m_recLog);
-    StartAndWait();
-    EXPECT_TRUE(Page().BackupFound());
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=10")));
-    EXPECT_TRUE(BackupRadio()->isEnabled());
-    EXPECT_TRUE(OperationLog().contains(
-        QStringLiteral("Current Operation\t:\tTransfer\r\nCurrent mode\t\t:\tRESTORE\r\n")));
-
-    // Once the backup is gone from disk, a restore is refused.
-    QDir(WorkFolder()).removeRecursively();
-    theSettings.Set(&CAppSettings::m_strDllFile, dll);
-    Dialogs::ClearRecords();
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
-    EXPECT_FALSE(Page().BackupFound());
 }
 
 TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
@@ -342,11 +276,15 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     Start()->setEnabled(true);
     Page().OnStart();
     ASSERT_TRUE(Page().IsRunning());
+    EXPECT_EQ(Host().m_nOperation, OP_TRANSFER);
+    EXPECT_FALSE(RestoreRadio()->isEnabled()); // the mode is locked while it runs
+    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=1 mask=1")));
     const QStringList during = Beside();
     ASSERT_EQ(during.size(), 3) << during.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(during[1].startsWith(QStringLiteral("TRANS_BK.")));
     EXPECT_EQ(FilesBelow(m_root + QStringLiteral("/MODEL/") + during[1]), previous);
     ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(RestoreRadio()->isEnabled());
     EXPECT_EQ(Messages().last(), QStringLiteral("Handset lost"));
     EXPECT_EQ(FilesBelow(WorkFolder()), previous);
     EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));

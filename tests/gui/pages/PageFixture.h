@@ -1,7 +1,7 @@
 #pragma once
-// Shared set-up of the operation page tests: a main frame with fresh settings and an
-// installation folder of its own, dialogs answered by the test, and a copy of the recording
-// plug-in in a private MODEL folder (so TRANS_BK and the recorded calls belong to one test).
+// Shared set-up of the operation page tests: fresh settings in a folder of their own, dialogs
+// answered by the test, a copy of the recording plug-in in a private MODEL folder (so TRANS_BK
+// and the recorded calls belong to one test), and the main frame when a test asks for it.
 #include "TestEnv.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
@@ -33,15 +33,14 @@ protected:
         m_install = m_root + QStringLiteral("/install/");
         QDir().mkpath(m_install);
         theSettings.m_strInstallDir = m_install;
+        theSettings.m_nPortNum = 7;
         m_recLog = m_root + QStringLiteral("/rec.log");
         qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
         qputenv("QPX_REC_DELAY_MS", "10");
-        for (const char* name :
-             {"QPX_REC_RESULT", "QPX_REC_MESSAGE", "QPX_REC_BINVER", "QPX_REC_CSV_TEXT", "QPX_REC_BACKUP",
-              "QPX_REC_SETTINGS_FILL", "QPX_REC_MINUTES", "QPX_REC_SECONDS"})
+        for (const char* name : {"QPX_REC_RESULT", "QPX_REC_MESSAGE", "QPX_REC_BINVER", "QPX_REC_BACKUP",
+                                 "QPX_REC_SETTINGS_FILL", "QPX_REC_MINUTES", "QPX_REC_SECONDS"})
             qunsetenv(name);
         CPluginRun::SetReleaseWaitMs(5);
-        Frame(); // the frame's start-up sets the plug-in fields; tests choose theirs afterwards
     }
 
     void TearDown() override
@@ -51,6 +50,7 @@ protected:
         Dialogs::ClearRecords();
     }
 
+    // The main frame; its start-up sets the plug-in fields, so tests choose theirs afterwards.
     CMainFrame& Frame()
     {
         if (!m_frame) {
@@ -65,9 +65,8 @@ protected:
     // Copies a built test plug-in into <root>/MODEL/ and selects it.
     QString InstallPlugin(const QString& target = QStringLiteral("qpx_rec_plugin"))
     {
-        const QString folder = m_root + QStringLiteral("/MODEL");
-        QDir().mkpath(folder);
-        const QString path = folder + QLatin1Char('/') + target + QStringLiteral(".so");
+        const QString path = m_root + QStringLiteral("/MODEL/") + target + QStringLiteral(".so");
+        QDir().mkpath(m_root + QStringLiteral("/MODEL"));
         QFile::remove(path);
         EXPECT_TRUE(
             QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/") + target + QStringLiteral(".so"), path));
@@ -76,12 +75,19 @@ protected:
         return path;
     }
 
+    // A file with some data below <root>/files/.
+    QString MakeFile(const QString& name, const QByteArray& data = "data")
+    {
+        const QString path = m_root + QStringLiteral("/files/") + name;
+        EXPECT_TRUE(qpxtest::WriteFile(path, data));
+        return path;
+    }
+
     // Lines the recording plug-in wrote, without its query calls.
     QStringList Calls() const
     {
         QStringList out;
-        const QList<QByteArray> lines = qpxtest::ReadFile(m_recLog).split('\n');
-        for (const QByteArray& l : lines) {
+        for (const QByteArray& l : qpxtest::ReadFile(m_recLog).split('\n')) {
             if (!l.isEmpty() && !l.startsWith("GetModelKind") && !l.startsWith("GetModelImage"))
                 out.append(QString::fromUtf8(l));
         }
@@ -113,9 +119,9 @@ protected:
     }
 
     // Waits for the run to end: the completion message box is the last thing before busy clears.
-    bool WaitIdle(int timeoutMs = 20000)
+    bool WaitIdle()
     {
-        return PumpUntil([] { return theSettings.m_bBusy.load() == 0; }, timeoutMs);
+        return PumpUntil([] { return theSettings.m_bBusy.load() == 0; }, 30000);
     }
 
     QString m_root;

@@ -21,6 +21,11 @@ using pagetest::PumpUntil;
 class PhoneBookPageTest : public PageFixture
 {
 protected:
+    void SetUp() override
+    {
+        PageFixture::SetUp();
+        Frame();
+    }
     CPhoneBookPage& Page() { return *Host().PhoneBookPage(); }
     template <typename T> T* Child(const char* name)
     {
@@ -80,23 +85,25 @@ TEST_F(PhoneBookPageTest, FreshPageIsInReadModeWithTheLastCsvFile)
     EXPECT_FALSE(child("browseButton")->isEnabled());
 }
 
-TEST_F(PhoneBookPageTest, WriteWithEmptyPathEmptiesTheListAndEnablesThePathBox)
+// Each radio empties the list; Write opens the path box and reads a named file into the list,
+// and one it cannot read leaves the list as it was and says so.
+TEST_F(PhoneBookPageTest, ModeRadiosEmptyTheListAndSwitchThePathBox)
 {
-    FillDummyRows(3);
-    WriteRadio()->click();
-    EXPECT_EQ(Page().Mode(), 0);
-    EXPECT_EQ(List()->GetItemCount(), 0);
-    EXPECT_TRUE(PathEdit()->isEnabled());
-    EXPECT_TRUE(Browse()->isEnabled());
-    EXPECT_TRUE(Dialogs::Shown().isEmpty());
-
-    // Back to Read: list emptied again, path box and browse off.
+    for (const bool write : {true, false}) {
+        SCOPED_TRACE(write);
+        FillDummyRows(3);
+        (write ? WriteRadio() : ReadRadio())->click();
+        EXPECT_EQ(Page().Mode(), write ? 0 : 1);
+        EXPECT_EQ(List()->GetItemCount(), 0);
+        EXPECT_EQ(PathEdit()->isEnabled(), write);
+        EXPECT_EQ(Browse()->isEnabled(), write);
+        EXPECT_TRUE(Dialogs::Shown().isEmpty());
+    }
     FillDummyRows(2);
-    ReadRadio()->click();
-    EXPECT_EQ(Page().Mode(), 1);
-    EXPECT_EQ(List()->GetItemCount(), 0);
-    EXPECT_FALSE(PathEdit()->isEnabled());
-    EXPECT_FALSE(Browse()->isEnabled());
+    PathEdit()->setText(m_root + QStringLiteral("/nowhere/missing.csv"));
+    WriteRadio()->click();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to get data from file")});
+    EXPECT_EQ(List()->GetItemCount(), 2);
 }
 
 TEST_F(PhoneBookPageTest, WriteReadsTheNamedFileIntoTheList)
@@ -116,15 +123,6 @@ TEST_F(PhoneBookPageTest, WriteReadsTheNamedFileIntoTheList)
                            QStringLiteral("z"), QStringLiteral("w"), QStringLiteral("v")}));
     EXPECT_EQ(Row(3).mid(0, 3), (QStringList{QStringLiteral("\tt"), QStringLiteral("u"), QString()}));
     EXPECT_TRUE(Dialogs::Shown().isEmpty());
-}
-
-TEST_F(PhoneBookPageTest, UnreadableFileKeepsTheListAndSaysSo)
-{
-    FillDummyRows(2);
-    PathEdit()->setText(m_root + QStringLiteral("/nowhere/missing.csv"));
-    WriteRadio()->click();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to get data from file")});
-    EXPECT_EQ(List()->GetItemCount(), 2);
 }
 
 TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
@@ -153,69 +151,55 @@ TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
     EXPECT_EQ(List()->GetItemText(1, 1), QStringLiteral("m2"));
 }
 
-TEST_F(PhoneBookPageTest, StartChecksModeAndPlugin)
-{
-    ClearRadios();
-    InstallPlugin();
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Choose Read/Write Mode First!")});
-    EXPECT_FALSE(Page().IsRunning());
-
-    // No plug-in chosen, or a file that is no library.
-    Dialogs::ClearRecords();
-    ReadRadio()->setChecked(true);
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    Page().OnStart();
-    const QString notLib = WriteCsv("not a library", QStringLiteral("fake.so"));
-    theSettings.Set(&CAppSettings::m_strDllFile, notLib);
-    Page().OnStart();
-    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin")); // loads, but has no phonebook export
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList(3, QStringLiteral("ERR: failed to load phonebook dll function.")));
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(Dialogs::FileRequests().isEmpty());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
-}
-
-// Nothing reaches the plug-in for a file that is no phonebook, nor without a Yes; the list
-// shows what the named file holds.
+// Nothing reaches the plug-in without a mode, a plug-in with the export, a file that is a
+// phonebook, nor without a Yes; in Write mode the list shows what the named file holds.
 TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
 {
-    InstallPlugin();
-    WriteRadio()->click();
     const QString invalid = QStringLiteral("Invaild CSV File. Choose another one!");
-    struct SCase
+    const QString noExport = QStringLiteral("ERR: failed to load phonebook dll function.");
+    const struct
     {
-        QString path;
-        QString message;
+        char mode;          // 'r'ead, 'w'rite or none
+        const char* plugin; // installed, or N/A, or a file that is no library
+        QString path, message;
         int rows;
+    } cases[] = {
+        {0, "qpx_rec_plugin", {}, QStringLiteral("Choose Read/Write Mode First!"), 0},
+        {'r', "N/A", {}, noExport, 0},
+        {'r', "fake.so", {}, noExport, 0},
+        {'r', "qpx_pages_noop_plugin", {}, noExport, 0},
+        {'w', "qpx_rec_plugin", {}, QStringLiteral("Choose CSV File and proceed!"), 0},
+        {'w', "qpx_rec_plugin", m_root + QStringLiteral("/missing.csv"), invalid, 0},
+        {'w', "qpx_rec_plugin", WriteCsv("", QStringLiteral("empty.csv")), invalid, 0},
+        {'w', "qpx_rec_plugin", WriteCsv("\r\n   \n , \t\n", QStringLiteral("blank.csv")), invalid, 2},
+        {'w', "qpx_rec_plugin", WriteCsv(QByteArray("Kim,010\n\0\0\0\x01", 12), QStringLiteral("binary.csv")),
+         invalid, 2},
+        {'w', "qpx_rec_plugin", WriteCsv("a,1\n"), QStringLiteral("Are you sure?"), 1}, // answered No
     };
-    const QList<SCase> cases = {
-        {QString(), QStringLiteral("Choose CSV File and proceed!"), 0},
-        {m_root + QStringLiteral("/missing.csv"), invalid, 0},
-        {WriteCsv("", QStringLiteral("empty.csv")), invalid, 0},
-        {WriteCsv("\r\n   \n , \t\n", QStringLiteral("blank.csv")), invalid, 2},
-        {WriteCsv(QByteArray("Kim,010\n\0\0\0\x01", 12), QStringLiteral("binary.csv")), invalid, 2},
-    };
-    for (const SCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message.toStdString() + " " + c.plugin + " " + c.path.toStdString());
         Dialogs::ClearRecords();
+        ClearRadios();
+        PathEdit()->clear();
+        if (c.mode)
+            (c.mode == 'r' ? ReadRadio() : WriteRadio())->click();
+        if (QLatin1String(c.plugin).startsWith(QLatin1String("qpx_")))
+            InstallPlugin(QString::fromLatin1(c.plugin));
+        else
+            theSettings.Set(&CAppSettings::m_strDllFile,
+                            QLatin1String(c.plugin) == QLatin1String("N/A")
+                                ? QStringLiteral("N/A")
+                                : WriteCsv("not a library", QStringLiteral("fake.so")));
         PathEdit()->setText(c.path);
+        Dialogs::SetNextAnswer(IDNO);
         Page().OnStart();
-        EXPECT_EQ(Messages(), QStringList{c.message}) << c.path.toStdString();
-        EXPECT_EQ(List()->GetItemCount(), c.rows) << c.path.toStdString();
+        EXPECT_EQ(Messages(), QStringList{c.message});
+        EXPECT_EQ(List()->GetItemCount(), c.rows);
+        EXPECT_FALSE(Page().IsRunning());
+        EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     }
-
-    // A good file is asked about; No sends nothing.
-    PathEdit()->setText(WriteCsv("a,1\n"));
-    Dialogs::ClearRecords();
-    Dialogs::SetNextAnswer(IDNO);
-    Page().OnStart();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().first().strText, QStringLiteral("Are you sure?"));
     EXPECT_EQ(Dialogs::Shown().first().nButtons, MB_YESNO);
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    EXPECT_TRUE(Dialogs::FileRequests().isEmpty());
     EXPECT_TRUE(CallOf(QStringLiteral("PhoneBook")).isEmpty());
 }
 
@@ -301,7 +285,8 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
     EXPECT_EQ(theSettings.m_bBusy.load(), 1);
     EXPECT_TRUE(Page().IsRunning());
     EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
-    // A radio click while busy changes nothing.
+    // The mode cannot change while busy.
+    EXPECT_FALSE(WriteRadio()->isEnabled());
     Page().OnWriteRadio();
     EXPECT_EQ(Page().Mode(), 1);
     EXPECT_EQ(CallOf(QStringLiteral("PhoneBook")),
@@ -309,39 +294,22 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
                   .arg(Page().width() - 10)
                   .arg(dll, m_root + QStringLiteral("/r.csv")));
 
-    // The completion, delivered at once so the page can be looked at before the reconnection.
+    // Another message of the plug-in does not end the run; the completion does, and Start waits for
+    // the reconnection. The run's texts and log are those of every page (end to end).
     OperationResult r{};
     r.nResult = -1;
-    r.nMinutes = 2;
-    r.fSeconds = 5.34f;
-    qstrcpy(r.szStatus, "Read 12 entries");
-    qstrcpy(r.szFileName, "r.csv");
-    qstrcpy(r.szAddress, "0x40");
-    const int portResults = Host().HandledCommands().count(HC_PORT_RESULT);
-    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r)); // ignored
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r));
     EXPECT_TRUE(Page().IsRunning());
     Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
-
     EXPECT_FALSE(Page().IsRunning());
     EXPECT_EQ(theSettings.m_bBusy.load(), 0);
     EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
-    EXPECT_FALSE(Start()->isEnabled()); // until the reconnection
-    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QStringLiteral("Read 12 entries"));
-    EXPECT_EQ(Child<QLabel>("statusValue")->toolTip(), QStringLiteral("Read 12 entries")); // the whole text
-    EXPECT_EQ(Child<QLabel>("fileNameValue")->text(), QStringLiteral("r.csv"));
-    EXPECT_EQ(Child<QLabel>("addressValue")->text(), QStringLiteral("0x40"));
-    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("02:05.3 s"));
+    EXPECT_FALSE(Start()->isEnabled());
+    EXPECT_TRUE(ReadRadio()->isEnabled() && WriteRadio()->isEnabled());
+    // The plug-in's own completion, posted before ReleaseRs joined it, is ignored.
+    EXPECT_TRUE(PumpUntil([&] { return Calls().contains(QStringLiteral("Done PhoneBook")); }));
+    QCoreApplication::processEvents();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
-    const QString log = OperationLog();
-    EXPECT_TRUE(log.contains(QStringLiteral("Current Operation\t:\tPhonebook\r\nCOM Port\t\t:\t7\r\n")))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("Last Status\t\t:\tRead 12 entries\r\n")));
-
-    // The reconnection goes through the host; the plug-in's own late completion is ignored.
-    EXPECT_TRUE(
-        PumpUntil([&] { return Host().HandledCommands().count(HC_PORT_RESULT) > portResults; }, 20000));
-    QCoreApplication::processEvents(); // the plug-in's own completion, posted before ReleaseRs joined it
-    EXPECT_EQ(Messages().size(), 1);
 }
 
 TEST_F(PhoneBookPageTest, WriteRunSendsTheFileTheListShowsAndShowsAFailure)

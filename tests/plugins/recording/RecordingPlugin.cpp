@@ -7,10 +7,9 @@
 // OperationResult whose nResult is QPX_REC_RESULT (default -1) and whose message is
 // QPX_REC_MESSAGE. ReleaseRs joins the thread.
 //
-// Other knobs: QPX_REC_KIND (model name, default "REC-MODEL"), QPX_REC_BINVER (supported version,
-// default "VKQ100A1"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and
-// defines one editor of each kind on rows 0..2), QPX_REC_CSV_TEXT (a phonebook read writes this
-// text to the CSV path), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
+// The model name is "REC-MODEL". Other knobs: QPX_REC_BINVER (supported version, default
+// "VKQ100A1"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and defines
+// one editor of each kind on rows 0..2), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
 // plug-in the data of the masked items and the marker "<supported version>.pp"),
 // QPX_REC_BLOCK_QUERY=<file> (GetModelKind called off the program's main thread, as the
 // connection's model check calls it, logs "GetModelKind blocked" and waits until <file> exists,
@@ -125,15 +124,7 @@ void Work(QpxWindow* page, std::string name, std::string file)
         host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, reinterpret_cast<intptr_t>(&g_result));
 }
 
-// The files a real plug-in would leave behind, for the tests of the pages that look at them.
-void WriteCsv(const std::string& path)
-{
-    const char* text = std::getenv("QPX_REC_CSV_TEXT");
-    if (text == nullptr || path.empty())
-        return;
-    std::ofstream(path, std::ios::binary) << text;
-}
-
+// The files a real plug-in would leave behind, for the transfer page tests.
 void WriteBackup(const std::string& dllPath, uint32_t mask)
 {
     namespace fs = std::filesystem;
@@ -189,7 +180,6 @@ const char QpxFileVersion[] = "1, 0, 2, 3";
 #ifndef QPX_REC_NO_KIND
 const char* GetModelKind(void)
 {
-    static char text[256];
     Log("GetModelKind");
     const char* release = std::getenv("QPX_REC_BLOCK_QUERY");
     if (release != nullptr && *release != '\0' && syscall(SYS_gettid) != getpid()) {
@@ -198,8 +188,7 @@ const char* GetModelKind(void)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         Log("GetModelKind returned");
     }
-    std::snprintf(text, sizeof text, "%s", Env("QPX_REC_KIND", "REC-MODEL"));
-    return text;
+    return "REC-MODEL";
 }
 #endif
 
@@ -293,8 +282,6 @@ int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, co
 {
     Log(Lead("PhoneBook", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
         " csv=" + Text(csvPath) + " rows=" + std::to_string(RowCount(page, list)));
-    if (mode == 1 && csvPath != nullptr)
-        WriteCsv(csvPath);
     Start(page, "PhoneBook", csvPath);
     return 1;
 }

@@ -76,21 +76,32 @@ protected:
     QString m_root, m_package, m_launcher, m_home, m_dataHome;
 };
 
+// The first start prepares a private workspace below XDG_DATA_HOME (a relative one counts as
+// unset), links the packaged files into it and records it; any folder name reads back exactly
+// through the settings store.
 TEST_F(LauncherTest, FirstStartPreparesAPrivateWorkspaceAndRecordsIt)
 {
-    ASSERT_TRUE(Launch({QStringLiteral("-x"), QStringLiteral("two words")}));
-    const QString ws = Workspace();
-    for (const QString& folder : {ws, ws + QStringLiteral("/MODEL"), ws + QStringLiteral("/LOG")}) {
-        struct stat st = {};
-        ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0) << folder.toStdString();
-        EXPECT_TRUE(S_ISDIR(st.st_mode));
-        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder.toStdString();
+    const QString odd = m_root + QStringLiteral("/data home, \"quoted\" \\ ; \u00e9");
+    const QString cases[][2] = {
+        {m_dataHome, m_dataHome + QStringLiteral("/kova-qpx")},
+        {odd, odd + QStringLiteral("/kova-qpx")},
+        {QStringLiteral("relative/data"), m_home + QStringLiteral("/.local/share/kova-qpx")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0].toStdString());
+        QFile::remove(RegUserFilePath());
+        m_dataHome = c[0];
+        const QString ws = c[1];
+        ASSERT_TRUE(Launch({QStringLiteral("-x"), QStringLiteral("two words")}));
+        for (const QString& folder : {ws, ws + QStringLiteral("/MODEL"), ws + QStringLiteral("/LOG")}) {
+            struct stat st = {};
+            ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0) << folder.toStdString();
+            EXPECT_TRUE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700) << folder.toStdString();
+        }
+        for (const QString& file : {QStringLiteral("/MODEL/reference.so"), QStringLiteral("/QPX.CHM")})
+            EXPECT_EQ(QFileInfo(ws + file).symLinkTarget(), m_package + file);
+        EXPECT_EQ(InstallDir(), ws + QLatin1Char('/'));
     }
-    EXPECT_EQ(QFileInfo(ws + QStringLiteral("/MODEL/reference.so")).symLinkTarget(),
-              m_package + QStringLiteral("/MODEL/reference.so"));
-    EXPECT_EQ(QFileInfo(ws + QStringLiteral("/QPX.CHM")).symLinkTarget(),
-              m_package + QStringLiteral("/QPX.CHM"));
-    EXPECT_EQ(InstallDir(), ws + QLatin1Char('/'));
 }
 
 TEST_F(LauncherTest, EveryStartRefreshesThePackagedLinksAndLeavesTheUsersOwn)
@@ -159,29 +170,6 @@ TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
         if (c.user && QByteArray(c.user).contains("LAST_PORTNUM")) {
             EXPECT_EQ(RegReadDword(QPX_REG_KEY, "LAST_PORTNUM"), 3);
         }
-    }
-}
-
-// The workspace follows XDG_DATA_HOME (a relative one counts as unset), and any folder name reads
-// back exactly through the settings store.
-TEST_F(LauncherTest, WorkspaceFolderNamesReadBackAsTheyAre)
-{
-    const QString odd = m_root + QStringLiteral("/data home, \"quoted\" \\ ; \u00e9");
-    const struct
-    {
-        QString dataHome;
-        QString workspace;
-    } cases[] = {
-        {odd, odd + QStringLiteral("/kova-qpx")},
-        {QStringLiteral("relative/data"), m_home + QStringLiteral("/.local/share/kova-qpx")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dataHome.toStdString());
-        QFile::remove(RegUserFilePath());
-        m_dataHome = c.dataHome;
-        ASSERT_TRUE(Launch());
-        EXPECT_TRUE(QFileInfo(c.workspace + QStringLiteral("/MODEL/reference.so")).isSymLink());
-        EXPECT_EQ(InstallDir(), c.workspace + QLatin1Char('/'));
     }
 }
 

@@ -30,16 +30,6 @@ SPluginTree MakeTree()
     return t;
 }
 
-TEST(WorkFolder, PathsFromThePluginPath)
-{
-    EXPECT_EQ(PluginFolderOf(QStringLiteral("/opt/qpx/MODEL/x.so")), QStringLiteral("/opt/qpx/MODEL"));
-    EXPECT_EQ(TransferWorkFolder(QStringLiteral("/opt/qpx/MODEL/x.so")),
-              QStringLiteral("/opt/qpx/MODEL/TRANS_BK"));
-    EXPECT_TRUE(TransferWorkFolder(QStringLiteral("N/A")).isEmpty());
-    EXPECT_TRUE(TransferWorkFolder(QString()).isEmpty());
-    EXPECT_TRUE(TransferWorkFolder(QStringLiteral("plugin.so")).isEmpty());
-}
-
 QStringList Beside(const QString& root)
 {
     return QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -48,8 +38,14 @@ QStringList Beside(const QString& root)
 
 const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
 
-TEST(WorkFolder, ArchiveNames)
+// The work folder sits beside the plug-in; its archives are named by the second they were made.
+TEST(WorkFolder, PathsAndArchiveNames)
 {
+    EXPECT_EQ(PluginFolderOf(QStringLiteral("/opt/qpx/MODEL/x.so")), QStringLiteral("/opt/qpx/MODEL"));
+    EXPECT_EQ(TransferWorkFolder(QStringLiteral("/opt/qpx/MODEL/x.so")),
+              QStringLiteral("/opt/qpx/MODEL/TRANS_BK"));
+    for (const char* none : {"N/A", "", "plugin.so"})
+        EXPECT_TRUE(TransferWorkFolder(QLatin1String(none)).isEmpty()) << none;
     EXPECT_EQ(TransferArchiveName(CLOSED_AT), QStringLiteral("TRANS_BK.20240315-174502"));
     EXPECT_TRUE(IsTransferArchiveName(QStringLiteral("TRANS_BK.20240315-174502")));
     for (const char* other :

@@ -21,11 +21,17 @@ protected:
         ASSERT_TRUE(qpxtest::WriteFile(m_dll, "x"));
         m_work = m_plugin + QStringLiteral("/TRANS_BK");
     }
-    void File(const QString& below)
+    // A file below the plug-in's folder, or a folder when the name ends in "/".
+    void Make(const QString& below)
     {
-        ASSERT_TRUE(qpxtest::WriteFile(m_plugin + QLatin1Char('/') + below, "d"));
+        const QString path = m_plugin + QLatin1Char('/') + below;
+        ASSERT_TRUE(below.endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : qpxtest::WriteFile(path, "d"));
     }
-    void Folder(const QString& below) { ASSERT_TRUE(QDir().mkpath(m_plugin + QLatin1Char('/') + below)); }
+    QStringList Beside() const
+    {
+        return QDir(m_plugin).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                        QDir::Name);
+    }
 
     QString m_plugin;
     QString m_dll;
@@ -36,97 +42,92 @@ protected:
 
 TEST(TransferRules, ItemMask)
 {
-    EXPECT_EQ(TransferItemMask({true, false, false, false, false}), 1u);
     EXPECT_EQ(TransferItemMask({false, true, false, true, false}), 10u);
     EXPECT_EQ(TransferItemMask({true, true, true, true, true, true, true}), 31u);
     EXPECT_EQ(TransferItemMask({}), 0u);
 }
 
+// Each restore row is offered when its data is in the work folder; names are case-sensitive.
 TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
 {
-    STransferPresence p = ProbeTransferFolder(m_dll);
-    for (int row = 0; row < 5; ++row)
-        EXPECT_FALSE(p.RowAvailable(row)) << row;
-
-    Folder(QStringLiteral("TRANS_BK/sms"));
-    Folder(QStringLiteral("TRANS_BK/mms"));
-    p = ProbeTransferFolder(m_dll);
-    EXPECT_FALSE(p.RowAvailable(2)); // MMS missing: names are case-sensitive
-    EXPECT_TRUE(p.RowAvailable(0));  // but some data is there
-
-    File(QStringLiteral("TRANS_BK/MMS"));
-    File(QStringLiteral("TRANS_BK/pim"));
-    Folder(QStringLiteral("TRANS_BK/brew/mod/iwsapp/schedule"));
-    p = ProbeTransferFolder(m_dll);
-    EXPECT_TRUE(p.RowAvailable(1));
-    EXPECT_TRUE(p.RowAvailable(2));
-    EXPECT_TRUE(p.RowAvailable(3));
-    EXPECT_FALSE(p.RowAvailable(4));
-
-    Folder(QStringLiteral("TRANS_BK/ui.data"));
-    EXPECT_TRUE(ProbeTransferFolder(m_dll).RowAvailable(4));
+    const struct
+    {
+        const char* made;
+        const char* rows; // "1" for each row offered
+    } steps[] = {
+        {"", "00000"},
+        {"TRANS_BK/sms/|TRANS_BK/mms/", "10000"},
+        {"TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/", "11110"},
+        {"TRANS_BK/ui.data/", "11111"},
+    };
+    for (const auto& s : steps) {
+        for (const QString& m : QString::fromLatin1(s.made).split(QLatin1Char('|'), Qt::SkipEmptyParts))
+            Make(m);
+        const STransferPresence p = ProbeTransferFolder(m_dll);
+        QString rows;
+        for (int row = 0; row < 5; ++row)
+            rows += p.RowAvailable(row) ? QLatin1Char('1') : QLatin1Char('0');
+        EXPECT_EQ(rows, QLatin1String(s.rows)) << s.made;
+    }
     EXPECT_FALSE(ProbeTransferFolder(QStringLiteral("rec.so")).Any()); // no folder in the path
 }
 
 // The marker is a plain file directly in the work folder whose name up to its first dot is the
-// handset's version in any case, followed by ".PP" in any case.
-TEST_F(TransferFolder, MarkerScan)
-{
-    const auto found = [&](const char* version) {
-        return ScanBackupMarker(m_dll, QLatin1String(version)).bFound;
-    };
-    EXPECT_FALSE(found("KQ100V12"));
-    EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).strWorkFolder, QString());
-    Folder(QStringLiteral("TRANS_BK/KQ100V12.pp"));   // a folder
-    File(QStringLiteral("TRANS_BK/KQ100V12.bin"));    // no .PP
-    File(QStringLiteral("TRANS_BK/sub/KQ100V12.pp")); // too deep
-    File(QStringLiteral("TRANS_BK/KQ100V12"));        // no dot at all
-    EXPECT_FALSE(found("KQ100V12"));
-    File(QStringLiteral("TRANS_BK/kq100v12.pp"));
-    EXPECT_TRUE(found("KQ100V12"));
-    EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).strWorkFolder, m_work);
-    EXPECT_FALSE(found("KQ100V1"));
-    File(QStringLiteral("TRANS_BK/kq100v12x.pp"));
-    EXPECT_FALSE(found("kq100v12x")); // a version with lower case never matches
-    File(QStringLiteral("TRANS_BK/KQ200V12.x.PPX"));
-    EXPECT_TRUE(found("KQ200V12"));
-}
-
-// The work folder is the folder named TRANS_BK in any case, directly in the plug-in's folder:
-// never a sibling that merely contains the word, never an archive the program made at exit, and
-// never any folder only because the plug-in's own path contains it.
+// handset's version in any case, followed by ".PP" in any case. The work folder is the folder
+// named TRANS_BK in any case directly in the plug-in's folder: never a sibling that merely
+// contains the word, never an archive the program made at exit, and never any folder only because
+// the plug-in's own path contains it.
 TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
 {
+    enum EScan
+    {
+        NONE,
+        WORK, // the work folder without the marker
+        FOUND
+    };
     const struct
     {
         const char* pluginFolder; // below a fresh temporary folder
-        const char* folder;       // beside the plug-in, holding the marker
-        bool bWork;
+        const char* marker;       // below the plug-in's folder; a folder when it ends in "/"
+        const char* version;
+        EScan scan;
     } cases[] = {
-        {"MODEL", "TRANS_BK", true},
-        {"MODEL", "trans_bk", true},
-        {"MODEL", "Trans_Bk", true},
-        {"MODEL", "TRANS_BK_old", false},
-        {"MODEL", "old_trans_bk", false},
-        {"MODEL", "TRANS_BK2", false},
-        {"MODEL", "TRANS_BK.20240101-120000", false},
-        {"MODEL", "TRANS_BK.previous", false},
-        {"TRANS_BK", "pim", false},
-        {"TRANS_BK/MODEL", "other", false},
-        {"my_trans_bk_tools", "sms", false},
-        {"TRANS_BK", "TRANS_BK", true},
+        {"MODEL", "", "KQ100V12", NONE},
+        {"MODEL", "TRANS_BK/KQ100V12.pp/", "KQ100V12", WORK},
+        {"MODEL", "TRANS_BK/KQ100V12.bin", "KQ100V12", WORK},
+        {"MODEL", "TRANS_BK/sub/KQ100V12.pp", "KQ100V12", WORK},
+        {"MODEL", "TRANS_BK/KQ100V12", "KQ100V12", WORK},
+        {"MODEL", "TRANS_BK/kq100v12.pp", "KQ100V12", FOUND},
+        {"MODEL", "TRANS_BK/kq100v12.pp", "KQ100V1", WORK},
+        {"MODEL", "TRANS_BK/kq100v12x.pp", "kq100v12x", WORK}, // a version with lower case never matches
+        {"MODEL", "TRANS_BK/KQ200V12.x.PPX", "KQ200V12", FOUND},
+        {"MODEL", "trans_bk/KQ100V12.pp", "KQ100V12", FOUND},
+        {"MODEL", "Trans_Bk/KQ100V12.pp", "KQ100V12", FOUND},
+        {"MODEL", "TRANS_BK_old/KQ100V12.pp", "KQ100V12", NONE},
+        {"MODEL", "old_trans_bk/KQ100V12.pp", "KQ100V12", NONE},
+        {"MODEL", "TRANS_BK2/KQ100V12.pp", "KQ100V12", NONE},
+        {"MODEL", "TRANS_BK.20240101-120000/KQ100V12.pp", "KQ100V12", NONE},
+        {"MODEL", "TRANS_BK.previous/KQ100V12.pp", "KQ100V12", NONE},
+        {"TRANS_BK", "pim/KQ100V12.pp", "KQ100V12", NONE},
+        {"TRANS_BK/MODEL", "other/KQ100V12.pp", "KQ100V12", NONE},
+        {"my_trans_bk_tools", "sms/KQ100V12.pp", "KQ100V12", NONE},
+        {"TRANS_BK", "TRANS_BK/KQ100V12.pp", "KQ100V12", FOUND},
     };
     for (const auto& c : cases) {
         const QString plugin =
             qpxtest::MakeTempDir(QStringLiteral("scan")) + QLatin1Char('/') + QLatin1String(c.pluginFolder);
         const QString dll = plugin + QStringLiteral("/rec.so");
         ASSERT_TRUE(qpxtest::WriteFile(dll, "x"));
-        const QString folder = plugin + QLatin1Char('/') + QLatin1String(c.folder);
-        ASSERT_TRUE(qpxtest::WriteFile(folder + QStringLiteral("/KQ100V12.pp"), "m"));
-        const SBackupScan s = ScanBackupMarker(dll, QStringLiteral("KQ100V12"));
-        const std::string what = std::string(c.pluginFolder) + " / " + c.folder;
-        EXPECT_EQ(s.bFound, c.bWork) << what;
-        EXPECT_EQ(s.strWorkFolder, c.bWork ? folder : QString()) << what;
+        const QString marker = plugin + QLatin1Char('/') + QLatin1String(c.marker);
+        if (*c.marker) {
+            ASSERT_TRUE(marker.endsWith(QLatin1Char('/')) ? QDir().mkpath(marker)
+                                                          : qpxtest::WriteFile(marker, "m"));
+        }
+        const SBackupScan s = ScanBackupMarker(dll, QLatin1String(c.version));
+        const QString work =
+            plugin + QLatin1Char('/') + QString::fromLatin1(c.marker).section(QLatin1Char('/'), 0, 0);
+        EXPECT_EQ(s.bFound, c.scan == FOUND) << c.pluginFolder << " " << c.marker;
+        EXPECT_EQ(s.strWorkFolder, c.scan != NONE ? work : QString()) << c.pluginFolder << " " << c.marker;
     }
 }
 
@@ -135,8 +136,8 @@ TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
 // failed attempt left (failure).
 TEST_F(TransferFolder, PreviousBackupStaysUntilTheNewOneSucceeded)
 {
-    File(QStringLiteral("TRANS_BK/KQ100V12.pp"));
-    File(QStringLiteral("TRANS_BK/pim/a"));
+    Make(QStringLiteral("TRANS_BK/KQ100V12.pp"));
+    Make(QStringLiteral("TRANS_BK/pim/a"));
     const QDateTime when(QDate(2024, 3, 15), QTime(17, 45, 2));
     for (const bool success : {false, true}) {
         CPreviousBackup previous;
@@ -146,25 +147,20 @@ TEST_F(TransferFolder, PreviousBackupStaysUntilTheNewOneSucceeded)
         EXPECT_TRUE(QFileInfo::exists(previous.Archive() + QStringLiteral("/pim/a")));
         EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
 
-        File(QStringLiteral("TRANS_BK/sms")); // what the new backup writes
+        Make(QStringLiteral("TRANS_BK/sms")); // what the new backup writes
         previous.Settle(success);
         EXPECT_FALSE(previous.IsSetAside());
-        EXPECT_EQ(
-            QDir(m_plugin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-            (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}))
-            << success;
+        EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")})) << success;
         EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/sms")), success);
         EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/pim/a")), !success);
         EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound, !success);
     }
-}
-
-TEST_F(TransferFolder, PreviousBackupOutsideThePluginFolderIsNeverMoved)
-{
+    // A work folder that is a link out of the plug-in's folder, the plug-in's folder itself or a
+    // folder elsewhere is never moved.
     const QString outside = qpxtest::MakeTempDir(QStringLiteral("outside"));
     ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/KQ100V12.pp"), "k"));
+    ASSERT_TRUE(QDir(m_work).removeRecursively());
     ASSERT_TRUE(QFile::link(outside, m_work));
-    const QDateTime when = QDateTime::currentDateTime();
     for (const QString& folder : {m_work, outside, m_plugin, QString()}) {
         CPreviousBackup previous;
         EXPECT_FALSE(previous.SetAside(folder, m_dll, when)) << folder.toStdString();
@@ -173,8 +169,7 @@ TEST_F(TransferFolder, PreviousBackupOutsideThePluginFolderIsNeverMoved)
     }
     EXPECT_TRUE(QFileInfo(m_work).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/KQ100V12.pp")));
-    EXPECT_EQ(QDir(m_plugin).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
-              (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}));
+    EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}));
 }
 
 TEST(TransferRules, CompatibilityLooksAfterTheLastCapitalV)

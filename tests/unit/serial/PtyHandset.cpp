@@ -6,11 +6,8 @@
 #include <QDir>
 
 #include <chrono>
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 Bytes HexBytes(const char* text)
@@ -43,32 +40,12 @@ Bytes Framed(const Bytes& payload)
 
 CPtyHandset::CPtyHandset()
 {
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
-        ::close(fd);
-        return;
-    }
-    char name[128];
-    if (::ptsname_r(fd, name, sizeof name) != 0) {
-        ::close(fd);
-        return;
-    }
-    // Raw from the start, so nothing is echoed or translated before the driver opens the slave.
-    struct termios tio = {};
-    if (::tcgetattr(fd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-    }
-    m_master = fd;
-    m_strSlave = QString::fromLocal8Bit(name);
+    m_pty.Open();
 }
 
 CPtyHandset::~CPtyHandset()
 {
     Stop();
-    HangUp();
 }
 
 void CPtyHandset::Stop()
@@ -81,9 +58,7 @@ void CPtyHandset::Stop()
 
 void CPtyHandset::HangUp()
 {
-    if (m_master >= 0)
-        ::close(m_master);
-    m_master = -1;
+    m_pty.Close();
 }
 
 void CPtyHandset::Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs)
@@ -109,13 +84,10 @@ void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chu
     CFrameDecoder decoder;
     quint8 buf[4096];
     while (!m_bStop.load()) {
-        struct pollfd p = {m_master, POLLIN, 0};
-        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) {
-            if (p.revents & POLLHUP) // no slave open at the moment
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        struct pollfd p = {m_pty.Fd(), POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN))
             continue;
-        }
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        const ssize_t n = ::read(m_pty.Fd(), buf, sizeof buf);
         for (ssize_t i = 0; i < n; ++i) {
             {
                 std::lock_guard lock(m_mutex);
@@ -144,14 +116,14 @@ bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t w = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        const ssize_t w = ::write(m_pty.Fd(), bytes.data() + done, bytes.size() - done);
         if (w > 0) {
             done += static_cast<size_t>(w);
             continue;
         }
         if (deadline.hasExpired())
             return false;
-        struct pollfd p = {m_master, POLLOUT, 0};
+        struct pollfd p = {m_pty.Fd(), POLLOUT, 0};
         ::poll(&p, 1, 5);
     }
     return true;
@@ -163,10 +135,10 @@ Bytes CPtyHandset::ReadRaw(size_t n, int timeoutMs)
     Bytes out;
     quint8 buf[4096];
     while (out.size() < n && !deadline.hasExpired()) {
-        struct pollfd p = {m_master, POLLIN, 0};
+        struct pollfd p = {m_pty.Fd(), POLLIN, 0};
         if (::poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN))
             continue;
-        const ssize_t r = ::read(m_master, buf, std::min(sizeof buf, n - out.size()));
+        const ssize_t r = ::read(m_pty.Fd(), buf, std::min(sizeof buf, n - out.size()));
         if (r > 0)
             out.insert(out.end(), buf, buf + r);
     }

@@ -1,6 +1,9 @@
 #pragma once
-// The far end of a pseudo-terminal, playing the handset for the serial driver tests: the driver
-// opens the slave path, the test reads requests and writes replies on the master.
+// The far end of a pseudo-terminal (the platform's raw pty master), playing the handset for the
+// serial driver tests: the driver opens the slave path, the test reads requests and writes
+// replies on the master.
+#include "platform/VirtualPorts.h"
+
 #include <QString>
 
 #include <QtGlobal>
@@ -25,8 +28,8 @@ public:
     CPtyHandset(const CPtyHandset&) = delete;
     CPtyHandset& operator=(const CPtyHandset&) = delete;
 
-    bool IsValid() const { return m_master >= 0; }
-    QString SlavePath() const { return m_strSlave; }
+    bool IsValid() const { return m_pty.IsOpen(); }
+    QString SlavePath() const { return m_pty.SlavePath(); }
 
     // Answers every request frame with reply(payload) (raw bytes, written as they are), sent in
     // pieces of at most `chunk` bytes with `gapMs` between pieces. Runs on a thread of its own.
@@ -46,8 +49,7 @@ public:
 private:
     void ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs);
 
-    int m_master = -1;
-    QString m_strSlave;
+    CPtyMaster m_pty;
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;
