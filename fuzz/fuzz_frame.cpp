@@ -7,9 +7,6 @@
 // - a decoded frame re-encodes to a frame that decodes to the same bytes, and the stream decoder
 //   agrees with DecodeFrameBody on every frame it accepts.
 #include "serial/DiagCodec.h"
-// qpx_core is built without coverage instrumentation; compiling the codec into this target lets
-// libFuzzer see its branches (the archive's copy is then never linked in).
-#include "serial/DiagCodec.cpp"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -44,12 +44,21 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 
 void CDiagLink::Purge()
 {
-    if (m_pPort->IsOpen())
+    m_answered.clear();
+    if (!m_responder && m_pPort->IsOpen())
         m_pPort->Purge();
 }
 
 bool CDiagLink::Send(const QByteArray& request)
 {
+    if (m_responder) {
+        QByteArray answer;
+        if (!m_responder(request, answer))
+            m_answered.append({NO_ANSWER, QByteArray()});
+        else
+            m_answered.append({answer.isEmpty() ? DAMAGED : OK, answer});
+        return true;
+    }
     QByteArray frame(static_cast<int>(MaxEncodedSize(request.size())), '\0');
     const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
                                  reinterpret_cast<quint8*>(frame.data()), frame.size());
@@ -61,6 +70,13 @@ CDiagLink::EOutcome CDiagLink::Receive(QByteArray& answer, quint32 timeoutMs)
 {
     answer.clear();
     m_nRefusal = 0;
+    if (m_responder) {
+        if (m_answered.isEmpty())
+            return NO_ANSWER;
+        const auto [outcome, taken] = m_answered.takeFirst();
+        answer = taken;
+        return outcome;
+    }
     quint32 len = 0;
     const quint16 rx = m_pPort->ReceiveFrame(m_pBuffer.get(), timeoutMs, &len);
     if (rx == RX_BAD_FRAME)

@@ -19,9 +19,12 @@
 #include "serial/DiagProtocol.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 class CSerialPort;
 
@@ -64,6 +67,10 @@ public:
     // UNEXPECTED (no password retry inside a window).
     EOutcome ReceiveAnswer(quint8 code, QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     quint8 RefusalCode() const { return m_nRefusal; }
+    // Stands in for the port (tests, fuzzing): every request sent goes to the function, and what it
+    // answers is the next decoded frame received. false: NO_ANSWER; an empty answer: DAMAGED.
+    using Responder = std::function<bool(const QByteArray& request, QByteArray& answer)>;
+    void SetResponder(Responder responder) { m_responder = std::move(responder); }
     // A sentence for the technician about the last outcome that was not OK; what names the step.
     QString Problem(EOutcome outcome, const QString& what) const;
 
@@ -95,4 +102,6 @@ private:
     std::unique_ptr<quint8[]> m_pBuffer;
     quint8 m_nRefusal = 0;
     QString m_strOpenError;
+    Responder m_responder;
+    QList<std::pair<EOutcome, QByteArray>> m_answered; // the responder's answers not yet received
 };

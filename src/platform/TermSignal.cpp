@@ -1,5 +1,6 @@
 #include "TermSignal.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -20,7 +21,8 @@ void InstallTerminationHandler(std::function<void()> onSignal)
 {
     if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read);
+    // The application object owns the notifier, so it ends with the event loop it serves.
+    auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [cb = std::move(onSignal)] {
         char buf[16];
         while (::read(g_pipe[0], buf, sizeof(buf)) > 0) {

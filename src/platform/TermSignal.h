@@ -4,5 +4,6 @@
 // event loop watches.
 #include <functional>
 
-// Installs the handlers; onSignal runs on the thread that called this, in its event loop.
+// Installs the handlers once the application object exists; onSignal runs on the thread that called
+// this, in its event loop.
 void InstallTerminationHandler(std::function<void()> onSignal);

@@ -2,6 +2,7 @@
 // Input files in the reference plug-in's documented formats (plugins/reference/README.md), built
 // independently of the plug-in's own code so that a format fault shows on one side. The check
 // values come from serial/Checksums.h, whose results are pinned to the standard check values.
+#include "TestEnv.h"
 #include "plugin/ByteText.h"
 #include "serial/Checksums.h"
 #include "serial/PrlImage.h"
@@ -26,6 +27,7 @@ inline QByteArray FirmwareImage(const char* dir, int payloadSize)
     for (const quint32 v : fields)
         for (int i = 0; i < 4; ++i)
             img.append(static_cast<char>(v >> (8 * i)));
+    qpxtest::FuzzSeed("firmware_image", img + payload);
     return img + payload;
 }
 
@@ -42,6 +44,7 @@ inline QByteArray PrlFile(int size, quint16 id)
     const quint16 crc = PrlCrc16(reinterpret_cast<const quint8*>(img.constData()), size - 2);
     img[size - 2] = static_cast<char>(crc >> 8);
     img[size - 1] = static_cast<char>(crc);
+    qpxtest::FuzzSeed("prl_image", img);
     return img;
 }
 

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -88,6 +89,25 @@ void SetUpProcessEnvironment()
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(base) + "/no-system-bus");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Under the sanitizers, the programs a test starts (simulator, qpx, qpx-diag) write their
+    // reports into files that ChildSanitizerReports() collects: their stderr is rarely shown and a
+    // leak at exit does not always change an exit code a test looks at. This process has read its
+    // options already and keeps reporting on stderr.
+    QDir().mkpath(base + QStringLiteral("/sanitizer"));
+    const QByteArray logPath = ":log_path=" + QFile::encodeName(base) + "/sanitizer/report";
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (qEnvironmentVariableIsSet(name))
+            qputenv(name, qgetenv(name) + logPath);
+    }
+}
+
+QString ChildSanitizerReports()
+{
+    QString reports;
+    const QMap<QString, QByteArray> files = FilesBelow(TempRoot() + QStringLiteral("/sanitizer"));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        reports += QStringLiteral("--- %1\n").arg(it.key()) + QString::fromLocal8Bit(it.value());
+    return reports;
 }
 
 QString TempRoot()
@@ -118,6 +138,17 @@ QByteArray ReadFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+void FuzzSeed(const char* target, QByteArrayView bytes)
+{
+    // The fuzz targets take inputs up to 64 KiB; a longer seed would only slow them down.
+    const QString root = qEnvironmentVariable("QPX_FUZZ_SEED_DIR");
+    if (root.isEmpty() || bytes.size() > 65536)
+        return;
+    const QString name =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
+    WriteFile(QStringLiteral("%1/fuzz_%2/%3").arg(root, QLatin1String(target), name), bytes.toByteArray());
 }
 
 QMap<QString, QByteArray> FilesBelow(const QString& folder)

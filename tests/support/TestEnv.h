@@ -2,6 +2,7 @@
 // Test environment: every test process gets its own temporary XDG folders so no test
 // touches the user's settings, lock files or virtual ports.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,9 @@ namespace qpxtest {
 
 // Called once by the test mains before anything else runs.
 void SetUpProcessEnvironment();
+
+// The sanitizer reports of the programs this process started (empty when there are none).
+QString ChildSanitizerReports();
 
 // Root of this process's temporary area (removed at exit).
 QString TempRoot();
@@ -41,6 +45,10 @@ public:
     // How many messages so far contain every one of the parts.
     int Count(const QStringList& parts) const;
 };
+
+// With QPX_FUZZ_SEED_DIR set (scripts/fuzz --seeds), keeps bytes as a seed of the fuzz target
+// fuzz_<target> (one file per distinct input); does nothing otherwise.
+void FuzzSeed(const char* target, QByteArrayView bytes);
 
 // Path of a built program (qpx, qpx-diag, qpx-handset-sim...) in the build tree.
 QString BuiltProgram(const QString& name);

@@ -38,6 +38,12 @@ quint16 NvStatus(const QByteArray& a)
     return GetLe16(reinterpret_cast<const quint8*>(a.constData()) + 131);
 }
 
+// A request or an answer in the fuzz targets' input: length (u16, little-endian), bytes.
+QByteArray SeedRecord(const QByteArray& b)
+{
+    return QByteArray(1, char(b.size() & 0xFF)) + char(b.size() >> 8) + b;
+}
+
 class SimState : public ::testing::Test
 {
 protected:
@@ -49,7 +55,20 @@ protected:
         m_efs = std::make_unique<CEfs2Server>(m_strFolder + QStringLiteral("/efs"));
         m_disp = std::make_unique<CCommandDispatcher>(*m_state, m_efs.get());
     }
-    QByteArray D(const QByteArray& r) { return m_disp->Dispatch(r); }
+    void TearDown() override
+    {
+        // The test's requests and the answers to them seed the dispatcher's and the EFS2
+        // client's fuzz targets.
+        qpxtest::FuzzSeed("sim_dispatch", m_requests);
+        qpxtest::FuzzSeed("efs2_replies", m_answers);
+    }
+    QByteArray D(const QByteArray& r)
+    {
+        const QByteArray a = m_disp->Dispatch(r);
+        m_requests += SeedRecord(r);
+        m_answers += '\0' + SeedRecord(a);
+        return a;
+    }
     void Unlock() { ASSERT_EQ(D(QByteArray("\x41") + "000000"), B({0x41, 1})); }
 
     SHandsetProfile m_profile;
@@ -57,6 +76,7 @@ protected:
     std::unique_ptr<CHandsetState> m_state;
     std::unique_ptr<CEfs2Server> m_efs;
     std::unique_ptr<CCommandDispatcher> m_disp;
+    QByteArray m_requests, m_answers;
 };
 
 TEST_F(SimState, NvWritesFollowTheSpcAndTheItemRules)

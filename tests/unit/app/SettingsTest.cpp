@@ -26,6 +26,7 @@ protected:
     static QString Loaded(const QByteArray& user, const QByteArray& machine = {})
     {
         theSettings.Reset();
+        qpxtest::FuzzSeed("settings_store", user);
         EXPECT_TRUE(qpxtest::WriteFile(RegUserFilePath(), user));
         if (!machine.isEmpty()) {
             EXPECT_TRUE(qpxtest::WriteFile(MachineFile(), machine));

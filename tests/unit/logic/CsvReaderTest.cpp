@@ -39,6 +39,7 @@ TEST(CsvReader, RowsAndFields)
         QList<QStringList> want;
         for (const char* row : c.rows)
             want << QString::fromUtf8(row).split(QLatin1Char('|'));
+        qpxtest::FuzzSeed("csv", QByteArray(c.text));
         EXPECT_EQ(ParseCsvRows(c.text), want) << QByteArray(c.text).toHex().constData();
         EXPECT_EQ(ParseCsvTable(c.text).nDroppedFields, c.dropped) << c.text;
     }

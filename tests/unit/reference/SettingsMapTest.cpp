@@ -83,6 +83,10 @@ TEST(SettingsMap, PrivateItemsNameRealRowsAndOwnTheirNumbers)
         ASSERT_EQ(data.size(), 128) << p.row;
         EXPECT_FALSE(QByteArray(p.factory).isEmpty()) << p.row;
         EXPECT_EQ(FieldShow(PrivateField(p), data).value(0), QLatin1String(p.factory)) << p.row;
+        // The row's factory data and text seed the settings codec's fuzz target.
+        qpxtest::FuzzSeed("settings_codec", QByteArray(1, char(p.category)) +
+                                                char(RowOf(p.category, name, p.occurrence)) +
+                                                char(data.size()) + data + p.factory);
     }
     // The three "Emergency Numbers" rows are three items.
     const int first = RowOf(4, QStringLiteral("Emergency Numbers"), 0);

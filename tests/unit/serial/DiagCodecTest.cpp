@@ -1,5 +1,6 @@
 #include "serial/DiagCodec.h"
 #include "PtyHandset.h"
+#include "TestEnv.h"
 #include "serial/Checksums.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,15 @@ size_t CheckEscapes(const Bytes& payload)
     const quint16 fcs = Fcs16Of(payload.data(), payload.size());
     auto special = [](int b) { return b == FRAME_FLAG || b == FRAME_ESCAPE; };
     return (special(fcs & 0xFF) ? 1 : 0) + (special(fcs >> 8) ? 1 : 0);
+}
+
+// A byte stream of a test as a seed of the frame fuzz target: its output room (u16) and piece
+// seed (u32) come first.
+void SeedFrame(const Bytes& stream)
+{
+    qpxtest::FuzzSeed("frame",
+                      QByteArray("\xff\xff\x2a\0\0\0", 6) +
+                          QByteArray(reinterpret_cast<const char*>(stream.data()), qsizetype(stream.size())));
 }
 
 // Every helper below runs the fast codec and the byte-at-a-time reference and expects the same
@@ -55,6 +65,7 @@ int Decode(quint8* body, size_t n, quint8* out, size_t outCap)
 // Decodes a whole encoded frame (closing flag included).
 int DecodeWire(Bytes wire, Bytes* decoded)
 {
+    SeedFrame(wire);
     decoded->assign(wire.size() + 1, 0);
     return Decode(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
 }
@@ -197,6 +208,7 @@ void Note(SFeedLog& log, const CFrameDecoder& dec, CFrameDecoder::EResult r, siz
 SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
                  std::initializer_list<size_t> pieces = {1, 2, 7, 16, 0})
 {
+    SeedFrame(stream);
     auto ref = std::make_unique<CFrameDecoder>(dec); // the same state for every pass
     SFeedLog log;
     for (size_t i = 0; i < stream.size(); ++i)
