@@ -175,7 +175,7 @@ TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
     ASSERT_TRUE(held);
     ASSERT_TRUE(ended);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_TRUE(program.readAllStandardError().contains("left behind"));
 }
 
