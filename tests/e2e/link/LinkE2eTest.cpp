@@ -175,8 +175,9 @@ TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
     ASSERT_TRUE(held);
     ASSERT_TRUE(ended);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-    EXPECT_TRUE(program.readAllStandardError().contains("left behind"));
+    const QByteArray errors = program.readAllStandardError();
+    EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("left behind"));
 }
 
 // The program shows what qpx-diag prints for the same handset, whatever the length of its
