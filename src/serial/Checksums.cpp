@@ -1,29 +1,13 @@
 #include "Checksums.h"
+#include "SlicedCrc.h"
 
 #include <array>
 
 namespace {
 
-// Slicing by eight: table k advances the register over a byte followed by k zero bytes, so eight
-// bytes take eight look-ups instead of sixty-four shifts.
+// CRC-32 sliced by eight: eight bytes take eight look-ups instead of sixty-four shifts.
 using CCrcTables = std::array<std::array<quint32, 256>, 8>;
-
-constexpr CCrcTables MakeCrcTables()
-{
-    CCrcTables t{};
-    for (quint32 i = 0; i < 256; ++i) {
-        quint32 c = i;
-        for (int b = 0; b < 8; ++b)
-            c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-        t[0][i] = c;
-    }
-    for (size_t k = 1; k < 8; ++k)
-        for (size_t i = 0; i < 256; ++i)
-            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFFu];
-    return t;
-}
-
-constexpr CCrcTables kCrcTables = MakeCrcTables();
+constexpr CCrcTables kCrcTables = MakeSlicedCrcTables<quint32, 8>(0xEDB88320u);
 
 } // namespace
 

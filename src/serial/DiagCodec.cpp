@@ -1,4 +1,5 @@
 #include "DiagCodec.h"
+#include "SlicedCrc.h"
 
 #include <algorithm>
 #include <array>
@@ -7,27 +8,10 @@
 
 namespace {
 
-// The RFC 1662 FCS-16 table, generated from the reflected polynomial, followed by fifteen more:
-// row k gives the register change of a byte followed by k zero bytes, so sixteen bytes take
-// sixteen independent look-ups instead of a chain of sixteen.
+// The RFC 1662 FCS-16 table followed by fifteen more, so sixteen bytes take sixteen independent
+// look-ups.
 using FcsTables = std::array<std::array<quint16, 256>, 16>;
-
-constexpr FcsTables MakeFcsTables()
-{
-    FcsTables t{};
-    for (unsigned b = 0; b < 256; ++b) {
-        unsigned v = b;
-        for (int i = 0; i < 8; ++i)
-            v = (v & 1) ? (v >> 1) ^ 0x8408 : v >> 1;
-        t[0][b] = static_cast<quint16>(v);
-    }
-    for (size_t k = 1; k < t.size(); ++k)
-        for (unsigned b = 0; b < 256; ++b)
-            t[k][b] = static_cast<quint16>((t[k - 1][b] >> 8) ^ t[0][t[k - 1][b] & 0xFF]);
-    return t;
-}
-
-constexpr FcsTables kFcs = MakeFcsTables();
+constexpr FcsTables kFcs = MakeSlicedCrcTables<quint16, 16>(0x8408);
 constexpr const std::array<quint16, 256>& kFcsTable = kFcs[0];
 static_assert(kFcsTable[0x01] == 0x1189 && kFcsTable[0x80] == 0x8408 && kFcsTable[0xFF] == 0x0F78);
 

@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QUuid>
 
+#include <QUuid>
+#include <cstdio>
+
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -90,7 +93,7 @@ void SetUpProcessEnvironment()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Under the sanitizers, the programs a test starts (simulator, qpx, qpx-diag) write their
-    // reports into files that ChildSanitizerReports() collects: their stderr is rarely shown and a
+    // reports into files that WithChildSanitizerReports() collects: their stderr is rarely shown and a
     // leak at exit does not always change an exit code a test looks at. This process has read its
     // options already and keeps reporting on stderr.
     QDir().mkpath(base + QStringLiteral("/sanitizer"));
@@ -101,13 +104,16 @@ void SetUpProcessEnvironment()
     }
 }
 
-QString ChildSanitizerReports()
+int WithChildSanitizerReports(int rc)
 {
     QString reports;
     const QMap<QString, QByteArray> files = FilesBelow(TempRoot() + QStringLiteral("/sanitizer"));
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         reports += QStringLiteral("--- %1\n").arg(it.key()) + QString::fromLocal8Bit(it.value());
-    return reports;
+    if (reports.isEmpty())
+        return rc;
+    std::fprintf(stderr, "Sanitizer reports of started programs:\n%s", qPrintable(reports));
+    return 1;
 }
 
 QString TempRoot()

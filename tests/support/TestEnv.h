@@ -14,8 +14,9 @@ namespace qpxtest {
 // Called once by the test mains before anything else runs.
 void SetUpProcessEnvironment();
 
-// The sanitizer reports of the programs this process started (empty when there are none).
-QString ChildSanitizerReports();
+// The exit status of the test run: rc, or 1 when a program this process started left a sanitizer
+// report (printed here), so such a report fails the run like one of this process.
+int WithChildSanitizerReports(int rc);
 
 // Root of this process's temporary area (removed at exit).
 QString TempRoot();
