@@ -9,9 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <QUuid>
-#include <cstdio>
 
 #include <cstdio>
 #include <cstdlib>
