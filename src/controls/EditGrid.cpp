@@ -400,14 +400,6 @@ bool CEditGrid::AddIpDef(int row, int col)
     return AddDef(row, col, d);
 }
 
-bool CEditGrid::RemoveEditorDef(int row, int col)
-{
-    if (row == m_nEditRow && col == m_nEditCol)
-        EndEdit(false, false);
-    ++m_nChanges;
-    return m_defs.remove(Key(row, col)) > 0;
-}
-
 void CEditGrid::ClearEditorDefs()
 {
     EndEdit(false, false);
@@ -425,12 +417,6 @@ CEditGrid::EEditorKind CEditGrid::EditorKindAt(int row, int col) const
 {
     const SEditorDef* d = DefAt(row, col);
     return d ? d->kind : EDITOR_NONE;
-}
-
-QStringList CEditGrid::ComboItemsAt(int row, int col) const
-{
-    const SEditorDef* d = DefAt(row, col);
-    return d ? d->items : QStringList();
 }
 
 SEditFieldRule CEditGrid::EditRuleAt(int row, int col) const

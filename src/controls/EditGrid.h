@@ -97,10 +97,8 @@ public:
     bool AddEditDef(int row, int col, const QString& allowed, int minLength, int byteWidth,
                     int maxBytes = 0) override;
     bool AddIpDef(int row, int col) override;
-    bool RemoveEditorDef(int row, int col);
     void ClearEditorDefs() override;
     EEditorKind EditorKindAt(int row, int col) const;
-    QStringList ComboItemsAt(int row, int col) const;
     SEditFieldRule EditRuleAt(int row, int col) const;
 
     void SetReadOnlyColumn(int col, bool readOnly = true);

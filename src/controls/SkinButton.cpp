@@ -129,11 +129,6 @@ int CSkinButton::CurrentSlot() const
     return HasPicture(slot) ? slot : -1;
 }
 
-QImage CSkinButton::SlotImage(int slot) const
-{
-    return HasPicture(slot) ? m_slots[slot].image : QImage();
-}
-
 QSize CSkinButton::sizeHint() const
 {
     for (const SSlot& s : m_slots) {

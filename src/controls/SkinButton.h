@@ -72,8 +72,6 @@ public:
     bool HasPicture(int slot) const;
     // The slot the next paint shows, or -1 when that slot has no picture.
     int CurrentSlot() const;
-    // The prepared picture of a slot (transparent pixels have alpha 0).
-    QImage SlotImage(int slot) const;
 
     QSize sizeHint() const override;
 

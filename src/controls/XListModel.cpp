@@ -121,16 +121,6 @@ Qt::Alignment CXListModel::ColumnAlignment(int col) const
     return col >= 0 && col < ColumnCount() ? m_columns[col].align : Qt::Alignment(Qt::AlignLeft);
 }
 
-QString CXListModel::ColumnHeading(int col) const
-{
-    return col >= 0 && col < ColumnCount() ? m_columns[col].strHeading : QString();
-}
-
-int CXListModel::ColumnInitialWidth(int col) const
-{
-    return col >= 0 && col < ColumnCount() ? m_columns[col].nWidth : -1;
-}
-
 bool CXListModel::SetHeaderCheck(int col, int state)
 {
     if (col < 0 || col >= ColumnCount() || state < 0 || state > 2)

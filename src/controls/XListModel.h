@@ -51,8 +51,6 @@ public:
     bool DeleteColumn(int col);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
     Qt::Alignment ColumnAlignment(int col) const;
-    QString ColumnHeading(int col) const;
-    int ColumnInitialWidth(int col) const;
 
     // Header check image of a column: 0 none, 1 clear, 2 checked.
     bool SetHeaderCheck(int col, int state);

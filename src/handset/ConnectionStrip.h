@@ -76,8 +76,6 @@ public:
     // True for a message tagged by a worker that is no longer the current one (stopped or
     // replaced): what it had queued describes another link and is dropped. Untagged: false.
     bool IsFromReplacedWorker(WPARAM wParam) const;
-    // The port object of the current worker.
-    std::shared_ptr<CDiagPort> Diag() const { return m_pDiag; }
 
 protected:
     void customEvent(QEvent* event) override;

@@ -410,11 +410,6 @@ int CConnectionWorker::LinkPort() const
     return m_pState->nLinkPort.load();
 }
 
-std::shared_ptr<CDiagPort> CConnectionWorker::Diag() const
-{
-    return m_pState->pDiag;
-}
-
 void CConnectionWorker::SetPollPauseMs(int ms)
 {
     g_pollPauseMs = std::max(0, ms);

@@ -104,7 +104,6 @@ public:
     // The port the worker opens next; -1 after giving up.
     int LinkPort() const;
     quint32 Generation() const { return m_nGeneration; }
-    std::shared_ptr<CDiagPort> Diag() const;
 
     // The size of the worker's response buffers (the page host gets only the answer's bytes).
     static constexpr int STATUS_BUFFER_SIZE = 16404;

@@ -2,16 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <sys/stat.h>
 
 namespace {
-
-QMutex g_rootLock;
-QString g_strRoot; // empty: default
 
 bool SameDevice(const struct stat& a, const struct stat& b)
 {
@@ -48,19 +43,8 @@ void SortByPid(QList<SDeviceHolder>& list)
 
 } // namespace
 
-void SetProcRoot(const QString& root)
-{
-    QMutexLocker lock(&g_rootLock);
-    g_strRoot = root;
-}
-
 QString ProcRoot()
 {
-    {
-        QMutexLocker lock(&g_rootLock);
-        if (!g_strRoot.isEmpty())
-            return g_strRoot;
-    }
     const QString env = qEnvironmentVariable("QPX_PROC_ROOT");
     return env.isEmpty() ? QStringLiteral("/proc") : env;
 }

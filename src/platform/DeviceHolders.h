@@ -4,7 +4,7 @@
 // processes whose entries the caller may read are seen: all of the user's own, others' only with
 // privileges. Nothing is opened.
 //
-// The proc root is "/proc" unless QPX_PROC_ROOT or SetProcRoot() names another folder; tests point
+// The proc root is "/proc" unless QPX_PROC_ROOT names another folder; tests point
 // it at a fake tree (<root>/<pid>/comm, <root>/<pid>/fd/<n> links) to show chosen processes.
 #include <QList>
 #include <QString>
@@ -15,8 +15,7 @@ struct SDeviceHolder
     QString strName; // /proc/<pid>/comm
 };
 
-// "" restores the default (QPX_PROC_ROOT, else "/proc").
-void SetProcRoot(const QString& root);
+// QPX_PROC_ROOT, else "/proc".
 QString ProcRoot();
 
 // The holders of devicePath in process-number order; empty when none is seen or the path is absent.

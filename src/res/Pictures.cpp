@@ -877,17 +877,6 @@ SCache& Cache()
 
 namespace Pictures {
 
-const QList<SPictureInfo>& Table()
-{
-    static const QList<SPictureInfo> table = [] {
-        QList<SPictureInfo> t;
-        for (const SEntry& e : Entries())
-            t.append(e.info);
-        return t;
-    }();
-    return table;
-}
-
 const SPictureInfo* Find(int resourceId)
 {
     const SEntry* e = FindEntry(resourceId);
@@ -906,63 +895,6 @@ QImage Render(int resourceId)
 {
     const SEntry* e = FindEntry(resourceId);
     return e ? Paint(*e) : QImage();
-}
-
-void Preload()
-{
-    for (const SPictureInfo& info : Table())
-        LoadBitmap(info.nId);
-}
-
-QImage ContactSheet()
-{
-    // Pictures flow left to right in rows, each with its number underneath; keyed pixels are
-    // shown in a checker pattern so transparency is visible.
-    const int sheetWidth = 1240, margin = 10, labelH = 14;
-    struct SPlaced
-    {
-        const SPictureInfo* info;
-        QPoint at;
-    };
-    QList<SPlaced> placed;
-    int x = margin, y = margin, rowH = 0;
-    K lastKind = Table().first().kind;
-    for (const SPictureInfo& info : Table()) {
-        const bool newGroup = info.kind != lastKind;
-        if (x + info.nWidth + margin > sheetWidth || (newGroup && x > margin)) {
-            x = margin;
-            y += rowH + labelH + margin;
-            rowH = 0;
-        }
-        lastKind = info.kind;
-        placed.append({&info, QPoint(x, y)});
-        x += info.nWidth + margin;
-        rowH = std::max(rowH, info.nHeight);
-    }
-    const int height = y + rowH + labelH + margin;
-    QImage sheet(sheetWidth, height, QImage::Format_RGB32);
-    sheet.fill(QColor(0xFA, 0xFA, 0xFA));
-    QPainter p(&sheet);
-    p.setFont(UiFont(10, false));
-    for (const SPlaced& pl : placed) {
-        QImage img = LoadBitmap(pl.info->nId);
-        if (pl.info->key != 0) {
-            img = img.convertToFormat(QImage::Format_ARGB32);
-            for (int yy = 0; yy < img.height(); ++yy) {
-                QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(yy));
-                for (int xx = 0; xx < img.width(); ++xx) {
-                    if ((line[xx] | 0xFF000000) == (pl.info->key | 0xFF000000))
-                        line[xx] = ((xx / 4 + yy / 4) % 2) ? 0xFFFFFFFF : 0xFFD0D0D0;
-                }
-            }
-        }
-        p.drawImage(pl.at, img);
-        p.setPen(QColor(0x40, 0x40, 0x40));
-        p.drawText(QRect(pl.at.x(), pl.at.y() + pl.info->nHeight, std::max(pl.info->nWidth, 60), labelH),
-                   Qt::AlignLeft | Qt::AlignVCenter, QString::number(pl.info->nId));
-    }
-    p.end();
-    return sheet;
 }
 
 } // namespace Pictures

@@ -68,8 +68,6 @@ constexpr int IDB_TITLE_TRANSFER = 1072;
 
 namespace Pictures {
 
-// Every picture, ordered by kind and then as the windows use them.
-const QList<SPictureInfo>& Table();
 // nullptr for an unknown number.
 const SPictureInfo* Find(int resourceId);
 
@@ -78,13 +76,6 @@ const QList<const char*>& ToolbarCaptions();
 
 // Draws the picture afresh (no cache). Null image for an unknown number.
 QImage Render(int resourceId);
-
-// Draws every picture into the cache at once (start-up), so the first show of a page or face
-// costs nothing.
-void Preload();
-
-// All pictures on one sheet with their numbers, for looking at them.
-QImage ContactSheet();
 
 } // namespace Pictures
 
