@@ -31,6 +31,10 @@ QString WithPath(const char* text, const QString& path)
     return s.left(at) + path + s.mid(at + 2);
 }
 
+constexpr int ID_FOLDER_EDIT = 14148;
+// Longest folder text taken from the edit box; a longer one is refused.
+constexpr int MAX_PATH_TEXT = 260;
+
 constexpr int MARGIN = 10;
 constexpr int EDIT_HEIGHT = 23;
 constexpr int EDIT_GAP = 4; // between the edit box's bottom edge and the tree's top

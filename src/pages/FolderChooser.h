@@ -22,10 +22,6 @@ class CFolderChooser : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int ID_FOLDER_EDIT = 14148;
-    // Longest folder text taken from the edit box; a longer one is refused.
-    static constexpr int MAX_PATH_TEXT = 260;
-
     CFolderChooser(QWidget* parent, const SFolderDialogRequest& request);
     ~CFolderChooser() override;
 

@@ -21,6 +21,10 @@
 
 namespace {
 
+constexpr int ROW_ALL = 0;
+constexpr int COL_ITEMS = 0;
+constexpr int COL_CHECKING = 1;
+
 // Start faces: mouse-over, normal, checked, disabled; black is transparent.
 constexpr int BACKUP_FACES[4] = {138, 137, 138, 157};
 constexpr int RESTORE_FACES[4] = {151, 149, 151, 150};
@@ -34,7 +38,6 @@ CMemoryTransferPage::CMemoryTransferPage(QWidget* parent, IPageServices& service
     : COperationPage(parent, services, RUN_PAGE_TRANSFER, rect, QStringLiteral("memoryTransferPage"))
 {
     CreateControls();
-    SetupList();
 
     SetMode(1);
     m_pBackupRadio->setChecked(true);
@@ -54,12 +57,8 @@ void CMemoryTransferPage::CreateControls()
     itemGroup->setObjectName(QStringLiteral("itemGroup"));
     itemGroup->setGeometry(5, 40, w - 15, 160);
 
-    m_pList = new CXListCtrl(this);
-    m_pList->setObjectName(QStringLiteral("itemList"));
-    m_pList->setGeometry(15, 58, w - 35, 130);
-    m_pList->SetGridLines(true);
-    m_pList->SetFullRowSelect(true);
-    m_pList->SetRowHeight(15);
+    m_pList = CreateList(QStringLiteral("itemList"), QRect(15, 58, w - 35, 130), 15);
+    SetupList();
     // The control has toggled the box and moved the selection before it reports the click.
     connect(m_pList, &CXListCtrl::itemClicked, this, [this](int, int) { OnItemClicked(); });
 
@@ -72,16 +71,9 @@ void CMemoryTransferPage::CreateControls()
     connect(m_pBackupRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnBackupRadio);
     connect(m_pRestoreRadio, &QRadioButton::clicked, this, &CMemoryTransferPage::OnRestoreRadio);
 
-    m_pStartButton = CreateStartButton(QStringLiteral("startButton"));
-    m_pStartButton->setGeometry(3, 290, w - 10, 40);
-    connect(m_pStartButton, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
-
-    SStatusGroupLook look;
-    look.strTitle = QStringLiteral("Operation Status ");
-    look.strAddress = QStringLiteral("Address");
-    look.nBase = w;
-    look.nGroupWidth = w - 10;
-    CreateStatusGroup(look);
+    CSkinButton* start =
+        CreateWideStartAndStatus(QStringLiteral("Operation Status "), QStringLiteral("Address"));
+    connect(start, &QPushButton::clicked, this, &CMemoryTransferPage::OnStart);
 
     // The group boxes are drawn under the controls they frame.
     itemGroup->lower();

@@ -16,17 +16,12 @@
 #include <functional>
 
 class CXListCtrl;
-class CSkinButton;
 class QRadioButton;
 
 class CMemoryTransferPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int ROW_ALL = 0;
-    static constexpr int COL_ITEMS = 0;
-    static constexpr int COL_CHECKING = 1;
-
     CMemoryTransferPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CMemoryTransferPage() override;
 
@@ -64,5 +59,4 @@ private:
     CXListCtrl* m_pList = nullptr;
     QRadioButton* m_pBackupRadio = nullptr;
     QRadioButton* m_pRestoreRadio = nullptr;
-    CSkinButton* m_pStartButton = nullptr;
 };

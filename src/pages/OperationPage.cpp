@@ -1,6 +1,7 @@
 #include "OperationPage.h"
 
 #include "controls/SkinButton.h"
+#include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
 #include "pages/OperationLog.h"
 #include "pages/PageServices.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -23,6 +25,13 @@ namespace {
 template <size_t N> QString FieldText(const char (&field)[N])
 {
     return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, N)));
+}
+
+// The value lines are one line wide; a longer text can still be read in full as a tool tip.
+void SetValueLine(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->setToolTip(text);
 }
 
 } // namespace
@@ -154,34 +163,62 @@ void COperationPage::CreateStatusGroup(const SStatusGroupLook& look)
         MakeLabel(this, look.strElapsed, QRect(look.nBase - 76, 360, 64, 30), QStringLiteral("elapsedLabel"));
 
     const int valueWidth = look.nGroupWidth - 110;
+    // By EValueLine.
     const struct
     {
         QString strCaption;
         const char* name;
         int y;
         int h;
-        QLabel** value;
     } lines[] = {
-        {QStringLiteral("File name "), "fileName", 400, 20, &m_pFileValue},
-        {look.strAddress, "address", 425, 20, &m_pAddressValue},
-        {QStringLiteral("Status "), "status", 450, 18, &m_pStatusValue},
+        {QStringLiteral("File name "), "fileName", 400, 20},
+        {look.strAddress, "address", 425, 20},
+        {QStringLiteral("Status "), "status", 450, 18},
     };
-    for (const auto& line : lines) {
+    static_assert(std::extent_v<decltype(lines)> == std::tuple_size_v<decltype(m_valueLines)>);
+    for (size_t i = 0; i < m_valueLines.size(); ++i) {
+        const auto& line = lines[i];
         const QString base = QString::fromLatin1(line.name);
         QLabel* caption = MakeLabel(this, line.strCaption, QRect(15, line.y, look.nCaptionWidth, line.h),
                                     base + QStringLiteral("Label"));
         if (look.bHideCaptions)
             m_hidingCaptions.append(caption);
-        *line.value =
+        m_valueLines[i] =
             MakeLabel(this, QString(), QRect(95, line.y, valueWidth, line.h), base + QStringLiteral("Value"));
     }
 }
 
+CXListCtrl* COperationPage::CreateList(const QString& name, const QRect& rect, int rowHeight)
+{
+    auto* list = new CXListCtrl(this);
+    list->setObjectName(name);
+    list->setGeometry(rect);
+    list->SetGridLines(true);
+    list->SetFullRowSelect(true);
+    list->SetRowHeight(rowHeight);
+    return list;
+}
+
+CSkinButton* COperationPage::CreateWideStartAndStatus(const QString& title, const QString& address,
+                                                      const QString& elapsed)
+{
+    CSkinButton* start = CreateStartButton(QStringLiteral("startButton"));
+    start->setGeometry(3, 290, width() - 10, 40);
+
+    SStatusGroupLook look;
+    look.strTitle = title;
+    look.strAddress = address;
+    look.strElapsed = elapsed;
+    look.nBase = width();
+    look.nGroupWidth = width() - 10;
+    CreateStatusGroup(look);
+    return start;
+}
+
 void COperationPage::ResetStatus()
 {
-    m_pStatusValue->clear();
-    m_pFileValue->clear();
-    m_pAddressValue->clear();
+    for (QLabel* line : m_valueLines)
+        line->clear();
     m_pElapsed->setText(m_strResetElapsed);
 }
 
@@ -202,26 +239,19 @@ void COperationPage::SetProgress(int percent)
     m_pProgress->setValue(qBound(0, percent, 100));
 }
 
-// The value lines are one line wide; a longer text can still be read in full as a tool tip.
-void COperationPage::SetValueLine(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    label->setToolTip(text);
-}
-
 void COperationPage::SetStatusText(const QString& text)
 {
-    SetValueLine(m_pStatusValue, text);
+    SetValueLine(m_valueLines[LINE_STATUS], text);
 }
 
 void COperationPage::SetFileName(const QString& text)
 {
-    SetValueLine(m_pFileValue, text);
+    SetValueLine(m_valueLines[LINE_FILE], text);
 }
 
 void COperationPage::SetAddress(const QString& text)
 {
-    SetValueLine(m_pAddressValue, text);
+    SetValueLine(m_valueLines[LINE_ADDRESS], text);
 }
 
 void COperationPage::SetElapsed(int minutes, float seconds)
@@ -231,9 +261,9 @@ void COperationPage::SetElapsed(int minutes, float seconds)
 
 void COperationPage::ShowResultTexts(const OperationResult& result)
 {
-    SetValueLine(m_pStatusValue, FieldText(result.szStatus));
-    SetValueLine(m_pFileValue, FieldText(result.szFileName));
-    SetValueLine(m_pAddressValue, FieldText(result.szAddress));
+    SetValueLine(m_valueLines[LINE_STATUS], FieldText(result.szStatus));
+    SetValueLine(m_valueLines[LINE_FILE], FieldText(result.szFileName));
+    SetValueLine(m_valueLines[LINE_ADDRESS], FieldText(result.szAddress));
     m_pElapsed->setText(ElapsedTimeText(result.nMinutes, result.fSeconds));
 }
 
@@ -246,9 +276,8 @@ void COperationPage::ShowValueLines(bool show)
 {
     for (QLabel* caption : std::as_const(m_hidingCaptions))
         caption->setVisible(show);
-    m_pStatusValue->setVisible(show);
-    m_pFileValue->setVisible(show);
-    m_pAddressValue->setVisible(show);
+    for (QLabel* line : m_valueLines)
+        line->setVisible(show);
 }
 
 bool COperationPage::RunsOperation(int operation) const

@@ -16,6 +16,7 @@
 #include <utility>
 
 class CSkinButton;
+class CXListCtrl;
 class IPageServices;
 class QGroupBox;
 class QLabel;
@@ -88,6 +89,13 @@ protected:
         bool bHideCaptions = false; // the captions hide and show with the value lines
     };
     void CreateStatusGroup(const SStatusGroupLook& look);
+    // A list of this page, named name, with grid lines and full-row selection.
+    CXListCtrl* CreateList(const QString& name, const QRect& rect, int rowHeight);
+    // The bottom of a page with one Start: Start across the page (3, 290, width - 10, 40), named
+    // startButton, and under it the status group as wide, its elapsed time 76 pixels before the
+    // page's right edge showing elapsed until the first run.
+    CSkinButton* CreateWideStartAndStatus(const QString& title, const QString& address,
+                                          const QString& elapsed = QString());
     // The title picture along the top of the page (none while picture is 0).
     QLabel* CreateTitle(int picture);
     // A button that starts a run of this page, named name; EnableStart switches it.
@@ -131,25 +139,30 @@ protected:
     // The end every run shares: the lock of BeginRun released, the result shown and logged, the
     // plug-in released, the result told, busy cleared, the link taken up again.
     void FinishRun(const OperationResult& result);
-    static void SetValueLine(QLabel* label, const QString& text);
 
-    // Created by CreateStatusGroup.
-    QProgressBar* m_pProgress = nullptr;
-    QLabel* m_pElapsed = nullptr;
-    QLabel* m_pStatusValue = nullptr;
-    QLabel* m_pFileValue = nullptr;
-    QLabel* m_pAddressValue = nullptr;
     // The plug-in of this page's runs.
     CPluginRun m_run;
 
 private:
+    // The value lines of the status group, in the order they stand.
+    enum EValueLine : int
+    {
+        LINE_FILE,
+        LINE_ADDRESS,
+        LINE_STATUS,
+    };
+
     // This page's lock of its own run, when the row of operation n names this page.
     const SRunLock* OwnLock(int operation) const;
     // The running face: the disabled picture in both slots of the two-picture form.
     void SetRunningFace(int picture);
     CSkinButton* StartButton() const;
 
+    // Created by CreateStatusGroup.
     QGroupBox* m_pStatusGroup = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    std::array<QLabel*, 3> m_valueLines{}; // by EValueLine
     QList<QLabel*> m_hidingCaptions;
     QList<CSkinButton*> m_startButtons;
     // Of the pages with two modes: 1 Read (Backup), 0 Write (Restore), the number the plug-ins

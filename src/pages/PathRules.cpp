@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <iterator>
+
 QString NearestExistingFolder(const QString& text)
 {
     if (text.isEmpty())
@@ -62,16 +64,8 @@ bool CreateFolderLevels(const QString& path)
 
 QString PrlReadFileName(int nam)
 {
-    switch (nam) {
-    case 0:
-        return QStringLiteral("/nam1_prl_0000.prl");
-    case 1:
-        return QStringLiteral("/nam2_prl_0001.prl");
-    case 2:
-        return QStringLiteral("/nam?_prl_000#.prl");
-    default:
-        return {};
-    }
+    static const char* const NAMES[] = {"/nam1_prl_0000.prl", "/nam2_prl_0001.prl", "/nam?_prl_000#.prl"};
+    return nam >= 0 && nam < static_cast<int>(std::size(NAMES)) ? QString::fromLatin1(NAMES[nam]) : QString();
 }
 
 QString EriReadFileName()

@@ -60,19 +60,14 @@ void CPhoneBookPage::CreateControls()
 
     CreateTitle(Res::IDB_TITLE_PHONEBOOK);
 
-    m_pList = new CXListCtrl(this);
-    m_pList->setObjectName(QStringLiteral("phoneBookList"));
-    m_pList->setGeometry(6, 38, w - 16, 140);
-    m_pList->SetGridLines(true);
-    m_pList->SetFullRowSelect(true);
-    m_pList->SetRowHeight(14);
+    m_pList = CreateList(QStringLiteral("phoneBookList"), QRect(6, 38, w - 16, 140), 14);
     m_pListAdapter = std::make_unique<CPluginList>(m_pList, QList<int>{},
                                                    [list = m_pList] { CompletePendingCsvLoad(list); });
 
-    m_pDirectionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
-    m_pDirectionGroup->setObjectName(QStringLiteral("directionGroup"));
-    m_pDirectionGroup->setGeometry(6, 185, w - 16, 50);
-    m_pDirectionGroup->lower();
+    auto* directionGroup = new QGroupBox(QStringLiteral("Select Direction"), this);
+    directionGroup->setObjectName(QStringLiteral("directionGroup"));
+    directionGroup->setGeometry(6, 185, w - 16, 50);
+    directionGroup->lower();
 
     // The radios are the page's children (not the group's), so their positions are the page's.
     std::tie(m_pReadRadio, m_pWriteRadio) =
@@ -93,17 +88,9 @@ void CPhoneBookPage::CreateControls()
     connect(m_pBrowseButton, &QPushButton::clicked, this, &CPhoneBookPage::OnBrowse);
     SetPathRowButton(PATH_CSV, m_pBrowseButton);
 
-    m_pStartButton = CreateStartButton(QStringLiteral("startButton"));
-    m_pStartButton->setGeometry(3, 290, w - 10, 40);
-    connect(m_pStartButton, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
-
-    SStatusGroupLook look;
-    look.strTitle = QStringLiteral("Operation Status");
-    look.strAddress = QStringLiteral("Address ");
-    look.strElapsed = QStringLiteral("00.00s");
-    look.nBase = w;
-    look.nGroupWidth = w - 10;
-    CreateStatusGroup(look);
+    CSkinButton* start = CreateWideStartAndStatus(QStringLiteral("Operation Status"),
+                                                  QStringLiteral("Address "), QStringLiteral("00.00s"));
+    connect(start, &QPushButton::clicked, this, &CPhoneBookPage::OnStart);
 }
 
 void CPhoneBookPage::SetupListColumns()

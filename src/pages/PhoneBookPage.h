@@ -17,7 +17,6 @@ class CXListCtrl;
 class CSkinButton;
 class QRadioButton;
 class QLineEdit;
-class QGroupBox;
 
 class CPhoneBookPage : public COperationPage
 {
@@ -58,10 +57,8 @@ private:
 
     CXListCtrl* m_pList = nullptr;
     std::unique_ptr<CPluginList> m_pListAdapter;
-    QGroupBox* m_pDirectionGroup = nullptr;
     QRadioButton* m_pReadRadio = nullptr;
     QRadioButton* m_pWriteRadio = nullptr;
     QLineEdit* m_pPathEdit = nullptr;
     CSkinButton* m_pBrowseButton = nullptr;
-    CSkinButton* m_pStartButton = nullptr;
 };

@@ -15,6 +15,10 @@
 
 namespace {
 
+constexpr int COL_ITEM_NAME = 0;
+constexpr int COL_PARAMETER1 = 1;
+constexpr int COL_PARAMETER2 = 2;
+
 const QString RESET_ELAPSED = QStringLiteral("00:00.0s");
 
 } // namespace

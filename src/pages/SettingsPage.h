@@ -26,10 +26,6 @@ class CSettingsPage : public COperationPage
 {
     Q_OBJECT
 public:
-    static constexpr int COL_ITEM_NAME = 0;
-    static constexpr int COL_PARAMETER1 = 1;
-    static constexpr int COL_PARAMETER2 = 2;
-
     CSettingsPage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CSettingsPage() override;
 

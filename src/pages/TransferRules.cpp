@@ -6,8 +6,20 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <iterator>
+
 namespace {
 Q_LOGGING_CATEGORY(lcTransfer, "qpx.transfer")
+
+// The paths below TRANS_BK and the restore row whose data each holds.
+const struct
+{
+    const char* below;
+    int row;
+} TRANSFER_PATHS[] = {
+    {"pim", 1}, {"sms", 2}, {"MMS", 2}, {"brew/mod/iwsapp/schedule", 3}, {"ui.data", 4},
+};
+
 } // namespace
 
 const char* const TRANSFER_ITEM_TEXTS[TRANSFER_ITEM_COUNT] = {
@@ -25,20 +37,13 @@ quint32 TransferItemMask(const QList<bool>& checked)
 
 bool STransferPresence::RowAvailable(int row) const
 {
-    switch (row) {
-    case 0:
+    if (row == 0)
         return Any();
-    case 1:
-        return bPim;
-    case 2:
-        return bSms && bMms;
-    case 3:
-        return bSchedule;
-    case 4:
-        return bUiData;
-    default:
-        return false;
-    }
+    quint8 needed = 0;
+    for (size_t i = 0; i < std::size(TRANSFER_PATHS); ++i)
+        if (TRANSFER_PATHS[i].row == row)
+            needed |= 1u << i;
+    return needed != 0 && (nPaths & needed) == needed;
 }
 
 STransferPresence ProbeTransferFolder(const QString& dllFile)
@@ -47,14 +52,9 @@ STransferPresence ProbeTransferFolder(const QString& dllFile)
     const QString work = TransferWorkFolder(dllFile);
     if (work.isEmpty())
         return p;
-    auto exists = [&](const char* below) {
-        return QFileInfo::exists(work + QLatin1Char('/') + QLatin1String(below));
-    };
-    p.bPim = exists("pim");
-    p.bSms = exists("sms");
-    p.bMms = exists("MMS");
-    p.bSchedule = exists("brew/mod/iwsapp/schedule");
-    p.bUiData = exists("ui.data");
+    for (size_t i = 0; i < std::size(TRANSFER_PATHS); ++i)
+        if (QFileInfo::exists(work + QLatin1Char('/') + QLatin1String(TRANSFER_PATHS[i].below)))
+            p.nPaths |= 1u << i;
     return p;
 }
 

@@ -23,18 +23,15 @@ extern const char* const TRANSFER_ITEM_TEXTS[TRANSFER_ITEM_COUNT];
 // Bit n set when row n is checked (rows past 4 are ignored).
 quint32 TransferItemMask(const QList<bool>& checked);
 
-// Which kinds of data lie below TRANS_BK (files or folders, as the plug-in wrote them).
+// Which of the five paths of the work folder exist (files or folders, as the plug-in wrote them).
 struct STransferPresence
 {
-    bool bPim = false;
-    bool bSms = false;
-    bool bMms = false;
-    bool bSchedule = false;
-    bool bUiData = false;
+    quint8 nPaths = 0; // bit n: the n-th path in the table above, from pim to ui.data
 
-    // Whether restore row r (1..4) has its data; row 0: whether any of the five paths exists.
+    // Whether restore row r (1..4) has its data (messages: both paths); row 0: whether any of
+    // the five paths exists.
     bool RowAvailable(int row) const;
-    bool Any() const { return bPim || bSms || bMms || bSchedule || bUiData; }
+    bool Any() const { return nPaths != 0; }
 };
 
 // Tests the paths below <folder of dllFile>/TRANS_BK. A plug-in path without a folder has none.

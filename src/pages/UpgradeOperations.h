@@ -19,29 +19,24 @@
 
 #include <array>
 
+// How an operation shows a path row.
+enum EUpgradeRow : int
+{
+    ROW_ENABLED,
+    ROW_DISABLED,
+    ROW_HIDDEN
+};
+
 // The inputs Start checks.
 enum EUpgradeInput : int
 {
+    INPUT_NONE = 0, // ends an operation's list of inputs
     INPUT_BIN = 1,
     INPUT_SCRIPT = 2,
     INPUT_PRL = 3,
     INPUT_ERI = 4,
     INPUT_NAM = 5,
     INPUT_DIRECTION = 6,
-};
-
-// What ValidateInput says of one input.
-enum EInputCheck : int
-{
-    CHECK_REFUSED = 0, // its message has been shown
-    CHECK_PASSED = 1,  // it is good and remembered in the settings
-};
-
-enum EUpgradeRow : int
-{
-    ROW_ENABLED,
-    ROW_DISABLED,
-    ROW_HIDDEN
 };
 
 struct SUpgradeOperation
@@ -51,11 +46,11 @@ struct SUpgradeOperation
     int nTitle;
     std::array<int, 4> faces; // Start: mouse-over, normal, checked, disabled (the running face)
     EUpgradeRow bin, scr, namPrl, eri;
-    std::array<int, 5> inputs; // EUpgradeInput in checking order, 0 after the last
-    bool bLastInputForWrite;   // the last input is checked only for Write
-    bool bReadFirst;           // the plug-in is loaded before the inputs are checked
-    bool bRowsFollowDirection; // the PRL and ERI rows follow the direction radios
-    bool bFirmware;            // writes the handset's firmware (possible in download mode)
+    std::array<EUpgradeInput, 5> inputs; // in checking order, INPUT_NONE after the last
+    bool bLastInputForWrite;             // the last input is checked only for Write
+    bool bReadFirst;                     // the plug-in is loaded before the inputs are checked
+    bool bRowsFollowDirection;           // the PRL and ERI rows follow the direction radios
+    bool bFirmware;                      // writes the handset's firmware (possible in download mode)
 };
 
 // The row of operation n (EOperation), or null for one the upgrade page does not run.

@@ -326,7 +326,7 @@ SUpgradeInputs CUpgradePage::Inputs() const
     return in;
 }
 
-EInputCheck CUpgradePage::ValidateInput(int kind)
+CUpgradePage::EInputCheck CUpgradePage::ValidateInput(int kind)
 {
     if (kind < INPUT_BIN || kind > INPUT_DIRECTION)
         return CHECK_REFUSED;
@@ -350,8 +350,8 @@ EInputCheck CUpgradePage::ValidateInput(int kind)
 // Write only.
 bool CUpgradePage::CheckInputs(const SUpgradeOperation& op)
 {
-    for (size_t i = 0; i < op.inputs.size() && op.inputs[i] != 0; ++i) {
-        const bool last = i + 1 == op.inputs.size() || op.inputs[i + 1] == 0;
+    for (size_t i = 0; i < op.inputs.size() && op.inputs[i] != INPUT_NONE; ++i) {
+        const bool last = i + 1 == op.inputs.size() || op.inputs[i + 1] == INPUT_NONE;
         if (last && op.bLastInputForWrite && theSettings.m_nLastDirection != 0)
             return true;
         if (ValidateInput(op.inputs[i]) != CHECK_PASSED)

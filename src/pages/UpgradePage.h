@@ -21,9 +21,14 @@ class CUpgradePage : public COperationPage
 {
     Q_OBJECT
 public:
-    // The inputs Start checks (INPUT_*) and what a check says (CHECK_*).
+    // The inputs Start checks (INPUT_*).
     using enum EUpgradeInput;
-    using enum EInputCheck;
+    // What ValidateInput says of one input.
+    enum EInputCheck : int
+    {
+        CHECK_REFUSED = 0, // its message has been shown
+        CHECK_PASSED = 1,  // it is good and remembered in the settings
+    };
 
     CUpgradePage(QWidget* parent, IPageServices& services, const QRect& rect);
     ~CUpgradePage() override;
