@@ -42,7 +42,8 @@ TEST_F(DiagFixture, StatusRequestFillsTheClearedResponseBuffer)
     payload[0] = CMD_STATUS;
     PutLe32(payload.data() + 4, 0x8F7E7D12); // both special bytes, escaped on the way
     payload[48] = 6;
-    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E"), Framed(payload)}); });
+    // After leading flags, a byte at a time: the raw length counts escapes and the closing flag only.
+    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E 7E"), Framed(payload)}); }, 1, 2);
     std::memset(response.get(), 0xEE, CSerialPort::RESPONSE_BUFFER_SIZE);
     quint32 len = 0;
     ASSERT_TRUE(port->RequestStatus(response.get(), &len));

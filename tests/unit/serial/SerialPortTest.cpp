@@ -3,16 +3,13 @@
 #include "serial/SerialPort.h"
 #include "PtyHandset.h"
 #include "TestEnv.h"
-#include "platform/VirtualPorts.h"
 #include "serial/DiagCodec.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -21,11 +18,6 @@ namespace {
 
 constexpr quint32 FOREVER_MS = 3600 * 1000; // for calls that must end early
 constexpr quint32 LONG_MS = 60 * 1000;      // for frames on their way
-
-bool Eventually(const std::function<bool()>& pred)
-{
-    return qpxtest::PumpUntil(pred, 10000);
-}
 
 // The object is large; tests keep it on the heap like its owner does.
 struct SerialFixture : ::testing::Test
@@ -104,51 +96,6 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         }
     }
     CSerialPort::SetPathResolver({});
-}
-
-TEST(SerialOpen, DefaultResolverFindsTheVirtualPortLinkAndReopeningSwitchesPorts)
-{
-    CPtyHandset a, b;
-    ASSERT_TRUE(a.IsValid() && b.IsValid());
-    const QString folder = VirtualPortFolder();
-    EXPECT_TRUE(folder.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString link = folder + QStringLiteral("/COM17");
-    QFile::remove(link);
-    ASSERT_TRUE(QFile::link(a.SlavePath(), link));
-    EXPECT_EQ(ComPortDevicePath(17), link);
-
-    const int threads = ThreadCount();
-    auto port = std::make_unique<CSerialPort>();
-    ASSERT_TRUE(port->Open(17));
-    EXPECT_EQ(port->Port(), 17);
-    EXPECT_EQ(port->BaudRate(), 38400u);
-    EXPECT_EQ(ThreadCount(), threads + 1);
-    ASSERT_TRUE(port->OpenPath(b.SlavePath(), 2));
-    EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads + 1; })); // the old reader ended
-    CSerialPort other;
-    EXPECT_TRUE(other.OpenPath(a.SlavePath())); // and the old port is free again
-    other.Close();
-    const Bytes req = Framed({0x0C});
-    EXPECT_TRUE(port->Write(req.data(), static_cast<quint32>(req.size())));
-    EXPECT_EQ(b.ReadRaw(req.size()), req);
-    EXPECT_FALSE(port->Open(18)); // no such link; the open port was closed on the way
-    EXPECT_FALSE(port->IsOpen());
-    EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads; }));
-    QFile::remove(link);
-}
-
-TEST_F(SerialFixture, ResponseSplitAcrossReadsAfterLeadingFlags)
-{
-    const Bytes payload = HexBytes("0C 00 7E 7D 11 13 00 42");
-    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E 7E 7E"), Framed(payload)}); }, 1, 2);
-    ASSERT_TRUE(Transact({0x0C}));
-    EXPECT_EQ(handset.Received(), HexBytes("0C 14 3A 7E"));
-    // Raw length counts escapes and the closing flag, not the leading flags.
-    EXPECT_EQ(len, Framed(payload).size());
-    ASSERT_EQ(port->DecodedLength(), static_cast<int>(payload.size() + 2));
-    EXPECT_EQ(Bytes(buffer, buffer + payload.size()), payload);
-    EXPECT_EQ(GetLe16(buffer + payload.size()), Fcs16Of(payload.data(), payload.size()));
 }
 
 TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
@@ -258,7 +205,8 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
         }
         if (end == HANG_UP) {
             EXPECT_TRUE(port->IsGone());
-            EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads - 1; })); // no spinning reader
+            EXPECT_TRUE(
+                qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; })); // no spinning reader
             const Bytes req = Framed({0x0C});
             EXPECT_FALSE(port->Write(req.data(), static_cast<quint32>(req.size())));
             EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
