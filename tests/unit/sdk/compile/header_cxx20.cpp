@@ -5,7 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
-static_assert(std::is_standard_layout_v<OperationResult>);
+static_assert(std::is_standard_layout_v<OperationResult> && sizeof(OperationResult) == 1780);
 static_assert(std::is_trivially_copyable_v<OperationResult>);
 static_assert(std::is_same_v<decltype(&ModelInterface_Settings), PFN_ModelInterface_Settings>);
 static_assert(std::is_same_v<decltype(&ModelInterface_PhoneBook), PFN_ModelInterface_PhoneBook>);
@@ -15,11 +15,6 @@ static_assert(std::is_same_v<decltype(&ModelInterface_Prl), PFN_ModelInterface_P
 static_assert(std::is_same_v<decltype(&GetModelImage), PFN_GetModelImage>);
 static_assert(std::is_same_v<decltype(&ReleaseRs), PFN_ReleaseRs>);
 static_assert(WM_PLUGIN_NOTIFY == 0x7401 && PLUGIN_DONE == 0xF001);
-
-std::size_t QpxSdkCxx20_ResultSize()
-{
-    return sizeof(OperationResult);
-}
 
 std::size_t QpxSdkCxx20_HostSize()
 {
