@@ -3,7 +3,6 @@
 #include "platform/Registry.h"
 
 #include <QFile>
-#include <QSettings>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,28 +71,6 @@ TEST_F(SettingsTest, LoadRules)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Loaded(c.user, c.machine), QLatin1String(c.loaded)) << c.user.constData();
-}
-
-TEST_F(SettingsTest, SaveWritesTwelveValuesNeverTheInstallFolderAndKeepsBlanks)
-{
-    ASSERT_TRUE(qpxtest::WriteFile(MachineFile(), "[General]\nLOCATE_DIRECTORY=/machine/qpx/\n"));
-    theSettings.Load();
-    EXPECT_EQ(theSettings.m_strInstallDir, QStringLiteral("/machine/qpx/"));
-    theSettings.m_strDllFile = QStringLiteral("N/A");
-    theSettings.m_strLastCsvFile = QStringLiteral("/home/u/My Phone/book.csv");
-    theSettings.Save();
-    QSettings written(RegUserFilePath(), QSettings::IniFormat);
-    const QStringList keys = written.allKeys();
-    EXPECT_EQ(keys.size(), 12) << keys.join(QLatin1Char(',')).toStdString();
-    EXPECT_FALSE(keys.contains(QStringLiteral("LOCATE_DIRECTORY")));
-    EXPECT_EQ(written.value(QStringLiteral("LAST_OPERATION")).toInt(), -1);
-    theSettings.Reset();
-    theSettings.Load();
-    EXPECT_EQ(theSettings.m_strLastCsvFile, QStringLiteral("/home/u/My Phone/book.csv"));
-    // An unwritable file is harmless.
-    QFile::setPermissions(RegUserFilePath(), QFileDevice::ReadOwner);
-    theSettings.Save();
-    QFile::setPermissions(RegUserFilePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 } // namespace

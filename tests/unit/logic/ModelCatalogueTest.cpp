@@ -75,30 +75,6 @@ TEST(ModelCatalogue, ScanRules)
     }
 }
 
-// An entry holds what the plug-in's queries answer, asked version first.
-TEST(ModelCatalogue, EntriesHoldTheQueryAnswers)
-{
-    const QString model = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL/X");
-    const QString log = model + QStringLiteral("/calls.log");
-    qputenv("QPX_REC_LOG", log.toLocal8Bit());
-    qputenv("QPX_REC_BINVER", "ZZ200V01");
-    Place(model, "qpx_rec_plugin", "a.so");
-    CModelCatalogue c;
-    ASSERT_TRUE(c.AddPlugin(model + QStringLiteral("/a.so"), QStringLiteral("a.so")));
-    qunsetenv("QPX_REC_BINVER");
-    qunsetenv("QPX_REC_LOG");
-    EXPECT_EQ(QString::fromUtf8(qpxtest::ReadFile(log)),
-              QStringLiteral("GetSupportBINVersion\nGetModelKind\n"));
-    EXPECT_FALSE(c.AddPlugin(model + QStringLiteral("/missing.so"), QStringLiteral("missing.so")));
-    ASSERT_EQ(c.GetCount(), 1);
-    EXPECT_EQ((QStringList{c.GetFileName(0), c.GetModelName(0), c.GetSoftwareVersion(0), c.GetLocation(0)}),
-              (QStringList{QStringLiteral("a.so"), QStringLiteral("REC-MODEL"), QStringLiteral("ZZ200V01"),
-                           QStringLiteral("./MODEL/X")}));
-    EXPECT_EQ(c.FindPath(model + QStringLiteral("/a.so")), 0);
-    EXPECT_EQ(c.GetPath(1), QString());
-    EXPECT_EQ(c.GetModelName(-1), QString());
-}
-
 // The location column starts at the first "MODEL" folder in any case, upper-cased.
 TEST(ModelCatalogue, LocationAndDefaultFolder)
 {
