@@ -70,48 +70,37 @@ int DecodeWire(Bytes wire, Bytes* decoded)
     return Decode(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
 }
 
-struct SWorkedExample
-{
-    const char* payload;
-    const char* wire;
-    quint16 fcs;
-};
-
-// Computed frames of the protocol notes, the FCS that needs escaping included.
-const SWorkedExample kExamples[] = {
-    {"0C", "0C 14 3A 7E", 0x3A14},
-    {"00", "00 78 F0 7E", 0xF078},
-    {"8C 01", "8C 01 A2 3B 7E", 0x3BA2},
-    {"29 01 00", "29 01 00 31 40 7E", 0x4031},
-    {"41 30 30 30 30 30 30", "41 30 30 30 30 30 30 DF 8A 7E", 0x8ADF},
-    {"13 06", "13 06 88 D5 7E", 0xD588},
-    {"7E", "7D 5E 81 6A 7E", 0x6A81},
-    {"7D 7E", "7D 5D 7D 5E 02 D5 7E", 0xD502},
+// Computed frames of the protocol notes (payload, wire), the FCS that needs escaping included.
+const std::pair<const char*, const char*> kExamples[] = {
+    {"0C", "0C 14 3A 7E"},
+    {"00", "00 78 F0 7E"},
+    {"8C 01", "8C 01 A2 3B 7E"},
+    {"29 01 00", "29 01 00 31 40 7E"},
+    {"41 30 30 30 30 30 30", "41 30 30 30 30 30 30 DF 8A 7E"},
+    {"13 06", "13 06 88 D5 7E"},
+    {"7E", "7D 5E 81 6A 7E"},
+    {"7D 7E", "7D 5D 7D 5E 02 D5 7E"},
     {"4B 13 00 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 01 00 00 00 01 00 "
      "00 00 01 00 00 00 FF FF FF FF",
      "4B 13 00 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 01 00 00 00 01 00 "
-     "00 00 01 00 00 00 FF FF FF FF 7D 5E 05 7E",
-     0x057E},
+     "00 00 01 00 00 00 FF FF FF FF 7D 5E 05 7E"},
 };
 
 TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
-    for (const auto& ex : kExamples) {
-        const Bytes payload = HexBytes(ex.payload);
-        EXPECT_EQ(Encode(payload), HexBytes(ex.wire)) << ex.payload;
-        EXPECT_EQ(Fcs16Of(payload.data(), payload.size()), ex.fcs) << ex.payload;
-        Bytes decoded;
-        ASSERT_EQ(DecodeWire(HexBytes(ex.wire), &decoded), static_cast<int>(payload.size() + 2))
-            << ex.payload;
-        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << ex.payload;
-        EXPECT_EQ(GetLe16(decoded.data() + payload.size()), ex.fcs) << ex.payload;
+    for (const auto& [text, wireText] : kExamples) {
+        const Bytes payload = HexBytes(text);
+        Bytes wire = HexBytes(wireText), decoded;
+        EXPECT_EQ(Encode(payload), wire) << text;
+        ASSERT_EQ(DecodeWire(wire, &decoded), static_cast<int>(payload.size() + 2)) << text;
+        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << text;
+        EXPECT_EQ(GetLe16(decoded.data() + payload.size()), Fcs16Of(payload.data(), payload.size())) << text;
         // With any less room than the frame needs nothing is written, and the decoder refuses.
-        Bytes wire = HexBytes(ex.wire);
         for (size_t room = 1; room < wire.size(); ++room) {
-            EXPECT_TRUE(Encode(payload, room).empty()) << ex.payload << " in " << room;
-            if (room < payload.size() + 2) {
-                EXPECT_EQ(Decode(wire.data(), wire.size() - 1, decoded.data(), room), -1) << ex.payload;
-            }
+            EXPECT_TRUE(Encode(payload, room).empty()) << text << " in " << room;
+            EXPECT_TRUE(room >= payload.size() + 2 ||
+                        Decode(wire.data(), wire.size() - 1, decoded.data(), room) == -1)
+                << text;
         }
     }
     // In place as well.

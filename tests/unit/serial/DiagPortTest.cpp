@@ -48,12 +48,11 @@ TEST_F(DiagFixture, StatusRequestFillsTheClearedResponseBuffer)
     quint32 len = 0;
     ASSERT_TRUE(port->RequestStatus(response.get(), &len));
     EXPECT_EQ(handset.Received(), HexBytes("0C 14 3A 7E"));
-    EXPECT_EQ(len, Framed(payload).size());
+    EXPECT_TRUE(len == Framed(payload).size() &&
+                port->DecodedLength() == static_cast<int>(payload.size() + 2));
     EXPECT_EQ(Bytes(response.get(), response.get() + payload.size()), payload);
     EXPECT_EQ(GetLe16(response.get() + payload.size()), Fcs16Of(payload.data(), payload.size()));
-    EXPECT_EQ(port->DecodedLength(), static_cast<int>(payload.size() + 2));
-    EXPECT_EQ(response[len], 0);
-    EXPECT_EQ(response[CSerialPort::RESPONSE_BUFFER_SIZE - 1], 0);
+    EXPECT_TRUE(response[len] == 0 && response[CSerialPort::RESPONSE_BUFFER_SIZE - 1] == 0);
 }
 
 // Each request on the wire, and what it makes of a good answer, a short one, one to another

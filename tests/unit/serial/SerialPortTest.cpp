@@ -46,8 +46,8 @@ struct SerialFixture : ::testing::Test
 TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 {
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("serial"));
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/plain"), "x"));
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/locked"), "x"));
+    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/plain"), "x") &&
+                qpxtest::WriteFile(dir + QStringLiteral("/locked"), "x"));
     QFile::setPermissions(dir + QStringLiteral("/locked"), QFileDevice::Permissions());
     CPtyHandset handset;
     auto first = std::make_unique<CSerialPort>();
@@ -82,15 +82,12 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         EXPECT_FALSE(c.path.isEmpty() ? port->Open(42) : port->OpenPath(c.path));
         EXPECT_EQ(port->LastError(), c.error);
         EXPECT_TRUE(port->LastErrorText().contains(c.text)) << port->LastErrorText().toStdString();
-        EXPECT_FALSE(port->IsOpen());
-        EXPECT_EQ(OpenDescriptorCount(), fds);
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_TRUE(!port->IsOpen() && OpenDescriptorCount() == fds && ThreadCount() == threads);
         quint8 buf[16];
         quint32 len = 0;
         EXPECT_EQ(port->ReceiveFrame(buf, FOREVER_MS, &len, sizeof buf), RX_TIMEOUT); // no wait
         if (c.error == CSerialDevice::SERIAL_BUSY) {
-            EXPECT_EQ(port->LastErrorDetail(), holder);
-            EXPECT_EQ(port->LastErrorDevice(), handset.SlavePath());
+            EXPECT_EQ(port->LastErrorDetail() + port->LastErrorDevice(), holder + handset.SlavePath());
             first->Close();
             EXPECT_TRUE(port->OpenPath(c.path)); // the lock went with the close
         }
@@ -104,8 +101,7 @@ TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
     ASSERT_EQ(Receive(), RX_FRAME_OK);
     EXPECT_EQ(Bytes(buffer, buffer + 2), HexBytes("01 02"));
     ASSERT_EQ(Receive(), RX_FRAME_OK);
-    EXPECT_EQ(port->DecodedLength(), 3);
-    EXPECT_EQ(buffer[0], 0x03);
+    EXPECT_TRUE(port->DecodedLength() == 3 && buffer[0] == 0x03);
     port->Purge();
     EXPECT_EQ(Receive(20), RX_TIMEOUT);
     // A late answer to an earlier request sits in the ring; Transact purges it first.
@@ -120,12 +116,9 @@ TEST_F(SerialFixture, DamagedFramesAreBadWithoutWaiting)
 {
     Bytes flipped = Framed(HexBytes("0C 01 02 03"));
     flipped[2] ^= 0x10;
-    const Bytes cases[] = {
-        flipped,
-        HexBytes("0C 14 3A 7D 7E"),                               // ends in a lone escape
-        Framed(Bytes(CSerialPort::DECODE_BUFFER_SIZE - 1, 0x33)), // longer than the decode buffer
-    };
-    for (const Bytes& wire : cases) {
+    // Flipped, ending in a lone escape, longer than the decode buffer.
+    for (const Bytes& wire :
+         {flipped, HexBytes("0C 14 3A 7D 7E"), Framed(Bytes(CSerialPort::DECODE_BUFFER_SIZE - 1, 0x33))}) {
         ASSERT_TRUE(handset.WriteRaw(wire));
         EXPECT_EQ(Receive(), RX_BAD_FRAME) << wire.size();
     }
@@ -147,23 +140,19 @@ TEST_F(SerialFixture, FullRingMakesTheReaderWaitInsteadOfOverwriting)
     ASSERT_GT(wire.size(), static_cast<size_t>(CSerialPort::RX_RING_SIZE));
     handset.Serve([=](const Bytes&) { return wire; });
     ASSERT_TRUE(Transact({0x4B}));
-    EXPECT_EQ(len, wire.size());
-    EXPECT_EQ(Bytes(buffer, buffer + payload.size()), payload);
+    EXPECT_TRUE(len == wire.size() && Bytes(buffer, buffer + payload.size()) == payload);
     handset.Stop();
 
     Bytes all;
     for (quint8 i = 1; i <= 5; ++i) {
-        Bytes frame(3000);
-        for (size_t j = 0; j < frame.size(); ++j)
-            frame[j] = static_cast<quint8>(i * 31 + j);
+        Bytes frame(3000, static_cast<quint8>(i * 31));
         frame[0] = i;
         all = Concat({all, Framed(frame)});
     }
     std::thread writer([&] { handset.WriteRaw(all, 60000); });
     for (quint8 i = 1; i <= 5; ++i) {
         ASSERT_EQ(Receive(), RX_FRAME_OK) << int(i);
-        EXPECT_EQ(buffer[0], i);
-        EXPECT_EQ(buffer[2999], static_cast<quint8>(i * 31 + 2999));
+        EXPECT_TRUE(buffer[0] == i && buffer[2999] == static_cast<quint8>(i * 31)) << int(i);
     }
     writer.join();
 }
@@ -172,14 +161,9 @@ TEST_F(SerialFixture, FullRingMakesTheReaderWaitInsteadOfOverwriting)
 // thread, or the far end hanging up (also mid-frame, and while the reader waits for room).
 TEST_F(SerialFixture, SomethingEndsABlockedReceive)
 {
-    enum EEnd
-    {
-        CLOSE,
-        INTERRUPT,
-        HANG_UP
-    };
-    for (const EEnd end : {CLOSE, INTERRUPT, HANG_UP}) {
-        SCOPED_TRACE(static_cast<int>(end));
+    constexpr int CLOSE = 0, INTERRUPT = 1, HANG_UP = 2;
+    for (const int end : {CLOSE, INTERRUPT, HANG_UP}) {
+        SCOPED_TRACE(end);
         CPtyHandset far;
         ASSERT_TRUE(port->OpenPath(far.SlavePath(), 4));
         const int threads = ThreadCount();
