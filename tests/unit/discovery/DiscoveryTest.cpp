@@ -99,6 +99,7 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
     all.Append(99);
     CollectAllPorts(all);
     EXPECT_EQ(all.Ports(), (QList<int>{99, 1, 12, 21, 22}));
+    EXPECT_FALSE(all.AddUnique(12));
     CollectHandsetPorts(handsets);
     EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
     QList<CPortInfo> records;
