@@ -78,13 +78,11 @@ TEST(ModelCatalogue, ScanRules)
 // The location column starts at the first "MODEL" folder in any case, upper-cased.
 TEST(ModelCatalogue, LocationAndDefaultFolder)
 {
-    const char* cases[][2] = {
-        {"/opt/tool/model/x/a.so", "./MODEL/X"},
-        {"/opt/tool/Model/a.so", "./MODEL"},
-        {"/srv/models/MODEL/a.so", "./MODELS/MODEL"},
-        {"/opt/plug/a.so", ".//OPT/PLUG"},
-        {"a.so", "./"},
-    };
+    const char* cases[][2] = {{"/opt/tool/model/x/a.so", "./MODEL/X"},
+                              {"/opt/tool/Model/a.so", "./MODEL"},
+                              {"/srv/models/MODEL/a.so", "./MODELS/MODEL"},
+                              {"/opt/plug/a.so", ".//OPT/PLUG"},
+                              {"a.so", "./"}};
     for (const auto& c : cases)
         EXPECT_EQ(CModelCatalogue::LocationOf(QLatin1String(c[0])), QLatin1String(c[1])) << c[0];
     EXPECT_EQ(CModelCatalogue::ModelFolderOf(QStringLiteral("/opt/qpx/")), QStringLiteral("/opt/qpx/MODEL/"));
