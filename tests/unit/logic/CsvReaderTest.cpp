@@ -1,5 +1,4 @@
 #include "pages/CsvReader.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 #include "plugin/ByteText.h"
 

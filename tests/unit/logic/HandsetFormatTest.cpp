@@ -1,5 +1,4 @@
 #include "handset/HandsetFormat.h"
-#include "QtPrint.h"
 #include "serial/DiagCodec.h"
 
 #include <gtest/gtest.h>

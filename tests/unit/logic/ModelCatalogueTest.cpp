@@ -1,5 +1,4 @@
 #include "plugin/ModelCatalogue.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

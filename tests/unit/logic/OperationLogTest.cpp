@@ -1,5 +1,4 @@
 #include "pages/OperationLog.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <QFile>

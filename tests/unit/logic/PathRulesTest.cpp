@@ -1,5 +1,4 @@
 #include "pages/PathRules.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
 #include "plugin/PluginApi.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
