@@ -11,17 +11,16 @@ namespace {
 
 // Places a built test plug-in, a plain file ("-" as the plug-in) or a link to the MODEL folder
 // ("@") at model/path.
-void Place(const QString& model, const char* plugin, const char* path)
+void Place(const QString& model, const QString& plugin, const QString& path)
 {
-    const QString dest = model + QLatin1Char('/') + QLatin1String(path);
+    const QString dest = model + QLatin1Char('/') + path;
     QDir().mkpath(QFileInfo(dest).absolutePath());
-    if (*plugin == '-') {
+    if (plugin == QLatin1String("-")) {
         ASSERT_TRUE(qpxtest::WriteFile(dest, "not a library"));
-    } else if (*plugin == '@') {
+    } else if (plugin == QLatin1String("@")) {
         ASSERT_TRUE(QFile::link(model, dest));
     } else {
-        ASSERT_TRUE(
-            QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(QLatin1String(plugin)), dest));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
     }
 }
 
@@ -32,45 +31,32 @@ void Place(const QString& model, const char* plugin, const char* path)
 // without libraries is walked on; loops, missing and empty folders end quietly.
 TEST(ModelCatalogue, ScanRules)
 {
-    const struct
-    {
-        std::vector<std::pair<const char*, const char*>> placed;
-        const char* listed;
-    } cases[] = {
-        {{{"qpx_rec_plugin", "a.so"},
-          {"qpx_rec_plugin_nokind", "b.so"},
-          {"qpx_rec_plugin_nobinver", "c.so"},
-          {"qpx_rec_plugin_min", "d.so"},
-          {"-", "e.so"},
-          {"qpx_rec_plugin", "f.SO"},
-          {"qpx_rec_plugin", "g.so.1"}},
+    // What is placed ("plug-in:path", "|" between them; "rec" stands for qpx_rec_plugin, "rec_x" for
+    // qpx_rec_plugin_x), and what is listed.
+    const std::pair<const char*, const char*> cases[] = {
+        {"rec:a.so|rec_nokind:b.so|rec_nobinver:c.so|rec_min:d.so|-:e.so|rec:f.SO|rec:g.so.1",
          "a.so|d.so|f.SO"},
-        {{{"qpx_rec_plugin", "a_early/x/inner.so"},
-          {"qpx_rec_plugin", "b_own.so"},
-          {"qpx_rec_plugin", "c_own.so"},
-          {"-", "readme.txt"},
-          {"qpx_rec_plugin", "z_late/never.so"}},
+        {"rec:a_early/x/inner.so|rec:b_own.so|rec:c_own.so|-:readme.txt|rec:z_late/never.so",
          "a_early/x/inner.so|b_own.so|c_own.so"},
-        {{{"-", "docs/a.txt"},
-          {"qpx_rec_plugin", "docs/zz/q.so"},
-          {"qpx_rec_plugin", "k/a.so"},
-          {"-", "k/b.txt"}},
-         "docs/zz/q.so|k/a.so"},
-        {{{"qpx_rec_plugin", "a/p.so"}, {"@", "a/0loop"}}, "a/p.so"},
-        {{}, ""},
+        {"-:docs/a.txt|rec:docs/zz/q.so|rec:k/a.so|-:k/b.txt", "docs/zz/q.so|k/a.so"},
+        {"rec:a/p.so|@:a/0loop", "a/p.so"},
+        {"", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [placed, wanted] : cases) {
         const QString model = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL");
         QDir().mkpath(model);
-        for (const auto& [plugin, path] : c.placed)
-            Place(model, plugin, path);
+        for (const QString& p : QString::fromLatin1(placed).split(QLatin1Char('|'), Qt::SkipEmptyParts))
+            Place(model,
+                  p.section(QLatin1Char(':'), 0, 0)
+                      .replace(QStringLiteral("rec"), QStringLiteral("qpx_rec_plugin")),
+                  p.section(QLatin1Char(':'), 1));
         CModelCatalogue catalogue;
         catalogue.ScanFolder(model + QStringLiteral("/NOPE"));
         catalogue.ScanFolder(model + QLatin1Char('/'));
         QStringList listed;
         for (const QString& p : catalogue.Paths())
             listed << p.mid(model.size() + 1);
-        EXPECT_EQ(listed.join(QLatin1Char('|')), QLatin1String(c.listed));
+        EXPECT_EQ(listed.join(QLatin1Char('|')), QLatin1String(wanted));
     }
 }
 
