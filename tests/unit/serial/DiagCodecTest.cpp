@@ -185,19 +185,18 @@ void Note(SFeedLog& log, const CFrameDecoder& dec, CFrameDecoder::EResult r, siz
         ++log.bad;
 }
 
-// Feeds the stream one byte at a time, then again in pieces of every size in `pieces` (0 stands
-// for pieces of random sizes), and expects the same results at the same places each time.
-SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
-                 std::initializer_list<size_t> pieces = {1, 2, 7, 16, 0})
+// Feeds the stream one byte at a time to a fresh decoder, then again in pieces of 1, 2, 7, 16 and
+// random sizes, and expects the same results at the same places each time.
+SFeedLog FeedAll(const Bytes& stream)
 {
     SeedFrame(stream);
-    auto ref = std::make_unique<CFrameDecoder>(dec); // the same state for every pass
+    auto dec = std::make_unique<CFrameDecoder>(); // large: on the heap, like its owners keep it
     SFeedLog log;
     for (size_t i = 0; i < stream.size(); ++i)
-        Note(log, dec, dec.Feed(stream[i]), i);
+        Note(log, *dec, dec->Feed(stream[i]), i);
     quint32 seed = static_cast<quint32>(stream.size());
-    for (const size_t piece : pieces) {
-        CFrameDecoder fast(*ref);
+    for (const size_t piece : {1, 2, 7, 16, 0}) {
+        CFrameDecoder fast;
         SFeedLog got;
         for (size_t at = 0; at < stream.size();) {
             seed = seed * 1103515245u + 12345u;
@@ -221,34 +220,26 @@ SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
 // flag and a body of only check bytes are each one bad frame, after which the next frame is found.
 TEST(FrameDecoder, SplitsFramesAndResynchronises)
 {
-    const struct
-    {
-        const char* stream;
-        std::vector<const char*> frames;
-        int bad;
-    } cases[] = {
-        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E", {"0C", "7D 7E", "8C 01"}, 0},
-        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {"00", "0C"}, 3},
+    const std::tuple<const char*, std::vector<Bytes>, int> cases[] = {
+        // stream, frames, bad frames
+        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E",
+         {{0x0C}, {0x7D, 0x7E}, {0x8C, 0x01}},
+         0},
+        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {{0x00}, {0x0C}}, 3},
         {"00 00 7E", {}, 1},
     };
-    for (const auto& c : cases) {
-        CFrameDecoder dec;
-        const SFeedLog log = FeedAll(dec, HexBytes(c.stream));
-        EXPECT_EQ(log.bad, c.bad) << c.stream;
-        std::vector<Bytes> frames;
-        for (const char* f : c.frames)
-            frames.push_back(HexBytes(f));
-        EXPECT_EQ(log.frames, frames) << c.stream;
+    for (const auto& [stream, frames, bad] : cases) {
+        const SFeedLog log = FeedAll(HexBytes(stream));
+        EXPECT_TRUE(log.bad == bad && log.frames == frames) << stream;
     }
 }
 
 // A payload one byte over the largest is bad; the largest passes and the decoder goes on.
 TEST(FrameDecoder, OversizeIsBad)
 {
-    CFrameDecoder dec;
     Bytes wire = Concat({Encode(Bytes(CFrameDecoder::MAX_PAYLOAD + 1, 0x42)),
                          Encode(Bytes(CFrameDecoder::MAX_PAYLOAD, 0x42)), HexBytes("0C 14 3A 7E")});
-    const SFeedLog log = FeedAll(dec, wire);
+    const SFeedLog log = FeedAll(wire);
     EXPECT_EQ(log.bad, 1);
     ASSERT_EQ(log.frames.size(), 2u);
     EXPECT_EQ(log.frames[0].size(), static_cast<size_t>(CFrameDecoder::MAX_PAYLOAD));
