@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -22,12 +20,6 @@ QString PluginWith(const char* folder, const char* made)
         EXPECT_TRUE(m.endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : qpxtest::WriteFile(path, "d"));
     }
     return plugin + QStringLiteral("/rec.so");
-}
-
-QStringList Beside(const QString& dll)
-{
-    return QFileInfo(dll).dir().entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -98,46 +90,6 @@ TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
         EXPECT_EQ(s.bFound, scan == FOUND) << folder << " " << marker;
         EXPECT_EQ(s.strWorkFolder, scan != NONE ? work : QString()) << folder << " " << marker;
     }
-}
-
-// A backup over an earlier one: the earlier one lies aside (never taken for the work folder)
-// until the new one ends, and is then removed (success) or put back in place of whatever the
-// failed attempt left (failure). A work folder that is a link out of the plug-in's folder, the
-// plug-in's folder itself or a folder elsewhere is never moved.
-TEST(TransferFolder, PreviousBackupStaysUntilTheNewOneSucceeded)
-{
-    const QDateTime when(QDate(2024, 3, 15), QTime(17, 45, 2));
-    for (const bool success : {false, true}) {
-        const QString dll = PluginWith("MODEL", "TRANS_BK/KQ100V12.pp|TRANS_BK/pim/a");
-        const QString plugin = QFileInfo(dll).path(), work = plugin + QStringLiteral("/TRANS_BK");
-        CPreviousBackup previous;
-        ASSERT_TRUE(previous.SetAside(work, dll, when)) << success;
-        EXPECT_EQ(previous.Archive(), plugin + QStringLiteral("/TRANS_BK.20240315-174502"));
-        EXPECT_FALSE(QFileInfo::exists(work));
-        EXPECT_TRUE(QFileInfo::exists(previous.Archive() + QStringLiteral("/pim/a")));
-        EXPECT_FALSE(ScanBackupMarker(dll, QStringLiteral("KQ100V12")).bFound);
-        ASSERT_TRUE(qpxtest::WriteFile(work + QStringLiteral("/sms"), "d")); // what the new backup writes
-        previous.Settle(success);
-        EXPECT_FALSE(previous.IsSetAside());
-        EXPECT_EQ(Beside(dll), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}))
-            << success;
-        EXPECT_EQ(QFileInfo::exists(work + QStringLiteral("/sms")), success);
-        EXPECT_EQ(QFileInfo::exists(work + QStringLiteral("/pim/a")), !success);
-        EXPECT_EQ(ScanBackupMarker(dll, QStringLiteral("KQ100V12")).bFound, !success);
-    }
-    const QString dll = PluginWith("MODEL", ""), plugin = QFileInfo(dll).path();
-    const QString work = plugin + QStringLiteral("/TRANS_BK"),
-                  outside = qpxtest::MakeTempDir(QStringLiteral("out"));
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/KQ100V12.pp"), "k") &&
-                QFile::link(outside, work));
-    for (const QString& folder : {work, outside, plugin, QString()}) {
-        CPreviousBackup previous;
-        EXPECT_FALSE(previous.SetAside(folder, dll, when)) << folder.toStdString();
-        EXPECT_FALSE(previous.IsSetAside());
-        previous.Settle(false);
-    }
-    EXPECT_TRUE(QFileInfo(work).isSymLink() && QFileInfo::exists(outside + QStringLiteral("/KQ100V12.pp")));
-    EXPECT_EQ(Beside(dll), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}));
 }
 
 // Compatibility looks after the last capital V only: handset version, supported version, match.
