@@ -1,70 +1,15 @@
 #include "TestEnv.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemInfo.h"
-#include "platform/WindowMessage.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <thread>
-
 namespace {
-
-class CRecorder : public QObject, public IMessageReceiver
-{
-public:
-    LRESULT OnMessage(quint32, WPARAM w, LPARAM l) override
-    {
-        if (w == 0x200A)
-            m_payload0 = *reinterpret_cast<const char*>(l);
-        m_thread = QThread::currentThread();
-        ++m_count;
-        return static_cast<LRESULT>(w + 1);
-    }
-    void customEvent(QEvent* e) override { DispatchMessageEvent(this, e); }
-
-    char m_payload0 = 0;
-    QThread* m_thread = nullptr;
-    int m_count = 0;
-};
-
-// Posts and sends from another thread are handled on the receiver's thread; a send whose run flag
-// drops returns unhandled (the message is handled later all the same); a payload is a copy.
-TEST(WindowMessage, DeliveryAcrossThreads)
-{
-    CRecorder r;
-    std::atomic<LRESULT> result{0};
-    std::atomic<int> running{1};
-    std::thread t([&] {
-        PostMessage(&r, WM_HOST_COMMAND, 0x2009, -1);
-        result = SendMessage(&r, WM_FRAME_STATUS, 41, 0, &running);
-    });
-    ASSERT_TRUE(qpxtest::PumpUntil([&] { return result.load() != 0; }, 60000));
-    t.join();
-    EXPECT_EQ(result.load(), 42);
-    EXPECT_EQ(r.m_count, 2);
-    EXPECT_EQ(r.m_thread, QThread::currentThread());
-
-    std::thread abandoned([&] { SendMessage(&r, WM_FRAME_STATUS, 1, 0, &running); });
-    running = 0;
-    abandoned.join(); // returns although nobody pumped this thread's events
-    EXPECT_EQ(r.m_count, 2);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(r.m_count, 3);
-
-    char data[4] = {9, 2, 3, 4};
-    PostMessageWithPayload(&r, WM_HOST_COMMAND, 0x200A, data, sizeof(data));
-    data[0] = 7;
-    QCoreApplication::processEvents();
-    EXPECT_EQ(r.m_payload0, 9);
-}
 
 // Without a runtime folder the lock lives in a folder only this user can enter, whatever another
 // user left in the shared temporary folder (a file at the lock's name, a link or a folder of
@@ -76,17 +21,11 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
     const QByteArray cache = qgetenv("XDG_CACHE_HOME");
     qunsetenv("XDG_RUNTIME_DIR");
     const bool root = ::geteuid() == 0;
-    enum EPlanted
-    {
-        NOTHING,
-        OURS_OPEN,
-        LINK,
-        FOREIGN
-    };
-    for (const EPlanted planted : {NOTHING, OURS_OPEN, LINK, FOREIGN}) {
+    constexpr int NOTHING = 0, OURS_OPEN = 1, LINK = 2, FOREIGN = 3; // left in the shared folder
+    for (const int planted : {NOTHING, OURS_OPEN, LINK, FOREIGN}) {
         if (planted == FOREIGN && !root)
             continue; // only root can leave a folder of another user here
-        SCOPED_TRACE(static_cast<int>(planted));
+        SCOPED_TRACE(planted);
         const QString shared = qpxtest::MakeTempDir(QStringLiteral("tmp"));
         qputenv("TMPDIR", shared.toLocal8Bit());
         qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(QStringLiteral("cache")).toLocal8Bit());
@@ -118,9 +57,7 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
         const QString folder = QFileInfo(CSingleInstanceLock::LockPath(name)).path();
         struct stat st = {};
         ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
-        EXPECT_TRUE(S_ISDIR(st.st_mode));
-        EXPECT_EQ(st.st_uid, ::geteuid());
-        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700);
         EXPECT_TRUE(QDir(open).isEmpty()) << "the lock went through a planted link";
         QFile::remove(oldPlace);
     }
@@ -138,12 +75,9 @@ TEST(SystemInfo, OsReleaseAndKernelParsing)
     EXPECT_EQ(COsVersion::ParseOsReleaseName(""), QStringLiteral("Linux"));
     SOsVersionInfo info;
     COsVersion::ParseKernelRelease(QStringLiteral("6.1.0-18-amd64"), info);
-    EXPECT_EQ(info.nMajor, 6);
-    EXPECT_EQ(info.nMinor, 1);
-    EXPECT_EQ(info.nBuild, 0);
+    EXPECT_TRUE(info.nMajor == 6 && info.nMinor == 1 && info.nBuild == 0);
     EXPECT_EQ(info.strServicePack, QStringLiteral("6.1.0-18-amd64"));
-    EXPECT_FALSE(GetComputerNameText().isEmpty());
-    EXPECT_FALSE(GetUserNameText().isEmpty());
+    EXPECT_FALSE(GetComputerNameText().isEmpty() || GetUserNameText().isEmpty());
 }
 
 } // namespace

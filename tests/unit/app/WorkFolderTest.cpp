@@ -10,25 +10,17 @@
 
 namespace {
 
+// A plug-in folder with the plug-in and a work folder of three files.
 struct SPluginTree
 {
-    QString root; // folder holding the plug-in
-    QString dll;  // plug-in path
-    QString work; // root/TRANS_BK
+    QString root = qpxtest::MakeTempDir(QStringLiteral("model"));
+    QString dll = root + QStringLiteral("/ref.so");
+    QString work = root + QStringLiteral("/TRANS_BK");
+    bool made = qpxtest::WriteFile(dll, "so") &&
+                qpxtest::WriteFile(work + QStringLiteral("/pim/book.dat"), "1") &&
+                qpxtest::WriteFile(work + QStringLiteral("/brew/mod/iwsapp/schedule/e.dat"), "2") &&
+                qpxtest::WriteFile(work + QStringLiteral("/KQ100V12.PP"), "");
 };
-
-SPluginTree MakeTree()
-{
-    SPluginTree t;
-    t.root = qpxtest::MakeTempDir(QStringLiteral("model"));
-    t.dll = t.root + QStringLiteral("/ref.so");
-    t.work = t.root + QStringLiteral("/TRANS_BK");
-    qpxtest::WriteFile(t.dll, "so");
-    qpxtest::WriteFile(t.work + QStringLiteral("/pim/book.dat"), "1");
-    qpxtest::WriteFile(t.work + QStringLiteral("/brew/mod/iwsapp/schedule/e.dat"), "2");
-    qpxtest::WriteFile(t.work + QStringLiteral("/KQ100V12.PP"), "");
-    return t;
-}
 
 QStringList Beside(const QString& root)
 {
@@ -41,7 +33,6 @@ const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
 // The work folder sits beside the plug-in; its archives are named by the second they were made.
 TEST(WorkFolder, PathsAndArchiveNames)
 {
-    EXPECT_EQ(PluginFolderOf(QStringLiteral("/opt/qpx/MODEL/x.so")), QStringLiteral("/opt/qpx/MODEL"));
     EXPECT_EQ(TransferWorkFolder(QStringLiteral("/opt/qpx/MODEL/x.so")),
               QStringLiteral("/opt/qpx/MODEL/TRANS_BK"));
     for (const char* none : {"N/A", "", "plugin.so"})
@@ -55,10 +46,10 @@ TEST(WorkFolder, PathsAndArchiveNames)
 }
 
 // At exit the work folder becomes an archive beside it; of the archives the ten newest stay, and
-// nothing that is not one of them is touched.
+// nothing that is not one of them is touched, nor anything a link inside one points at.
 TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
 {
-    const SPluginTree t = MakeTree();
+    const SPluginTree t;
     const QMap<QString, QByteArray> backup = qpxtest::FilesBelow(t.work);
     const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
     qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
@@ -89,69 +80,51 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
 // an empty work folder is removed, holding nothing to keep.
 TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
 {
-    const SPluginTree t = MakeTree();
+    const SPluginTree t;
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     qpxtest::WriteFile(t.work + QStringLiteral("/ui.data"), "second");
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_TRUE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174502/pim/book.dat")));
     EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
               QStringList{QStringLiteral("ui.data")});
-    EXPECT_FALSE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT)); // no work folder
-    EXPECT_FALSE(ArchiveTransferWorkFolder(QStringLiteral("N/A"), CLOSED_AT));
-    EXPECT_FALSE(ArchiveTransferWorkFolder(QString(), CLOSED_AT));
+    for (const QString& dll : {t.dll, QStringLiteral("N/A"), QString()}) // no work folder
+        EXPECT_FALSE(ArchiveTransferWorkFolder(dll, CLOSED_AT)) << dll.toStdString();
     QDir().mkpath(t.work);
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_FALSE(QFileInfo::exists(t.work));
     EXPECT_FALSE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174504")));
 }
 
-TEST(WorkFolder, RefusesEmptyRootAndOutsidePaths)
+// The guard refuses an empty path, "/", the plug-in folder itself, a folder outside it or a link
+// out of it; a link inside goes into an archive as a link, and is removed as one.
+TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
 {
-    const SPluginTree t = MakeTree();
-    const QString other = qpxtest::MakeTempDir(QStringLiteral("other"));
-    qpxtest::WriteFile(other + QStringLiteral("/keep.txt"), "k");
-    const struct
-    {
-        QString folder;
-        QString root;
-    } refused[] = {
-        {QString(), t.root}, {QStringLiteral("/"), QStringLiteral("/")},
-        {t.root, t.root}, // the plug-in folder itself
-        {other, t.root},     {t.work + QStringLiteral("/../../"), t.root},
-        {t.work, QString()},
-    };
-    for (const auto& r : refused) {
-        EXPECT_FALSE(EmptyFolderGuarded(r.folder, r.root)) << r.folder.toStdString();
-        EXPECT_FALSE(RemoveFolderGuarded(r.folder, r.root)) << r.folder.toStdString();
-        EXPECT_TRUE(ArchiveFolderGuarded(r.folder, r.root, CLOSED_AT).isEmpty()) << r.folder.toStdString();
-    }
-    EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/keep.txt")));
-    EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
-    // Emptying keeps the folder itself.
-    EXPECT_TRUE(EmptyFolderGuarded(t.work, t.root));
-    EXPECT_TRUE(QFileInfo(t.work).isDir());
-    EXPECT_TRUE(QDir(t.work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-}
-
-TEST(WorkFolder, SymbolicLinksAreNeverFollowedOutOfThePluginFolder)
-{
-    const SPluginTree t = MakeTree();
+    const SPluginTree t, t2;
     const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
     qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
-    ASSERT_TRUE(QFile::link(outside, t.work + QStringLiteral("/link-to-outside")));
-
-    // A TRANS_BK that is itself a link to elsewhere is refused outright.
-    const SPluginTree t2 = MakeTree();
     QDir(t2.work).removeRecursively();
     ASSERT_TRUE(QFile::link(outside, t2.work));
+    const QString refused[][2] = {
+        {QString(), t.root}, {QStringLiteral("/"), QStringLiteral("/")},   {t.root, t.root},
+        {outside, t.root},   {t.work + QStringLiteral("/../../"), t.root}, {t.work, QString()},
+        {t2.work, t2.root},
+    };
+    for (const auto& r : refused) {
+        EXPECT_FALSE(EmptyFolderGuarded(r[0], r[1])) << r[0].toStdString();
+        EXPECT_FALSE(RemoveFolderGuarded(r[0], r[1])) << r[0].toStdString();
+        EXPECT_TRUE(ArchiveFolderGuarded(r[0], r[1], CLOSED_AT).isEmpty()) << r[0].toStdString();
+    }
     EXPECT_FALSE(ArchiveTransferWorkFolder(t2.dll, CLOSED_AT));
-    EXPECT_FALSE(RemoveFolderGuarded(t2.work, t2.root));
     EXPECT_TRUE(QFileInfo(t2.work).isSymLink());
+    EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
 
-    // A link inside goes into the archive as a link, and is removed as one.
+    ASSERT_TRUE(QFile::link(outside, t.work + QStringLiteral("/link-to-outside")));
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     const QString archive = t.root + QStringLiteral("/TRANS_BK.20240315-174502");
     EXPECT_TRUE(QFileInfo(archive + QStringLiteral("/link-to-outside")).isSymLink());
+    EXPECT_TRUE(EmptyFolderGuarded(archive, t.root)); // keeps the folder itself
+    EXPECT_TRUE(QFileInfo(archive).isDir() &&
+                QDir(archive).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     EXPECT_TRUE(RemoveFolderGuarded(archive, t.root));
     EXPECT_FALSE(QFileInfo::exists(archive));
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));

@@ -16,22 +16,6 @@ public:
     }
     QString Root() const { return m_strRoot; }
 
-    // A USB device 1-<port> with the given texts; returns its folder.
-    QString AddUsbDevice(const QString& port, const QString& manufacturer, const QString& product,
-                         const QString& vid = QStringLiteral("1d6b"),
-                         const QString& pid = QStringLiteral("0001"))
-    {
-        const QString dev = m_strRoot + QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-") + port;
-        QDir().mkpath(dev);
-        Attr(dev, QStringLiteral("idVendor"), vid);
-        Attr(dev, QStringLiteral("idProduct"), pid);
-        if (!manufacturer.isNull())
-            Attr(dev, QStringLiteral("manufacturer"), manufacturer);
-        if (!product.isNull())
-            Attr(dev, QStringLiteral("product"), product);
-        return dev;
-    }
-
     // A tty below parent (a device folder), bound to driver; type "" writes no type attribute.
     void AddTty(const QString& name, const QString& parent, const QString& driver, const QString& type = {})
     {
@@ -49,14 +33,18 @@ public:
         QFile::link(ttyDir, m_strRoot + QStringLiteral("/class/tty/") + name);
     }
 
-    // A USB serial tty: device 1-<port>, interface 1-<port>:1.0, tty below it.
+    // A USB serial tty: device 1-<port> (vendor 1d6b) with the given texts, interface 1-<port>:1.0,
+    // tty below it.
     void AddUsbTty(const QString& name, const QString& port, const QString& manufacturer,
                    const QString& product, const QString& driver = QStringLiteral("cdc_acm"))
     {
-        const QString usb = AddUsbDevice(port, manufacturer, product);
-        const QString intf = usb + QStringLiteral("/1-") + port + QStringLiteral(":1.0");
-        QDir().mkpath(intf);
-        AddTty(name, intf, driver);
+        const QString usb = m_strRoot + QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-") + port;
+        QDir().mkpath(usb + QStringLiteral("/1-") + port + QStringLiteral(":1.0"));
+        Attr(usb, QStringLiteral("idVendor"), QStringLiteral("1d6b"));
+        Attr(usb, QStringLiteral("idProduct"), QStringLiteral("0001"));
+        Attr(usb, QStringLiteral("manufacturer"), manufacturer);
+        Attr(usb, QStringLiteral("product"), product);
+        AddTty(name, usb + QStringLiteral("/1-") + port + QStringLiteral(":1.0"), driver);
     }
 
     // A built-in UART on the platform bus.

@@ -10,28 +10,12 @@
 
 namespace {
 
-class Inhibit : public ::testing::Test
+TEST(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_bus = new CPrivateBus;
-        ASSERT_TRUE(s_bus->Start()) << "dbus-daemon (Debian package dbus) is needed";
-        // Read by the system bus connection when it is first made.
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", s_bus->Address().toLocal8Bit());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_bus;
-        s_bus = nullptr;
-    }
-    static CPrivateBus* s_bus;
-};
-
-CPrivateBus* Inhibit::s_bus = nullptr;
-
-TEST_F(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
-{
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start()) << "dbus-daemon (Debian package dbus) is needed";
+    // Read by the system bus connection when it is first made.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.Address().toLocal8Bit());
     const QString uid = QStringLiteral("/sys/devices/modem-uid");
     const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
     const struct
@@ -56,7 +40,7 @@ TEST_F(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
         sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
                       QStringLiteral("CDMA Phone"));
         SetSysfsRoot(sys.Root());
-        CFakeModemManager mm(s_bus->Address());
+        CFakeModemManager mm(bus.Address());
         if (c.present) {
             ASSERT_TRUE(mm.Register());
         }

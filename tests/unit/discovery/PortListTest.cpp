@@ -1,4 +1,4 @@
-// The pure rules of port names and numbers, and the port list.
+// The pure rules of port names and numbers.
 #include "serial/PortList.h"
 #include "platform/SysfsPorts.h"
 #include "platform/VirtualPorts.h"
@@ -7,26 +7,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(PortList, RemoveAddFindAndGetAt)
-{
-    CPortList list;
-    for (int p : {4, 9, 4, 7})
-        list.Append(p);
-    EXPECT_TRUE(list.Remove(4)); // only the first equal entry, the gap closed
-    EXPECT_EQ(list.Ports(), (QList<int>{9, 4, 7}));
-    EXPECT_FALSE(list.Remove(5));
-    EXPECT_FALSE(list.AddUnique(7));
-    EXPECT_TRUE(list.AddUnique(12));
-    EXPECT_EQ(list.Ports(), (QList<int>{9, 4, 7, 12}));
-    EXPECT_EQ(list.GetCount(), 4);
-    EXPECT_EQ(list.Find(4), 1);
-    EXPECT_EQ(list.Find(5), -1);
-    EXPECT_EQ(list.GetAt(3), 12);
-    EXPECT_EQ(list.GetAt(4), -1);
-    EXPECT_EQ(list.GetAt(-1), -1);
-    EXPECT_EQ(CPortList().GetAt(0), -1);
-}
 
 int HandsetName(const QString& s)
 {

@@ -1,5 +1,4 @@
 #include "pages/CsvReader.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 #include "plugin/ByteText.h"
 
@@ -49,11 +48,8 @@ TEST(CsvReader, RowsAndFields)
 // other byte, so they turn back into the same bytes.
 TEST(CsvReader, FieldsKeepTheirBytes)
 {
-    const struct
-    {
-        QByteArray field;
-        bool utf8;
-    } cases[] = {
+    const std::pair<QByteArray, bool> cases[] = {
+        // the field, whether it is UTF-8
         {"\xed\x99\x8d\xea\xb8\xb8\xeb\x8f\x99", true}, // Korean in UTF-8
         {"\xf0\x9f\x98\x80 smile", true},               // beyond U+FFFF
         {"\xb1\xe8\xbf\xb5\xbc\xf6", false},            // the same kind of name in CP949
@@ -64,14 +60,14 @@ TEST(CsvReader, FieldsKeepTheirBytes)
         {"\xf4\x90\x80\x80", false},                    // above U+10FFFF
         {"\xb1\xe8\xc3\xbc\x80", false},                // CP949, UTF-8 and a stray byte mixed
     };
-    for (const auto& c : cases) {
-        const QByteArray line = c.field + ",1\n";
-        EXPECT_EQ(ParseCsvTable(line).rows, (QList<QByteArrayList>{{c.field, "1"}}))
-            << c.field.toHex().data();
+    for (const auto& [field, utf8] : cases) {
+        SCOPED_TRACE(field.toHex().constData());
+        const QByteArray line = field + ",1\n";
+        EXPECT_EQ(ParseCsvTable(line).rows, (QList<QByteArrayList>{{field, "1"}}));
         const QString text = ParseCsvRows(line).value(0).value(0);
-        EXPECT_EQ(BytesFromText(text), c.field) << c.field.toHex().constData();
-        EXPECT_EQ(IsUtf8(c.field), c.utf8) << c.field.toHex().constData();
-        EXPECT_TRUE(!c.utf8 || text == QString::fromUtf8(c.field)) << c.field.toHex().constData();
+        EXPECT_EQ(BytesFromText(text), field);
+        EXPECT_EQ(IsUtf8(field), utf8);
+        EXPECT_TRUE(!utf8 || text == QString::fromUtf8(field));
     }
     // A kept byte never merges with its neighbours into another character.
     EXPECT_EQ(TextFromBytes("\xb1\xe8").size(), 2);
@@ -81,11 +77,7 @@ TEST(CsvReader, FieldsKeepTheirBytes)
 
 TEST(CsvReader, WriteNeedsTextWithAnEntry)
 {
-    const struct
-    {
-        QByteArray bytes;
-        ECsvContent content;
-    } cases[] = {
+    const std::pair<QByteArray, ECsvContent> cases[] = {
         {"", ECsvContent::NoEntries},
         {"\r\n\n", ECsvContent::NoEntries},
         {"   \n\t \n", ECsvContent::NoEntries},
@@ -96,8 +88,8 @@ TEST(CsvReader, WriteNeedsTextWithAnEntry)
         {"  \n,,x\n", ECsvContent::Entries},
         {"\xb1\xe8", ECsvContent::Entries},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CheckCsvContent(c.bytes), c.content) << c.bytes.toHex().constData();
+    for (const auto& [bytes, content] : cases)
+        EXPECT_EQ(CheckCsvContent(bytes), content) << bytes.toHex().constData();
 }
 
 // A file that cannot be read leaves the rows alone; the save name gets ".csv" under the CSV
@@ -106,8 +98,8 @@ TEST(CsvReader, FileReadingAndSaveNames)
 {
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("csv"));
     QList<QStringList> rows{{QStringLiteral("keep")}};
-    EXPECT_FALSE(ReadCsvRows(dir + QStringLiteral("/missing.csv"), rows));
-    EXPECT_FALSE(ReadCsvRows(dir, rows)); // a folder is no file
+    EXPECT_FALSE(ReadCsvRows(dir + QStringLiteral("/missing.csv"), rows) ||
+                 ReadCsvRows(dir, rows)); // a folder is no file
     EXPECT_EQ(rows, (QList<QStringList>{{QStringLiteral("keep")}}));
     ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/b.csv"), "Kim,010,,,mail@x\r\n"));
     ASSERT_TRUE(ReadCsvRows(dir + QStringLiteral("/b.csv"), rows));

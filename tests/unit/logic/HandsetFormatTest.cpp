@@ -1,5 +1,4 @@
 #include "handset/HandsetFormat.h"
-#include "QtPrint.h"
 #include "serial/DiagCodec.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +14,12 @@ quint32 Min1(unsigned lead, unsigned thousands, unsigned low)
     return (lead << 14) | (thousands << 10) | low;
 }
 
-// The leading rows of `full` listed in `shown`, the others empty.
-QStringList Shown(const QStringList& full, const QList<int>& shown)
+// The rows of `full` whose digit (0-9, then A) is in `shown`, the others empty.
+QStringList Shown(const QStringList& full, const char* shown)
 {
     QStringList out;
     for (int i = 0; i < full.size(); ++i)
-        out << (shown.contains(i) ? full[i] : QString());
+        out << (QByteArray(shown).contains("0123456789A"[i]) ? full[i] : QString());
     return out;
 }
 
@@ -28,42 +27,33 @@ QStringList Shown(const QStringList& full, const QList<int>& shown)
 
 TEST(HandsetFormat, ScalarTexts)
 {
-    const QString cases[][2] = {
-        {FormatEsn(0x12AB34), QStringLiteral("0012ab34")},
-        {FormatEsn(0xFFFFFFFFu), QStringLiteral("ffffffff")},
-        {FormatRfMode(0), QStringLiteral("ANALOG")},
-        {FormatRfMode(3), QStringLiteral("SLEEP")},
-        {FormatRfMode(4), QStringLiteral("??????")},
-        {FormatPilotPn(998), QStringLiteral("998")},
-        {FormatPilotPn(999), QStringLiteral(" 0")},
-        {PrlVersionText(52, 53), QStringLiteral("1: 52    2: 53")},
-        {EriVersionText(0xFFFF), QStringLiteral("65535")},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c[0], c[1]);
+    EXPECT_EQ((QStringList{FormatEsn(0x12AB34), FormatEsn(0xFFFFFFFFu), FormatRfMode(0), FormatRfMode(3),
+                           FormatRfMode(4), FormatPilotPn(998), FormatPilotPn(999), PrlVersionText(52, 53),
+                           EriVersionText(0xFFFF)}),
+              QString::fromLatin1("0012ab34|ffffffff|ANALOG|SLEEP|??????|998| 0|1: 52    2: 53|65535")
+                  .split(QLatin1Char('|')));
 }
 
 // Each group digit is shown plus one modulo ten, a thousands digit of 10 as 0 and of 0 or above 10
-// as "/".
+// as "/"; an area code or low group out of range shows nothing, no MIN1 only the area code, and a
+// leading group of 1000 or more keeps three characters.
 TEST(HandsetFormat, MobileNumbers)
 {
     const struct
     {
         unsigned lead, thousands, low, min2;
         const char* text;
-    } cases[] = {
-        {309, 5, 456, 212, "(323) 410-5567"},
-        {0, 10, 999, 123, "(234) 111-0000"},
-        {309, 5, 456, 1000, ""},  // area code out of range
-        {309, 5, 1000, 212, ""},  // low group out of range
-        {0, 0, 0, 212, "(323) "}, // no MIN1
-        {309, 5, 456, 0, "410-5567"},
-        {0, 0, 0, 0, ""},
-        {309, 0, 456, 0, "410-/567"},
-        {309, 9, 456, 0, "410-9567"},
-        {309, 11, 456, 0, "410-/567"},
-        {1023, 5, 456, 0, "213-5567"}, // a leading group of 1000 or more keeps three characters
-    };
+    } cases[] = {{309, 5, 456, 212, "(323) 410-5567"},
+                 {0, 10, 999, 123, "(234) 111-0000"},
+                 {309, 5, 456, 1000, ""},
+                 {309, 5, 1000, 212, ""},
+                 {0, 0, 0, 212, "(323) "},
+                 {309, 5, 456, 0, "410-5567"},
+                 {0, 0, 0, 0, ""},
+                 {309, 0, 456, 0, "410-/567"},
+                 {309, 9, 456, 0, "410-9567"},
+                 {309, 11, 456, 0, "410-/567"},
+                 {1023, 5, 456, 0, "213-5567"}};
     for (const auto& c : cases)
         EXPECT_EQ(FormatMobileNumber(Min1(c.lead, c.thousands, c.low), c.min2), QLatin1String(c.text))
             << c.lead << " " << c.thousands << " " << c.low << " " << c.min2;
@@ -92,24 +82,19 @@ TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
     const QStringList full =
         QString::fromLatin1("0012ab34|(323) 410-5567|112-2114|DIGITAL|384|7|168|4145|1|7|6")
             .split(QLatin1Char('|'));
-    // Answer length -> the rows shown, in the order of their last byte.
-    const struct
-    {
-        int nLen;
-        QList<int> shown;
-    } cases[] = {
-        {64, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {49, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {48, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}, // many handsets: no protocol revision
-        {44, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
-        {22, {0, 1, 2, 3}},
-        {21, {0, 2, 3}}, // the digital MIN2 ends at 22, the analog one at 20
-        {10, {0, 3}},
-        {7, {}},
-        {0, {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(StatusValueTexts(r.data(), c.nLen), Shown(full, c.shown)) << c.nLen;
+    // Answer length -> the rows shown, in the order of their last byte. Many handsets send no
+    // protocol revision (48); the digital MIN2 ends at 22, the analog one at 20.
+    const std::pair<int, const char*> cases[] = {{64, "0123456789A"},
+                                                 {49, "0123456789A"},
+                                                 {48, "0123456789"},
+                                                 {44, "012345678"},
+                                                 {22, "0123"},
+                                                 {21, "023"},
+                                                 {10, "03"},
+                                                 {7, ""},
+                                                 {0, ""}};
+    for (const auto& [len, shown] : cases)
+        EXPECT_EQ(StatusValueTexts(r.data(), len), Shown(full, shown)) << len;
     EXPECT_EQ(StatusValueTexts(nullptr, 49), QStringList(11, QString()));
 }
 
@@ -141,28 +126,14 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
         return QStringList{v.strCompileDate, v.strCompileTime, v.strReleaseDate, v.strReleaseTime,
                            v.strSwVersion,   v.strMobileModel, v.strSlotCycle,   v.strMsmVersion};
     };
-    const struct
-    {
-        int nLen;
-        QList<int> shown;
-        bool bDirectory;
-    } cases[] = {
-        {60, {0, 1, 2, 3, 4, 5, 6, 7}, true},
-        {55, {0, 1, 2, 3, 4, 5, 6, 7}, true},
-        {54, {0, 1, 2, 3, 4, 5, 6}, true},
-        {52, {0, 1, 2, 3, 4, 5}, true},
-        {51, {0, 1, 2, 3, 5}, true}, // the firmware revision of the S/W version ends at 52
-        {49, {0, 1, 2, 3}, true},
-        {47, {0, 1, 2, 3}, true},
-        {46, {0, 1, 2, 3}, false},
-        {38, {0, 1, 2}, false},
-        {12, {0}, false},
-        {11, {}, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(texts(c.nLen), Shown(full, c.shown)) << c.nLen;
-        EXPECT_EQ(SoftwareVersionDirectory(r.data(), c.nLen), c.bDirectory ? full[4].mid(7) : QString())
-            << c.nLen;
+    // Answer length -> the rows shown (the firmware revision of the S/W version ends at 52); the
+    // directory is there from 47 on.
+    const std::pair<int, const char*> cases[] = {
+        {60, "01234567"}, {55, "01234567"}, {54, "0123456"}, {52, "012345"}, {51, "01235"}, {49, "0123"},
+        {47, "0123"},     {46, "0123"},     {38, "012"},     {12, "0"},      {11, ""}};
+    for (const auto& [len, shown] : cases) {
+        EXPECT_EQ(texts(len), Shown(full, shown)) << len;
+        EXPECT_EQ(SoftwareVersionDirectory(r.data(), len), len >= 47 ? full[4].mid(7) : QString()) << len;
     }
     // A NUL ends a shorter text; the revision has two decimals and at least two digits before them.
     std::memcpy(r.data() + 20, "Feb 0\0", 6);

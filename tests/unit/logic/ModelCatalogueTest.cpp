@@ -1,5 +1,4 @@
 #include "plugin/ModelCatalogue.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -12,17 +11,16 @@ namespace {
 
 // Places a built test plug-in, a plain file ("-" as the plug-in) or a link to the MODEL folder
 // ("@") at model/path.
-void Place(const QString& model, const char* plugin, const char* path)
+void Place(const QString& model, const QString& plugin, const QString& path)
 {
-    const QString dest = model + QLatin1Char('/') + QLatin1String(path);
+    const QString dest = model + QLatin1Char('/') + path;
     QDir().mkpath(QFileInfo(dest).absolutePath());
-    if (*plugin == '-') {
+    if (plugin == QLatin1String("-")) {
         ASSERT_TRUE(qpxtest::WriteFile(dest, "not a library"));
-    } else if (*plugin == '@') {
+    } else if (plugin == QLatin1String("@")) {
         ASSERT_TRUE(QFile::link(model, dest));
     } else {
-        ASSERT_TRUE(
-            QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(QLatin1String(plugin)), dest));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
     }
 }
 
@@ -33,82 +31,43 @@ void Place(const QString& model, const char* plugin, const char* path)
 // without libraries is walked on; loops, missing and empty folders end quietly.
 TEST(ModelCatalogue, ScanRules)
 {
-    const struct
-    {
-        std::vector<std::pair<const char*, const char*>> placed;
-        const char* listed;
-    } cases[] = {
-        {{{"qpx_rec_plugin", "a.so"},
-          {"qpx_rec_plugin_nokind", "b.so"},
-          {"qpx_rec_plugin_nobinver", "c.so"},
-          {"qpx_rec_plugin_min", "d.so"},
-          {"-", "e.so"},
-          {"qpx_rec_plugin", "f.SO"},
-          {"qpx_rec_plugin", "g.so.1"}},
+    // What is placed ("plug-in:path", "|" between them; "rec" stands for qpx_rec_plugin, "rec_x" for
+    // qpx_rec_plugin_x), and what is listed.
+    const std::pair<const char*, const char*> cases[] = {
+        {"rec:a.so|rec_nokind:b.so|rec_nobinver:c.so|rec_min:d.so|-:e.so|rec:f.SO|rec:g.so.1",
          "a.so|d.so|f.SO"},
-        {{{"qpx_rec_plugin", "a_early/x/inner.so"},
-          {"qpx_rec_plugin", "b_own.so"},
-          {"qpx_rec_plugin", "c_own.so"},
-          {"-", "readme.txt"},
-          {"qpx_rec_plugin", "z_late/never.so"}},
+        {"rec:a_early/x/inner.so|rec:b_own.so|rec:c_own.so|-:readme.txt|rec:z_late/never.so",
          "a_early/x/inner.so|b_own.so|c_own.so"},
-        {{{"-", "docs/a.txt"},
-          {"qpx_rec_plugin", "docs/zz/q.so"},
-          {"qpx_rec_plugin", "k/a.so"},
-          {"-", "k/b.txt"}},
-         "docs/zz/q.so|k/a.so"},
-        {{{"qpx_rec_plugin", "a/p.so"}, {"@", "a/0loop"}}, "a/p.so"},
-        {{}, ""},
+        {"-:docs/a.txt|rec:docs/zz/q.so|rec:k/a.so|-:k/b.txt", "docs/zz/q.so|k/a.so"},
+        {"rec:a/p.so|@:a/0loop", "a/p.so"},
+        {"", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [placed, wanted] : cases) {
         const QString model = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL");
         QDir().mkpath(model);
-        for (const auto& [plugin, path] : c.placed)
-            Place(model, plugin, path);
+        for (const QString& p : QString::fromLatin1(placed).split(QLatin1Char('|'), Qt::SkipEmptyParts))
+            Place(model,
+                  p.section(QLatin1Char(':'), 0, 0)
+                      .replace(QStringLiteral("rec"), QStringLiteral("qpx_rec_plugin")),
+                  p.section(QLatin1Char(':'), 1));
         CModelCatalogue catalogue;
         catalogue.ScanFolder(model + QStringLiteral("/NOPE"));
         catalogue.ScanFolder(model + QLatin1Char('/'));
         QStringList listed;
         for (const QString& p : catalogue.Paths())
             listed << p.mid(model.size() + 1);
-        EXPECT_EQ(listed.join(QLatin1Char('|')), QLatin1String(c.listed));
+        EXPECT_EQ(listed.join(QLatin1Char('|')), QLatin1String(wanted));
     }
-}
-
-// An entry holds what the plug-in's queries answer, asked version first.
-TEST(ModelCatalogue, EntriesHoldTheQueryAnswers)
-{
-    const QString model = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL/X");
-    const QString log = model + QStringLiteral("/calls.log");
-    qputenv("QPX_REC_LOG", log.toLocal8Bit());
-    qputenv("QPX_REC_BINVER", "ZZ200V01");
-    Place(model, "qpx_rec_plugin", "a.so");
-    CModelCatalogue c;
-    ASSERT_TRUE(c.AddPlugin(model + QStringLiteral("/a.so"), QStringLiteral("a.so")));
-    qunsetenv("QPX_REC_BINVER");
-    qunsetenv("QPX_REC_LOG");
-    EXPECT_EQ(QString::fromUtf8(qpxtest::ReadFile(log)),
-              QStringLiteral("GetSupportBINVersion\nGetModelKind\n"));
-    EXPECT_FALSE(c.AddPlugin(model + QStringLiteral("/missing.so"), QStringLiteral("missing.so")));
-    ASSERT_EQ(c.GetCount(), 1);
-    EXPECT_EQ((QStringList{c.GetFileName(0), c.GetModelName(0), c.GetSoftwareVersion(0), c.GetLocation(0)}),
-              (QStringList{QStringLiteral("a.so"), QStringLiteral("REC-MODEL"), QStringLiteral("ZZ200V01"),
-                           QStringLiteral("./MODEL/X")}));
-    EXPECT_EQ(c.FindPath(model + QStringLiteral("/a.so")), 0);
-    EXPECT_EQ(c.GetPath(1), QString());
-    EXPECT_EQ(c.GetModelName(-1), QString());
 }
 
 // The location column starts at the first "MODEL" folder in any case, upper-cased.
 TEST(ModelCatalogue, LocationAndDefaultFolder)
 {
-    const char* cases[][2] = {
-        {"/opt/tool/model/x/a.so", "./MODEL/X"},
-        {"/opt/tool/Model/a.so", "./MODEL"},
-        {"/srv/models/MODEL/a.so", "./MODELS/MODEL"},
-        {"/opt/plug/a.so", ".//OPT/PLUG"},
-        {"a.so", "./"},
-    };
+    const char* cases[][2] = {{"/opt/tool/model/x/a.so", "./MODEL/X"},
+                              {"/opt/tool/Model/a.so", "./MODEL"},
+                              {"/srv/models/MODEL/a.so", "./MODELS/MODEL"},
+                              {"/opt/plug/a.so", ".//OPT/PLUG"},
+                              {"a.so", "./"}};
     for (const auto& c : cases)
         EXPECT_EQ(CModelCatalogue::LocationOf(QLatin1String(c[0])), QLatin1String(c[1])) << c[0];
     EXPECT_EQ(CModelCatalogue::ModelFolderOf(QStringLiteral("/opt/qpx/")), QStringLiteral("/opt/qpx/MODEL/"));

@@ -1,5 +1,4 @@
 #include "pages/PathRules.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +12,16 @@ TEST(PathRules, NearestExistingFolder)
     const QString file = dir + QStringLiteral("/a.bin");
     ASSERT_TRUE(qpxtest::WriteFile(file, "x"));
 
-    EXPECT_EQ(NearestExistingFolder(QString()), QString());
-    EXPECT_EQ(NearestExistingFolder(file), file);
-    EXPECT_EQ(NearestExistingFolder(dir), dir);
-    EXPECT_EQ(NearestExistingFolder(dir + QStringLiteral("/gone.bin")), dir);
-    EXPECT_EQ(NearestExistingFolder(dir + QStringLiteral("/x/y/z/gone.bin")), dir);
-    EXPECT_EQ(NearestExistingFolder(QStringLiteral("/qpx-no-such-folder/x")), QStringLiteral("/"));
-    EXPECT_EQ(NearestExistingFolder(QStringLiteral("no-such-relative/x")), QString());
-    EXPECT_EQ(NearestExistingFolder(QStringLiteral("nothing")), QString());
+    const QString cases[][2] = {{QString(), QString()},
+                                {file, file},
+                                {dir, dir},
+                                {dir + QStringLiteral("/gone.bin"), dir},
+                                {dir + QStringLiteral("/x/y/z/gone.bin"), dir},
+                                {QStringLiteral("/qpx-no-such-folder/x"), QStringLiteral("/")},
+                                {QStringLiteral("no-such-relative/x"), QString()},
+                                {QStringLiteral("nothing"), QString()}};
+    for (const auto& [path, nearest] : cases)
+        EXPECT_EQ(NearestExistingFolder(path), nearest) << path.toStdString();
 }
 
 TEST(PathRules, FolderSyntax)
@@ -37,13 +38,11 @@ TEST(PathRules, FoldersAreCreatedLevelByLevel)
 {
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("mk"));
     const QString deep = dir + QStringLiteral("/one/two/three");
-    EXPECT_TRUE(CreateFolderLevels(deep));
-    EXPECT_TRUE(QFileInfo(deep).isDir());
+    EXPECT_TRUE(CreateFolderLevels(deep) && QFileInfo(deep).isDir());
     EXPECT_TRUE(CreateFolderLevels(deep)); // existing levels are fine
-
     ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/file"), "x"));
-    EXPECT_FALSE(CreateFolderLevels(dir + QStringLiteral("/file/sub")));
-    EXPECT_FALSE(CreateFolderLevels(QStringLiteral("relative/sub")));
+    EXPECT_FALSE(CreateFolderLevels(dir + QStringLiteral("/file/sub")) ||
+                 CreateFolderLevels(QStringLiteral("relative/sub")));
 }
 
 TEST(PathRules, ReadFileNames)

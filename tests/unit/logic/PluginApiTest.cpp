@@ -1,5 +1,4 @@
 #include "plugin/PluginApi.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -32,30 +31,25 @@ TEST(PluginApi, VersionAndTimeTexts)
     EXPECT_EQ(FileModifiedText(file), QStringLiteral("2011-2-3   4:5:6"));
     EXPECT_EQ(FileModifiedText(file + QStringLiteral(".missing")), QString());
     EXPECT_EQ(PluginFileVersion(TestPlugin("qpx_rec_plugin")), QStringLiteral("1.0.2.3"));
-    EXPECT_EQ(PluginFileVersion(TestPlugin("qpx_rec_plugin_nokind")), QString());
-    EXPECT_EQ(PluginFileVersion(TestPlugin("does_not_exist")), QString());
+    EXPECT_TRUE(PluginFileVersion(TestPlugin("qpx_rec_plugin_nokind")).isEmpty() &&
+                PluginFileVersion(TestPlugin("does_not_exist")).isEmpty());
 }
 
 TEST(PluginApi, SoftwareFamilyComparesFiveCharactersExactly)
 {
-    const struct
-    {
-        QByteArray handset, plugin;
-        bool match;
-    } cases[] = {
-        {"KQ100V12", "KQ100ABC", true},
-        {"KQ101V12", "KQ100V12", false},
-        {"kq100V12", "KQ100V12", false},
-        {"KQ1", "KQ1", true},
-        {"KQ1", "KQ100", false},
-        {"KQ100", "KQ1", false},
-        {QByteArray("KQ1\0XY", 6), "KQ1", true},
-        {"", "", true},
-        {"", "K", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(SupportedVersionMatches(c.handset, c.plugin), c.match)
-            << c.handset.constData() << "/" << c.plugin.constData();
+    // The handset's version, the plug-in's, whether they match.
+    const std::tuple<QByteArray, QByteArray, bool> cases[] = {{"KQ100V12", "KQ100ABC", true},
+                                                              {"KQ101V12", "KQ100V12", false},
+                                                              {"kq100V12", "KQ100V12", false},
+                                                              {"KQ1", "KQ1", true},
+                                                              {"KQ1", "KQ100", false},
+                                                              {"KQ100", "KQ1", false},
+                                                              {QByteArray("KQ1\0XY", 6), "KQ1", true},
+                                                              {"", "", true},
+                                                              {"", "K", false}};
+    for (const auto& [handset, plugin, match] : cases)
+        EXPECT_EQ(SupportedVersionMatches(handset, plugin), match)
+            << handset.constData() << "/" << plugin.constData();
 }
 
 // The picture is copied row by row, leaving out the padding; a picture that does not add up is
@@ -70,8 +64,8 @@ TEST(PluginApi, ModelImageIsCopiedRowByRow)
         EXPECT_TRUE(CopyModelImage(&bad).IsNull()) << bad.width << "x" << bad.height;
     EXPECT_TRUE(CopyModelImage(nullptr).IsNull());
     const SModelImage fromLibrary = PluginModelImage(TestPlugin("qpx_rec_plugin"));
-    EXPECT_EQ(fromLibrary.nWidth * fromLibrary.nHeight, fromLibrary.pixels.size());
-    EXPECT_FALSE(fromLibrary.IsNull());
+    EXPECT_TRUE(!fromLibrary.IsNull() &&
+                fromLibrary.nWidth * fromLibrary.nHeight == fromLibrary.pixels.size());
 }
 
 TEST(PluginApi, ExportsAreResolvedByName)
@@ -88,10 +82,8 @@ TEST(PluginApi, ExportsAreResolvedByName)
     ASSERT_TRUE(min.Load(TestPlugin("qpx_rec_plugin_min")));
     EXPECT_TRUE(min.Exports().pfnPrl && !min.Exports().pfnBin && !min.Exports().pfnReleaseRs);
     CPluginLibrary moved(std::move(min));
-    EXPECT_FALSE(min.IsLoaded());
-    EXPECT_TRUE(moved.IsLoaded());
+    EXPECT_TRUE(!min.IsLoaded() && moved.IsLoaded());
     moved.Unload();
-    EXPECT_FALSE(moved.IsLoaded());
-    EXPECT_EQ(moved.Exports().pfnPrl, nullptr);
+    EXPECT_TRUE(!moved.IsLoaded() && moved.Exports().pfnPrl == nullptr);
     EXPECT_FALSE(CPluginLibrary().Load(TestPlugin("does_not_exist")));
 }

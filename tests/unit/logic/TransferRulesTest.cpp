@@ -1,42 +1,26 @@
 #include "pages/TransferRules.h"
-#include "QtPrint.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-class TransferFolder : public ::testing::Test
+// A plug-in at <fresh folder>/<folder>/rec.so, with files below its folder, or folders for the
+// names ending in "/" ("|" between them); returns the plug-in's path.
+QString PluginWith(const char* folder, const char* made)
 {
-protected:
-    void SetUp() override
-    {
-        m_plugin = qpxtest::MakeTempDir(QStringLiteral("plug"));
-        m_dll = m_plugin + QStringLiteral("/rec.so");
-        ASSERT_TRUE(qpxtest::WriteFile(m_dll, "x"));
-        m_work = m_plugin + QStringLiteral("/TRANS_BK");
+    const QString plugin =
+        qpxtest::MakeTempDir(QStringLiteral("plug")) + QLatin1Char('/') + QLatin1String(folder);
+    EXPECT_TRUE(qpxtest::WriteFile(plugin + QStringLiteral("/rec.so"), "x"));
+    for (const QString& m : QString::fromLatin1(made).split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        const QString path = plugin + QLatin1Char('/') + m;
+        EXPECT_TRUE(m.endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : qpxtest::WriteFile(path, "d"));
     }
-    // A file below the plug-in's folder, or a folder when the name ends in "/".
-    void Make(const QString& below)
-    {
-        const QString path = m_plugin + QLatin1Char('/') + below;
-        ASSERT_TRUE(below.endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : qpxtest::WriteFile(path, "d"));
-    }
-    QStringList Beside() const
-    {
-        return QDir(m_plugin).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                        QDir::Name);
-    }
-
-    QString m_plugin;
-    QString m_dll;
-    QString m_work;
-};
+    return plugin + QStringLiteral("/rec.so");
+}
 
 } // namespace
 
@@ -48,26 +32,21 @@ TEST(TransferRules, ItemMask)
 }
 
 // Each restore row is offered when its data is in the work folder; names are case-sensitive.
-TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
+TEST(TransferFolder, RestoreRowsFollowTheDataPresent)
 {
-    const struct
-    {
-        const char* made;
-        const char* rows; // "1" for each row offered
-    } steps[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "00000"},
         {"TRANS_BK/sms/|TRANS_BK/mms/", "10000"},
-        {"TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/", "11110"},
-        {"TRANS_BK/ui.data/", "11111"},
+        {"TRANS_BK/sms/|TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/", "11110"},
+        {"TRANS_BK/sms/|TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/|TRANS_BK/ui.data/",
+         "11111"},
     };
-    for (const auto& s : steps) {
-        for (const QString& m : QString::fromLatin1(s.made).split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            Make(m);
-        const STransferPresence p = ProbeTransferFolder(m_dll);
-        QString rows;
+    for (const auto& [made, rows] : cases) {
+        const STransferPresence p = ProbeTransferFolder(PluginWith("MODEL", made));
+        QString offered;
         for (int row = 0; row < 5; ++row)
-            rows += p.RowAvailable(row) ? QLatin1Char('1') : QLatin1Char('0');
-        EXPECT_EQ(rows, QLatin1String(s.rows)) << s.made;
+            offered += p.RowAvailable(row) ? QLatin1Char('1') : QLatin1Char('0');
+        EXPECT_EQ(offered, QLatin1String(rows)) << made;
     }
     EXPECT_FALSE(ProbeTransferFolder(QStringLiteral("rec.so")).Any()); // no folder in the path
 }
@@ -76,22 +55,12 @@ TEST_F(TransferFolder, RestoreRowsFollowTheDataPresent)
 // handset's version in any case, followed by ".PP" in any case. The work folder is the folder
 // named TRANS_BK in any case directly in the plug-in's folder: never a sibling that merely
 // contains the word, never an archive the program made at exit, and never any folder only because
-// the plug-in's own path contains it.
+// the plug-in's own path contains it. A version with lower case never matches.
 TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
 {
-    enum EScan
-    {
-        NONE,
-        WORK, // the work folder without the marker
-        FOUND
-    };
-    const struct
-    {
-        const char* pluginFolder; // below a fresh temporary folder
-        const char* marker;       // below the plug-in's folder; a folder when it ends in "/"
-        const char* version;
-        EScan scan;
-    } cases[] = {
+    constexpr int NONE = 0, WORK = 1, FOUND = 2; // WORK: the work folder without the marker
+    const std::tuple<const char*, const char*, const char*, int> cases[] = {
+        // The plug-in's folder, the marker below it (a folder when it ends in "/"), the version.
         {"MODEL", "", "KQ100V12", NONE},
         {"MODEL", "TRANS_BK/KQ100V12.pp/", "KQ100V12", WORK},
         {"MODEL", "TRANS_BK/KQ100V12.bin", "KQ100V12", WORK},
@@ -99,7 +68,7 @@ TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
         {"MODEL", "TRANS_BK/KQ100V12", "KQ100V12", WORK},
         {"MODEL", "TRANS_BK/kq100v12.pp", "KQ100V12", FOUND},
         {"MODEL", "TRANS_BK/kq100v12.pp", "KQ100V1", WORK},
-        {"MODEL", "TRANS_BK/kq100v12x.pp", "kq100v12x", WORK}, // a version with lower case never matches
+        {"MODEL", "TRANS_BK/kq100v12x.pp", "kq100v12x", WORK},
         {"MODEL", "TRANS_BK/KQ200V12.x.PPX", "KQ200V12", FOUND},
         {"MODEL", "trans_bk/KQ100V12.pp", "KQ100V12", FOUND},
         {"MODEL", "Trans_Bk/KQ100V12.pp", "KQ100V12", FOUND},
@@ -113,83 +82,30 @@ TEST(TransferRules, MarkerScanMatchesTheWorkFolderByItsOwnName)
         {"my_trans_bk_tools", "sms/KQ100V12.pp", "KQ100V12", NONE},
         {"TRANS_BK", "TRANS_BK/KQ100V12.pp", "KQ100V12", FOUND},
     };
-    for (const auto& c : cases) {
-        const QString plugin =
-            qpxtest::MakeTempDir(QStringLiteral("scan")) + QLatin1Char('/') + QLatin1String(c.pluginFolder);
-        const QString dll = plugin + QStringLiteral("/rec.so");
-        ASSERT_TRUE(qpxtest::WriteFile(dll, "x"));
-        const QString marker = plugin + QLatin1Char('/') + QLatin1String(c.marker);
-        if (*c.marker) {
-            ASSERT_TRUE(marker.endsWith(QLatin1Char('/')) ? QDir().mkpath(marker)
-                                                          : qpxtest::WriteFile(marker, "m"));
-        }
-        const SBackupScan s = ScanBackupMarker(dll, QLatin1String(c.version));
-        const QString work =
-            plugin + QLatin1Char('/') + QString::fromLatin1(c.marker).section(QLatin1Char('/'), 0, 0);
-        EXPECT_EQ(s.bFound, c.scan == FOUND) << c.pluginFolder << " " << c.marker;
-        EXPECT_EQ(s.strWorkFolder, c.scan != NONE ? work : QString()) << c.pluginFolder << " " << c.marker;
+    for (const auto& [folder, marker, version, scan] : cases) {
+        const QString dll = PluginWith(folder, marker);
+        const SBackupScan s = ScanBackupMarker(dll, QLatin1String(version));
+        const QString work = QFileInfo(dll).path() + QLatin1Char('/') +
+                             QString::fromLatin1(marker).section(QLatin1Char('/'), 0, 0);
+        EXPECT_EQ(s.bFound, scan == FOUND) << folder << " " << marker;
+        EXPECT_EQ(s.strWorkFolder, scan != NONE ? work : QString()) << folder << " " << marker;
     }
 }
 
-// A backup over an earlier one: the earlier one lies aside (never taken for the work folder)
-// until the new one ends, and is then removed (success) or put back in place of whatever the
-// failed attempt left (failure).
-TEST_F(TransferFolder, PreviousBackupStaysUntilTheNewOneSucceeded)
-{
-    Make(QStringLiteral("TRANS_BK/KQ100V12.pp"));
-    Make(QStringLiteral("TRANS_BK/pim/a"));
-    const QDateTime when(QDate(2024, 3, 15), QTime(17, 45, 2));
-    for (const bool success : {false, true}) {
-        CPreviousBackup previous;
-        ASSERT_TRUE(previous.SetAside(m_work, m_dll, when)) << success;
-        EXPECT_EQ(previous.Archive(), m_plugin + QStringLiteral("/TRANS_BK.20240315-174502"));
-        EXPECT_FALSE(QFileInfo::exists(m_work));
-        EXPECT_TRUE(QFileInfo::exists(previous.Archive() + QStringLiteral("/pim/a")));
-        EXPECT_FALSE(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound);
-
-        Make(QStringLiteral("TRANS_BK/sms")); // what the new backup writes
-        previous.Settle(success);
-        EXPECT_FALSE(previous.IsSetAside());
-        EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")})) << success;
-        EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/sms")), success);
-        EXPECT_EQ(QFileInfo::exists(m_work + QStringLiteral("/pim/a")), !success);
-        EXPECT_EQ(ScanBackupMarker(m_dll, QStringLiteral("KQ100V12")).bFound, !success);
-    }
-    // A work folder that is a link out of the plug-in's folder, the plug-in's folder itself or a
-    // folder elsewhere is never moved.
-    const QString outside = qpxtest::MakeTempDir(QStringLiteral("outside"));
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/KQ100V12.pp"), "k"));
-    ASSERT_TRUE(QDir(m_work).removeRecursively());
-    ASSERT_TRUE(QFile::link(outside, m_work));
-    for (const QString& folder : {m_work, outside, m_plugin, QString()}) {
-        CPreviousBackup previous;
-        EXPECT_FALSE(previous.SetAside(folder, m_dll, when)) << folder.toStdString();
-        EXPECT_FALSE(previous.IsSetAside());
-        previous.Settle(false);
-    }
-    EXPECT_TRUE(QFileInfo(m_work).isSymLink());
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/KQ100V12.pp")));
-    EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("rec.so")}));
-}
-
+// Compatibility looks after the last capital V only: handset version, supported version, match.
 TEST(TransferRules, CompatibilityLooksAfterTheLastCapitalV)
 {
-    const struct
-    {
-        const char* handset;
-        const char* supported;
-        bool ok;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
         {"12.34  KQ100V12", "V12", true},
         {"12.34  KQ100V12", "12", true},
-        {"12.34  KQ100V12", "KQ100V12", false}, // starts before the last V
+        {"12.34  KQ100V12", "KQ100V12", false},
         {"V1 V2", "V1", false},
         {"V1 V2", "V2", true},
-        {"12.34  kq100v12", "v12", false}, // no capital V: never
+        {"12.34  kq100v12", "v12", false},
         {"", "", false},
         {"12.34  KQ100V12", "v12", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsTransferCompatible(QLatin1String(c.handset), QLatin1String(c.supported)), c.ok)
-            << c.handset << " / " << c.supported;
+    for (const auto& [handset, supported, ok] : cases)
+        EXPECT_EQ(IsTransferCompatible(QLatin1String(handset), QLatin1String(supported)), ok)
+            << handset << " / " << supported;
 }

@@ -1,22 +1,18 @@
 // The settings map of the reference plug-in against the page's catalogue, the shared table of
 // private items, and the simulator's factory values built from it: a renamed catalogue row, a
 // private number given twice or a factory value that does not fit its row all fail here. That
-// every mapped row reads a value from the simulator is checked end to end.
+// every mapped row reads a value from the simulator, and the simulator's state folder, are checked
+// end to end.
 #include "SettingsMap.h"
 #include "Efs2Server.h"
-#include "HandsetState.h"
 #include "NvDefaults.h"
 #include "PrivateItems.h"
 #include "TestEnv.h"
 #include "pages/NvCatalogue.h"
 #include "serial/DiagCodec.h"
 
-#include <QSet>
-
-#include <QDataStream>
 #include <QDir>
-#include <QFile>
-#include <QHash>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -95,87 +91,6 @@ TEST(SettingsMap, PrivateItemsNameRealRowsAndOwnTheirNumbers)
                 SettingsRowField(4, first + 2, c));
     EXPECT_TRUE(a.item != b.item && b.item != c.item);
 }
-
-// Reads one field the way the plug-in does: through the simulator's NV read with the NAM index.
-QStringList ShowFromState(const CHandsetState& s, const SNvField& f, int nam, bool* allSet)
-{
-    QList<QByteArray> data;
-    for (const quint16 item : FieldItems(f)) {
-        QByteArray d;
-        const QByteArray request(1, static_cast<char>(nam < 0 ? 0 : nam));
-        *allSet = s.ReadNv(item, request, d) == CHandsetState::NV_DONE && *allSet;
-        data.append(d);
-    }
-    return FieldShow(f, data.value(0), data.value(1));
-}
-
-TEST(SimulatorDefaults, FactoryValuesFollowTheProfile)
-{
-    SHandsetProfile profile;
-    profile.strDigitalNumber = QStringLiteral("3105550000");
-    profile.nSid = 22;
-    const CHandsetState state(profile);
-    SNvField imsi, sid;
-    ASSERT_TRUE(
-        SettingsRowField(2, static_cast<int>(NvCategoryItems(2).indexOf(QStringLiteral("IMSI_S"))), imsi));
-    ASSERT_TRUE(SettingsRowField(
-        2, static_cast<int>(NvCategoryItems(2).indexOf(QStringLiteral("CDMA Home SID/NID"))), sid));
-    bool set = true;
-    EXPECT_EQ(ShowFromState(state, imsi, 1, &set).value(0), QStringLiteral("3105550000"));
-    EXPECT_EQ(ShowFromState(state, sid, 1, &set).value(0), QStringLiteral("22"));
-    EXPECT_TRUE(set);
-    // The ERI version stays unwritten when the profile says so.
-    profile.bEriSet = false;
-    QByteArray d;
-    EXPECT_EQ(CHandsetState(profile).ReadNv(4025, {}, d), CHandsetState::NV_INACTIVE);
-}
-
-// A value written into the state folder is read again by the next simulator, a new handset starts
-// from the factory value, and a state file older than an item gets the item's factory value.
-TEST(SimulatorDefaults, StateFolderValuesWinOverFactoryValues)
-{
-    const SPrivateItem* language = FindPrivateItem(4, QStringLiteral("Language"), 0);
-    ASSERT_NE(language, nullptr);
-    const auto shown = [&](const CHandsetState& s) {
-        QByteArray d;
-        EXPECT_EQ(s.ReadNv(language->item, {}, d), CHandsetState::NV_DONE);
-        return FieldShow(PrivateField(*language), d).value(0);
-    };
-    const QString folder = qpxtest::MakeTempDir(QStringLiteral("state"));
-    QByteArray korean(128, '\0');
-    ASSERT_TRUE(FieldPatch(PrivateField(*language), {QStringLiteral("Korean")}, language->item, korean));
-    {
-        CHandsetState first{SHandsetProfile()};
-        ASSERT_TRUE(first.UseStateFolder(folder, nullptr));
-        ASSERT_EQ(first.WriteNv(language->item, korean), CHandsetState::NV_DONE);
-    }
-    CHandsetState again{SHandsetProfile()};
-    ASSERT_TRUE(again.UseStateFolder(folder, nullptr));
-    EXPECT_EQ(shown(again), QStringLiteral("Korean"));
-    EXPECT_EQ(shown(CHandsetState{SHandsetProfile()}), QStringLiteral("English"));
-
-    // A state file written before the item existed: only item 4 (SCM), with a value of its own.
-    const QString old = qpxtest::MakeTempDir(QStringLiteral("old"));
-    QByteArray scm(128, '\0');
-    scm[0] = 0x2B;
-    QHash<quint32, QByteArray> items;
-    items.insert(4, scm);
-    QFile f(old + QStringLiteral("/state.dat"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QDataStream out(&f);
-    out << quint32(0x51505853) << items << QByteArray() << QByteArray() << QStringLiteral("VKQ100A1");
-    f.close();
-    CHandsetState state{SHandsetProfile()};
-    ASSERT_TRUE(state.UseStateFolder(old, nullptr));
-    QByteArray d;
-    ASSERT_EQ(state.ReadNv(4, {}, d), CHandsetState::NV_DONE);
-    EXPECT_EQ(static_cast<quint8>(d.at(0)), 0x2B);
-    EXPECT_EQ(shown(state), QStringLiteral("English"));
-}
-
-} // namespace
-
-namespace {
 
 QByteArray Le32(quint32 v)
 {

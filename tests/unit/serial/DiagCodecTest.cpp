@@ -70,48 +70,37 @@ int DecodeWire(Bytes wire, Bytes* decoded)
     return Decode(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
 }
 
-struct SWorkedExample
-{
-    const char* payload;
-    const char* wire;
-    quint16 fcs;
-};
-
-// Computed frames of the protocol notes, the FCS that needs escaping included.
-const SWorkedExample kExamples[] = {
-    {"0C", "0C 14 3A 7E", 0x3A14},
-    {"00", "00 78 F0 7E", 0xF078},
-    {"8C 01", "8C 01 A2 3B 7E", 0x3BA2},
-    {"29 01 00", "29 01 00 31 40 7E", 0x4031},
-    {"41 30 30 30 30 30 30", "41 30 30 30 30 30 30 DF 8A 7E", 0x8ADF},
-    {"13 06", "13 06 88 D5 7E", 0xD588},
-    {"7E", "7D 5E 81 6A 7E", 0x6A81},
-    {"7D 7E", "7D 5D 7D 5E 02 D5 7E", 0xD502},
+// Computed frames of the protocol notes (payload, wire), the FCS that needs escaping included.
+const std::pair<const char*, const char*> kExamples[] = {
+    {"0C", "0C 14 3A 7E"},
+    {"00", "00 78 F0 7E"},
+    {"8C 01", "8C 01 A2 3B 7E"},
+    {"29 01 00", "29 01 00 31 40 7E"},
+    {"41 30 30 30 30 30 30", "41 30 30 30 30 30 30 DF 8A 7E"},
+    {"13 06", "13 06 88 D5 7E"},
+    {"7E", "7D 5E 81 6A 7E"},
+    {"7D 7E", "7D 5D 7D 5E 02 D5 7E"},
     {"4B 13 00 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 01 00 00 00 01 00 "
      "00 00 01 00 00 00 FF FF FF FF",
      "4B 13 00 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 00 00 10 00 01 00 00 00 01 00 "
-     "00 00 01 00 00 00 FF FF FF FF 7D 5E 05 7E",
-     0x057E},
+     "00 00 01 00 00 00 FF FF FF FF 7D 5E 05 7E"},
 };
 
 TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
-    for (const auto& ex : kExamples) {
-        const Bytes payload = HexBytes(ex.payload);
-        EXPECT_EQ(Encode(payload), HexBytes(ex.wire)) << ex.payload;
-        EXPECT_EQ(Fcs16Of(payload.data(), payload.size()), ex.fcs) << ex.payload;
-        Bytes decoded;
-        ASSERT_EQ(DecodeWire(HexBytes(ex.wire), &decoded), static_cast<int>(payload.size() + 2))
-            << ex.payload;
-        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << ex.payload;
-        EXPECT_EQ(GetLe16(decoded.data() + payload.size()), ex.fcs) << ex.payload;
+    for (const auto& [text, wireText] : kExamples) {
+        const Bytes payload = HexBytes(text);
+        Bytes wire = HexBytes(wireText), decoded;
+        EXPECT_EQ(Encode(payload), wire) << text;
+        ASSERT_EQ(DecodeWire(wire, &decoded), static_cast<int>(payload.size() + 2)) << text;
+        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << text;
+        EXPECT_EQ(GetLe16(decoded.data() + payload.size()), Fcs16Of(payload.data(), payload.size())) << text;
         // With any less room than the frame needs nothing is written, and the decoder refuses.
-        Bytes wire = HexBytes(ex.wire);
         for (size_t room = 1; room < wire.size(); ++room) {
-            EXPECT_TRUE(Encode(payload, room).empty()) << ex.payload << " in " << room;
-            if (room < payload.size() + 2) {
-                EXPECT_EQ(Decode(wire.data(), wire.size() - 1, decoded.data(), room), -1) << ex.payload;
-            }
+            EXPECT_TRUE(Encode(payload, room).empty()) << text << " in " << room;
+            EXPECT_TRUE(room >= payload.size() + 2 ||
+                        Decode(wire.data(), wire.size() - 1, decoded.data(), room) == -1)
+                << text;
         }
     }
     // In place as well.
@@ -158,19 +147,15 @@ TEST(DiagCodec, OnlyFlagAndEscapeAreStuffedAndNothingIsCutShort)
     EXPECT_EQ(Encode(all, wire.size()), wire);
     for (const size_t cap : {size_t(1), wire.size() / 2, wire.size() - 1})
         EXPECT_TRUE(Encode(all, cap).empty()) << cap;
-    quint8 out[8];
-    EXPECT_EQ(EncodeFrame(all.data(), 1, out, 0), 0u);
-    EXPECT_EQ(EncodeFrame(all.data(), 0, out, sizeof out), 0u);
-    EXPECT_EQ(EncodeFrameBytewise(all.data(), 0, out, sizeof out), 0u);
+    EXPECT_TRUE(EncodeFrame(all.data(), 1, nullptr, 0) == 0 && Encode({}, 8).empty()); // no room, no payload
 }
 
-// An empty body, any single flipped bit, a lone escape at the end and more bytes than the output
-// holds are refused.
+// An empty body, any single flipped bit and a lone escape at the end are refused (more bytes than the
+// output holds: see the worked examples).
 TEST(DiagCodec, DecodeRejectsDamagedBodies)
 {
     quint8 out[64];
-    EXPECT_EQ(DecodeFrameBody(nullptr, 0, out, sizeof out), -1);
-    EXPECT_EQ(DecodeFrameBodyBytewise(nullptr, 0, out, sizeof out), -1);
+    EXPECT_EQ(Decode(nullptr, 0, out, sizeof out), -1);
     for (int bit = 0; bit < 24; ++bit) {
         Bytes bad = HexBytes("0C 14 3A");
         bad[bit / 8] ^= static_cast<quint8>(1 << (bit % 8));
@@ -178,9 +163,6 @@ TEST(DiagCodec, DecodeRejectsDamagedBodies)
     }
     Bytes cut = HexBytes("0C 14 3A 7D");
     EXPECT_EQ(Decode(cut.data(), cut.size(), out, sizeof out), -1);
-    Bytes ok = HexBytes("41 30 30 30 30 30 30 DF 8A");
-    EXPECT_EQ(Decode(ok.data(), ok.size(), out, 8), -1);
-    EXPECT_EQ(Decode(ok.data(), ok.size(), out, 9), 9);
 }
 
 // Every result other than NEED_MORE, with the stream position of the byte that gave it.
@@ -203,19 +185,18 @@ void Note(SFeedLog& log, const CFrameDecoder& dec, CFrameDecoder::EResult r, siz
         ++log.bad;
 }
 
-// Feeds the stream one byte at a time, then again in pieces of every size in `pieces` (0 stands
-// for pieces of random sizes), and expects the same results at the same places each time.
-SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
-                 std::initializer_list<size_t> pieces = {1, 2, 7, 16, 0})
+// Feeds the stream one byte at a time to a fresh decoder, then again in pieces of 1, 2, 7, 16 and
+// random sizes, and expects the same results at the same places each time.
+SFeedLog FeedAll(const Bytes& stream)
 {
     SeedFrame(stream);
-    auto ref = std::make_unique<CFrameDecoder>(dec); // the same state for every pass
+    auto dec = std::make_unique<CFrameDecoder>(); // large: on the heap, like its owners keep it
     SFeedLog log;
     for (size_t i = 0; i < stream.size(); ++i)
-        Note(log, dec, dec.Feed(stream[i]), i);
+        Note(log, *dec, dec->Feed(stream[i]), i);
     quint32 seed = static_cast<quint32>(stream.size());
-    for (const size_t piece : pieces) {
-        CFrameDecoder fast(*ref);
+    for (const size_t piece : {1, 2, 7, 16, 0}) {
+        CFrameDecoder fast;
         SFeedLog got;
         for (size_t at = 0; at < stream.size();) {
             seed = seed * 1103515245u + 12345u;
@@ -239,34 +220,26 @@ SFeedLog FeedAll(CFrameDecoder& dec, const Bytes& stream,
 // flag and a body of only check bytes are each one bad frame, after which the next frame is found.
 TEST(FrameDecoder, SplitsFramesAndResynchronises)
 {
-    const struct
-    {
-        const char* stream;
-        std::vector<const char*> frames;
-        int bad;
-    } cases[] = {
-        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E", {"0C", "7D 7E", "8C 01"}, 0},
-        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {"00", "0C"}, 3},
+    const std::tuple<const char*, std::vector<Bytes>, int> cases[] = {
+        // stream, frames, bad frames
+        {"7E 7E 7E 0C 14 3A 7E 7E 7D 5D 7D 5E 02 D5 7E 8C 01 A2 3B 7E",
+         {{0x0C}, {0x7D, 0x7E}, {0x8C, 0x01}},
+         0},
+        {"41 54 0D 0A 7E 00 78 F0 7E 0C 14 3B 7E 0C 14 3A 7D 7E 0C 14 3A 7E", {{0x00}, {0x0C}}, 3},
         {"00 00 7E", {}, 1},
     };
-    for (const auto& c : cases) {
-        CFrameDecoder dec;
-        const SFeedLog log = FeedAll(dec, HexBytes(c.stream));
-        EXPECT_EQ(log.bad, c.bad) << c.stream;
-        std::vector<Bytes> frames;
-        for (const char* f : c.frames)
-            frames.push_back(HexBytes(f));
-        EXPECT_EQ(log.frames, frames) << c.stream;
+    for (const auto& [stream, frames, bad] : cases) {
+        const SFeedLog log = FeedAll(HexBytes(stream));
+        EXPECT_TRUE(log.bad == bad && log.frames == frames) << stream;
     }
 }
 
 // A payload one byte over the largest is bad; the largest passes and the decoder goes on.
 TEST(FrameDecoder, OversizeIsBad)
 {
-    CFrameDecoder dec;
     Bytes wire = Concat({Encode(Bytes(CFrameDecoder::MAX_PAYLOAD + 1, 0x42)),
                          Encode(Bytes(CFrameDecoder::MAX_PAYLOAD, 0x42)), HexBytes("0C 14 3A 7E")});
-    const SFeedLog log = FeedAll(dec, wire);
+    const SFeedLog log = FeedAll(wire);
     EXPECT_EQ(log.bad, 1);
     ASSERT_EQ(log.frames.size(), 2u);
     EXPECT_EQ(log.frames[0].size(), static_cast<size_t>(CFrameDecoder::MAX_PAYLOAD));

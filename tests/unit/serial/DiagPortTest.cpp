@@ -42,17 +42,17 @@ TEST_F(DiagFixture, StatusRequestFillsTheClearedResponseBuffer)
     payload[0] = CMD_STATUS;
     PutLe32(payload.data() + 4, 0x8F7E7D12); // both special bytes, escaped on the way
     payload[48] = 6;
-    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E"), Framed(payload)}); });
+    // After leading flags, a byte at a time: the raw length counts escapes and the closing flag only.
+    handset.Serve([=](const Bytes&) { return Concat({HexBytes("7E 7E"), Framed(payload)}); }, 1, 2);
     std::memset(response.get(), 0xEE, CSerialPort::RESPONSE_BUFFER_SIZE);
     quint32 len = 0;
     ASSERT_TRUE(port->RequestStatus(response.get(), &len));
     EXPECT_EQ(handset.Received(), HexBytes("0C 14 3A 7E"));
-    EXPECT_EQ(len, Framed(payload).size());
+    EXPECT_TRUE(len == Framed(payload).size() &&
+                port->DecodedLength() == static_cast<int>(payload.size() + 2));
     EXPECT_EQ(Bytes(response.get(), response.get() + payload.size()), payload);
     EXPECT_EQ(GetLe16(response.get() + payload.size()), Fcs16Of(payload.data(), payload.size()));
-    EXPECT_EQ(port->DecodedLength(), static_cast<int>(payload.size() + 2));
-    EXPECT_EQ(response[len], 0);
-    EXPECT_EQ(response[CSerialPort::RESPONSE_BUFFER_SIZE - 1], 0);
+    EXPECT_TRUE(response[len] == 0 && response[CSerialPort::RESPONSE_BUFFER_SIZE - 1] == 0);
 }
 
 // Each request on the wire, and what it makes of a good answer, a short one, one to another
@@ -60,22 +60,12 @@ TEST_F(DiagFixture, StatusRequestFillsTheClearedResponseBuffer)
 // is refused.
 TEST_F(DiagFixture, RequestsAndTheirAnswers)
 {
-    Bytes eri(657, 0);
-    eri[0] = 0x26;
-    eri[1] = 0xB9;
-    eri[2] = 0x0F;
-    const struct
-    {
-        std::function<int(CDiagPort&, quint8*)> call;
-        Bytes request;
-        int good; // the result of a good answer: the request echoed, then 7D 7E
-        int failed;
-    } cases[] = {
-        {[](CDiagPort& p, quint8* r) { return p.RequestVersion(r) ? 1 : 0; }, HexBytes("00"), 1, 0},
-        {[](CDiagPort& p, quint8*) { return int(p.ReadPrlVersion(1)); }, HexBytes("8C 01"), 0x7E7D,
-         CDiagPort::VERSION_FAILED},
-        {[](CDiagPort& p, quint8*) { return int(p.ReadEriVersion()); }, eri, 0x7E7D,
-         CDiagPort::VERSION_FAILED},
+    // The call, its request, the result of a good answer (the request echoed, then 7D 7E).
+    const std::tuple<std::function<int(CDiagPort&, quint8*)>, Bytes, int> cases[] = {
+        {[](CDiagPort& p, quint8* r) { return p.RequestVersion(r) ? 1 : 0; }, HexBytes("00"), 1},
+        {[](CDiagPort& p, quint8*) { return int(p.ReadPrlVersion(1)); }, HexBytes("8C 01"), 0x7E7D},
+        {[](CDiagPort& p, quint8*) { return int(p.ReadEriVersion()); },
+         Concat({HexBytes("26 B9 0F"), Bytes(654, 0)}), 0x7E7D},
     };
     const std::function<Bytes(const Bytes&)> answers[] = {
         [](const Bytes& req) {
@@ -96,13 +86,15 @@ TEST_F(DiagFixture, RequestsAndTheirAnswers)
             return Framed(Concat({head, HexBytes("7D 7E"), Bytes(60, 0)}));
         },
     };
-    for (const auto& c : cases) {
+    for (const auto& [call, request, good] : cases) {
         // A version answer is not checked for its length or subject.
-        for (size_t a = 0; a < std::size(answers) - (c.good == 1 ? 2 : 0); ++a) {
-            handset.Stop();
+        for (size_t a = 0; a < std::size(answers) - (good == 1 ? 2 : 0); ++a) {
             handset.Serve(answers[a]);
-            EXPECT_EQ(c.call(*port, response.get()), a == 0 ? c.good : c.failed) << c.good << " answer " << a;
-            EXPECT_EQ(handset.Requests().back(), c.request) << "answer " << a;
+            EXPECT_EQ(call(*port, response.get()), a == 0      ? good
+                                                   : good == 1 ? 0
+                                                               : CDiagPort::VERSION_FAILED)
+                << good << " answer " << a;
+            EXPECT_EQ(handset.Requests().back(), request) << "answer " << a;
         }
     }
     // A silent handset: the failure value, and the request still went out.
@@ -110,9 +102,8 @@ TEST_F(DiagFixture, RequestsAndTheirAnswers)
     EXPECT_EQ(port->ReadPrlVersion(0), CDiagPort::VERSION_FAILED);
     EXPECT_EQ(handset.ReadRaw(5, 5000), HexBytes("8C 00 2B 2A 7E"));
     EXPECT_FALSE(port->Request(response.get(), response.get(), 0, nullptr, 10));
-    auto big = std::make_unique<quint8[]>(CDiagPort::MAX_REQUEST_PAYLOAD + 1);
-    std::memset(big.get(), 0x7E, CDiagPort::MAX_REQUEST_PAYLOAD + 1);
-    EXPECT_FALSE(port->Request(big.get(), response.get(), CDiagPort::MAX_REQUEST_PAYLOAD + 1, nullptr, 10));
+    Bytes big(CDiagPort::MAX_REQUEST_PAYLOAD + 1, 0x7E);
+    EXPECT_FALSE(port->Request(big.data(), response.get(), CDiagPort::MAX_REQUEST_PAYLOAD + 1, nullptr, 10));
 }
 
 } // namespace

@@ -7,20 +7,12 @@
 
 #include <chrono>
 #include <poll.h>
-#include <string>
 #include <unistd.h>
 
 Bytes HexBytes(const char* text)
 {
-    Bytes out;
-    const std::string s(text);
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ' ')
-            continue;
-        out.push_back(static_cast<quint8>(std::stoul(s.substr(i, 2), nullptr, 16)));
-        ++i;
-    }
-    return out;
+    const QByteArray b = QByteArray::fromHex(text);
+    return Bytes(b.begin(), b.end());
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts)
@@ -38,47 +30,6 @@ Bytes Framed(const Bytes& payload)
     return out;
 }
 
-CPtyHandset::CPtyHandset()
-{
-    m_pty.Open();
-}
-
-CPtyHandset::~CPtyHandset()
-{
-    Stop();
-}
-
-void CPtyHandset::Stop()
-{
-    m_bStop.store(true);
-    if (m_thread.joinable())
-        m_thread.join();
-    m_bStop.store(false);
-}
-
-void CPtyHandset::HangUp()
-{
-    m_pty.Close();
-}
-
-void CPtyHandset::Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs)
-{
-    Stop();
-    m_thread = std::thread(&CPtyHandset::ServeMain, this, std::move(reply), chunk, gapMs);
-}
-
-std::vector<Bytes> CPtyHandset::Requests()
-{
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
-Bytes CPtyHandset::Received()
-{
-    std::lock_guard lock(m_mutex);
-    return m_received;
-}
-
 void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs)
 {
     CFrameDecoder decoder;
@@ -89,18 +40,13 @@ void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chu
             continue;
         const ssize_t n = ::read(m_pty.Fd(), buf, sizeof buf);
         for (ssize_t i = 0; i < n; ++i) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_received.push_back(buf[i]);
-            }
+            std::unique_lock lock(m_mutex);
+            m_received.push_back(buf[i]);
             if (decoder.Feed(buf[i]) != CFrameDecoder::FRAME)
                 continue;
-            const Bytes request(decoder.Payload(), decoder.Payload() + decoder.PayloadLength());
-            {
-                std::lock_guard lock(m_mutex);
-                m_requests.push_back(request);
-            }
-            const Bytes out = reply(request);
+            m_requests.emplace_back(decoder.Payload(), decoder.Payload() + decoder.PayloadLength());
+            const Bytes out = reply(m_requests.back());
+            lock.unlock();
             const size_t step = chunk ? chunk : out.size();
             for (size_t pos = 0; pos < out.size() && !m_bStop.load(); pos += step) {
                 if (pos && gapMs)
@@ -114,17 +60,15 @@ void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chu
 bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    size_t done = 0;
-    while (done < bytes.size()) {
+    struct pollfd p = {m_pty.Fd(), POLLOUT, 0};
+    for (size_t done = 0; done < bytes.size();) {
         const ssize_t w = ::write(m_pty.Fd(), bytes.data() + done, bytes.size() - done);
-        if (w > 0) {
-            done += static_cast<size_t>(w);
-            continue;
-        }
-        if (deadline.hasExpired())
+        if (w > 0)
+            done += size_t(w);
+        else if (deadline.hasExpired())
             return false;
-        struct pollfd p = {m_pty.Fd(), POLLOUT, 0};
-        ::poll(&p, 1, 5);
+        else
+            ::poll(&p, 1, 5);
     }
     return true;
 }
@@ -136,23 +80,24 @@ Bytes CPtyHandset::ReadRaw(size_t n, int timeoutMs)
     quint8 buf[4096];
     while (out.size() < n && !deadline.hasExpired()) {
         struct pollfd p = {m_pty.Fd(), POLLIN, 0};
-        if (::poll(&p, 1, 5) <= 0 || !(p.revents & POLLIN))
-            continue;
-        const ssize_t r = ::read(m_pty.Fd(), buf, std::min(sizeof buf, n - out.size()));
-        if (r > 0)
-            out.insert(out.end(), buf, buf + r);
+        const ssize_t r =
+            ::poll(&p, 1, 5) > 0 ? ::read(m_pty.Fd(), buf, std::min(sizeof buf, n - out.size())) : 0;
+        out.insert(out.end(), buf, buf + std::max<ssize_t>(r, 0));
     }
     return out;
 }
 
+static int EntriesOf(const QString& folder)
+{
+    return int(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
 int OpenDescriptorCount()
 {
-    return static_cast<int>(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    return EntriesOf(QStringLiteral("/proc/self/fd"));
 }
 
 int ThreadCount()
 {
-    return static_cast<int>(
-        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    return EntriesOf(QStringLiteral("/proc/self/task"));
 }

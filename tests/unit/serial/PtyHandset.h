@@ -15,6 +15,7 @@
 
 using Bytes = std::vector<quint8>;
 
+// Hexadecimal byte text ("0C 14 3A"); blanks are skipped.
 Bytes HexBytes(const char* text);
 Bytes Concat(std::initializer_list<Bytes> parts);
 // Payload + FCS + flag.
@@ -23,8 +24,8 @@ Bytes Framed(const Bytes& payload);
 class CPtyHandset
 {
 public:
-    CPtyHandset();
-    ~CPtyHandset();
+    CPtyHandset() { m_pty.Open(); }
+    ~CPtyHandset() { Stop(); }
     CPtyHandset(const CPtyHandset&) = delete;
     CPtyHandset& operator=(const CPtyHandset&) = delete;
 
@@ -33,18 +34,35 @@ public:
 
     // Answers every request frame with reply(payload) (raw bytes, written as they are), sent in
     // pieces of at most `chunk` bytes with `gapMs` between pieces. Runs on a thread of its own.
-    void Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk = 0, int gapMs = 0);
-    // Payloads of the requests received so far (by Serve).
-    std::vector<Bytes> Requests();
-    // Raw bytes received so far (by Serve).
-    Bytes Received();
+    void Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk = 0, int gapMs = 0)
+    {
+        Stop();
+        m_thread = std::thread(&CPtyHandset::ServeMain, this, std::move(reply), chunk, gapMs);
+    }
+    // Payloads of the requests and raw bytes received so far (by Serve).
+    std::vector<Bytes> Requests()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    Bytes Received()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
 
     // Direct use of the master from the test thread (not while Serve runs). Bounded waits.
     bool WriteRaw(const Bytes& bytes, int timeoutMs = 2000);
     Bytes ReadRaw(size_t n, int timeoutMs = 2000);
     // Closes the master: the slave side sees a hang-up.
-    void HangUp();
-    void Stop();
+    void HangUp() { m_pty.Close(); }
+    void Stop()
+    {
+        m_bStop.store(true);
+        if (m_thread.joinable())
+            m_thread.join();
+        m_bStop.store(false);
+    }
 
 private:
     void ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs);
