@@ -2,6 +2,8 @@
 
 #include "serial/DiagCodec.h"
 
+#include <deque>
+
 namespace {
 
 void Add32(QByteArray& out, quint32 v)
@@ -50,17 +52,6 @@ CDiagLink::EOutcome CEfs2Client::Answer(quint16 cmd, QByteArray& answer, int min
         return r;
     if (answer.size() < EFS2_HEADER_SIZE + minBody || answer.left(EFS2_HEADER_SIZE) != Header(cmd))
         return CDiagLink::UNEXPECTED;
-    return CDiagLink::OK;
-}
-
-CDiagLink::EOutcome CEfs2Client::Drain(quint16 cmd, int due)
-{
-    QByteArray a;
-    for (; due > 0; --due) {
-        const CDiagLink::EOutcome r = Answer(cmd, a, 0);
-        if (r != CDiagLink::OK)
-            return r;
-    }
     return CDiagLink::OK;
 }
 
@@ -245,109 +236,225 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
     return r;
 }
 
+namespace {
+
+// A request sent and its answer still due.
+struct SDue
+{
+    quint16 cmd;
+    int job;
+};
+
+// Where one job of RunFiles stands.
+struct SJobState
+{
+    qint32 fd = -1;
+    bool bOpen = false; // OPEN answered with a descriptor
+    bool bCloseSent = false;
+    bool bEnded = false; // no more pieces to send: all sent, the end seen, or an error
+    bool bDone = false;  // nothing more due: settled may run
+    quint32 asked = 0;   // the offset of the next piece
+    quint32 expect = 0;  // the offset of the oldest piece unanswered
+    int due = 0;         // pieces unanswered
+    qint64 expectedSize = -1;
+};
+
+} // namespace
+
+CDiagLink::EOutcome CEfs2Client::RunFiles(QList<SFileJob>& jobs, const std::function<bool(int)>& settled,
+                                          const std::function<void(qint64)>& progress, int* at)
+{
+    const int count = static_cast<int>(jobs.size());
+    QList<SJobState> st(count);
+    for (int i = 0; i < count; ++i) {
+        st[i].expectedSize = jobs[i].expectedSize;
+        jobs[i].err = 0;
+        if (!jobs[i].bWrite)
+            jobs[i].data.clear();
+    }
+    const int window = PiecesInFlight();
+    std::deque<SDue> dueList;
+    int next = 0;    // the first job not yet settled
+    int opening = 0; // the next job to open
+    int open = 0;    // OPENs sent less CLOSEs sent
+    bool stop = false;
+    qint64 bytes = 0;
+    auto fail = [&](CDiagLink::EOutcome r, int job) {
+        if (at)
+            *at = job;
+        return r;
+    };
+    int sending = 0; // the job of the last request sent
+    auto send = [&](quint16 cmd, int job, const QByteArray& body) {
+        sending = job;
+        if (!m_link.Send(Header(cmd) + body))
+            return false;
+        dueList.push_back({cmd, job});
+        return true;
+    };
+    // The next request worth sending: a CLOSE first (it frees a descriptor), then the next OPEN,
+    // then a piece of the earliest file that has one to send. False: nothing to send now.
+    auto sendOne = [&](bool& failed) -> bool {
+        failed = false;
+        for (int j = next; j < opening; ++j) {
+            SJobState& s = st[j];
+            if (s.bOpen && !s.bCloseSent && (s.bEnded || stop)) {
+                QByteArray body;
+                Add32(body, static_cast<quint32>(s.fd));
+                s.bCloseSent = true;
+                --open;
+                failed = !send(EFS2_CLOSE, j, body);
+                return true;
+            }
+        }
+        if (stop)
+            return false;
+        if (opening < count && open < MAX_OPEN) {
+            bool free = true; // no earlier job on the same path still open
+            for (int j = next; j < opening && free; ++j)
+                free = st[j].bCloseSent || jobs[j].path != jobs[opening].path;
+            if (free) {
+                const SFileJob& f = jobs[opening];
+                QByteArray body;
+                Add32(body, static_cast<quint32>(f.bWrite ? O_WRITE_CREATE_TRUNC : O_READ));
+                Add32(body, FILE_MODE);
+                ++open;
+                failed = !send(EFS2_OPEN, opening, body + Path(f.path));
+                ++opening;
+                return true;
+            }
+        }
+        for (int j = next; j < opening; ++j) {
+            SJobState& s = st[j];
+            if (s.bCloseSent)
+                continue;
+            if (!s.bOpen)
+                return false; // its descriptor is not known yet; later files wait behind it
+            if (s.bEnded)
+                continue;
+            const SFileJob& f = jobs[j];
+            QByteArray body;
+            Add32(body, static_cast<quint32>(s.fd));
+            if (f.bWrite) {
+                Add32(body, s.asked);
+                body.append(f.data.constData() + s.asked,
+                            static_cast<qsizetype>(qMin<qint64>(m_nChunk, f.data.size() - s.asked)));
+                s.asked += static_cast<quint32>(m_nChunk);
+                s.bEnded = s.asked >= f.data.size();
+                failed = !send(EFS2_WRITE, j, body);
+            } else {
+                if (s.expectedSize >= 0 && s.asked > s.expectedSize)
+                    continue; // the listed end is asked for; its answer says whether to read on
+                Add32(body, static_cast<quint32>(m_nChunk));
+                Add32(body, s.asked);
+                s.asked += static_cast<quint32>(m_nChunk);
+                failed = !send(EFS2_READ, j, body);
+            }
+            ++s.due;
+            return true;
+        }
+        return false;
+    };
+
+    m_link.Purge();
+    for (;;) {
+        while (static_cast<int>(dueList.size()) < window) {
+            bool failed = false;
+            if (!sendOne(failed))
+                break;
+            if (failed)
+                return fail(CDiagLink::NO_ANSWER, sending);
+        }
+        if (dueList.empty()) {
+            if (stop || next >= count)
+                return CDiagLink::OK;
+            return fail(CDiagLink::UNEXPECTED, next); // cannot happen: nothing to send, nothing due
+        }
+        const SDue d = dueList.front();
+        dueList.pop_front();
+        SFileJob& f = jobs[d.job];
+        SJobState& s = st[d.job];
+        QByteArray a;
+        const int minBody = d.cmd == EFS2_OPEN ? 8 : d.cmd == EFS2_CLOSE ? 4 : 16;
+        const CDiagLink::EOutcome r = Answer(d.cmd, a, minBody);
+        if (r != CDiagLink::OK)
+            return fail(r, d.job);
+        if (d.cmd == EFS2_OPEN) {
+            f.err = I32(a, 8);
+            if (f.err != 0) { // nothing was opened
+                --open;
+                s.bCloseSent = true;
+                s.bDone = true;
+            } else {
+                s.fd = I32(a, 4);
+                s.bOpen = true;
+                s.bEnded = f.bWrite && f.data.isEmpty();
+            }
+        } else if (d.cmd == EFS2_CLOSE) {
+            const qint32 closeErr = I32(a, 4);
+            if (f.err == 0)
+                f.err = closeErr;
+            s.bDone = true;
+        } else {
+            --s.due;
+            if (I32(a, 4) != s.fd || static_cast<quint32>(I32(a, 8)) != s.expect)
+                return fail(CDiagLink::UNEXPECTED, d.job);
+            const qint32 err = I32(a, 16);
+            const qint32 n = I32(a, 12);
+            if (d.cmd == EFS2_READ) {
+                if (err == 0 && (n < 0 || n > a.size() - 20 || n > m_nChunk || (s.bEnded && n > 0)))
+                    return fail(CDiagLink::UNEXPECTED, d.job);
+                if (err == 0 && !s.bEnded && f.err == 0) {
+                    f.data.append(a.constData() + 20, n);
+                    bytes += n;
+                    s.bEnded = n < m_nChunk;
+                    if (!s.bEnded && s.due == 0)
+                        s.expectedSize = -1; // longer than listed: read on until the end shows
+                    if (progress)
+                        progress(bytes);
+                }
+            } else {
+                const qint64 piece = qMin<qint64>(m_nChunk, f.data.size() - s.expect);
+                if (err == 0 && f.err == 0 && n != piece)
+                    f.err = EFS_ENOSPC; // a short write: no room left
+                if (err == 0 && f.err == 0) {
+                    bytes += piece;
+                    if (progress)
+                        progress(bytes);
+                }
+            }
+            s.expect += static_cast<quint32>(m_nChunk);
+            if (err != 0 && f.err == 0)
+                f.err = err;
+            if (f.err != 0)
+                s.bEnded = true; // none of its pieces is sent any more
+        }
+        while (next < count && st[next].bDone) {
+            if (!stop && !settled(next))
+                stop = true;
+            ++next;
+        }
+    }
+}
+
 CDiagLink::EOutcome CEfs2Client::ReadFile(const QByteArray& path, QByteArray& data, qint32& err,
                                           const std::function<void(qint64)>& progress, qint64 expectedSize)
 {
-    data.clear();
-    qint32 fd = -1;
-    CDiagLink::EOutcome r = Open(path, O_READ, fd, err);
-    if (r != CDiagLink::OK || err != 0)
-        return r;
-    const int window = PiecesInFlight();
-    quint32 asked = 0;  // the offset of the next READ
-    quint32 expect = 0; // the offset of the oldest READ unanswered
-    int due = 0;        // READs unanswered
-    bool ended = false; // a short piece came: the file ends there
-    m_link.Purge();
-    while (r == CDiagLink::OK && err == 0 && (due > 0 || !ended)) {
-        for (; !ended && due < window && (expectedSize < 0 || asked <= expectedSize);
-             ++due, asked += static_cast<quint32>(m_nChunk)) {
-            QByteArray req = Header(EFS2_READ);
-            Add32(req, static_cast<quint32>(fd));
-            Add32(req, static_cast<quint32>(m_nChunk));
-            Add32(req, asked);
-            if (!m_link.Send(req))
-                return CDiagLink::NO_ANSWER;
-        }
-        QByteArray a;
-        r = Answer(EFS2_READ, a, 16);
-        if (r != CDiagLink::OK)
-            return r;
-        --due;
-        err = I32(a, 16);
-        const qint32 n = I32(a, 12);
-        if (I32(a, 4) != fd || static_cast<quint32>(I32(a, 8)) != expect ||
-            (err == 0 && (n < 0 || n > a.size() - 20 || n > m_nChunk || (ended && n > 0))))
-            return CDiagLink::UNEXPECTED;
-        expect += static_cast<quint32>(m_nChunk);
-        if (err != 0) {
-            r = Drain(EFS2_READ, due);
-            break;
-        }
-        if (ended)
-            continue;
-        data.append(a.constData() + 20, n);
-        ended = n < m_nChunk;
-        if (!ended && due == 0)
-            expectedSize = -1; // longer than listed: read on until the end shows
-        if (progress)
-            progress(data.size());
-    }
-    qint32 closeErr = 0;
-    if (r == CDiagLink::OK) {
-        r = Close(fd, closeErr);
-        if (err == 0)
-            err = closeErr;
-    }
+    QList<SFileJob> jobs{{path, false, {}, expectedSize, 0}};
+    const CDiagLink::EOutcome r = RunFiles(
+        jobs, [](int) { return true; }, progress);
+    data = jobs[0].data;
+    err = jobs[0].err;
     return r;
 }
 
 CDiagLink::EOutcome CEfs2Client::WriteFile(const QByteArray& path, const QByteArray& data, qint32& err,
                                            const std::function<void(qint64)>& progress)
 {
-    qint32 fd = -1;
-    CDiagLink::EOutcome r = Open(path, O_WRITE_CREATE_TRUNC, fd, err);
-    if (r != CDiagLink::OK || err != 0)
-        return r;
-    const int window = PiecesInFlight();
-    const qint64 size = data.size();
-    qint64 sent = 0, done = 0;
-    int due = 0;
-    m_link.Purge();
-    while (done < size) {
-        for (; sent < size && due < window; ++due, sent += m_nChunk) {
-            QByteArray req = Header(EFS2_WRITE);
-            Add32(req, static_cast<quint32>(fd));
-            Add32(req, static_cast<quint32>(sent));
-            req.append(data.constData() + sent, static_cast<qsizetype>(qMin<qint64>(m_nChunk, size - sent)));
-            if (!m_link.Send(req))
-                return CDiagLink::NO_ANSWER;
-        }
-        QByteArray a;
-        r = Answer(EFS2_WRITE, a, 16);
-        if (r != CDiagLink::OK)
-            return r;
-        --due;
-        if (I32(a, 4) != fd || static_cast<quint32>(I32(a, 8)) != static_cast<quint32>(done))
-            return CDiagLink::UNEXPECTED;
-        err = I32(a, 16);
-        const qint64 piece = qMin<qint64>(m_nChunk, size - done);
-        if (err == 0 && I32(a, 12) != piece)
-            err = EFS_ENOSPC; // a short write: no room left
-        if (err != 0) {
-            r = Drain(EFS2_WRITE, due);
-            break;
-        }
-        done += piece;
-        if (progress)
-            progress(done);
-    }
-    qint32 closeErr = 0;
-    if (r == CDiagLink::OK) {
-        r = Close(fd, closeErr);
-        if (err == 0)
-            err = closeErr;
-    }
+    QList<SFileJob> jobs{{path, true, data, -1, 0}};
+    const CDiagLink::EOutcome r = RunFiles(
+        jobs, [](int) { return true; }, progress);
+    err = jobs[0].err;
     return r;
 }
 

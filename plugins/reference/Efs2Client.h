@@ -2,11 +2,14 @@
 // The plug-in's side of the EFS2 file system (Efs2Protocol.h) over a CDiagLink.
 //
 //   every request: 4B 13 cc cc | body;  the answer repeats the 4 header bytes
-//   whole-file helpers: OPEN → READ/WRITE in pieces of ChunkSize(), up to Window() of them
+//   whole-file helpers: OPEN → READ/WRITE in pieces of ChunkSize(), up to Window() requests
 //   unanswered at once → CLOSE (also on errors). The answers come in order; each must name the
-//   offset of the oldest piece still unanswered. A read shorter than a piece is the end of the
-//   file: the reads behind it must bring nothing. After the first error no piece is sent; the
-//   answers still due are taken before CLOSE.
+//   offset of the oldest piece of its file still unanswered. A read shorter than a piece is the
+//   end of the file: the reads behind it must bring nothing. After a file's first error none of
+//   its pieces is sent; the answers still due are taken, the file is closed.
+//   Several files (RunFiles) share the window: the next file is opened while the current one
+//   streams and each is closed as soon as its end is settled, so the line runs on from file to
+//   file instead of waiting a round trip for each OPEN and CLOSE.
 //
 // Outcomes are those of CDiagLink; the file system's own errno comes back separately (0 = none).
 #include "DiagLink.h"
@@ -61,6 +64,26 @@ public:
     // OPENDIR, READDIR from sequence 1 until an empty name (several unanswered at once), CLOSEDIR.
     CDiagLink::EOutcome List(const QByteArray& path, QList<SEntry>& entries, qint32& err);
 
+    // One whole file of RunFiles: read (data receives it) or written (data is sent).
+    struct SFileJob
+    {
+        QByteArray path;
+        bool bWrite = false;
+        QByteArray data;
+        qint64 expectedSize = -1; // a read's listed size, as for ReadFile
+        qint32 err = 0;           // the file system's errno for this file (0: none)
+    };
+    // Files opened ahead of the one streaming; a handset keeps a few files open at once.
+    static constexpr int MAX_OPEN = 2;
+    // The jobs in order through one window. A job opens its file only once every earlier job on
+    // the same path has sent its CLOSE (a read-back sees the file written and closed). settled(i)
+    // runs for each job in order once it is complete (its data read or written, or its err set);
+    // false from it stops the run: no more is sent, the answers still due are taken and the open
+    // files closed. progress gets the bytes of all jobs done so far. An outcome other than OK
+    // ends the run at once; *at then names the job it struck.
+    CDiagLink::EOutcome RunFiles(QList<SFileJob>& jobs, const std::function<bool(int)>& settled,
+                                 const std::function<void(qint64)>& progress = {}, int* at = nullptr);
+
     // Whole files. progress gets the bytes done so far. expectedSize (from a listing; < 0: not
     // known) keeps the reads from running past the end of the file: only the piece that holds the
     // end is asked for, and a file that turns out longer is read on as usual.
@@ -76,8 +99,6 @@ private:
     CDiagLink::EOutcome Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody);
     // The answer to a request sent earlier (Send): its header checked.
     CDiagLink::EOutcome Answer(quint16 cmd, QByteArray& answer, int minBody);
-    // Takes the answers still due after an error, so the next request meets a quiet line.
-    CDiagLink::EOutcome Drain(quint16 cmd, int due);
     int PiecesInFlight() const;
 
     CDiagLink& m_link;

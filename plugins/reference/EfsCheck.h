@@ -36,3 +36,17 @@ bool WriteFileVerified(CPluginJob& job, CEfs2Client& efs, const QByteArray& path
                        const QString& what, const QString& differs,
                        const std::function<void(qint64)>& writing = {},
                        const std::function<void(qint64)>& checking = {});
+
+// The same for several files through one window (CEfs2Client::RunFiles): every folder made
+// first, then each file written, closed and read back while the next ones stream. progress gets
+// the bytes written and read back so far; verified(k) runs once file k matched.
+struct SVerifiedWrite
+{
+    QByteArray path;
+    QByteArray data;
+    QString what;
+    QString differs;
+};
+bool WriteFilesVerified(CPluginJob& job, CEfs2Client& efs, const QList<SVerifiedWrite>& files,
+                        const std::function<void(qint64)>& progress = {},
+                        const std::function<void(int)>& verified = {});

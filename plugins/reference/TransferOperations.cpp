@@ -120,23 +120,16 @@ bool RunTransferBackup(CPluginJob& job, quint32 mask)
     for (const SFile& f : files)
         total += f.size;
 
+    // The files go through one window, the next opened while the current one streams.
+    QList<CEfs2Client::SFileJob> jobs;
+    for (const SFile& f : files)
+        jobs.append({f.path, false, {}, f.size, 0});
     QString manifest;
     qint64 done = 0;
-    for (int i = 0; i < files.size(); ++i) {
-        const SFile& f = files[i];
-        const QString rel = QString::fromLatin1(f.path.mid(1));
-        job.Status(QStringLiteral("Backing up file %1 of %2").arg(i + 1).arg(files.size()));
-        job.FileName(rel);
-        QByteArray data;
-        qint32 err = 0;
-        const qint64 before = done;
-        const CDiagLink::EOutcome r = efs.ReadFile(
-            f.path, data, err,
-            [&job, before, total](qint64 n) {
-                job.Progress(static_cast<int>(5 + 90 * (before + n) / qMax<qint64>(1, total)));
-            },
-            f.size);
-        if (!EfsOk(job, link, r, err, rel))
+    const auto settled = [&](int i) {
+        const QString rel = QString::fromLatin1(files[i].path.mid(1));
+        const QByteArray& data = jobs[i].data;
+        if (!EfsOk(job, link, CDiagLink::OK, jobs[i].err, rel))
             return false;
         done += data.size();
         const QString local = work + QLatin1Char('/') + rel;
@@ -150,7 +143,25 @@ bool RunTransferBackup(CPluginJob& job, quint32 mask)
             return job.Fail(
                 QStringLiteral("The file %1 cannot be written: %2").arg(local, out.errorString()));
         manifest += QStringLiteral("%1 %2 %3\n").arg(data.size()).arg(Md5(data), rel);
+        jobs[i].data.clear();
+        if (i + 1 < files.size()) {
+            job.Status(QStringLiteral("Backing up file %1 of %2").arg(i + 2).arg(files.size()));
+            job.FileName(QString::fromLatin1(files[i + 1].path.mid(1)));
+        }
+        return true;
+    };
+    if (!files.isEmpty()) {
+        job.Status(QStringLiteral("Backing up file %1 of %2").arg(1).arg(files.size()));
+        job.FileName(QString::fromLatin1(files[0].path.mid(1)));
     }
+    bool ok = true;
+    int at = 0;
+    const CDiagLink::EOutcome r = efs.RunFiles(
+        jobs, [&](int i) { return ok = settled(i); },
+        [&job, total](qint64 n) { job.Progress(static_cast<int>(5 + 90 * n / qMax<qint64>(1, total))); },
+        &at);
+    if (!ok || !job.Check(r, link, QString::fromLatin1(files.value(at).path.mid(1))))
+        return false;
     for (const QString& name :
          {QStringLiteral("/manifest.txt"),
           QLatin1Char('/') + QLatin1String(REF_SUPPORTED_VERSION) + QStringLiteral(".pp")}) {
@@ -227,40 +238,40 @@ bool RunTransferRestore(CPluginJob& job, quint32 mask)
 
     // The handset's own copies of the files about to be replaced are kept first (outside
     // TRANS_BK, which the program moves away at exit and before a backup over it).
+    // Most often the handset still holds what the backup holds: its size guides the reads.
     CWriteBackup saved(job, QStringLiteral("RESTORE_BK"));
-    for (int i = 0; i < entries.size(); ++i) {
-        const SEntry& e = entries[i];
-        job.Status(QStringLiteral("Saving the handset's file %1 of %2").arg(i + 1).arg(entries.size()));
-        // Most often the handset still holds what the backup holds: its size guides the reads.
-        if (!saved.AddHandsetFile(efs, '/' + e.rel.toLatin1(), e.rel, e.data.size()))
-            return false;
+    QList<CWriteBackup::SHandsetFile> kept;
+    QList<SVerifiedWrite> writes;
+    for (const SEntry& e : entries) {
+        const QByteArray path = '/' + e.rel.toLatin1();
+        kept.append({path, e.rel, e.data.size()});
+        writes.append({path, e.data, e.rel,
+                       QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel)});
     }
-    if (!saved.Finish())
+    const auto saving = [&job, &entries](int i) {
+        job.Status(QStringLiteral("Saving the handset's file %1 of %2").arg(i + 1).arg(entries.size()));
+    };
+    if (!saved.AddHandsetFiles(efs, kept, saving) || !saved.Finish())
         return false;
 
-    qint64 done = 0;
-    for (int i = 0; i < entries.size(); ++i) {
-        const SEntry& e = entries[i];
-        const QByteArray path = '/' + e.rel.toLatin1();
+    const auto restoring = [&job, &entries](int i) {
         job.Status(QStringLiteral("Restoring file %1 of %2").arg(i + 1).arg(entries.size()));
-        job.FileName(e.rel);
-        const qint64 before = done;
-        const auto progress = [&job, before, total](qint64 n) {
-            job.Progress(static_cast<int>(5 + 90 * (before + n / 2) / qMax<qint64>(1, total)));
-        };
-        if (!WriteFileVerified(
-                job, efs, path, e.data, e.rel,
-                QStringLiteral("%1 read back from the handset differs from the backup.").arg(e.rel),
-                progress))
-            return false;
-        done += e.data.size();
-        job.Progress(static_cast<int>(5 + 90 * done / qMax<qint64>(1, total)));
-    }
+        job.FileName(entries[i].rel);
+    };
+    restoring(0);
+    if (!WriteFilesVerified(
+            job, efs, writes,
+            [&job, total](qint64 n) { job.Progress(static_cast<int>(5 + 45 * n / qMax<qint64>(1, total))); },
+            [&](int i) {
+                if (i + 1 < entries.size())
+                    restoring(i + 1);
+            }))
+        return false;
     job.Status(QStringLiteral("Restarting the handset"));
     if (!job.Check(link.ModeChange(MODE_RESET), link, QStringLiteral("restart")))
         return false;
     job.SetFinalStatus(
-        QStringLiteral("Restored %1 files (%2 bytes) from TRANS_BK").arg(entries.size()).arg(done));
+        QStringLiteral("Restored %1 files (%2 bytes) from TRANS_BK").arg(entries.size()).arg(total));
     return true;
 }
 

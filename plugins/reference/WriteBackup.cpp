@@ -10,16 +10,15 @@
 
 namespace {
 
-bool SaveFile(CPluginJob& job, const QString& path, const QByteArray& data)
+// Writes and syncs one file; the failure's text, or empty.
+QString SaveFile(const QString& path, const QByteArray& data)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return job.Fail(
-            QStringLiteral("The backup folder %1 cannot be created.").arg(QFileInfo(path).absolutePath()));
+        return QStringLiteral("The backup folder %1 cannot be created.").arg(QFileInfo(path).absolutePath());
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
-        return job.Fail(
-            QStringLiteral("The backup file %1 cannot be written: %2").arg(path, f.errorString()));
-    return true;
+        return QStringLiteral("The backup file %1 cannot be written: %2").arg(path, f.errorString());
+    return {};
 }
 
 } // namespace
@@ -43,8 +42,9 @@ bool CWriteBackup::Add(const QString& name, const QByteArray& data, const QStrin
     if (name.isEmpty() || name.startsWith(QLatin1Char('/')) ||
         name.split(QLatin1Char('/')).contains(QStringLiteral("..")))
         return m_job.Fail(QStringLiteral("The backup entry \"%1\" is not a plain relative name.").arg(name));
-    if (!SaveFile(m_job, m_strFolder + QLatin1Char('/') + name, data))
+    if (static_cast<int>(m_saving.size()) >= MAX_SAVING && !WaitOldest())
         return false;
+    m_saving.push_back(std::async(std::launch::async, SaveFile, m_strFolder + QLatin1Char('/') + name, data));
     m_strManifest +=
         QStringLiteral("%1 size=%2 md5=%3")
             .arg(name)
@@ -65,14 +65,33 @@ void CWriteBackup::AddAbsent(const QString& name)
 bool CWriteBackup::AddHandsetFile(CEfs2Client& efs, const QByteArray& path, const QString& name,
                                   qint64 expectedSize)
 {
-    qint32 err = 0;
-    QByteArray data;
-    const CDiagLink::EOutcome r = efs.ReadFile(path, data, err, {}, expectedSize);
-    if (r == CDiagLink::OK && err == EFS_ENOENT) {
-        AddAbsent(name);
-        return true;
-    }
-    return EfsOk(m_job, efs.Link(), r, err, QString::fromLatin1(path)) && Add(name, data);
+    return AddHandsetFiles(efs, {{path, name, expectedSize}});
+}
+
+bool CWriteBackup::AddHandsetFiles(CEfs2Client& efs, const QList<SHandsetFile>& files,
+                                   const std::function<void(int)>& starting)
+{
+    QList<CEfs2Client::SFileJob> jobs;
+    for (const SHandsetFile& f : files)
+        jobs.append({f.path, false, {}, f.expectedSize, 0});
+    bool ok = true;
+    const auto settled = [&](int i) {
+        const SHandsetFile& f = files[i];
+        if (jobs[i].err == EFS_ENOENT)
+            AddAbsent(f.name);
+        else
+            ok = EfsOk(m_job, efs.Link(), CDiagLink::OK, jobs[i].err, QString::fromLatin1(f.path)) &&
+                 Add(f.name, jobs[i].data);
+        jobs[i].data.clear();
+        if (ok && starting && i + 1 < files.size())
+            starting(i + 1);
+        return ok;
+    };
+    if (starting && !files.isEmpty())
+        starting(0);
+    int at = 0;
+    const CDiagLink::EOutcome r = efs.RunFiles(jobs, settled, {}, &at);
+    return ok && m_job.Check(r, efs.Link(), QString::fromLatin1(files.value(at).path));
 }
 
 bool CWriteBackup::AddItem(CDiagLink& link, quint16 item, int nam, const QString& name)
@@ -88,10 +107,21 @@ bool CWriteBackup::AddItem(CDiagLink& link, quint16 item, int nam, const QString
     return Add(name, data);
 }
 
+bool CWriteBackup::WaitOldest()
+{
+    const QString error = m_saving.front().get();
+    m_saving.pop_front();
+    return error.isEmpty() || m_job.Fail(error);
+}
+
 bool CWriteBackup::Finish()
 {
-    if (!SaveFile(m_job, m_strFolder + QStringLiteral("/manifest.txt"), m_strManifest.toUtf8()))
-        return false;
+    while (!m_saving.empty())
+        if (!WaitOldest())
+            return false;
+    const QString error = SaveFile(m_strFolder + QStringLiteral("/manifest.txt"), m_strManifest.toUtf8());
+    if (!error.isEmpty())
+        return m_job.Fail(error);
     m_job.NoteKept(m_strFolder);
     return true;
 }

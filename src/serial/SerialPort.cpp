@@ -252,9 +252,13 @@ bool CSerialPort::Store(const quint8* p, int n)
         const quint32 run = std::min({room, static_cast<quint32>(n), RX_RING_SIZE - head});
         std::memcpy(m_ring + head, p, run);
         m_nRxHead.store((head + run) % RX_RING_SIZE, std::memory_order_release);
+        // The receiver waits for a frame's closing flag: it is woken when one came, or when the
+        // ring is full and it has to make room, not for every piece of a long answer.
+        const bool wake = run == room || std::memchr(p, FRAME_FLAG, run) != nullptr;
         p += run;
         n -= static_cast<int>(run);
-        WakeConsumer();
+        if (wake)
+            WakeConsumer();
     }
     return true;
 }

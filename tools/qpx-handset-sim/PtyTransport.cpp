@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <cstring>
 
 CPtyTransport::CPtyTransport(QObject* parent)
     : QObject(parent), m_decoder(std::make_unique<CFrameDecoder>()), m_inTimer([this] { OnPieceArrived(); }),
@@ -137,15 +138,27 @@ void CPtyTransport::ReadPaced()
         for (qint64 at = 0; at < n; at += piece) {
             const qint64 k = std::min(piece, n - at);
             m_inFree = std::max(now, m_inFree) + WireTime(k);
-            m_in.push_back({m_inFree, QByteArray(m_readBuffer.constData() + at, static_cast<qsizetype>(k))});
+            const char* bytes = m_readBuffer.constData() + at;
+            m_in.push_back({m_inFree, QByteArray(bytes, static_cast<qsizetype>(k)),
+                            std::memchr(bytes, FRAME_FLAG, static_cast<size_t>(k)) != nullptr});
         }
         m_nQueuedIn += n;
     }
     const bool more = m_nQueuedIn < room;
     if (m_readNotifier && m_readNotifier->isEnabled() != more)
         m_readNotifier->setEnabled(more);
-    if (!m_in.empty() && !m_inTimer.IsActive())
-        m_inTimer.StartAt(m_in.front().arrives);
+    StartInTimer();
+}
+
+void CPtyTransport::StartInTimer()
+{
+    if (m_in.empty())
+        return;
+    const auto end = std::find_if(m_in.begin(), m_in.end(), [](const SPiece& p) { return p.bFrameEnd; });
+    const Clock::time_point due = end != m_in.end() ? end->arrives : m_in.back().arrives;
+    if (!m_inTimer.IsActive() || due != m_inDue)
+        m_inTimer.StartAt(due);
+    m_inDue = due;
 }
 
 // Hands the decoder every piece the line has carried by now (a late wake-up catches up at once),

@@ -15,8 +15,9 @@
 // Each direction keeps its own clock of when its line is free: a piece that finds the line busy
 // goes on when the line is free, not when a timer happened to wake up, so a late wake-up delays
 // the pieces it delivers but never slows the line. Precise timers wake the event loop when the
-// next piece is due; nothing polls. Without SetLink bytes pass as fast as the pseudo-terminal
-// takes them.
+// next piece that may end a frame is due (the pieces before it are handed over with it: the
+// decoder acts on nothing earlier) and when the next answer is due; nothing polls. Without SetLink bytes pass
+// as fast as the pseudo-terminal takes them.
 #include "platform/PreciseTimer.h"
 #include "platform/VirtualPorts.h"
 #include "serial/DiagCodec.h"
@@ -78,7 +79,11 @@ private:
     {
         Clock::time_point arrives;
         QByteArray bytes;
+        bool bFrameEnd = false; // holds a flag: a frame may end in it
     };
+    // Sets the timer for the next piece that ends a frame (the decoder acts on nothing earlier),
+    // or for the last piece queued when none does.
+    void StartInTimer();
     struct SAnswer
     {
         Clock::time_point notBefore;
@@ -100,6 +105,7 @@ private:
     QByteArray m_readBuffer;
     Clock::time_point m_inFree{};  // when the line in has carried what was read
     Clock::time_point m_outFree{}; // when the line out has carried what was released
+    Clock::time_point m_inDue{};   // when m_inTimer fires
     CPreciseTimer m_inTimer;
     CPreciseTimer m_outTimer;
 };
