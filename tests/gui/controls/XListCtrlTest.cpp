@@ -164,17 +164,3 @@ TEST_F(XListFixture, DropDownCellOffersItsChoices)
     EXPECT_EQ(list.GetItemText(0, 1), QStringLiteral("Off"));
     EXPECT_EQ(spy.count(), 1);
 }
-
-TEST_F(XListFixture, BatchFillShowsEveryRowAtTheEnd)
-{
-    list.SetRedraw(false);
-    for (int i = 0; i < 500; ++i) {
-        list.InsertItem(i, QString::number(i));
-        list.SetItemText(i, 1, QStringLiteral("v%1").arg(i));
-    }
-    list.SetRedraw(true);
-    EXPECT_EQ(list.GetItemCount(), 500);
-    EXPECT_EQ(list.model()->rowCount(), 500);
-    EXPECT_EQ(list.GetItemText(499, 1), QStringLiteral("v499"));
-    EXPECT_TRUE(list.visualRect(list.Model()->index(0, 0)).isValid());
-}

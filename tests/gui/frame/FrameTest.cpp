@@ -6,7 +6,6 @@
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "controls/SkinButton.h"
-#include "controls/SkinToolBar.h"
 #include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
@@ -22,7 +21,6 @@
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/ModelDllDialog.h"
-#include "res/Pictures.h"
 #include "serial/SerialPort.h"
 
 #include <QAbstractButton>
@@ -32,14 +30,11 @@
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QScrollBar>
-#include <QToolBar>
 #include <QWindow>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <memory>
 
 namespace {
@@ -227,38 +222,6 @@ TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
     EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
 }
 
-// Without a handset's port nothing is chosen: the link is stopped, which resets the panes and
-// forgets the plug-in. A port chosen by number is used while it is present.
-TEST_F(FrameTest, SelectPortOutsideTheListStillUsesAPresentPort)
-{
-    SFakePort plain(9, QStringLiteral("Communications Port")); // not a handset name: not in the list
-    CMainFrame& f = MakeFrame();
-    EXPECT_EQ(f.m_nCurPort, -1);
-    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
-    EXPECT_EQ(FrameCommands(), (QList<quint32>{HC_PORT_RESULT}));
-    EXPECT_TRUE(PumpUntil([&] {
-        return f.PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : N/A") &&
-               f.PaneText(ID_PANE_DLL) == QStringLiteral("DLL : N/A") && theSettings.m_strDllFile.isEmpty();
-    }));
-    // The start-of-run block went to LOG/.
-    EXPECT_EQ(QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files).size(), 1);
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    f.SelectPort(9);
-    EXPECT_EQ(f.m_nCurPort, 9);
-    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM9   "));
-    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A (V)"));
-    PumpUntil([&] { return FrameCommands().count(HC_PORT_SELECTED) == 1; });
-    Pump();
-    const int mark = HostCommands().size();
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    f.SelectPort(11); // absent
-    EXPECT_EQ(f.m_nCurPort, -1);
-    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
-    EXPECT_EQ(f.PaneText(ID_PANE_DLL), QStringLiteral("DLL : N/A"));
-    Pump();
-    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_SELECTED, HC_PORT_RESULT}));
-}
-
 TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
 {
     // Another program (here: this test) holds the only handset port.
@@ -327,43 +290,23 @@ TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
     EXPECT_EQ(Dialogs::Shown().size(), 3);
 }
 
-// Screen readers and desktop automation reach every control a person can press through its
-// accessible name: the toolbar's buttons, the Function List's buttons, the browse and Start
-// buttons of every page (all pages exist from the frame's creation on).
+// Every control a person can press has an accessible name (all pages exist from the frame's
+// creation on); Qt's own overflow arrow and the lists' disabled corner buttons aside.
 TEST_F(FrameTest, EveryButtonHasAnAccessibleName)
 {
     CMainFrame& f = MakeFrame();
     f.show();
     Pump();
     QStringList unnamed;
-    QStringList toolbarNames;
-    const QList<QAbstractButton*> buttons = f.findChildren<QAbstractButton*>();
-    for (QAbstractButton* b : buttons) {
-        // Qt's own: the toolbar's overflow arrow (shown only when the window is too narrow) and
-        // the lists' corner buttons (disabled: they never take a press).
+    for (QAbstractButton* b : f.findChildren<QAbstractButton*>()) {
         if (b->objectName() == QLatin1String("qt_toolbar_ext_button") ||
             QLatin1String(b->metaObject()->className()) == QLatin1String("QTableCornerButton"))
             continue;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
-        ASSERT_NE(a, nullptr);
-        const QString name = a->text(QAccessible::Name).trimmed();
-        if (name.isEmpty())
-            unnamed << (b->objectName().isEmpty() ? QString::fromLatin1(b->metaObject()->className())
-                                                  : b->objectName());
-        if (b->parentWidget() == f.ToolBar())
-            toolbarNames << name;
+        if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << b->objectName() + QLatin1Char(' ') + QLatin1String(b->metaObject()->className());
     }
     EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "");
-    // The toolbar's names are the captions drawn in its picture, in the order of its buttons.
-    QStringList captions;
-    for (const char* c : Pictures::ToolbarCaptions())
-        captions << QString::fromLatin1(c);
-    EXPECT_EQ(toolbarNames.join(QLatin1Char('|')).toStdString(),
-              captions.join(QLatin1Char('|')).toStdString());
-    // The panel, Start, Read and Write buttons and the page's browse buttons are among them.
-    for (const char* name :
-         {"panelButton1003", "startButton", "readButton", "writeButton", "binBrowseButton", "browseButton"})
-        EXPECT_NE(f.findChild<QAbstractButton*>(QString::fromLatin1(name)), nullptr) << name;
 }
 
 // The button shows pressed exactly while a plug-in chosen by hand is in force, however it was
@@ -400,39 +343,26 @@ TEST_F(FrameTest, SelectModelButtonFollowsTheHandPickedPlugin)
     EXPECT_FALSE(model->isChecked());
 }
 
-// Without a program that opens the help document the user is told where it is.
-TEST_F(FrameTest, HelpSaysWhereTheDocumentIsWhenNothingOpensIt)
+// Help without a program to open its document says where it is; the exit question's No keeps
+// the program running; the Function List bar cannot be closed.
+TEST_F(FrameTest, HelpExitQuestionAndTheBarThatStays)
 {
     CMainFrame& f = MakeFrame();
+    f.show();
     f.ToolbarAction(ID_HELP)->trigger();
     ASSERT_EQ(Dialogs::Shown().size(), 1);
     EXPECT_EQ(Dialogs::Shown().constFirst().strText,
               QStringLiteral("No program could open the help document. It is here:\n\n") + m_install +
                   QStringLiteral("QPX.CHM"));
-    EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_OK);
-}
-
-TEST_F(FrameTest, ExitQuestionNoKeepsRunningYesCloses)
-{
-    CMainFrame& f = MakeFrame();
-    f.show();
+    EXPECT_FALSE(f.FunctionBar()->close());
+    EXPECT_TRUE(f.FunctionBar()->isVisible());
     Dialogs::SetNextAnswer(IDNO);
     EXPECT_FALSE(f.close());
     EXPECT_TRUE(f.isVisible());
-    ASSERT_FALSE(Dialogs::Shown().isEmpty());
-    const SMessageBoxRecord q = Dialogs::Shown().last();
-    EXPECT_EQ(q.strText, QStringLiteral("Exit the program?"));
-    EXPECT_EQ(q.nButtons, MB_YESNO);
+    EXPECT_EQ(Dialogs::Shown().last().strText, QStringLiteral("Exit the program?"));
+    EXPECT_EQ(Dialogs::Shown().last().nButtons, MB_YESNO);
     Dialogs::SetNextAnswer(IDYES);
     EXPECT_TRUE(f.close());
-}
-
-TEST_F(FrameTest, FunctionListBarIgnoresClose)
-{
-    CMainFrame& f = MakeFrame();
-    f.show();
-    EXPECT_FALSE(f.FunctionBar()->close());
-    EXPECT_TRUE(f.FunctionBar()->isVisible());
 }
 
 // A bar shorter than the content (160 x 600) scrolls it in steps of 4 pixels down and 8 across;
@@ -591,29 +521,6 @@ TEST_F(AppStartTest, RefusedWithoutInstallFolderAndSettingsWrittenBack)
     EXPECT_TRUE(written.contains("LAST_PORTNUM=7"));
     EXPECT_TRUE(written.contains("LAST_OPERATION=-1"));
     EXPECT_FALSE(written.contains("LOCATE_DIRECTORY"));
-    QFile::remove(RegUserFilePath());
-}
-
-// The customer's backup survives a closed program: the work folder goes into an archive beside
-// it, and the next run starts without one.
-TEST_F(AppStartTest, ExitArchivesTheWorkFolderOfTheChosenPlugin)
-{
-    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + "\n");
-    const QString model = m_install + QStringLiteral("MODEL/X");
-    qpxtest::WriteFile(model + QStringLiteral("/TRANS_BK/pim/a.dat"), "a");
-    {
-        CLumoraApp app;
-        ASSERT_TRUE(app.InitInstance());
-        theSettings.Set(&CAppSettings::m_strDllFile, model + QStringLiteral("/ref.so"));
-        app.ExitInstance(0);
-    }
-    EXPECT_FALSE(QDir(model + QStringLiteral("/TRANS_BK")).exists());
-    const QStringList archives = QDir(model).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    ASSERT_EQ(archives.size(), 1);
-    EXPECT_TRUE(
-        QRegularExpression(QStringLiteral("^TRANS_BK\\.\\d{8}-\\d{6}$")).match(archives[0]).hasMatch())
-        << archives[0].toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(model + QLatin1Char('/') + archives[0] + QStringLiteral("/pim/a.dat")), "a");
     QFile::remove(RegUserFilePath());
 }
 

@@ -145,23 +145,6 @@ TEST_F(ConnectionWorkerTest, NoPortLeftEndsTheWorker)
     EXPECT_EQ(theSettings.m_nPortNum.load(), -1);
 }
 
-TEST_F(ConnectionWorkerTest, OnlyPortIsReopenedAfterEveryThirdFailureAndNeverGivenUp)
-{
-    CSimulator wrong({QStringLiteral("--wrong-command")});
-    ASSERT_TRUE(wrong.Ready());
-    SetPortList({wrong.Port()});
-    Start(wrong.Port());
-
-    ASSERT_TRUE(PumpUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_TRYING_PORT) >= 3; }, 30000));
-    for (LPARAM p : m_frame.Args(WM_FRAME_STATUS, FS_TRYING_PORT))
-        EXPECT_EQ(p, wrong.Port());
-    EXPECT_FALSE(m_worker->IsFinished());
-    EXPECT_EQ(m_strip.Count(WM_LINK_COMMAND, LC_GIVE_UP), 0);
-    EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_MODEL_READY), 0);
-    EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_DOWNLOAD_MODE), 0); // it answers, if wrongly, as a handset
-    EXPECT_EQ(PortList(), QList<int>{wrong.Port()});
-}
-
 TEST_F(ConnectionWorkerTest, HandsetInDownloadModeIsToldAndKeptInsteadOfCountedAsFailing)
 {
     for (const char* state : {"boot-loader", "programmer"}) {

@@ -122,73 +122,40 @@ TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
     EXPECT_EQ(Page().ItemMask(), 1u);
 }
 
-TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
-{
-    InstallPlugin();
-    Touch(QStringLiteral("pim/contacts"));
-    Touch(QStringLiteral("sms")); // messages need MMS as well
-    Touch(QStringLiteral("ui.data"));
-    ClickCheck(2); // a single item checked before the change of mode
-    RestoreRadio()->click();
-    EXPECT_EQ(Page().Mode(), 0);
-    EXPECT_TRUE(Enabled(0));
-    EXPECT_TRUE(Enabled(1) && Bold(1));
-    EXPECT_TRUE(!Enabled(2) && !Bold(2));
-    EXPECT_TRUE(!Enabled(3) && !Bold(3));
-    EXPECT_TRUE(Enabled(4) && Bold(4));
-    // A disabled row keeps its check and its bit; clicks on it do nothing.
-    EXPECT_TRUE(Checked(2));
-    ClickCheck(2);
-    EXPECT_TRUE(Checked(2));
-    EXPECT_EQ(Page().ItemMask(), 4u);
-
-    // Once MMS is there as well, the next Restore click offers the messages.
-    Touch(QStringLiteral("MMS/inbox"));
-    Touch(QStringLiteral("brew/mod/iwsapp/schedule"));
-    RestoreRadio()->click();
-    for (int r = 1; r < 5; ++r)
-        EXPECT_TRUE(Enabled(r) && Bold(r)) << r;
-
-    // Backup enables every row again; bold follows the checks.
-    BackupRadio()->click();
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_TRUE(Enabled(r));
-        EXPECT_EQ(Bold(r), Checked(r)) << r;
-    }
-}
-
-// Without a work folder Restore offers nothing.
-TEST_F(TransferPageTest, RestoreWithoutWorkFolderDisablesEverything)
-{
-    InstallPlugin();
-    RestoreRadio()->click();
-    for (int r = 0; r < 5; ++r)
-        EXPECT_TRUE(!Enabled(r) && !Bold(r)) << r;
-    EXPECT_TRUE(Checked(0));
-}
-
 // Each check of Start stops it before the plug-in is asked for anything: the mode, the items,
-// the backup to restore, and a plug-in that serves the handset's software (no capital V in the
-// handset's version, or the served version before its last V, or none served at all). A
-// library without the export stops without a word.
+// the backup to restore (a folder named like the marker is none), and a plug-in that serves the
+// handset's software (no capital V in the handset's version, or the served version before its last
+// V, or none served at all). A library without the export stops without a word. No to the
+// overwrite or restore question, or a work folder the guard refuses (a link out of the plug-in's
+// folder), leave everything as it was.
 TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
 {
     const QString incompatible = QStringLiteral("Model non-compatible!");
+    const QString overwrite = QStringLiteral("Backup file exists! Overwrite previous file into new file?");
+    const QString outside = m_root + QStringLiteral("/precious");
     // clang-format off
     const struct
     {
         const char* what;
         const char* plugin;
-        QString version, message;
-        const char* state; // 'm': no mode checked, 'r': Restore, 'i': no item checked
+        QString version;
+        QStringList messages;
+        const char* state; // 'm': no mode checked, 'r': Restore, 'i': no item checked, 'b': a backup,
+                           // 'd': the marker a folder, 'g': the work folder a link to outside
+        int answer;
     } cases[] = {
-        {"no mode", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose Backup/Restore Mode First!"), "m"},
-        {"no item", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose at least one item to backup"), "ri"},
-        {"no backup", "qpx_rec_plugin", m_strVersion, QStringLiteral("Backup file not exists!"), "r"},
-        {"lower case", "qpx_rec_plugin", QStringLiteral("01.02  kq100v12"), incompatible, ""},
-        {"before the last V", "qpx_rec_plugin", QStringLiteral("01.02  V12 KQ100V13"), incompatible, ""},
-        {"none served", "qpx_rec_plugin_nobinver", m_strVersion, incompatible, ""},
-        {"no export", "qpx_pages_noop_plugin", m_strVersion, QString(), ""},
+        {"no mode", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose Backup/Restore Mode First!")}, "m", 0},
+        {"no item", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose at least one item to backup")}, "ri", 0},
+        {"no backup", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Backup file not exists!")}, "r", 0},
+        {"marker folder", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Backup file not exists!")}, "rd", 0},
+        {"lower case", "qpx_rec_plugin", QStringLiteral("01.02  kq100v12"), {incompatible}, "", 0},
+        {"before the last V", "qpx_rec_plugin", QStringLiteral("01.02  V12 KQ100V13"), {incompatible}, "", 0},
+        {"none served", "qpx_rec_plugin_nobinver", m_strVersion, {incompatible}, "", 0},
+        {"no export", "qpx_pages_noop_plugin", m_strVersion, {}, "", 0},
+        {"restore No", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Are you sure?")}, "rb", IDNO},
+        {"overwrite No", "qpx_rec_plugin", m_strVersion, {overwrite}, "b", IDNO},
+        {"guard", "qpx_rec_plugin", m_strVersion,
+         {overwrite, QStringLiteral("Previous backup cannot be moved aside! Backup not started.")}, "g", IDYES},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -196,56 +163,53 @@ TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
         const QLatin1String state(c.state);
         Dialogs::ClearRecords();
         InstallPlugin(QString::fromLatin1(c.plugin));
+        QDir(WorkFolder()).removeRecursively();
+        if (state.contains('b')) {
+            Touch(QStringLiteral("V12.pp"));
+            Touch(QStringLiteral("pim"));
+        } else if (state.contains('d')) {
+            QDir().mkpath(WorkFolder() + QStringLiteral("/V12.PP"));
+        } else if (state.contains('g')) {
+            ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
+            ASSERT_TRUE(QFile::link(outside, WorkFolder()));
+        }
+        if (c.answer)
+            Dialogs::SetNextAnswer(c.answer);
         m_strVersion = c.version;
         (state.contains('r') ? RestoreRadio() : BackupRadio())->click();
         List()->SetCheckbox(0, 1, state.contains('i') ? 0 : 1);
         BackupRadio()->setAutoExclusive(!state.contains('m'));
         if (state.contains('m'))
             BackupRadio()->setChecked(false);
+        Start()->setEnabled(true);
         Page().OnStart();
-        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        EXPECT_EQ(Messages(), c.messages);
         EXPECT_FALSE(Page().IsRunning());
         EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+        EXPECT_TRUE(Start()->isEnabled());
+        if (state.contains('b')) {
+            EXPECT_EQ(FilesBelow(WorkFolder()),
+                      (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
+        }
     }
-    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // the last case got as far as the export
+    EXPECT_EQ(FilesBelow(outside), QStringList{QStringLiteral("V12.pp")});
+    EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
 }
 
+// A restore runs after its question; a lower-case marker counts for an upper-case version.
 TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
 {
     InstallPlugin();
     Touch(QStringLiteral("pim"));
-    Touch(QStringLiteral("v12.pp")); // a lower-case marker counts for an upper-case version
+    Touch(QStringLiteral("v12.pp"));
     RestoreRadio()->click();
-
-    // No: the start ends quietly, nothing is sent and nothing is locked.
-    Dialogs::SetNextAnswer(IDNO);
-    Start()->setEnabled(true);
-    Page().OnStart();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().first().strText, QStringLiteral("Are you sure?"));
-    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
-    EXPECT_TRUE(Page().BackupFound());
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-    EXPECT_TRUE(Start()->isEnabled());
-
-    // Yes: the restore runs.
-    Dialogs::ClearRecords();
     Dialogs::SetNextAnswer(IDYES);
     StartAndWait();
     EXPECT_EQ(Messages(),
               (QStringList{QStringLiteral("Are you sure?"), QStringLiteral("Download Success!")}));
+    EXPECT_TRUE(Page().BackupFound());
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=1")));
-
-    // A folder named like a marker does not count.
-    QDir(WorkFolder()).removeRecursively();
-    QDir().mkpath(WorkFolder() + QStringLiteral("/V12.PP"));
-    theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
-    Dialogs::ClearRecords();
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
 }
 
 TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
@@ -254,17 +218,6 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     Touch(QStringLiteral("V12.pp"));
     Touch(QStringLiteral("pim/a"));
     const QStringList previous{QStringLiteral("V12.pp"), QStringLiteral("pim/a")};
-
-    // No: nothing is touched and nothing runs.
-    Dialogs::SetNextAnswer(IDNO);
-    Page().OnStart();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().first().strText,
-              QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
-    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
-    EXPECT_EQ(FilesBelow(WorkFolder()), previous);
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
 
     // Yes, and the new backup fails: the previous one lies aside while the plug-in works and is
     // back, whole, afterwards; nothing of the failed attempt stays.
@@ -302,28 +255,6 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
                            QStringLiteral("brew/mod/iwsapp/schedule"), QStringLiteral("pim"),
                            QStringLiteral("sms"), QStringLiteral("ui.data")}));
     EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));
-}
-
-TEST_F(TransferPageTest, AWorkFolderTheGuardRefusesStopsTheBackupAndSaysSo)
-{
-    InstallPlugin();
-    const QString outside = m_root + QStringLiteral("/precious");
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/pim"), "keep"));
-    ASSERT_TRUE(QFile::link(outside, WorkFolder()));
-
-    Dialogs::SetNextAnswer(IDYES);
-    Start()->setEnabled(true);
-    Page().OnStart();
-    EXPECT_EQ(Messages(),
-              (QStringList{QStringLiteral("Backup file exists! Overwrite previous file into new file?"),
-                           QStringLiteral("Previous backup cannot be moved aside! Backup not started.")}));
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-    EXPECT_TRUE(Start()->isEnabled());
-    EXPECT_EQ(FilesBelow(outside), (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
-    EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
 }
 
 } // namespace
