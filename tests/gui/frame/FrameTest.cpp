@@ -5,22 +5,16 @@
 #include "app/LumoraApp.h"
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
-#include "controls/SkinButton.h"
-#include "controls/XListCtrl.h"
 #include "core/AppSettings.h"
 #include "handset/ConnectionStrip.h"
 #include "handset/ConnectionWorker.h"
 #include "handset/InfoPage.h"
 #include "handset/PortRefusal.h"
-#include "pages/MemoryTransferPage.h"
-#include "pages/PhoneBookPage.h"
 #include "pages/SettingsPage.h"
-#include "pages/UpgradePage.h"
 #include "platform/Dialogs.h"
 #include "platform/HostCommands.h"
 #include "platform/Registry.h"
 #include "platform/VirtualPorts.h"
-#include "plugin/ModelDllDialog.h"
 #include "serial/SerialPort.h"
 
 #include <QAbstractButton>
@@ -195,31 +189,6 @@ TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
     EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_REMOVED, HC_PORT_RESULT}));
     EXPECT_EQ(f.m_nCurPort, -1);
     EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
-
-    // A port arrives while none is chosen: it is added and chosen, whatever its name.
-    auto plain7 = std::make_unique<SFakePort>(7, QStringLiteral("Communications Port"));
-    ASSERT_TRUE(PumpUntil([&] { return f.m_nCurPort == 7; }));
-    EXPECT_TRUE(theSettings.m_portList.Ports().contains(7));
-
-    // While busy the list follows but nothing else happens.
-    theSettings.m_bBusy = 1;
-    Pump();
-    mark = HostCommands().size();
-    modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB CDMA Modem"));
-    plain7.reset();
-    ASSERT_TRUE(PumpUntil([&] {
-        return theSettings.m_portList.Ports().contains(5) && !theSettings.m_portList.Ports().contains(7);
-    }));
-    Pump();
-    EXPECT_TRUE(FrameCommands(mark).isEmpty());
-    theSettings.m_bBusy = 0;
-
-    // A name that does not parse changes nothing but still tells the host.
-    f.m_nCurPort = 5;
-    mark = HostCommands().size();
-    f.OnDeviceChange(true, QStringLiteral("LPT1"));
-    ASSERT_TRUE(PumpUntil([&] { return !FrameCommands(mark).isEmpty(); }));
-    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
 }
 
 TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
@@ -309,40 +278,6 @@ TEST_F(FrameTest, EveryButtonHasAnAccessibleName)
     EXPECT_EQ(unnamed.join(QStringLiteral(", ")).toStdString(), "");
 }
 
-// The button shows pressed exactly while a plug-in chosen by hand is in force, however it was
-// chosen; a click on it then returns to automatic choice, a click on it unpressed opens the page.
-TEST_F(FrameTest, SelectModelButtonFollowsTheHandPickedPlugin)
-{
-    QDir().mkpath(m_install + QStringLiteral("MODEL"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so"),
-                            m_install + QStringLiteral("MODEL/rec.so")));
-    CMainFrame& f = MakeFrame();
-    CPageHost* host = f.PageHost();
-    QAction* model = f.ToolbarAction(ID_SELECT_MODEL);
-    EXPECT_FALSE(model->isChecked());
-    int mark = HostCommands().size();
-    model->trigger(); // automatic mode: opens the plug-in page
-    Pump();
-    EXPECT_EQ(HostCommands().mid(mark).count(HC_SELECT_MODEL_DLL), 1);
-    EXPECT_FALSE(model->isChecked());
-
-    // A choice on the plug-in page, confirmed with the panel's OK.
-    host->ModelDllPage()->SetListEnabled(true);
-    host->ModelDllPage()->FillList();
-    host->ModelDllPage()->List()->SetCurSel(0);
-    host->Panel()->Button(CFunctionListPanel::ID_OK)->click();
-    Pump();
-    ASSERT_EQ(theSettings.m_bAutoModelDll.load(), 0);
-    EXPECT_TRUE(model->isChecked());
-
-    mark = HostCommands().size();
-    model->trigger();
-    Pump();
-    EXPECT_EQ(theSettings.m_bAutoModelDll.load(), 1);
-    EXPECT_FALSE(HostCommands().mid(mark).contains(HC_SELECT_MODEL_DLL)); // the page is not opened
-    EXPECT_FALSE(model->isChecked());
-}
-
 // Help without a program to open its document says where it is; the exit question's No keeps
 // the program running; the Function List bar cannot be closed.
 TEST_F(FrameTest, HelpExitQuestionAndTheBarThatStays)
@@ -415,25 +350,6 @@ TEST_F(FrameTest, ScrollsWhenTheBarIsShorterThanThePage)
     EXPECT_FALSE(h->isVisible());
     EXPECT_EQ(host->InfoPage()->pos(), QPoint(205, 130));
     EXPECT_EQ(host->Panel()->pos(), QPoint(1, 1));
-}
-
-TEST_F(FrameTest, PortResultEnablesAndDisablesTheStartControls)
-{
-    CPageHost* host = MakeFrame().PageHost();
-    const auto starts = [host] {
-        return QList<bool>{host->SettingsPage()->IsStartEnabled(), host->PhoneBookPage()->IsStartEnabled(),
-                           host->TransferPage()->IsStartEnabled(), host->UpgradePage()->IsStartEnabled()};
-    };
-    // A port without a plug-in: all but the upgrade page (looked at before the worker the command
-    // started gets to try the absent port).
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    host->OnHostCommand(HC_PORT_RESULT, 5);
-    EXPECT_EQ(starts(), (QList<bool>{true, true, true, false}));
-    host->StopLink(LINK_STOP_IDLE);
-    // No port: none, even with a plug-in chosen.
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("/opt/qpx/MODEL/ref.so"));
-    Command(HC_PORT_RESULT, -1);
-    EXPECT_EQ(starts(), (QList<bool>{false, false, false, false}));
 }
 
 TEST_F(FrameTest, OkWithoutAPluginRowAsksForOne)

@@ -38,9 +38,15 @@ protected:
     CSkinButton* Start() { return Child<CSkinButton>("startButton"); }
     CXListCtrl* List() { return Page().List(); }
 
-    bool Checked(int r) { return List()->GetCheckbox(r, 1) == 1; }
-    bool Bold(int r) { return List()->GetBold(r, 0); }
-    bool Enabled(int r) { return List()->GetEnabled(r); }
+    // Per row: 'B' checked and bold, 'c' checked only, 'b' bold only, '-' neither.
+    QString Rows()
+    {
+        QString out;
+        for (int r = 0; r < 5; ++r)
+            out += List()->GetCheckbox(r, 1) == 1 ? (List()->GetBold(r, 0) ? u'B' : u'c')
+                                                  : (List()->GetBold(r, 0) ? u'b' : u'-');
+        return out;
+    }
 
     // A real click on the row's check box, through the list control.
     void ClickCheck(int row)
@@ -87,39 +93,25 @@ protected:
     QString m_strVersion = QStringLiteral("01.02  KQ100V12");
 };
 
+// A fresh page backs up all items; a single item unchecks " All Items", unchecking one only takes
+// its bold away, and " All Items" unchecks the single items.
 TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
 {
-    // A fresh page backs up all items.
     EXPECT_EQ(Page().Mode(), 1);
     EXPECT_TRUE(BackupRadio()->isChecked());
-    for (int r = 0; r < 5; ++r)
-        EXPECT_EQ(Checked(r) && Bold(r), r == 0) << r;
-    EXPECT_EQ(Page().ItemMask(), 1u);
-
-    ClickCheck(1);
-    EXPECT_FALSE(Checked(0));
-    EXPECT_FALSE(Bold(0));
-    EXPECT_TRUE(Checked(1));
-    EXPECT_TRUE(Bold(1));
-    ClickCheck(3);
-    EXPECT_EQ(Page().ItemMask(), 10u);
-    EXPECT_TRUE(Bold(3));
-
-    // Unchecking a single item only takes its bold away.
-    ClickCheck(3);
-    EXPECT_FALSE(Checked(3));
-    EXPECT_FALSE(Bold(3));
-    EXPECT_EQ(Page().ItemMask(), 2u);
-
-    ClickCheck(3);
-    ClickCheck(0);
-    for (int r = 1; r < 5; ++r) {
-        EXPECT_FALSE(Checked(r)) << r;
-        EXPECT_FALSE(Bold(r)) << r;
+    const struct
+    {
+        int click;
+        const char* rows;
+        quint32 mask;
+    } steps[] = {{-1, "B----", 1}, {1, "-B---", 2},  {3, "-B-B-", 10},
+                 {3, "-B---", 2},  {3, "-B-B-", 10}, {0, "B----", 1}};
+    for (const auto& step : steps) {
+        if (step.click >= 0)
+            ClickCheck(step.click);
+        EXPECT_EQ(Rows(), QLatin1String(step.rows)) << step.click;
+        EXPECT_EQ(Page().ItemMask(), step.mask) << step.click;
     }
-    EXPECT_TRUE(Checked(0));
-    EXPECT_TRUE(Bold(0));
-    EXPECT_EQ(Page().ItemMask(), 1u);
 }
 
 // Each check of Start stops it before the plug-in is asked for anything: the mode, the items,

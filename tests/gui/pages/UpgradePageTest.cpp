@@ -95,29 +95,6 @@ protected:
     QString m_dll, m_bin, m_scr, m_prl, m_eri;
 };
 
-// The radios are remembered; Read turns the PRL or ERI file row off, Write on. Neither checked:
-// PRL's ERI row keeps the state Upgrade left.
-TEST_F(UpgradePageTest, RadiosAreRememberedAndTheDirectionDrivesTheFileRow)
-{
-    theSettings.m_nLastDirection = 0;
-    CUpgradePage& page = MakePage(OP_PRL);
-    for (const auto& [radio, nam] : {std::pair{"nam1Radio", 0}, {"nam2Radio", 1}, {"nam12Radio", 2}}) {
-        Radio(radio)->click();
-        EXPECT_EQ(theSettings.m_nLastSelectNam, nam);
-    }
-    page.SelectOperation(OP_ERI);
-    Radio("readRadio")->click();
-    EXPECT_EQ(theSettings.m_nLastDirection, 1);
-    EXPECT_FALSE(Enabled("eriPathEdit"));
-    Radio("writeRadio")->click();
-    EXPECT_EQ(theSettings.m_nLastDirection, 0);
-    EXPECT_TRUE(Enabled("eriPathEdit"));
-    EXPECT_FALSE(Enabled("prlPathEdit"));
-    theSettings.m_nLastDirection = -1;
-    MakePage(OP_UPGRADE).SelectOperation(OP_PRL);
-    EXPECT_TRUE(Enabled("eriPathEdit"));
-}
-
 // A browse button asks with its kind's texts; the chooser starts in the nearest folder that
 // exists, else the plug-in's folder, else none.
 TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
@@ -437,64 +414,6 @@ TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
     ASSERT_TRUE(WaitIdle());
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
     EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?|Download Success!");
-}
-
-using RunLockTest = PageFixture;
-
-// While an operation runs its page locks what would change the run and hides the value lines; the
-// release gives back what the operation allows (a browse button of a Read does not come back, ERI
-// waits for the reconnection for Start). Other pages' operations lock only the common part here.
-TEST_F(RunLockTest, EveryOperationLocksAndReleasesItsInputs)
-{
-    const struct
-    {
-        int op, nam, direction;
-        const char *lockedOff, *lockedOn, *releasedOff, *releasedOn;
-    } cases[] = {
-        {OP_UPGRADE, 1, -1,
-         "binBrowseButton scrBrowseButton prlBrowseButton eriBrowseButton nam1Radio nam12Radio",
-         "nam2Radio binPathEdit", "", "binBrowseButton eriBrowseButton nam1Radio nam12Radio startButton"},
-        {OP_PRL, 0, 1, "startButton prlBrowseButton nam2Radio nam12Radio writeRadio", "nam1Radio readRadio",
-         "prlBrowseButton", "startButton nam2Radio nam12Radio writeRadio"},
-        {OP_ERI, 0, 1, "eriBrowseButton writeRadio", "readRadio nam2Radio", "startButton eriBrowseButton",
-         "writeRadio"},
-        {OP_SETTINGS, 0, -1, "", "binBrowseButton nam1Radio readRadio startButton", "", ""},
-    };
-    CPageHost& host = Host();
-    CUpgradePage* page = host.UpgradePage();
-    const auto lock = [&](int op, bool on) {
-        for (COperationPage* p : std::initializer_list<COperationPage*>{page, host.SettingsPage()}) {
-            if (p->RunsOperation(op))
-                on ? p->ApplyRunLock(op) : p->ReleaseRunLock(op);
-        }
-        on ? host.BeginRun(op) : host.EndRun(op);
-    };
-    const auto expect = [&](const char* names, bool on) {
-        for (const QString& n : QString::fromLatin1(names).split(u' ', Qt::SkipEmptyParts))
-            EXPECT_EQ(page->findChild<QWidget*>(n)->isEnabled(), on) << n.toStdString();
-    };
-    const auto shown = [&](bool on) {
-        for (const char* n : {"fileNameValue", "addressLabel", "statusValue"})
-            EXPECT_EQ(page->findChild<QWidget*>(QString::fromLatin1(n))->isVisibleTo(page), on) << n;
-        for (int id : CFunctionListPanel::MainButtonIds())
-            EXPECT_EQ(host.Panel()->Button(id)->isEnabled(), on) << id;
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "operation " << c.op << ", direction " << c.direction);
-        page->SelectOperation(c.op == OP_SETTINGS ? OP_UPGRADE : c.op);
-        for (QWidget* w : page->findChildren<QWidget*>())
-            w->setEnabled(true);
-        theSettings.m_nLastSelectNam = c.nam;
-        theSettings.m_nLastDirection = c.direction;
-        lock(c.op, true);
-        shown(false);
-        expect(c.lockedOff, false);
-        expect(c.lockedOn, true);
-        lock(c.op, false);
-        shown(true);
-        expect(c.releasedOff, false);
-        expect(c.releasedOn, true);
-    }
 }
 
 const QString NOT_VALID = QString::fromUtf8("폴더:\n\n%1\n\n유효하지 않습니다. 다시 입력하세요.");
