@@ -79,28 +79,15 @@ protected:
         m_frame = std::make_unique<CMainFrame>();
         EXPECT_TRUE(m_frame->Create());
         // The start-up ends with the result of its port choice.
-        EXPECT_TRUE(PumpUntil([this] { return FrameCommands().contains(HC_PORT_RESULT); }, 20000));
+        EXPECT_TRUE(PumpUntil(
+            [this] { return m_frame->PageHost()->HandledCommands().contains(HC_PORT_RESULT); }, 20000));
         return *m_frame;
     }
-    QList<quint32> HostCommands() const { return m_frame->PageHost()->HandledCommands(); }
     // Runs a host command as the toolbar or frame would post it.
     void Command(quint32 code, LPARAM arg = 0)
     {
         m_frame->PageHost()->OnHostCommand(code, arg);
         Pump();
-    }
-    // The commands that come from the frame itself (the connection worker adds others).
-    QList<quint32> FrameCommands(int from = 0) const
-    {
-        static const QList<quint32> frameCodes = {HC_PORT_RESULT, HC_PORT_SELECTED, HC_PORT_REMOVED,
-                                                  HC_PORTS_CHANGED};
-        QList<quint32> out;
-        const QList<quint32> all = HostCommands();
-        for (int i = from; i < all.size(); ++i) {
-            if (frameCodes.contains(all.at(i)))
-                out.append(all.at(i));
-        }
-        return out;
     }
 
     QString m_install;
@@ -159,36 +146,6 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
     PostMessage(&f, WM_FRAME_STATUS, FS_TRYING_PORT, 9);
     Pump();
     EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : COM9"));
-}
-
-TEST_F(FrameTest, PortArrivalAndRemovalFollowTheRules)
-{
-    // The first port with a handset's name is chosen; other ports are not listed.
-    SFakePort plain2(2, QStringLiteral("Communications Port"));
-    auto modem3 = std::make_unique<SFakePort>(3, QStringLiteral("KOVA USB CDMA Modem"));
-    auto modem5 = std::make_unique<SFakePort>(5, QStringLiteral("USB Modem"));
-    CMainFrame& f = MakeFrame();
-    ASSERT_EQ(f.m_nCurPort, 3);
-    ASSERT_EQ(theSettings.m_portList.Ports(), (QList<int>{3, 5}));
-    EXPECT_TRUE(f.PaneText(ID_PANE_PORT).startsWith(QStringLiteral("PORT : COM3")));
-
-    // Another port leaves while idle: only "ports changed".
-    int mark = HostCommands().size();
-    modem5.reset();
-    ASSERT_TRUE(PumpUntil([&] { return !FrameCommands(mark).isEmpty(); }));
-    Pump();
-    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORTS_CHANGED}));
-    EXPECT_EQ(theSettings.m_portList.Ports(), (QList<int>{3}));
-    EXPECT_EQ(f.m_nCurPort, 3);
-
-    // The current port leaves: "port removed", then the first remaining port (none) is chosen.
-    mark = HostCommands().size();
-    modem3.reset();
-    ASSERT_TRUE(PumpUntil([&] { return FrameCommands(mark).size() >= 2; }));
-    Pump();
-    EXPECT_EQ(FrameCommands(mark), (QList<quint32>{HC_PORT_REMOVED, HC_PORT_RESULT}));
-    EXPECT_EQ(f.m_nCurPort, -1);
-    EXPECT_EQ(f.PaneText(ID_PANE_PORT), QStringLiteral("PORT : Not Connected "));
 }
 
 TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)

@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QMutexLocker>
-#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -60,28 +59,6 @@ protected:
     CRecorder m_frame, m_host;
     std::unique_ptr<CConnectionStrip> m_strip;
 };
-
-// Each answered poll moves the link picture one frame on, round after five; updates of a worker
-// that is no longer current are dropped.
-TEST_F(ConnectionStripTest, LinkPictureFollowsTheCurrentWorkerOnly)
-{
-    CSimulator silent({QStringLiteral("--silent")});
-    ASSERT_TRUE(silent.Ready());
-    SetPortList({silent.Port()});
-    StartOn(silent.Port());
-    const quint32 gen = m_strip->WorkerGeneration();
-    QList<int> shown;
-    for (int i = 0; i < 6; ++i) {
-        PostMessage(m_strip.get(), WM_LINK_UPDATE, LinkWParam(LU_ADVANCE_PICTURE, gen), 0);
-        QCoreApplication::processEvents();
-        shown.append(m_strip->LinkPictureId());
-    }
-    EXPECT_EQ(QSet<int>(shown.begin(), shown.end()).size(), 5);
-    EXPECT_EQ(shown[5], shown[0]);
-    PostMessage(m_strip.get(), WM_LINK_UPDATE, LinkWParam(LU_ADVANCE_PICTURE, gen + 1), 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(m_strip->LinkPictureId(), shown[5]);
-}
 
 // The link ends by a stop or a give-up: the list goes back to its labels (late updates of the
 // ended worker do not refill it), the host hears of the disconnection, and only a give-up clears

@@ -4,7 +4,6 @@
 
 #include "core/AppSettings.h"
 #include "handset/ConnectionWorker.h"
-#include "handset/HandsetFormat.h"
 #include "platform/HostCommands.h"
 #include "plugin/CatalogueSelection.h"
 #include "serial/DiagPort.h"
@@ -62,57 +61,6 @@ protected:
     std::unique_ptr<CConnectionWorker> m_worker;
 };
 
-// The first port fails one way or another; the worker moves on to the handset that answers.
-TEST_F(ConnectionWorkerTest, AFailingFirstPortIsLeftForTheNextOne)
-{
-    enum EFirst
-    {
-        Absent,         // cannot be opened: dropped from the list
-        StatusOnly,     // answers status but no version: every poll fails, the third moves on
-        HandPickedWrong // picked by hand, not in the list, answers wrongly: never put into it
-    };
-    for (const EFirst first : {Absent, StatusOnly, HandPickedWrong}) {
-        SCOPED_TRACE(first);
-        m_frame.records.clear();
-        m_host.records.clear();
-        std::unique_ptr<CSimulator> bad;
-        if (first == StatusOnly)
-            bad = std::make_unique<CSimulator>(QStringList{QStringLiteral("--status-only")});
-        else if (first == HandPickedWrong)
-            bad = std::make_unique<CSimulator>(QStringList{QStringLiteral("--wrong-command")});
-        CSimulator good;
-        ASSERT_TRUE(good.Ready() && (!bad || bad->Ready()));
-        const int badPort = bad ? bad->Port() : ABSENT_PORT;
-        SetPortList(first == HandPickedWrong ? QList<int>{good.Port()} : QList<int>{badPort, good.Port()});
-        Start(badPort);
-
-        ASSERT_TRUE(PumpUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_MODEL_READY) >= 1; }, 30000));
-        // The start is announced with the port asked for; each open reports the port it took.
-        EXPECT_EQ(m_frame.records[0].nCode, FS_CONNECTING);
-        EXPECT_EQ(m_frame.records[0].lParam, badPort);
-        EXPECT_EQ(m_frame.Args(WM_FRAME_STATUS, FS_TRYING_PORT),
-                  first == Absent ? QList<LPARAM>{good.Port()} : (QList<LPARAM>{badPort, good.Port()}));
-        const QList<int> after[] = {{good.Port()}, {good.Port(), badPort}, {good.Port()}};
-        EXPECT_EQ(PortList(), after[first]);
-        EXPECT_EQ(m_worker->LinkPort(), good.Port());
-        if (first == StatusOnly) { // three polls on the first port, each status answered (and shown)
-            EXPECT_GE(m_host.Count(WM_HOST_COMMAND, HC_PHONE_STATUS), 4);
-            EXPECT_EQ(theSettings.m_nPortNum.load(), good.Port());
-        }
-        m_worker->RequestStop();
-        ASSERT_TRUE(m_worker->Wait(30000));
-    }
-
-    // The status response reaches the host as a copy of exactly the handset's answer (the
-    // simulator sends 49 bytes), never of the check bytes or the buffer behind them.
-    const QByteArray status = m_host.LastPayload(WM_HOST_COMMAND, HC_PHONE_STATUS);
-    ASSERT_EQ(status.size(), 49);
-    const QStringList values =
-        StatusValueTexts(reinterpret_cast<const quint8*>(status.constData()), int(status.size()));
-    EXPECT_EQ(values.value(0), QStringLiteral("8f2a41d3"));
-    EXPECT_EQ(values.value(1), QStringLiteral("(212) 555-0147"));
-}
-
 // No port left to try: the link stops (absent ports) or gives up (a hand-picked port with an empty
 // list), tagged with the worker's generation so that a later worker is not ended by it.
 TEST_F(ConnectionWorkerTest, NoPortLeftEndsTheWorker)
@@ -141,29 +89,6 @@ TEST_F(ConnectionWorkerTest, NoPortLeftEndsTheWorker)
         EXPECT_FALSE(m_diag->IsOpen());
     }
     EXPECT_EQ(theSettings.m_nPortNum.load(), -1);
-}
-
-TEST_F(ConnectionWorkerTest, HandsetInDownloadModeIsToldAndKeptInsteadOfCountedAsFailing)
-{
-    for (const char* state : {"boot-loader", "programmer"}) {
-        SCOPED_TRACE(state);
-        m_frame.records.clear();
-        CSimulator stuck({QStringLiteral("--start-in"), QLatin1String(state)});
-        CSimulator good;
-        ASSERT_TRUE(stuck.Ready() && good.Ready());
-        SetPortList({stuck.Port(), good.Port()});
-        Start(stuck.Port());
-
-        ASSERT_TRUE(PumpUntil([&] { return m_frame.Count(WM_FRAME_STATUS, FS_DOWNLOAD_MODE) >= 4; }, 30000));
-        for (LPARAM p : m_frame.Args(WM_FRAME_STATUS, FS_DOWNLOAD_MODE))
-            EXPECT_EQ(p, stuck.Port());
-        // Never moved on to the handset that would answer.
-        EXPECT_EQ(m_frame.Args(WM_FRAME_STATUS, FS_TRYING_PORT), QList<LPARAM>{stuck.Port()});
-        EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_MODEL_READY), 0);
-        EXPECT_EQ(PortList(), (QList<int>{stuck.Port(), good.Port()}));
-        m_worker->RequestStop();
-        ASSERT_TRUE(m_worker->Wait(30000));
-    }
 }
 
 // A version answer too short to hold the software version directory (bytes 39..46) never matches
