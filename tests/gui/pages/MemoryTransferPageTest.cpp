@@ -189,21 +189,6 @@ TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
 }
 
-// A restore runs after its question; a lower-case marker counts for an upper-case version.
-TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
-{
-    InstallPlugin();
-    Touch(QStringLiteral("pim"));
-    Touch(QStringLiteral("v12.pp"));
-    RestoreRadio()->click();
-    Dialogs::SetNextAnswer(IDYES);
-    StartAndWait();
-    EXPECT_EQ(Messages(),
-              (QStringList{QStringLiteral("Are you sure?"), QStringLiteral("Download Success!")}));
-    EXPECT_TRUE(Page().BackupFound());
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=1")));
-}
-
 TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
 {
     InstallPlugin();

@@ -6,7 +6,6 @@
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "core/AppSettings.h"
-#include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"
 
@@ -109,13 +108,6 @@ protected:
         for (const SMessageBoxRecord& r : Dialogs::Shown())
             out.append(r.strText);
         return out;
-    }
-
-    // Today's operation log.
-    QString OperationLog() const
-    {
-        return QString::fromUtf8(qpxtest::ReadFile(m_install + QStringLiteral("LOG/") +
-                                                   OperationLogFileName(QDate::currentDate())));
     }
 
     // Waits for the run to end: the completion message box is the last thing before busy clears.

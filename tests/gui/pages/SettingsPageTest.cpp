@@ -148,7 +148,6 @@ TEST_F(SettingsPageTest, LoadFailureAndPluginFailure)
     qputenv("QPX_REC_MESSAGE", "NV read refused");
     RunAndWait(false);
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("NV read refused")});
-    EXPECT_TRUE(OperationLog().contains(QStringLiteral("Last Message\t\t:\tNV read refused\r\n")));
 }
 
 } // namespace

@@ -420,18 +420,7 @@ const QString NOT_VALID = QString::fromUtf8("폴더:\n\n%1\n\n유효하지 않�
 const QString CREATE = QString::fromUtf8("폴더:\n\n%1\n\n존재하지 않습니다. 폴더를 생성하시겠습니까?");
 const QString CANNOT = QString::fromUtf8("폴더r:\n\n%1\n\n생성할 수 없습니다.");
 
-class FolderChooserTest : public UpgradePageTest
-{
-protected:
-    std::unique_ptr<CFolderChooser> Make(const QString& initial = QString())
-    {
-        SFolderDialogRequest r;
-        r.strTitle = QStringLiteral("Select folder to save PRL file");
-        r.strPrompt = QStringLiteral("Directory for  PRL read");
-        r.strInitialFolder = initial;
-        return std::make_unique<CFolderChooser>(nullptr, r);
-    }
-};
+using FolderChooserTest = UpgradePageTest;
 
 // A typed folder: taken when it exists; bad syntax, a file, or a path longer than 260 characters
 // (never cut to fit) refused naming the whole text; a missing one created level by level on Yes.
@@ -465,7 +454,9 @@ TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
         Dialogs::ClearRecords();
         if (c.answer)
             Dialogs::SetNextAnswer(c.answer);
-        auto dlg = Make(m_root);
+        SFolderDialogRequest r;
+        r.strInitialFolder = m_root;
+        auto dlg = std::make_unique<CFolderChooser>(nullptr, r);
         dlg->Edit()->setText(c.typed);
         dlg->OkButton()->click();
         EXPECT_EQ(dlg->result() == QDialog::Accepted, c.accepted);
