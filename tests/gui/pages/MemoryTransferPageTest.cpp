@@ -8,14 +8,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
 
 namespace {
 
 using pagetest::PageFixture;
-using pagetest::PumpUntil;
 
 class TransferPageTest : public PageFixture
 {

@@ -2,7 +2,6 @@
 #include "PageFixture.h"
 #include "controls/SkinButton.h"
 #include "controls/XListCtrl.h"
-#include "controls/XListModel.h"
 #include "pages/CsvListLoader.h"
 #include "pages/PluginLists.h"
 #include "platform/HostCommands.h"

@@ -2,7 +2,6 @@
 #include "PageFixture.h"
 #include "controls/EditGrid.h"
 #include "controls/XListCtrl.h"
-#include "controls/XListModel.h"
 #include "pages/PluginLists.h"
 #include "platform/HostCommands.h"
 

@@ -4,8 +4,6 @@
 #include "pages/UpgradePage.h"
 #include "FakePageServices.h"
 #include "PageFixture.h"
-#include "app/FunctionListPanel.h"
-#include "controls/SkinButton.h"
 #include "pages/FolderChooser.h"
 #include "pages/SettingsPage.h"
 #include "platform/HostCommands.h"
@@ -27,7 +25,6 @@
 namespace {
 
 using pagetest::PageFixture;
-using pagetest::PumpUntil;
 
 const QString NOT_SUPPORTED = QStringLiteral("This operation is not supported in the current Model DLL.");
 
@@ -56,7 +53,6 @@ protected:
     QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
     QRadioButton* Radio(const char* name) const { return Find<QRadioButton>(name); }
     bool Visible(const char* name) const { return Find(name)->isVisibleTo(m_page.get()); }
-    bool Enabled(const char* name) const { return Find(name)->isEnabled(); }
 
     // Fills all four path boxes with readable files.
     void FillFiles()
