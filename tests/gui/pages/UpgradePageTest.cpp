@@ -14,6 +14,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -465,6 +467,21 @@ TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
             EXPECT_EQ(dlg->Edit()->text(), c.typed);
         }
     }
+}
+
+// The messages above are Korean: scripts/test runs after scripts/setup installed a font with
+// Hangul glyphs, and the font database must offer it.
+TEST_F(FolderChooserTest, KoreanTextsHaveAFont)
+{
+    if (qEnvironmentVariableIntValue("QPX_REQUIRE_HANGUL_FONT") != 1)
+        GTEST_SKIP() << "checked where scripts/setup installed the fonts";
+    QStringList withGlyphs;
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Korean)) {
+        const QFontMetrics metrics{QFont(family)};
+        if (metrics.inFontUcs4(0xD3F4) && metrics.inFontUcs4(0xC720)) // the first letters of the texts
+            withGlyphs << family;
+    }
+    EXPECT_FALSE(withGlyphs.isEmpty());
 }
 
 // The page installs the chooser: a PRL read into a typed folder that does not exist yet.
