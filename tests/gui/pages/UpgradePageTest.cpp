@@ -54,25 +54,14 @@ protected:
     }
     QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
     QRadioButton* Radio(const char* name) const { return Find<QRadioButton>(name); }
-    bool Visible(const char* name) const { return Find(name)->isVisibleTo(m_page.get()); }
 
-    // Fills all four path boxes with readable files.
+    // Fills the four path boxes with readable files, remembered in m_files as {bin}, {scr}, ...
     void FillFiles()
     {
-        m_bin = MakeFile(QStringLiteral("fw.bin"));
-        m_scr = MakeFile(QStringLiteral("a.scr"));
-        m_prl = MakeFile(QStringLiteral("a.prl"));
-        m_eri = MakeFile(QStringLiteral("eri.bin"));
-        Edit("binPathEdit")->setText(m_bin);
-        Edit("scrPathEdit")->setText(m_scr);
-        Edit("prlPathEdit")->setText(m_prl);
-        Edit("eriPathEdit")->setText(m_eri);
-    }
-    void ClearNamRadios()
-    {
-        for (const char* n : {"nam1Radio", "nam2Radio", "nam12Radio"}) {
-            Radio(n)->setAutoExclusive(false);
-            Radio(n)->setChecked(false);
+        for (const char* kind : {"bin", "scr", "prl", "eri"}) {
+            const QString path = MakeFile(QStringLiteral("a.") + QLatin1String(kind));
+            Edit((std::string(kind) + "PathEdit").c_str())->setText(path);
+            m_files[QStringLiteral("{%1}").arg(QLatin1String(kind))] = path;
         }
     }
     // Start, then wait for the completion; returns the recorded call.
@@ -90,7 +79,8 @@ protected:
 
     qpxtest::CFakePageServices m_services;
     std::unique_ptr<CUpgradePage> m_page;
-    QString m_dll, m_bin, m_scr, m_prl, m_eri;
+    QString m_dll;
+    QMap<QString, QString> m_files;
 };
 
 // A browse button asks with its kind's texts; the chooser starts in the nearest folder that
@@ -180,16 +170,9 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
     const char* rec = "qpx_rec_plugin";
     const int up = OP_UPGRADE, prl = OP_PRL;
     // clang-format off
-    const struct
-    {
-        int op;
-        const char* plugin; // nullptr: none installed
-        bool fill;          // all four boxes filled
-        const char* box;    // then this box changed
-        const char* value;  // to "", "missing" or "folder"
-        bool noNam, write;
-        QString message;
-    } cases[] = {
+    // plugin nullptr: none installed; fill: all four boxes filled, then box set to "", "missing" or "folder"
+    const struct { int op; const char* plugin; bool fill; const char* box; const char* value; bool noNam, write;
+                   QString message; } cases[] = {
         {up, rec, false, "", "", false, false, "Select .BIN file and proceed!"},
         {up, rec, true, "binPathEdit", "missing", false, false, "Invalid BIN File! Select another one!"},
         {up, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
@@ -213,9 +196,8 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         SCOPED_TRACE(c.message.toStdString());
         Dialogs::ClearRecords();
         theSettings.m_nLastDirection = -1;
-        for (QString CAppSettings::*f : {&CAppSettings::m_strLastBinFile, &CAppSettings::m_strLastScrFile,
-                                         &CAppSettings::m_strLastPrlFile, &CAppSettings::m_strLastEriFile})
-            (theSettings.*f).clear();
+        theSettings.m_strLastBinFile = theSettings.m_strLastScrFile = theSettings.m_strLastPrlFile =
+            theSettings.m_strLastEriFile = QString();
         if (c.plugin)
             m_dll = InstallPlugin(QString::fromLatin1(c.plugin));
         else
@@ -223,14 +205,13 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
         CUpgradePage& page = MakePage(c.op);
         if (c.fill)
             FillFiles();
-        if (*c.box) {
-            const QString v = QString::fromLatin1(c.value);
-            Edit(c.box)->setText(v == QLatin1String("missing")  ? m_root + QStringLiteral("/missing.bin")
-                                 : v == QLatin1String("folder") ? m_root
-                                                                : QString());
+        if (*c.box)
+            Edit(c.box)->setText(*c.value == 'm' ? m_root + QStringLiteral("/missing.bin")
+                                                 : (*c.value ? m_root : QString()));
+        for (const char* n : {"nam1Radio", "nam2Radio", "nam12Radio"}) {
+            Radio(n)->setAutoExclusive(!c.noNam);
+            Radio(n)->setChecked(Radio(n)->isChecked() && !c.noNam);
         }
-        if (c.noNam)
-            ClearNamRadios();
         if (c.write)
             Radio("writeRadio")->click();
         page.OnStart();
@@ -248,13 +229,8 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
 {
     const QString out = m_root + QStringLiteral("/out");
     // clang-format off
-    const struct
-    {
-        int op, number, direction;
-        const char* radio;
-        const char* call;
-        const char* args; // {bin}, {scr}, {prl}, {eri}: the files in the boxes; {out}: the folder chosen
-    } cases[] = {
+    // args: {bin}, {scr}, {prl}, {eri}: the files in the boxes; {out}: the folder chosen
+    const struct { int op, number, direction; const char* radio; const char* call; const char* args; } cases[] = {
         {OP_UPGRADE, OP_UPGRADE, -1, "nam2Radio", "Upgrade", " bin={bin} scr={scr} eri={eri} nam=1 prl={prl}"},
         {OP_BIN, OP_BIN, -1, nullptr, "Bin", " bin={bin}"},
         {OP_SCRIPT, OP_SCRIPT, -1, "nam1Radio", "Src", " scr={scr} eri={eri} nam=0 prl={prl}"},
@@ -282,29 +258,25 @@ TEST_F(UpgradePageTest, EveryExportGetsItsArguments)
         if (c.radio)
             Radio(c.radio)->setChecked(true);
         Dialogs::SetNextFolder(out);
+        QString args = QString::fromLatin1(c.args).replace(QStringLiteral("{out}"), out);
+        for (auto f = m_files.cbegin(); f != m_files.cend(); ++f)
+            args.replace(f.key(), f.value());
         EXPECT_EQ(RunAndWait(page, QString::fromLatin1(c.call)),
                   QString::fromLatin1(c.call) + QStringLiteral(" page=1 port=7 rect=10,355,575,460 dll=") +
-                      m_dll +
-                      QString::fromLatin1(c.args)
-                          .replace(QStringLiteral("{bin}"), m_bin)
-                          .replace(QStringLiteral("{scr}"), m_scr)
-                          .replace(QStringLiteral("{prl}"), m_prl)
-                          .replace(QStringLiteral("{eri}"), m_eri)
-                          .replace(QStringLiteral("{out}"), out));
+                      m_dll + args);
         EXPECT_EQ(m_services.begun, QList<int>{c.number});
         if (c.op == OP_UPGRADE) { // the inputs that passed are remembered
             EXPECT_EQ(QStringList({theSettings.m_strLastBinFile, theSettings.m_strLastScrFile,
                                    theSettings.m_strLastPrlFile, theSettings.m_strLastEriFile}),
-                      QStringList({m_bin, m_scr, m_prl, m_eri}));
+                      QStringList({m_files["{bin}"], m_files["{scr}"], m_files["{prl}"], m_files["{eri}"]}));
         }
         // A read asks for its folder, then for the confirmation.
         EXPECT_EQ(Dialogs::FolderRequests().size(), c.direction == 1 ? 1 : 0);
-        if (c.direction == 1) {
-            const SFolderDialogRequest r = Dialogs::FolderRequests().constFirst();
+        for (const SFolderDialogRequest& r : Dialogs::FolderRequests()) {
             const QString kind = QString::fromLatin1(c.call).toUpper();
-            EXPECT_EQ(r.strTitle, QStringLiteral("Select folder to save %1 file").arg(kind));
-            EXPECT_EQ(r.strPrompt, QStringLiteral("Directory for  %1 read").arg(kind));
-            EXPECT_EQ(r.strInitialFolder, m_root + QStringLiteral("/MODEL"));
+            EXPECT_EQ(QStringList({r.strTitle, r.strPrompt, r.strInitialFolder}),
+                      QStringList({QStringLiteral("Select folder to save %1 file").arg(kind),
+                                   QStringLiteral("Directory for  %1 read").arg(kind), m_root + "/MODEL"}));
         }
         EXPECT_EQ(Messages().constFirst(), QStringLiteral("Are you sure?"));
     }
@@ -342,17 +314,13 @@ TEST_F(UpgradePageTest, ReadIntoAnExistingFileAsksFirst)
 TEST_F(UpgradePageTest, StartsThatEndQuietly)
 {
     m_dll = InstallPlugin();
-    const struct
-    {
-        const char* what;
-        int op;
-        std::function<void()> prepare;
-        QStringList messages;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* what; int op; std::function<void()> prepare; QStringList messages; } cases[] = {
         {"no", OP_UPGRADE, [] { Dialogs::SetNextAnswer(IDNO); }, {QStringLiteral("Are you sure?")}},
         {"folder cancelled", OP_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
         {"busy", OP_BIN, [] { theSettings.m_bBusy = 1; }, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Dialogs::ClearRecords();
@@ -366,7 +334,7 @@ TEST_F(UpgradePageTest, StartsThatEndQuietly)
         EXPECT_FALSE(Mapped(m_dll));
         if (!c.messages.isEmpty()) { // after No the page is as before the start
             EXPECT_TRUE(page.IsStartEnabled());
-            EXPECT_TRUE(Visible("statusValue"));
+            EXPECT_TRUE(Find("statusValue")->isVisibleTo(&page));
         }
         theSettings.m_bBusy = 0;
     }
@@ -429,24 +397,19 @@ TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
     const QString longest = m_root + QLatin1Char('/') + QString(259 - m_root.size(), QLatin1Char('b'));
     ASSERT_EQ(longest.size(), 260);
     const QString create = m_root + QStringLiteral("/one/two/three");
-    const struct
-    {
-        QString typed;
-        int answer; // to the create question, 0: none asked
-        bool accepted;
-        QStringList messages;
-    } cases[] = {
+    const QString bad = m_root + QStringLiteral("/a:b"), sub = file + QStringLiteral("/sub");
+    // clang-format off
+    // answer: to the create question, 0: none asked
+    const struct { QString typed; int answer; bool accepted; QStringList messages; } cases[] = {
         {m_root, 0, true, {}},
-        {m_root + QStringLiteral("/a:b"), 0, false, {NOT_VALID.arg(m_root + QStringLiteral("/a:b"))}},
+        {bad, 0, false, {NOT_VALID.arg(bad)}},
         {file, 0, false, {NOT_VALID.arg(file)}},
         {longPath.left(261), 0, false, {NOT_VALID.arg(longPath.left(261))}},
         {longest, IDNO, false, {CREATE.arg(longest)}},
         {create, IDYES, true, {CREATE.arg(create)}},
-        {file + QStringLiteral("/sub"),
-         IDYES,
-         false,
-         {CREATE.arg(file + QStringLiteral("/sub")), CANNOT.arg(file + QStringLiteral("/sub"))}},
+        {sub, IDYES, false, {CREATE.arg(sub), CANNOT.arg(sub)}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         Dialogs::ClearRecords();
@@ -460,12 +423,8 @@ TEST_F(FolderChooserTest, TypedFolderIsCheckedAndCreatedOnRequest)
         EXPECT_EQ(dlg->result() == QDialog::Accepted, c.accepted);
         EXPECT_EQ(dlg->Folder(), c.accepted ? c.typed : QString());
         EXPECT_EQ(Messages(), c.messages);
-        if (c.answer) {
-            EXPECT_EQ(QFileInfo(c.typed).isDir(), c.accepted);
-        }
-        if (c.answer == IDNO) {
-            EXPECT_EQ(dlg->Edit()->text(), c.typed);
-        }
+        EXPECT_TRUE(!c.answer || QFileInfo(c.typed).isDir() == c.accepted);
+        EXPECT_TRUE(c.answer != IDNO || dlg->Edit()->text() == c.typed);
     }
 }
 
