@@ -41,7 +41,7 @@ const char* Env(const char* name, const char* fallback)
     return (v != nullptr && *v != '\0') ? v : fallback;
 }
 
-std::string Text(const char* s)
+std::string Part(const char* s)
 {
     return s != nullptr ? std::string(s) : std::string("(null)");
 }
@@ -58,11 +58,9 @@ void Log(const std::string& line)
     }
 }
 
-std::string Lead(const char* name, QpxWindow* page, int32_t port, QpxRect rect, const char* dll)
+std::string Part(int64_t n)
 {
-    return std::string(name) + " page=" + (page != nullptr ? "1" : "0") + " port=" + std::to_string(port) +
-           " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-           std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " dll=" + Text(dll);
+    return std::to_string(n);
 }
 
 int32_t RowCount(QpxWindow* page, QpxList* list)
@@ -149,10 +147,18 @@ void WriteBackup(const std::string& dllPath, uint32_t mask)
     touch(work / (std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"));
 }
 
-void Start(QpxWindow* page, const char* name, const char* file)
+// Logs "<name> page=.. port=.. rect=l,t,r,b dll=.." and then the parts, and starts the work.
+template <typename... Parts>
+int32_t Record(QpxWindow* page, int32_t port, QpxRect rect, const char* dll, const char* name,
+               const char* file, const Parts&... parts)
 {
+    Log(std::string(name) + " page=" + (page != nullptr ? "1" : "0") + " port=" + std::to_string(port) +
+        " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+        std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " dll=" + Part(dll) +
+        (Part(parts) + ... + std::string()));
     g_worker.Join();
-    g_worker.thread = std::thread(Work, page, std::string(name), Text(file));
+    g_worker.thread = std::thread(Work, page, std::string(name), Part(file));
+    return 1;
 }
 
 void FillSettings(QpxWindow* page, QpxList* list)
@@ -226,86 +232,66 @@ int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect rect, cons
                                const char* binPath, const char* scrPath, const char* eriPath, int32_t nam,
                                const char* prlPath)
 {
-    Log(Lead("Upgrade", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath) +
-        " eri=" + Text(eriPath) + " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
-    Start(page, "Upgrade", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Upgrade", binPath, " bin=", binPath, " scr=", scrPath,
+                  " eri=", eriPath, " nam=", nam, " prl=", prlPath);
 }
 
 #ifndef QPX_REC_NO_BIN
 int32_t ModelInterface_Bin(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                            const char* binPath)
 {
-    Log(Lead("Bin", page, port, rect, dllPath) + " bin=" + Text(binPath));
-    Start(page, "Bin", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Bin", binPath, " bin=", binPath);
 }
 #endif
 
 int32_t ModelInterface_Src(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                            const char* scrPath, const char* eriPath, int32_t nam, const char* prlPath)
 {
-    Log(Lead("Src", page, port, rect, dllPath) + " scr=" + Text(scrPath) + " eri=" + Text(eriPath) +
-        " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
-    Start(page, "Src", scrPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Src", scrPath, " scr=", scrPath, " eri=", eriPath, " nam=", nam,
+                  " prl=", prlPath);
 }
 
 int32_t ModelInterface_Prl(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
                            const char* prlPath, int32_t direction)
 {
-    Log(Lead("Prl", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(prlPath) +
-        " dir=" + std::to_string(direction));
-    Start(page, "Prl", prlPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Prl", prlPath, " nam=", nam, " file=", prlPath,
+                  " dir=", direction);
 }
 
 int32_t ModelInterface_Eri(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
                            const char* eriPath, int32_t direction)
 {
-    Log(Lead("Eri", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(eriPath) +
-        " dir=" + std::to_string(direction));
-    Start(page, "Eri", eriPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Eri", eriPath, " nam=", nam, " file=", eriPath,
+                  " dir=", direction);
 }
 
 int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                  const char* binPath, const char* scrPath)
 {
-    Log(Lead("Refurbish", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath));
-    Start(page, "Refurbish", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Refurbish", binPath, " bin=", binPath, " scr=", scrPath);
 }
 
 int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                  int32_t mode, const char* csvPath, QpxList* list)
 {
-    Log(Lead("PhoneBook", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
-        " csv=" + Text(csvPath) + " rows=" + std::to_string(RowCount(page, list)));
-    Start(page, "PhoneBook", csvPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "PhoneBook", csvPath, " mode=", mode, " csv=", csvPath,
+                  " rows=", RowCount(page, list));
 }
 
 int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                 int32_t category, int32_t direction, int32_t reserved, QpxList* list)
 {
-    Log(Lead("Settings", page, port, rect, dllPath) + " category=" + std::to_string(category) +
-        " dir=" + std::to_string(direction) + " reserved=" + std::to_string(reserved) +
-        " rows=" + std::to_string(RowCount(page, list)));
     if (direction == 1 && page != nullptr && list != nullptr &&
         std::getenv("QPX_REC_SETTINGS_FILL") != nullptr)
         FillSettings(page, list);
-    Start(page, "Settings", "");
-    return 1;
+    return Record(page, port, rect, dllPath, "Settings", "", " category=", category, " dir=", direction,
+                  " reserved=", reserved, " rows=", RowCount(page, list));
 }
 
 int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                 int32_t mode, uint32_t itemMask)
 {
-    Log(Lead("Transfer", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
-        " mask=" + std::to_string(itemMask));
     if (mode == 1 && dllPath != nullptr && std::getenv("QPX_REC_BACKUP") != nullptr)
         WriteBackup(dllPath, itemMask);
-    Start(page, "Transfer", "");
-    return 1;
+    return Record(page, port, rect, dllPath, "Transfer", "", " mode=", mode, " mask=", itemMask);
 }
