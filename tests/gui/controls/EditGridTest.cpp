@@ -74,13 +74,9 @@ struct EditGridFixture : ::testing::Test
 
     // The ways an edit ends; the click and the other editor go to the cell (row, col). Returns what
     // opening the other editor returned.
-    enum EEnd
-    {
-        FocusMoves,
-        EnterKey,
-        ClickOnAnotherCell,
-        OpenAnotherEditor
-    };
+    // clang-format off
+    enum EEnd { FocusMoves, EnterKey, ClickOnAnotherCell, OpenAnotherEditor };
+    // clang-format on
     bool EndEdit(EEnd end, QLineEdit* edit, int row, int col)
     {
         if (end == FocusMoves)
@@ -174,12 +170,7 @@ TEST_F(EditGridFixture, TooShortTextIsRefusedAndTheCellValueComesBack)
 // catalogue, a plug-in may empty the grid. Afterwards nothing of the old edit is touched.
 TEST_F(EditGridFixture, GridChangedWhileTheMessageIsUp)
 {
-    struct SChange
-    {
-        const char* what;
-        std::function<void(CEditGrid*)> change;
-    };
-    const SChange changes[] = {
+    const std::pair<const char*, std::function<void(CEditGrid*)>> changes[] = {
         {"rows deleted", [](CEditGrid* g) { g->DeleteAllItems(); }},
         {"definitions cleared", [](CEditGrid* g) { g->ClearEditorDefs(); }},
         {"catalogue rebuilt",
@@ -194,9 +185,9 @@ TEST_F(EditGridFixture, GridChangedWhileTheMessageIsUp)
         {"edited row deleted", [](CEditGrid* g) { g->DeleteItem(1); }},
         {"row inserted above", [](CEditGrid* g) { g->InsertItem(0, QStringLiteral("new")); }},
     };
-    for (const SChange& c : changes) {
+    for (const auto& [what, change] : changes) {
         for (const EEnd end : {FocusMoves, EnterKey, ClickOnAnotherCell, OpenAnotherEditor}) {
-            SCOPED_TRACE(std::string(c.what) + ", way " + std::to_string(end));
+            SCOPED_TRACE(std::string(what) + ", way " + std::to_string(end));
             MakeGrid();
             Dialogs::ClearRecords();
             grid->AddEditDef(1, 1, QString(), 4, 0);
@@ -205,7 +196,7 @@ TEST_F(EditGridFixture, GridChangedWhileTheMessageIsUp)
             ASSERT_NE(edit, nullptr);
             QTest::keyClicks(edit, QStringLiteral("ab"));
             Dialogs::SetNextAnswer(IDOK, [&] {
-                c.change(grid);
+                change(grid);
                 // The box's event loop would delete what was closed meanwhile.
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             });
@@ -254,22 +245,12 @@ TEST_F(EditGridFixture, IpAddressFieldMovesOnAndReturnsDottedText)
 // refused with a beep. The cell never gets a refused octet.
 TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
 {
-    struct SCase
-    {
-        QString input;
-        QString typed;
-        QString pasted;
-        bool message;
-    };
-    const SCase cases[] = {
-        {QStringLiteral("300"), QStringLiteral("30"), {}, true},
-        {QStringLiteral("2a5"), QStringLiteral("25"), {}, false},
-        {QStringLiteral("255"), QStringLiteral("255"), QStringLiteral("255"), false},
-    };
     grid->AddIpDef(2, 2);
-    for (const SCase& c : cases) {
+    // input, what the field then holds when typed and when pasted, whether the message is shown
+    for (const auto& [input, afterTyping, afterPasting, message] :
+         {std::tuple{"300", "30", "", true}, {"2a5", "25", "", false}, {"255", "255", "255", false}}) {
         for (const bool typed : {true, false}) {
-            SCOPED_TRACE(c.input.toStdString() + (typed ? ", typed" : ", pasted"));
+            SCOPED_TRACE(std::string(input) + (typed ? ", typed" : ", pasted"));
             Dialogs::ClearRecords();
             grid->SetItemText(2, 2, QStringLiteral("10.0.0.1"));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 2));
@@ -278,17 +259,17 @@ TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
             QLineEdit* field = ip->Field(2);
             field->clear();
             field->setFocus();
-            Input(field, typed, c.input);
-            const QString want = typed ? c.typed : c.pasted;
+            Input(field, typed, QString::fromLatin1(input));
+            const QString want = QString::fromLatin1(typed ? afterTyping : afterPasting);
             EXPECT_EQ(field->text(), want);
-            if (c.message) {
+            if (message) {
                 ASSERT_TRUE(qpxtest::PumpUntil([] { return !Dialogs::Shown().isEmpty(); }, 20000));
                 EXPECT_EQ(Dialogs::Shown().at(0).strText, IP_RANGE_TEXT);
                 EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
                 EXPECT_TRUE(grid->IsEditing());
             }
             QCoreApplication::processEvents();
-            EXPECT_EQ(Dialogs::Shown().size(), c.message ? 1 : 0);
+            EXPECT_EQ(Dialogs::Shown().size(), message ? 1 : 0);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             EXPECT_FALSE(grid->IsEditing());
             EXPECT_EQ(grid->GetItemText(2, 2),

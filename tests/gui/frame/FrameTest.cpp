@@ -43,22 +43,11 @@ void Pump()
 
 using qpxtest::PumpUntil;
 
-// A pseudo-terminal published as a virtual port, like a plugged-in handset.
-struct SFakePort
-{
-    std::unique_ptr<CPtyMaster> pty = std::make_unique<CPtyMaster>();
-    int n = -1;
-    SFakePort(int number, const QString& name) : n(number)
-    {
-        EXPECT_TRUE(pty->Open());
-        EXPECT_TRUE(PublishVirtualPort(n, pty->SlavePath(), name));
-    }
-    ~SFakePort() { UnpublishVirtualPort(n, pty->SlavePath()); }
-};
-
 class FrameTest : public ::testing::Test
 {
 protected:
+    // Each test starts without virtual ports (a pseudo-terminal published as one is a plugged-in
+    // handset) and leaves none behind.
     void SetUp() override
     {
         Dialogs::SetTestMode(true);
@@ -73,6 +62,12 @@ protected:
     {
         m_frame.reset();
         theSettings.Reset();
+        QDir(VirtualPortFolder()).removeRecursively();
+    }
+    // Publishes a pseudo-terminal as port n.
+    bool Plug(CPtyMaster& pty, int n, const QString& name)
+    {
+        return pty.Open() && PublishVirtualPort(n, pty.SlavePath(), name);
     }
     CMainFrame& MakeFrame()
     {
@@ -100,13 +95,9 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
 {
     CMainFrame& f = MakeFrame();
     const QString dll = QStringLiteral("/opt/qpx/MODEL/ref.so");
-    const struct
-    {
-        quint32 code;
-        QString dllFile, port, dllPane, model;
-        int portAfter; // m_nCurPort, which is 4 before each code; -2: not looked at
-    } steps[] = {
-        // clang-format off
+    // clang-format off
+    // portAfter: m_nCurPort, which is 4 before each code; -2: not looked at
+    const struct { quint32 code; QString dllFile, port, dllPane, model; int portAfter; } steps[] = {
         {FS_TRYING_PORT, {}, "PORT : COM4", "DLL : Connecting...", "MODEL : Connecting...", 4},
         {FS_MODEL_READY, {}, "PORT : COM4", "DLL : N/A", "MODEL : N/A", 4},
         {0x10000 | FS_MODEL_READY, dll, "PORT : COM4", "DLL : " + dll + " (V", "MODEL : KQ-100", 4},
@@ -115,8 +106,8 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
         {FS_PORT_CLEARED, dll, {}, {}, "MODEL : Connecting...", -1},
         {FS_CONNECT_FAILED, dll, {}, {}, {}, -1},
         {FS_RESET, dll, "PORT : Not Connected ", "DLL : N/A", "MODEL : N/A", -2},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& step : steps) {
         SCOPED_TRACE(step.code);
         theSettings.Set(&CAppSettings::m_strDllFile, step.dllFile);
@@ -151,9 +142,10 @@ TEST_F(FrameTest, FrameStatusCodesSetThePanes)
 TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
 {
     // Another program (here: this test) holds the only handset port.
-    SFakePort modem(3, QStringLiteral("KOVA USB CDMA Modem"));
+    CPtyMaster modem;
+    ASSERT_TRUE(Plug(modem, 3, QStringLiteral("KOVA USB CDMA Modem")));
     CSerialPort holder;
-    ASSERT_TRUE(holder.OpenPath(modem.pty->SlavePath(), 3));
+    ASSERT_TRUE(holder.OpenPath(modem.SlavePath(), 3));
     QFile comm(QStringLiteral("/proc/self/comm"));
     ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
     const QString self = QStringLiteral("%1 (process %2)")
@@ -162,7 +154,7 @@ TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
     const QString busy =
         QStringLiteral("COM3 (%1) is in use by another program: %2.\nClose that program, then "
                        "choose the port again with Select Port.")
-            .arg(modem.pty->SlavePath(), self);
+            .arg(modem.SlavePath(), self);
 
     CMainFrame& f = MakeFrame();
     // The link gives up on it; the pane keeps saying why after the reset.
@@ -326,8 +318,7 @@ TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
 {
     CPageHost* host = MakeFrame().PageHost();
     CPtyMaster pty;
-    ASSERT_TRUE(pty.Open());
-    ASSERT_TRUE(PublishVirtualPort(60, pty.SlavePath(), QStringLiteral("Communications Port")));
+    ASSERT_TRUE(Plug(pty, 60, QStringLiteral("Communications Port")));
     Command(HC_SELECT_PORT);
     EXPECT_EQ(host->Panel()->PanelState(), PANEL_SELECT_PORT);
     QRadioButton* com60 = host->ComPortPage()->PortButton(60);
@@ -341,7 +332,6 @@ TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
     EXPECT_EQ(m_frame->m_nCurPort, 60);
     EXPECT_EQ(host->Panel()->PanelState(), PANEL_MAIN);
     host->StopLink(LINK_STOP_IDLE);
-    UnpublishVirtualPort(60, pty.SlavePath());
 }
 
 class AppStartTest : public FrameTest

@@ -45,14 +45,6 @@ protected:
         EXPECT_TRUE(qpxtest::WriteFile(path, bytes));
         return path;
     }
-    // Both radios clear (the state the mode check guards against).
-    void ClearRadios()
-    {
-        ReadRadio()->setAutoExclusive(false);
-        WriteRadio()->setAutoExclusive(false);
-        ReadRadio()->setChecked(false);
-        WriteRadio()->setChecked(false);
-    }
     void StartAndWait()
     {
         Start()->setEnabled(true);
@@ -61,22 +53,17 @@ protected:
     }
 };
 
-// Write reads the named file into the list; one it cannot read leaves the list as it was and says so.
-TEST_F(PhoneBookPageTest, ModeRadiosEmptyTheListAndSwitchThePathBox)
+// Write reads the named file into the list; one it cannot read leaves the list as it was and says
+// so. Browse starts in the nearest folder that exists and loads what is chosen.
+TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
 {
+    const QString existing = WriteCsv("n1,m1\nn2,m2\nn3,m3\n");
     FillDummyRows(2);
-    PathEdit()->setText(m_root + QStringLiteral("/nowhere/missing.csv"));
+    PathEdit()->setText(m_root + QStringLiteral("/csv/sub/gone.csv"));
     WriteRadio()->click();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to get data from file")});
     EXPECT_EQ(List()->GetItemCount(), 2);
     EXPECT_TRUE(PathEdit()->isEnabled() && Browse()->isEnabled());
-}
-
-TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
-{
-    const QString existing = WriteCsv("n1,m1\nn2,m2\n");
-    WriteRadio()->click();
-    PathEdit()->setText(m_root + QStringLiteral("/csv/sub/gone.csv"));
 
     // Cancel changes nothing.
     Dialogs::SetNextFile(QString());
@@ -94,8 +81,8 @@ TEST_F(PhoneBookPageTest, BrowseStartsInTheNearestFolderAndLoadsInWriteMode)
     Browse()->click();
     EXPECT_EQ(PathEdit()->text(), existing);
     EXPECT_EQ(theSettings.m_strLastCsvFile, existing);
-    ASSERT_EQ(List()->GetItemCount(), 2);
-    EXPECT_EQ(List()->GetItemText(1, 1), QStringLiteral("m2"));
+    ASSERT_EQ(List()->GetItemCount(), 3);
+    EXPECT_EQ(List()->GetItemText(2, 1), QStringLiteral("m3"));
 }
 
 // Nothing reaches the plug-in without a mode, a plug-in with the export, a file that is a
@@ -104,13 +91,9 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
 {
     const QString invalid = QStringLiteral("Invaild CSV File. Choose another one!");
     const QString noExport = QStringLiteral("ERR: failed to load phonebook dll function.");
-    const struct
-    {
-        char mode;          // 'r'ead, 'w'rite or none
-        const char* plugin; // installed, or N/A, or a file that is no library
-        QString path, message;
-        int rows;
-    } cases[] = {
+    // clang-format off
+    // mode: 'r'ead, 'w'rite or none; plugin: installed, or N/A, or a file that is no library
+    const struct { char mode; const char* plugin; QString path, message; int rows; } cases[] = {
         {0, "qpx_rec_plugin", {}, QStringLiteral("Choose Read/Write Mode First!"), 0},
         {'r', "N/A", {}, noExport, 0},
         {'r', "fake.so", {}, noExport, 0},
@@ -123,10 +106,15 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
          invalid, 2},
         {'w', "qpx_rec_plugin", WriteCsv("a,1\n"), QStringLiteral("Are you sure?"), 1}, // answered No
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message.toStdString() + " " + c.plugin + " " + c.path.toStdString());
         Dialogs::ClearRecords();
-        ClearRadios();
+        for (QRadioButton* radio :
+             {ReadRadio(), WriteRadio()}) { // neither: what the mode check guards against
+            radio->setAutoExclusive(false);
+            radio->setChecked(false);
+        }
         PathEdit()->clear();
         if (c.mode)
             (c.mode == 'r' ? ReadRadio() : WriteRadio())->click();
