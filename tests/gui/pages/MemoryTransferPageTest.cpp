@@ -49,14 +49,12 @@ protected:
     // A real click on the row's check box, through the list control.
     void ClickCheck(int row)
     {
-        const QRect cell = List()->visualRect(List()->Model()->index(row, 1));
-        const QPoint at = cell.center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, List()->viewport()->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &release);
+        const QPoint at = List()->visualRect(List()->Model()->index(row, 1)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(List()->viewport(), &e);
+        }
     }
 
     // <test root>/MODEL/TRANS_BK; never empty, so no test ever removes anything else.
@@ -81,13 +79,6 @@ protected:
     // Every file below folder, as relative paths in name order.
     static QStringList FilesBelow(const QString& folder) { return qpxtest::FilesBelow(folder).keys(); }
 
-    void StartAndWait()
-    {
-        Start()->setEnabled(true);
-        Page().OnStart();
-        ASSERT_TRUE(WaitIdle());
-    }
-
     QString m_strVersion = QStringLiteral("01.02  KQ100V12");
 };
 
@@ -97,18 +88,17 @@ TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
 {
     EXPECT_EQ(Page().Mode(), 1);
     EXPECT_TRUE(BackupRadio()->isChecked());
-    const struct
-    {
-        int click;
-        const char* rows;
-        quint32 mask;
-    } steps[] = {{-1, "B----", 1}, {1, "-B---", 2},  {3, "-B-B-", 10},
-                 {3, "-B---", 2},  {3, "-B-B-", 10}, {0, "B----", 1}};
-    for (const auto& step : steps) {
-        if (step.click >= 0)
-            ClickCheck(step.click);
-        EXPECT_EQ(Rows(), QLatin1String(step.rows)) << step.click;
-        EXPECT_EQ(Page().ItemMask(), step.mask) << step.click;
+    // the row clicked (-1: none), then the rows and the mask
+    for (const auto& [click, rows, mask] : {std::tuple{-1, "B----", 1u},
+                                            {1, "-B---", 2u},
+                                            {3, "-B-B-", 10u},
+                                            {3, "-B---", 2u},
+                                            {3, "-B-B-", 10u},
+                                            {0, "B----", 1u}}) {
+        if (click >= 0)
+            ClickCheck(click);
+        EXPECT_EQ(Rows(), QLatin1String(rows)) << click;
+        EXPECT_EQ(Page().ItemMask(), mask) << click;
     }
 }
 
@@ -124,16 +114,10 @@ TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
     const QString overwrite = QStringLiteral("Backup file exists! Overwrite previous file into new file?");
     const QString outside = m_root + QStringLiteral("/precious");
     // clang-format off
-    const struct
-    {
-        const char* what;
-        const char* plugin;
-        QString version;
-        QStringList messages;
-        const char* state; // 'm': no mode checked, 'r': Restore, 'i': no item checked, 'b': a backup,
-                           // 'd': the marker a folder, 'g': the work folder a link to outside
-        int answer;
-    } cases[] = {
+    // state: 'm': no mode checked, 'r': Restore, 'i': no item checked, 'b': a backup,
+    // 'd': the marker a folder, 'g': the work folder a link to outside
+    const struct { const char* what; const char* plugin; QString version; QStringList messages; const char* state;
+                   int answer; } cases[] = {
         {"no mode", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose Backup/Restore Mode First!")}, "m", 0},
         {"no item", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose at least one item to backup")}, "ri", 0},
         {"no backup", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Backup file not exists!")}, "r", 0},
@@ -223,7 +207,8 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
     Dialogs::ClearRecords();
     Dialogs::SetNextAnswer(IDYES);
-    StartAndWait();
+    Page().OnStart();
+    ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
     EXPECT_EQ(FilesBelow(WorkFolder()),
               (QStringList{QStringLiteral("MMS"), QStringLiteral("V12.pp"),
