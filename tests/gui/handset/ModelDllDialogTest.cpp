@@ -32,12 +32,10 @@ protected:
         const QString model = m_install + QStringLiteral("MODEL/");
         QDir().mkpath(model + QStringLiteral("sub"));
         // Listed: a.so, b.so; a library without GetModelKind is not.
-        ASSERT_TRUE(
-            QFile::copy(PLUGIN_DIR + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("a.so")));
-        ASSERT_TRUE(QFile::copy(PLUGIN_DIR + QStringLiteral("qpx_rec_plugin_min.so"),
-                                model + QStringLiteral("b.so")));
-        ASSERT_TRUE(QFile::copy(PLUGIN_DIR + QStringLiteral("qpx_rec_plugin_nokind.so"),
-                                model + QStringLiteral("c.so")));
+        for (const auto& [from, to] :
+             {std::pair{"qpx_rec_plugin", "a"}, {"qpx_rec_plugin_min", "b"}, {"qpx_rec_plugin_nokind", "c"}})
+            ASSERT_TRUE(QFile::copy(PLUGIN_DIR + QLatin1String(from) + QStringLiteral(".so"),
+                                    model + QLatin1String(to) + QStringLiteral(".so")));
         theSettings.m_strInstallDir = m_install;
         theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
     }
