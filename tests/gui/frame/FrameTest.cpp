@@ -334,12 +334,27 @@ TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
     host->StopLink(LINK_STOP_IDLE);
 }
 
-class AppStartTest : public FrameTest
-{
-};
+using AppStartTest = FrameTest;
 
-TEST_F(AppStartTest, RememberedPositionIsTheUsersOwnMove)
+// Without an installation folder the program refuses to start, yet writes its settings back; with
+// one, the remembered position is the user's own move.
+TEST_F(AppStartTest, RefusedWithoutInstallFolderElseTheRememberedPositionIsTheUsersOwnMove)
 {
+    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=7\n");
+    {
+        CLumoraApp app;
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(app.MainFrame(), nullptr);
+        app.ExitInstance(0);
+    }
+    ASSERT_FALSE(Dialogs::Shown().isEmpty());
+    EXPECT_EQ(Dialogs::Shown().last().strText,
+              QStringLiteral("QPX program is not properly installed. Please re-install the proram."));
+    QByteArray written = qpxtest::ReadFile(RegUserFilePath());
+    EXPECT_TRUE(written.contains("LAST_PORTNUM=7"));
+    EXPECT_TRUE(written.contains("LAST_OPERATION=-1"));
+    EXPECT_FALSE(written.contains("LOCATE_DIRECTORY"));
+
     qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() +
                                               "\nLAST_WINDOW_POSITION_X=40\nLAST_WINDOW_POSITION_Y=30\n");
     {
@@ -362,28 +377,9 @@ TEST_F(AppStartTest, RememberedPositionIsTheUsersOwnMove)
         EXPECT_EQ(f->frameGeometry().topLeft(), QPoint(120, 90));
         app.ExitInstance(0);
     }
-    const QByteArray written = qpxtest::ReadFile(RegUserFilePath());
+    written = qpxtest::ReadFile(RegUserFilePath());
     EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_X=120")) << written.toStdString();
     EXPECT_TRUE(written.contains("LAST_WINDOW_POSITION_Y=90")) << written.toStdString();
-    QFile::remove(RegUserFilePath());
-}
-
-TEST_F(AppStartTest, RefusedWithoutInstallFolderAndSettingsWrittenBack)
-{
-    qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=7\n");
-    {
-        CLumoraApp app;
-        EXPECT_FALSE(app.InitInstance());
-        EXPECT_EQ(app.MainFrame(), nullptr);
-        app.ExitInstance(0);
-    }
-    ASSERT_FALSE(Dialogs::Shown().isEmpty());
-    EXPECT_EQ(Dialogs::Shown().last().strText,
-              QStringLiteral("QPX program is not properly installed. Please re-install the proram."));
-    const QByteArray written = qpxtest::ReadFile(RegUserFilePath());
-    EXPECT_TRUE(written.contains("LAST_PORTNUM=7"));
-    EXPECT_TRUE(written.contains("LAST_OPERATION=-1"));
-    EXPECT_FALSE(written.contains("LOCATE_DIRECTORY"));
     QFile::remove(RegUserFilePath());
 }
 

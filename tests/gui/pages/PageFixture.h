@@ -29,9 +29,8 @@ protected:
         Dialogs::ClearRecords();
         theSettings.Reset();
         m_root = qpxtest::MakeTempDir(QStringLiteral("page"));
-        m_install = m_root + QStringLiteral("/install/");
-        QDir().mkpath(m_install);
-        theSettings.m_strInstallDir = m_install;
+        theSettings.m_strInstallDir = m_root + QStringLiteral("/install/");
+        QDir().mkpath(theSettings.m_strInstallDir);
         theSettings.m_nPortNum = 7;
         m_recLog = m_root + QStringLiteral("/rec.log");
         qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
@@ -117,7 +116,6 @@ protected:
     }
 
     QString m_root;
-    QString m_install;
     QString m_recLog;
     QString m_plugin; // the last plug-in installed
     std::unique_ptr<CMainFrame> m_frame;
