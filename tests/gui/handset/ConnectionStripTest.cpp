@@ -36,12 +36,6 @@ protected:
     }
 
     QString Cell(int row, int col) const { return m_strip->VersionList()->GetItemText(row, col); }
-    void StartOn(int port)
-    {
-        theSettings.m_nPortNum = port;
-        PostMessage(m_strip.get(), WM_LINK_COMMAND, LC_START, port);
-        QCoreApplication::processEvents();
-    }
     CRecorder m_frame, m_host;
     std::unique_ptr<CConnectionStrip> m_strip;
 };
@@ -58,7 +52,8 @@ TEST_F(ConnectionStripTest, LinkEndResetsTheListAndReportsTheDisconnection)
         SCOPED_TRACE(giveUp);
         m_frame.records.clear();
         m_host.records.clear();
-        StartOn(sim.Port());
+        theSettings.m_nPortNum = sim.Port();
+        PostMessage(m_strip.get(), WM_LINK_COMMAND, LC_START, sim.Port());
         ASSERT_TRUE(PumpUntil([&] { return !Cell(4, 3).isEmpty(); }, 30000));
         const quint32 gen = m_strip->WorkerGeneration();
         if (giveUp) {

@@ -93,10 +93,10 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
     const QString noExport = QStringLiteral("ERR: failed to load phonebook dll function.");
     // clang-format off
     // mode: 'r'ead, 'w'rite or none; plugin: installed, or N/A, or a file that is no library
-    const struct { char mode; const char* plugin; QString path, message; int rows; } cases[] = {
+    const struct { char mode; QString plugin, path, message; int rows; } cases[] = {
         {0, "qpx_rec_plugin", {}, QStringLiteral("Choose Read/Write Mode First!"), 0},
         {'r', "N/A", {}, noExport, 0},
-        {'r', "fake.so", {}, noExport, 0},
+        {'r', WriteCsv("not a library", QStringLiteral("fake.so")), {}, noExport, 0},
         {'r', "qpx_pages_noop_plugin", {}, noExport, 0},
         {'w', "qpx_rec_plugin", {}, QStringLiteral("Choose CSV File and proceed!"), 0},
         {'w', "qpx_rec_plugin", m_root + QStringLiteral("/missing.csv"), invalid, 0},
@@ -108,7 +108,7 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
     };
     // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message.toStdString() + " " + c.plugin + " " + c.path.toStdString());
+        SCOPED_TRACE((c.message + u' ' + c.plugin + u' ' + c.path).toStdString());
         Dialogs::ClearRecords();
         for (QRadioButton* radio :
              {ReadRadio(), WriteRadio()}) { // neither: what the mode check guards against
@@ -118,13 +118,10 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
         PathEdit()->clear();
         if (c.mode)
             (c.mode == 'r' ? ReadRadio() : WriteRadio())->click();
-        if (QLatin1String(c.plugin).startsWith(QLatin1String("qpx_")))
-            InstallPlugin(QString::fromLatin1(c.plugin));
+        if (c.plugin.startsWith(QLatin1String("qpx_")))
+            InstallPlugin(c.plugin);
         else
-            theSettings.Set(&CAppSettings::m_strDllFile,
-                            QLatin1String(c.plugin) == QLatin1String("N/A")
-                                ? QStringLiteral("N/A")
-                                : WriteCsv("not a library", QStringLiteral("fake.so")));
+            theSettings.Set(&CAppSettings::m_strDllFile, c.plugin);
         PathEdit()->setText(c.path);
         Dialogs::SetNextAnswer(IDNO);
         Page().OnStart();
@@ -160,9 +157,9 @@ TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
         else
             Page().OnStart();
         EXPECT_EQ(Messages().mid(0, 1), answer ? QStringList{question} : QStringList{});
-        EXPECT_TRUE(Dialogs::FileRequests().first().bSave);
-        EXPECT_FALSE(Dialogs::FileRequests().first().bConfirmOverwrite);
-        EXPECT_EQ(Dialogs::FileRequests().first().filters,
+        const SFileDialogRequest r = Dialogs::FileRequests().first();
+        EXPECT_TRUE(r.bSave && !r.bConfirmOverwrite);
+        EXPECT_EQ(r.filters,
                   (QStringList{QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")}));
         EXPECT_EQ(CallOf(QStringLiteral("PhoneBook"))
                       .contains(QStringLiteral(" mode=1 csv=") + folder + QStringLiteral("/old.csv ")),

@@ -126,27 +126,22 @@ TEST_F(SettingsPageTest, WriteOnlyAfterAReadOfTheVisibleCategory)
     writeIsRefused(4, "after the catalogue was rebuilt");
 }
 
+// A read without a plug-in, without the export, and one the plug-in fails: each says why.
 TEST_F(SettingsPageTest, LoadFailureAndPluginFailure)
 {
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    Page().OnRead();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load model dll")});
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(Page().Tabs()->isEnabled());
-
-    Dialogs::ClearRecords();
-    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin"));
-    Page().OnRead();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load dll function")});
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-
-    Dialogs::ClearRecords();
-    InstallPlugin();
     qputenv("QPX_REC_RESULT", "0");
     qputenv("QPX_REC_MESSAGE", "NV read refused");
-    RunAndWait(false);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("NV read refused")});
+    for (const auto& [plugin, message] : {std::pair{"", "ERR: Failed to load model dll"},
+                                          {"qpx_pages_noop_plugin", "ERR: Failed to load dll function"},
+                                          {"qpx_rec_plugin", "NV read refused"}}) {
+        Dialogs::ClearRecords();
+        if (*plugin)
+            InstallPlugin(QString::fromLatin1(plugin));
+        RunAndWait(false);
+        EXPECT_EQ(Messages(), QStringList{QString::fromLatin1(message)});
+        EXPECT_FALSE(Page().IsRunning());
+        EXPECT_TRUE(Page().Tabs()->isEnabled());
+    }
 }
 
 } // namespace

@@ -71,6 +71,25 @@ protected:
         EXPECT_TRUE(WaitIdle());
         return CallOf(name);
     }
+    // Runs action with the real dialogs; answer gets the first modal T that opens. False: none did.
+    template <typename T>
+    static bool WithRealDialog(const std::function<void()>& action, const std::function<void(T*)>& answer)
+    {
+        Dialogs::SetTestMode(false);
+        bool seen = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget()); dlg && !seen) {
+                seen = true;
+                answer(dlg);
+            }
+        });
+        poll.start(10);
+        action();
+        poll.stop();
+        Dialogs::SetTestMode(true);
+        return seen;
+    }
     // True while the library is mapped into the process.
     static bool Mapped(const QString& path)
     {
@@ -122,14 +141,8 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
     const QString old = m_root + QStringLiteral("/files/gone.bin");
     theSettings.m_strLastBinFile = old;
     MakePage(OP_BIN);
-    Dialogs::SetTestMode(false);
-    bool seen = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dlg || seen)
-            return;
-        seen = true;
+    const auto click = [this] { Find<QPushButton>("binBrowseButton")->click(); };
+    EXPECT_TRUE(WithRealDialog<QFileDialog>(click, [](QFileDialog* dlg) {
         QComboBox* combo = nullptr;
         for (QComboBox* c : dlg->findChildren<QComboBox*>()) {
             if (c->count() == 2 && c->itemText(0) == QStringLiteral("BIN Files (*.bin)"))
@@ -152,12 +165,7 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
             ADD_FAILURE() << "no filter box or file list in the chooser";
         }
         dlg->reject();
-    });
-    poll.start(10);
-    Find<QPushButton>("binBrowseButton")->click();
-    poll.stop();
-    Dialogs::SetTestMode(true);
-    EXPECT_TRUE(seen);
+    }));
     EXPECT_EQ(Edit("binPathEdit")->text(), old);
     EXPECT_EQ(theSettings.m_strLastBinFile, old);
 }
@@ -453,27 +461,17 @@ TEST_F(FolderChooserTest, PageReadGoesIntoCreatedFolder)
     const QString target = m_root + QStringLiteral("/reads/today");
     // The real chooser runs modally: answer it from the event loop. The create question and the
     // confirmation are answered Yes from the queue.
-    Dialogs::SetTestMode(false);
     Dialogs::SetNextAnswer(IDYES);
     Dialogs::SetNextAnswer(IDYES);
     Dialogs::SetNextAnswer(IDOK);
-    bool seen = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<CFolderChooser*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        seen = true;
-        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Select folder to save PRL file"));
-        EXPECT_EQ(dlg->Edit()->text(), m_root + QStringLiteral("/MODEL"));
-        dlg->Edit()->setText(target);
-        dlg->OkButton()->click();
-    });
-    poll.start(10);
-    page.OnStart();
-    poll.stop();
-    Dialogs::SetTestMode(true);
-    ASSERT_TRUE(seen);
+    ASSERT_TRUE(WithRealDialog<CFolderChooser>(
+        [&] { page.OnStart(); },
+        [&](CFolderChooser* dlg) {
+            EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Select folder to save PRL file"));
+            EXPECT_EQ(dlg->Edit()->text(), m_root + QStringLiteral("/MODEL"));
+            dlg->Edit()->setText(target);
+            dlg->OkButton()->click();
+        }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(QFileInfo(target).isDir());
     EXPECT_TRUE(
