@@ -284,8 +284,6 @@ TEST_F(EditGridFixture, DefinitionsFollowTheirRows)
     grid->AddEditDef(1, 1, QString(), 0, 0);
     grid->AddIpDef(2, 1);
     grid->DeleteItem(1);
-    const CEditGrid::EEditorKind kinds[] = {CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_IP,
-                                            CEditGrid::EDITOR_NONE};
-    for (int r = 0; r < 3; ++r)
-        EXPECT_EQ(grid->EditorKindAt(r, 1), kinds[r]) << "row " << r;
+    EXPECT_EQ(QList({grid->EditorKindAt(0, 1), grid->EditorKindAt(1, 1), grid->EditorKindAt(2, 1)}),
+              QList({CEditGrid::EDITOR_NONE, CEditGrid::EDITOR_IP, CEditGrid::EDITOR_NONE}));
 }

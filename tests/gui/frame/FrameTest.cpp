@@ -146,11 +146,10 @@ TEST_F(FrameTest, RefusedPortIsShownToldOnceAndLogged)
     ASSERT_TRUE(Plug(modem, 3, QStringLiteral("KOVA USB CDMA Modem")));
     CSerialPort holder;
     ASSERT_TRUE(holder.OpenPath(modem.SlavePath(), 3));
-    QFile comm(QStringLiteral("/proc/self/comm"));
-    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
-    const QString self = QStringLiteral("%1 (process %2)")
-                             .arg(QString::fromLocal8Bit(comm.readAll()).trimmed())
-                             .arg(QCoreApplication::applicationPid());
+    const QString self =
+        QStringLiteral("%1 (process %2)")
+            .arg(QString::fromLocal8Bit(qpxtest::ReadFile(QStringLiteral("/proc/self/comm"))).trimmed())
+            .arg(QCoreApplication::applicationPid());
     const QString busy =
         QStringLiteral("COM3 (%1) is in use by another program: %2.\nClose that program, then "
                        "choose the port again with Select Port.")

@@ -129,22 +129,17 @@ void WriteBackup(const std::string& dllPath, uint32_t mask)
     std::error_code ec;
     const fs::path work = fs::path(dllPath).parent_path() / "TRANS_BK";
     fs::create_directories(work, ec);
-    const bool all = (mask & 1u) != 0;
-    auto touch = [&](const fs::path& p) {
-        fs::create_directories(p.parent_path(), ec);
-        std::ofstream(p, std::ios::binary) << "rec";
-    };
-    if (all || (mask & 2u))
-        touch(work / "pim");
-    if (all || (mask & 4u)) {
-        touch(work / "sms");
-        touch(work / "MMS");
+    // Bit 0 of the mask is every item; the marker (all bits) is always written.
+    const std::pair<uint32_t, std::string> files[] = {
+        {2u, "pim"},      {4u, "sms"},
+        {4u, "MMS"},      {8u, "brew/mod/iwsapp/schedule"},
+        {16u, "ui.data"}, {~0u, std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"}};
+    for (const auto& [bit, name] : files) {
+        if (bit != ~0u && (mask & (bit | 1u)) == 0)
+            continue;
+        fs::create_directories((work / name).parent_path(), ec);
+        std::ofstream(work / name, std::ios::binary) << "rec";
     }
-    if (all || (mask & 8u))
-        touch(work / "brew" / "mod" / "iwsapp" / "schedule");
-    if (all || (mask & 16u))
-        touch(work / "ui.data");
-    touch(work / (std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"));
 }
 
 // Logs "<name> page=.. port=.. rect=l,t,r,b dll=.." and then the parts, and starts the work.
