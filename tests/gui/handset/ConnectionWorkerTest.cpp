@@ -86,7 +86,10 @@ TEST_F(ConnectionWorkerTest, NoPortLeftEndsTheWorker)
         QCoreApplication::processEvents();
         const quint32 command = handPicked ? LC_GIVE_UP : LC_STOP;
         EXPECT_EQ(m_strip.Count(WM_LINK_COMMAND, command, 7), 1);
-        EXPECT_TRUE(PortList().isEmpty());
+        {
+            QMutexLocker lock(&theSettings.m_lock);
+            EXPECT_TRUE(theSettings.m_portList.Ports().isEmpty());
+        }
         EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_CONNECT_FAILED), handPicked ? 0 : 1);
         EXPECT_EQ(m_frame.Count(WM_FRAME_STATUS, FS_PORT_REFUSED), 0); // absent: nothing to fix
         EXPECT_TRUE(!handPicked || m_worker->LinkPort() == -1);

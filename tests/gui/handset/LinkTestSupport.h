@@ -19,12 +19,7 @@ struct CSimulator : CSimProcess
     explicit CSimulator(const QStringList& args = {}) : CSimProcess(args) {}
 };
 
-// The ports the program knows, under its lock.
-inline QList<int> PortList()
-{
-    QMutexLocker lock(&theSettings.m_lock);
-    return theSettings.m_portList.Ports();
-}
+// Sets the ports the program knows, under its lock.
 inline void SetPortList(const QList<int>& ports)
 {
     QMutexLocker lock(&theSettings.m_lock);
