@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,6 @@
 #include "FakePageServices.h"
 #include "PageFixture.h"
 #include "pages/FolderChooser.h"
-#include "pages/SettingsPage.h"
 #include "platform/HostCommands.h"
 
 #include <QApplication>
