@@ -98,17 +98,14 @@ TEST_F(XListFixture, HeaderClickTogglesEveryCheckBoxOfTheColumn)
     CXHeaderCtrl* header = list.GetHeaderCtrl();
     const QPoint at(header->sectionViewportPosition(1) + 20, header->height() / 2);
 
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(list.GetCheckbox(0, 1), 1);
-    EXPECT_EQ(list.GetCheckbox(1, 1), 1);
-    EXPECT_EQ(list.GetCheckbox(2, 1), 1);
-    EXPECT_EQ(list.GetCheckbox(3, 1), -1); // cells without a check box are left alone
-    EXPECT_EQ(list.GetHeaderCheckedState(1), 2);
-
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(list.GetCheckbox(0, 1), 0);
-    EXPECT_EQ(list.GetCheckbox(2, 1), 0);
-    EXPECT_EQ(list.GetHeaderCheckedState(1), 1);
+    // Cells without a check box are left alone, disabled rows are not.
+    for (const auto& [checked, state] : {std::pair{1, 2}, {0, 1}}) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(QList({list.GetCheckbox(0, 1), list.GetCheckbox(1, 1), list.GetCheckbox(2, 1),
+                         list.GetCheckbox(3, 1)}),
+                  QList({checked, checked, checked, -1}));
+        EXPECT_EQ(list.GetHeaderCheckedState(1), state);
+    }
 
     // A header without a check image does nothing to the column.
     const QPoint at0(header->sectionViewportPosition(0) + 20, header->height() / 2);

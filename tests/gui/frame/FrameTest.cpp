@@ -300,7 +300,9 @@ TEST_F(FrameTest, ScrollsWhenTheBarIsShorterThanThePage)
     EXPECT_EQ(host->Panel()->pos(), QPoint(1, 1));
 }
 
-TEST_F(FrameTest, OkWithoutAPluginRowAsksForOne)
+// OK on the plug-in panel without a row asks for one; on the port panel it takes the port checked,
+// also one of the second grid.
+TEST_F(FrameTest, PanelOkTakesTheChoiceOrAsksForOne)
 {
     CPageHost* host = MakeFrame().PageHost();
     Command(HC_SELECT_MODEL_DLL);
@@ -311,11 +313,7 @@ TEST_F(FrameTest, OkWithoutAPluginRowAsksForOne)
     emit host->Panel()->buttonClicked(CFunctionListPanel::ID_CANCEL);
     EXPECT_EQ(host->Panel()->PanelState(), PANEL_MAIN);
     EXPECT_EQ(host->CurrentPage(), host->InfoPage());
-}
 
-TEST_F(FrameTest, HighPortGoesToTheSecondGridAndOkChoosesIt)
-{
-    CPageHost* host = MakeFrame().PageHost();
     CPtyMaster pty;
     ASSERT_TRUE(Plug(pty, 60, QStringLiteral("Communications Port")));
     Command(HC_SELECT_PORT);
