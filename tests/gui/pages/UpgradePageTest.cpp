@@ -112,10 +112,8 @@ TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
     ASSERT_EQ(Dialogs::FileRequests().size(), 1);
     const SFileDialogRequest r = Dialogs::FileRequests().constFirst();
     EXPECT_FALSE(r.bSave);
-    EXPECT_EQ(r.strTitle, QStringLiteral("Select eri file"));
-    EXPECT_EQ(r.strInitialName, QStringLiteral("*.bin"));
-    EXPECT_EQ(r.filters,
-              QStringList({QStringLiteral("ERI Files (*.bin)"), QStringLiteral("All Files (*.*)")}));
+    EXPECT_EQ(QStringList({r.strTitle, r.strInitialName}) + r.filters,
+              QStringList({"Select eri file", "*.bin", "ERI Files (*.bin)", "All Files (*.*)"}));
     EXPECT_EQ(Edit("eriPathEdit")->text(), chosen);
     EXPECT_EQ(theSettings.m_strLastEriFile, chosen);
 

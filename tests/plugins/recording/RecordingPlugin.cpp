@@ -98,16 +98,13 @@ void Work(QpxWindow* page, std::string name, std::string file)
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 
     const QpxHostServices* host = page != nullptr ? page->host : nullptr;
-    if (QPX_HAS_SERVICE(host, SetProgress))
+    if (QPX_HAS_SERVICE(host, SetElapsed)) { // the last of the live display's services
         host->SetProgress(page, 100);
-    if (QPX_HAS_SERVICE(host, SetStatusText))
         host->SetStatusText(page, (name + " running").c_str());
-    if (QPX_HAS_SERVICE(host, SetFileName))
         host->SetFileName(page, file.c_str());
-    if (QPX_HAS_SERVICE(host, SetAddress))
         host->SetAddress(page, "0x00001000");
-    if (QPX_HAS_SERVICE(host, SetElapsed))
         host->SetElapsed(page, 0, 0.5f);
+    }
 
     std::memset(&g_result, 0, sizeof g_result);
     g_result.nResult = static_cast<int32_t>(std::strtol(Env("QPX_REC_RESULT", "-1"), nullptr, 0));
