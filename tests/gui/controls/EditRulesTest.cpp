@@ -30,14 +30,8 @@ TEST(EditRules, EveryRuleOfTheFields)
         min4{{}, 4, 0}, min9{{}, 9, 0};
     const QString e = QStringLiteral("\u00e9"), euro = QStringLiteral("\u20ac");
     const int ok = int(EIpPart::Accepted), range = int(EIpPart::OutOfRange), nan = int(EIpPart::NotANumber);
-    const struct
-    {
-        char kind;
-        SEditFieldRule rule;
-        QString a, b;
-        qint64 want;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { char kind; SEditFieldRule rule; QString a, b; qint64 want; } cases[] = {
         // One byte: refused above 255, and a zero written longer than one character.
         {'T', w1, "256", {}, 2}, {'T', w1, "255", {}, -1}, {'T', w1, "0x100", {}, 4}, {'T', w1, "0xff", {}, -1},
         {'T', w1, "0xFF", {}, -1}, {'T', w1, "00", {}, 1}, {'T', w1, "0", {}, -1}, {'T', w1, "0x0", {}, 2},
@@ -67,8 +61,8 @@ TEST(EditRules, EveryRuleOfTheFields)
         {'I', none, "2a", {}, nan}, {'I', none, "1.2", {}, nan}, {'I', none, "-1", {}, nan},
         {'N', none, "0x1A", {}, 26}, {'N', none, "  42abc", {}, 42}, {'N', none, "1A", {}, 1},
         {'N', none, "", {}, 0},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(1, c.kind) + " " + c.a.toStdString() + " -> " + c.b.toStdString());
         // clang-format off

@@ -72,23 +72,3 @@ TEST_F(SkinButtonFixture, ButtonTypesAndClicks)
     Click();
     EXPECT_TRUE(button->GetCheck());
 }
-
-TEST_F(SkinButtonFixture, KeyColourShowsTheParentBackground)
-{
-    parent.setAutoFillBackground(true);
-    QPalette pal = parent.palette();
-    pal.setColor(QPalette::Window, QColor(0x12, 0x9A, 0x34));
-    parent.setPalette(pal);
-    // Black is the transparent colour; nearly black is drawn.
-    QImage pic(190, 45, QImage::Format_RGB32);
-    pic.fill(0xFFFFD000);
-    pic.setPixel(0, 0, 0xFF000000);
-    pic.setPixel(5, 5, 0xFF010101);
-    ASSERT_TRUE(button->SetBitmaps(pic, 0, pic, 0));
-    const QImage shot = parent.grab().toImage();
-    EXPECT_EQ(QColor(shot.pixel(10, 10)), QColor(0x12, 0x9A, 0x34));
-    EXPECT_EQ(QColor(shot.pixel(15, 15)), QColor(0x01, 0x01, 0x01));
-    EXPECT_EQ(QColor(shot.pixel(40, 30)), QColor(0xFF, 0xD0, 0x00));
-    ASSERT_TRUE(button->SetBitmaps(pic, CSkinButton::NO_TRANSPARENCY, pic, CSkinButton::NO_TRANSPARENCY));
-    EXPECT_EQ(QColor(parent.grab().toImage().pixel(10, 10)), QColor(0, 0, 0));
-}

@@ -19,12 +19,7 @@ struct CSimulator : CSimProcess
     explicit CSimulator(const QStringList& args = {}) : CSimProcess(args) {}
 };
 
-// The ports the program knows, under its lock.
-inline QList<int> PortList()
-{
-    QMutexLocker lock(&theSettings.m_lock);
-    return theSettings.m_portList.Ports();
-}
+// Sets the ports the program knows, under its lock.
 inline void SetPortList(const QList<int>& ports)
 {
     QMutexLocker lock(&theSettings.m_lock);
@@ -38,8 +33,6 @@ struct SRecord
     quint32 nMsg;
     quint32 nCode;       // low 16 bits of wParam
     quint32 nGeneration; // high bits of wParam
-    LPARAM lParam;       // the payload's address for payload messages (not kept)
-    QByteArray payload;
 };
 
 // Records every window message posted or sent to it, in arrival order.
@@ -50,35 +43,14 @@ public:
 
     LRESULT OnMessage(quint32, WPARAM, LPARAM) override { return 0; }
 
-    int Count(quint32 msg, quint32 code) const
+    // How many of that message and code arrived (of that generation, unless it is -1).
+    int Count(quint32 msg, quint32 code, qint64 generation = -1) const
     {
         int n = 0;
         for (const SRecord& r : records)
-            n += (r.nMsg == msg && r.nCode == code) ? 1 : 0;
+            n +=
+                (r.nMsg == msg && r.nCode == code && (generation < 0 || r.nGeneration == generation)) ? 1 : 0;
         return n;
-    }
-    // The first record of that message and code at or after index from, or -1.
-    int Find(quint32 msg, quint32 code, int from = 0) const
-    {
-        for (int i = from; i < records.size(); ++i)
-            if (records[i].nMsg == msg && records[i].nCode == code)
-                return i;
-        return -1;
-    }
-    QList<LPARAM> Args(quint32 msg, quint32 code) const
-    {
-        QList<LPARAM> out;
-        for (const SRecord& r : records)
-            if (r.nMsg == msg && r.nCode == code)
-                out.append(r.lParam);
-        return out;
-    }
-    QByteArray LastPayload(quint32 msg, quint32 code) const
-    {
-        for (qsizetype i = records.size() - 1; i >= 0; --i)
-            if (records[i].nMsg == msg && records[i].nCode == code)
-                return records[i].payload;
-        return {};
     }
 
 protected:
@@ -87,8 +59,7 @@ protected:
         if (event->type() == CMessageEvent::EventType()) {
             auto* m = static_cast<CMessageEvent*>(event);
             records.append(SRecord{m->Message(), static_cast<quint32>(m->WParam() & 0xFFFF),
-                                   static_cast<quint32>((m->WParam() >> 16) & 0xFFFF),
-                                   m->Payload().isNull() ? m->LParam() : 0, m->Payload()});
+                                   static_cast<quint32>((m->WParam() >> 16) & 0xFFFF)});
         }
         DispatchMessageEvent(this, event);
     }

@@ -201,39 +201,6 @@ TEST_F(PluginRunTest, WaitingServicesGiveUpOnceTheRunIsReleased)
     EXPECT_EQ(list.rows.size(), 1);
 }
 
-TEST_F(PluginRunTest, PortDeviceIsLookedUpAndCopiedLikeSnprintf)
-{
-    CSimulator sim;
-    ASSERT_TRUE(sim.Ready());
-    CPluginRun run(&m_page, &m_page);
-    ASSERT_TRUE(run.Load(PLUGIN));
-    const QpxHostServices* host = run.Window()->host;
-    ASSERT_TRUE(QPX_HAS_SERVICE(host, GetPortDevice));
-    QpxWindow* window = run.Window();
-
-    char full[256] = {};
-    char small[5] = {};
-    std::atomic<int> nFull{0}, nSmall{0}, nAbsent{0};
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        nFull = host->GetPortDevice(window, sim.Port(), full, sizeof full);
-        nSmall = host->GetPortDevice(window, sim.Port(), small, sizeof small);
-        nAbsent = host->GetPortDevice(window, 4, full + 128, 64);
-        done = true;
-    });
-    // Joined without running the event loop: the look-up does not wait for this thread.
-    worker.join();
-    EXPECT_TRUE(done.load());
-
-    const QByteArray path = sim.Pty().toUtf8();
-    EXPECT_EQ(QByteArray(full), path);
-    EXPECT_EQ(nFull.load(), path.size());
-    EXPECT_EQ(nSmall.load(), path.size());
-    EXPECT_EQ(QByteArray(small), path.left(4));
-    EXPECT_EQ(nAbsent.load(), -1);
-    run.ReleaseAndUnload();
-}
-
 // A result record is copied with its texts cut to their fields; a completion without its record
 // is a failure told in words.
 TEST_F(PluginRunTest, ResultCopy)

@@ -8,14 +8,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
 
 namespace {
 
 using pagetest::PageFixture;
-using pagetest::PumpUntil;
 
 class TransferPageTest : public PageFixture
 {
@@ -38,21 +36,25 @@ protected:
     CSkinButton* Start() { return Child<CSkinButton>("startButton"); }
     CXListCtrl* List() { return Page().List(); }
 
-    bool Checked(int r) { return List()->GetCheckbox(r, 1) == 1; }
-    bool Bold(int r) { return List()->GetBold(r, 0); }
-    bool Enabled(int r) { return List()->GetEnabled(r); }
+    // Per row: 'B' checked and bold, 'c' checked only, 'b' bold only, '-' neither.
+    QString Rows()
+    {
+        QString out;
+        for (int r = 0; r < 5; ++r)
+            out += List()->GetCheckbox(r, 1) == 1 ? (List()->GetBold(r, 0) ? u'B' : u'c')
+                                                  : (List()->GetBold(r, 0) ? u'b' : u'-');
+        return out;
+    }
 
     // A real click on the row's check box, through the list control.
     void ClickCheck(int row)
     {
-        const QRect cell = List()->visualRect(List()->Model()->index(row, 1));
-        const QPoint at = cell.center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, List()->viewport()->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &release);
+        const QPoint at = List()->visualRect(List()->Model()->index(row, 1)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(List()->viewport(), &e);
+        }
     }
 
     // <test root>/MODEL/TRANS_BK; never empty, so no test ever removes anything else.
@@ -77,118 +79,57 @@ protected:
     // Every file below folder, as relative paths in name order.
     static QStringList FilesBelow(const QString& folder) { return qpxtest::FilesBelow(folder).keys(); }
 
-    void StartAndWait()
-    {
-        Start()->setEnabled(true);
-        Page().OnStart();
-        ASSERT_TRUE(WaitIdle());
-    }
-
     QString m_strVersion = QStringLiteral("01.02  KQ100V12");
 };
 
+// A fresh page backs up all items; a single item unchecks " All Items", unchecking one only takes
+// its bold away, and " All Items" unchecks the single items.
 TEST_F(TransferPageTest, AllItemsAndSingleItemsExcludeEachOther)
 {
-    // A fresh page backs up all items.
     EXPECT_EQ(Page().Mode(), 1);
     EXPECT_TRUE(BackupRadio()->isChecked());
-    for (int r = 0; r < 5; ++r)
-        EXPECT_EQ(Checked(r) && Bold(r), r == 0) << r;
-    EXPECT_EQ(Page().ItemMask(), 1u);
-
-    ClickCheck(1);
-    EXPECT_FALSE(Checked(0));
-    EXPECT_FALSE(Bold(0));
-    EXPECT_TRUE(Checked(1));
-    EXPECT_TRUE(Bold(1));
-    ClickCheck(3);
-    EXPECT_EQ(Page().ItemMask(), 10u);
-    EXPECT_TRUE(Bold(3));
-
-    // Unchecking a single item only takes its bold away.
-    ClickCheck(3);
-    EXPECT_FALSE(Checked(3));
-    EXPECT_FALSE(Bold(3));
-    EXPECT_EQ(Page().ItemMask(), 2u);
-
-    ClickCheck(3);
-    ClickCheck(0);
-    for (int r = 1; r < 5; ++r) {
-        EXPECT_FALSE(Checked(r)) << r;
-        EXPECT_FALSE(Bold(r)) << r;
+    // the row clicked (-1: none), then the rows and the mask
+    for (const auto& [click, rows, mask] : {std::tuple{-1, "B----", 1u},
+                                            {1, "-B---", 2u},
+                                            {3, "-B-B-", 10u},
+                                            {3, "-B---", 2u},
+                                            {3, "-B-B-", 10u},
+                                            {0, "B----", 1u}}) {
+        if (click >= 0)
+            ClickCheck(click);
+        EXPECT_EQ(Rows(), QLatin1String(rows)) << click;
+        EXPECT_EQ(Page().ItemMask(), mask) << click;
     }
-    EXPECT_TRUE(Checked(0));
-    EXPECT_TRUE(Bold(0));
-    EXPECT_EQ(Page().ItemMask(), 1u);
-}
-
-TEST_F(TransferPageTest, RestoreEnablesWhatTheWorkFolderHolds)
-{
-    InstallPlugin();
-    Touch(QStringLiteral("pim/contacts"));
-    Touch(QStringLiteral("sms")); // messages need MMS as well
-    Touch(QStringLiteral("ui.data"));
-    ClickCheck(2); // a single item checked before the change of mode
-    RestoreRadio()->click();
-    EXPECT_EQ(Page().Mode(), 0);
-    EXPECT_TRUE(Enabled(0));
-    EXPECT_TRUE(Enabled(1) && Bold(1));
-    EXPECT_TRUE(!Enabled(2) && !Bold(2));
-    EXPECT_TRUE(!Enabled(3) && !Bold(3));
-    EXPECT_TRUE(Enabled(4) && Bold(4));
-    // A disabled row keeps its check and its bit; clicks on it do nothing.
-    EXPECT_TRUE(Checked(2));
-    ClickCheck(2);
-    EXPECT_TRUE(Checked(2));
-    EXPECT_EQ(Page().ItemMask(), 4u);
-
-    // Once MMS is there as well, the next Restore click offers the messages.
-    Touch(QStringLiteral("MMS/inbox"));
-    Touch(QStringLiteral("brew/mod/iwsapp/schedule"));
-    RestoreRadio()->click();
-    for (int r = 1; r < 5; ++r)
-        EXPECT_TRUE(Enabled(r) && Bold(r)) << r;
-
-    // Backup enables every row again; bold follows the checks.
-    BackupRadio()->click();
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_TRUE(Enabled(r));
-        EXPECT_EQ(Bold(r), Checked(r)) << r;
-    }
-}
-
-// Without a work folder Restore offers nothing.
-TEST_F(TransferPageTest, RestoreWithoutWorkFolderDisablesEverything)
-{
-    InstallPlugin();
-    RestoreRadio()->click();
-    for (int r = 0; r < 5; ++r)
-        EXPECT_TRUE(!Enabled(r) && !Bold(r)) << r;
-    EXPECT_TRUE(Checked(0));
 }
 
 // Each check of Start stops it before the plug-in is asked for anything: the mode, the items,
-// the backup to restore, and a plug-in that serves the handset's software (no capital V in the
-// handset's version, or the served version before its last V, or none served at all). A
-// library without the export stops without a word.
+// the backup to restore (a folder named like the marker is none), and a plug-in that serves the
+// handset's software (no capital V in the handset's version, or the served version before its last
+// V, or none served at all). A library without the export stops without a word. No to the
+// overwrite or restore question, or a work folder the guard refuses (a link out of the plug-in's
+// folder), leave everything as it was.
 TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
 {
     const QString incompatible = QStringLiteral("Model non-compatible!");
+    const QString overwrite = QStringLiteral("Backup file exists! Overwrite previous file into new file?");
+    const QString outside = m_root + QStringLiteral("/precious");
     // clang-format off
-    const struct
-    {
-        const char* what;
-        const char* plugin;
-        QString version, message;
-        const char* state; // 'm': no mode checked, 'r': Restore, 'i': no item checked
-    } cases[] = {
-        {"no mode", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose Backup/Restore Mode First!"), "m"},
-        {"no item", "qpx_rec_plugin", m_strVersion, QStringLiteral("Choose at least one item to backup"), "ri"},
-        {"no backup", "qpx_rec_plugin", m_strVersion, QStringLiteral("Backup file not exists!"), "r"},
-        {"lower case", "qpx_rec_plugin", QStringLiteral("01.02  kq100v12"), incompatible, ""},
-        {"before the last V", "qpx_rec_plugin", QStringLiteral("01.02  V12 KQ100V13"), incompatible, ""},
-        {"none served", "qpx_rec_plugin_nobinver", m_strVersion, incompatible, ""},
-        {"no export", "qpx_pages_noop_plugin", m_strVersion, QString(), ""},
+    // state: 'm': no mode checked, 'r': Restore, 'i': no item checked, 'b': a backup,
+    // 'd': the marker a folder, 'g': the work folder a link to outside
+    const struct { const char* what; const char* plugin; QString version; QStringList messages; const char* state;
+                   int answer; } cases[] = {
+        {"no mode", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose Backup/Restore Mode First!")}, "m", 0},
+        {"no item", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Choose at least one item to backup")}, "ri", 0},
+        {"no backup", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Backup file not exists!")}, "r", 0},
+        {"marker folder", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Backup file not exists!")}, "rd", 0},
+        {"lower case", "qpx_rec_plugin", QStringLiteral("01.02  kq100v12"), {incompatible}, "", 0},
+        {"before the last V", "qpx_rec_plugin", QStringLiteral("01.02  V12 KQ100V13"), {incompatible}, "", 0},
+        {"none served", "qpx_rec_plugin_nobinver", m_strVersion, {incompatible}, "", 0},
+        {"no export", "qpx_pages_noop_plugin", m_strVersion, {}, "", 0},
+        {"restore No", "qpx_rec_plugin", m_strVersion, {QStringLiteral("Are you sure?")}, "rb", IDNO},
+        {"overwrite No", "qpx_rec_plugin", m_strVersion, {overwrite}, "b", IDNO},
+        {"guard", "qpx_rec_plugin", m_strVersion,
+         {overwrite, QStringLiteral("Previous backup cannot be moved aside! Backup not started.")}, "g", IDYES},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -196,56 +137,38 @@ TEST_F(TransferPageTest, StartChecksModeItemsAndCompatibility)
         const QLatin1String state(c.state);
         Dialogs::ClearRecords();
         InstallPlugin(QString::fromLatin1(c.plugin));
+        QDir(WorkFolder()).removeRecursively();
+        if (state.contains('b')) {
+            Touch(QStringLiteral("V12.pp"));
+            Touch(QStringLiteral("pim"));
+        } else if (state.contains('d')) {
+            QDir().mkpath(WorkFolder() + QStringLiteral("/V12.PP"));
+        } else if (state.contains('g')) {
+            ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
+            ASSERT_TRUE(QFile::link(outside, WorkFolder()));
+        }
+        if (c.answer)
+            Dialogs::SetNextAnswer(c.answer);
         m_strVersion = c.version;
         (state.contains('r') ? RestoreRadio() : BackupRadio())->click();
         List()->SetCheckbox(0, 1, state.contains('i') ? 0 : 1);
         BackupRadio()->setAutoExclusive(!state.contains('m'));
         if (state.contains('m'))
             BackupRadio()->setChecked(false);
+        Start()->setEnabled(true);
         Page().OnStart();
-        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        EXPECT_EQ(Messages(), c.messages);
         EXPECT_FALSE(Page().IsRunning());
         EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+        EXPECT_TRUE(Start()->isEnabled());
+        if (state.contains('b')) {
+            EXPECT_EQ(FilesBelow(WorkFolder()),
+                      (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
+        }
     }
-    EXPECT_EQ(Page().SupportedVersion(), QStringLiteral("V12")); // the last case got as far as the export
+    EXPECT_EQ(FilesBelow(outside), QStringList{QStringLiteral("V12.pp")});
+    EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
     EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-}
-
-TEST_F(TransferPageTest, RestoreAsksBeforeAnythingIsSent)
-{
-    InstallPlugin();
-    Touch(QStringLiteral("pim"));
-    Touch(QStringLiteral("v12.pp")); // a lower-case marker counts for an upper-case version
-    RestoreRadio()->click();
-
-    // No: the start ends quietly, nothing is sent and nothing is locked.
-    Dialogs::SetNextAnswer(IDNO);
-    Start()->setEnabled(true);
-    Page().OnStart();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().first().strText, QStringLiteral("Are you sure?"));
-    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
-    EXPECT_TRUE(Page().BackupFound());
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-    EXPECT_TRUE(Start()->isEnabled());
-
-    // Yes: the restore runs.
-    Dialogs::ClearRecords();
-    Dialogs::SetNextAnswer(IDYES);
-    StartAndWait();
-    EXPECT_EQ(Messages(),
-              (QStringList{QStringLiteral("Are you sure?"), QStringLiteral("Download Success!")}));
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).endsWith(QStringLiteral(" mode=0 mask=1")));
-
-    // A folder named like a marker does not count.
-    QDir(WorkFolder()).removeRecursively();
-    QDir().mkpath(WorkFolder() + QStringLiteral("/V12.PP"));
-    theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
-    Dialogs::ClearRecords();
-    Page().OnStart();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Backup file not exists!")});
 }
 
 TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
@@ -254,17 +177,6 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     Touch(QStringLiteral("V12.pp"));
     Touch(QStringLiteral("pim/a"));
     const QStringList previous{QStringLiteral("V12.pp"), QStringLiteral("pim/a")};
-
-    // No: nothing is touched and nothing runs.
-    Dialogs::SetNextAnswer(IDNO);
-    Page().OnStart();
-    ASSERT_EQ(Dialogs::Shown().size(), 1);
-    EXPECT_EQ(Dialogs::Shown().first().strText,
-              QStringLiteral("Backup file exists! Overwrite previous file into new file?"));
-    EXPECT_EQ(Dialogs::Shown().first().nButtons, int(MB_YESNO));
-    EXPECT_EQ(FilesBelow(WorkFolder()), previous);
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
 
     // Yes, and the new backup fails: the previous one lies aside while the plug-in works and is
     // back, whole, afterwards; nothing of the failed attempt stays.
@@ -295,35 +207,14 @@ TEST_F(TransferPageTest, OverwriteKeepsThePreviousBackupUntilTheNewOneSucceeded)
     theSettings.Set(&CAppSettings::m_strDllFile, m_plugin);
     Dialogs::ClearRecords();
     Dialogs::SetNextAnswer(IDYES);
-    StartAndWait();
+    Page().OnStart();
+    ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Messages().last(), QStringLiteral("Download Success!"));
     EXPECT_EQ(FilesBelow(WorkFolder()),
               (QStringList{QStringLiteral("MMS"), QStringLiteral("V12.pp"),
                            QStringLiteral("brew/mod/iwsapp/schedule"), QStringLiteral("pim"),
                            QStringLiteral("sms"), QStringLiteral("ui.data")}));
     EXPECT_EQ(Beside(), (QStringList{QStringLiteral("TRANS_BK"), QStringLiteral("qpx_rec_plugin.so")}));
-}
-
-TEST_F(TransferPageTest, AWorkFolderTheGuardRefusesStopsTheBackupAndSaysSo)
-{
-    InstallPlugin();
-    const QString outside = m_root + QStringLiteral("/precious");
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/V12.pp"), "keep"));
-    ASSERT_TRUE(qpxtest::WriteFile(outside + QStringLiteral("/pim"), "keep"));
-    ASSERT_TRUE(QFile::link(outside, WorkFolder()));
-
-    Dialogs::SetNextAnswer(IDYES);
-    Start()->setEnabled(true);
-    Page().OnStart();
-    EXPECT_EQ(Messages(),
-              (QStringList{QStringLiteral("Backup file exists! Overwrite previous file into new file?"),
-                           QStringLiteral("Previous backup cannot be moved aside! Backup not started.")}));
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-    EXPECT_TRUE(CallOf(QStringLiteral("Transfer")).isEmpty());
-    EXPECT_TRUE(Start()->isEnabled());
-    EXPECT_EQ(FilesBelow(outside), (QStringList{QStringLiteral("V12.pp"), QStringLiteral("pim")}));
-    EXPECT_TRUE(QFileInfo(WorkFolder()).isSymLink());
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "app/MainFrame.h"
 #include "app/PageHost.h"
 #include "core/AppSettings.h"
-#include "pages/OperationLog.h"
 #include "platform/Dialogs.h"
 #include "plugin/PluginRun.h"
 
@@ -30,9 +29,8 @@ protected:
         Dialogs::ClearRecords();
         theSettings.Reset();
         m_root = qpxtest::MakeTempDir(QStringLiteral("page"));
-        m_install = m_root + QStringLiteral("/install/");
-        QDir().mkpath(m_install);
-        theSettings.m_strInstallDir = m_install;
+        theSettings.m_strInstallDir = m_root + QStringLiteral("/install/");
+        QDir().mkpath(theSettings.m_strInstallDir);
         theSettings.m_nPortNum = 7;
         m_recLog = m_root + QStringLiteral("/rec.log");
         qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
@@ -111,13 +109,6 @@ protected:
         return out;
     }
 
-    // Today's operation log.
-    QString OperationLog() const
-    {
-        return QString::fromUtf8(qpxtest::ReadFile(m_install + QStringLiteral("LOG/") +
-                                                   OperationLogFileName(QDate::currentDate())));
-    }
-
     // Waits for the run to end: the completion message box is the last thing before busy clears.
     bool WaitIdle()
     {
@@ -125,7 +116,6 @@ protected:
     }
 
     QString m_root;
-    QString m_install;
     QString m_recLog;
     QString m_plugin; // the last plug-in installed
     std::unique_ptr<CMainFrame> m_frame;

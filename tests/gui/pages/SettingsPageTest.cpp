@@ -2,13 +2,10 @@
 #include "PageFixture.h"
 #include "controls/EditGrid.h"
 #include "controls/XListCtrl.h"
-#include "controls/XListModel.h"
 #include "pages/PluginLists.h"
 #include "platform/HostCommands.h"
 
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTabWidget>
 
 namespace {
@@ -24,21 +21,6 @@ protected:
         Host().OnHostCommand(HC_SETTINGS, 0);
     }
     CSettingsPage& Page() { return *Host().SettingsPage(); }
-    template <typename T> T* Child(const char* name)
-    {
-        return Page().findChild<T*>(QString::fromLatin1(name));
-    }
-    int VisibleGrid()
-    {
-        int visible = -1;
-        for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
-            if (Page().Grid(c)->isVisibleTo(&Page())) {
-                EXPECT_EQ(visible, -1) << "two lists shown";
-                visible = c;
-            }
-        }
-        return visible;
-    }
     void RunAndWait(bool write)
     {
         Page().EnableStart(true);
@@ -103,7 +85,8 @@ TEST_F(SettingsPageTest, WriteOnlyAfterAReadOfTheVisibleCategory)
         QFile::remove(m_recLog);
         theSettings.Set(&CAppSettings::m_strDllFile, m_plugin); // a disconnection forgets it
         Page().SelectCategory(category);
-        EXPECT_EQ(VisibleGrid(), category);
+        for (int g = 0; g < NV_CATEGORY_COUNT; ++g) // the category's list alone is shown
+            EXPECT_EQ(Page().Grid(g)->isVisibleTo(&Page()), g == category) << g;
         Page().EnableStart(true);
         Page().OnWrite();
         EXPECT_EQ(Messages(), refused) << when << " " << category;
@@ -133,95 +116,22 @@ TEST_F(SettingsPageTest, WriteOnlyAfterAReadOfTheVisibleCategory)
     writeIsRefused(4, "after the catalogue was rebuilt");
 }
 
-TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
-{
-    InstallPlugin();
-    theSettings.m_nPortNum = 3;
-    Page().Tabs()->setCurrentIndex(5); // as the user does
-    EXPECT_EQ(VisibleGrid(), 5);
-    Page().EnableStart(true);
-    Page().OnRead();
-
-    EXPECT_EQ(theSettings.m_bBusy.load(), 1);
-    EXPECT_FALSE(Page().Tabs()->isEnabled());
-    EXPECT_FALSE(Page().Grid(5)->isEnabled());
-    EXPECT_FALSE(Page().IsStartEnabled());
-    EXPECT_TRUE(CallOf(QStringLiteral("Settings")).contains(QStringLiteral(" port=3 ")));
-    EXPECT_TRUE(
-        CallOf(QStringLiteral("Settings")).endsWith(QStringLiteral(" category=5 dir=1 reserved=0 rows=36")));
-
-    // The completion, delivered at once: the failed reconnection after it rebuilds the catalogue.
-    OperationResult r{};
-    r.nResult = -1;
-    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
-    EXPECT_TRUE(Page().Tabs()->isEnabled());
-    EXPECT_TRUE(Page().Grid(5)->isEnabled());
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
-    // The values now are the handset's: this category may be written, no other.
-    EXPECT_TRUE(Page().IsCategoryRead(5));
-    EXPECT_FALSE(Page().IsCategoryRead(4));
-    EXPECT_TRUE(
-        OperationLog().contains(QStringLiteral("Current Operation\t:\tSetting\r\nCOM Port\t\t:\t3\r\n")));
-
-    // The port is lost: buttons off, status reset.
-    Host().OnHostCommand(HC_PORT_RESULT, -1);
-    EXPECT_FALSE(Page().IsStartEnabled());
-    EXPECT_EQ(Child<QLabel>("statusValue")->text(), QString());
-    EXPECT_EQ(Child<QLabel>("elapsedLabel")->text(), QStringLiteral("00:00.0s"));
-}
-
-TEST_F(SettingsPageTest, EditorsCloseBeforeThePluginFillsTheGrid)
-{
-    InstallPlugin();
-    qputenv("QPX_REC_SETTINGS_FILL", "1");
-    CEditGrid* g = Page().Grid(0);
-    Page().PluginList(0)->AddEditEditor(0, 1, QString(), 0, 0, 0);
-    ASSERT_TRUE(g->OpenEditor(0, 1));
-    auto* edit = qobject_cast<QLineEdit*>(g->Editor());
-    ASSERT_NE(edit, nullptr);
-    edit->setText(QStringLiteral("typed"));
-    // An editor open in another category is closed as well.
-    CEditGrid* other = Page().Grid(3);
-    Page().PluginList(3)->AddEditEditor(1, 2, QString(), 0, 0, 0);
-    ASSERT_TRUE(other->OpenEditor(1, 2));
-    qobject_cast<QLineEdit*>(other->Editor())->setText(QStringLiteral("kept"));
-
-    // The plug-in fills the grid inside its export call; look before the run ends (the failed
-    // reconnection afterwards rebuilds the catalogue).
-    Page().EnableStart(true);
-    Page().OnRead();
-    EXPECT_FALSE(g->IsEditing());
-    EXPECT_FALSE(other->IsEditing());
-    EXPECT_EQ(other->GetItemText(1, 2), QStringLiteral("kept"));
-    // The typed text went into the cell before the call, so the plug-in's value is the one left.
-    EXPECT_EQ(g->GetItemText(0, 1), QStringLiteral("value0"));
-    EXPECT_EQ(g->GetItemText(2, 1), QStringLiteral("value2"));
-    EXPECT_EQ(g->EditorKindAt(2, 1), CEditGrid::EDITOR_IP);
-    ASSERT_TRUE(WaitIdle());
-}
-
+// A read without a plug-in, without the export, and one the plug-in fails: each says why.
 TEST_F(SettingsPageTest, LoadFailureAndPluginFailure)
 {
-    theSettings.Set(&CAppSettings::m_strDllFile, QStringLiteral("N/A"));
-    Page().OnRead();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load model dll")});
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_TRUE(Page().Tabs()->isEnabled());
-
-    Dialogs::ClearRecords();
-    InstallPlugin(QStringLiteral("qpx_pages_noop_plugin"));
-    Page().OnRead();
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("ERR: Failed to load dll function")});
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
-
-    Dialogs::ClearRecords();
-    InstallPlugin();
     qputenv("QPX_REC_RESULT", "0");
     qputenv("QPX_REC_MESSAGE", "NV read refused");
-    RunAndWait(false);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("NV read refused")});
-    EXPECT_TRUE(OperationLog().contains(QStringLiteral("Last Message\t\t:\tNV read refused\r\n")));
+    for (const auto& [plugin, message] : {std::pair{"", "ERR: Failed to load model dll"},
+                                          {"qpx_pages_noop_plugin", "ERR: Failed to load dll function"},
+                                          {"qpx_rec_plugin", "NV read refused"}}) {
+        Dialogs::ClearRecords();
+        if (*plugin)
+            InstallPlugin(QString::fromLatin1(plugin));
+        RunAndWait(false);
+        EXPECT_EQ(Messages(), QStringList{QString::fromLatin1(message)});
+        EXPECT_FALSE(Page().IsRunning());
+        EXPECT_TRUE(Page().Tabs()->isEnabled());
+    }
 }
 
 } // namespace

@@ -41,7 +41,7 @@ const char* Env(const char* name, const char* fallback)
     return (v != nullptr && *v != '\0') ? v : fallback;
 }
 
-std::string Text(const char* s)
+std::string Part(const char* s)
 {
     return s != nullptr ? std::string(s) : std::string("(null)");
 }
@@ -58,11 +58,9 @@ void Log(const std::string& line)
     }
 }
 
-std::string Lead(const char* name, QpxWindow* page, int32_t port, QpxRect rect, const char* dll)
+std::string Part(int64_t n)
 {
-    return std::string(name) + " page=" + (page != nullptr ? "1" : "0") + " port=" + std::to_string(port) +
-           " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-           std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " dll=" + Text(dll);
+    return std::to_string(n);
 }
 
 int32_t RowCount(QpxWindow* page, QpxList* list)
@@ -100,16 +98,13 @@ void Work(QpxWindow* page, std::string name, std::string file)
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 
     const QpxHostServices* host = page != nullptr ? page->host : nullptr;
-    if (QPX_HAS_SERVICE(host, SetProgress))
+    if (QPX_HAS_SERVICE(host, SetElapsed)) { // the last of the live display's services
         host->SetProgress(page, 100);
-    if (QPX_HAS_SERVICE(host, SetStatusText))
         host->SetStatusText(page, (name + " running").c_str());
-    if (QPX_HAS_SERVICE(host, SetFileName))
         host->SetFileName(page, file.c_str());
-    if (QPX_HAS_SERVICE(host, SetAddress))
         host->SetAddress(page, "0x00001000");
-    if (QPX_HAS_SERVICE(host, SetElapsed))
         host->SetElapsed(page, 0, 0.5f);
+    }
 
     std::memset(&g_result, 0, sizeof g_result);
     g_result.nResult = static_cast<int32_t>(std::strtol(Env("QPX_REC_RESULT", "-1"), nullptr, 0));
@@ -131,28 +126,31 @@ void WriteBackup(const std::string& dllPath, uint32_t mask)
     std::error_code ec;
     const fs::path work = fs::path(dllPath).parent_path() / "TRANS_BK";
     fs::create_directories(work, ec);
-    const bool all = (mask & 1u) != 0;
-    auto touch = [&](const fs::path& p) {
-        fs::create_directories(p.parent_path(), ec);
-        std::ofstream(p, std::ios::binary) << "rec";
-    };
-    if (all || (mask & 2u))
-        touch(work / "pim");
-    if (all || (mask & 4u)) {
-        touch(work / "sms");
-        touch(work / "MMS");
+    // Bit 0 of the mask is every item; the marker (all bits) is always written.
+    const std::pair<uint32_t, std::string> files[] = {
+        {2u, "pim"},      {4u, "sms"},
+        {4u, "MMS"},      {8u, "brew/mod/iwsapp/schedule"},
+        {16u, "ui.data"}, {~0u, std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"}};
+    for (const auto& [bit, name] : files) {
+        if (bit != ~0u && (mask & (bit | 1u)) == 0)
+            continue;
+        fs::create_directories((work / name).parent_path(), ec);
+        std::ofstream(work / name, std::ios::binary) << "rec";
     }
-    if (all || (mask & 8u))
-        touch(work / "brew" / "mod" / "iwsapp" / "schedule");
-    if (all || (mask & 16u))
-        touch(work / "ui.data");
-    touch(work / (std::string(Env("QPX_REC_BINVER", "VKQ100A1")) + ".pp"));
 }
 
-void Start(QpxWindow* page, const char* name, const char* file)
+// Logs "<name> page=.. port=.. rect=l,t,r,b dll=.." and then the parts, and starts the work.
+template <typename... Parts>
+int32_t Record(QpxWindow* page, int32_t port, QpxRect rect, const char* dll, const char* name,
+               const char* file, const Parts&... parts)
 {
+    Log(std::string(name) + " page=" + (page != nullptr ? "1" : "0") + " port=" + std::to_string(port) +
+        " rect=" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
+        std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " dll=" + Part(dll) +
+        (Part(parts) + ... + std::string()));
     g_worker.Join();
-    g_worker.thread = std::thread(Work, page, std::string(name), Text(file));
+    g_worker.thread = std::thread(Work, page, std::string(name), Part(file));
+    return 1;
 }
 
 void FillSettings(QpxWindow* page, QpxList* list)
@@ -226,86 +224,66 @@ int32_t ModelInterface_Upgrade(QpxWindow* page, int32_t port, QpxRect rect, cons
                                const char* binPath, const char* scrPath, const char* eriPath, int32_t nam,
                                const char* prlPath)
 {
-    Log(Lead("Upgrade", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath) +
-        " eri=" + Text(eriPath) + " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
-    Start(page, "Upgrade", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Upgrade", binPath, " bin=", binPath, " scr=", scrPath,
+                  " eri=", eriPath, " nam=", nam, " prl=", prlPath);
 }
 
 #ifndef QPX_REC_NO_BIN
 int32_t ModelInterface_Bin(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                            const char* binPath)
 {
-    Log(Lead("Bin", page, port, rect, dllPath) + " bin=" + Text(binPath));
-    Start(page, "Bin", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Bin", binPath, " bin=", binPath);
 }
 #endif
 
 int32_t ModelInterface_Src(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                            const char* scrPath, const char* eriPath, int32_t nam, const char* prlPath)
 {
-    Log(Lead("Src", page, port, rect, dllPath) + " scr=" + Text(scrPath) + " eri=" + Text(eriPath) +
-        " nam=" + std::to_string(nam) + " prl=" + Text(prlPath));
-    Start(page, "Src", scrPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Src", scrPath, " scr=", scrPath, " eri=", eriPath, " nam=", nam,
+                  " prl=", prlPath);
 }
 
 int32_t ModelInterface_Prl(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
                            const char* prlPath, int32_t direction)
 {
-    Log(Lead("Prl", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(prlPath) +
-        " dir=" + std::to_string(direction));
-    Start(page, "Prl", prlPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Prl", prlPath, " nam=", nam, " file=", prlPath,
+                  " dir=", direction);
 }
 
 int32_t ModelInterface_Eri(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath, int32_t nam,
                            const char* eriPath, int32_t direction)
 {
-    Log(Lead("Eri", page, port, rect, dllPath) + " nam=" + std::to_string(nam) + " file=" + Text(eriPath) +
-        " dir=" + std::to_string(direction));
-    Start(page, "Eri", eriPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Eri", eriPath, " nam=", nam, " file=", eriPath,
+                  " dir=", direction);
 }
 
 int32_t ModelInterface_Refurbish(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                  const char* binPath, const char* scrPath)
 {
-    Log(Lead("Refurbish", page, port, rect, dllPath) + " bin=" + Text(binPath) + " scr=" + Text(scrPath));
-    Start(page, "Refurbish", binPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "Refurbish", binPath, " bin=", binPath, " scr=", scrPath);
 }
 
 int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                  int32_t mode, const char* csvPath, QpxList* list)
 {
-    Log(Lead("PhoneBook", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
-        " csv=" + Text(csvPath) + " rows=" + std::to_string(RowCount(page, list)));
-    Start(page, "PhoneBook", csvPath);
-    return 1;
+    return Record(page, port, rect, dllPath, "PhoneBook", csvPath, " mode=", mode, " csv=", csvPath,
+                  " rows=", RowCount(page, list));
 }
 
 int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                 int32_t category, int32_t direction, int32_t reserved, QpxList* list)
 {
-    Log(Lead("Settings", page, port, rect, dllPath) + " category=" + std::to_string(category) +
-        " dir=" + std::to_string(direction) + " reserved=" + std::to_string(reserved) +
-        " rows=" + std::to_string(RowCount(page, list)));
     if (direction == 1 && page != nullptr && list != nullptr &&
         std::getenv("QPX_REC_SETTINGS_FILL") != nullptr)
         FillSettings(page, list);
-    Start(page, "Settings", "");
-    return 1;
+    return Record(page, port, rect, dllPath, "Settings", "", " category=", category, " dir=", direction,
+                  " reserved=", reserved, " rows=", RowCount(page, list));
 }
 
 int32_t ModelInterface_Transfer(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                 int32_t mode, uint32_t itemMask)
 {
-    Log(Lead("Transfer", page, port, rect, dllPath) + " mode=" + std::to_string(mode) +
-        " mask=" + std::to_string(itemMask));
     if (mode == 1 && dllPath != nullptr && std::getenv("QPX_REC_BACKUP") != nullptr)
         WriteBackup(dllPath, itemMask);
-    Start(page, "Transfer", "");
-    return 1;
+    return Record(page, port, rect, dllPath, "Transfer", "", " mode=", mode, " mask=", itemMask);
 }
