@@ -25,37 +25,20 @@
 namespace {
 
 // Exit codes of qpx-diag.
-constexpr int OK = 0;
-constexpr int NO_SUCH_PORT = 2;
-constexpr int PORT_BUSY = 3;
-constexpr int PERMISSION_DENIED = 4;
-constexpr int NOT_ANSWERING = 5;
-constexpr int PORT_FAILED = 6;
-
-// Sets an environment variable for the children started while it lives.
-class CEnvOverride
+enum
 {
-public:
-    CEnvOverride(const char* name, const QString& value)
-        : m_name(name), m_bHad(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~CEnvOverride()
-    {
-        if (m_bHad)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    CEnvOverride(const CEnvOverride&) = delete;
-    CEnvOverride& operator=(const CEnvOverride&) = delete;
-
-private:
-    const char* m_name;
-    bool m_bHad;
-    QByteArray m_old;
+    OK = 0,
+    NO_SUCH_PORT = 2,
+    PORT_BUSY,
+    PERMISSION_DENIED,
+    NOT_ANSWERING,
+    PORT_FAILED
 };
+
+SRunResult Diag(const QStringList& args, const QStringList& env = {}, int waitMs = 60000)
+{
+    return RunProgram(QStringLiteral("qpx-diag"), args, waitMs, env);
+}
 
 QJsonObject ParseJson(const SRunResult& r)
 {
@@ -83,92 +66,59 @@ QString ReferencePlugin()
 class DiagE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        // The children (simulator, qpx-diag) inherit this process's private XDG_RUNTIME_DIR, so they
-        // share a private virtual-port folder; an empty sysfs keeps the machine's ports out.
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
-
-    static QString Profile(const QByteArray& text)
-    {
-        const QString path = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
-        qpxtest::WriteFile(path, text);
-        return path;
-    }
-
-    static SRunResult Info(int port)
-    {
-        return RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", QString::number(port)});
-    }
+    static SRunResult Info(int port) { return Diag({"info", "--port", QString::number(port)}); }
 };
 
 TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
 {
-    const QString profile = Profile("# a handset for the end-to-end test\n"
-                                    "esn=12ab34\n"
-                                    "digital_number=212-555-0147\n"
-                                    "analog_number=(323) 410-5567\n"
-                                    "rf_mode=2\n"
-                                    "cdma_channel=1175\n"
-                                    "code_channel=33\n"
-                                    "pilot_pn=998\n"
-                                    "sid=65535\n"
-                                    "nid=0\n"
-                                    "locaid=0x1234\n"
-                                    "protocol_revision=7\n"
-                                    "compile_date=Jan  2 2007\n"
-                                    "compile_time=23:59:01\n"
-                                    "release_date=Feb 28 2007\n"
-                                    "release_time=00:00:59\n"
-                                    "sw_version_dir=ABCDE123\n"
-                                    "firmware_revision=1234\n"
-                                    "mobile_model=200\n"
-                                    "slot_cycle_index=10\n"
-                                    "hw_major=0x61\n"
-                                    "hw_minor=0x0a\n"
-                                    "prl_version_nam0=52\n"
-                                    "prl_version_nam1=53\n"
-                                    "eri_version=17\n");
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--profile", profile}));
-    const SRunResult r = Info(sim.Port());
-    ASSERT_TRUE(r.bFinished);
-    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList expected = {
-        "ESN: 0012ab34",
-        "Digital MIN: (212) 555-0147",
-        "Analog MIN: (323) 410-5567",
-        "RF MODE: PCN",
-        "CDMA Channel: 1175",
-        "Code Channel: 33",
-        "Active Sector PN: 998",
-        "SID: 65535",
-        "NID: 0",
-        "Locaid: 4660",
-        "Protocol Revision: 7",
-        "Compile Date: Jan  2 2007",
-        "Compile Time: 23:59:01",
-        "Release Date: Feb 28 2007",
-        "Release Time: 00:00:59",
-        "S/W Version: 12.34  ABCDE123",
-        "Mobile Model: 200",
-        "Slot Cycle Index: a",
-        "MSM Version: MSM 2P (0x610a)",
-        "PRL Version: 1: 52    2: 53",
-        "ERI Version: 17",
+    const struct
+    {
+        const char* profile;
+        const char* line;
+    } rows[] = {
+        {"esn=12ab34", "ESN: 0012ab34"},
+        {"digital_number=212-555-0147", "Digital MIN: (212) 555-0147"},
+        {"analog_number=(323) 410-5567", "Analog MIN: (323) 410-5567"},
+        {"rf_mode=2", "RF MODE: PCN"},
+        {"cdma_channel=1175", "CDMA Channel: 1175"},
+        {"code_channel=33", "Code Channel: 33"},
+        {"pilot_pn=998", "Active Sector PN: 998"},
+        {"sid=65535", "SID: 65535"},
+        {"nid=0", "NID: 0"},
+        {"locaid=0x1234", "Locaid: 4660"},
+        {"protocol_revision=7", "Protocol Revision: 7"},
+        {"compile_date=Jan  2 2007", "Compile Date: Jan  2 2007"},
+        {"compile_time=23:59:01", "Compile Time: 23:59:01"},
+        {"release_date=Feb 28 2007", "Release Date: Feb 28 2007"},
+        {"release_time=00:00:59", "Release Time: 00:00:59"},
+        {"sw_version_dir=ABCDE123\nfirmware_revision=1234", "S/W Version: 12.34  ABCDE123"},
+        {"mobile_model=200", "Mobile Model: 200"},
+        {"slot_cycle_index=10", "Slot Cycle Index: a"},
+        {"hw_major=0x61\nhw_minor=0x0a", "MSM Version: MSM 2P (0x610a)"},
+        {"prl_version_nam0=52\nprl_version_nam1=53", "PRL Version: 1: 52    2: 53"},
+        {"eri_version=17", "ERI Version: 17"},
     };
+    QByteArray profile = "# a handset for the end-to-end test\n";
+    QStringList expected;
+    for (const auto& row : rows) {
+        profile += QByteArray(row.profile) + '\n';
+        expected << QString::fromLatin1(row.line);
+    }
+    const QString path = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
+    ASSERT_TRUE(qpxtest::WriteFile(path, profile));
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({"--profile", path}));
+    const SRunResult r = Info(sim.Port());
+    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
     EXPECT_EQ(r.Lines(), expected);
 }
 
-TEST_F(DiagE2e, PortsListsTheSimulatorAsAHandset)
+TEST_F(DiagE2e, PortsListsSimulatorsAndRealDevicesByTheNumberingRule)
 {
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({"--port", "42"}));
     EXPECT_EQ(sim.Port(), 42);
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"ports"});
+    const SRunResult r = Diag({"ports"});
     ASSERT_EQ(r.nExitCode, OK);
     EXPECT_EQ(r.Lines(),
               QStringList{QStringLiteral("COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)").arg(sim.Pty())});
@@ -180,20 +130,16 @@ TEST_F(DiagE2e, PortsListsTheSimulatorAsAHandset)
     const SRunResult clash = RunProgram(QStringLiteral("qpx-handset-sim"), {"--port", "42"});
     EXPECT_EQ(clash.nExitCode, 2);
     EXPECT_TRUE(clash.strErr.contains(QStringLiteral("COM42"))) << clash.strErr.toStdString();
-}
 
-TEST_F(DiagE2e, PortsListsRealDevicesByTheNumberingRule)
-{
+    // Real devices, the simulators gone.
+    ASSERT_TRUE(sim.Stop() && second.Stop());
     CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("fakesys")));
     sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
     sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
                   QStringLiteral("CDMA Phone"));
-    const QByteArray saved = qgetenv("QPX_SYSFS_ROOT");
-    qputenv("QPX_SYSFS_ROOT", sys.Root().toLocal8Bit());
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"ports"});
-    qputenv("QPX_SYSFS_ROOT", saved);
-    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    EXPECT_EQ(r.Lines(),
+    const SRunResult real = Diag({"ports"}, {"QPX_SYSFS_ROOT=" + sys.Root()});
+    ASSERT_EQ(real.nExitCode, OK) << real.strErr.toStdString();
+    EXPECT_EQ(real.Lines(),
               (QStringList{"COM1 /dev/ttyS0 handset=no Communications Port (COM1)",
                            "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
 }
@@ -203,7 +149,8 @@ struct SFaultCase
     const char* pszName;
     QStringList args;
     int nExpected;
-    const char* pszStderr; // expected part of the message
+    const char* pszStderr;      // expected part of the message
+    const char* pszStdout = ""; // expected part of the report
 };
 
 class DiagFaults : public DiagE2e, public ::testing::WithParamInterface<SFaultCase>
@@ -219,6 +166,7 @@ TEST_P(DiagFaults, FailCleanlyWithTheRightExitCode)
     ASSERT_TRUE(r.bFinished) << "qpx-diag hung";
     EXPECT_EQ(r.nExitCode, c.nExpected) << r.strErr.toStdString();
     EXPECT_TRUE(r.strErr.contains(QLatin1String(c.pszStderr))) << r.strErr.toStdString();
+    EXPECT_TRUE(r.strOut.contains(QLatin1String(c.pszStdout))) << r.strOut.toStdString();
     if (c.nExpected != OK) {
         EXPECT_TRUE(r.strOut.isEmpty()) << "no partial report on failure";
     }
@@ -235,6 +183,13 @@ INSTANTIATE_TEST_SUITE_P(
         SFaultCase{"garbage", {"--garbage"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
         SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
+        // Status and version answered, then the line closes: the report shows what a failed PRL
+        // or ERI request gives.
+        SFaultCase{"hangupAfterTheVersion",
+                   {"--hangup-after", "2"},
+                   OK,
+                   "",
+                   "PRL Version: 1: 65535    2: 65535\nERI Version: 65535\n"},
         // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll; latency
         // beyond the time-out, or a line too slow for one answer, is a handset that does not answer.
         SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
@@ -248,26 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "does not answer the status request"}),
     [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
 
-TEST_F(DiagE2e, HangupAfterTheVersionLeavesThePrlAndEriAt65535)
-{
-    // Status and version are answered, then the line closes: the poll still reports, with the
-    // numbers a failed PRL or ERI request shows. The simulator removes its port and ends.
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--hangup-after", "2"}));
-    const SRunResult r = Info(sim.Port());
-    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList lines = r.Lines();
-    ASSERT_EQ(lines.size(), 21);
-    EXPECT_EQ(lines[0], QStringLiteral("ESN: 8f2a41d3"));
-    EXPECT_EQ(lines[19], QStringLiteral("PRL Version: 1: 65535    2: 65535"));
-    EXPECT_EQ(lines[20], QStringLiteral("ERI Version: 65535"));
-    ASSERT_TRUE(sim.WaitForExit(5000));
-    EXPECT_EQ(sim.ExitCode(), 0);
-    SVirtualPort port;
-    EXPECT_FALSE(ReadVirtualPort(sim.Port(), port));
-}
-
-TEST_F(DiagE2e, OpenAndUsageFailuresHaveTheirOwnExitCodes)
+TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
 {
     const SRunResult none = Info(250);
     EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
@@ -281,7 +217,7 @@ TEST_F(DiagE2e, OpenAndUsageFailuresHaveTheirOwnExitCodes)
     UnpublishVirtualPort(251, file);
 
     // With --json the failure is a document too.
-    const SRunResult json = RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", "250", "--json"});
+    const SRunResult json = Diag({"info", "--port", "250", "--json"});
     EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
     const QJsonObject failure = ParseJson(json);
     EXPECT_EQ(SortedKeys(failure), (QStringList{"error", "port"}));
@@ -294,29 +230,23 @@ TEST_F(DiagE2e, OpenAndUsageFailuresHaveTheirOwnExitCodes)
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({}));
     const QString port = QString::number(sim.Port());
+    // A port another program holds is busy until it lets go.
+    CDiagPort holder;
+    ASSERT_TRUE(holder.OpenPath(sim.Pty(), sim.Port())) << holder.LastErrorText().toStdString();
+    const SRunResult busy = Info(sim.Port());
+    EXPECT_EQ(busy.nExitCode, PORT_BUSY) << busy.strErr.toStdString();
+    EXPECT_TRUE(busy.strErr.contains(QStringLiteral("Close the other program"))) << busy.strErr.toStdString();
+    holder.Close();
+    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
     for (const QStringList& args :
          {QStringList{"info"}, QStringList{"frobnicate"},
           QStringList{"run", "--plugin", plugin, "--port", port, "fly"},
           QStringList{"run", "--plugin", plugin, "--port", port, "prl", "--file", file}})
-        EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), args).nExitCode, 1) << args.join(' ').toStdString();
+        EXPECT_EQ(Diag(args).nExitCode, 1) << args.join(' ').toStdString();
     const SRunResult missing =
-        RunProgram(QStringLiteral("qpx-diag"),
-                   {"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port",
-                    port, "bin", "--bin", file});
+        Diag({"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port", port,
+              "bin", "--bin", file});
     EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
-}
-
-TEST_F(DiagE2e, APortHeldByAnotherProgramIsBusy)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({}));
-    auto holder = std::make_unique<CDiagPort>();
-    ASSERT_TRUE(holder->OpenPath(sim.Pty(), sim.Port())) << holder->LastErrorText().toStdString();
-    const SRunResult r = Info(sim.Port());
-    EXPECT_EQ(r.nExitCode, PORT_BUSY) << r.strErr.toStdString();
-    EXPECT_TRUE(r.strErr.contains(QStringLiteral("Close the other program"))) << r.strErr.toStdString();
-    holder->Close();
-    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
 }
 
 TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
@@ -330,7 +260,7 @@ TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
     ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked USB Port")));
     const SRunResult r = Info(252);
     // The doctor says so too.
-    const SRunResult doctor = RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
+    const SRunResult doctor = Diag({"doctor"});
     UnpublishVirtualPort(252, file);
     EXPECT_EQ(r.nExitCode, PERMISSION_DENIED);
     EXPECT_TRUE(r.strErr.contains(QStringLiteral("dialout"))) << r.strErr.toStdString();
@@ -350,6 +280,15 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     ASSERT_TRUE(sim.Start({}));
     const QString port = QString::number(sim.Port());
     const QString folder = QFileInfo(ReferencePlugin()).path();
+    // The keys of info's document in the order of its text lines, and the port.
+    const QStringList order = {"esn",         "digitalMin",     "analogMin",        "rfMode",
+                               "cdmaChannel", "codeChannel",    "activeSectorPn",   "sid",
+                               "nid",         "locaid",         "protocolRevision", "compileDate",
+                               "compileTime", "releaseDate",    "releaseTime",      "swVersion",
+                               "mobileModel", "slotCycleIndex", "msmVersion",       "prlVersion",
+                               "eriVersion"};
+    QStringList infoKeys = order + QStringList{"port"};
+    infoKeys.sort();
     struct SRow
     {
         QStringList args;
@@ -359,14 +298,7 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     };
     const SRow rows[] = {
         {{"ports"}, {"ports"}, "ports", {"device", "handset", "name", "number", "port", "usb"}},
-        {{"info", "--port", port},
-         {"activeSectorPn",   "analogMin",   "cdmaChannel", "codeChannel", "compileDate",
-          "compileTime",      "digitalMin",  "eriVersion",  "esn",         "locaid",
-          "mobileModel",      "msmVersion",  "nid",         "port",        "prlVersion",
-          "protocolRevision", "releaseDate", "releaseTime", "rfMode",      "sid",
-          "slotCycleIndex",   "swVersion"},
-         "",
-         {}},
+        {{"info", "--port", port}, infoKeys, "", {}},
         {{"plugins", "--folder", folder},
          {"folder", "plugins"},
          "plugins",
@@ -379,7 +311,7 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     };
     for (const SRow& row : rows) {
         const QString name = row.args.first();
-        const SRunResult help = RunProgram(QStringLiteral("qpx-diag"), {name, "--help"});
+        const SRunResult help = Diag({name, "--help"});
         EXPECT_EQ(help.nExitCode, OK) << name.toStdString();
         EXPECT_TRUE(help.strOut.startsWith(QStringLiteral("usage: qpx-diag ") + name))
             << help.strOut.toStdString();
@@ -387,7 +319,7 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
         if (row.keys.isEmpty())
             continue;
 
-        const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), row.args + QStringList{"--json"});
+        const SRunResult r = Diag(row.args + QStringList{"--json"});
         const QJsonObject doc = ParseJson(r);
         EXPECT_EQ(r.nExitCode, doc.value(QStringLiteral("exitCode")).toInt(OK))
             << name.toStdString() << r.strErr.toStdString();
@@ -402,30 +334,19 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
 
     // The documents hold what the text says: info line by line in the order of its keys.
     const QStringList text = Info(sim.Port()).Lines();
-    const QJsonObject info =
-        ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", port, "--json"}));
-    const char* const order[] = {"esn",         "digitalMin",     "analogMin",        "rfMode",
-                                 "cdmaChannel", "codeChannel",    "activeSectorPn",   "sid",
-                                 "nid",         "locaid",         "protocolRevision", "compileDate",
-                                 "compileTime", "releaseDate",    "releaseTime",      "swVersion",
-                                 "mobileModel", "slotCycleIndex", "msmVersion",       "prlVersion",
-                                 "eriVersion"};
+    const QJsonObject info = ParseJson(Diag({"info", "--port", port, "--json"}));
     ASSERT_EQ(text.size(), 21);
     for (int i = 0; i < 21; ++i)
-        EXPECT_EQ(text[i].mid(text[i].indexOf(QStringLiteral(": ")) + 2),
-                  info.value(QLatin1String(order[i])).toString())
-            << order[i];
-    const QJsonObject p = ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"ports", "--json"}))
-                              .value(QStringLiteral("ports"))
-                              .toArray()
-                              .first()
-                              .toObject();
+        EXPECT_EQ(text[i].mid(text[i].indexOf(QStringLiteral(": ")) + 2), info.value(order[i]).toString())
+            << order[i].toStdString();
+    const QJsonObject p =
+        ParseJson(Diag({"ports", "--json"})).value(QStringLiteral("ports")).toArray().first().toObject();
     EXPECT_EQ(p.value(QStringLiteral("port")).toString(), QStringLiteral("COM%1").arg(sim.Port()));
     EXPECT_EQ(p.value(QStringLiteral("number")).toInt(), sim.Port());
     EXPECT_EQ(p.value(QStringLiteral("device")).toString(), sim.Pty());
     EXPECT_TRUE(p.value(QStringLiteral("handset")).toBool());
 
-    const SRunResult version = RunProgram(QStringLiteral("qpx-diag"), {"--version"});
+    const SRunResult version = Diag({"--version"});
     EXPECT_EQ(version.nExitCode, OK);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"))
                     .match(version.strOut)
@@ -478,10 +399,8 @@ public:
 
     SRunResult Run()
     {
-        CEnvOverride proc("QPX_PROC_ROOT", m_strProc);
-        CEnvOverride udev("QPX_UDEV_ROOT", m_strUdev);
-        CEnvOverride sys("QPX_SYSFS_ROOT", m_sysfs.Root());
-        return RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
+        return Diag({"doctor"}, {"QPX_PROC_ROOT=" + m_strProc, "QPX_UDEV_ROOT=" + m_strUdev,
+                                 "QPX_SYSFS_ROOT=" + m_sysfs.Root()});
     }
     // The expected text with {install}, {com}, {pty} and {self} filled in.
     QString Fill(QString text) const
@@ -582,39 +501,40 @@ INSTANTIATE_TEST_SUITE_P(
             {"error: {install} holds no MODEL/ folder, so no model plug-in can be found. Fix: mkdir -p "
              "{install}MODEL and copy the model plug-ins (*.so) into it"},
             {}},
+        // Warnings only: the log folder, a port ModemManager holds, brltty running.
         SDoctorCase{
-            "logNotWritable",
+            "warnings",
             [](CDoctorWorld& w) {
                 w.Install();
                 ASSERT_TRUE(w.StartSim());
                 qpxtest::WriteFile(w.Fill(QStringLiteral("{install}LOG")), "a file, not a folder");
+                w.Process(4242, "ModemManager", {w.m_sim.Pty()});
+                w.Process(77, "brltty");
             },
             1,
             {"warning: {install}LOG/ is not writable, so the program log and the operation log are lost. "
-             "Fix: move the file {install}LOG aside; the program makes the folder"},
+             "Fix: move the file {install}LOG aside; the program makes the folder",
+             "warning: {com} is busy: held by ModemManager (process 4242). Fix: sudo systemctl stop "
+             "ModemManager",
+             "ok: ModemManager is running; no USB handset is present.",
+             "warning: brltty (process 77) is running: it claims common USB serial adapters as braille "
+             "displays. Fix: sudo apt-get remove brltty (if no braille display is used)"},
             {}},
-        SDoctorCase{"modemManagerHoldsThePort",
-                    [](CDoctorWorld& w) {
-                        w.Install();
-                        ASSERT_TRUE(w.StartSim());
-                        w.Process(4242, "ModemManager", {w.m_sim.Pty()});
-                    },
-                    1,
-                    {"warning: {com} is busy: held by ModemManager (process 4242). Fix: sudo systemctl stop "
-                     "ModemManager",
-                     "ok: ModemManager is running; no USB handset is present."},
-                    {}},
         SDoctorCase{
-            "usbHandsetWithoutTheRule",
+            "usbHandsetWithoutTheRuleAndBrlttyRules",
             [](CDoctorWorld& w) {
                 w.Install();
                 w.UsbHandset();
                 w.Process(4242, "ModemManager");
+                w.UdevFile(QStringLiteral("usr/lib/udev/rules.d/85-brltty.rules"),
+                           "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
             },
             2,
             {"warning: ModemManager (process 4242) is running and no rule tells it to leave COM65 "
              "(1d6b:0001) alone: it probes the handset and holds the port for seconds. Fix: add the line " +
                  RULE,
+             "warning: brltty's rules claim COM65 (1d6b:0001) as a braille display and take the port away. "
+             "Fix: sudo apt-get remove brltty (if no braille display is used)",
              "error: COM65 (/dev/ttyACM0): the device node is missing. Fix: plug the handset in again; "
              "\"sudo dmesg\" tells what the kernel saw"},
             {}},
@@ -629,29 +549,6 @@ INSTANTIATE_TEST_SUITE_P(
                     2, // the node is missing
                     {"ok: ModemManager leaves COM65 alone (ID_MM_DEVICE_IGNORE)."},
                     {"no rule tells it"}},
-        SDoctorCase{
-            "brlttyClaimsTheHandset",
-            [](CDoctorWorld& w) {
-                w.Install();
-                w.UsbHandset();
-                w.UdevFile(QStringLiteral("usr/lib/udev/rules.d/85-brltty.rules"),
-                           "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
-            },
-            2,
-            {"warning: brltty's rules claim COM65 (1d6b:0001) as a braille display and take the port away. "
-             "Fix: sudo apt-get remove brltty (if no braille display is used)"},
-            {}},
-        SDoctorCase{
-            "brlttyRunning",
-            [](CDoctorWorld& w) {
-                w.Install();
-                ASSERT_TRUE(w.StartSim());
-                w.Process(77, "brltty");
-            },
-            1,
-            {"warning: brltty (process 77) is running: it claims common USB serial adapters as braille "
-             "displays. Fix: sudo apt-get remove brltty (if no braille display is used)"},
-            {}},
         SDoctorCase{"lockAndPortHeldByThisProcess",
                     [](CDoctorWorld& w) {
                         // The real /proc: the simulator keeps its own end open and is no holder.
@@ -687,7 +584,7 @@ TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
     ASSERT_TRUE(
         QFile::copy(dir + QStringLiteral("qpx_rec_plugin_nobinver.so"), model + QStringLiteral("b.so")));
 
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder", model});
+    const SRunResult r = Diag({"plugins", "--folder", model});
     ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
     const QStringList lines = r.Lines();
     ASSERT_EQ(lines.size(), 3) << r.strOut.toStdString();
@@ -699,12 +596,12 @@ TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t./MODEL\t") + model + QStringLiteral("a.so")));
 
     RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", install, HKEY_LOCAL_MACHINE);
-    const SRunResult scanned = RunProgram(QStringLiteral("qpx-diag"), {"plugins"});
+    const SRunResult scanned = Diag({"plugins"});
     RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QString(), HKEY_LOCAL_MACHINE);
     EXPECT_EQ(scanned.nExitCode, OK);
     EXPECT_EQ(scanned.Lines(), lines);
     EXPECT_TRUE(scanned.strErr.isEmpty());
-    EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder"}).nExitCode, 1);
+    EXPECT_EQ(Diag({"plugins", "--folder"}).nExitCode, 1);
 }
 
 // Several handsets at once: one child per port, each line prefixed with its port, ModemManager
@@ -720,17 +617,16 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("b")), "--reset-ms", "100"}));
     mm.AddModem(QStringLiteral("/sys/devices/usb-a"), {a.Pty().mid(5)});
     mm.AddModem(QStringLiteral("/sys/devices/usb-b"), {b.Pty().mid(5)});
-    CEnvOverride systemBus("DBUS_SYSTEM_BUS_ADDRESS", bus.Address());
+    const QStringList systemBus{"DBUS_SYSTEM_BUS_ADDRESS=" + bus.Address()};
     const QString plugin = ReferencePlugin();
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("prl"));
     const QString comA = QStringLiteral("COM%1: ").arg(a.Port());
     const QString comB = QStringLiteral("COM%1: ").arg(b.Port());
 
     const SRunResult read =
-        RunProgram(QStringLiteral("qpx-diag"),
-                   {"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
-                    QString::number(b.Port()), "prl", "--nam", "1", "--file", dir + "/%n.prl", "--read"},
-                   120000);
+        Diag({"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
+              QString::number(b.Port()), "prl", "--nam", "1", "--file", dir + "/%n.prl", "--read"},
+             systemBus, 120000);
     ASSERT_TRUE(read.bFinished);
     EXPECT_EQ(read.nExitCode, OK) << read.strErr.toStdString();
     for (const QString& line : read.Lines())
@@ -753,10 +649,9 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
 
     // Every handset, one with a damaged file: the worst exit code, one record per port.
     ASSERT_TRUE(qpxtest::WriteFile(fileB, QByteArray(50, '\x01')));
-    const SRunResult write = RunProgram(QStringLiteral("qpx-diag"),
-                                        {"run", "--plugin", plugin, "--all-handsets", "prl", "--nam", "1",
-                                         "--file", dir + "/%n.prl", "--write", "--json"},
-                                        120000);
+    const SRunResult write = Diag({"run", "--plugin", plugin, "--all-handsets", "prl", "--nam", "1", "--file",
+                                   dir + "/%n.prl", "--write", "--json"},
+                                  systemBus, 120000);
     EXPECT_EQ(write.nExitCode, 7) << write.strErr.toStdString();
     EXPECT_TRUE(write.strErr.contains(comB)) << write.strErr.toStdString();
     const QJsonObject doc = ParseJson(write);

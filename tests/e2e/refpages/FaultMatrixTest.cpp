@@ -245,40 +245,12 @@ protected:
     {
         return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : Handset in download mode");
     }
-    bool StartEnabled() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage()->IsStartEnabled();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage()->IsStartEnabled();
-        case TRANSFER:
-            return m_pHost->TransferPage()->IsStartEnabled();
-        default:
-            return m_pHost->UpgradePage()->IsStartEnabled();
-        }
-    }
     // Connected, the plug-in named for the handset, the page's start usable.
     bool BackOnline() const
     {
-        return Connected() && HandsetShown() && (!IsOperation() || StartEnabled()) &&
+        return Connected() && HandsetShown() && (!IsOperation() || Page()->IsStartEnabled()) &&
                m_frame->PaneText(ID_PANE_DLL).startsWith(QStringLiteral("DLL : ") + m_dll);
     }
-    // The page that ran the operation still holds its plug-in.
-    bool PluginHeld() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage()->IsRunning();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage()->IsRunning();
-        case TRANSFER:
-            return m_pHost->TransferPage()->IsRunning();
-        default:
-            return m_pHost->UpgradePage()->IsRunning();
-        }
-    }
-
     struct SCounts
     {
         QStringList threads, fds;
@@ -413,7 +385,7 @@ protected:
         }
     }
 
-    QWidget* Page() const
+    COperationPage* Page() const
     {
         switch (m_phase.ePhase) {
         case SETTINGS:
@@ -442,7 +414,7 @@ protected:
         }
         EXPECT_EQ(theSettings.m_bBusy, 0);
         EXPECT_TRUE(PanelUnlocked());
-        EXPECT_FALSE(PluginHeld());
+        EXPECT_FALSE(Page()->IsRunning());
         const QByteArray log = LogText();
         EXPECT_EQ(log.count(QByteArray("Current Operation\t:\t") + m_phase.operation), logged + 1);
         EXPECT_TRUE(log.contains("Last Status\t\t:\t" + status.toUtf8() + "\r\n")) << log.constData();
@@ -509,12 +481,16 @@ TEST_P(FaultMatrixTest, Cell)
         ExpectNothingLeftOver(before, "after the handset was taken back");
 
     // The operation that failed goes through once the handset answers as it should.
+    // (A loaded machine can miss the plug-in's short wait for an answer: such a run is tried again.)
     if (IsOperation() && !succeeded && BackOnline()) {
-        Dialogs::ClearRecords();
-        QPushButton* start = nullptr;
-        ASSERT_NO_FATAL_FAILURE(Prepare(start));
         bool again = false;
-        ASSERT_NO_FATAL_FAILURE(RunAndCheck(start, again));
+        for (int run = 0;
+             run < 3 && !again && (run == 0 || LastMessage().contains(QLatin1String("not answer"))); ++run) {
+            Dialogs::ClearRecords();
+            QPushButton* start = nullptr;
+            ASSERT_NO_FATAL_FAILURE(Prepare(start));
+            ASSERT_NO_FATAL_FAILURE(RunAndCheck(start, again));
+        }
         EXPECT_TRUE(again) << LastMessage().toStdString();
         EXPECT_TRUE(Done());
     }
