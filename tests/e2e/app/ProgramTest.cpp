@@ -88,15 +88,4 @@ TEST_F(ProgramTest, SecondCopyRefusedUntilTheFirstIsKilled)
     EXPECT_EQ(saved.value(QStringLiteral("LOCATE_DIRECTORY")).toString(), m_install);
 }
 
-TEST_F(ProgramTest, NotInstalledIsRefused)
-{
-    ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=3\n"));
-    auto p = Start();
-    ASSERT_TRUE(p->waitForFinished(10000));
-    EXPECT_TRUE(QString::fromLocal8Bit(p->readAllStandardError())
-                    .contains(QStringLiteral(
-                        "QPX program is not properly installed. Please re-install the proram.")));
-    EXPECT_FALSE(QDir(m_install + QStringLiteral("LOG")).exists());
-}
-
 } // namespace

@@ -249,29 +249,6 @@ TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
     EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
 }
 
-TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
-{
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("dev")) + QStringLiteral("/locked");
-    qpxtest::WriteFile(file, "x");
-    QFile::setPermissions(file, QFileDevice::Permissions());
-    QFile probe(file);
-    if (probe.open(QIODevice::ReadWrite))
-        GTEST_SKIP() << "running with privileges that ignore file modes";
-    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked USB Port")));
-    const SRunResult r = Info(252);
-    // The doctor says so too.
-    const SRunResult doctor = Diag({"doctor"});
-    UnpublishVirtualPort(252, file);
-    EXPECT_EQ(r.nExitCode, PERMISSION_DENIED);
-    EXPECT_TRUE(r.strErr.contains(QStringLiteral("dialout"))) << r.strErr.toStdString();
-    EXPECT_EQ(doctor.nExitCode, 2);
-    const QString denied = QStringLiteral("error: COM252 (%1): this user may not open it").arg(file);
-    const QStringList lines = doctor.Lines();
-    EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
-        return line.startsWith(denied);
-    })) << doctor.strOut.toStdString();
-}
-
 // Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
 // the keys the manual lists, holding what the text output says.
 TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)

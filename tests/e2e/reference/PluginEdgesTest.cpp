@@ -613,27 +613,9 @@ TEST_F(SecurityE2e, AnSpcTheHandsetHidesCanStillBeChanged)
 
 using SettingsE2e = CPluginTest;
 
-TEST_F(SettingsE2e, RowsThatAreNotNvValuesComeFromTheHandsetItself)
-{
-    ASSERT_TRUE(StartSim());
-    const SGrid& g = Read(4);
-    const int esn = Row(4, "Display ESN/MEID (in Decimal & Hex)");
-    EXPECT_EQ(
-        QStringList({g.Cell(Row(4, "All SW Versions numbers")), g.Cell(Row(4, "All SW Versions numbers"), 2),
-                     g.Cell(Row(4, "All HW Versions numbers")), g.Cell(Row(4, "PRL ID")),
-                     g.Cell(Row(4, "PRL ID"), 2), g.Cell(esn), g.Cell(esn, 2), g.Cell(Row(4, "ERI ID"))}),
-        QStringList({QStringLiteral("12.06  VKQ100A1"), QStringLiteral("Mar 14 2006 10:22:31"),
-                     QStringLiteral("MSM 2P (0x610a)"), QStringLiteral("52"), QStringLiteral("53"),
-                     QString::number(0x8F2A41D3u), QStringLiteral("8F2A41D3"), QStringLiteral("3")}));
-    const SGrid& nam = Read(1);
-    EXPECT_EQ(QStringList({nam.Cell(Row(1, "IMSI_S")), nam.Cell(Row(1, "MIN2")), nam.Cell(Row(1, "MIN1")),
-                           nam.Cell(Row(1, "MCC")), nam.Cell(Row(1, "MNC"))}),
-              QStringList({QStringLiteral("2125550147"), QString::number(0x065), QString::number(0x6F2824),
-                           QStringLiteral("310"), QStringLiteral("00")}));
-}
-
 TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritten)
 {
+    qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\neri_version=none\n"); // ERI ID never written
     ASSERT_TRUE(StartSim());
     const struct
     {
@@ -647,6 +629,7 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
         {4, "Emergency Numbers", 1, "112", "112"}, // dial string
         {4, "Idle screen banner (text)", 0, "Hi!", "Hi!"},
         {4, "Wallpaper", 0, "0x07", "7"},
+        {4, "ERI ID", 0, "9", "9"}, // shown empty, recorded as absent in the backup
         // Fields of one item (the mobile-IP profile) change alone; the others of the item stay.
         {5, "MIP NAI", 0, "tech@kova.example", "tech@kova.example"},
         {5, "Home Agent IP Address", 0, "10.0.0.9", "10.0.0.9"},
@@ -656,7 +639,7 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
         {5, "SIP Password", 0, "s3cret", "s3cret"},
         {9, "BREW VOD CLASSID", 0, "0x0100beef", "0x0100BEEF"},
     };
-    const QString verified[] = {QStringLiteral("4 values in 4 items verified; 68 rows unchanged"),
+    const QString verified[] = {QStringLiteral("5 values in 5 items verified; 67 rows unchanged"),
                                 QStringLiteral("6 values in 4 items verified"),
                                 QStringLiteral("1 values in 1 items verified")};
     int step = 0;
@@ -681,6 +664,10 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
     EXPECT_EQ(data.Cell(Row(5, "Reverse Tunneling")), QStringLiteral("Enable"));
     EXPECT_EQ(data.Cell(Row(5, "MN AAA SPI Value")), QStringLiteral("2"));
     EXPECT_EQ(Read(4).Cell(Row(4, "Emergency Numbers", 2)), QStringLiteral("#911"));
+    QByteArray manifests;
+    for (const QByteArray& f : qpxtest::FilesBelow(m_install + QStringLiteral("MODEL/NV_BK")))
+        manifests += f;
+    EXPECT_TRUE(manifests.contains("nv/4025.bin none\n")) << manifests.constData();
 
     // Nothing differs: nothing is written and nothing is saved.
     const QStringList runs =
@@ -719,23 +706,6 @@ TEST_F(SettingsE2e, ImsiSAndTheMinRowsStayInStep)
     EXPECT_EQ(Read(1).Cell(Row(1, "IMSI_S")), QStringLiteral("2125550000"));
 }
 
-// An item never written is shown empty with an editor, and recorded as absent when written.
-TEST_F(SettingsE2e, AnItemNeverWrittenIsShownEmptyAndRecordedAsAbsent)
-{
-    qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\neri_version=none\n");
-    ASSERT_TRUE(StartSim());
-    const int eri = Row(4, "ERI ID");
-    SGrid& g = Read(4);
-    EXPECT_TRUE(g.Cell(eri).isEmpty());
-    EXPECT_EQ(g.grid.EditRuleAt(eri, 1).nByteWidth, 2); // can be set
-    EXPECT_TRUE(m_strLastStatus.contains(QStringLiteral("; 1 not set;"))) << m_strLastStatus.toStdString();
-    g.Set(eri, QStringLiteral("9"));
-    const SOutcome w = Settings(4, 0, g);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_TRUE(Manifest(BackupOf("NV_BK")).contains(QStringLiteral("nv/4025.bin none\n")));
-    EXPECT_EQ(Read(4).Cell(eri), QStringLiteral("9"));
-}
-
 // A handset without the items shows them empty without editors; one without PRL reads, no PRL ID.
 TEST_F(SettingsE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
 {
@@ -751,7 +721,16 @@ TEST_F(SettingsE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
 
     ASSERT_TRUE(StartSim({QStringLiteral("--refuse"), QStringLiteral("0x49")}));
     const SGrid& noPrl = Read(4);
-    EXPECT_TRUE(noPrl.Cell(Row(4, "PRL ID")).isEmpty());
+    // Rows that are no NV values come from the handset itself.
+    const int esn = Row(4, "Display ESN/MEID (in Decimal & Hex)");
+    EXPECT_EQ(QStringList({noPrl.Cell(Row(4, "All SW Versions numbers")),
+                           noPrl.Cell(Row(4, "All SW Versions numbers"), 2),
+                           noPrl.Cell(Row(4, "All HW Versions numbers")), noPrl.Cell(Row(4, "PRL ID")),
+                           noPrl.Cell(Row(4, "PRL ID"), 2), noPrl.Cell(esn), noPrl.Cell(esn, 2),
+                           noPrl.Cell(Row(4, "ERI ID"))}),
+              QStringList({QStringLiteral("12.06  VKQ100A1"), QStringLiteral("Mar 14 2006 10:22:31"),
+                           QStringLiteral("MSM 2P (0x610a)"), QString(), QString(),
+                           QString::number(0x8F2A41D3u), QStringLiteral("8F2A41D3"), QStringLiteral("3")}));
     EXPECT_EQ(noPrl.Cell(lang), QStringLiteral("English"));
     EXPECT_TRUE(m_strLastStatus.contains(QStringLiteral("read: 71 values; 1 not set;")))
         << m_strLastStatus.toStdString();
