@@ -86,17 +86,6 @@ public:
     }
 };
 
-CPrivateBus::~CPrivateBus()
-{
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
-}
-
 bool CPrivateBus::Start()
 {
     const QString dir = qpxtest::MakeTempDir(QStringLiteral("bus"));

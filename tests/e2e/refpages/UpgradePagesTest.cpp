@@ -26,10 +26,9 @@ class UpgradeRefPagesTest : public CRefPagesTest
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, SimArgs()));
+        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
         m_pPage = m_pHost->UpgradePage();
     }
-    virtual QStringList SimArgs() const { return {}; }
 
     // Shows the operation from the toolbar and waits until Start can be used.
     void Show(int toolbarId, int selected)
