@@ -178,9 +178,6 @@ INSTANTIATE_TEST_SUITE_P(
         SFaultCase{"silent", {"--silent"}, NOT_ANSWERING, "does not answer the status request"},
         SFaultCase{"late", {"--late", "3000"}, NOT_ANSWERING, "does not answer the status request"},
         SFaultCase{"lateButInTime", {"--late", "100"}, OK, ""},
-        SFaultCase{"corrupt", {"--corrupt-check"}, NOT_ANSWERING, "does not answer the status"},
-        SFaultCase{"wrongCommand", {"--wrong-command"}, NOT_ANSWERING, "does not answer the status"},
-        SFaultCase{"garbage", {"--garbage"}, NOT_ANSWERING, "does not answer the status"},
         SFaultCase{"statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
         SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
         // Status and version answered, then the line closes: the report shows what a failed PRL
