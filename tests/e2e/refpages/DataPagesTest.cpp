@@ -1,6 +1,6 @@
-// The phonebook, settings and memory transfer pages with the reference plug-in against the
-// simulated handset, each driven through the page's own controls: what the pages show and write
-// matches what the handset holds, and the handset holds what the pages wrote.
+// The phonebook and settings pages with the reference plug-in against the simulated handset, each
+// driven through the page's own controls: what the pages show and write matches what the handset
+// holds, and the handset holds what the pages wrote. (The transfer page: the fault matrix.)
 #include "RefPagesFixture.h"
 #include "controls/EditGrid.h"
 #include "pages/CsvReader.h"
