@@ -35,13 +35,7 @@ public:
         if (!m_process->waitForStarted(READY_WAIT_MS))
             return false;
         static const QRegularExpression ready(QStringLiteral("^qpx-handset-sim: COM(\\d+) -> (\\S+)$"));
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!m_process->waitForReadyRead(READY_WAIT_MS))
-                return false;
-            out += m_process->readAllStandardOutput();
-        }
-        const auto m = ready.match(QString::fromUtf8(out.left(out.indexOf('\n'))));
+        const auto m = ready.match(QString::fromUtf8(qpxtest::FirstLine(*m_process, READY_WAIT_MS)));
         if (!m.hasMatch())
             return false;
         m_nPort = m.captured(1).toInt();

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Exit codes of qpx-diag.
@@ -37,7 +39,7 @@ enum
 
 SRunResult Diag(const QStringList& args, const QStringList& env = {}, int waitMs = 60000)
 {
-    return RunProgram(QStringLiteral("qpx-diag"), args, waitMs, env);
+    return RunProgram(u"qpx-diag"_s, args, waitMs, env);
 }
 
 QJsonObject ParseJson(const SRunResult& r)
@@ -58,7 +60,7 @@ QStringList SortedKeys(const QJsonObject& o)
 // A copy of the reference plug-in in a MODEL folder of its own.
 QString ReferencePlugin()
 {
-    const QString path = qpxtest::MakeTempDir(QStringLiteral("model")) + QStringLiteral("/reference.so");
+    const QString path = qpxtest::MakeTempDir(u"model"_s) + u"/reference.so"_s;
     QFile::copy(QStringLiteral(QPX_REF_PLUGIN), path);
     return path;
 }
@@ -104,7 +106,7 @@ TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
         profile += QByteArray(row.profile) + '\n';
         expected << QString::fromLatin1(row.line);
     }
-    const QString path = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
+    const QString path = qpxtest::MakeTempDir(u"profile"_s) + u"/handset.txt"_s;
     ASSERT_TRUE(qpxtest::WriteFile(path, profile));
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({"--profile", path}));
@@ -120,23 +122,21 @@ TEST_F(DiagE2e, PortsListsSimulatorsAndRealDevicesByTheNumberingRule)
     EXPECT_EQ(sim.Port(), 42);
     const SRunResult r = Diag({"ports"});
     ASSERT_EQ(r.nExitCode, OK);
-    EXPECT_EQ(r.Lines(),
-              QStringList{QStringLiteral("COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)").arg(sim.Pty())});
+    EXPECT_EQ(r.Lines(), QStringList{u"COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)"_s.arg(sim.Pty())});
 
     // A second simulator takes the lowest free number from 20; asking for a taken one fails.
     CSimProcess second;
     ASSERT_TRUE(second.Start({}));
     EXPECT_EQ(second.Port(), 20);
-    const SRunResult clash = RunProgram(QStringLiteral("qpx-handset-sim"), {"--port", "42"});
+    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", "42"});
     EXPECT_EQ(clash.nExitCode, 2);
-    EXPECT_TRUE(clash.strErr.contains(QStringLiteral("COM42"))) << clash.strErr.toStdString();
+    EXPECT_TRUE(clash.strErr.contains(u"COM42"_s)) << clash.strErr.toStdString();
 
     // Real devices, the simulators gone.
     ASSERT_TRUE(sim.Stop() && second.Stop());
-    CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("fakesys")));
-    sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
-    sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                  QStringLiteral("CDMA Phone"));
+    CFakeSysfs sys(qpxtest::MakeTempDir(u"fakesys"_s));
+    sys.AddUart(u"ttyS0"_s, u"4"_s);
+    sys.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
     const SRunResult real = Diag({"ports"}, {"QPX_SYSFS_ROOT=" + sys.Root()});
     ASSERT_EQ(real.nExitCode, OK) << real.strErr.toStdString();
     EXPECT_EQ(real.Lines(),
@@ -204,12 +204,12 @@ TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
 {
     const SRunResult none = Info(250);
     EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
-    EXPECT_TRUE(none.strErr.contains(QStringLiteral("COM250: no such port"))) << none.strErr.toStdString();
+    EXPECT_TRUE(none.strErr.contains(u"COM250: no such port"_s)) << none.strErr.toStdString();
 
     // A virtual port that links to a plain file is present but no serial port.
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("dev")) + QStringLiteral("/plain");
+    const QString file = qpxtest::MakeTempDir(u"dev"_s) + u"/plain"_s;
     qpxtest::WriteFile(file, "x");
-    ASSERT_TRUE(PublishVirtualPort(251, file, QStringLiteral("Plain")));
+    ASSERT_TRUE(PublishVirtualPort(251, file, u"Plain"_s));
     EXPECT_EQ(Info(251).nExitCode, PORT_FAILED);
     UnpublishVirtualPort(251, file);
 
@@ -218,9 +218,8 @@ TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
     EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
     const QJsonObject failure = ParseJson(json);
     EXPECT_EQ(SortedKeys(failure), (QStringList{"error", "port"}));
-    EXPECT_EQ(failure.value(QStringLiteral("port")).toInt(), 250);
-    EXPECT_TRUE(
-        failure.value(QStringLiteral("error")).toString().contains(QStringLiteral("COM250: no such port")));
+    EXPECT_EQ(failure.value(u"port"_s).toInt(), 250);
+    EXPECT_TRUE(failure.value(u"error"_s).toString().contains(u"COM250: no such port"_s));
 
     // Usage faults exit 1; an operation the plug-in does not export exits 8.
     const QString plugin = ReferencePlugin();
@@ -232,7 +231,7 @@ TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
     ASSERT_TRUE(holder.OpenPath(sim.Pty(), sim.Port())) << holder.LastErrorText().toStdString();
     const SRunResult busy = Info(sim.Port());
     EXPECT_EQ(busy.nExitCode, PORT_BUSY) << busy.strErr.toStdString();
-    EXPECT_TRUE(busy.strErr.contains(QStringLiteral("Close the other program"))) << busy.strErr.toStdString();
+    EXPECT_TRUE(busy.strErr.contains(u"Close the other program"_s)) << busy.strErr.toStdString();
     holder.Close();
     EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
     for (const QStringList& args :
@@ -287,15 +286,14 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
         const QString name = row.args.first();
         const SRunResult help = Diag({name, "--help"});
         EXPECT_EQ(help.nExitCode, OK) << name.toStdString();
-        EXPECT_TRUE(help.strOut.startsWith(QStringLiteral("usage: qpx-diag ") + name))
-            << help.strOut.toStdString();
+        EXPECT_TRUE(help.strOut.startsWith(u"usage: qpx-diag "_s + name)) << help.strOut.toStdString();
         EXPECT_TRUE(help.strErr.isEmpty()) << help.strErr.toStdString();
         if (row.keys.isEmpty())
             continue;
 
         const SRunResult r = Diag(row.args + QStringList{"--json"});
         const QJsonObject doc = ParseJson(r);
-        EXPECT_EQ(r.nExitCode, doc.value(QStringLiteral("exitCode")).toInt(OK))
+        EXPECT_EQ(r.nExitCode, doc.value(u"exitCode"_s).toInt(OK))
             << name.toStdString() << r.strErr.toStdString();
         EXPECT_EQ(SortedKeys(doc), row.keys) << name.toStdString();
         if (*row.pszList == '\0')
@@ -311,20 +309,17 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     const QJsonObject info = ParseJson(Diag({"info", "--port", port, "--json"}));
     ASSERT_EQ(text.size(), 21);
     for (int i = 0; i < 21; ++i)
-        EXPECT_EQ(text[i].mid(text[i].indexOf(QStringLiteral(": ")) + 2), info.value(order[i]).toString())
+        EXPECT_EQ(text[i].mid(text[i].indexOf(u": "_s) + 2), info.value(order[i]).toString())
             << order[i].toStdString();
-    const QJsonObject p =
-        ParseJson(Diag({"ports", "--json"})).value(QStringLiteral("ports")).toArray().first().toObject();
-    EXPECT_EQ(p.value(QStringLiteral("port")).toString(), QStringLiteral("COM%1").arg(sim.Port()));
-    EXPECT_EQ(p.value(QStringLiteral("number")).toInt(), sim.Port());
-    EXPECT_EQ(p.value(QStringLiteral("device")).toString(), sim.Pty());
-    EXPECT_TRUE(p.value(QStringLiteral("handset")).toBool());
+    const QJsonObject p = ParseJson(Diag({"ports", "--json"})).value(u"ports"_s).toArray().first().toObject();
+    EXPECT_EQ(p.value(u"port"_s).toString(), u"COM%1"_s.arg(sim.Port()));
+    EXPECT_EQ(p.value(u"number"_s).toInt(), sim.Port());
+    EXPECT_EQ(p.value(u"device"_s).toString(), sim.Pty());
+    EXPECT_TRUE(p.value(u"handset"_s).toBool());
 
     const SRunResult version = Diag({"--version"});
     EXPECT_EQ(version.nExitCode, OK);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"))
-                    .match(version.strOut)
-                    .hasMatch())
+    EXPECT_TRUE(QRegularExpression(u"^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"_s).match(version.strOut).hasMatch())
         << version.strOut.toStdString();
 }
 
@@ -333,9 +328,8 @@ class CDoctorWorld
 {
 public:
     CDoctorWorld()
-        : m_strProc(qpxtest::MakeTempDir(QStringLiteral("proc"))),
-          m_strUdev(qpxtest::MakeTempDir(QStringLiteral("udev"))),
-          m_sysfs(qpxtest::MakeTempDir(QStringLiteral("sysfs")))
+        : m_strProc(qpxtest::MakeTempDir(u"proc"_s)), m_strUdev(qpxtest::MakeTempDir(u"udev"_s)),
+          m_sysfs(qpxtest::MakeTempDir(u"sysfs"_s))
     {
         QFile::remove(RegUserFilePath());
     }
@@ -343,30 +337,29 @@ public:
 
     void Install(bool model = true)
     {
-        m_strInstall = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        m_strInstall = qpxtest::MakeTempDir(u"install"_s) + u'/';
         if (model)
-            QDir().mkpath(m_strInstall + QStringLiteral("MODEL"));
+            QDir().mkpath(m_strInstall + u"MODEL"_s);
         qpxtest::WriteFile(RegUserFilePath(),
                            "[General]\nLOCATE_DIRECTORY=" + m_strInstall.toLocal8Bit() + "\n");
     }
     void Process(int pid, const char* name, const QStringList& open = {})
     {
-        const QString dir = m_strProc + QLatin1Char('/') + QString::number(pid);
-        qpxtest::WriteFile(dir + QStringLiteral("/comm"), QByteArray(name) + '\n');
-        QDir().mkpath(dir + QStringLiteral("/fd"));
+        const QString dir = m_strProc + u'/' + QString::number(pid);
+        qpxtest::WriteFile(dir + u"/comm"_s, QByteArray(name) + '\n');
+        QDir().mkpath(dir + u"/fd"_s);
         for (int i = 0; i < open.size(); ++i)
-            QFile::link(open[i], dir + QStringLiteral("/fd/%1").arg(i + 3));
+            QFile::link(open[i], dir + u"/fd/%1"_s.arg(i + 3));
     }
     // A USB handset 1d6b:0001 as ttyACM0 (COM65), its node 166:0.
     void UsbHandset()
     {
-        m_sysfs.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                          QStringLiteral("CDMA Phone"));
-        qpxtest::WriteFile(m_sysfs.Root() + QStringLiteral("/class/tty/ttyACM0/dev"), "166:0\n");
+        m_sysfs.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
+        qpxtest::WriteFile(m_sysfs.Root() + u"/class/tty/ttyACM0/dev"_s, "166:0\n");
     }
     void UdevFile(const QString& path, const QByteArray& text)
     {
-        qpxtest::WriteFile(m_strUdev + QLatin1Char('/') + path, text);
+        qpxtest::WriteFile(m_strUdev + u'/' + path, text);
     }
     bool StartSim() { return m_sim.Start({}); }
     void UseRealProc() { m_strProc.clear(); }
@@ -379,13 +372,12 @@ public:
     // The expected text with {install}, {com}, {pty} and {self} filled in.
     QString Fill(QString text) const
     {
-        return text.replace(QStringLiteral("{install}"), m_strInstall)
-            .replace(QStringLiteral("{com}"), QStringLiteral("COM%1").arg(m_sim.Port()))
-            .replace(QStringLiteral("{pty}"), m_sim.Pty())
-            .replace(QStringLiteral("{self}"),
-                     QStringLiteral("%1 (process %2)")
-                         .arg(QString::fromUtf8(qpxtest::ReadFile("/proc/self/comm")).trimmed())
-                         .arg(QCoreApplication::applicationPid()));
+        return text.replace(u"{install}"_s, m_strInstall)
+            .replace(u"{com}"_s, u"COM%1"_s.arg(m_sim.Port()))
+            .replace(u"{pty}"_s, m_sim.Pty())
+            .replace(u"{self}"_s, u"%1 (process %2)"_s
+                                      .arg(QString::fromUtf8(qpxtest::ReadFile("/proc/self/comm")).trimmed())
+                                      .arg(QCoreApplication::applicationPid()));
     }
 
     CSimProcess m_sim;
@@ -434,14 +426,14 @@ TEST_P(DiagDoctor, SaysWhatIsWrongAndHowToFixIt)
     for (const QString& text : c.absent)
         EXPECT_FALSE(r.strOut.contains(world.Fill(text))) << r.strOut.toStdString();
     for (const QString& line : lines)
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^(ok|warning|error): ")).match(line).hasMatch())
+        EXPECT_TRUE(QRegularExpression(u"^(ok|warning|error): "_s).match(line).hasMatch())
             << line.toStdString();
 }
 
-const QString RULE = QStringLiteral(
-    "'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
+const QString RULE =
+    u"'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
     "ENV{ID_MM_DEVICE_IGNORE}=\"1\"' to /etc/udev/rules.d/70-kova-qpx-local.rules, then sudo udevadm control "
-    "--reload && sudo udevadm trigger");
+    "--reload && sudo udevadm trigger"_s;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DiagDoctor,
@@ -481,7 +473,7 @@ INSTANTIATE_TEST_SUITE_P(
             [](CDoctorWorld& w) {
                 w.Install();
                 ASSERT_TRUE(w.StartSim());
-                qpxtest::WriteFile(w.Fill(QStringLiteral("{install}LOG")), "a file, not a folder");
+                qpxtest::WriteFile(w.Fill(u"{install}LOG"_s), "a file, not a folder");
                 w.Process(4242, "ModemManager", {w.m_sim.Pty()});
                 w.Process(77, "brltty");
             },
@@ -500,7 +492,7 @@ INSTANTIATE_TEST_SUITE_P(
                 w.Install();
                 w.UsbHandset();
                 w.Process(4242, "ModemManager");
-                w.UdevFile(QStringLiteral("usr/lib/udev/rules.d/85-brltty.rules"),
+                w.UdevFile(u"usr/lib/udev/rules.d/85-brltty.rules"_s,
                            "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
             },
             2,
@@ -517,8 +509,7 @@ INSTANTIATE_TEST_SUITE_P(
                         w.Install();
                         w.UsbHandset();
                         w.Process(4242, "ModemManager");
-                        w.UdevFile(QStringLiteral("run/udev/data/c166:0"),
-                                   "G:uaccess\nE:ID_MM_DEVICE_IGNORE=1\n");
+                        w.UdevFile(u"run/udev/data/c166:0"_s, "G:uaccess\nE:ID_MM_DEVICE_IGNORE=1\n");
                     },
                     2, // the node is missing
                     {"ok: ModemManager leaves COM65 alone (ID_MM_DEVICE_IGNORE)."},
@@ -529,14 +520,14 @@ INSTANTIATE_TEST_SUITE_P(
                         w.UseRealProc();
                         w.Install();
                         ASSERT_TRUE(w.StartSim());
-                        w.m_pLock = std::make_unique<CSingleInstanceLock>(QStringLiteral("VORTANE_MM"));
+                        w.m_pLock = std::make_unique<CSingleInstanceLock>(u"VORTANE_MM"_s);
                         ASSERT_TRUE(w.m_pLock->Acquire());
                         w.m_pHolder = std::make_unique<CDiagPort>();
                         ASSERT_TRUE(w.m_pHolder->OpenPath(w.m_sim.Pty(), w.m_sim.Port()));
                     },
                     1,
                     {"warning: The program is running: {self} holds its lock " +
-                         CSingleInstanceLock::LockPath(QStringLiteral("VORTANE_MM")) +
+                         CSingleInstanceLock::LockPath(u"VORTANE_MM"_s) +
                          ". Fix: close that copy before starting another; qpx-diag cannot use the port it is "
                          "connected to",
                      "warning: {com} is busy: held by {self}. Fix: close "},
@@ -547,27 +538,25 @@ INSTANTIATE_TEST_SUITE_P(
 // from the installation.
 TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
 {
-    const QString install = qpxtest::MakeTempDir(QStringLiteral("diag-install")) + QLatin1Char('/');
-    const QString model = install + QStringLiteral("MODEL/");
-    QDir().mkpath(model + QStringLiteral("0first"));
+    const QString install = qpxtest::MakeTempDir(u"diag-install"_s) + u'/';
+    const QString model = install + u"MODEL/"_s;
+    QDir().mkpath(model + u"0first"_s);
     const QString dir = QStringLiteral(QPX_TEST_PLUGIN_DIR "/");
     // The sub-folder comes before the folder's first file, so its plug-in is listed first.
-    ASSERT_TRUE(
-        QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("0first/x.so")));
-    ASSERT_TRUE(QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("a.so")));
-    ASSERT_TRUE(
-        QFile::copy(dir + QStringLiteral("qpx_rec_plugin_nobinver.so"), model + QStringLiteral("b.so")));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"0first/x.so"_s));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"a.so"_s));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin_nobinver.so"_s, model + u"b.so"_s));
 
     const SRunResult r = Diag({"plugins", "--folder", model});
     ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
     const QStringList lines = r.Lines();
     ASSERT_EQ(lines.size(), 3) << r.strOut.toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("Model\tDLL Version\tModified\tLocation\tPath"));
-    const QString first = model + QStringLiteral("0first/x.so");
-    EXPECT_EQ(lines[1], QStringList({QStringLiteral("REC-MODEL"), QStringLiteral("1.0.2.3"),
-                                     FileModifiedText(first), QStringLiteral("./MODEL/0FIRST"), first})
-                            .join(u'\t'));
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t./MODEL\t") + model + QStringLiteral("a.so")));
+    EXPECT_EQ(lines[0], u"Model\tDLL Version\tModified\tLocation\tPath"_s);
+    const QString first = model + u"0first/x.so"_s;
+    EXPECT_EQ(lines[1],
+              QStringList({u"REC-MODEL"_s, u"1.0.2.3"_s, FileModifiedText(first), u"./MODEL/0FIRST"_s, first})
+                  .join(u'\t'));
+    EXPECT_TRUE(lines[2].endsWith(u"\t./MODEL\t"_s + model + u"a.so"_s));
 
     RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", install, HKEY_LOCAL_MACHINE);
     const SRunResult scanned = Diag({"plugins"});
@@ -587,15 +576,15 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     CFakeModemManager mm(bus.Address());
     ASSERT_TRUE(mm.Register());
     CSimProcess a, b;
-    ASSERT_TRUE(a.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("a")), "--reset-ms", "100"}));
-    ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("b")), "--reset-ms", "100"}));
-    mm.AddModem(QStringLiteral("/sys/devices/usb-a"), {a.Pty().mid(5)});
-    mm.AddModem(QStringLiteral("/sys/devices/usb-b"), {b.Pty().mid(5)});
+    ASSERT_TRUE(a.Start({"--state", qpxtest::MakeTempDir(u"a"_s), "--reset-ms", "100"}));
+    ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(u"b"_s), "--reset-ms", "100"}));
+    mm.AddModem(u"/sys/devices/usb-a"_s, {a.Pty().mid(5)});
+    mm.AddModem(u"/sys/devices/usb-b"_s, {b.Pty().mid(5)});
     const QStringList systemBus{"DBUS_SYSTEM_BUS_ADDRESS=" + bus.Address()};
     const QString plugin = ReferencePlugin();
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("prl"));
-    const QString comA = QStringLiteral("COM%1: ").arg(a.Port());
-    const QString comB = QStringLiteral("COM%1: ").arg(b.Port());
+    const QString dir = qpxtest::MakeTempDir(u"prl"_s);
+    const QString comA = u"COM%1: "_s.arg(a.Port());
+    const QString comB = u"COM%1: "_s.arg(b.Port());
 
     const SRunResult read =
         Diag({"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
@@ -605,20 +594,20 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     EXPECT_EQ(read.nExitCode, OK) << read.strErr.toStdString();
     for (const QString& line : read.Lines())
         EXPECT_TRUE(line.startsWith(comA) || line.startsWith(comB)) << line.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("result: success"))) << read.strOut.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comB + QStringLiteral("result: success"))) << read.strOut.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("status: Reading the PRL of NAM 2")));
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("progress: 100%")));
-    const QString fileA = dir + QStringLiteral("/%1.prl").arg(a.Port());
-    const QString fileB = dir + QStringLiteral("/%1.prl").arg(b.Port());
+    EXPECT_TRUE(read.Lines().contains(comA + u"result: success"_s)) << read.strOut.toStdString();
+    EXPECT_TRUE(read.Lines().contains(comB + u"result: success"_s)) << read.strOut.toStdString();
+    EXPECT_TRUE(read.Lines().contains(comA + u"status: Reading the PRL of NAM 2"_s));
+    EXPECT_TRUE(read.Lines().contains(comA + u"progress: 100%"_s));
+    const QString fileA = dir + u"/%1.prl"_s.arg(a.Port());
+    const QString fileB = dir + u"/%1.prl"_s.arg(b.Port());
     EXPECT_GT(QFileInfo(fileA).size(), 0);
     EXPECT_GT(QFileInfo(fileB).size(), 0);
     const QStringList calls = mm.Calls();
-    EXPECT_EQ(calls.size(), 4) << calls.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(calls.size(), 4) << calls.join(u'\n').toStdString();
     for (const char* uid : {"/sys/devices/usb-a", "/sys/devices/usb-b"}) {
-        const qsizetype on = calls.indexOf(QLatin1String(uid) + QStringLiteral(" on"));
+        const qsizetype on = calls.indexOf(QLatin1String(uid) + u" on"_s);
         EXPECT_GE(on, 0) << uid;
-        EXPECT_GT(calls.indexOf(QLatin1String(uid) + QStringLiteral(" off")), on) << uid;
+        EXPECT_GT(calls.indexOf(QLatin1String(uid) + u" off"_s), on) << uid;
     }
 
     // Every handset, one with a damaged file: the worst exit code, one record per port.
@@ -630,21 +619,18 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     EXPECT_TRUE(write.strErr.contains(comB)) << write.strErr.toStdString();
     const QJsonObject doc = ParseJson(write);
     EXPECT_EQ(SortedKeys(doc), (QStringList{"exitCode", "runs"}));
-    EXPECT_EQ(doc.value(QStringLiteral("exitCode")).toInt(), 7);
-    const QJsonArray runs = doc.value(QStringLiteral("runs")).toArray();
+    EXPECT_EQ(doc.value(u"exitCode"_s).toInt(), 7);
+    const QJsonArray runs = doc.value(u"runs"_s).toArray();
     ASSERT_EQ(runs.size(), 2);
     for (const QJsonValue& v : runs) {
         const QJsonObject run = v.toObject();
         EXPECT_EQ(SortedKeys(run), (QStringList{"address", "error", "exitCode", "file", "message", "minutes",
                                                 "operation", "port", "result", "seconds", "status"}));
-        EXPECT_EQ(run.value(QStringLiteral("operation")).toString(), QStringLiteral("prl"));
-        const bool isB = run.value(QStringLiteral("port")).toInt() == b.Port();
-        EXPECT_EQ(run.value(QStringLiteral("result")).toString(),
-                  isB ? QStringLiteral("failed") : QStringLiteral("success"));
-        EXPECT_EQ(run.value(QStringLiteral("exitCode")).toInt(), isB ? 7 : 0);
-        EXPECT_EQ(
-            run.value(QStringLiteral("message")).toString().contains(QStringLiteral("PRL file is damaged")),
-            isB);
+        EXPECT_EQ(run.value(u"operation"_s).toString(), u"prl"_s);
+        const bool isB = run.value(u"port"_s).toInt() == b.Port();
+        EXPECT_EQ(run.value(u"result"_s).toString(), isB ? u"failed"_s : u"success"_s);
+        EXPECT_EQ(run.value(u"exitCode"_s).toInt(), isB ? 7 : 0);
+        EXPECT_EQ(run.value(u"message"_s).toString().contains(u"PRL file is damaged"_s), isB);
     }
 }
 

@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using qpxtest::PumpUntil;
 
 namespace {
@@ -38,9 +40,9 @@ protected:
         Dialogs::SetTestMode(true);
         Dialogs::ClearRecords();
         theSettings.Reset();
-        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
-        QDir().mkpath(m_install + QStringLiteral("MODEL"));
-        m_plugin = m_install + QStringLiteral("MODEL/rec.so");
+        m_install = qpxtest::MakeTempDir(u"install"_s) + u'/';
+        QDir().mkpath(m_install + u"MODEL"_s);
+        m_plugin = m_install + u"MODEL/rec.so"_s;
         ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin.so"), m_plugin));
         theSettings.m_strInstallDir = m_install;
         QDir(VirtualPortFolder()).removeRecursively();
@@ -55,7 +57,7 @@ protected:
     CPageHost* Host() const { return m_frame->PageHost(); }
     QString Info(int row) const { return Host()->InfoPage()->ValueText(row); }
     QString Version(int row, int col) const { return Host()->Strip()->VersionList()->GetItemText(row, col); }
-    bool Shown() const { return Info(0) == QStringLiteral("8f2a41d3") && !Version(4, 3).isEmpty(); }
+    bool Shown() const { return Info(0) == u"8f2a41d3"_s && !Version(4, 3).isEmpty(); }
 
     QString m_install, m_plugin;
     std::unique_ptr<CMainFrame> m_frame;
@@ -65,7 +67,7 @@ protected:
 // for the operation log, even while messages of the replaced worker are still queued.
 TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
 {
-    CSimProcess first({QStringLiteral("--port"), QString::number(SIM_PORT), QStringLiteral("--verbose")});
+    CSimProcess first({u"--port"_s, QString::number(SIM_PORT), u"--verbose"_s});
     ASSERT_TRUE(first.Ready());
     m_frame = std::make_unique<CMainFrame>();
     ASSERT_TRUE(m_frame->Create());
@@ -74,12 +76,11 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     const QString firstNumber = Info(1);
     const QString firstSoftware = Version(2, 1);
 
-    const QString profile = m_install + QStringLiteral("second.txt");
+    const QString profile = m_install + u"second.txt"_s;
     ASSERT_TRUE(
         qpxtest::WriteFile(profile, "esn=12ab34\ndigital_number=3234105567\nsw_version_dir=ABCDE123\n"));
     const int secondPort = SIM_PORT + 1;
-    CSimProcess second(
-        {QStringLiteral("--port"), QString::number(secondPort), QStringLiteral("--profile"), profile});
+    CSimProcess second({u"--port"_s, QString::number(secondPort), u"--profile"_s, profile});
     ASSERT_TRUE(second.Ready());
     ASSERT_TRUE(PumpUntil(
         [&] {
@@ -102,11 +103,10 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     EXPECT_NE(Version(2, 1), firstSoftware);
     EXPECT_NE(Host()->Strip()->VersionStrings().strSwVersion, firstSoftware);
 
-    ASSERT_TRUE(
-        PumpUntil([&] { return Info(0) == QStringLiteral("0012ab34") && !Version(4, 3).isEmpty(); }, 20000));
-    EXPECT_EQ(Host()->m_strEsn, QStringLiteral("0012ab34"));
-    EXPECT_EQ(Host()->m_strDigitalMin, QStringLiteral("(323) 410-5567"));
-    EXPECT_EQ(Host()->Strip()->VersionStrings().strSwVersion, QStringLiteral("12.06  ABCDE123"));
+    ASSERT_TRUE(PumpUntil([&] { return Info(0) == u"0012ab34"_s && !Version(4, 3).isEmpty(); }, 20000));
+    EXPECT_EQ(Host()->m_strEsn, u"0012ab34"_s);
+    EXPECT_EQ(Host()->m_strDigitalMin, u"(323) 410-5567"_s);
+    EXPECT_EQ(Host()->Strip()->VersionStrings().strSwVersion, u"12.06  ABCDE123"_s);
     EXPECT_EQ(theSettings.m_nPortNum.load(), secondPort);
 }
 
@@ -114,19 +114,19 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
 // plug-in query that never returns: the worker is left behind, and the program says so.
 TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
 {
-    CSimProcess sim({QStringLiteral("--port"), QString::number(SIM_PORT)});
+    CSimProcess sim({u"--port"_s, QString::number(SIM_PORT)});
     ASSERT_TRUE(sim.Ready());
     const QString settings = RegUserFilePath();
     ASSERT_TRUE(
         qpxtest::WriteFile(settings, "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + '\n'));
-    const QString log = m_install + QStringLiteral("calls.log");
+    const QString log = m_install + u"calls.log"_s;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QPX_REC_LOG"), log);
-    env.insert(QStringLiteral("QPX_REC_BLOCK_QUERY"), m_install + QStringLiteral("never"));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"QPX_REC_LOG"_s, log);
+    env.insert(u"QPX_REC_BLOCK_QUERY"_s, m_install + u"never"_s);
     QProcess program;
     program.setProcessEnvironment(env);
-    program.start(qpxtest::BuiltProgram(QStringLiteral("qpx")), {});
+    program.start(qpxtest::BuiltProgram(u"qpx"_s), {});
     ASSERT_TRUE(program.waitForStarted(10000));
     const bool held =
         PumpUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind blocked"); }, 30000);

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QtTest/QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace refpages {
 namespace {
 
@@ -46,10 +48,10 @@ protected:
     // Success of the operation just run, with the page's status line for the failure text.
     static void ExpectSuccess(const QWidget* page)
     {
-        const QLabel* status = page->findChild<QLabel*>(QStringLiteral("statusValue"));
+        const QLabel* status = page->findChild<QLabel*>(u"statusValue"_s);
         ASSERT_NE(status, nullptr);
         ASSERT_FALSE(Dialogs::Shown().isEmpty());
-        EXPECT_EQ(Dialogs::Shown().constLast().strText, QStringLiteral("Download Success!"))
+        EXPECT_EQ(Dialogs::Shown().constLast().strText, u"Download Success!"_s)
             << status->text().toStdString();
         EXPECT_TRUE(status->isVisibleTo(page));
     }
@@ -72,18 +74,16 @@ TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
                            "e M\xfcller,5551234,,,,,\n";
     const QList<QByteArrayList> entries = Padded(ParseCsvTable(csv).rows);
     ASSERT_EQ(entries.size(), 4);
-    Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(QStringLiteral("in.csv"), csv));
+    Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(u"in.csv"_s, csv));
     Child<QRadioButton>(page, "writeRadio")->click();
     ASSERT_EQ(page->List()->GetItemCount(), 4);
-    EXPECT_EQ(page->List()->GetItemText(1, 0), QStringLiteral("Jürgen Groß"));
+    EXPECT_EQ(page->List()->GetItemText(1, 0), u"Jürgen Groß"_s);
     EXPECT_EQ(ListRows(page->List()), entries);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
-    EXPECT_EQ(Dialogs::Shown().constFirst().strText, QStringLiteral("Are you sure?"));
-    EXPECT_TRUE(
-        Child<QLabel>(page, "statusValue")->text().contains(QStringLiteral("Phonebook written: 4 entries")));
-    QList<QByteArrayList> stored =
-        PhonebookRecords(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))));
+    EXPECT_EQ(Dialogs::Shown().constFirst().strText, u"Are you sure?"_s);
+    EXPECT_TRUE(Child<QLabel>(page, "statusValue")->text().contains(u"Phonebook written: 4 entries"_s));
+    QList<QByteArrayList> stored = PhonebookRecords(qpxtest::ReadFile(Efs(u"pim/phonebook.qpb"_s)));
     EXPECT_EQ(stored, entries);
     ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS))
         << "no reconnection";
@@ -97,23 +97,22 @@ TEST_F(DataRefPagesTest, PhonebookWrittenFromCsvThenReadBackIntoTheListAndAFile)
             texts << TextFromBytes(f);
         onHandset << texts;
     }
-    onHandset << QStringList{QStringLiteral("Smith, John"), QStringLiteral("5550100"),
-                             QStringLiteral(" 777 ")};
+    onHandset << QStringList{u"Smith, John"_s, u"5550100"_s, u" 777 "_s};
     QByteArray handsetFile = PhonebookFile(onHandset);
-    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), handsetFile));
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(u"pim/phonebook.qpb"_s), handsetFile));
 
     // Read: the list is emptied by the radio and filled by the plug-in; the file is saved.
     Child<QRadioButton>(page, "readRadio")->click();
     EXPECT_EQ(page->List()->GetItemCount(), 0);
     Dialogs::ClearRecords();
-    Dialogs::SetNextFile(m_files + QStringLiteral("/out"), 0);
+    Dialogs::SetNextFile(m_files + u"/out"_s, 0);
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "startButton")));
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
     EXPECT_TRUE(Child<QLabel>(page, "statusValue")
                     ->text()
-                    .contains(QStringLiteral("Phonebook read: 5 entries; 2 fields had commas")))
+                    .contains(u"Phonebook read: 5 entries; 2 fields had commas"_s))
         << Child<QLabel>(page, "statusValue")->text().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(m_files + QStringLiteral("/out.csv")), csv + "Smith; John,5550100,777,,,,\n");
+    EXPECT_EQ(qpxtest::ReadFile(m_files + u"/out.csv"_s), csv + "Smith; John,5550100,777,,,,\n");
     QList<QByteArrayList> expected = entries;
     expected << QByteArrayList{"Smith; John", "5550100", "777", {}, {}, {}, {}};
     EXPECT_EQ(ListRows(page->List()), expected);
@@ -134,26 +133,26 @@ TEST_F(DataRefPagesTest, SettingsReadEditedCellsWritten)
     ASSERT_EQ(page->CurrentCategory(), 1);
     CEditGrid* grid = page->Grid(1);
     const QStringList names = NvCategoryItems(1);
-    const int mdn = static_cast<int>(names.indexOf(QStringLiteral("MDN")));
-    const int sid = static_cast<int>(names.indexOf(QStringLiteral("CDMA Home SID/NID")));
+    const int mdn = static_cast<int>(names.indexOf(u"MDN"_s));
+    const int sid = static_cast<int>(names.indexOf(u"CDMA Home SID/NID"_s));
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "readButton")));
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
-    EXPECT_EQ(grid->GetItemText(mdn, 1), QStringLiteral("2125550147"));
+    EXPECT_EQ(grid->GetItemText(mdn, 1), u"2125550147"_s);
     ASSERT_TRUE(PumpUntil([&] { return Connected() && page->IsStartEnabled(); }, CONNECT_MS));
 
     ASSERT_TRUE(grid->OpenEditor(mdn, 1));
     auto* edit = qobject_cast<QLineEdit*>(grid->Editor());
     ASSERT_NE(edit, nullptr);
-    QTest::keyClicks(edit, QStringLiteral("3105551234"));
+    QTest::keyClicks(edit, u"3105551234"_s);
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_FALSE(grid->IsEditing());
     ASSERT_TRUE(grid->OpenEditor(sid, 1));
-    QTest::keyClicks(qobject_cast<QLineEdit*>(grid->Editor()), QStringLiteral("4146"));
+    QTest::keyClicks(qobject_cast<QLineEdit*>(grid->Editor()), u"4146"_s);
     Dialogs::ClearRecords();
     ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "writeButton")));
     ASSERT_NO_FATAL_FAILURE(ExpectSuccess(page));
     EXPECT_FALSE(grid->IsEditing());
-    EXPECT_EQ(grid->GetItemText(sid, 1), QStringLiteral("4146"));
+    EXPECT_EQ(grid->GetItemText(sid, 1), u"4146"_s);
     const SSimState s = ReadSimState(m_state);
     EXPECT_EQ(s.Item(178, 0).left(11), QByteArray("\x00"
                                                   "3105551234",
