@@ -154,13 +154,11 @@ protected:
         for (int c = 0; c < CSV_COLUMNS; ++c)
             list.InsertColumn(c, QString());
         CPluginList rows(&list);
-        return Call<PFN_ModelInterface_PhoneBook>(QPX_SYM_PHONEBOOK, mode, L(csv),
-                                                  static_cast<IPluginList*>(&rows));
+        return Call<PFN_ModelInterface_PhoneBook>(QPX_SYM_PHONEBOOK, mode, L(csv), &rows);
     }
     SOutcome Settings(int category, int direction, SGrid& g)
     {
-        return Call<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS, category, direction, 0,
-                                                 static_cast<IPluginList*>(&g.list));
+        return Call<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS, category, direction, 0, &g.list);
     }
     SOutcome Bin(const QString& bin) { return Call<PFN_ModelInterface_Bin>(QPX_SYM_BIN, L(bin)); }
     SOutcome Src(const QString& scr)

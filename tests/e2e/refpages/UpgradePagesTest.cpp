@@ -294,50 +294,59 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
     EXPECT_EQ(messages.Count({u"termination"_s, u"operation runs"_s}), 1);
 }
 
-// An upgrade writes the image, the script, the ERI and the PRL of the chosen NAM; a script run
-// everything but the image. (What a script itself can do, the plug-in tests try.)
-TEST_F(UpgradeRefPagesTest, UpgradeAndScriptWriteTheirFilesAndThePrlOfTheChosenNam)
+TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
 {
-    const struct
-    {
-        int toolbar, op;
-        const char *bin, *nam, *statusStart, *statusEnd, *prlShown, *eriShown, *logged, *item4;
-        int namIndex;
-        quint16 prlId, otherId, eriVersion;
-    } runs[] = {
-        {ID_UPGRADE, OP_UPGRADE, "VKQ100B1", "nam2Radio",
-         "Software VKQ100B1 written (1524 bytes) and verified",
-         "PRL ID 901 written to NAM 2 and verified; previous contents kept in SCRIPT_BK, ERI_BK, PRL_BK",
-         "1: 52    2: 901", "515", "Upgrade", "2B", 1, 901, 52, 0x0203},
-        {ID_SCRIPT, OP_SCRIPT, nullptr, "nam1Radio", "Script: ", "", "1: 777    2: 901", "261", "Script",
-         "2A", 0, 777, 901, 0x0105}};
-    for (const auto& r : runs) {
-        SCOPED_TRACE(r.logged);
-        ASSERT_NO_FATAL_FAILURE(Show(r.toolbar, r.op));
-        const QByteArray prl = PrlFile(300, r.prlId);
-        const QByteArray eri = EriFile(1500, r.eriVersion);
-        EXPECT_EQ(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled(), r.bin != nullptr);
-        if (r.bin)
-            SetPath("binPathEdit", InputFile(u"up.bin"_s, FirmwareImage(r.bin, 1500)));
-        SetPath("scrPathEdit", InputFile(u"up.scr"_s, "nv 4 = " + QByteArray(r.item4) + '\n'));
-        SetPath("prlPathEdit", InputFile(u"up.prl"_s, prl));
-        SetPath("eriPathEdit", InputFile(u"up_eri.bin"_s, eri));
-        Click(r.nam);
-        ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-        EXPECT_TRUE(StatusLine().startsWith(QLatin1String(r.statusStart))) << StatusLine().toStdString();
-        EXPECT_TRUE(StatusLine().endsWith(QLatin1String(r.statusEnd))) << StatusLine().toStdString();
-        const SSimState s = ReadSimState(m_state);
-        EXPECT_EQ(s.Item(4).left(1), QByteArray::fromHex(r.item4));
-        EXPECT_EQ(s.prl[r.namIndex], prl);
-        EXPECT_EQ(s.PrlId(1 - r.namIndex), r.otherId);
-        EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
-        ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] {
-            return SoftwareVersionText().endsWith("VKQ100B1"_L1) &&
-                   PrlVersionText() == QLatin1String(r.prlShown) &&
-                   EriVersionText() == QLatin1String(r.eriShown);
-        }));
-        EXPECT_TRUE(LogText().contains("Current Operation\t:\t" + QByteArray(r.logged) + "\r\n"));
-    }
+    ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, OP_UPGRADE));
+    const QByteArray prl = PrlFile(300, 901);
+    const QByteArray eri = EriFile(1500, 0x0203);
+    SetPath("binPathEdit", InputFile(u"up.bin"_s, FirmwareImage("VKQ100B1", 1500)));
+    SetPath("scrPathEdit", InputFile(u"up.scr"_s, "nv 4 = 2B\n"));
+    SetPath("prlPathEdit", InputFile(u"up.prl"_s, prl));
+    SetPath("eriPathEdit", InputFile(u"up_eri.bin"_s, eri));
+    Click("nam2Radio");
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    // The status names each step and where the replaced contents went, within the record's field.
+    EXPECT_TRUE(StatusLine().startsWith(u"Software VKQ100B1 written (1524 bytes) and verified"_s))
+        << StatusLine().toStdString();
+    EXPECT_TRUE(StatusLine().endsWith(
+        u"PRL ID 901 written to NAM 2 and verified; previous contents kept in SCRIPT_BK, ERI_BK, PRL_BK"_s))
+        << StatusLine().toStdString();
+
+    const SSimState s = ReadSimState(m_state);
+    ASSERT_TRUE(s.bRead);
+    EXPECT_EQ(s.strSwVersion, u"VKQ100B1"_s);
+    EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2B"));
+    EXPECT_EQ(s.prl[1], prl);
+    EXPECT_EQ(s.PrlId(0), 52); // the other NAM untouched
+    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
+
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] {
+        return SoftwareVersionText().endsWith("VKQ100B1"_L1) && PrlVersionText() == u"1: 52    2: 901"_s &&
+               EriVersionText() == u"515"_s;
+    }));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tUpgrade\r\n"));
+}
+
+// (What a script itself can do, the plug-in tests try.)
+TEST_F(UpgradeRefPagesTest, ScriptWritesItsItemsThenTheEriAndThePrl)
+{
+    ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, OP_SCRIPT));
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled());
+    const QByteArray prl = PrlFile(250, 777);
+    const QByteArray eri = EriFile(800, 0x0105);
+    SetPath("scrPathEdit", InputFile(u"delivery.scr"_s, "nv 4 = 2A\n"));
+    SetPath("prlPathEdit", InputFile(u"s.prl"_s, prl));
+    SetPath("eriPathEdit", InputFile(u"s_eri.bin"_s, eri));
+    Click("nam1Radio");
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().startsWith(u"Script: "_s)) << StatusLine().toStdString();
+    const SSimState s = ReadSimState(m_state);
+    EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2A"));
+    EXPECT_EQ(s.prl[0], prl);
+    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack(
+        [&] { return PrlVersionText() == u"1: 777    2: 53"_s && EriVersionText() == u"261"_s; }));
+    EXPECT_TRUE(LogText().contains("Current Operation\t:\tScript\r\n"));
 }
 
 TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheUsersData)
