@@ -255,10 +255,9 @@ protected:
         }
         std::string Text() const
         {
-            return u"%1 threads (%2), %3 descriptors (%4)"_s.arg(threads.size())
-                .arg(threads.join(u' '))
-                .arg(fds.size())
-                .arg(fds.join(u' '))
+            return u"%1 threads (%2), %3 descriptors (%4)"_s
+                .arg(QString::number(threads.size()), threads.join(u' '), QString::number(fds.size()),
+                     fds.join(u' '))
                 .toStdString();
         }
     };
