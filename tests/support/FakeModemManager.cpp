@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QMutexLocker>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct SFakePort
@@ -68,56 +70,36 @@ public:
     {
         QDBusConnection bus(connection);
         QMutexLocker lock(&m_lock);
-        if (message.member() == QLatin1String("GetManagedObjects")) {
+        if (message.member() == "GetManagedObjects"_L1) {
             bus.send(message.createReply(QVariant::fromValue(m_objects)));
             return true;
         }
-        if (message.member() == QLatin1String("InhibitDevice") && message.arguments().size() == 2) {
-            m_calls << message.arguments().at(0).toString() + (message.arguments().at(1).toBool()
-                                                                   ? QStringLiteral(" on")
-                                                                   : QStringLiteral(" off"));
-            bus.send(m_bRefuse ? message.createErrorReply(
-                                     QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"),
-                                     QStringLiteral("No device found"))
-                               : message.createReply());
+        if (message.member() == "InhibitDevice"_L1 && message.arguments().size() == 2) {
+            m_calls << message.arguments().at(0).toString() +
+                           (message.arguments().at(1).toBool() ? u" on"_s : u" off"_s);
+            bus.send(m_bRefuse
+                         ? message.createErrorReply(u"org.freedesktop.ModemManager1.Error.Core.NotFound"_s,
+                                                    u"No device found"_s)
+                         : message.createReply());
             return true;
         }
         return false;
     }
 };
 
-CPrivateBus::~CPrivateBus()
-{
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
-}
-
 bool CPrivateBus::Start()
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("bus"));
+    const QString dir = qpxtest::MakeTempDir(u"bus"_s);
     m_process = std::make_unique<QProcess>();
-    m_process->start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--address=unix:dir=") + dir,
-                      QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    m_process->start(u"dbus-daemon"_s,
+                     {u"--session"_s, u"--address=unix:dir="_s + dir, u"--nofork"_s, u"--print-address"_s});
     if (!m_process->waitForStarted(10000))
         return false;
-    QByteArray out;
-    while (!out.contains('\n')) {
-        if (!m_process->waitForReadyRead(10000))
-            return false;
-        out += m_process->readAllStandardOutput();
-    }
-    m_strAddress = QString::fromUtf8(out.left(out.indexOf('\n'))).trimmed();
+    m_strAddress = QString::fromUtf8(qpxtest::FirstLine(*m_process, 10000)).trimmed();
     return !m_strAddress.isEmpty();
 }
 
-CFakeModemManager::CFakeModemManager(const QString& busAddress)
-    : m_strConnection(QStringLiteral("fake-modem-manager"))
+CFakeModemManager::CFakeModemManager(const QString& busAddress) : m_strConnection(u"fake-modem-manager"_s)
 {
     qDBusRegisterMetaType<SFakePort>();
     qDBusRegisterMetaType<FakePorts>();
@@ -151,12 +133,11 @@ void CFakeModemManager::AddModem(const QString& device, const QStringList& ports
     for (const QString& p : ports)
         list.append({p, PORT_TYPE_AT});
     QVariantMap properties;
-    properties.insert(QStringLiteral("Device"), device);
-    properties.insert(QStringLiteral("Ports"), QVariant::fromValue(list));
+    properties.insert(u"Device"_s, device);
+    properties.insert(u"Ports"_s, QVariant::fromValue(list));
     QMutexLocker lock(&m_pObject->m_lock);
-    const QDBusObjectPath path(
-        QStringLiteral("/org/freedesktop/ModemManager1/Modem/%1").arg(m_pObject->m_objects.size()));
-    m_pObject->m_objects.insert(path, {{QStringLiteral("org.freedesktop.ModemManager1.Modem"), properties}});
+    const QDBusObjectPath path(u"/org/freedesktop/ModemManager1/Modem/%1"_s.arg(m_pObject->m_objects.size()));
+    m_pObject->m_objects.insert(path, {{u"org.freedesktop.ModemManager1.Modem"_s, properties}});
 }
 
 void CFakeModemManager::RefuseInhibit(bool refuse)

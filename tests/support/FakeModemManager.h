@@ -14,8 +14,8 @@
 class CPrivateBus
 {
 public:
-    ~CPrivateBus();
-    // Starts dbus-daemon and waits for its address; false when it cannot be started.
+    // Starts dbus-daemon (killed with this object) and waits for its address; false when it cannot be
+    // started.
     bool Start();
     QString Address() const { return m_strAddress; }
 

@@ -14,13 +14,20 @@
 
 namespace reftest {
 
+// size bytes of (i * mul + add) & 0xFF.
+inline QByteArray Pattern(int size, int mul, int add)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = static_cast<char>((i * mul + add) & 0xFF);
+    return b;
+}
+
 // Firmware image: magic, software version directory, payload length, CRC-32, payload. The
 // payload runs through every byte value, frame flags and escapes included.
 inline QByteArray FirmwareImage(const char* dir, int payloadSize)
 {
-    QByteArray payload(payloadSize, '\0');
-    for (int i = 0; i < payloadSize; ++i)
-        payload[i] = static_cast<char>((i * 11 + 0x7D) & 0xFF);
+    const QByteArray payload = Pattern(payloadSize, 11, 0x7D);
     QByteArray img("QPXIMG1\0", 8);
     img += QByteArray(dir).leftJustified(8, '\0');
     const quint32 fields[2] = {static_cast<quint32>(payloadSize), Crc32(payload)};
@@ -34,9 +41,7 @@ inline QByteArray FirmwareImage(const char* dir, int payloadSize)
 // PRL of size bytes: size and ID in front, the CRC-16 of everything before it at the end.
 inline QByteArray PrlFile(int size, quint16 id)
 {
-    QByteArray img(size, '\0');
-    for (int i = 4; i < size - 2; ++i)
-        img[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    QByteArray img = Pattern(size, 7, 3);
     img[0] = static_cast<char>(size >> 8);
     img[1] = static_cast<char>(size);
     img[2] = static_cast<char>(id >> 8);
@@ -51,9 +56,7 @@ inline QByteArray PrlFile(int size, quint16 id)
 // ERI: the version in the first two bytes, high byte first.
 inline QByteArray EriFile(int size, quint16 version)
 {
-    QByteArray e(size, '\0');
-    for (int i = 0; i < size; ++i)
-        e[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    QByteArray e = Pattern(size, 13, 5);
     e[0] = static_cast<char>(version >> 8);
     e[1] = static_cast<char>(version);
     return e;

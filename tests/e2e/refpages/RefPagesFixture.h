@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -121,8 +122,8 @@ protected:
     {
         QStringList texts;
         for (const SMessageBoxRecord& r : Dialogs::Shown())
-            texts << QLatin1Char('"') + r.strText + QLatin1Char('"');
-        return texts.join(QStringLiteral(", "));
+            texts << u'"' + r.strText + u'"';
+        return texts.join(u", "_s);
     }
 
     QString LastMessage() const
@@ -133,17 +134,14 @@ protected:
     // The main buttons of the function list panel are all usable.
     bool PanelUnlocked() const
     {
-        for (int id : CFunctionListPanel::MainButtonIds()) {
-            if (!m_pHost->Panel()->Button(id)->isEnabled())
-                return false;
-        }
-        return true;
+        const auto ids = CFunctionListPanel::MainButtonIds();
+        return std::all_of(ids.begin(), ids.end(),
+                           [&](int id) { return m_pHost->Panel()->Button(id)->isEnabled(); });
     }
 
     QByteArray LogText() const
     {
-        return qpxtest::ReadFile(m_install + QStringLiteral("LOG/") +
-                                 OperationLogFileName(QDate::currentDate()));
+        return qpxtest::ReadFile(m_install + u"LOG/"_s + OperationLogFileName(QDate::currentDate()));
     }
 
     std::unique_ptr<CMainFrame> m_frame;
