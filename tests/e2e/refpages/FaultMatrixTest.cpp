@@ -401,9 +401,7 @@ protected:
         succeeded = LastMessage() == u"Download Success!"_s;
         EXPECT_TRUE(!succeeded || Done()) << "success shown for work the handset does not hold";
         const QString status = StatusLabel()->text();
-        if (!succeeded) {
-            EXPECT_EQ(status, u"Failed: "_s + LastMessage());
-        }
+        EXPECT_TRUE(succeeded || status == u"Failed: "_s + LastMessage()) << status.toStdString();
         EXPECT_EQ(theSettings.m_bBusy, 0);
         EXPECT_TRUE(PanelUnlocked());
         EXPECT_FALSE(Page()->IsRunning());
@@ -444,17 +442,14 @@ TEST_P(FaultMatrixTest, Cell)
         ASSERT_NO_FATAL_FAILURE(RunAndCheck(start, succeeded));
         // The fault hits data being written: nothing can be verified. (Answers that come late but
         // within what the plug-in waits for are no fault.)
-        if (m_fault.eFault != LATE) {
-            EXPECT_FALSE(succeeded) << LastMessage().toStdString();
-        }
+        EXPECT_TRUE(m_fault.eFault == LATE || !succeeded) << LastMessage().toStdString();
     } else {
         before = Counts();
         ASSERT_TRUE(PumpUntil(watching([&] { return Struck(); }), OPERATION_MS))
             << SimLog().right(2000).toStdString();
         // Only memory writes are altered: the program connects and polls as usual.
-        if (connecting && m_fault.eFault != ALTERED_STORE && m_fault.eFault != LATE) {
-            EXPECT_FALSE(Connected()) << "a handset that does not answer is taken as connected";
-        }
+        EXPECT_FALSE(connecting && m_fault.eFault != ALTERED_STORE && m_fault.eFault != LATE && Connected())
+            << "a handset that does not answer is taken as connected";
     }
 
     ASSERT_NO_FATAL_FAILURE(Recover());
