@@ -154,12 +154,12 @@ TEST_F(SettingsPageTest, ReadUsesTheVisibleTabAndLocksThePage)
     OperationResult r{};
     r.nResult = -1;
     Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
-    EXPECT_TRUE(Page().Tabs()->isEnabled());
-    EXPECT_TRUE(Page().Grid(5)->isEnabled());
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
     // The values now are the handset's: this category may be written, no other.
     EXPECT_TRUE(Page().IsCategoryRead(5));
     EXPECT_FALSE(Page().IsCategoryRead(4));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(Page().Tabs()->isEnabled() && Page().Grid(5)->isEnabled());
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
     EXPECT_TRUE(
         OperationLog().contains(QStringLiteral("Current Operation\t:\tSetting\r\nCOM Port\t\t:\t3\r\n")));
 
