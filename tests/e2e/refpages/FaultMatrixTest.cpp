@@ -433,8 +433,7 @@ protected:
     void RunAndCheck(QPushButton* start, bool& succeeded)
     {
         const qsizetype logged = LogText().count(QByteArray("Current Operation\t:\t") + m_phase.operation);
-        // The status is read while the result is told (a settings write asks nothing before): the
-        // reconnection after it may find no handset and empty the value lines.
+        // Read while the result is told (a reconnection that finds no handset empties the line).
         for (int box = m_phase.ePhase == SETTINGS ? 1 : 2; box > 0; --box)
             Dialogs::SetNextAnswer(IDYES, [this] { m_strToldStatus = StatusLabel()->text(); });
         ASSERT_NO_FATAL_FAILURE(RunOperation(start));

@@ -89,10 +89,11 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     Click("readRadio");
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
     Dialogs::SetNextFolder(reads);
+    Dialogs::SetNextAnswer(IDYES); // "Are you sure?"; Start is still off while the result is told
+    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
     ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
     EXPECT_EQ(LastMessage(), QStringLiteral("The handset holds no ERI file."));
     EXPECT_FALSE(QFileInfo::exists(reads + QStringLiteral("/eri.bin")));
-    EXPECT_FALSE(m_pPage->IsStartEnabled());
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == QStringLiteral("3"); }));
 
     const QByteArray eri = EriFile(2500, 0x0102);
@@ -435,14 +436,14 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, OP_REFURBISH));
     SetPath("binPathEdit", InputFile(QStringLiteral("r.bin"), FirmwareImage("VKQ100A9", 200)));
     SetPath("scrPathEdit", InputFile(QStringLiteral("r.scr"), "nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
+    Dialogs::SetNextAnswer(IDYES); // Start comes back only with the handset: off while the result is told
+    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Software VKQ100A9 written")))
         << StatusLine().toStdString();
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("Script: 1 items")));
     EXPECT_TRUE(StatusLine().contains(QStringLiteral("User data erased: 3 files")))
         << StatusLine().toStdString();
-    // Start comes back only with the handset.
-    EXPECT_FALSE(m_pPage->IsStartEnabled());
 
     const SSimState s = ReadSimState(m_state);
     EXPECT_EQ(s.strSwVersion, QStringLiteral("VKQ100A9"));
