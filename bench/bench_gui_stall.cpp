@@ -7,8 +7,9 @@
 //                          own, the rows put into the list in one step
 //   BM_GuiStallOperation   a phonebook read of 1000 entries through the page with the reference
 //                          plug-in against the handset simulator, from Start to the result message;
-//                          /1000 with the pause the page makes after ReleaseRs (1000 ms, as the
-//                          program runs), /0 without it (the operation's own work)
+//                          /1000 with the program's own wait after ReleaseRs (1000 ms, spent in the
+//                          event loop: work_ms includes it, stall_ms must not), /0 without it (the
+//                          operation's own work)
 //
 // Counters: stall_ms (the timer's worst lateness), work_ms (from the start of the work until it
 // is done). A loaded machine adds stalls of its own: take the best of several runs

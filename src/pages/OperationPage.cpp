@@ -224,7 +224,9 @@ void COperationPage::ResetStatus()
 
 LRESULT COperationPage::OnMessage(quint32 msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_PLUGIN_NOTIFY_MSG)
+    // A completion that comes once the release has begun (repeated, or posted before ReleaseRs
+    // ended the plug-in's thread) has no run left to end.
+    if (msg == WM_PLUGIN_NOTIFY_MSG && !m_run.IsReleasing())
         OnPluginNotify(wParam, lParam);
     return 0;
 }
@@ -345,14 +347,17 @@ void COperationPage::BeginRun(int operation)
 void COperationPage::FinishRun(const OperationResult& result)
 {
     ShowValueLines(true);
-    ReleaseRunLock(m_nRunOperation);
-    m_services.EndRun(m_nRunOperation);
     ShowResultTexts(result);
     m_services.WriteOperationLog(result);
-    m_run.ReleaseAndUnload();
-    Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
-    theSettings.m_bBusy = 0;
-    m_services.Reconnect();
+    // The window keeps answering during the wait after ReleaseRs, and nothing can start then:
+    // the run keeps its lock, the host's part and busy until the plug-in is unloaded.
+    m_run.ReleaseThen([this, result] {
+        ReleaseRunLock(m_nRunOperation);
+        m_services.EndRun(m_nRunOperation);
+        Dialogs::MessageBox(this, ResultMessage(result), Caption(), MB_OK);
+        theSettings.m_bBusy = 0;
+        m_services.Reconnect();
+    });
 }
 
 QString COperationPage::ResultMessage(const OperationResult& result)

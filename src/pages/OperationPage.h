@@ -6,8 +6,9 @@
 //
 //   BeginRun(n) ─ value lines hidden, this page's run lock, the host's part (toolbar, function
 //                 list, other pages, link stopped), busy set
-//   FinishRun   ─ this page's lock and the host's part released, result shown and logged,
-//                 plug-in released, result told, busy cleared, link taken up again
+//   FinishRun   ─ result shown and logged, ReleaseRs; after the wait (the event loop runs, the
+//                 run still locked and busy): unloaded, this page's lock and the host's part
+//                 released, result told, busy cleared, link taken up again
 #include "controls/PageBase.h"
 #include "pages/RunLock.h"
 #include "plugin/PluginRun.h"
@@ -136,8 +137,9 @@ protected:
     void ShowValueLines(bool show);
     // The start of a run of operation n once the user has confirmed it.
     void BeginRun(int operation);
-    // The end every run shares: the lock of BeginRun released, the result shown and logged, the
-    // plug-in released, the result told, busy cleared, the link taken up again.
+    // The end every run shares: the result shown and logged, the plug-in released; after the
+    // wait that follows ReleaseRs, the lock of BeginRun released, the result told, busy cleared,
+    // the link taken up again.
     void FinishRun(const OperationResult& result);
 
     // The plug-in of this page's runs.

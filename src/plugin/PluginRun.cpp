@@ -9,7 +9,7 @@
 //        or until the run is released (then -1)
 //
 // On the page's own thread every service runs at once. The waiting services give up as soon as
-// ReleaseAndUnload starts, because the user-interface thread then blocks in ReleaseRs until the
+// the release starts, because the user-interface thread then blocks in ReleaseRs until the
 // plug-in's threads end; waiting for it there would deadlock.
 #include "PluginRun.h"
 
@@ -20,6 +20,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +30,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -437,7 +439,7 @@ qint64 CPluginRun::ElapsedMs() const
 
 const CPluginRun* CPluginRun::RunInProgress()
 {
-    return g_pRunInProgress;
+    return g_pRunInProgress != nullptr && !g_pRunInProgress->IsReleasing() ? g_pRunInProgress : nullptr;
 }
 
 void CPluginRun::SetRunHooks(std::function<void()> started, std::function<void()> ended)
@@ -503,17 +505,47 @@ OperationResult CPluginRun::CopyResult(LPARAM lParam)
 
 void CPluginRun::ReleaseAndUnload()
 {
-    if (m_hModule == nullptr)
+    if (!CallReleaseRs())
         return;
-    // From here a plug-in thread that waits for this thread gets -1 instead.
-    m_pWindow->state->bReleasing = true;
-    const auto release = ModuleFunction<PFN_ReleaseRs>(m_hModule, QPX_SYM_RELEASE_RS);
-    if (release)
-        release(&m_pWindow->window);
     const int waitMs = ReleaseWaitMs();
     if (waitMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-    if (release == nullptr && m_bInProgress) {
+    UnloadAfterRelease();
+}
+
+void CPluginRun::ReleaseThen(std::function<void()> then)
+{
+    if (m_bWaiting) // released already: its wait ends the run
+        return;
+    if (!CallReleaseRs()) {
+        then();
+        return;
+    }
+    m_bWaiting = true;
+    if (!m_pWaitContext)
+        m_pWaitContext = std::make_unique<QObject>();
+    QTimer::singleShot(ReleaseWaitMs(), m_pWaitContext.get(), [this, then = std::move(then)] {
+        if (m_bWaiting)
+            UnloadAfterRelease();
+        then(); // may end in this run's destruction: nothing of it is touched after
+    });
+}
+
+bool CPluginRun::CallReleaseRs()
+{
+    if (m_hModule == nullptr)
+        return false;
+    // From here a plug-in thread that waits for this thread gets -1 instead.
+    m_pWindow->state->bReleasing = true;
+    if (const auto release = ModuleFunction<PFN_ReleaseRs>(m_hModule, QPX_SYM_RELEASE_RS))
+        release(&m_pWindow->window);
+    return true;
+}
+
+void CPluginRun::UnloadAfterRelease()
+{
+    m_bWaiting = false;
+    if (ModuleFunction<PFN_ReleaseRs>(m_hModule, QPX_SYM_RELEASE_RS) == nullptr && m_bInProgress) {
         // Only ReleaseRs can tell that the plug-in's threads have ended.
         if (KeepLoaded(m_hModule))
             qCWarning(lcPlugin).noquote() << m_strPath
@@ -528,9 +560,12 @@ void CPluginRun::ReleaseAndUnload()
 
 void CPluginRun::Unload()
 {
+    const bool waiting = std::exchange(m_bWaiting, false);
     if (m_bInProgress) {
         qCWarning(lcPlugin).noquote()
-            << "the run of" << m_strPath << "has not ended: the plug-in stays loaded until the program ends";
+            << "the run of" << m_strPath
+            << (waiting ? "was released but its wait has not ended:" : "has not ended:")
+            << "the plug-in stays loaded until the program ends";
         KeepLoaded(m_hModule);
         KeepRun();
         return;

@@ -79,7 +79,8 @@ public:
     bool IsInProgress() const { return m_bInProgress; }
     // Milliseconds since the run in progress started.
     qint64 ElapsedMs() const;
-    // The run in progress of any page (one operation runs at a time), or null.
+    // The run of any page whose plug-in has not been released yet (one operation runs at a time),
+    // or null.
     static const CPluginRun* RunInProgress();
     // Called on the user-interface thread as any run starts (its window is handed out, before the
     // export runs) and as it ends (released or abandoned): the host keeps other programs off the
@@ -100,13 +101,19 @@ public:
 
     // Completion: ReleaseRs(window) when exported, wait, unload. Without ReleaseRs nothing says
     // that the plug-in's threads have ended: the library stays loaded until the program ends
-    // (logged once per library).
+    // (logged once per library). The wait blocks this thread: for programs without a window.
     void ReleaseAndUnload();
+    // The same completion for a window, which keeps answering during the wait: ReleaseRs now; the
+    // unloading and then then() come from this thread's event loop once the wait is over. The
+    // run stays loaded and in progress meanwhile; a second call does nothing. Destroying the
+    // run meanwhile abandons it (the library stays loaded) and then() never runs; an Unload
+    // meanwhile abandons it too, and then() still runs.
+    void ReleaseThen(std::function<void()> then);
     // Unloads a plug-in that was not started. A run in progress is abandoned instead (logged).
     void Unload();
 
-    // True from the start of ReleaseAndUnload (or Unload) until the next Load: waiting host
-    // services called from a plug-in thread then return -1 at once.
+    // True from the start of a release (or Unload) until the next Load: waiting host services
+    // called from a plug-in thread then return -1 at once, and a completion has no run to end.
     bool IsReleasing() const;
 
     // The table every QpxWindow of this host points to.
@@ -121,6 +128,9 @@ private:
     // page; the page gets a fresh window for its next run.
     void KeepRun();
     void EndProgress();
+    // The two halves of a completion, before and after the wait; false: nothing is loaded.
+    bool CallReleaseRs();
+    void UnloadAfterRelease();
 
     HMODULE m_hModule = nullptr;
     QString m_strPath;
@@ -129,5 +139,8 @@ private:
     IPluginStatusDisplay* m_pDisplay;
     std::vector<std::unique_ptr<QpxList>> m_lists;
     bool m_bInProgress = false;
+    bool m_bWaiting = false; // from ReleaseThen until its wait is over
     QElapsedTimer m_started;
+    // Owns the timer of ReleaseThen's wait: it goes with the run.
+    std::unique_ptr<QObject> m_pWaitContext;
 };

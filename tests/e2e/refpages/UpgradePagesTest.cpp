@@ -90,10 +90,11 @@ TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
     Click("readRadio");
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
     Dialogs::SetNextFolder(reads);
+    Dialogs::SetNextAnswer(IDYES); // "Are you sure?"; Start is still off while the result is told
+    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
     ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
     EXPECT_EQ(LastMessage(), u"The handset holds no ERI file."_s);
     EXPECT_FALSE(QFileInfo::exists(reads + u"/eri.bin"_s));
-    EXPECT_FALSE(m_pPage->IsStartEnabled());
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"3"_s; }));
 
     const QByteArray eri = EriFile(2500, 0x0102);
@@ -360,12 +361,12 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     ASSERT_NO_FATAL_FAILURE(Show(ID_REFURBISH, OP_REFURBISH));
     SetPath("binPathEdit", InputFile(u"r.bin"_s, FirmwareImage("VKQ100A9", 200)));
     SetPath("scrPathEdit", InputFile(u"r.scr"_s, "nv 178 = 01 39 30 30 35 35 35 30 30 30 30\n"));
+    Dialogs::SetNextAnswer(IDYES); // Start comes back only with the handset: off while the result is told
+    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
     EXPECT_TRUE(StatusLine().contains(u"Software VKQ100A9 written"_s)) << StatusLine().toStdString();
     EXPECT_TRUE(StatusLine().contains(u"Script: 1 items"_s));
     EXPECT_TRUE(StatusLine().contains(u"User data erased: 3 files"_s)) << StatusLine().toStdString();
-    // Start comes back only with the handset.
-    EXPECT_FALSE(m_pPage->IsStartEnabled());
 
     const SSimState s = ReadSimState(m_state);
     EXPECT_EQ(s.strSwVersion, u"VKQ100A9"_s);

@@ -190,16 +190,13 @@ TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
                   .arg(dll, m_root + QStringLiteral("/r.csv")));
     OperationResult r{};
     r.nResult = -1;
-    for (const WPARAM w : std::initializer_list<WPARAM>{PLUGIN_DONE + 1, PLUGIN_DONE}) {
-        EXPECT_TRUE(Page().IsRunning());
-        Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, w, reinterpret_cast<LPARAM>(&r));
-    }
-    EXPECT_FALSE(Page().IsRunning());
-    EXPECT_EQ(theSettings.m_bBusy.load(), 0);
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r));
+    EXPECT_TRUE(Page().IsRunning());
+    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
     EXPECT_FALSE(Start()->isEnabled());
     EXPECT_TRUE(ReadRadio()->isEnabled() && WriteRadio()->isEnabled());
-    EXPECT_TRUE(PumpUntil([&] { return Calls().contains(QStringLiteral("Done PhoneBook")); }));
-    QCoreApplication::processEvents();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
 }
 

@@ -364,8 +364,9 @@ TEST_F(UpgradePageTest, PluginWithoutReleaseRsStaysLoadedUntilTheProgramEnds)
     EXPECT_EQ(messages.Count({m_dll, QStringLiteral("ReleaseRs")}), 1);
 }
 
-// Only the completion of a run in progress is read: not a stray completion before any run, not
-// another message, not a repeated one after the plug-in was released.
+// Only the completion of a run in progress is read: not another message, not a stray completion
+// before any run, not a repeated one after ReleaseRs. The window answers during the real wait after
+// ReleaseRs, the run still locked; a page closed then keeps the library and is never touched again.
 TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
 {
     m_dll = InstallPlugin();
@@ -377,14 +378,30 @@ TEST_F(UpgradePageTest, OnlyTheCompletionOfTheRunInProgressIsHandled)
         page.OnMessage(msg, wParam, reinterpret_cast<LPARAM>(&r));
     };
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
+    EXPECT_TRUE(Dialogs::Shown().isEmpty());
+
     page.OnStart();
-    ASSERT_TRUE(page.IsRunning());
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1);
     deliver(WM_HOST_COMMAND, PLUGIN_DONE);
-    EXPECT_EQ(theSettings.m_bBusy, 1);
+    EXPECT_TRUE(page.IsRunning() && theSettings.m_bBusy == 1);
     ASSERT_TRUE(WaitIdle());
     deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
     EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?|Download Success!");
+
+    CPluginRun::SetReleaseWaitMs(1000);
+    page.OnStart();
+    deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
+    deliver(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE);
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(page.IsRunning() && !page.IsStartEnabled() && theSettings.m_bBusy == 1);
+        m_page.reset();
+    });
+    bool waitOver = false;
+    QTimer::singleShot(1100, [&waitOver] { waitOver = true; });
+    ASSERT_TRUE(qpxtest::PumpUntil([&] { return waitOver; }));
+    EXPECT_EQ(m_services.ended, QList<int>{OP_BIN});
+    EXPECT_TRUE(Mapped(m_dll) && Calls().count(QStringLiteral("ReleaseRs page=1")) == 2);
+    EXPECT_EQ(Messages().join(u'|').toStdString(), "Are you sure?|Download Success!|Are you sure?");
 }
 
 const QString NOT_VALID = QString::fromUtf8("폴더:\n\n%1\n\n유효하지 않습니다. 다시 입력하세요.");
