@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Without a runtime folder the lock lives in a folder only this user can enter, whatever another
@@ -26,12 +28,12 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
         if (planted == FOREIGN && !root)
             continue; // only root can leave a folder of another user here
         SCOPED_TRACE(planted);
-        const QString shared = qpxtest::MakeTempDir(QStringLiteral("tmp"));
+        const QString shared = qpxtest::MakeTempDir(u"tmp"_s);
         qputenv("TMPDIR", shared.toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(QStringLiteral("cache")).toLocal8Bit());
-        const QString name = QStringLiteral("QPX_TEST_PRIVATE_%1_%2").arg(::getpid()).arg(planted);
-        const QString own = shared + QStringLiteral("/qpx-%1").arg(::getuid());
-        const QString open = qpxtest::MakeTempDir(QStringLiteral("open"));
+        qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(u"cache"_s).toLocal8Bit());
+        const QString name = u"QPX_TEST_PRIVATE_%1_%2"_s.arg(::getpid()).arg(planted);
+        const QString own = shared + u"/qpx-%1"_s.arg(::getuid());
+        const QString open = qpxtest::MakeTempDir(u"open"_s);
         ::chmod(QFile::encodeName(open).constData(), 0777);
         if (planted == OURS_OPEN) {
             ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
@@ -45,7 +47,7 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
             ASSERT_EQ(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
         }
         // A lock file another user made where the lock used to live.
-        const QString oldPlace = QStringLiteral("/tmp/%1-%2.lock").arg(name).arg(::getuid());
+        const QString oldPlace = u"/tmp/%1-%2.lock"_s.arg(name).arg(::getuid());
         if (root) {
             ASSERT_TRUE(qpxtest::WriteFile(oldPlace, "x"));
             ASSERT_EQ(::chown(QFile::encodeName(oldPlace).constData(), 65534, 65534), 0);
@@ -70,13 +72,13 @@ TEST(SystemInfo, OsReleaseAndKernelParsing)
 {
     EXPECT_EQ(COsVersion::ParseOsReleaseName(
                   "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
-              QStringLiteral("Debian GNU/Linux 12 (bookworm)"));
-    EXPECT_EQ(COsVersion::ParseOsReleaseName("NAME=Alpine\n"), QStringLiteral("Alpine"));
-    EXPECT_EQ(COsVersion::ParseOsReleaseName(""), QStringLiteral("Linux"));
+              u"Debian GNU/Linux 12 (bookworm)"_s);
+    EXPECT_EQ(COsVersion::ParseOsReleaseName("NAME=Alpine\n"), u"Alpine"_s);
+    EXPECT_EQ(COsVersion::ParseOsReleaseName(""), u"Linux"_s);
     SOsVersionInfo info;
-    COsVersion::ParseKernelRelease(QStringLiteral("6.1.0-18-amd64"), info);
+    COsVersion::ParseKernelRelease(u"6.1.0-18-amd64"_s, info);
     EXPECT_TRUE(info.nMajor == 6 && info.nMinor == 1 && info.nBuild == 0);
-    EXPECT_EQ(info.strServicePack, QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_EQ(info.strServicePack, u"6.1.0-18-amd64"_s);
     EXPECT_FALSE(GetComputerNameText().isEmpty() || GetUserNameText().isEmpty());
 }
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // MIN1 from its three parts: leading group (bits 14..23), thousands digit (10..13), low group.
@@ -138,8 +140,7 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
     // A NUL ends a shorter text; the revision has two decimals and at least two digits before them.
     std::memcpy(r.data() + 20, "Feb 0\0", 6);
     PutLe16(r.data() + 50, 5);
-    EXPECT_EQ(texts(60).mid(2, 3),
-              (QStringList{QStringLiteral("Feb 0"), full[3], QStringLiteral("00.05  ABCDE123")}));
+    EXPECT_EQ(texts(60).mid(2, 3), (QStringList{u"Feb 0"_s, full[3], u"00.05  ABCDE123"_s}));
     PutLe16(r.data() + 50, 12345);
-    EXPECT_EQ(texts(60).value(4), QStringLiteral("123.45  ABCDE123"));
+    EXPECT_EQ(texts(60).value(4), u"123.45  ABCDE123"_s);
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 SNvField Field(ENvKind kind, int width, int offset = 0, const char* choices = nullptr)
@@ -28,17 +30,17 @@ QString Shown(const SNvField& f, const QByteArray& d, const QByteArray& d2 = {})
 
 TEST(SettingsCodec, MinGroupsAndImsiSFollowTheWorkedRules)
 {
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("310")), 209); // MCC 310
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("000")), 999);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("111")), 0);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("31")), 0xFFFF);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("3a0")), 0xFFFF);
+    EXPECT_EQ(EncodeDigitGroup(u"310"_s), 209); // MCC 310
+    EXPECT_EQ(EncodeDigitGroup(u"000"_s), 999);
+    EXPECT_EQ(EncodeDigitGroup(u"111"_s), 0);
+    EXPECT_EQ(EncodeDigitGroup(u"31"_s), 0xFFFF);
+    EXPECT_EQ(EncodeDigitGroup(u"3a0"_s), 0xFFFF);
     EXPECT_EQ(DecodeDigitGroup(1000), QString());
     for (int v = 0; v <= 999; ++v)
         ASSERT_EQ(EncodeDigitGroup(DecodeDigitGroup(static_cast<quint32>(v))), v) << v;
     quint16 min2 = 0;
     quint32 min1 = 0;
-    ASSERT_TRUE(EncodeImsiS(QStringLiteral("2125550147"), min2, min1));
+    ASSERT_TRUE(EncodeImsiS(u"2125550147"_s, min2, min1));
     EXPECT_EQ(min2, 0x065);
     EXPECT_EQ(min1, 0x6F2824u);
     for (const char* n :
@@ -65,12 +67,12 @@ TEST(SettingsCodec, ImsiSIsWrittenIntoBothMinItemsAndBothCopies)
     ASSERT_TRUE(FieldPatch(f, Cells("2125550147"), 32, min1));
     EXPECT_EQ(min2.mid(1, 4), QByteArray("\x65\x00\x65\x00", 4));
     EXPECT_EQ(min1.mid(1, 8), QByteArray("\x24\x28\x6F\x00\x24\x28\x6F\x00", 8));
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550147"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550147"_s);
     // Only the CDMA copies are shown.
     min1[1] = 0;
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550147"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550147"_s);
     min1[5] = 0;
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550111"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550111"_s);
     EXPECT_FALSE(FieldPatch(f, Cells("2125550147"), 40, other)); // not one of its items
 }
 
@@ -152,17 +154,16 @@ TEST(SettingsCodec, EachKindWritesItsBytesAndShowsThemAgain)
         EXPECT_EQ(d.mid(c.f.offset, c.bytes.size()), c.bytes) << c.cells;
         EXPECT_EQ(Shown(c.f, d), QLatin1String(c.shown)) << c.cells;
     }
-    EXPECT_EQ(Shown(Field(NK_HEX, 1, 24), d), QStringLiteral("0xEF"));
+    EXPECT_EQ(Shown(Field(NK_HEX, 1, 24), d), u"0xEF"_s);
     d[50] = static_cast<char>(200); // a length past the field shows only the field
     EXPECT_EQ(Shown(Field(NK_LTEXT, 16, 50), d).size(), 16);
     d[90] = static_cast<char>(0xE8); // 1000: no three digits give it
     d[91] = 0x03;
     EXPECT_EQ(Shown(Field(NK_MCC, 2, 90), d), QString());
     d.replace(90, 4, QByteArray("\xD3\x41\x2A\x8F", 4));
-    EXPECT_EQ(Shown(Field(NK_ESN, 4, 90), d), QStringLiteral("2401911251|8F2A41D3"));
+    EXPECT_EQ(Shown(Field(NK_ESN, 4, 90), d), u"2401911251|8F2A41D3"_s);
     const auto choices = FieldChoices("4=Automatic|9=1x only");
-    EXPECT_TRUE(choices.size() == 2 && choices[1].first == 9u &&
-                choices[1].second == QStringLiteral("1x only"));
+    EXPECT_TRUE(choices.size() == 2 && choices[1].first == 9u && choices[1].second == u"1x only"_s);
 }
 
 } // namespace

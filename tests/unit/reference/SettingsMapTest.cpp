@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The n-th row of a name in a category (0 for the first), or -1.
@@ -85,7 +87,7 @@ TEST(SettingsMap, PrivateItemsNameRealRowsAndOwnTheirNumbers)
                                                 char(data.size()) + data + p.factory);
     }
     // The three "Emergency Numbers" rows are three items.
-    const int first = RowOf(4, QStringLiteral("Emergency Numbers"), 0);
+    const int first = RowOf(4, u"Emergency Numbers"_s, 0);
     SNvField a, b, c;
     ASSERT_TRUE(SettingsRowField(4, first, a) && SettingsRowField(4, first + 1, b) &&
                 SettingsRowField(4, first + 2, c));
@@ -112,10 +114,10 @@ qint32 I32(const QByteArray& a, int at)
 // with the error number (at its place in the answer) a real one gives.
 TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
 {
-    CEfs2Server efs(qpxtest::MakeTempDir(QStringLiteral("efs")));
-    ASSERT_TRUE(qpxtest::WriteFile(efs.Root() + QStringLiteral("/f"), "abc") &&
-                qpxtest::WriteFile(efs.Root() + QStringLiteral("/d/x"), QByteArray(1500, 'x')) &&
-                QDir().mkpath(efs.Root() + QStringLiteral("/e")));
+    CEfs2Server efs(qpxtest::MakeTempDir(u"efs"_s));
+    ASSERT_TRUE(qpxtest::WriteFile(efs.Root() + u"/f"_s, "abc") &&
+                qpxtest::WriteFile(efs.Root() + u"/d/x"_s, QByteArray(1500, 'x')) &&
+                QDir().mkpath(efs.Root() + u"/e"_s));
     efs.SetByteWindow(8);
     const auto path = [](const char* p) { return QByteArray(p) + '\0'; };
     const auto open = [&](quint32 flags, const char* p) { return Le32(flags) + Le32(0777) + path(p); };
@@ -195,7 +197,7 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         EXPECT_EQ(I32(answer, c.at), c.err) << c.cmd << " " << c.body.toHex().constData();
     }
     // A file replaced a file; the volume counts its one file of three blocks.
-    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + QStringLiteral("/d/x")), QByteArray("abc"));
+    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/d/x"_s), QByteArray("abc"));
     bool badLength = false;
     const QByteArray statfs = efs.Handle(QByteArray("\x4B\x13\x13\0/\0", 6), &badLength);
     EXPECT_EQ(statfs.mid(12, 4), QByteArray("EFS2"));
@@ -206,7 +208,7 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
     const qint32 fd = I32(efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0x41, "/n/bad"), &badLength), 4);
     efs.Handle(QByteArray("\x4B\x13\x05\0", 4) + Le32(static_cast<quint32>(fd)) + Le32(0) + "abc",
                &badLength);
-    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + QStringLiteral("/n/bad")), QByteArray("ab\x9C"));
+    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/n/bad"_s), QByteArray("ab\x9C"));
     // Past the open files and folders a handset allows: its "too many" codes.
     QByteArray last[2];
     for (int i = 0; i < CEfs2Server::MAX_OPEN_FILES; ++i)

@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 Bytes HexBytes(const char* text)
 {
     const QByteArray b = QByteArray::fromHex(text);
@@ -94,10 +96,10 @@ static int EntriesOf(const QString& folder)
 
 int OpenDescriptorCount()
 {
-    return EntriesOf(QStringLiteral("/proc/self/fd"));
+    return EntriesOf(u"/proc/self/fd"_s);
 }
 
 int ThreadCount()
 {
-    return EntriesOf(QStringLiteral("/proc/self/task"));
+    return EntriesOf(u"/proc/self/task"_s);
 }

@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr quint32 FOREVER_MS = 3600 * 1000; // for calls that must end early
@@ -45,16 +47,14 @@ struct SerialFixture : ::testing::Test
 // another open is busy, named with its holder, until that one closes.
 TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("serial"));
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/plain"), "x") &&
-                qpxtest::WriteFile(dir + QStringLiteral("/locked"), "x"));
-    QFile::setPermissions(dir + QStringLiteral("/locked"), QFileDevice::Permissions());
+    const QString dir = qpxtest::MakeTempDir(u"serial"_s);
+    ASSERT_TRUE(qpxtest::WriteFile(dir + u"/plain"_s, "x") && qpxtest::WriteFile(dir + u"/locked"_s, "x"));
+    QFile::setPermissions(dir + u"/locked"_s, QFileDevice::Permissions());
     CPtyHandset handset;
     auto first = std::make_unique<CSerialPort>();
     ASSERT_TRUE(first->OpenPath(handset.SlavePath()));
     const QString holder =
-        QStringLiteral("%1 (process %2)")
-            .arg(QString::fromLocal8Bit(qpxtest::ReadFile(QStringLiteral("/proc/self/comm"))).trimmed())
+        u"%1 (process %2)"_s.arg(QString::fromLocal8Bit(qpxtest::ReadFile(u"/proc/self/comm"_s)).trimmed())
             .arg(::getpid());
     const struct
     {
@@ -62,14 +62,12 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         CSerialDevice::EError error;
         QString text;
     } cases[] = {
-        {dir + QStringLiteral("/missing"), CSerialDevice::SERIAL_NO_SUCH_PORT,
-         QStringLiteral("no such port")},
-        {QString(), CSerialDevice::SERIAL_NO_SUCH_PORT, QStringLiteral("COM42: no such port")},
-        {dir + QStringLiteral("/plain"), CSerialDevice::SERIAL_NOT_A_TTY, QString()},
-        {dir + QStringLiteral("/locked"), CSerialDevice::SERIAL_PERMISSION_DENIED,
-         QStringLiteral("permission denied")},
+        {dir + u"/missing"_s, CSerialDevice::SERIAL_NO_SUCH_PORT, u"no such port"_s},
+        {QString(), CSerialDevice::SERIAL_NO_SUCH_PORT, u"COM42: no such port"_s},
+        {dir + u"/plain"_s, CSerialDevice::SERIAL_NOT_A_TTY, QString()},
+        {dir + u"/locked"_s, CSerialDevice::SERIAL_PERMISSION_DENIED, u"permission denied"_s},
         {handset.SlavePath(), CSerialDevice::SERIAL_BUSY,
-         handset.SlavePath() + QStringLiteral(": port busy (held by ") + holder + QLatin1Char(')')},
+         handset.SlavePath() + u": port busy (held by "_s + holder + QLatin1Char(')')},
     };
     CSerialPort::SetPathResolver([](int) { return QString(); });
     for (const auto& c : cases) {
