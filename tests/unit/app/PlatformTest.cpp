@@ -34,31 +34,23 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
         const QString name = u"QPX_TEST_PRIVATE_%1_%2"_s.arg(::getpid()).arg(planted);
         const QString own = shared + u"/qpx-%1"_s.arg(::getuid());
         const QString open = qpxtest::MakeTempDir(u"open"_s);
-        ::chmod(QFile::encodeName(open).constData(), 0777);
-        if (planted == OURS_OPEN) {
-            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
-            ::chmod(QFile::encodeName(own).constData(), 0777);
-        }
-        if (planted == LINK) {
-            ASSERT_TRUE(QFile::link(open, own));
-        }
-        if (planted == FOREIGN) {
-            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
-            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
-        }
+        const auto at = [](const QString& path) { return QFile::encodeName(path); };
+        ::chmod(at(open).constData(), 0777);
+        ASSERT_TRUE(planted != LINK || QFile::link(open, own));
+        ASSERT_TRUE((planted != OURS_OPEN && planted != FOREIGN) || ::mkdir(at(own).constData(), 0777) == 0);
+        ASSERT_TRUE(planted != OURS_OPEN || ::chmod(at(own).constData(), 0777) == 0);
+        ASSERT_TRUE(planted != FOREIGN || ::chown(at(own).constData(), 65534, 65534) == 0);
         // A lock file another user made where the lock used to live.
         const QString oldPlace = u"/tmp/%1-%2.lock"_s.arg(name).arg(::getuid());
-        if (root) {
-            ASSERT_TRUE(qpxtest::WriteFile(oldPlace, "x"));
-            ASSERT_EQ(::chown(QFile::encodeName(oldPlace).constData(), 65534, 65534), 0);
-            ::chmod(QFile::encodeName(oldPlace).constData(), 0644);
-        }
+        ASSERT_TRUE(!root || (qpxtest::WriteFile(oldPlace, "x") &&
+                              ::chown(at(oldPlace).constData(), 65534, 65534) == 0 &&
+                              ::chmod(at(oldPlace).constData(), 0644) == 0));
 
         CSingleInstanceLock lock(name);
         EXPECT_TRUE(lock.Acquire());
         const QString folder = QFileInfo(CSingleInstanceLock::LockPath(name)).path();
         struct stat st = {};
-        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        ASSERT_EQ(::lstat(at(folder).constData(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700);
         EXPECT_TRUE(QDir(open).isEmpty()) << "the lock went through a planted link";
         QFile::remove(oldPlace);
