@@ -88,8 +88,7 @@ TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
         EXPECT_FALSE(ArchiveTransferWorkFolder(dll, CLOSED_AT)) << dll.toStdString();
     QDir().mkpath(t.work);
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    EXPECT_FALSE(QFileInfo::exists(t.work));
-    EXPECT_FALSE(QFileInfo::exists(t.root + u"/TRANS_BK.20240315-174504"_s));
+    EXPECT_FALSE(QFileInfo::exists(t.work) || QFileInfo::exists(t.root + u"/TRANS_BK.20240315-174504"_s));
 }
 
 // The guard refuses an empty path, "/", the plug-in folder itself, a folder outside it or a link
@@ -116,8 +115,7 @@ TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
         EXPECT_TRUE(ArchiveFolderGuarded(r[0], r[1], CLOSED_AT).isEmpty()) << r[0].toStdString();
     }
     EXPECT_FALSE(ArchiveTransferWorkFolder(t2.dll, CLOSED_AT));
-    EXPECT_TRUE(QFileInfo(t2.work).isSymLink());
-    EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
+    EXPECT_TRUE(QFileInfo(t2.work).isSymLink() && qpxtest::FilesBelow(t.work).size() == 3);
 
     ASSERT_TRUE(QFile::link(outside, t.work + u"/link-to-outside"_s));
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
@@ -126,9 +124,8 @@ TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
     EXPECT_TRUE(EmptyFolderGuarded(archive, t.root)); // keeps the folder itself
     EXPECT_TRUE(QFileInfo(archive).isDir() &&
                 QDir(archive).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root));
-    EXPECT_FALSE(QFileInfo::exists(archive));
-    EXPECT_TRUE(QFileInfo::exists(outside + u"/precious.txt"_s));
+    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root) && !QFileInfo::exists(archive) &&
+                QFileInfo::exists(outside + u"/precious.txt"_s));
 }
 
 } // namespace

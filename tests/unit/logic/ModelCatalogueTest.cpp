@@ -17,13 +17,10 @@ void Place(const QString& model, const QString& plugin, const QString& path)
 {
     const QString dest = model + QLatin1Char('/') + path;
     QDir().mkpath(QFileInfo(dest).absolutePath());
-    if (plugin == QLatin1String("-")) {
-        ASSERT_TRUE(qpxtest::WriteFile(dest, "not a library"));
-    } else if (plugin == QLatin1String("@")) {
-        ASSERT_TRUE(QFile::link(model, dest));
-    } else {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
-    }
+    ASSERT_TRUE(plugin == u"-"_s ? qpxtest::WriteFile(dest, "not a library")
+                : plugin == u"@"_s
+                    ? QFile::link(model, dest)
+                    : QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
 }
 
 } // namespace

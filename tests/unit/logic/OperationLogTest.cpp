@@ -95,8 +95,7 @@ TEST(OperationLog, HandsetBlockOnlyInTheFirstEntryAndDaysRollOver)
         return WriteOperationLog(Result("", status, "a.bin"), op, h, logHandset, install, 3, u"M"_s, 0, mode,
                                  when);
     };
-    EXPECT_EQ(write("lost", 1, 1, late), QString());
-    EXPECT_TRUE(logHandset);
+    EXPECT_TRUE(write("lost", 1, 1, late).isEmpty() && logHandset);
     ASSERT_TRUE(QFile::remove(install + u"LOG"_s));
 
     const QString first = write("one", 1, 1, late);

@@ -48,17 +48,13 @@ TEST(PathRules, FoldersAreCreatedLevelByLevel)
 
 TEST(PathRules, ReadFileNames)
 {
-    EXPECT_EQ(PrlReadFileName(0), u"/nam1_prl_0000.prl"_s);
-    EXPECT_EQ(PrlReadFileName(1), u"/nam2_prl_0001.prl"_s);
-    EXPECT_EQ(PrlReadFileName(2), u"/nam?_prl_000#.prl"_s);
-    EXPECT_EQ(PrlReadFileName(3), QString());
-    EXPECT_EQ(EriReadFileName(), u"/eri.bin"_s);
-
-    // The files a read writes: "NAM 1,2" stands for both single-NAM names.
-    const QString d = u"/r"_s;
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(0)), QStringList{u"/r/nam1_prl_0000.prl"_s});
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(1)), QStringList{u"/r/nam2_prl_0001.prl"_s});
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(2)),
-              (QStringList{u"/r/nam1_prl_0000.prl"_s, u"/r/nam2_prl_0001.prl"_s}));
-    EXPECT_EQ(ReadTargetFiles(d + EriReadFileName()), QStringList{u"/r/eri.bin"_s});
+    const QStringList names{PrlReadFileName(0), PrlReadFileName(1), PrlReadFileName(2), EriReadFileName(),
+                            PrlReadFileName(3)};
+    EXPECT_EQ(names.join(u'|'), u"/nam1_prl_0000.prl|/nam2_prl_0001.prl|/nam?_prl_000#.prl|/eri.bin|"_s);
+    // The files a read writes ("+" between them): "NAM 1,2" stands for both single-NAM names.
+    QStringList targets;
+    for (const QString& name : names.first(4))
+        targets << ReadTargetFiles(u"/r"_s + name).join(u'+');
+    EXPECT_EQ(targets.join(u'|'), u"/r/nam1_prl_0000.prl|/r/nam2_prl_0001.prl|"
+                                  u"/r/nam1_prl_0000.prl+/r/nam2_prl_0001.prl|/r/eri.bin"_s);
 }

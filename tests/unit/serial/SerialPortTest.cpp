@@ -75,8 +75,7 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
             continue; // root opens everything
         SCOPED_TRACE(c.path.toStdString());
         auto port = std::make_unique<CSerialPort>();
-        const int fds = OpenDescriptorCount();
-        const int threads = ThreadCount();
+        const int fds = OpenDescriptorCount(), threads = ThreadCount();
         EXPECT_FALSE(c.path.isEmpty() ? port->Open(42) : port->OpenPath(c.path));
         EXPECT_EQ(port->LastError(), c.error);
         EXPECT_TRUE(port->LastErrorText().contains(c.text)) << port->LastErrorText().toStdString();
@@ -96,10 +95,8 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
 {
     ASSERT_TRUE(handset.WriteRaw(Concat({Framed({0x01, 0x02}), Framed({0x03}), Framed({0x04})})));
-    ASSERT_EQ(Receive(), RX_FRAME_OK);
-    EXPECT_EQ(Bytes(buffer, buffer + 2), HexBytes("01 02"));
-    ASSERT_EQ(Receive(), RX_FRAME_OK);
-    EXPECT_TRUE(port->DecodedLength() == 3 && buffer[0] == 0x03);
+    ASSERT_TRUE(Receive() == RX_FRAME_OK && Bytes(buffer, buffer + 2) == HexBytes("01 02"));
+    EXPECT_TRUE(Receive() == RX_FRAME_OK && port->DecodedLength() == 3 && buffer[0] == 0x03);
     port->Purge();
     EXPECT_EQ(Receive(20), RX_TIMEOUT);
     // A late answer to an earlier request sits in the ring; Transact purges it first.
@@ -186,9 +183,8 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
             EXPECT_EQ(Receive(), RX_FRAME_OK);
         }
         if (end == HANG_UP) {
-            EXPECT_TRUE(port->IsGone());
-            EXPECT_TRUE(
-                qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; })); // no spinning reader
+            // No reader spins on.
+            EXPECT_TRUE(port->IsGone() && qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; }));
             const Bytes req = Framed({0x0C});
             EXPECT_FALSE(port->Write(req.data(), static_cast<quint32>(req.size())));
             EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
