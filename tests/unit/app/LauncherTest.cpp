@@ -4,7 +4,6 @@
 #include "TestEnv.h"
 #include "platform/Registry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>

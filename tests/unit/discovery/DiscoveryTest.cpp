@@ -4,7 +4,6 @@
 #include "platform/VirtualPorts.h"
 #include "serial/PortDiscovery.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 

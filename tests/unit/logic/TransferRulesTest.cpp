@@ -25,13 +25,6 @@ QString PluginWith(const char* folder, const char* made)
 
 } // namespace
 
-TEST(TransferRules, ItemMask)
-{
-    EXPECT_EQ(TransferItemMask({false, true, false, true, false}), 10u);
-    EXPECT_EQ(TransferItemMask({true, true, true, true, true, true, true}), 31u);
-    EXPECT_EQ(TransferItemMask({}), 0u);
-}
-
 // Each restore row is offered when its data is in the work folder; names are case-sensitive.
 TEST(TransferFolder, RestoreRowsFollowTheDataPresent)
 {

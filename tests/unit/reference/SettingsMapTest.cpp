@@ -123,6 +123,10 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
     const auto open = [&](quint32 flags, const char* p) { return Le32(flags) + Le32(0777) + path(p); };
     const auto two = [&](const char* a, const char* b) { return path(a) + path(b); };
     const QByteArray mode = QByteArray("\xFF\x01", 2);
+    bool badLength = false;
+    const auto ask = [&](quint16 cmd, const QByteArray& body) {
+        return efs.Handle(QByteArray("\x4B\x13", 2) + char(cmd) + '\0' + body, &badLength);
+    };
     const struct
     {
         quint16 cmd;
@@ -189,38 +193,31 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         {EFS2_STATFS, path("/"), 4, EFS_OK},
     };
     for (const auto& c : cases) {
-        bool badLength = true;
-        QByteArray request("\x4B\x13\0\0", 4);
-        PutLe16(reinterpret_cast<quint8*>(request.data()) + 2, c.cmd);
-        const QByteArray answer = efs.Handle(request + c.body, &badLength);
+        badLength = true;
+        EXPECT_EQ(I32(ask(c.cmd, c.body), c.at), c.err) << c.cmd << " " << c.body.toHex().constData();
         EXPECT_FALSE(badLength);
-        EXPECT_EQ(I32(answer, c.at), c.err) << c.cmd << " " << c.body.toHex().constData();
     }
     // A file replaced a file; the volume counts its one file of three blocks.
     EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/d/x"_s), QByteArray("abc"));
-    bool badLength = false;
-    const QByteArray statfs = efs.Handle(QByteArray("\x4B\x13\x13\0/\0", 6), &badLength);
+    const QByteArray statfs = ask(EFS2_STATFS, path("/"));
     EXPECT_EQ(statfs.mid(12, 4), QByteArray("EFS2"));
     EXPECT_EQ((QList<qint32>{I32(statfs, 20), I32(statfs, 24) - I32(statfs, 28), I32(statfs, 40)}),
               (QList<qint32>{512, 1, 1}));
     // A handset that stores badly acknowledges a write but keeps its last byte altered.
     efs.SetBadStore(true);
-    const qint32 fd = I32(efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0x41, "/n/bad"), &badLength), 4);
-    efs.Handle(QByteArray("\x4B\x13\x05\0", 4) + Le32(static_cast<quint32>(fd)) + Le32(0) + "abc",
-               &badLength);
+    ask(EFS2_WRITE,
+        Le32(static_cast<quint32>(I32(ask(EFS2_OPEN, open(0x41, "/n/bad")), 4))) + Le32(0) + "abc");
     EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/n/bad"_s), QByteArray("ab\x9C"));
     // Past the open files and folders a handset allows: its "too many" codes.
     QByteArray last[2];
     for (int i = 0; i < CEfs2Server::MAX_OPEN_FILES; ++i)
-        last[0] = efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0, "/d/x"), &badLength);
+        last[0] = ask(EFS2_OPEN, open(0, "/d/x"));
     for (int i = 0; i < CEfs2Server::MAX_OPEN_DIRS; ++i)
-        last[1] = efs.Handle(QByteArray("\x4B\x13\x0B\0", 4) + path("/d"), &badLength);
+        last[1] = ask(EFS2_OPENDIR, path("/d"));
     EXPECT_EQ((QList<qint32>{I32(last[0], 8), I32(last[1], 8)}),
               (QList<qint32>{EFS_TOO_MANY_FILES, EFS_TOO_MANY_DIRS}));
     // A body too short for its command is refused as such.
-    for (const quint16 cmd : {0, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 19}) {
-        const QByteArray header = QByteArray("\x4B\x13", 2) + char(cmd) + '\0';
-        EXPECT_TRUE(efs.Handle(header, &badLength).isEmpty() && badLength) << cmd;
-    }
-    EXPECT_TRUE(efs.Handle(QByteArray("\x4B\x13\x06\0", 4), &badLength).isEmpty()); // no such command
+    for (const quint16 cmd : {0, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 19})
+        EXPECT_TRUE(ask(cmd, {}).isEmpty() && badLength) << cmd;
+    EXPECT_TRUE(ask(6, {}).isEmpty()); // no such command
 }
