@@ -76,41 +76,39 @@ TEST(SettingsCodec, ValuesThatDoNotFitAreRefusedAndLeaveTheDataAlone)
     QByteArray d(128, '\0');
     d[0] = 0x55;
     const QByteArray before = d;
+    SNvField sixDigits = Field(NK_DIGITS, 6), readOnly{.item = 7, .readOnly = true};
+    sixDigits.minLength = 6;
     const struct
     {
         SNvField f;
-        const char* cells;
+        const char* tries; // the cells of each try, ";" between tries
     } cases[] = {
-        {Field(NK_NUMBER, 1), "256"},
+        {Field(NK_NUMBER, 1), "256;-1"},
         {Field(NK_NUMBER, 2), "65536"},
-        {Field(NK_NUMBER, 4), "4294967296"},
-        {Field(NK_NUMBER, 4), "0x100000000"},
-        {Field(NK_NUMBER, 1), "-1"},
+        {Field(NK_NUMBER, 4), "4294967296;0x100000000"},
         {Field(NK_NUMBER, 1, 0, "Off|On"), "Maybe"},
         {Field(NK_HEX, 1), "0x1FF"},
         {Field(NK_TEXT, 4), "abcde"},
-        {Field(NK_TEXT, 8), "caf\u00e9"},
-        {Field(NK_TEXT, 8), "a\tb"},
+        {Field(NK_TEXT, 8), "caf\u00e9;a\tb"},
         {Field(NK_DIGITS, 10), "12345x"},
-        {{.item = 7, .kind = NK_DIGITS, .width = 6, .minLength = 6}, "12345"},
+        {sixDigits, "12345"},
         {Field(NK_DIAL, 8), "#77a"},
         {Field(NK_LTEXT, 3), "abcd"},
         {Field(NK_LDIAL, 8), "7 77"},
-        {Field(NK_IPV4, 4), "10.1.2.256"},
-        {Field(NK_IPV4, 4), "10.1.2"},
-        {Field(NK_IPV4, 4), "10.1.2.3.4"},
-        {Field(NK_SIDNID, 4), "70000|1"},
-        {Field(NK_SIDNID, 4), "1|x"},
+        {Field(NK_IPV4, 4), "10.1.2.256;10.1.2;10.1.2.3.4"},
+        {Field(NK_SIDNID, 4), "70000|1;1|x"},
         {Field(NK_IMSI_S, 10), "21255501"},
         {Field(NK_ESN, 4), "1"},
         {Field(NK_TEXT, 8, 125), "ab"}, // past the 128 bytes
-        {{.item = 7, .readOnly = true}, "1"},
+        {readOnly, "1"},
         {Field(NK_MNC, 1, 1), "123"},
         {Field(NK_MCC, 2, 1), "31"},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(FieldPatch(c.f, Cells(c.cells), c.f.item, d)) << c.cells;
-        ASSERT_EQ(d, before) << c.cells;
+        for (const QByteArray& cells : QByteArray(c.tries).split(';')) {
+            EXPECT_FALSE(FieldPatch(c.f, Cells(cells.constData()), c.f.item, d)) << cells.constData();
+            ASSERT_EQ(d, before) << cells.constData();
+        }
     }
 }
 
