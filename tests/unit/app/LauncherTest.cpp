@@ -44,14 +44,11 @@ protected:
     bool Launch(const QStringList& args = {})
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_root + u"/home"_s);
-        env.insert(u"XDG_DATA_HOME"_s, m_dataHome);
-        env.insert(u"QPX_TEST_RAN"_s, m_root + u"/ran"_s);
-        p.setProcessEnvironment(env);
         QFile::remove(m_root + u"/ran"_s);
-        p.start(u"bash"_s,
-                QStringList{u"-c"_s, u"umask 0022 && exec bash \"$0\" \"$@\""_s, m_root + u"/qpx"_s} + args);
+        p.start(u"env"_s, QStringList{u"HOME="_s + m_root + u"/home"_s, u"XDG_DATA_HOME="_s + m_dataHome,
+                                      u"QPX_TEST_RAN="_s + m_root + u"/ran"_s, u"bash"_s, u"-c"_s,
+                                      u"umask 0022 && exec bash \"$0\" \"$@\""_s, m_root + u"/qpx"_s} +
+                              args);
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
             ADD_FAILURE() << p.readAllStandardError().toStdString();
             return false;

@@ -23,12 +23,6 @@ struct SPluginTree
                 qpxtest::WriteFile(work + u"/KQ100V12.PP"_s, "");
 };
 
-QStringList Beside(const QString& root)
-{
-    return QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                QDir::Name);
-}
-
 const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
 
 // The work folder sits beside the plug-in; its archives are named by the second they were made.
@@ -70,7 +64,9 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
         expected << u"TRANS_BK.202401%1-120000"_s.arg(day, 2, 10, QLatin1Char('0'));
     expected << u"TRANS_BK.20240315-174502"_s << others << u"ref.so"_s;
     expected.sort();
-    EXPECT_EQ(Beside(t.root), expected);
+    EXPECT_EQ(QDir(t.root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                     QDir::Name),
+              expected);
     EXPECT_TRUE(QFileInfo::exists(outside + u"/precious.txt"_s));
 }
 
