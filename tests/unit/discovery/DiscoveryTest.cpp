@@ -1,7 +1,5 @@
 #include "FakeSysfs.h"
 #include "TestEnv.h"
-#include "platform/SysfsPorts.h"
-#include "platform/VirtualPorts.h"
 #include "serial/PortDiscovery.h"
 
 #include <QFile>
@@ -16,20 +14,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class Discovery : public ::testing::Test
+class Discovery : public CFakePortsTest
 {
 protected:
-    void SetUp() override
-    {
-        SetSysfsRoot(m_sys.Root());
-        SetVirtualPortFolder(m_strPorts);
-    }
-    void TearDown() override
-    {
-        SetSysfsRoot({});
-        SetVirtualPortFolder({});
-    }
-
     // A stand-in device node that virtual links can point at.
     QString Device(const QString& name)
     {
@@ -54,8 +41,6 @@ protected:
         return out;
     }
 
-    CFakeSysfs m_sys{qpxtest::MakeTempDir(u"sys"_s)};
-    QString m_strPorts = qpxtest::MakeTempDir(u"ports"_s);
     QString m_strDevices = qpxtest::MakeTempDir(u"dev"_s);
 };
 

@@ -4,7 +4,6 @@
 #include "FakeSysfs.h"
 #include "TestEnv.h"
 #include "platform/ModemManagerInhibitor.h"
-#include "platform/SysfsPorts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
 #include "FakeSysfs.h"
 #include "TestEnv.h"
 #include "platform/DeviceNotifier.h"
-#include "platform/SysfsPorts.h"
-#include "platform/VirtualPorts.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortWatcher.h"
 
@@ -18,19 +16,14 @@ namespace {
 
 constexpr int WAIT_MS = 60000; // bound for one signal; events normally come within milliseconds
 
-class Watcher : public ::testing::Test
+// The fake sysfs starts empty: only the virtual folder can report anything at first.
+class Watcher : public CFakePortsTest
 {
 protected:
     void SetUp() override
     {
-        SetSysfsRoot(m_sys.Root()); // empty: only the virtual folder can report anything at first
-        SetVirtualPortFolder(m_strPorts);
+        CFakePortsTest::SetUp();
         qpxtest::WriteFile(m_strDevice, {});
-    }
-    void TearDown() override
-    {
-        SetSysfsRoot({});
-        SetVirtualPortFolder({});
     }
     QString Link(int n) const { return m_strPorts + u"/COM%1"_s.arg(n); }
     // Names of every signal so far, "+COM22" for an arrival, "-COM22" for a removal.
@@ -45,8 +38,6 @@ protected:
         return out;
     }
 
-    CFakeSysfs m_sys{qpxtest::MakeTempDir(u"sys"_s)};
-    QString m_strPorts = qpxtest::MakeTempDir(u"ports"_s);
     QString m_strDevice = qpxtest::MakeTempDir(u"dev"_s) + u"/pts5"_s;
 };
 
