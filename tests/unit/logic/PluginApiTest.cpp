@@ -26,10 +26,8 @@ TEST(PluginApi, VersionAndTimeTexts)
     const QString file = qpxtest::MakeTempDir(u"mtime"_s) + u"/a.so"_s;
     ASSERT_TRUE(qpxtest::WriteFile(file, "x"));
     QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(
-        f.setFileTime(QDateTime(QDate(2011, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime));
-    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime(QDate(2011, 2, 3), QTime(4, 5, 6)),
+                                                              QFileDevice::FileModificationTime));
     EXPECT_EQ(FileModifiedText(file), u"2011-2-3   4:5:6"_s);
     EXPECT_EQ(FileModifiedText(file + u".missing"_s), QString());
     EXPECT_EQ(PluginFileVersion(TestPlugin("qpx_rec_plugin")), u"1.0.2.3"_s);
