@@ -30,12 +30,9 @@ Bytes Encode(const Bytes& payload, size_t cap = 0)
     if (cap == 0)
         cap = MaxEncodedSize(payload.size());
     Bytes out(cap, 0xAA), ref(cap, 0xAA);
-    const size_t n = EncodeFrame(payload.data(), payload.size(), out.data(), cap);
-    const size_t m = EncodeFrameBytewise(payload.data(), payload.size(), ref.data(), cap);
-    EXPECT_EQ(n, m) << "encoded length, payload of " << payload.size() << " bytes, room " << cap;
-    out.resize(n);
-    ref.resize(m);
-    EXPECT_EQ(out, ref) << "encoded bytes, payload of " << payload.size() << " bytes";
+    out.resize(EncodeFrame(payload.data(), payload.size(), out.data(), cap));
+    ref.resize(EncodeFrameBytewise(payload.data(), payload.size(), ref.data(), cap));
+    EXPECT_EQ(out, ref) << "payload of " << payload.size() << " bytes, room " << cap;
     return out;
 }
 
@@ -48,9 +45,8 @@ int Decode(quint8* body, size_t n, quint8* out, size_t outCap)
         DecodeFrameBodyBytewise(refBody.data(), n, inPlace ? refBody.data() : refOut.data(), outCap);
     const int k = DecodeFrameBody(body, n, out, outCap);
     EXPECT_EQ(k, m) << "decoded length of a body of " << n << " bytes";
-    if (k == m && k > 0) {
-        EXPECT_TRUE(std::equal(out, out + k, inPlace ? refBody.data() : refOut.data())) << "decoded bytes";
-    }
+    EXPECT_TRUE(k != m || k <= 0 || std::equal(out, out + k, inPlace ? refBody.data() : refOut.data()))
+        << "decoded bytes";
     return k;
 }
 
