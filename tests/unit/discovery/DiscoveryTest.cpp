@@ -57,11 +57,10 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
     m_sys.AddUart(u"ttyS1"_s, u"0"_s);
     m_sys.AddUart(u"ttyS2"_s, u"4"_s);
     m_sys.SetConsole(u"tty0 ttyS2"_s);
-    EXPECT_EQ(Listed(true), (QStringList{
-                                u"/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"_s,
-                                u"/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"_s,
-                                u"/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"_s,
-                            }));
+    EXPECT_EQ(Listed(true),
+              (QStringList{u"/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"_s,
+                           u"/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"_s,
+                           u"/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"_s}));
     SSysfsTty one;
     EXPECT_FALSE(ReadSysfsTty(u"ttyS2"_s, one) || ReadSysfsTty(u"ttyS9"_s, one));
     ASSERT_TRUE(ReadSysfsTty(u"ttyUSB1"_s, one));
@@ -75,9 +74,8 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
 TEST_F(Discovery, CollectorsApplyTheNameRules)
 {
     m_sys.AddUart(u"ttyS0"_s, u"4"_s); // Communications Port (COM1)
-    ASSERT_TRUE(PublishVirtualPort(12, Device(u"pts12"_s), u"USB CDMA Modem"_s));
-    ASSERT_TRUE(PublishVirtualPort(21, Device(u"pts21"_s), u"Plain Line"_s));
-    ASSERT_TRUE(PublishVirtualPort(22, Device(u"pts22"_s), u"MCCI Port"_s));
+    for (const auto& [n, name] : {std::pair{12, "USB CDMA Modem"}, {21, "Plain Line"}, {22, "MCCI Port"}})
+        ASSERT_TRUE(PublishVirtualPort(n, Device(u"pts%1"_s.arg(n)), QLatin1String(name)));
     CPortList all, handsets;
     all.Append(99);
     CollectAllPorts(all);
