@@ -4,11 +4,12 @@
 #include "TestEnv.h"
 #include "platform/Registry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -20,14 +21,14 @@ protected:
         // The program stands in as a script that notes its umask and its arguments.
         QByteArray launcher = qpxtest::ReadFile(QStringLiteral(QPX_SOURCE_DIR "/packaging/qpx.in"));
         launcher.replace("@QPX_PROGRAM_DIR@", QFile::encodeName(m_package));
-        ASSERT_TRUE(qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/reference.so"), "plug-in") &&
-                    qpxtest::WriteFile(m_package + QStringLiteral("/QPX.CHM"), "help") &&
-                    qpxtest::WriteFile(m_package + QStringLiteral("/qpx"),
+        ASSERT_TRUE(qpxtest::WriteFile(m_package + u"/MODEL/reference.so"_s, "plug-in") &&
+                    qpxtest::WriteFile(m_package + u"/QPX.CHM"_s, "help") &&
+                    qpxtest::WriteFile(m_package + u"/qpx"_s,
                                        "#!/bin/sh\nIFS='|'; echo \"$(umask)|$*\" > \"$QPX_TEST_RAN\"\n") &&
-                    QFile::setPermissions(m_package + QStringLiteral("/qpx"), QFileDevice::ReadOwner |
-                                                                                  QFileDevice::WriteOwner |
-                                                                                  QFileDevice::ExeOwner) &&
-                    !launcher.isEmpty() && qpxtest::WriteFile(m_root + QStringLiteral("/qpx"), launcher));
+                    QFile::setPermissions(m_package + u"/qpx"_s, QFileDevice::ReadOwner |
+                                                                     QFileDevice::WriteOwner |
+                                                                     QFileDevice::ExeOwner) &&
+                    !launcher.isEmpty() && qpxtest::WriteFile(m_root + u"/qpx"_s, launcher));
         TearDown();
     }
     void TearDown() override
@@ -35,10 +36,7 @@ protected:
         QFile::remove(RegUserFilePath());
         QFile::remove(MachineFile());
     }
-    static QString MachineFile()
-    {
-        return qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/KOVA/QPX.conf");
-    }
+    static QString MachineFile() { return qEnvironmentVariable("XDG_CONFIG_DIRS") + u"/KOVA/QPX.conf"_s; }
     static QString InstallDir() { return RegReadString(QPX_REG_KEY, "LOCATE_DIRECTORY", HKEY_LOCAL_MACHINE); }
 
     // Runs the launcher with umask 0022; true when it ended well and started the program with
@@ -46,29 +44,23 @@ protected:
     bool Launch(const QStringList& args = {})
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_root + QStringLiteral("/home"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-        env.insert(QStringLiteral("QPX_TEST_RAN"), m_root + QStringLiteral("/ran"));
-        p.setProcessEnvironment(env);
-        QFile::remove(m_root + QStringLiteral("/ran"));
-        p.start(QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"), QStringLiteral("umask 0022 && exec bash \"$0\" \"$@\""),
-                            m_root + QStringLiteral("/qpx")} +
-                    args);
+        QFile::remove(m_root + u"/ran"_s);
+        p.start(u"env"_s, QStringList{u"HOME="_s + m_root + u"/home"_s, u"XDG_DATA_HOME="_s + m_dataHome,
+                                      u"QPX_TEST_RAN="_s + m_root + u"/ran"_s, u"bash"_s, u"-c"_s,
+                                      u"umask 0022 && exec bash \"$0\" \"$@\""_s, m_root + u"/qpx"_s} +
+                              args);
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
             ADD_FAILURE() << p.readAllStandardError().toStdString();
             return false;
         }
-        return qpxtest::ReadFile(m_root + QStringLiteral("/ran")) ==
-               "0022|" + args.join(QLatin1Char('|')).toUtf8() + '\n';
+        return qpxtest::ReadFile(m_root + u"/ran"_s) == "0022|" + args.join(QLatin1Char('|')).toUtf8() + '\n';
     }
 
-    QString m_root = qpxtest::MakeTempDir(QStringLiteral("launcher"));
-    QString m_package = m_root + QStringLiteral("/lib/kova-qpx");
+    QString m_root = qpxtest::MakeTempDir(u"launcher"_s);
+    QString m_package = m_root + u"/lib/kova-qpx"_s;
     // A data folder whose name needs quoting everywhere; it reads back exactly through the store.
-    QString m_dataHome = m_root + QStringLiteral("/data home, \"quoted\" \\ ; \u00e9");
-    QString m_model = m_dataHome + QStringLiteral("/kova-qpx/MODEL/");
+    QString m_dataHome = m_root + u"/data home, \"quoted\" \\ ; \u00e9"_s;
+    QString m_model = m_dataHome + u"/kova-qpx/MODEL/"_s;
 };
 
 // A package update drops one plug-in and brings two, one named like a file of the user's: the
@@ -76,23 +68,20 @@ protected:
 TEST_F(LauncherTest, EveryStartRefreshesThePackagedLinksAndLeavesTheUsersOwn)
 {
     ASSERT_TRUE(Launch());
-    ASSERT_TRUE(
-        qpxtest::WriteFile(m_model + QStringLiteral("mine.so"), "own") &&
-        QFile::link(m_root + QStringLiteral("/gone/theirs.so"), m_model + QStringLiteral("theirs.so")) &&
-        qpxtest::WriteFile(m_model + QStringLiteral("clash.so"), "own") &&
-        QFile::remove(m_package + QStringLiteral("/MODEL/reference.so")) &&
-        qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/newer.so"), "plug-in") &&
-        qpxtest::WriteFile(m_package + QStringLiteral("/MODEL/clash.so"), "plug-in"));
+    ASSERT_TRUE(qpxtest::WriteFile(m_model + u"mine.so"_s, "own") &&
+                QFile::link(m_root + u"/gone/theirs.so"_s, m_model + u"theirs.so"_s) &&
+                qpxtest::WriteFile(m_model + u"clash.so"_s, "own") &&
+                QFile::remove(m_package + u"/MODEL/reference.so"_s) &&
+                qpxtest::WriteFile(m_package + u"/MODEL/newer.so"_s, "plug-in") &&
+                qpxtest::WriteFile(m_package + u"/MODEL/clash.so"_s, "plug-in"));
     ASSERT_TRUE(Launch());
-    EXPECT_FALSE(QFileInfo(m_model + QStringLiteral("reference.so")).isSymLink());
-    EXPECT_EQ(QFileInfo(m_model + QStringLiteral("newer.so")).symLinkTarget(),
-              m_package + QStringLiteral("/MODEL/newer.so"));
-    EXPECT_EQ(QFileInfo(m_model + QStringLiteral("theirs.so")).symLinkTarget(),
-              m_root + QStringLiteral("/gone/theirs.so"));
-    EXPECT_FALSE(QFileInfo(m_model + QStringLiteral("clash.so")).isSymLink());
-    EXPECT_EQ(qpxtest::ReadFile(m_model + QStringLiteral("clash.so")) +
-                  qpxtest::ReadFile(m_model + QStringLiteral("mine.so")),
-              "ownown");
+    // Each as "link target=content".
+    QStringList seen;
+    for (const char* name : {"reference.so", "newer.so", "theirs.so", "clash.so", "mine.so"})
+        seen << QFileInfo(m_model + QLatin1String(name)).symLinkTarget() + u'=' +
+                    QString::fromUtf8(qpxtest::ReadFile(m_model + QLatin1String(name)));
+    EXPECT_EQ(seen, (QStringList{u"="_s, m_package + u"/MODEL/newer.so=plug-in"_s,
+                                 m_root + u"/gone/theirs.so="_s, u"=own"_s, u"=own"_s}));
 }
 
 // The folder is recorded only when the program would find none; what the user's file holds
@@ -117,10 +106,8 @@ TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
         TearDown();
         ASSERT_TRUE((!c.user || qpxtest::WriteFile(RegUserFilePath(), c.user)) &&
                     (!c.machine || qpxtest::WriteFile(MachineFile(), c.machine)) && Launch());
-        EXPECT_EQ(InstallDir() == m_dataHome + QStringLiteral("/kova-qpx/"), c.recorded);
-        if (!c.recorded) {
-            EXPECT_EQ(qpxtest::ReadFile(RegUserFilePath()), c.user ? QByteArray(c.user) : QByteArray());
-        }
+        EXPECT_EQ(InstallDir() == m_dataHome + u"/kova-qpx/"_s, c.recorded);
+        EXPECT_TRUE(c.recorded || qpxtest::ReadFile(RegUserFilePath()) == QByteArray(c.user ? c.user : ""));
         EXPECT_EQ(RegReadDword(QPX_REG_KEY, "LAST_PORTNUM"),
                   c.user && strstr(c.user, "LAST_PORTNUM") ? 3 : -1);
     }

@@ -10,16 +10,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The start-of-run block line by line (only the low 16 bits of the build count); a run of the same
 // day appends to the day's file, the next day starts a new one.
 TEST(ProgramLog, BlockLayoutIsExact)
 {
-    SOsVersionInfo os{6, 1, 70001, QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
-                      QStringLiteral("6.1.0-18-amd64")};
-    EXPECT_EQ(FormatStartOfRunBlock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)), QStringLiteral("PC1"),
-                                    QStringLiteral("user1"), os, QStringLiteral("V1.0.6")),
+    SOsVersionInfo os{6, 1, 70001, u"Debian GNU/Linux 12 (bookworm)"_s, u"6.1.0-18-amd64"_s};
+    EXPECT_EQ(FormatStartOfRunBlock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)), u"PC1"_s, u"user1"_s, os,
+                                    u"V1.0.6"_s),
               ";---------------------------------------\r\n"
               "* QPX Started\t: 2026-12-6,\t 9: 5: 7\r\n"
               ";---------------------------------------\r\n"
@@ -27,15 +28,14 @@ TEST(ProgramLog, BlockLayoutIsExact)
               "User Name\t: user1\r\n"
               "OS Version\t: 6.1 build 4465 Debian GNU/Linux 12 (bookworm) 6.1.0-18-amd64\r\n"
               "Downloader Ver.\t: V1.0.6\r\n\r\n");
-    const QString install = qpxtest::MakeTempDir(QStringLiteral("install")) + QLatin1Char('/');
+    const QString install = qpxtest::MakeTempDir(u"install"_s) + QLatin1Char('/');
     const QDateTime day1(QDate(2026, 1, 2), QTime(23, 59, 0));
     for (const int s : {0, 30, 120})
-        ASSERT_TRUE(WriteStartOfRunLog(install, QStringLiteral("V1.0.6"), day1.addSecs(s)));
-    const QStringList files = QDir(install + QStringLiteral("LOG")).entryList(QDir::Files, QDir::Name);
+        ASSERT_TRUE(WriteStartOfRunLog(install, u"V1.0.6"_s, day1.addSecs(s)));
+    const QStringList files = QDir(install + u"LOG"_s).entryList(QDir::Files, QDir::Name);
     const QString who = GetComputerNameText() + QLatin1Char('_') + GetUserNameText();
-    EXPECT_EQ(files, (QStringList{who + QStringLiteral("_2026_1_2_log.txt"),
-                                  who + QStringLiteral("_2026_1_3_log.txt")}));
-    EXPECT_EQ(qpxtest::ReadFile(install + QStringLiteral("LOG/") + files.value(0)).count("* QPX Started"), 2);
+    EXPECT_EQ(files, (QStringList{who + u"_2026_1_2_log.txt"_s, who + u"_2026_1_3_log.txt"_s}));
+    EXPECT_EQ(qpxtest::ReadFile(install + u"LOG/"_s + files.value(0)).count("* QPX Started"), 2);
 }
 
 // Where a block goes when the day file refuses it: open failures come from the seam, a short
@@ -58,30 +58,23 @@ TEST(LogFile, RefusedBlockGoesToBangNameOrNowhere)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString folder = qpxtest::MakeTempDir(QStringLiteral("log"));
+        const QString folder = qpxtest::MakeTempDir(u"log"_s);
         // What is in the files already stays: blocks are only appended.
-        ASSERT_TRUE(qpxtest::WriteFile(folder + QStringLiteral("/!day.txt"), "old\n"));
-        if (c.bFullDevice) {
-            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), folder + QStringLiteral("/day.txt")));
-        }
+        ASSERT_TRUE(qpxtest::WriteFile(folder + u"/!day.txt"_s, "old\n"));
+        ASSERT_TRUE(!c.bFullDevice || QFile::link(u"/dev/full"_s, folder + u"/day.txt"_s));
         int attempts = 0;
         SetLogOpenFailureForTest([&](const QString& path) {
             ++attempts;
             return QFileInfo(path).fileName().startsWith(QLatin1Char('!')) ? c.nBangOpenError : c.nOpenError;
         });
-        const QString written = AppendLogBlock(folder, QStringLiteral("day.txt"), "new");
+        const QString written = AppendLogBlock(folder, u"day.txt"_s, "new");
         SetLogOpenFailureForTest(nullptr);
         EXPECT_EQ(attempts, c.nAttempts);
-        if (*c.expected == 0) {
-            EXPECT_TRUE(written.isEmpty());
-            continue;
-        }
-        EXPECT_EQ(written, folder + QLatin1Char('/') + QLatin1String(c.expected));
-        EXPECT_EQ(qpxtest::ReadFile(written), QByteArray("old\nnew"));
+        EXPECT_EQ(written, *c.expected ? folder + QLatin1Char('/') + QLatin1String(c.expected) : QString());
+        EXPECT_TRUE(!*c.expected || qpxtest::ReadFile(written) == "old\nnew");
     }
     // A folder that cannot be created fails without a crash.
-    EXPECT_TRUE(
-        AppendLogBlock(QStringLiteral("/proc/no/such/folder"), QStringLiteral("x.txt"), "x").isEmpty());
+    EXPECT_TRUE(AppendLogBlock(u"/proc/no/such/folder"_s, u"x.txt"_s, "x").isEmpty());
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Without a runtime folder the lock lives in a folder only this user can enter, whatever another
@@ -26,37 +28,29 @@ TEST(SingleInstance, LockFolderIsPrivateWithoutARuntimeFolder)
         if (planted == FOREIGN && !root)
             continue; // only root can leave a folder of another user here
         SCOPED_TRACE(planted);
-        const QString shared = qpxtest::MakeTempDir(QStringLiteral("tmp"));
+        const QString shared = qpxtest::MakeTempDir(u"tmp"_s);
         qputenv("TMPDIR", shared.toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(QStringLiteral("cache")).toLocal8Bit());
-        const QString name = QStringLiteral("QPX_TEST_PRIVATE_%1_%2").arg(::getpid()).arg(planted);
-        const QString own = shared + QStringLiteral("/qpx-%1").arg(::getuid());
-        const QString open = qpxtest::MakeTempDir(QStringLiteral("open"));
-        ::chmod(QFile::encodeName(open).constData(), 0777);
-        if (planted == OURS_OPEN) {
-            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
-            ::chmod(QFile::encodeName(own).constData(), 0777);
-        }
-        if (planted == LINK) {
-            ASSERT_TRUE(QFile::link(open, own));
-        }
-        if (planted == FOREIGN) {
-            ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0777), 0);
-            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
-        }
+        qputenv("XDG_CACHE_HOME", qpxtest::MakeTempDir(u"cache"_s).toLocal8Bit());
+        const QString name = u"QPX_TEST_PRIVATE_%1_%2"_s.arg(::getpid()).arg(planted);
+        const QString own = shared + u"/qpx-%1"_s.arg(::getuid());
+        const QString open = qpxtest::MakeTempDir(u"open"_s);
+        const auto at = [](const QString& path) { return QFile::encodeName(path); };
+        ::chmod(at(open).constData(), 0777);
+        ASSERT_TRUE(planted != LINK || QFile::link(open, own));
+        ASSERT_TRUE((planted != OURS_OPEN && planted != FOREIGN) || ::mkdir(at(own).constData(), 0777) == 0);
+        ASSERT_TRUE(planted != OURS_OPEN || ::chmod(at(own).constData(), 0777) == 0);
+        ASSERT_TRUE(planted != FOREIGN || ::chown(at(own).constData(), 65534, 65534) == 0);
         // A lock file another user made where the lock used to live.
-        const QString oldPlace = QStringLiteral("/tmp/%1-%2.lock").arg(name).arg(::getuid());
-        if (root) {
-            ASSERT_TRUE(qpxtest::WriteFile(oldPlace, "x"));
-            ASSERT_EQ(::chown(QFile::encodeName(oldPlace).constData(), 65534, 65534), 0);
-            ::chmod(QFile::encodeName(oldPlace).constData(), 0644);
-        }
+        const QString oldPlace = u"/tmp/%1-%2.lock"_s.arg(name).arg(::getuid());
+        ASSERT_TRUE(!root || (qpxtest::WriteFile(oldPlace, "x") &&
+                              ::chown(at(oldPlace).constData(), 65534, 65534) == 0 &&
+                              ::chmod(at(oldPlace).constData(), 0644) == 0));
 
         CSingleInstanceLock lock(name);
         EXPECT_TRUE(lock.Acquire());
         const QString folder = QFileInfo(CSingleInstanceLock::LockPath(name)).path();
         struct stat st = {};
-        ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &st), 0);
+        ASSERT_EQ(::lstat(at(folder).constData(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700);
         EXPECT_TRUE(QDir(open).isEmpty()) << "the lock went through a planted link";
         QFile::remove(oldPlace);
@@ -70,13 +64,13 @@ TEST(SystemInfo, OsReleaseAndKernelParsing)
 {
     EXPECT_EQ(COsVersion::ParseOsReleaseName(
                   "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
-              QStringLiteral("Debian GNU/Linux 12 (bookworm)"));
-    EXPECT_EQ(COsVersion::ParseOsReleaseName("NAME=Alpine\n"), QStringLiteral("Alpine"));
-    EXPECT_EQ(COsVersion::ParseOsReleaseName(""), QStringLiteral("Linux"));
+              u"Debian GNU/Linux 12 (bookworm)"_s);
+    EXPECT_EQ(COsVersion::ParseOsReleaseName("NAME=Alpine\n"), u"Alpine"_s);
+    EXPECT_EQ(COsVersion::ParseOsReleaseName(""), u"Linux"_s);
     SOsVersionInfo info;
-    COsVersion::ParseKernelRelease(QStringLiteral("6.1.0-18-amd64"), info);
+    COsVersion::ParseKernelRelease(u"6.1.0-18-amd64"_s, info);
     EXPECT_TRUE(info.nMajor == 6 && info.nMinor == 1 && info.nBuild == 0);
-    EXPECT_EQ(info.strServicePack, QStringLiteral("6.1.0-18-amd64"));
+    EXPECT_EQ(info.strServicePack, u"6.1.0-18-amd64"_s);
     EXPECT_FALSE(GetComputerNameText().isEmpty() || GetUserNameText().isEmpty());
 }
 

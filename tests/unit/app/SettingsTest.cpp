@@ -5,13 +5,15 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Strings are trimmed and read empty when longer than 255; numbers of any other shape read -1; the
 // user's value wins over the machine's; a malformed file reads as defaults.
 TEST(SettingsTest, LoadRules)
 {
-    const QString machineFile = qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/KOVA/QPX.conf");
+    const QString machineFile = qEnvironmentVariable("XDG_CONFIG_DIRS") + u"/KOVA/QPX.conf"_s;
     const struct
     {
         QByteArray user, machine;

@@ -8,37 +8,31 @@
 #include <QMap>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A plug-in folder with the plug-in and a work folder of three files.
 struct SPluginTree
 {
-    QString root = qpxtest::MakeTempDir(QStringLiteral("model"));
-    QString dll = root + QStringLiteral("/ref.so");
-    QString work = root + QStringLiteral("/TRANS_BK");
-    bool made = qpxtest::WriteFile(dll, "so") &&
-                qpxtest::WriteFile(work + QStringLiteral("/pim/book.dat"), "1") &&
-                qpxtest::WriteFile(work + QStringLiteral("/brew/mod/iwsapp/schedule/e.dat"), "2") &&
-                qpxtest::WriteFile(work + QStringLiteral("/KQ100V12.PP"), "");
+    QString root = qpxtest::MakeTempDir(u"model"_s);
+    QString dll = root + u"/ref.so"_s;
+    QString work = root + u"/TRANS_BK"_s;
+    bool made = qpxtest::WriteFile(dll, "so") && qpxtest::WriteFile(work + u"/pim/book.dat"_s, "1") &&
+                qpxtest::WriteFile(work + u"/brew/mod/iwsapp/schedule/e.dat"_s, "2") &&
+                qpxtest::WriteFile(work + u"/KQ100V12.PP"_s, "");
 };
-
-QStringList Beside(const QString& root)
-{
-    return QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                QDir::Name);
-}
 
 const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
 
 // The work folder sits beside the plug-in; its archives are named by the second they were made.
 TEST(WorkFolder, PathsAndArchiveNames)
 {
-    EXPECT_EQ(TransferWorkFolder(QStringLiteral("/opt/qpx/MODEL/x.so")),
-              QStringLiteral("/opt/qpx/MODEL/TRANS_BK"));
+    EXPECT_EQ(TransferWorkFolder(u"/opt/qpx/MODEL/x.so"_s), u"/opt/qpx/MODEL/TRANS_BK"_s);
     for (const char* none : {"N/A", "", "plugin.so"})
         EXPECT_TRUE(TransferWorkFolder(QLatin1String(none)).isEmpty()) << none;
-    EXPECT_EQ(TransferArchiveName(CLOSED_AT), QStringLiteral("TRANS_BK.20240315-174502"));
-    EXPECT_TRUE(IsTransferArchiveName(QStringLiteral("TRANS_BK.20240315-174502")));
+    EXPECT_EQ(TransferArchiveName(CLOSED_AT), u"TRANS_BK.20240315-174502"_s);
+    EXPECT_TRUE(IsTransferArchiveName(u"TRANS_BK.20240315-174502"_s));
     for (const char* other :
          {"TRANS_BK", "trans_bk.20240315-174502", "TRANS_BK.20240315-1745", "TRANS_BK.keep",
           "TRANS_BK.20240315-174502.old", "TRANS_BK_20240315-174502", "xTRANS_BK.20240315-174502"})
@@ -51,29 +45,29 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
 {
     const SPluginTree t;
     const QMap<QString, QByteArray> backup = qpxtest::FilesBelow(t.work);
-    const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
-    qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
+    const QString outside = qpxtest::MakeTempDir(u"victim"_s);
+    qpxtest::WriteFile(outside + u"/precious.txt"_s, "p");
     for (int day = 1; day <= 11; ++day)
-        qpxtest::WriteFile(
-            t.root + QStringLiteral("/TRANS_BK.202401%1-120000/pim").arg(day, 2, 10, QLatin1Char('0')),
-            "old");
-    ASSERT_TRUE(QFile::link(outside, t.root + QStringLiteral("/TRANS_BK.20240101-120000/link")));
-    const QStringList others{QStringLiteral("TRANS_BK.keep"), QStringLiteral("TRANS_BK_old"),
-                             QStringLiteral("trans_bk.20200101-000000")};
+        qpxtest::WriteFile(t.root + u"/TRANS_BK.202401%1-120000/pim"_s.arg(day, 2, 10, QLatin1Char('0')),
+                           "old");
+    ASSERT_TRUE(QFile::link(outside, t.root + u"/TRANS_BK.20240101-120000/link"_s));
+    const QStringList others{u"TRANS_BK.keep"_s, u"TRANS_BK_old"_s, u"trans_bk.20200101-000000"_s};
     for (const QString& name : others)
-        qpxtest::WriteFile(t.root + QLatin1Char('/') + name + QStringLiteral("/pim"), "mine");
-    qpxtest::WriteFile(t.root + QStringLiteral("/TRANS_BK.20200101-000000"), "a file");
+        qpxtest::WriteFile(t.root + QLatin1Char('/') + name + u"/pim"_s, "mine");
+    qpxtest::WriteFile(t.root + u"/TRANS_BK.20200101-000000"_s, "a file");
 
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_FALSE(QFileInfo::exists(t.work));
-    EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174502")), backup);
-    QStringList expected{QStringLiteral("TRANS_BK.20200101-000000")};
+    EXPECT_EQ(qpxtest::FilesBelow(t.root + u"/TRANS_BK.20240315-174502"_s), backup);
+    QStringList expected{u"TRANS_BK.20200101-000000"_s};
     for (int day = 3; day <= 11; ++day)
-        expected << QStringLiteral("TRANS_BK.202401%1-120000").arg(day, 2, 10, QLatin1Char('0'));
-    expected << QStringLiteral("TRANS_BK.20240315-174502") << others << QStringLiteral("ref.so");
+        expected << u"TRANS_BK.202401%1-120000"_s.arg(day, 2, 10, QLatin1Char('0'));
+    expected << u"TRANS_BK.20240315-174502"_s << others << u"ref.so"_s;
     expected.sort();
-    EXPECT_EQ(Beside(t.root), expected);
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+    EXPECT_EQ(QDir(t.root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                     QDir::Name),
+              expected);
+    EXPECT_TRUE(QFileInfo::exists(outside + u"/precious.txt"_s));
 }
 
 // Two archives within one second do not replace each other; nothing is archived of nothing, and
@@ -82,17 +76,15 @@ TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
 {
     const SPluginTree t;
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    qpxtest::WriteFile(t.work + QStringLiteral("/ui.data"), "second");
+    qpxtest::WriteFile(t.work + u"/ui.data"_s, "second");
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    EXPECT_TRUE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174502/pim/book.dat")));
-    EXPECT_EQ(qpxtest::FilesBelow(t.root + QStringLiteral("/TRANS_BK.20240315-174503")).keys(),
-              QStringList{QStringLiteral("ui.data")});
-    for (const QString& dll : {t.dll, QStringLiteral("N/A"), QString()}) // no work folder
+    EXPECT_TRUE(QFileInfo::exists(t.root + u"/TRANS_BK.20240315-174502/pim/book.dat"_s));
+    EXPECT_EQ(qpxtest::FilesBelow(t.root + u"/TRANS_BK.20240315-174503"_s).keys(), QStringList{u"ui.data"_s});
+    for (const QString& dll : {t.dll, u"N/A"_s, QString()}) // no work folder
         EXPECT_FALSE(ArchiveTransferWorkFolder(dll, CLOSED_AT)) << dll.toStdString();
     QDir().mkpath(t.work);
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    EXPECT_FALSE(QFileInfo::exists(t.work));
-    EXPECT_FALSE(QFileInfo::exists(t.root + QStringLiteral("/TRANS_BK.20240315-174504")));
+    EXPECT_FALSE(QFileInfo::exists(t.work) || QFileInfo::exists(t.root + u"/TRANS_BK.20240315-174504"_s));
 }
 
 // The guard refuses an empty path, "/", the plug-in folder itself, a folder outside it or a link
@@ -100,13 +92,17 @@ TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
 TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
 {
     const SPluginTree t, t2;
-    const QString outside = qpxtest::MakeTempDir(QStringLiteral("victim"));
-    qpxtest::WriteFile(outside + QStringLiteral("/precious.txt"), "p");
+    const QString outside = qpxtest::MakeTempDir(u"victim"_s);
+    qpxtest::WriteFile(outside + u"/precious.txt"_s, "p");
     QDir(t2.work).removeRecursively();
     ASSERT_TRUE(QFile::link(outside, t2.work));
     const QString refused[][2] = {
-        {QString(), t.root}, {QStringLiteral("/"), QStringLiteral("/")},   {t.root, t.root},
-        {outside, t.root},   {t.work + QStringLiteral("/../../"), t.root}, {t.work, QString()},
+        {QString(), t.root},
+        {u"/"_s, u"/"_s},
+        {t.root, t.root},
+        {outside, t.root},
+        {t.work + u"/../../"_s, t.root},
+        {t.work, QString()},
         {t2.work, t2.root},
     };
     for (const auto& r : refused) {
@@ -115,19 +111,17 @@ TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
         EXPECT_TRUE(ArchiveFolderGuarded(r[0], r[1], CLOSED_AT).isEmpty()) << r[0].toStdString();
     }
     EXPECT_FALSE(ArchiveTransferWorkFolder(t2.dll, CLOSED_AT));
-    EXPECT_TRUE(QFileInfo(t2.work).isSymLink());
-    EXPECT_EQ(qpxtest::FilesBelow(t.work).size(), 3);
+    EXPECT_TRUE(QFileInfo(t2.work).isSymLink() && qpxtest::FilesBelow(t.work).size() == 3);
 
-    ASSERT_TRUE(QFile::link(outside, t.work + QStringLiteral("/link-to-outside")));
+    ASSERT_TRUE(QFile::link(outside, t.work + u"/link-to-outside"_s));
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    const QString archive = t.root + QStringLiteral("/TRANS_BK.20240315-174502");
-    EXPECT_TRUE(QFileInfo(archive + QStringLiteral("/link-to-outside")).isSymLink());
+    const QString archive = t.root + u"/TRANS_BK.20240315-174502"_s;
+    EXPECT_TRUE(QFileInfo(archive + u"/link-to-outside"_s).isSymLink());
     EXPECT_TRUE(EmptyFolderGuarded(archive, t.root)); // keeps the folder itself
     EXPECT_TRUE(QFileInfo(archive).isDir() &&
                 QDir(archive).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root));
-    EXPECT_FALSE(QFileInfo::exists(archive));
-    EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root) && !QFileInfo::exists(archive) &&
+                QFileInfo::exists(outside + u"/precious.txt"_s));
 }
 
 } // namespace

@@ -1,10 +1,7 @@
 #include "FakeSysfs.h"
 #include "TestEnv.h"
-#include "platform/SysfsPorts.h"
-#include "platform/VirtualPorts.h"
 #include "serial/PortDiscovery.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -13,22 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-class Discovery : public ::testing::Test
+class Discovery : public CFakePortsTest
 {
 protected:
-    void SetUp() override
-    {
-        SetSysfsRoot(m_sys.Root());
-        SetVirtualPortFolder(m_strPorts);
-    }
-    void TearDown() override
-    {
-        SetSysfsRoot({});
-        SetVirtualPortFolder({});
-    }
-
     // A stand-in device node that virtual links can point at.
     QString Device(const QString& name)
     {
@@ -53,9 +41,7 @@ protected:
         return out;
     }
 
-    CFakeSysfs m_sys{qpxtest::MakeTempDir(QStringLiteral("sys"))};
-    QString m_strPorts = qpxtest::MakeTempDir(QStringLiteral("ports"));
-    QString m_strDevices = qpxtest::MakeTempDir(QStringLiteral("dev"));
+    QString m_strDevices = qpxtest::MakeTempDir(u"dev"_s);
 };
 
 // Each port in the order of its number. A USB product text without "USB" gets it added, so the
@@ -64,24 +50,20 @@ protected:
 // interface.
 TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
 {
-    m_sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4"));
-    m_sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                    QStringLiteral("USB CDMA Modem"));
-    m_sys.AddUsbTty(QStringLiteral("ttyUSB1"), QStringLiteral("3"), QStringLiteral("KOVA"),
-                    QStringLiteral("Handset"), QStringLiteral("option1"));
-    m_sys.AddBareTty(QStringLiteral("tty0"));
-    m_sys.AddUart(QStringLiteral("ttyS1"), QStringLiteral("0"));
-    m_sys.AddUart(QStringLiteral("ttyS2"), QStringLiteral("4"));
-    m_sys.SetConsole(QStringLiteral("tty0 ttyS2"));
+    m_sys.AddUart(u"ttyS0"_s, u"4"_s);
+    m_sys.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"USB CDMA Modem"_s);
+    m_sys.AddUsbTty(u"ttyUSB1"_s, u"3"_s, u"KOVA"_s, u"Handset"_s, u"option1"_s);
+    m_sys.AddBareTty(u"tty0"_s);
+    m_sys.AddUart(u"ttyS1"_s, u"0"_s);
+    m_sys.AddUart(u"ttyS2"_s, u"4"_s);
+    m_sys.SetConsole(u"tty0 ttyS2"_s);
     EXPECT_EQ(Listed(true),
-              (QStringList{
-                  QStringLiteral("/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"),
-                  QStringLiteral("/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"),
-                  QStringLiteral("/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"),
-              }));
+              (QStringList{u"/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"_s,
+                           u"/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"_s,
+                           u"/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"_s}));
     SSysfsTty one;
-    EXPECT_FALSE(ReadSysfsTty(QStringLiteral("ttyS2"), one) || ReadSysfsTty(QStringLiteral("ttyS9"), one));
-    ASSERT_TRUE(ReadSysfsTty(QStringLiteral("ttyUSB1"), one));
+    EXPECT_FALSE(ReadSysfsTty(u"ttyS2"_s, one) || ReadSysfsTty(u"ttyS9"_s, one));
+    ASSERT_TRUE(ReadSysfsTty(u"ttyUSB1"_s, one));
     EXPECT_EQ(
         QStringList({one.strManufacturer, one.strProduct, one.strVendorId, one.strDriver, one.strDevNode}),
         QString::fromLatin1("KOVA|Handset|1d6b|option1|/dev/ttyUSB1").split(QLatin1Char('|')));
@@ -91,10 +73,9 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
 // a second record with the same friendly name is not added.
 TEST_F(Discovery, CollectorsApplyTheNameRules)
 {
-    m_sys.AddUart(QStringLiteral("ttyS0"), QStringLiteral("4")); // Communications Port (COM1)
-    ASSERT_TRUE(PublishVirtualPort(12, Device(QStringLiteral("pts12")), QStringLiteral("USB CDMA Modem")));
-    ASSERT_TRUE(PublishVirtualPort(21, Device(QStringLiteral("pts21")), QStringLiteral("Plain Line")));
-    ASSERT_TRUE(PublishVirtualPort(22, Device(QStringLiteral("pts22")), QStringLiteral("MCCI Port")));
+    m_sys.AddUart(u"ttyS0"_s, u"4"_s); // Communications Port (COM1)
+    for (const auto& [n, name] : {std::pair{12, "USB CDMA Modem"}, {21, "Plain Line"}, {22, "MCCI Port"}})
+        ASSERT_TRUE(PublishVirtualPort(n, Device(u"pts%1"_s.arg(n)), QLatin1String(name)));
     CPortList all, handsets;
     all.Append(99);
     CollectAllPorts(all);
@@ -104,9 +85,9 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
     EXPECT_EQ(handsets.Ports(), (QList<int>{12, 22}));
     QList<CPortInfo> records;
     CPortInfo record;
-    record.m_strFriendlyName = QStringLiteral("USB CDMA Modem (COM12)");
+    record.m_strFriendlyName = u"USB CDMA Modem (COM12)"_s;
     EXPECT_TRUE(AddPortRecord(records, record));
-    record.m_strDevPath = QStringLiteral("/dev/b");
+    record.m_strDevPath = u"/dev/b"_s;
     EXPECT_FALSE(AddPortRecord(records, record));
 }
 
@@ -115,24 +96,19 @@ TEST_F(Discovery, CollectorsApplyTheNameRules)
 // link to a real tty lists the device once, under the virtual port's name.
 TEST_F(Discovery, VirtualPortWinsOverARealPortWithTheSameNumber)
 {
-    m_sys.AddUsbTty(QStringLiteral("ttyUSB0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                    QStringLiteral("Phone"));
+    m_sys.AddUsbTty(u"ttyUSB0"_s, u"2"_s, u"KOVA"_s, u"Phone"_s);
     // A fake tty called "null" has the node /dev/null, which exists everywhere and can be linked to.
-    m_sys.AddUsbTty(QStringLiteral("null"), QStringLiteral("3"), QStringLiteral("KOVA"),
-                    QStringLiteral("Phone"));
-    const QString pts = Device(QStringLiteral("pts7"));
-    ASSERT_TRUE(PublishVirtualPort(33, pts, QStringLiteral("KOVA USB CDMA Modem")));
-    ASSERT_TRUE(PublishVirtualPort(5, QStringLiteral("/dev/null"), QStringLiteral("Linked Phone")));
-    EXPECT_EQ(Listed(),
-              (QStringList{QStringLiteral("/dev/null|COM5|Linked Phone (COM5)"),
-                           pts + QStringLiteral("|COM33|KOVA USB CDMA Modem (COM33)"),
-                           QStringLiteral("/dev/ttyUSB0|COM254|KOVA Phone USB Serial Port (COM254)")}));
-    EXPECT_EQ(MAX_SELECTABLE_PORT, 254);
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("null")), QStringLiteral("COM5"));
-    EXPECT_EQ(DevicePathOfPort(33), pts);
-    EXPECT_EQ(DevicePathOfPort(254), QStringLiteral("/dev/ttyUSB0"));
+    m_sys.AddUsbTty(u"null"_s, u"3"_s, u"KOVA"_s, u"Phone"_s);
+    const QString pts = Device(u"pts7"_s);
+    ASSERT_TRUE(PublishVirtualPort(33, pts, u"KOVA USB CDMA Modem"_s));
+    ASSERT_TRUE(PublishVirtualPort(5, u"/dev/null"_s, u"Linked Phone"_s));
+    EXPECT_EQ(Listed(), (QStringList{u"/dev/null|COM5|Linked Phone (COM5)"_s,
+                                     pts + u"|COM33|KOVA USB CDMA Modem (COM33)"_s,
+                                     u"/dev/ttyUSB0|COM254|KOVA Phone USB Serial Port (COM254)"_s}));
+    EXPECT_EQ((QStringList{PortNameOfTty(u"null"_s), DevicePathOfPort(33), DevicePathOfPort(254)}),
+              (QStringList{u"COM5"_s, pts, u"/dev/ttyUSB0"_s}));
     ASSERT_TRUE(UnpublishVirtualPort(33, pts));
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyUSB0")), QStringLiteral("COM33"));
+    EXPECT_EQ(PortNameOfTty(u"ttyUSB0"_s), u"COM33"_s);
     EXPECT_EQ(Listed().size(), 2);
 }
 
@@ -140,47 +116,44 @@ TEST_F(Discovery, VirtualPortWinsOverARealPortWithTheSameNumber)
 // gone and back, the number is handed out afresh.
 TEST_F(Discovery, OverflowNumbersStayWhileTheTtyStaysPresent)
 {
-    m_sys.AddUsbTty(QStringLiteral("ttyGS5"), QStringLiteral("2"), QStringLiteral("A"), QStringLiteral("B"));
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), QStringLiteral("COM254"));
-    m_sys.AddUsbTty(QStringLiteral("ttyGS1"), QStringLiteral("3"), QStringLiteral("A"), QStringLiteral("C"));
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), QStringLiteral("COM254"));
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM253"));
-    m_sys.RemoveTty(QStringLiteral("ttyGS5"));
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS5")), QString());
+    const auto names = [] { return PortNameOfTty(u"ttyGS5"_s) + u'|' + PortNameOfTty(u"ttyGS1"_s); };
+    m_sys.AddUsbTty(u"ttyGS5"_s, u"2"_s, u"A"_s, u"B"_s);
+    EXPECT_EQ(names(), u"COM254|"_s);
+    m_sys.AddUsbTty(u"ttyGS1"_s, u"3"_s, u"A"_s, u"C"_s);
+    EXPECT_EQ(names(), u"COM254|COM253"_s);
+    m_sys.RemoveTty(u"ttyGS5"_s);
+    EXPECT_EQ(names(), u"|COM253"_s);
     Listed();
-    EXPECT_EQ(PortNameOfTty(QStringLiteral("ttyGS1")), QStringLiteral("COM253"));
+    EXPECT_EQ(names(), u"|COM253"_s);
 }
 
 // Publishing and taking down a port; links to nothing, plain files and links of a publisher that
 // died are no ports, and may be published over; a live link made by hand never is.
 TEST_F(Discovery, VirtualPortsArePublishedAndStaleOnesIgnored)
 {
-    const QString pts = Device(QStringLiteral("pts9"));
-    ASSERT_TRUE(PublishVirtualPort(24, pts, QStringLiteral("Name (COM7)")));
+    const QString pts = Device(u"pts9"_s);
+    ASSERT_TRUE(PublishVirtualPort(24, pts, u"Name (COM7)"_s));
     SVirtualPort port;
     ASSERT_TRUE(ReadVirtualPort(24, port));
-    EXPECT_EQ(port.strTarget + port.strName, pts + QStringLiteral("Name (COM7)"));
+    EXPECT_EQ(port.strTarget + port.strName, pts + u"Name (COM7)"_s);
     // A "(COM<k>)" of the name file is replaced by the port's own number.
-    EXPECT_EQ(Listed(), QStringList{pts + QStringLiteral("|COM24|Name (COM24)")});
-    EXPECT_FALSE(UnpublishVirtualPort(24, Device(QStringLiteral("other")))); // not ours
+    EXPECT_EQ(Listed(), QStringList{pts + u"|COM24|Name (COM24)"_s});
+    EXPECT_FALSE(UnpublishVirtualPort(24, Device(u"other"_s))); // not ours
     EXPECT_TRUE(UnpublishVirtualPort(24, pts));
-    EXPECT_FALSE(QFileInfo::exists(m_strPorts + QStringLiteral("/COM24.name")) || ReadVirtualPort(24, port));
+    EXPECT_FALSE(QFileInfo::exists(m_strPorts + u"/COM24.name"_s) || ReadVirtualPort(24, port));
     // Without a name file the port still gets a friendly name with its number.
     ASSERT_TRUE(PublishVirtualPort(25, pts, QString()));
-    EXPECT_EQ(Listed(), QStringList{pts + QStringLiteral("|COM25|Virtual Serial Port (COM25)")});
+    EXPECT_EQ(Listed(), QStringList{pts + u"|COM25|Virtual Serial Port (COM25)"_s});
     ASSERT_TRUE(UnpublishVirtualPort(25, pts));
 
-    ASSERT_TRUE(
-        QFile::link(m_strDevices + QStringLiteral("/pts-gone"), m_strPorts + QStringLiteral("/COM20")));
-    ASSERT_TRUE(qpxtest::WriteFile(m_strPorts + QStringLiteral("/COM20.name"), "Old USB CDMA Modem\n"));
-    qpxtest::WriteFile(m_strPorts + QStringLiteral("/COM21"), "not a link");
-    QFile::link(Device(QStringLiteral("x")), m_strPorts + QStringLiteral("/COM021"));
-    EXPECT_TRUE(Listed().isEmpty());
-    EXPECT_EQ(DevicePathOfPort(20), QString());
-    EXPECT_TRUE(ListVirtualPorts().isEmpty());
+    ASSERT_TRUE(QFile::link(m_strDevices + u"/pts-gone"_s, m_strPorts + u"/COM20"_s));
+    ASSERT_TRUE(qpxtest::WriteFile(m_strPorts + u"/COM20.name"_s, "Old USB CDMA Modem\n"));
+    qpxtest::WriteFile(m_strPorts + u"/COM21"_s, "not a link");
+    QFile::link(Device(u"x"_s), m_strPorts + u"/COM021"_s);
+    EXPECT_TRUE(Listed().isEmpty() && DevicePathOfPort(20).isEmpty() && ListVirtualPorts().isEmpty());
     EXPECT_EQ(LowestFreeVirtualPort(20), 20);
-    EXPECT_TRUE(PublishVirtualPort(20, pts, QStringLiteral("Sim USB CDMA")));
-    EXPECT_FALSE(PublishVirtualPort(20, Device(QStringLiteral("pts4")), QStringLiteral("Other")));
+    EXPECT_TRUE(PublishVirtualPort(20, pts, u"Sim USB CDMA"_s));
+    EXPECT_FALSE(PublishVirtualPort(20, Device(u"pts4"_s), u"Other"_s));
     EXPECT_EQ(LowestFreeVirtualPort(20), 22); // COM21 is a plain file: not usable for a link
 
     // A publisher killed without taking its port down leaves a link whose target may live on (the
@@ -190,37 +163,35 @@ TEST_F(Discovery, VirtualPortsArePublishedAndStaleOnesIgnored)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        const char ok = PublishVirtualPort(26, pts, QStringLiteral("Sim USB CDMA")) ? 1 : 0;
+        const char ok = PublishVirtualPort(26, pts, u"Sim USB CDMA"_s) ? 1 : 0;
         [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
         ::pause();
         ::_exit(0);
     }
     char ok = 0;
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_TRUE(::read(ready[0], &ok, 1) == 1 && ok == 1);
     ::close(ready[0]);
     ::close(ready[1]);
-    ASSERT_EQ(ok, 1);
     EXPECT_TRUE(ReadVirtualPort(26, port)); // its owner lives
-    EXPECT_FALSE(PublishVirtualPort(26, Device(QStringLiteral("pts5")), QStringLiteral("Other")));
+    EXPECT_FALSE(PublishVirtualPort(26, Device(u"pts5"_s), u"Other"_s));
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_FALSE(ReadVirtualPort(26, port));
-    EXPECT_EQ(Listed(), QStringList{pts + QStringLiteral("|COM20|Sim USB CDMA (COM20)")});
-    EXPECT_TRUE(PublishVirtualPort(26, Device(QStringLiteral("pts5")), QStringLiteral("Sim USB CDMA")));
-    ASSERT_TRUE(QFile::link(pts, m_strPorts + QStringLiteral("/COM27")));
-    EXPECT_FALSE(PublishVirtualPort(27, Device(QStringLiteral("pts6")), QStringLiteral("Other")));
+    EXPECT_EQ(Listed(), QStringList{pts + u"|COM20|Sim USB CDMA (COM20)"_s});
+    EXPECT_TRUE(PublishVirtualPort(26, Device(u"pts5"_s), u"Sim USB CDMA"_s));
+    ASSERT_TRUE(QFile::link(pts, m_strPorts + u"/COM27"_s));
+    EXPECT_FALSE(PublishVirtualPort(27, Device(u"pts6"_s), u"Other"_s));
     EXPECT_TRUE(ReadVirtualPort(27, port));
 }
 
 TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
 {
-    SetSysfsRoot(m_sys.Root() + QStringLiteral("/missing"));
-    ASSERT_TRUE(PublishVirtualPort(20, Device(QStringLiteral("pts1")), QStringLiteral("Sim USB CDMA")));
+    SetSysfsRoot(m_sys.Root() + u"/missing"_s);
+    ASSERT_TRUE(PublishVirtualPort(20, Device(u"pts1"_s), u"Sim USB CDMA"_s));
     QList<CPortInfo> ports;
     QString error;
     EXPECT_FALSE(EnumerateSerialPorts(ports, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("(err=2)"))) << error.toStdString();
-    EXPECT_EQ(ports.size(), 1);
+    EXPECT_TRUE(error.contains(u"(err=2)"_s) && ports.size() == 1) << error.toStdString();
     CPortList list;
     CollectHandsetPorts(list);
     EXPECT_EQ(list.Ports(), (QList<int>{20}));
@@ -233,11 +204,11 @@ TEST_F(Discovery, UnreadableSysfsIsAnErrorButVirtualPortsStillCount)
 TEST(VirtualPortFolderChoice, AMissingRuntimeFolderIsMadeNotSkipped)
 {
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    const QString runtime = qpxtest::MakeTempDir(QStringLiteral("rt")) + QStringLiteral("/not/yet");
+    const QString runtime = qpxtest::MakeTempDir(u"rt"_s) + u"/not/yet"_s;
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     const QString folder = VirtualPortFolder();
     qputenv("XDG_RUNTIME_DIR", saved);
-    EXPECT_EQ(folder, runtime + QStringLiteral("/qpx/ports"));
-    EXPECT_TRUE(QFileInfo(runtime).isDir());
-    EXPECT_EQ(QFileInfo(runtime).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
+    EXPECT_EQ(folder, runtime + u"/qpx/ports"_s);
+    EXPECT_TRUE(QFileInfo(runtime).isDir() &&
+                !(QFileInfo(runtime).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
 }

@@ -2,10 +2,13 @@
 // A fake sysfs tree for discovery tests: the same links and attribute files the kernel shows, so
 // the real code walks it exactly as it walks /sys.
 #include "TestEnv.h"
+#include "platform/SysfsPorts.h"
+#include "platform/VirtualPorts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <gtest/gtest.h>
 
 class CFakeSysfs
 {
@@ -78,4 +81,23 @@ private:
     }
 
     QString m_strRoot;
+};
+
+// A fake sysfs and an empty virtual-port folder, in use for the test's time.
+class CFakePortsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetSysfsRoot(m_sys.Root());
+        SetVirtualPortFolder(m_strPorts);
+    }
+    void TearDown() override
+    {
+        SetSysfsRoot({});
+        SetVirtualPortFolder({});
+    }
+
+    CFakeSysfs m_sys{qpxtest::MakeTempDir(QStringLiteral("sys"))};
+    QString m_strPorts = qpxtest::MakeTempDir(QStringLiteral("ports"));
 };

@@ -4,9 +4,10 @@
 #include "FakeSysfs.h"
 #include "TestEnv.h"
 #include "platform/ModemManagerInhibitor.h"
-#include "platform/SysfsPorts.h"
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -16,8 +17,8 @@ TEST(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
     ASSERT_TRUE(bus.Start()) << "dbus-daemon (Debian package dbus) is needed";
     // Read by the system bus connection when it is first made.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.Address().toLocal8Bit());
-    const QString uid = QStringLiteral("/sys/devices/modem-uid");
-    const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
+    const QString uid = u"/sys/devices/modem-uid"_s;
+    const QString usb = u"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2"_s;
     const struct
     {
         const char* what;
@@ -36,16 +37,13 @@ TEST(Inhibit, NamesTheDeviceAndTakesTheRequestBack)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CFakeSysfs sys(qpxtest::MakeTempDir(QStringLiteral("sys")));
-        sys.AddUsbTty(QStringLiteral("ttyACM0"), QStringLiteral("2"), QStringLiteral("KOVA"),
-                      QStringLiteral("CDMA Phone"));
+        CFakeSysfs sys(qpxtest::MakeTempDir(u"sys"_s));
+        sys.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
         SetSysfsRoot(sys.Root());
         CFakeModemManager mm(bus.Address());
-        if (c.present) {
-            ASSERT_TRUE(mm.Register());
-        }
+        ASSERT_TRUE(!c.present || mm.Register());
         if (!c.modem.isEmpty())
-            mm.AddModem(c.modem, {QStringLiteral("ttyACM0"), QStringLiteral("wwan0")});
+            mm.AddModem(c.modem, {u"ttyACM0"_s, u"wwan0"_s});
         mm.RefuseInhibit(c.refuse);
         {
             CModemManagerInhibitor inhibitor;

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 // Rows from the text, each row written as its fields joined by "|", and how many fields after the
 // seventh held text (dropped and counted).
 TEST(CsvReader, RowsAndFields)
@@ -96,13 +98,12 @@ TEST(CsvReader, WriteNeedsTextWithAnEntry)
 // filter only, and loses its leading blanks under the other.
 TEST(CsvReader, FileReadingAndSaveNames)
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("csv"));
-    QList<QStringList> rows{{QStringLiteral("keep")}};
-    EXPECT_FALSE(ReadCsvRows(dir + QStringLiteral("/missing.csv"), rows) ||
-                 ReadCsvRows(dir, rows)); // a folder is no file
-    EXPECT_EQ(rows, (QList<QStringList>{{QStringLiteral("keep")}}));
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/b.csv"), "Kim,010,,,mail@x\r\n"));
-    ASSERT_TRUE(ReadCsvRows(dir + QStringLiteral("/b.csv"), rows));
+    const QString dir = qpxtest::MakeTempDir(u"csv"_s);
+    QList<QStringList> rows{{u"keep"_s}};
+    EXPECT_FALSE(ReadCsvRows(dir + u"/missing.csv"_s, rows) || ReadCsvRows(dir, rows)); // a folder is no file
+    EXPECT_EQ(rows, (QList<QStringList>{{u"keep"_s}}));
+    ASSERT_TRUE(qpxtest::WriteFile(dir + u"/b.csv"_s, "Kim,010,,,mail@x\r\n"));
+    ASSERT_TRUE(ReadCsvRows(dir + u"/b.csv"_s, rows));
     EXPECT_EQ(rows, (QList<QStringList>{QString::fromLatin1("Kim|010|||mail@x").split(QLatin1Char('|'))}));
 
     const char* names[][3] = {

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,17 +44,19 @@ TEST(HandsetFormat, MobileNumbers)
     {
         unsigned lead, thousands, low, min2;
         const char* text;
-    } cases[] = {{309, 5, 456, 212, "(323) 410-5567"},
-                 {0, 10, 999, 123, "(234) 111-0000"},
-                 {309, 5, 456, 1000, ""},
-                 {309, 5, 1000, 212, ""},
-                 {0, 0, 0, 212, "(323) "},
-                 {309, 5, 456, 0, "410-5567"},
-                 {0, 0, 0, 0, ""},
-                 {309, 0, 456, 0, "410-/567"},
-                 {309, 9, 456, 0, "410-9567"},
-                 {309, 11, 456, 0, "410-/567"},
-                 {1023, 5, 456, 0, "213-5567"}};
+    } cases[] = {
+        {309, 5, 456, 212, "(323) 410-5567"},
+        {0, 10, 999, 123, "(234) 111-0000"},
+        {309, 5, 456, 1000, ""},
+        {309, 5, 1000, 212, ""},
+        {0, 0, 0, 212, "(323) "},
+        {309, 5, 456, 0, "410-5567"},
+        {0, 0, 0, 0, ""},
+        {309, 0, 456, 0, "410-/567"},
+        {309, 9, 456, 0, "410-9567"},
+        {309, 11, 456, 0, "410-/567"},
+        {1023, 5, 456, 0, "213-5567"},
+    };
     for (const auto& c : cases)
         EXPECT_EQ(FormatMobileNumber(Min1(c.lead, c.thousands, c.low), c.min2), QLatin1String(c.text))
             << c.lead << " " << c.thousands << " " << c.low << " " << c.min2;
@@ -63,38 +66,29 @@ TEST(HandsetFormat, MobileNumbers)
 // answer (here 0xEE, standing for the check bytes and the closing flag).
 TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
 {
-    std::array<quint8, 64> r{};
-    r.fill(0xEE);
-    r[0] = 0x0C;
-    PutLe32(r.data() + 4, 0x12AB34);
-    PutLe16(r.data() + 8, 1);
-    PutLe32(r.data() + 10, Min1(1, 2, 3));
-    PutLe32(r.data() + 14, Min1(309, 5, 456));
-    PutLe16(r.data() + 18, 0);
-    PutLe16(r.data() + 20, 212);
-    PutLe16(r.data() + 34, 384);
-    r[36] = 7;
-    PutLe16(r.data() + 37, 168);
-    PutLe16(r.data() + 39, 4145);
-    PutLe16(r.data() + 41, 1);
-    PutLe16(r.data() + 43, 7);
-    r[48] = 6;
+    // The fields at 4, 8, 10, 14, 18, 20, 34 to 44 and 48; 0xEE elsewhere.
+    const QByteArray r =
+        QByteArray::fromHex("0C EEEEEE 34AB1200 0100 03480000 C8554D00 0000 D400") + QByteArray(12, '\xEE') +
+        QByteArray::fromHex("8001 07 A800 3110 0100 0700 EEEEEE 06") + QByteArray(15, '\xEE');
+    const auto* answer = reinterpret_cast<const quint8*>(r.constData());
     const QStringList full =
         QString::fromLatin1("0012ab34|(323) 410-5567|112-2114|DIGITAL|384|7|168|4145|1|7|6")
             .split(QLatin1Char('|'));
     // Answer length -> the rows shown, in the order of their last byte. Many handsets send no
     // protocol revision (48); the digital MIN2 ends at 22, the analog one at 20.
-    const std::pair<int, const char*> cases[] = {{64, "0123456789A"},
-                                                 {49, "0123456789A"},
-                                                 {48, "0123456789"},
-                                                 {44, "012345678"},
-                                                 {22, "0123"},
-                                                 {21, "023"},
-                                                 {10, "03"},
-                                                 {7, ""},
-                                                 {0, ""}};
+    const std::pair<int, const char*> cases[] = {
+        {64, "0123456789A"},
+        {49, "0123456789A"},
+        {48, "0123456789"},
+        {44, "012345678"},
+        {22, "0123"},
+        {21, "023"},
+        {10, "03"},
+        {7, ""},
+        {0, ""},
+    };
     for (const auto& [len, shown] : cases)
-        EXPECT_EQ(StatusValueTexts(r.data(), len), Shown(full, shown)) << len;
+        EXPECT_EQ(StatusValueTexts(answer, len), Shown(full, shown)) << len;
     EXPECT_EQ(StatusValueTexts(nullptr, 49), QStringList(11, QString()));
 }
 
@@ -102,27 +96,15 @@ TEST(HandsetFormat, StatusFieldsOutsideTheAnswerAreEmpty)
 // model check compares, is there.
 TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
 {
-    std::array<quint8, 64> r{};
-    r.fill(0xEE);
-    r[0] = 0x00;
-    std::memcpy(r.data() + 1, "Jan 02 2006", 11);
-    std::memcpy(r.data() + 12, "12:34:56", 8);
-    std::memcpy(r.data() + 20, "Feb 03 2006", 11);
-    std::memcpy(r.data() + 31, "01:02:03", 8);
-    std::memcpy(r.data() + 39, "ABCDE123", 8);
-    r[47] = 0x2A;
-    r[48] = 6;
-    r[49] = 17;
-    PutLe16(r.data() + 50, 1234);
-    r[52] = 10;
-    r[53] = 0x61;
-    r[54] = 0x0A;
+    QByteArray r = QByteArray(1, '\0') + "Jan 02 200612:34:56Feb 03 200601:02:03ABCDE123\x2A\x06\x11" +
+                   QByteArray::fromHex("D204 0A 61 0A") + QByteArray(9, '\xEE');
+    auto* answer = reinterpret_cast<quint8*>(r.data());
     const QStringList full =
         QString::fromLatin1("Jan 02 2006|12:34:56|Feb 03 2006|01:02:03|12.34  ABCDE123|17|a|"
                             "MSM 2P (0x610a)")
             .split(QLatin1Char('|'));
     auto texts = [&](int len) {
-        const SVersionTexts v = VersionTexts(r.data(), len);
+        const SVersionTexts v = VersionTexts(answer, len);
         return QStringList{v.strCompileDate, v.strCompileTime, v.strReleaseDate, v.strReleaseTime,
                            v.strSwVersion,   v.strMobileModel, v.strSlotCycle,   v.strMsmVersion};
     };
@@ -133,13 +115,12 @@ TEST(HandsetFormat, VersionFieldsOutsideTheAnswerAreEmpty)
         {47, "0123"},     {46, "0123"},     {38, "012"},     {12, "0"},      {11, ""}};
     for (const auto& [len, shown] : cases) {
         EXPECT_EQ(texts(len), Shown(full, shown)) << len;
-        EXPECT_EQ(SoftwareVersionDirectory(r.data(), len), len >= 47 ? full[4].mid(7) : QString()) << len;
+        EXPECT_EQ(SoftwareVersionDirectory(answer, len), len >= 47 ? full[4].mid(7) : QString()) << len;
     }
     // A NUL ends a shorter text; the revision has two decimals and at least two digits before them.
-    std::memcpy(r.data() + 20, "Feb 0\0", 6);
-    PutLe16(r.data() + 50, 5);
-    EXPECT_EQ(texts(60).mid(2, 3),
-              (QStringList{QStringLiteral("Feb 0"), full[3], QStringLiteral("00.05  ABCDE123")}));
-    PutLe16(r.data() + 50, 12345);
-    EXPECT_EQ(texts(60).value(4), QStringLiteral("123.45  ABCDE123"));
+    std::memcpy(answer + 20, "Feb 0\0", 6);
+    PutLe16(answer + 50, 5);
+    EXPECT_EQ(texts(60).mid(2, 3), (QStringList{u"Feb 0"_s, full[3], u"00.05  ABCDE123"_s}));
+    PutLe16(answer + 50, 12345);
+    EXPECT_EQ(texts(60).value(4), u"123.45  ABCDE123"_s);
 }

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Places a built test plug-in, a plain file ("-" as the plug-in) or a link to the MODEL folder
@@ -15,13 +17,10 @@ void Place(const QString& model, const QString& plugin, const QString& path)
 {
     const QString dest = model + QLatin1Char('/') + path;
     QDir().mkpath(QFileInfo(dest).absolutePath());
-    if (plugin == QLatin1String("-")) {
-        ASSERT_TRUE(qpxtest::WriteFile(dest, "not a library"));
-    } else if (plugin == QLatin1String("@")) {
-        ASSERT_TRUE(QFile::link(model, dest));
-    } else {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
-    }
+    ASSERT_TRUE(plugin == u"-"_s ? qpxtest::WriteFile(dest, "not a library")
+                : plugin == u"@"_s
+                    ? QFile::link(model, dest)
+                    : QFile::copy(QStringLiteral(QPX_TEST_PLUGIN_DIR "/%1.so").arg(plugin), dest));
 }
 
 } // namespace
@@ -43,15 +42,13 @@ TEST(ModelCatalogue, ScanRules)
         {"", ""},
     };
     for (const auto& [placed, wanted] : cases) {
-        const QString model = qpxtest::MakeTempDir(QStringLiteral("install")) + QStringLiteral("/MODEL");
+        const QString model = qpxtest::MakeTempDir(u"install"_s) + u"/MODEL"_s;
         QDir().mkpath(model);
         for (const QString& p : QString::fromLatin1(placed).split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            Place(model,
-                  p.section(QLatin1Char(':'), 0, 0)
-                      .replace(QStringLiteral("rec"), QStringLiteral("qpx_rec_plugin")),
+            Place(model, p.section(QLatin1Char(':'), 0, 0).replace(u"rec"_s, u"qpx_rec_plugin"_s),
                   p.section(QLatin1Char(':'), 1));
         CModelCatalogue catalogue;
-        catalogue.ScanFolder(model + QStringLiteral("/NOPE"));
+        catalogue.ScanFolder(model + u"/NOPE"_s);
         catalogue.ScanFolder(model + QLatin1Char('/'));
         QStringList listed;
         for (const QString& p : catalogue.Paths())
@@ -70,6 +67,6 @@ TEST(ModelCatalogue, LocationAndDefaultFolder)
                               {"a.so", "./"}};
     for (const auto& c : cases)
         EXPECT_EQ(CModelCatalogue::LocationOf(QLatin1String(c[0])), QLatin1String(c[1])) << c[0];
-    EXPECT_EQ(CModelCatalogue::ModelFolderOf(QStringLiteral("/opt/qpx/")), QStringLiteral("/opt/qpx/MODEL/"));
-    EXPECT_EQ(CModelCatalogue::ModelFolderOf(QString()), QStringLiteral("../MODEL/"));
+    EXPECT_EQ(CModelCatalogue::ModelFolderOf(u"/opt/qpx/"_s), u"/opt/qpx/MODEL/"_s);
+    EXPECT_EQ(CModelCatalogue::ModelFolderOf(QString()), u"../MODEL/"_s);
 }

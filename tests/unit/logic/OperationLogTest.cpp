@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 OperationResult Result(const char* message, const char* status, const char* file)
@@ -24,7 +26,7 @@ const QDateTime kMorning(QDate(2006, 5, 17), QTime(9, 5, 3));
 TEST(OperationLog, OperationBlockLineByLine)
 {
     OperationResult r = Result("fine", "Completed", "/x/nam1_prl_0000.prl");
-    EXPECT_EQ(OperationLogBlock(r, 4, 5, QStringLiteral("REC-MODEL"), 1, 1, kMorning).toStdString(),
+    EXPECT_EQ(OperationLogBlock(r, 4, 5, u"REC-MODEL"_s, 1, 1, kMorning).toStdString(),
               ";---------------------------------------\r\n"
               "* Operation Started\t: 2006-5-17,\t 9: 5: 3\r\n"
               ";---------------------------------------\r\n"
@@ -80,8 +82,8 @@ TEST(OperationLog, OperationAndModeLines)
 // cannot be written keeps the handset block for the next one.
 TEST(OperationLog, HandsetBlockOnlyInTheFirstEntryAndDaysRollOver)
 {
-    const QString install = qpxtest::MakeTempDir(QStringLiteral("oplog")) + QLatin1Char('/');
-    ASSERT_TRUE(qpxtest::WriteFile(install + QStringLiteral("LOG"), "x")); // no folder can be made
+    const QString install = qpxtest::MakeTempDir(u"oplog"_s) + QLatin1Char('/');
+    ASSERT_TRUE(qpxtest::WriteFile(install + u"LOG"_s, "x")); // no folder can be made
     bool logHandset = true;
     const QStringList t =
         QString::fromLatin1("0012ab34|(323) 410-5567||Jan 02 2006|Feb 03 2006|12.34  KQ100V12|"
@@ -90,20 +92,19 @@ TEST(OperationLog, HandsetBlockOnlyInTheFirstEntryAndDaysRollOver)
     const SHandsetTexts h{t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]};
     const QDateTime late(QDate(2006, 5, 17), QTime(23, 59, 59));
     auto write = [&](const char* status, int op, int mode, const QDateTime& when) {
-        return WriteOperationLog(Result("", status, "a.bin"), op, h, logHandset, install, 3,
-                                 QStringLiteral("M"), 0, mode, when);
+        return WriteOperationLog(Result("", status, "a.bin"), op, h, logHandset, install, 3, u"M"_s, 0, mode,
+                                 when);
     };
-    EXPECT_EQ(write("lost", 1, 1, late), QString());
-    EXPECT_TRUE(logHandset);
-    ASSERT_TRUE(QFile::remove(install + QStringLiteral("LOG")));
+    EXPECT_TRUE(write("lost", 1, 1, late).isEmpty() && logHandset);
+    ASSERT_TRUE(QFile::remove(install + u"LOG"_s));
 
     const QString first = write("one", 1, 1, late);
-    EXPECT_EQ(first, install + QStringLiteral("LOG/2006_5_17_log.txt"));
+    EXPECT_EQ(first, install + u"LOG/2006_5_17_log.txt"_s);
     EXPECT_FALSE(logHandset);
     EXPECT_EQ(write("two", 7, 1, late), first);
     const QString third = write("three", 8, 0, QDateTime(QDate(2006, 5, 18), QTime(0, 0, 1)));
-    EXPECT_EQ(third, install + QStringLiteral("LOG/2006_5_18_log.txt"));
-    EXPECT_EQ(OperationLogFileName(QDate(2026, 12, 31)), QStringLiteral("2026_12_31_log.txt"));
+    EXPECT_EQ(third, install + u"LOG/2006_5_18_log.txt"_s);
+    EXPECT_EQ(OperationLogFileName(QDate(2026, 12, 31)), u"2026_12_31_log.txt"_s);
 
     const QByteArray day1 = qpxtest::ReadFile(first);
     EXPECT_TRUE(day1.startsWith("Compile Date\t:\tJan 02 2006\r\n"

@@ -3,23 +3,24 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 TEST(PathRules, NearestExistingFolder)
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("near"));
-    const QString file = dir + QStringLiteral("/a.bin");
+    const QString dir = qpxtest::MakeTempDir(u"near"_s);
+    const QString file = dir + u"/a.bin"_s;
     ASSERT_TRUE(qpxtest::WriteFile(file, "x"));
 
     const QString cases[][2] = {{QString(), QString()},
                                 {file, file},
                                 {dir, dir},
-                                {dir + QStringLiteral("/gone.bin"), dir},
-                                {dir + QStringLiteral("/x/y/z/gone.bin"), dir},
-                                {QStringLiteral("/qpx-no-such-folder/x"), QStringLiteral("/")},
-                                {QStringLiteral("no-such-relative/x"), QString()},
-                                {QStringLiteral("nothing"), QString()}};
+                                {dir + u"/gone.bin"_s, dir},
+                                {dir + u"/x/y/z/gone.bin"_s, dir},
+                                {u"/qpx-no-such-folder/x"_s, u"/"_s},
+                                {u"no-such-relative/x"_s, QString()},
+                                {u"nothing"_s, QString()}};
     for (const auto& [path, nearest] : cases)
         EXPECT_EQ(NearestExistingFolder(path), nearest) << path.toStdString();
 }
@@ -36,28 +37,23 @@ TEST(PathRules, FolderSyntax)
 
 TEST(PathRules, FoldersAreCreatedLevelByLevel)
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("mk"));
-    const QString deep = dir + QStringLiteral("/one/two/three");
+    const QString dir = qpxtest::MakeTempDir(u"mk"_s);
+    const QString deep = dir + u"/one/two/three"_s;
     EXPECT_TRUE(CreateFolderLevels(deep) && QFileInfo(deep).isDir());
     EXPECT_TRUE(CreateFolderLevels(deep)); // existing levels are fine
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/file"), "x"));
-    EXPECT_FALSE(CreateFolderLevels(dir + QStringLiteral("/file/sub")) ||
-                 CreateFolderLevels(QStringLiteral("relative/sub")));
+    ASSERT_TRUE(qpxtest::WriteFile(dir + u"/file"_s, "x"));
+    EXPECT_FALSE(CreateFolderLevels(dir + u"/file/sub"_s) || CreateFolderLevels(u"relative/sub"_s));
 }
 
 TEST(PathRules, ReadFileNames)
 {
-    EXPECT_EQ(PrlReadFileName(0), QStringLiteral("/nam1_prl_0000.prl"));
-    EXPECT_EQ(PrlReadFileName(1), QStringLiteral("/nam2_prl_0001.prl"));
-    EXPECT_EQ(PrlReadFileName(2), QStringLiteral("/nam?_prl_000#.prl"));
-    EXPECT_EQ(PrlReadFileName(3), QString());
-    EXPECT_EQ(EriReadFileName(), QStringLiteral("/eri.bin"));
-
-    // The files a read writes: "NAM 1,2" stands for both single-NAM names.
-    const QString d = QStringLiteral("/r");
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(0)), QStringList{QStringLiteral("/r/nam1_prl_0000.prl")});
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(1)), QStringList{QStringLiteral("/r/nam2_prl_0001.prl")});
-    EXPECT_EQ(ReadTargetFiles(d + PrlReadFileName(2)),
-              (QStringList{QStringLiteral("/r/nam1_prl_0000.prl"), QStringLiteral("/r/nam2_prl_0001.prl")}));
-    EXPECT_EQ(ReadTargetFiles(d + EriReadFileName()), QStringList{QStringLiteral("/r/eri.bin")});
+    const QStringList names{PrlReadFileName(0), PrlReadFileName(1), PrlReadFileName(2), EriReadFileName(),
+                            PrlReadFileName(3)};
+    EXPECT_EQ(names.join(u'|'), u"/nam1_prl_0000.prl|/nam2_prl_0001.prl|/nam?_prl_000#.prl|/eri.bin|"_s);
+    // The files a read writes ("+" between them): "NAM 1,2" stands for both single-NAM names.
+    QStringList targets;
+    for (const QString& name : names.first(4))
+        targets << ReadTargetFiles(u"/r"_s + name).join(u'+');
+    EXPECT_EQ(targets.join(u'|'), u"/r/nam1_prl_0000.prl|/r/nam2_prl_0001.prl|"
+                                  u"/r/nam1_prl_0000.prl+/r/nam2_prl_0001.prl|/r/eri.bin"_s);
 }

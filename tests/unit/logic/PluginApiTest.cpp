@@ -5,11 +5,13 @@
 
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString TestPlugin(const char* name)
 {
-    return QStringLiteral(QPX_TEST_PLUGIN_DIR "/") + QLatin1String(name) + QStringLiteral(".so");
+    return QStringLiteral(QPX_TEST_PLUGIN_DIR "/") + QLatin1String(name) + u".so"_s;
 }
 
 } // namespace
@@ -17,20 +19,18 @@ QString TestPlugin(const char* name)
 // Versions as "1.0.2.3"; times without padding, three blanks between date and time.
 TEST(PluginApi, VersionAndTimeTexts)
 {
-    EXPECT_EQ(NormaliseFileVersion(QStringLiteral(" 2 ,10 , 0,1 ")), QStringLiteral("2.10.0.1"));
+    EXPECT_EQ(NormaliseFileVersion(u" 2 ,10 , 0,1 "_s), u"2.10.0.1"_s);
     EXPECT_EQ(NormaliseFileVersion(QString()), QString());
     EXPECT_EQ(ModifiedTimeText(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))),
-              QStringLiteral("2026-12-31   23:59:58"));
-    const QString file = qpxtest::MakeTempDir(QStringLiteral("mtime")) + QStringLiteral("/a.so");
+              u"2026-12-31   23:59:58"_s);
+    const QString file = qpxtest::MakeTempDir(u"mtime"_s) + u"/a.so"_s;
     ASSERT_TRUE(qpxtest::WriteFile(file, "x"));
     QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(
-        f.setFileTime(QDateTime(QDate(2011, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime));
-    f.close();
-    EXPECT_EQ(FileModifiedText(file), QStringLiteral("2011-2-3   4:5:6"));
-    EXPECT_EQ(FileModifiedText(file + QStringLiteral(".missing")), QString());
-    EXPECT_EQ(PluginFileVersion(TestPlugin("qpx_rec_plugin")), QStringLiteral("1.0.2.3"));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime(QDate(2011, 2, 3), QTime(4, 5, 6)),
+                                                              QFileDevice::FileModificationTime));
+    EXPECT_EQ(FileModifiedText(file), u"2011-2-3   4:5:6"_s);
+    EXPECT_EQ(FileModifiedText(file + u".missing"_s), QString());
+    EXPECT_EQ(PluginFileVersion(TestPlugin("qpx_rec_plugin")), u"1.0.2.3"_s);
     EXPECT_TRUE(PluginFileVersion(TestPlugin("qpx_rec_plugin_nokind")).isEmpty() &&
                 PluginFileVersion(TestPlugin("does_not_exist")).isEmpty());
 }
@@ -76,7 +76,7 @@ TEST(PluginApi, ExportsAreResolvedByName)
     EXPECT_TRUE(e.pfnUpgrade && e.pfnBin && e.pfnSrc && e.pfnPrl && e.pfnEri && e.pfnRefurbish &&
                 e.pfnPhoneBook && e.pfnSettings && e.pfnTransfer && e.pfnGetModelKind &&
                 e.pfnGetSupportBINVersion && e.pfnGetModelImage && e.pfnReleaseRs);
-    EXPECT_EQ(FileVersionOf(full.Handle()), QStringLiteral("1.0.2.3"));
+    EXPECT_EQ(FileVersionOf(full.Handle()), u"1.0.2.3"_s);
 
     CPluginLibrary min;
     ASSERT_TRUE(min.Load(TestPlugin("qpx_rec_plugin_min")));

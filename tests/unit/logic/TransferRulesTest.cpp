@@ -6,30 +6,24 @@
 #include <QDir>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A plug-in at <fresh folder>/<folder>/rec.so, with files below its folder, or folders for the
 // names ending in "/" ("|" between them); returns the plug-in's path.
 QString PluginWith(const char* folder, const char* made)
 {
-    const QString plugin =
-        qpxtest::MakeTempDir(QStringLiteral("plug")) + QLatin1Char('/') + QLatin1String(folder);
-    EXPECT_TRUE(qpxtest::WriteFile(plugin + QStringLiteral("/rec.so"), "x"));
+    const QString plugin = qpxtest::MakeTempDir(u"plug"_s) + QLatin1Char('/') + QLatin1String(folder);
+    EXPECT_TRUE(qpxtest::WriteFile(plugin + u"/rec.so"_s, "x"));
     for (const QString& m : QString::fromLatin1(made).split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
         const QString path = plugin + QLatin1Char('/') + m;
         EXPECT_TRUE(m.endsWith(QLatin1Char('/')) ? QDir().mkpath(path) : qpxtest::WriteFile(path, "d"));
     }
-    return plugin + QStringLiteral("/rec.so");
+    return plugin + u"/rec.so"_s;
 }
 
 } // namespace
-
-TEST(TransferRules, ItemMask)
-{
-    EXPECT_EQ(TransferItemMask({false, true, false, true, false}), 10u);
-    EXPECT_EQ(TransferItemMask({true, true, true, true, true, true, true}), 31u);
-    EXPECT_EQ(TransferItemMask({}), 0u);
-}
 
 // Each restore row is offered when its data is in the work folder; names are case-sensitive.
 TEST(TransferFolder, RestoreRowsFollowTheDataPresent)
@@ -48,7 +42,7 @@ TEST(TransferFolder, RestoreRowsFollowTheDataPresent)
             offered += p.RowAvailable(row) ? QLatin1Char('1') : QLatin1Char('0');
         EXPECT_EQ(offered, QLatin1String(rows)) << made;
     }
-    EXPECT_FALSE(ProbeTransferFolder(QStringLiteral("rec.so")).Any()); // no folder in the path
+    EXPECT_FALSE(ProbeTransferFolder(u"rec.so"_s).Any()); // no folder in the path
 }
 
 // The marker is a plain file directly in the work folder whose name up to its first dot is the

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 SNvField Field(ENvKind kind, int width, int offset = 0, const char* choices = nullptr)
@@ -28,19 +30,16 @@ QString Shown(const SNvField& f, const QByteArray& d, const QByteArray& d2 = {})
 
 TEST(SettingsCodec, MinGroupsAndImsiSFollowTheWorkedRules)
 {
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("310")), 209); // MCC 310
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("000")), 999);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("111")), 0);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("31")), 0xFFFF);
-    EXPECT_EQ(EncodeDigitGroup(QStringLiteral("3a0")), 0xFFFF);
+    for (const auto& [text, code] :
+         {std::pair{"310", 209}, {"000", 999}, {"111", 0}, {"31", 0xFFFF}, {"3a0", 0xFFFF}})
+        EXPECT_EQ(EncodeDigitGroup(QLatin1String(text)), code) << text;
     EXPECT_EQ(DecodeDigitGroup(1000), QString());
     for (int v = 0; v <= 999; ++v)
         ASSERT_EQ(EncodeDigitGroup(DecodeDigitGroup(static_cast<quint32>(v))), v) << v;
     quint16 min2 = 0;
     quint32 min1 = 0;
-    ASSERT_TRUE(EncodeImsiS(QStringLiteral("2125550147"), min2, min1));
-    EXPECT_EQ(min2, 0x065);
-    EXPECT_EQ(min1, 0x6F2824u);
+    ASSERT_TRUE(EncodeImsiS(u"2125550147"_s, min2, min1));
+    EXPECT_TRUE(min2 == 0x065 && min1 == 0x6F2824u);
     for (const char* n :
          {"2125550147", "0000000000", "9999999999", "3105550000", "1234567890", "9080706050"}) {
         ASSERT_TRUE(EncodeImsiS(QLatin1String(n), min2, min1)) << n;
@@ -61,16 +60,14 @@ TEST(SettingsCodec, ImsiSIsWrittenIntoBothMinItemsAndBothCopies)
 {
     SNvField f{.item = 33, .item2 = 32, .offset = 1, .kind = NK_IMSI_S, .width = 10};
     QByteArray min2(128, '\0'), min1(128, '\0'), other(128, '\0');
-    ASSERT_TRUE(FieldPatch(f, Cells("2125550147"), 33, min2));
-    ASSERT_TRUE(FieldPatch(f, Cells("2125550147"), 32, min1));
-    EXPECT_EQ(min2.mid(1, 4), QByteArray("\x65\x00\x65\x00", 4));
-    EXPECT_EQ(min1.mid(1, 8), QByteArray("\x24\x28\x6F\x00\x24\x28\x6F\x00", 8));
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550147"));
+    ASSERT_TRUE(FieldPatch(f, Cells("2125550147"), 33, min2) && FieldPatch(f, Cells("2125550147"), 32, min1));
+    EXPECT_EQ(min2.mid(1, 4) + min1.mid(1, 8), QByteArray::fromHex("65006500 24286F00 24286F00"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550147"_s);
     // Only the CDMA copies are shown.
     min1[1] = 0;
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550147"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550147"_s);
     min1[5] = 0;
-    EXPECT_EQ(Shown(f, min2, min1), QStringLiteral("2125550111"));
+    EXPECT_EQ(Shown(f, min2, min1), u"2125550111"_s);
     EXPECT_FALSE(FieldPatch(f, Cells("2125550147"), 40, other)); // not one of its items
 }
 
@@ -79,41 +76,39 @@ TEST(SettingsCodec, ValuesThatDoNotFitAreRefusedAndLeaveTheDataAlone)
     QByteArray d(128, '\0');
     d[0] = 0x55;
     const QByteArray before = d;
+    SNvField sixDigits = Field(NK_DIGITS, 6), readOnly{.item = 7, .readOnly = true};
+    sixDigits.minLength = 6;
     const struct
     {
         SNvField f;
-        const char* cells;
+        const char* tries; // the cells of each try, ";" between tries
     } cases[] = {
-        {Field(NK_NUMBER, 1), "256"},
+        {Field(NK_NUMBER, 1), "256;-1"},
         {Field(NK_NUMBER, 2), "65536"},
-        {Field(NK_NUMBER, 4), "4294967296"},
-        {Field(NK_NUMBER, 4), "0x100000000"},
-        {Field(NK_NUMBER, 1), "-1"},
+        {Field(NK_NUMBER, 4), "4294967296;0x100000000"},
         {Field(NK_NUMBER, 1, 0, "Off|On"), "Maybe"},
         {Field(NK_HEX, 1), "0x1FF"},
         {Field(NK_TEXT, 4), "abcde"},
-        {Field(NK_TEXT, 8), "caf\u00e9"},
-        {Field(NK_TEXT, 8), "a\tb"},
+        {Field(NK_TEXT, 8), "caf\u00e9;a\tb"},
         {Field(NK_DIGITS, 10), "12345x"},
-        {{.item = 7, .kind = NK_DIGITS, .width = 6, .minLength = 6}, "12345"},
+        {sixDigits, "12345"},
         {Field(NK_DIAL, 8), "#77a"},
         {Field(NK_LTEXT, 3), "abcd"},
         {Field(NK_LDIAL, 8), "7 77"},
-        {Field(NK_IPV4, 4), "10.1.2.256"},
-        {Field(NK_IPV4, 4), "10.1.2"},
-        {Field(NK_IPV4, 4), "10.1.2.3.4"},
-        {Field(NK_SIDNID, 4), "70000|1"},
-        {Field(NK_SIDNID, 4), "1|x"},
+        {Field(NK_IPV4, 4), "10.1.2.256;10.1.2;10.1.2.3.4"},
+        {Field(NK_SIDNID, 4), "70000|1;1|x"},
         {Field(NK_IMSI_S, 10), "21255501"},
         {Field(NK_ESN, 4), "1"},
         {Field(NK_TEXT, 8, 125), "ab"}, // past the 128 bytes
-        {{.item = 7, .readOnly = true}, "1"},
+        {readOnly, "1"},
         {Field(NK_MNC, 1, 1), "123"},
         {Field(NK_MCC, 2, 1), "31"},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(FieldPatch(c.f, Cells(c.cells), c.f.item, d)) << c.cells;
-        ASSERT_EQ(d, before) << c.cells;
+        for (const QByteArray& cells : QByteArray(c.tries).split(';')) {
+            EXPECT_FALSE(FieldPatch(c.f, Cells(cells.constData()), c.f.item, d)) << cells.constData();
+            ASSERT_EQ(d, before) << cells.constData();
+        }
     }
 }
 
@@ -152,17 +147,16 @@ TEST(SettingsCodec, EachKindWritesItsBytesAndShowsThemAgain)
         EXPECT_EQ(d.mid(c.f.offset, c.bytes.size()), c.bytes) << c.cells;
         EXPECT_EQ(Shown(c.f, d), QLatin1String(c.shown)) << c.cells;
     }
-    EXPECT_EQ(Shown(Field(NK_HEX, 1, 24), d), QStringLiteral("0xEF"));
+    EXPECT_EQ(Shown(Field(NK_HEX, 1, 24), d), u"0xEF"_s);
     d[50] = static_cast<char>(200); // a length past the field shows only the field
     EXPECT_EQ(Shown(Field(NK_LTEXT, 16, 50), d).size(), 16);
     d[90] = static_cast<char>(0xE8); // 1000: no three digits give it
     d[91] = 0x03;
     EXPECT_EQ(Shown(Field(NK_MCC, 2, 90), d), QString());
     d.replace(90, 4, QByteArray("\xD3\x41\x2A\x8F", 4));
-    EXPECT_EQ(Shown(Field(NK_ESN, 4, 90), d), QStringLiteral("2401911251|8F2A41D3"));
+    EXPECT_EQ(Shown(Field(NK_ESN, 4, 90), d), u"2401911251|8F2A41D3"_s);
     const auto choices = FieldChoices("4=Automatic|9=1x only");
-    EXPECT_TRUE(choices.size() == 2 && choices[1].first == 9u &&
-                choices[1].second == QStringLiteral("1x only"));
+    EXPECT_TRUE(choices.size() == 2 && choices[1].first == 9u && choices[1].second == u"1x only"_s);
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The n-th row of a name in a category (0 for the first), or -1.
@@ -28,18 +30,15 @@ int RowOf(int category, const QString& name, int occurrence)
     return -1;
 }
 
-bool IsLeftOut(int category, const QString& name)
-{
-    for (const SLeftOutRow& l : SettingsLeftOut())
-        if (l.category == category && name == QLatin1String(l.name))
-            return true;
-    return false;
-}
-
 // Every catalogue row is mapped or deliberately left out; a public item stays below the private
 // range, and byte 0 of a NAM item is the NAM index.
 TEST(SettingsMap, EveryCatalogueRowIsMappedOrDeliberatelyLeftOut)
 {
+    QSet<QString> leftOut; // "<category>:<row name>"
+    for (const SLeftOutRow& l : SettingsLeftOut()) {
+        leftOut << QString::number(l.category) + u':' + QLatin1String(l.name);
+        EXPECT_GE(RowOf(l.category, QLatin1String(l.name), 0), 0) << l.name; // still in the catalogue
+    }
     int mapped = 0;
     for (int c = 0; c < NV_CATEGORY_COUNT; ++c) {
         for (int r = 0; r <= NvCategoryItemCount(c); ++r) {
@@ -50,7 +49,8 @@ TEST(SettingsMap, EveryCatalogueRowIsMappedOrDeliberatelyLeftOut)
                 break;
             }
             const QString name = NvItemName(c, r);
-            EXPECT_NE(isMapped, IsLeftOut(c, name)) << c << ": \"" << name.toStdString() << "\"";
+            EXPECT_NE(isMapped, leftOut.contains(QString::number(c) + u':' + name))
+                << c << ": \"" << name.toStdString() << "\"";
             mapped += isMapped ? 1 : 0;
             if (isMapped && FindPrivateItem(c, name, 0) == nullptr) {
                 EXPECT_LT(f.item, PRIVATE_ITEM_FIRST) << name.toStdString();
@@ -59,8 +59,6 @@ TEST(SettingsMap, EveryCatalogueRowIsMappedOrDeliberatelyLeftOut)
         }
     }
     EXPECT_EQ(mapped + static_cast<int>(SettingsLeftOut().size()), NvTotalItemCount());
-    for (const SLeftOutRow& l : SettingsLeftOut())
-        EXPECT_GE(RowOf(l.category, QLatin1String(l.name), 0), 0) << l.name; // still in the catalogue
 }
 
 // Private items name real rows (a renamed or removed row leaves its item behind), own their
@@ -85,7 +83,7 @@ TEST(SettingsMap, PrivateItemsNameRealRowsAndOwnTheirNumbers)
                                                 char(data.size()) + data + p.factory);
     }
     // The three "Emergency Numbers" rows are three items.
-    const int first = RowOf(4, QStringLiteral("Emergency Numbers"), 0);
+    const int first = RowOf(4, u"Emergency Numbers"_s, 0);
     SNvField a, b, c;
     ASSERT_TRUE(SettingsRowField(4, first, a) && SettingsRowField(4, first + 1, b) &&
                 SettingsRowField(4, first + 2, c));
@@ -112,15 +110,19 @@ qint32 I32(const QByteArray& a, int at)
 // with the error number (at its place in the answer) a real one gives.
 TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
 {
-    CEfs2Server efs(qpxtest::MakeTempDir(QStringLiteral("efs")));
-    ASSERT_TRUE(qpxtest::WriteFile(efs.Root() + QStringLiteral("/f"), "abc") &&
-                qpxtest::WriteFile(efs.Root() + QStringLiteral("/d/x"), QByteArray(1500, 'x')) &&
-                QDir().mkpath(efs.Root() + QStringLiteral("/e")));
+    CEfs2Server efs(qpxtest::MakeTempDir(u"efs"_s));
+    ASSERT_TRUE(qpxtest::WriteFile(efs.Root() + u"/f"_s, "abc") &&
+                qpxtest::WriteFile(efs.Root() + u"/d/x"_s, QByteArray(1500, 'x')) &&
+                QDir().mkpath(efs.Root() + u"/e"_s));
     efs.SetByteWindow(8);
     const auto path = [](const char* p) { return QByteArray(p) + '\0'; };
     const auto open = [&](quint32 flags, const char* p) { return Le32(flags) + Le32(0777) + path(p); };
     const auto two = [&](const char* a, const char* b) { return path(a) + path(b); };
     const QByteArray mode = QByteArray("\xFF\x01", 2);
+    bool badLength = false;
+    const auto ask = [&](quint16 cmd, const QByteArray& body) {
+        return efs.Handle(QByteArray("\x4B\x13", 2) + char(cmd) + '\0' + body, &badLength);
+    };
     const struct
     {
         quint16 cmd;
@@ -187,38 +189,31 @@ TEST(SimulatedHandset, FileSystemAnswersWithTheErrorNumbers)
         {EFS2_STATFS, path("/"), 4, EFS_OK},
     };
     for (const auto& c : cases) {
-        bool badLength = true;
-        QByteArray request("\x4B\x13\0\0", 4);
-        PutLe16(reinterpret_cast<quint8*>(request.data()) + 2, c.cmd);
-        const QByteArray answer = efs.Handle(request + c.body, &badLength);
+        badLength = true;
+        EXPECT_EQ(I32(ask(c.cmd, c.body), c.at), c.err) << c.cmd << " " << c.body.toHex().constData();
         EXPECT_FALSE(badLength);
-        EXPECT_EQ(I32(answer, c.at), c.err) << c.cmd << " " << c.body.toHex().constData();
     }
     // A file replaced a file; the volume counts its one file of three blocks.
-    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + QStringLiteral("/d/x")), QByteArray("abc"));
-    bool badLength = false;
-    const QByteArray statfs = efs.Handle(QByteArray("\x4B\x13\x13\0/\0", 6), &badLength);
+    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/d/x"_s), QByteArray("abc"));
+    const QByteArray statfs = ask(EFS2_STATFS, path("/"));
     EXPECT_EQ(statfs.mid(12, 4), QByteArray("EFS2"));
     EXPECT_EQ((QList<qint32>{I32(statfs, 20), I32(statfs, 24) - I32(statfs, 28), I32(statfs, 40)}),
               (QList<qint32>{512, 1, 1}));
     // A handset that stores badly acknowledges a write but keeps its last byte altered.
     efs.SetBadStore(true);
-    const qint32 fd = I32(efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0x41, "/n/bad"), &badLength), 4);
-    efs.Handle(QByteArray("\x4B\x13\x05\0", 4) + Le32(static_cast<quint32>(fd)) + Le32(0) + "abc",
-               &badLength);
-    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + QStringLiteral("/n/bad")), QByteArray("ab\x9C"));
+    ask(EFS2_WRITE,
+        Le32(static_cast<quint32>(I32(ask(EFS2_OPEN, open(0x41, "/n/bad")), 4))) + Le32(0) + "abc");
+    EXPECT_EQ(qpxtest::ReadFile(efs.Root() + u"/n/bad"_s), QByteArray("ab\x9C"));
     // Past the open files and folders a handset allows: its "too many" codes.
     QByteArray last[2];
     for (int i = 0; i < CEfs2Server::MAX_OPEN_FILES; ++i)
-        last[0] = efs.Handle(QByteArray("\x4B\x13\x02\0", 4) + open(0, "/d/x"), &badLength);
+        last[0] = ask(EFS2_OPEN, open(0, "/d/x"));
     for (int i = 0; i < CEfs2Server::MAX_OPEN_DIRS; ++i)
-        last[1] = efs.Handle(QByteArray("\x4B\x13\x0B\0", 4) + path("/d"), &badLength);
+        last[1] = ask(EFS2_OPENDIR, path("/d"));
     EXPECT_EQ((QList<qint32>{I32(last[0], 8), I32(last[1], 8)}),
               (QList<qint32>{EFS_TOO_MANY_FILES, EFS_TOO_MANY_DIRS}));
     // A body too short for its command is refused as such.
-    for (const quint16 cmd : {0, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 19}) {
-        const QByteArray header = QByteArray("\x4B\x13", 2) + char(cmd) + '\0';
-        EXPECT_TRUE(efs.Handle(header, &badLength).isEmpty() && badLength) << cmd;
-    }
-    EXPECT_TRUE(efs.Handle(QByteArray("\x4B\x13\x06\0", 4), &badLength).isEmpty()); // no such command
+    for (const quint16 cmd : {0, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 19})
+        EXPECT_TRUE(ask(cmd, {}).isEmpty() && badLength) << cmd;
+    EXPECT_TRUE(ask(6, {}).isEmpty()); // no such command
 }

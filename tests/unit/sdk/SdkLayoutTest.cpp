@@ -46,6 +46,5 @@ TEST(SdkLayout, HasServiceHonoursTheTableSize)
     }
     host.size = sizeof host;
     host.PostPageMessage = nullptr;
-    EXPECT_EQ(QpxSdkC11_HasService(&host, 0), 0);
-    EXPECT_EQ(QpxSdkC11_HasService(nullptr, 0), 0);
+    EXPECT_TRUE(QpxSdkC11_HasService(&host, 0) == 0 && QpxSdkC11_HasService(nullptr, 0) == 0);
 }

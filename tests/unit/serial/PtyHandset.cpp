@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 Bytes HexBytes(const char* text)
 {
     const QByteArray b = QByteArray::fromHex(text);
@@ -73,20 +75,6 @@ bool CPtyHandset::WriteRaw(const Bytes& bytes, int timeoutMs)
     return true;
 }
 
-Bytes CPtyHandset::ReadRaw(size_t n, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    Bytes out;
-    quint8 buf[4096];
-    while (out.size() < n && !deadline.hasExpired()) {
-        struct pollfd p = {m_pty.Fd(), POLLIN, 0};
-        const ssize_t r =
-            ::poll(&p, 1, 5) > 0 ? ::read(m_pty.Fd(), buf, std::min(sizeof buf, n - out.size())) : 0;
-        out.insert(out.end(), buf, buf + std::max<ssize_t>(r, 0));
-    }
-    return out;
-}
-
 static int EntriesOf(const QString& folder)
 {
     return int(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
@@ -94,10 +82,10 @@ static int EntriesOf(const QString& folder)
 
 int OpenDescriptorCount()
 {
-    return EntriesOf(QStringLiteral("/proc/self/fd"));
+    return EntriesOf(u"/proc/self/fd"_s);
 }
 
 int ThreadCount()
 {
-    return EntriesOf(QStringLiteral("/proc/self/task"));
+    return EntriesOf(u"/proc/self/task"_s);
 }

@@ -51,9 +51,8 @@ public:
         return m_received;
     }
 
-    // Direct use of the master from the test thread (not while Serve runs). Bounded waits.
+    // Direct use of the master from the test thread (not while Serve runs). A bounded wait.
     bool WriteRaw(const Bytes& bytes, int timeoutMs = 2000);
-    Bytes ReadRaw(size_t n, int timeoutMs = 2000);
     // Closes the master: the slave side sees a hang-up.
     void HangUp() { m_pty.Close(); }
     void Stop()

@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr quint32 FOREVER_MS = 3600 * 1000; // for calls that must end early
@@ -45,16 +47,14 @@ struct SerialFixture : ::testing::Test
 // another open is busy, named with its holder, until that one closes.
 TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 {
-    const QString dir = qpxtest::MakeTempDir(QStringLiteral("serial"));
-    ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/plain"), "x") &&
-                qpxtest::WriteFile(dir + QStringLiteral("/locked"), "x"));
-    QFile::setPermissions(dir + QStringLiteral("/locked"), QFileDevice::Permissions());
+    const QString dir = qpxtest::MakeTempDir(u"serial"_s);
+    ASSERT_TRUE(qpxtest::WriteFile(dir + u"/plain"_s, "x") && qpxtest::WriteFile(dir + u"/locked"_s, "x"));
+    QFile::setPermissions(dir + u"/locked"_s, QFileDevice::Permissions());
     CPtyHandset handset;
     auto first = std::make_unique<CSerialPort>();
     ASSERT_TRUE(first->OpenPath(handset.SlavePath()));
     const QString holder =
-        QStringLiteral("%1 (process %2)")
-            .arg(QString::fromLocal8Bit(qpxtest::ReadFile(QStringLiteral("/proc/self/comm"))).trimmed())
+        u"%1 (process %2)"_s.arg(QString::fromLocal8Bit(qpxtest::ReadFile(u"/proc/self/comm"_s)).trimmed())
             .arg(::getpid());
     const struct
     {
@@ -62,14 +62,12 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         CSerialDevice::EError error;
         QString text;
     } cases[] = {
-        {dir + QStringLiteral("/missing"), CSerialDevice::SERIAL_NO_SUCH_PORT,
-         QStringLiteral("no such port")},
-        {QString(), CSerialDevice::SERIAL_NO_SUCH_PORT, QStringLiteral("COM42: no such port")},
-        {dir + QStringLiteral("/plain"), CSerialDevice::SERIAL_NOT_A_TTY, QString()},
-        {dir + QStringLiteral("/locked"), CSerialDevice::SERIAL_PERMISSION_DENIED,
-         QStringLiteral("permission denied")},
+        {dir + u"/missing"_s, CSerialDevice::SERIAL_NO_SUCH_PORT, u"no such port"_s},
+        {QString(), CSerialDevice::SERIAL_NO_SUCH_PORT, u"COM42: no such port"_s},
+        {dir + u"/plain"_s, CSerialDevice::SERIAL_NOT_A_TTY, QString()},
+        {dir + u"/locked"_s, CSerialDevice::SERIAL_PERMISSION_DENIED, u"permission denied"_s},
         {handset.SlavePath(), CSerialDevice::SERIAL_BUSY,
-         handset.SlavePath() + QStringLiteral(": port busy (held by ") + holder + QLatin1Char(')')},
+         handset.SlavePath() + u": port busy (held by "_s + holder + QLatin1Char(')')},
     };
     CSerialPort::SetPathResolver([](int) { return QString(); });
     for (const auto& c : cases) {
@@ -77,8 +75,7 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
             continue; // root opens everything
         SCOPED_TRACE(c.path.toStdString());
         auto port = std::make_unique<CSerialPort>();
-        const int fds = OpenDescriptorCount();
-        const int threads = ThreadCount();
+        const int fds = OpenDescriptorCount(), threads = ThreadCount();
         EXPECT_FALSE(c.path.isEmpty() ? port->Open(42) : port->OpenPath(c.path));
         EXPECT_EQ(port->LastError(), c.error);
         EXPECT_TRUE(port->LastErrorText().contains(c.text)) << port->LastErrorText().toStdString();
@@ -98,10 +95,8 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
 {
     ASSERT_TRUE(handset.WriteRaw(Concat({Framed({0x01, 0x02}), Framed({0x03}), Framed({0x04})})));
-    ASSERT_EQ(Receive(), RX_FRAME_OK);
-    EXPECT_EQ(Bytes(buffer, buffer + 2), HexBytes("01 02"));
-    ASSERT_EQ(Receive(), RX_FRAME_OK);
-    EXPECT_TRUE(port->DecodedLength() == 3 && buffer[0] == 0x03);
+    ASSERT_TRUE(Receive() == RX_FRAME_OK && Bytes(buffer, buffer + 2) == HexBytes("01 02"));
+    EXPECT_TRUE(Receive() == RX_FRAME_OK && port->DecodedLength() == 3 && buffer[0] == 0x03);
     port->Purge();
     EXPECT_EQ(Receive(20), RX_TIMEOUT);
     // A late answer to an earlier request sits in the ring; Transact purges it first.
@@ -188,9 +183,8 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
             EXPECT_EQ(Receive(), RX_FRAME_OK);
         }
         if (end == HANG_UP) {
-            EXPECT_TRUE(port->IsGone());
-            EXPECT_TRUE(
-                qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; })); // no spinning reader
+            // No reader spins on.
+            EXPECT_TRUE(port->IsGone() && qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; }));
             const Bytes req = Framed({0x0C});
             EXPECT_FALSE(port->Write(req.data(), static_cast<quint32>(req.size())));
             EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
