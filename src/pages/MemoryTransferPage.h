@@ -7,8 +7,8 @@
 //           (Backup: overwrite question, previous backup moved aside under the guard; Restore: a
 //           backup must exist, "Are you sure?") ─ BeginRun(8): run lock, toolbar off, link
 //           stopped, busy ─ Transfer(mode, mask)
-//   PLUGIN_DONE ─ previous backup removed (success) or brought back (failure) ─ FinishRun: lock
-//                 released, result shown and logged, ReleaseRs + wait + unload, message, busy
+//   PLUGIN_DONE ─ previous backup removed (success) or brought back (failure) ─ FinishRun: result
+//                 shown and logged, ReleaseRs + wait + unload, lock released, message, busy
 //                 cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/TransferRules.h"

@@ -6,7 +6,7 @@
 //           Write: the file listed again and checked, "Are you sure?") ─ BeginRun(7): run lock,
 //           toolbar off, link stopped, busy ─ ModelInterface_PhoneBook(page, port, rect, dll,
 //           mode, csv, list)
-//   PLUGIN_DONE ─ FinishRun: lock released, result shown and logged, ReleaseRs + wait + unload,
+//   PLUGIN_DONE ─ FinishRun: result shown and logged, ReleaseRs + wait + unload, lock released,
 //                 message, busy cleared, link restarted
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"

@@ -8,9 +8,9 @@
 //                  ─ BeginRun(6): value lines hidden, tabs, list and buttons off, toolbar off,
 //                  link stopped, busy ─ every in-place editor closed ─
 //                  Settings(page, port, rect, dll, category, direction 1/0, 0, category's grid)
-//   PLUGIN_DONE ─ (a successful Read marks its category read) FinishRun: value lines, tabs, list
-//                 and buttons on, toolbar on, result shown and logged, ReleaseRs + wait + unload,
-//                 message, busy cleared, link restarted
+//   PLUGIN_DONE ─ (a successful Read marks its category read) FinishRun: value lines on, result
+//                 shown and logged, ReleaseRs + wait + unload, tabs, list, buttons and toolbar
+//                 on, message, busy cleared, link restarted
 #include "pages/NvCatalogue.h"
 #include "pages/OperationPage.h"
 #include "pages/PluginLists.h"

@@ -6,8 +6,8 @@
 //   Start -> busy? -> inputs checked (PRL/ERI: after loading) -> plug-in loaded, export found
 //         -> (PRL/ERI Read: folder chosen) -> "Are you sure?" -> BeginRun (run lock, toolbar
 //         off, link stopped, busy) -> export called
-//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> FinishRun (lock released, result shown and logged,
-//         ReleaseRs + wait + unload, message, busy cleared, reconnect)
+//   WM_PLUGIN_NOTIFY(PLUGIN_DONE) -> FinishRun (result shown and logged, ReleaseRs + wait +
+//         unload, lock released, message, busy cleared, reconnect)
 #include "pages/OperationPage.h"
 #include "pages/UpgradeOperations.h"
 
