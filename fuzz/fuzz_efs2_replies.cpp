@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size)
     if (efs.ChunkSize() <= 0 || efs.ChunkSize() > CEfs2Client::MAX_READ || efs.Window() <= 0 ||
         efs.Window() > CEfs2Client::MAX_WINDOW)
         std::abort();
-    qint32 err = 0, fd = 0, mode = 0, fileSize = 0;
+    qint32 err = 0, mode = 0, fileSize = 0;
     QList<CEfs2Client::SEntry> entries;
     efs.List("/pim", entries, err);
     efs.Stat("/pim/phonebook.qpb", mode, fileSize, err);
@@ -57,8 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size)
     efs.ReadFile("/pim/phonebook.qpb", file, err);
     efs.MakePath("/roaming/a/b", err);
     efs.Unlink("/roaming/eri_data.bin", err);
-    efs.Open("/x", CEfs2Client::O_READ, fd, err);
-    efs.Close(fd, err);
     // A verified write: the file goes out in pieces, is read back and compared.
     const QByteArray content(2500, 'q');
     qpxfuzz::RunOperation([&](CPluginJob& job) {

@@ -93,62 +93,6 @@ CDiagLink::EOutcome CEfs2Client::Hello()
     return r;
 }
 
-CDiagLink::EOutcome CEfs2Client::Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err)
-{
-    QByteArray body;
-    Add32(body, static_cast<quint32>(flags));
-    Add32(body, FILE_MODE);
-    QByteArray a;
-    const CDiagLink::EOutcome r = Call(EFS2_OPEN, body + Path(path), a, 8);
-    if (r == CDiagLink::OK) {
-        fd = I32(a, 4);
-        err = I32(a, 8);
-    }
-    return r;
-}
-
-CDiagLink::EOutcome CEfs2Client::Close(qint32 fd, qint32& err)
-{
-    QByteArray body, a;
-    Add32(body, static_cast<quint32>(fd));
-    const CDiagLink::EOutcome r = Call(EFS2_CLOSE, body, a, 4);
-    if (r == CDiagLink::OK)
-        err = I32(a, 4);
-    return r;
-}
-
-CDiagLink::EOutcome CEfs2Client::Read(qint32 fd, quint32 offset, QByteArray& data, qint32& err)
-{
-    QByteArray body, a;
-    Add32(body, static_cast<quint32>(fd));
-    Add32(body, static_cast<quint32>(m_nChunk));
-    Add32(body, offset);
-    const CDiagLink::EOutcome r = Call(EFS2_READ, body, a, 16);
-    if (r != CDiagLink::OK)
-        return r;
-    err = I32(a, 16);
-    const qint32 n = I32(a, 12);
-    if (I32(a, 4) != fd || static_cast<quint32>(I32(a, 8)) != offset ||
-        (err == 0 && (n < 0 || n > a.size() - 20)))
-        return CDiagLink::UNEXPECTED;
-    data = err == 0 ? a.mid(20, n) : QByteArray();
-    return r;
-}
-
-CDiagLink::EOutcome CEfs2Client::Write(qint32 fd, quint32 offset, const QByteArray& data, qint32& err)
-{
-    QByteArray body, a;
-    Add32(body, static_cast<quint32>(fd));
-    Add32(body, offset);
-    const CDiagLink::EOutcome r = Call(EFS2_WRITE, body + data, a, 16);
-    if (r != CDiagLink::OK)
-        return r;
-    err = I32(a, 16);
-    if (err == 0 && I32(a, 12) != data.size())
-        err = 28; // a short write: no room left
-    return r;
-}
-
 CDiagLink::EOutcome CEfs2Client::Mkdir(const QByteArray& path, qint32& err)
 {
     QByteArray body(2, '\0'), a;

@@ -54,10 +54,6 @@ public:
     // MAX_READ), the window the smaller packet window (the requests that may be unanswered), and
     // the READDIRs of a listing the directory packet window.
     CDiagLink::EOutcome Hello();
-    CDiagLink::EOutcome Open(const QByteArray& path, qint32 flags, qint32& fd, qint32& err);
-    CDiagLink::EOutcome Close(qint32 fd, qint32& err);
-    CDiagLink::EOutcome Read(qint32 fd, quint32 offset, QByteArray& data, qint32& err);
-    CDiagLink::EOutcome Write(qint32 fd, quint32 offset, const QByteArray& data, qint32& err);
     CDiagLink::EOutcome Mkdir(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Unlink(const QByteArray& path, qint32& err);
     CDiagLink::EOutcome Stat(const QByteArray& path, qint32& mode, qint32& size, qint32& err);

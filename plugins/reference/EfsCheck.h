@@ -6,7 +6,7 @@
 //
 // EfsOk: one step judged: the link's outcome first, then the file system's errno.
 //
-// err is taken by reference on purpose: in EfsOk(job, link, efs.Write(..., err), err, ...) the
+// err is taken by reference on purpose: in EfsOk(job, link, efs.WriteFile(..., err), err, ...) the
 // order in which arguments are evaluated is unspecified, so a copy could be the value from
 // before the call.
 #include "Efs2Client.h"
