@@ -83,6 +83,7 @@ TEST_F(PluginRunTest, WaitingServicesGiveUpOnceTheRunIsReleased)
     list.InsertColumn(0, QStringLiteral("Name"));
     list.InsertItem(0, QStringLiteral("row"));
     CPluginList rows(&list);
+    EXPECT_EQ(QList({rows.AddComboEditor(0, 0, {}), rows.ClearEditors()}), QList({-1, -1})); // no editors
     CPluginRun::SetReleaseWaitMs(3000);
     CPluginRun run(&m_page, &m_page);
     ASSERT_TRUE(run.Load(PLUGIN));

@@ -85,11 +85,6 @@ struct SWorker
 SWorker g_worker;
 OperationResult g_result;
 
-void CopyText(char* dst, size_t size, const std::string& s)
-{
-    std::snprintf(dst, size, "%s", s.c_str());
-}
-
 void Work(QpxWindow* page, std::string name, std::string file)
 {
     const int delay = std::atoi(Env("QPX_REC_DELAY_MS", "50"));
@@ -109,11 +104,10 @@ void Work(QpxWindow* page, std::string name, std::string file)
     g_result.nResult = static_cast<int32_t>(std::strtol(Env("QPX_REC_RESULT", "-1"), nullptr, 0));
     g_result.nMinutes = 2;
     g_result.fSeconds = 5.34f;
-    CopyText(g_result.szMessage, sizeof g_result.szMessage, Env("QPX_REC_MESSAGE", ""));
-    CopyText(g_result.szStatus, sizeof g_result.szStatus, name + " done");
-    CopyText(g_result.szFileName, sizeof g_result.szFileName, file);
-    CopyText(g_result.szAddress, sizeof g_result.szAddress, "0x00002000");
-    Log("Done " + name);
+    std::snprintf(g_result.szMessage, sizeof g_result.szMessage, "%s", Env("QPX_REC_MESSAGE", ""));
+    std::snprintf(g_result.szStatus, sizeof g_result.szStatus, "%s done", name.c_str());
+    std::snprintf(g_result.szFileName, sizeof g_result.szFileName, "%s", file.c_str());
+    std::snprintf(g_result.szAddress, sizeof g_result.szAddress, "0x00002000");
     if (QPX_HAS_SERVICE(host, PostPageMessage))
         host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, reinterpret_cast<intptr_t>(&g_result));
 }
