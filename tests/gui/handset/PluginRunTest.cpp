@@ -1,5 +1,5 @@
-// One plug-in run with the recording plug-in: the host services reach the page and the lists on
-// the user-interface thread, completion arrives as WM_PLUGIN_NOTIFY, and release cuts off waits.
+// One plug-in run with the recording plug-in: the live display reaches the page on the
+// user-interface thread, completion arrives as WM_PLUGIN_NOTIFY, and release cuts off waits.
 #include "LinkTestSupport.h"
 
 #include "controls/XListCtrl.h"
