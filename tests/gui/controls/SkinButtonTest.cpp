@@ -33,7 +33,7 @@ struct SkinButtonFixture : ::testing::Test
 
 } // namespace
 
-TEST_F(SkinButtonFixture, PictureFollowsTheState)
+TEST_F(SkinButtonFixture, PictureFollowsTheStateAndClicksFollowTheType)
 {
     EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_NORMAL);
     Move(QPoint(20, 20));
@@ -50,11 +50,9 @@ TEST_F(SkinButtonFixture, PictureFollowsTheState)
     button->SetCheck(false);
     button->setEnabled(false);
     EXPECT_EQ(button->CurrentSlot(), CSkinButton::SLOT_DISABLED);
-}
 
-// Only a check box takes a check, from code or a click; a double click counts as a click.
-TEST_F(SkinButtonFixture, ButtonTypesAndClicks)
-{
+    // Only a check box takes a check, from code or a click; a double click counts as a click.
+    button->setEnabled(true);
     button->SetButtonType(CSkinButton::BS_AUTORADIOBUTTON); // the panel's push-like radios
     button->SetCheck(true);
     Click();

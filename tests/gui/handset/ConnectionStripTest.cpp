@@ -45,7 +45,7 @@ protected:
 // the port. A give-up of a worker that is no longer current is ignored.
 TEST_F(ConnectionStripTest, LinkEndResetsTheListAndReportsTheDisconnection)
 {
-    CSimulator sim;
+    CSimProcess sim(QStringList{});
     ASSERT_TRUE(sim.Ready());
     SetPortList({sim.Port()});
     for (const bool giveUp : {false, true}) {

@@ -74,7 +74,7 @@ protected:
 // list), tagged with the worker's generation so that a later worker is not ended by it.
 TEST_F(ConnectionWorkerTest, NoPortLeftEndsTheWorker)
 {
-    CSimulator picked({QStringLiteral("--wrong-command")});
+    CSimProcess picked({QStringLiteral("--wrong-command")});
     ASSERT_TRUE(picked.Ready());
     for (const bool handPicked : {false, true}) {
         SCOPED_TRACE(handPicked);
@@ -106,7 +106,7 @@ TEST_F(ConnectionWorkerTest, ShortVersionAnswerNeverMatchesThePluginChosenByHand
     ASSERT_TRUE(qpxtest::WriteFile(dir + QStringLiteral("/handset.txt"), "version_length=46\n"));
     ChoosePluginByHand(dir + QStringLiteral("/a.so"));
     theSettings.Set(&CAppSettings::m_strModelName, QStringLiteral("MODEL-B"));
-    CSimulator sim({QStringLiteral("--profile"), dir + QStringLiteral("/handset.txt")});
+    CSimProcess sim({QStringLiteral("--profile"), dir + QStringLiteral("/handset.txt")});
     ASSERT_TRUE(sim.Ready());
     SetPortList({sim.Port()});
     Start(sim.Port());
@@ -127,7 +127,7 @@ TEST_F(ConnectionWorkerTest, WorkerLetGoInsideAPluginQueryTouchesNothingWhenItCo
     qputenv("QPX_REC_LOG", log.toLocal8Bit());
     qputenv("QPX_REC_BLOCK_QUERY", release.toLocal8Bit());
     ChoosePluginByHand(dir + QStringLiteral("a.so"));
-    CSimulator sim;
+    CSimProcess sim(QStringList{});
     ASSERT_TRUE(sim.Ready());
     SetPortList({sim.Port()});
     Start(sim.Port());

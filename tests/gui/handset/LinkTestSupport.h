@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the connection tests: the handset simulator, the program's port list, and a receiver
+// Helpers of the connection tests: the program's port list, and a receiver
 // that records every window message it gets.
 #include "SimProcess.h"
 #include "TestEnv.h"
@@ -12,12 +12,6 @@
 namespace linktest {
 
 using qpxtest::PumpUntil;
-
-// The handset simulator, started at once.
-struct CSimulator : CSimProcess
-{
-    explicit CSimulator(const QStringList& args = {}) : CSimProcess(args) {}
-};
 
 // Sets the ports the program knows, under its lock.
 inline void SetPortList(const QList<int>& ports)

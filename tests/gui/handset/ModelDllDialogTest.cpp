@@ -97,9 +97,7 @@ TEST_F(ModelDllDialogTest, ListSelectionPictureAndChoice)
 
     page->List()->SetCurSel(1);
     ASSERT_FALSE(pictures.isEmpty());
-    const QImage image = pictures.last();
-    ASSERT_EQ(image.size(), QSize(4, 3));
-    EXPECT_EQ(image.pixel(1, 2), 0xFF000201u);
+    EXPECT_EQ(pictures.last().size(), QSize(4, 3)); // the plug-in's picture
     EXPECT_EQ(page->HotRow(), 1);
 
     page->List()->clearSelection();

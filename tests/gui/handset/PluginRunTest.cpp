@@ -1,10 +1,11 @@
-// One plug-in run with the recording plug-in: the host services reach the page and the lists on
-// the user-interface thread, completion arrives as WM_PLUGIN_NOTIFY, and release cuts off waits.
+// One plug-in run with the recording plug-in: the live display reaches the page on the
+// user-interface thread, completion arrives as WM_PLUGIN_NOTIFY, and release cuts off waits.
 #include "LinkTestSupport.h"
 
+#include "controls/XListCtrl.h"
+#include "pages/PluginLists.h"
 #include "plugin/PluginRun.h"
 
-#include <QFile>
 #include <QThread>
 
 #include <cstring>
@@ -41,129 +42,36 @@ private:
     }
 };
 
-// A three-column grid that notes every call made off the thread that made it; the editors it
-// is given are kept as text.
-class CFakeList : public IPluginList
-{
-public:
-    QList<QStringList> rows;
-    QStringList editors;
-    mutable bool bOffThread = false;
-    QThread* pUi = QThread::currentThread();
-
-    virtual ~CFakeList() = default;
-    int RowCount() const override { return Note(int(rows.size())); }
-    int ColumnCount() const override { return Note(3); }
-    QString Text(int r, int c) const override { return Note(0), rows.value(r).value(c); }
-    int SetText(int r, int c, const QString& t) override
-    {
-        const bool in = r >= 0 && r < rows.size() && c >= 0 && c < 3;
-        if (in)
-            rows[r][c] = t;
-        return Note(in ? 1 : -1);
-    }
-    int InsertRow(int, const QString& t) override
-    {
-        return rows.append({t, {}, {}}), Note(int(rows.size()) - 1);
-    }
-    int DeleteRow(int) override { return Note(-1); }
-    int DeleteAllRows() override { return Note(-1); }
-    int AddComboEditor(int r, int c, const QStringList& texts) override
-    {
-        return Editor(QStringLiteral("combo %1,%2 %3").arg(r).arg(c).arg(texts.join(u'|')));
-    }
-    int AddEditEditor(int r, int c, const QString& allowed, int minLength, int byteWidth,
-                      int maxBytes) override
-    {
-        return Editor(QStringLiteral("edit %1,%2 %3 %4 %5 %6")
-                          .arg(r)
-                          .arg(c)
-                          .arg(allowed)
-                          .arg(minLength)
-                          .arg(byteWidth)
-                          .arg(maxBytes));
-    }
-    int AddIpEditor(int r, int c) override { return Editor(QStringLiteral("ip %1,%2").arg(r).arg(c)); }
-    int ClearEditors() override { return Note(-1); }
-
-private:
-    int Note(int result) const
-    {
-        bOffThread |= QThread::currentThread() != pUi;
-        return result;
-    }
-    int Editor(const QString& text) { return editors.append(text), Note(1); }
-};
-
 class PluginRunTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_log = qpxtest::MakeTempDir(QStringLiteral("plugin-run")) + QStringLiteral("/calls.log");
-        qputenv("QPX_REC_LOG", m_log.toLocal8Bit());
         qputenv("QPX_REC_DELAY_MS", "10");
         CPluginRun::SetReleaseWaitMs(0);
     }
     void TearDown() override
     {
-        qunsetenv("QPX_REC_LOG");
         qunsetenv("QPX_REC_DELAY_MS");
-        qunsetenv("QPX_REC_SETTINGS_FILL");
         CPluginRun::SetReleaseWaitMs(1000);
-    }
-    bool WaitDone() const
-    {
-        return PumpUntil([&] { return m_page.Count(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE) >= 1; }, 30000);
-    }
-    QStringList Log() const
-    {
-        return QString::fromUtf8(qpxtest::ReadFile(m_log)).split(u'\n', Qt::SkipEmptyParts);
     }
 
     CFakePage m_page;
-    QString m_log;
 };
 
-TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
+// The live display, reached from the plug-in's work thread, is updated on this one, each value as
+// the plug-in gave it; the completion follows.
+TEST_F(PluginRunTest, DisplayServicesRunOnTheUserInterfaceThread)
 {
-    qputenv("QPX_REC_SETTINGS_FILL", "1");
-    CFakeList list;
-    for (int i = 0; i < 3; ++i)
-        list.InsertRow(-1, QStringLiteral("item%1").arg(i));
     CPluginRun run(&m_page, &m_page);
     ASSERT_TRUE(run.Load(PLUGIN));
-    auto settings = run.Function<PFN_ModelInterface_Settings>(QPX_SYM_SETTINGS);
-    ASSERT_NE(settings, nullptr);
-    QpxList* handle = run.AttachList(&list);
-    settings(run.Window(), 21, CPluginRun::ToQpxRect(QRect(QPoint(10, 355), QPoint(575, 460))), "/x/a.so", 3,
-             1, 0, handle);
-    ASSERT_TRUE(WaitDone());
-
-    // The live display and the list, both reached from the plug-in's thread, on this one.
+    auto bin = run.Function<PFN_ModelInterface_Bin>(QPX_SYM_BIN);
+    ASSERT_NE(bin, nullptr);
+    bin(run.Window(), 21, CPluginRun::ToQpxRect(QRect(10, 355, 566, 106)), "/x/a.so", "/x/fw.bin");
+    ASSERT_TRUE(PumpUntil([&] { return m_page.Count(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE) == 1; }, 30000));
     EXPECT_FALSE(m_page.bOffThread);
-    EXPECT_EQ(m_page.display.value(1), QStringLiteral("status Settings running"));
-    EXPECT_FALSE(list.bOffThread);
-    EXPECT_EQ(
-        Log().value(0),
-        QStringLiteral("Settings page=1 port=21 rect=10,355,575,460 dll=/x/a.so category=3 dir=1 reserved=0 "
-                       "rows=3"));
-    EXPECT_EQ(list.rows.value(2),
-              (QStringList{QStringLiteral("item2"), QStringLiteral("value2"), QString()}));
-    EXPECT_EQ(list.editors,
-              (QStringList{QStringLiteral("combo 0,1 Off|On"), QStringLiteral("edit 1,1 0123456789x 1 1 0"),
-                           QStringLiteral("ip 2,1"), QStringLiteral("edit 0,2 ab 1 0 12")}));
-
-    // Cell texts are bytes: an 8-bit code page (CP949, Latin-1) comes back as it went in; UTF-8
-    // reads as text.
-    const QpxHostServices* host = run.Window()->host;
-    for (const QByteArray& bytes : {QByteArray("\xb1\xe8 J\xfcrgen"), QByteArray("J\xc3\xbcrgen")}) {
-        ASSERT_EQ(host->ListSetText(handle, 0, 2, bytes.constData()), 1);
-        char buffer[64] = {};
-        EXPECT_EQ(host->ListGetText(handle, 0, 2, buffer, sizeof buffer), bytes.size());
-        EXPECT_EQ(QByteArray(buffer), bytes);
-    }
-    EXPECT_EQ(list.rows[0][2], QStringLiteral("Jürgen"));
+    EXPECT_EQ(m_page.display, (QStringList{"progress 100", "status Bin running", "file /x/fw.bin",
+                                           "address 0x00001000", "elapsed 0 0.5"}));
     run.ReleaseAndUnload();
 }
 
@@ -171,12 +79,15 @@ TEST_F(PluginRunTest, ListServicesRunOnTheUserInterfaceThread)
 // event loop, only the release can end it, and it does so at the release, not after its wait.
 TEST_F(PluginRunTest, WaitingServicesGiveUpOnceTheRunIsReleased)
 {
-    CFakeList list;
-    list.InsertRow(-1, QStringLiteral("row"));
+    CXListCtrl list;
+    list.InsertColumn(0, QStringLiteral("Name"));
+    list.InsertItem(0, QStringLiteral("row"));
+    CPluginList rows(&list);
+    EXPECT_EQ(QList({rows.AddComboEditor(0, 0, {}), rows.ClearEditors()}), QList({-1, -1})); // no editors
     CPluginRun::SetReleaseWaitMs(3000);
     CPluginRun run(&m_page, &m_page);
     ASSERT_TRUE(run.Load(PLUGIN));
-    QpxList* handle = run.AttachList(&list);
+    QpxList* handle = run.AttachList(&rows);
     const QpxHostServices* host = run.Window()->host;
 
     std::atomic<int> result{0};
@@ -196,7 +107,6 @@ TEST_F(PluginRunTest, WaitingServicesGiveUpOnceTheRunIsReleased)
     worker.join();
     EXPECT_TRUE(backDuringRelease.load());
     EXPECT_EQ(result.load(), -1);
-    EXPECT_EQ(list.rows.size(), 1);
 }
 
 // A result record is copied with its texts cut to their fields; a completion without its record

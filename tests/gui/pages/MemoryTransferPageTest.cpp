@@ -6,10 +6,9 @@
 #include "core/WorkFolder.h"
 #include "platform/HostCommands.h"
 
-#include <QApplication>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QRadioButton>
+#include <QTest>
 
 namespace {
 
@@ -50,11 +49,7 @@ protected:
     void ClickCheck(int row)
     {
         const QPoint at = List()->visualRect(List()->Model()->index(row, 1)).center();
-        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent e(type, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(List()->viewport(), &e);
-        }
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, at);
     }
 
     // <test root>/MODEL/TRANS_BK; never empty, so no test ever removes anything else.

@@ -35,8 +35,7 @@ protected:
         m_recLog = m_root + QStringLiteral("/rec.log");
         qputenv("QPX_REC_LOG", m_recLog.toLocal8Bit());
         qputenv("QPX_REC_DELAY_MS", "10");
-        for (const char* name : {"QPX_REC_RESULT", "QPX_REC_MESSAGE", "QPX_REC_BINVER", "QPX_REC_BACKUP",
-                                 "QPX_REC_SETTINGS_FILL", "QPX_REC_MINUTES", "QPX_REC_SECONDS"})
+        for (const char* name : {"QPX_REC_RESULT", "QPX_REC_MESSAGE", "QPX_REC_BINVER", "QPX_REC_BACKUP"})
             qunsetenv(name);
         CPluginRun::SetReleaseWaitMs(5);
     }

@@ -45,12 +45,6 @@ protected:
         EXPECT_TRUE(qpxtest::WriteFile(path, bytes));
         return path;
     }
-    void StartAndWait()
-    {
-        Start()->setEnabled(true);
-        Page().OnStart();
-        ASSERT_TRUE(WaitIdle());
-    }
 };
 
 // Write reads the named file into the list; one it cannot read leaves the list as it was and says
@@ -135,8 +129,11 @@ TEST_F(PhoneBookPageTest, WriteStartChecksTheFileAndAsksFirst)
 
 // A Read saves under the name the CSV rule gives ("old" under the CSV filter is "old.csv"); an
 // existing file is asked about by that name (the dialog itself does not ask): No starts nothing,
-// Yes replaces. A cancelled save dialog starts nothing and says nothing.
-TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
+// Yes replaces. A cancelled save dialog starts nothing and says nothing. While a Read runs the
+// mode cannot change; another message of the plug-in does not end the run, the completion does
+// (the plug-in's own, posted before ReleaseRs joined it, is then ignored), and Start waits for the
+// reconnection.
+TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRuleAndTheRunLocksTheMode)
 {
     const QString dll = InstallPlugin();
     const QString folder = m_root + QStringLiteral("/out");
@@ -150,11 +147,25 @@ TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
         Dialogs::SetNextFile(answer ? folder + QStringLiteral("/old") : QString(), 0);
         if (answer)
             Dialogs::SetNextAnswer(answer);
-        if (answer == IDYES)
-            StartAndWait();
-        else
-            Page().OnStart();
-        EXPECT_EQ(Messages().mid(0, 1), answer ? QStringList{question} : QStringList{});
+        Start()->setEnabled(true);
+        Page().OnStart();
+        if (answer == IDYES) {
+            EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
+            EXPECT_FALSE(WriteRadio()->isEnabled());
+            Page().OnWriteRadio();
+            EXPECT_EQ(Page().Mode(), 1);
+            OperationResult r{};
+            r.nResult = -1;
+            Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r));
+            EXPECT_TRUE(Page().IsRunning());
+            Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
+            ASSERT_TRUE(WaitIdle());
+            EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
+            EXPECT_FALSE(Start()->isEnabled());
+            EXPECT_TRUE(ReadRadio()->isEnabled() && WriteRadio()->isEnabled());
+        }
+        const QStringList done{question, QStringLiteral("Download Success!")};
+        EXPECT_EQ(Messages(), answer == IDYES ? done : (answer ? QStringList{question} : QStringList{}));
         const SFileDialogRequest r = Dialogs::FileRequests().first();
         EXPECT_TRUE(r.bSave && !r.bConfirmOverwrite);
         EXPECT_EQ(r.filters,
@@ -167,37 +178,6 @@ TEST_F(PhoneBookPageTest, ReadSaveNameFollowsTheCsvRule)
     // The path box is not touched by a Read.
     EXPECT_EQ(PathEdit()->text(), QString());
     EXPECT_EQ(theSettings.m_strLastCsvFile, QString());
-}
-
-// While a Read runs the mode cannot change; another message of the plug-in does not end the run,
-// the completion does, and Start waits for the reconnection. The plug-in's own completion, posted
-// before ReleaseRs joined it, is ignored.
-TEST_F(PhoneBookPageTest, ReadRunLocksCallsAndCompletes)
-{
-    const QString dll = InstallPlugin();
-    theSettings.m_nPortNum = 7;
-    qputenv("QPX_REC_DELAY_MS", "300");
-    Dialogs::SetNextFile(m_root + QStringLiteral("/r.csv"), 0);
-    Start()->setEnabled(true);
-    Page().OnStart();
-    EXPECT_EQ(Host().m_nOperation, OP_PHONEBOOK);
-    EXPECT_FALSE(WriteRadio()->isEnabled());
-    Page().OnWriteRadio();
-    EXPECT_EQ(Page().Mode(), 1);
-    EXPECT_EQ(CallOf(QStringLiteral("PhoneBook")),
-              QStringLiteral("PhoneBook page=1 port=7 rect=10,355,%1,460 dll=%2 mode=1 csv=%3 rows=0")
-                  .arg(Page().width() - 10)
-                  .arg(dll, m_root + QStringLiteral("/r.csv")));
-    OperationResult r{};
-    r.nResult = -1;
-    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE + 1, reinterpret_cast<LPARAM>(&r));
-    EXPECT_TRUE(Page().IsRunning());
-    Page().OnMessage(WM_PLUGIN_NOTIFY_MSG, PLUGIN_DONE, reinterpret_cast<LPARAM>(&r));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_TRUE(Calls().contains(QStringLiteral("ReleaseRs page=1")));
-    EXPECT_FALSE(Start()->isEnabled());
-    EXPECT_TRUE(ReadRadio()->isEnabled() && WriteRadio()->isEnabled());
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Download Success!")});
 }
 
 TEST_F(PhoneBookPageTest, ALargeFileIsParsedAsideAndWhatChangesTheListMeanwhileWins)

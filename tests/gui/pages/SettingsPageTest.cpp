@@ -1,7 +1,6 @@
 #include "pages/SettingsPage.h"
 #include "PageFixture.h"
 #include "controls/EditGrid.h"
-#include "controls/XListCtrl.h"
 #include "pages/PluginLists.h"
 #include "platform/HostCommands.h"
 
@@ -63,14 +62,6 @@ TEST_F(SettingsPageTest, EditorsOnlyWhereDefinedAndNeverOnItemName)
     EXPECT_EQ(ptt.DeleteRow(1), 1);
     EXPECT_EQ(Page().Grid(11)->EditorKindAt(1, 1), CEditGrid::EDITOR_NONE);
     EXPECT_EQ(ptt.DeleteRow(1), -1);
-
-    // The phonebook list takes no editors.
-    CXListCtrl xl;
-    xl.InsertColumn(0, QStringLiteral("Name"));
-    CPluginList pl(&xl);
-    EXPECT_EQ(pl.InsertRow(-1, QStringLiteral("n")), 0);
-    EXPECT_EQ(pl.AddComboEditor(0, 0, {}), -1);
-    EXPECT_EQ(pl.ClearEditors(), -1);
 }
 
 // Write sends the values of a category only when they came from the handset: a category not read

@@ -103,7 +103,7 @@ protected:
 
 // A browse button asks with its kind's texts; the chooser starts in the nearest folder that
 // exists, else the plug-in's folder, else none.
-TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
+TEST_F(UpgradePageTest, BrowseButtons)
 {
     MakePage(OP_UPGRADE);
     const QString chosen = m_root + QStringLiteral("/picked/eri.bin");
@@ -129,15 +129,12 @@ TEST_F(UpgradePageTest, BrowseButtonsAskWithTheirFiltersAndStartNearTheLastFile)
         Find<QPushButton>("binBrowseButton")->click();
         EXPECT_EQ(Dialogs::FileRequests().constLast().strInitialFolder, folder) << typed.toStdString();
     }
-}
 
-// The real chooser: its own filter lists the kind's files, "All Files (*.*)" every file, also one
-// without an extension. Cancel changes nothing.
-TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
-{
+    // The real chooser: its own filter lists the kind's files, "All Files (*.*)" every file, also
+    // one without an extension. Cancel changes nothing.
     const QString old = m_root + QStringLiteral("/files/gone.bin");
     theSettings.m_strLastBinFile = old;
-    MakePage(OP_BIN);
+    Edit("binPathEdit")->setText(old);
     const auto click = [this] { Find<QPushButton>("binBrowseButton")->click(); };
     EXPECT_TRUE(WithRealDialog<QFileDialog>(click, [](QFileDialog* dlg) {
         QComboBox* combo = nullptr;
@@ -169,36 +166,42 @@ TEST_F(UpgradePageTest, BrowseAllFilesListsEveryFileAndCancelChangesNothing)
 
 // Start runs the checks in the operation's order and stops at the first that fails, before
 // anything is loaded or sent (PRL and ERI first look for their export). A box is empty, names
-// no file ("missing") or a folder ("folder").
+// no file ("missing") or a folder ("folder"). No at the confirmation, a cancelled folder and a
+// start while busy end as quietly; the page is then as before the start.
 TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
 {
     const char* rec = "qpx_rec_plugin";
     const int up = OP_UPGRADE, prl = OP_PRL;
     // clang-format off
-    // plugin nullptr: none installed; fill: all four boxes filled, then box set to "", "missing" or "folder"
-    const struct { int op; const char* plugin; bool fill; const char* box; const char* value; bool noNam, write;
+    // plugin nullptr: none installed; fill: all four boxes filled, then box set to "", "missing" or "folder";
+    // how: 'n' no NAM checked, 'w' Write, 'r' Read (the folder cancelled), 'b' busy, 'N' No at the confirmation
+    const struct { int op; const char* plugin; bool fill; const char* box; const char* value; const char* how;
                    QString message; } cases[] = {
-        {up, rec, false, "", "", false, false, "Select .BIN file and proceed!"},
-        {up, rec, true, "binPathEdit", "missing", false, false, "Invalid BIN File! Select another one!"},
-        {up, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
-        {up, rec, true, "scrPathEdit", "folder", false, false, "Invalid SCRIPT File! Select another one!"},
-        {up, rec, true, "prlPathEdit", "", true, false, "Select PRL NAM!"},
-        {up, rec, true, "prlPathEdit", "", false, false, "Select .PRL file and proceed!"},
-        {up, rec, true, "prlPathEdit", "missing", false, false, "Invalid PRL File! Select another one!"},
-        {up, rec, true, "eriPathEdit", "", false, false, "Select .ERI file and proceed!"},
-        {up, rec, true, "eriPathEdit", "folder", false, false, "Invalid ERI File! Select another one!"},
-        {OP_SCRIPT, rec, false, "", "", false, false, "Select .Script file and proceed!"},
-        {OP_REFURBISH, rec, true, "scrPathEdit", "", false, false, "Select .Script file and proceed!"},
-        {OP_BIN, "qpx_rec_plugin_min", true, "", "", false, false, NOT_SUPPORTED},
-        {prl, nullptr, false, "", "", false, false, NOT_SUPPORTED},
-        {prl, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
-        {prl, rec, false, "", "", false, true, "Select .PRL file and proceed!"},
-        {OP_ERI, rec, false, "", "", false, false, "Select READ or WRITE mode First!"},
-        {OP_ERI, rec, false, "", "", false, true, "Select .ERI file and proceed!"},
+        {up, rec, false, "", "", "", "Select .BIN file and proceed!"},
+        {up, rec, true, "binPathEdit", "missing", "", "Invalid BIN File! Select another one!"},
+        {up, rec, true, "scrPathEdit", "", "", "Select .Script file and proceed!"},
+        {up, rec, true, "scrPathEdit", "folder", "", "Invalid SCRIPT File! Select another one!"},
+        {up, rec, true, "prlPathEdit", "", "n", "Select PRL NAM!"},
+        {up, rec, true, "prlPathEdit", "", "", "Select .PRL file and proceed!"},
+        {up, rec, true, "prlPathEdit", "missing", "", "Invalid PRL File! Select another one!"},
+        {up, rec, true, "eriPathEdit", "", "", "Select .ERI file and proceed!"},
+        {up, rec, true, "eriPathEdit", "folder", "", "Invalid ERI File! Select another one!"},
+        {OP_SCRIPT, rec, false, "", "", "", "Select .Script file and proceed!"},
+        {OP_REFURBISH, rec, true, "scrPathEdit", "", "", "Select .Script file and proceed!"},
+        {OP_BIN, "qpx_rec_plugin_min", true, "", "", "", NOT_SUPPORTED},
+        {prl, nullptr, false, "", "", "", NOT_SUPPORTED},
+        {prl, rec, false, "", "", "", "Select READ or WRITE mode First!"},
+        {prl, rec, false, "", "", "w", "Select .PRL file and proceed!"},
+        {OP_ERI, rec, false, "", "", "", "Select READ or WRITE mode First!"},
+        {OP_ERI, rec, false, "", "", "w", "Select .ERI file and proceed!"},
+        {up, rec, true, "", "", "N", "Are you sure?"},
+        {prl, rec, true, "", "", "r", {}},
+        {OP_BIN, rec, true, "", "", "b", {}},
     };
     // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message.toStdString());
+        SCOPED_TRACE(c.message.toStdString() + c.how);
+        const QLatin1String how(c.how);
         Dialogs::ClearRecords();
         theSettings.m_nLastDirection = -1;
         theSettings.m_strLastBinFile = theSettings.m_strLastScrFile = theSettings.m_strLastPrlFile =
@@ -214,17 +217,25 @@ TEST_F(UpgradePageTest, StartChecksInOrderAndLoadsNothing)
             Edit(c.box)->setText(*c.value == 'm' ? m_root + QStringLiteral("/missing.bin")
                                                  : (*c.value ? m_root : QString()));
         for (const char* n : {"nam1Radio", "nam2Radio", "nam12Radio"}) {
-            Radio(n)->setAutoExclusive(!c.noNam);
-            Radio(n)->setChecked(Radio(n)->isChecked() && !c.noNam);
+            Radio(n)->setAutoExclusive(!how.contains('n'));
+            Radio(n)->setChecked(Radio(n)->isChecked() && !how.contains('n'));
         }
-        if (c.write)
-            Radio("writeRadio")->click();
+        if (how.contains('w') || how.contains('r'))
+            Radio(how.contains('w') ? "writeRadio" : "readRadio")->click();
+        if (how.contains('N'))
+            Dialogs::SetNextAnswer(IDNO);
+        theSettings.m_bBusy = how.contains('b') ? 1 : 0;
+        page.EnableStart(true);
         page.OnStart();
-        EXPECT_EQ(Messages(), QStringList{c.message});
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
         EXPECT_FALSE(page.IsRunning());
         EXPECT_FALSE(c.plugin && Mapped(m_dll));
-        EXPECT_EQ(theSettings.m_bBusy, 0);
+        EXPECT_EQ(theSettings.m_bBusy, how.contains('b') ? 1 : 0);
         EXPECT_TRUE(m_services.begun.isEmpty());
+        EXPECT_EQ(Dialogs::FolderRequests().size(), how.contains('r') ? 1 : 0);
+        EXPECT_TRUE(page.IsStartEnabled());
+        EXPECT_TRUE(Find("statusValue")->isVisibleTo(&page));
+        theSettings.m_bBusy = 0;
     }
     EXPECT_TRUE(Calls().isEmpty());
 }
@@ -313,38 +324,6 @@ TEST_F(UpgradePageTest, ReadIntoAnExistingFileAsksFirst)
         EXPECT_EQ(Dialogs::Shown().constFirst().nButtons, MB_YESNO);
         EXPECT_EQ(qpxtest::ReadFile(existing), QByteArray("old"));
     }
-}
-
-// No at the confirmation, a cancelled folder, a start while busy: nothing runs, nothing is loaded.
-TEST_F(UpgradePageTest, StartsThatEndQuietly)
-{
-    m_dll = InstallPlugin();
-    // clang-format off
-    const struct { const char* what; int op; std::function<void()> prepare; QStringList messages; } cases[] = {
-        {"no", OP_UPGRADE, [] { Dialogs::SetNextAnswer(IDNO); }, {QStringLiteral("Are you sure?")}},
-        {"folder cancelled", OP_PRL, [] { theSettings.m_nLastDirection = 1; }, {}},
-        {"busy", OP_BIN, [] { theSettings.m_bBusy = 1; }, {}},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Dialogs::ClearRecords();
-        c.prepare();
-        CUpgradePage& page = MakePage(c.op);
-        FillFiles();
-        page.EnableStart(true);
-        page.OnStart();
-        EXPECT_EQ(Messages(), c.messages);
-        EXPECT_FALSE(page.IsRunning());
-        EXPECT_FALSE(Mapped(m_dll));
-        if (!c.messages.isEmpty()) { // after No the page is as before the start
-            EXPECT_TRUE(page.IsStartEnabled());
-            EXPECT_TRUE(Find("statusValue")->isVisibleTo(&page));
-        }
-        theSettings.m_bBusy = 0;
-    }
-    EXPECT_TRUE(Calls().isEmpty());
-    EXPECT_TRUE(m_services.begun.isEmpty());
 }
 
 // Nothing says that the threads such a plug-in started have ended: its code is never unmapped

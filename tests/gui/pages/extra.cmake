@@ -1,5 +1,7 @@
-# The page tests load the recording plug-in and a plug-in without operations.
+# The page tests load the recording plug-in and a plug-in without operations, and click with QTest.
 target_link_libraries(${_exe} PRIVATE qpx_test_plugins)
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(${_exe} PRIVATE Qt6::Test)
 if(NOT TARGET qpx_pages_noop_plugin)
   add_library(qpx_pages_noop_plugin SHARED ${CMAKE_CURRENT_LIST_DIR}/NoOperationsPlugin.c)
   target_include_directories(qpx_pages_noop_plugin PRIVATE ${PROJECT_SOURCE_DIR}/sdk)

@@ -8,8 +8,7 @@
 // QPX_REC_MESSAGE. ReleaseRs joins the thread.
 //
 // The model name is "REC-MODEL". Other knobs: QPX_REC_BINVER (supported version, default
-// "VKQ100A1"), QPX_REC_SETTINGS_FILL=1 (a settings read fills PARAMETER1 of every row and defines
-// one editor of each kind on rows 0..2), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
+// "VKQ100A1"), QPX_REC_BACKUP=1 (a transfer backup creates in TRANS_BK beside the
 // plug-in the data of the masked items and the marker "<supported version>.pp"),
 // QPX_REC_BLOCK_QUERY=<file> (GetModelKind called off the program's main thread, as the
 // connection's model check calls it, logs "GetModelKind blocked" and waits until <file> exists,
@@ -86,11 +85,6 @@ struct SWorker
 SWorker g_worker;
 OperationResult g_result;
 
-void CopyText(char* dst, size_t size, const std::string& s)
-{
-    std::snprintf(dst, size, "%s", s.c_str());
-}
-
 void Work(QpxWindow* page, std::string name, std::string file)
 {
     const int delay = std::atoi(Env("QPX_REC_DELAY_MS", "50"));
@@ -108,13 +102,12 @@ void Work(QpxWindow* page, std::string name, std::string file)
 
     std::memset(&g_result, 0, sizeof g_result);
     g_result.nResult = static_cast<int32_t>(std::strtol(Env("QPX_REC_RESULT", "-1"), nullptr, 0));
-    g_result.nMinutes = std::atoi(Env("QPX_REC_MINUTES", "2"));
-    g_result.fSeconds = static_cast<float>(std::atof(Env("QPX_REC_SECONDS", "5.34")));
-    CopyText(g_result.szMessage, sizeof g_result.szMessage, Env("QPX_REC_MESSAGE", ""));
-    CopyText(g_result.szStatus, sizeof g_result.szStatus, name + " done");
-    CopyText(g_result.szFileName, sizeof g_result.szFileName, file);
-    CopyText(g_result.szAddress, sizeof g_result.szAddress, "0x00002000");
-    Log("Done " + name);
+    g_result.nMinutes = 2;
+    g_result.fSeconds = 5.34f;
+    std::snprintf(g_result.szMessage, sizeof g_result.szMessage, "%s", Env("QPX_REC_MESSAGE", ""));
+    std::snprintf(g_result.szStatus, sizeof g_result.szStatus, "%s done", name.c_str());
+    std::snprintf(g_result.szFileName, sizeof g_result.szFileName, "%s", file.c_str());
+    std::snprintf(g_result.szAddress, sizeof g_result.szAddress, "0x00002000");
     if (QPX_HAS_SERVICE(host, PostPageMessage))
         host->PostPageMessage(page, WM_PLUGIN_NOTIFY, PLUGIN_DONE, reinterpret_cast<intptr_t>(&g_result));
 }
@@ -151,22 +144,6 @@ int32_t Record(QpxWindow* page, int32_t port, QpxRect rect, const char* dll, con
     g_worker.Join();
     g_worker.thread = std::thread(Work, page, std::string(name), Part(file));
     return 1;
-}
-
-void FillSettings(QpxWindow* page, QpxList* list)
-{
-    const QpxHostServices* host = page->host;
-    if (!QPX_HAS_SERVICE(host, GridClearEditors))
-        return;
-    const int32_t rows = host->ListRowCount(list);
-    for (int32_t r = 0; r < rows; ++r)
-        host->ListSetText(list, r, 1, ("value" + std::to_string(r)).c_str());
-    static const char* const choices[] = {"Off", "On"};
-    host->GridAddComboEditor(list, 0, 1, choices, 2);
-    host->GridAddEditEditor(list, 1, 1, "0123456789x", 1, 1);
-    host->GridAddIpEditor(list, 2, 1);
-    if (QPX_HAS_SERVICE(host, GridAddTextEditor))
-        host->GridAddTextEditor(list, 0, 2, "ab", 1, 12);
 }
 
 } // namespace
@@ -273,9 +250,6 @@ int32_t ModelInterface_PhoneBook(QpxWindow* page, int32_t port, QpxRect rect, co
 int32_t ModelInterface_Settings(QpxWindow* page, int32_t port, QpxRect rect, const char* dllPath,
                                 int32_t category, int32_t direction, int32_t reserved, QpxList* list)
 {
-    if (direction == 1 && page != nullptr && list != nullptr &&
-        std::getenv("QPX_REC_SETTINGS_FILL") != nullptr)
-        FillSettings(page, list);
     return Record(page, port, rect, dllPath, "Settings", "", " category=", category, " dir=", direction,
                   " reserved=", reserved, " rows=", RowCount(page, list));
 }
