@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 
-#include <chrono>
 #include <poll.h>
 #include <unistd.h>
 
@@ -32,7 +31,7 @@ Bytes Framed(const Bytes& payload)
     return out;
 }
 
-void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs)
+void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply)
 {
     CFrameDecoder decoder;
     quint8 buf[4096];
@@ -43,18 +42,12 @@ void CPtyHandset::ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chu
         const ssize_t n = ::read(m_pty.Fd(), buf, sizeof buf);
         for (ssize_t i = 0; i < n; ++i) {
             std::unique_lock lock(m_mutex);
-            m_received.push_back(buf[i]);
             if (decoder.Feed(buf[i]) != CFrameDecoder::FRAME)
                 continue;
             m_requests.emplace_back(decoder.Payload(), decoder.Payload() + decoder.PayloadLength());
             const Bytes out = reply(m_requests.back());
             lock.unlock();
-            const size_t step = chunk ? chunk : out.size();
-            for (size_t pos = 0; pos < out.size() && !m_bStop.load(); pos += step) {
-                if (pos && gapMs)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-                WriteRaw(Bytes(out.begin() + pos, out.begin() + std::min(out.size(), pos + step)));
-            }
+            WriteRaw(out);
         }
     }
 }

@@ -32,23 +32,18 @@ public:
     bool IsValid() const { return m_pty.IsOpen(); }
     QString SlavePath() const { return m_pty.SlavePath(); }
 
-    // Answers every request frame with reply(payload) (raw bytes, written as they are), sent in
-    // pieces of at most `chunk` bytes with `gapMs` between pieces. Runs on a thread of its own.
-    void Serve(std::function<Bytes(const Bytes&)> reply, size_t chunk = 0, int gapMs = 0)
+    // Answers every request frame with reply(payload) (raw bytes, written as they are). Runs on a
+    // thread of its own.
+    void Serve(std::function<Bytes(const Bytes&)> reply)
     {
         Stop();
-        m_thread = std::thread(&CPtyHandset::ServeMain, this, std::move(reply), chunk, gapMs);
+        m_thread = std::thread(&CPtyHandset::ServeMain, this, std::move(reply));
     }
-    // Payloads of the requests and raw bytes received so far (by Serve).
+    // Payloads of the requests received so far (by Serve).
     std::vector<Bytes> Requests()
     {
         std::lock_guard lock(m_mutex);
         return m_requests;
-    }
-    Bytes Received()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_received;
     }
 
     // Direct use of the master from the test thread (not while Serve runs). A bounded wait.
@@ -64,14 +59,13 @@ public:
     }
 
 private:
-    void ServeMain(std::function<Bytes(const Bytes&)> reply, size_t chunk, int gapMs);
+    void ServeMain(std::function<Bytes(const Bytes&)> reply);
 
     CPtyMaster m_pty;
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;
     std::vector<Bytes> m_requests;
-    Bytes m_received;
 };
 
 // Entries of /proc/self/fd and /proc/self/task: descriptors and threads of this process.
