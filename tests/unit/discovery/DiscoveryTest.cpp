@@ -61,12 +61,6 @@ TEST_F(Discovery, RealPortsGetTheirFixedNumbersAndNames)
               (QStringList{u"/dev/ttyS0|COM1|Communications Port (COM1)|Communications Port|0"_s,
                            u"/dev/ttyUSB1|COM34|KOVA Handset USB Serial Port (COM34)|Handset|1"_s,
                            u"/dev/ttyACM0|COM65|KOVA USB CDMA Modem (COM65)|USB CDMA Modem|1"_s}));
-    SSysfsTty one;
-    EXPECT_FALSE(ReadSysfsTty(u"ttyS2"_s, one) || ReadSysfsTty(u"ttyS9"_s, one));
-    ASSERT_TRUE(ReadSysfsTty(u"ttyUSB1"_s, one));
-    EXPECT_EQ(
-        QStringList({one.strManufacturer, one.strProduct, one.strVendorId, one.strDriver, one.strDevNode}),
-        QString::fromLatin1("KOVA|Handset|1d6b|option1|/dev/ttyUSB1").split(QLatin1Char('|')));
 }
 
 // The collectors append (they never empty the list); handsets are the ports whose names say so;
