@@ -50,19 +50,16 @@ TEST(OperationLog, OperationBlockLineByLine)
               QString::fromLatin1("02:05.3 s|00:00.0 s|123:12.2 s|12:60.0 s").split(QLatin1Char('|')));
 }
 
-// Operations 1..9 by name (no operation line for others); the mode line only for PRL, ERI
-// (read/write) and transfer (backup/restore): operation, last direction, transfer mode -> lines
-// from "Current Operation" to "COM Port".
+// Operations 1..9 by name (no operation line for others; the log of each operation family's
+// end-to-end run shows its name); the mode line only for PRL, ERI (read/write) and transfer
+// (backup/restore): operation, last direction, transfer mode -> lines from "Current Operation" to
+// "COM Port".
 TEST(OperationLog, OperationAndModeLines)
 {
     const std::tuple<int, int, int, const char*> cases[] = {
         {1, 0, 0, "Upgrade\r\n"},
-        {2, 0, 0, "Bin Download\r\n"},
-        {3, 0, 0, "Script\r\n"},
         {4, 0, 1, "PRL\r\nCurrent mode\t\t:\twrite\r\n"},
         {5, -1, 1, "ERI\r\nCurrent mode\t\t:\tread\r\n"},
-        {6, 0, 0, "Setting\r\n"},
-        {7, 0, 0, "Phonebook\r\n"},
         {8, 0, 1, "Transfer\r\nCurrent mode\t\t:\tBACKUP\r\n"},
         {8, 1, 0, "Transfer\r\nCurrent mode\t\t:\tRESTORE\r\n"},
         {9, 0, 0, "Refurbish\r\n"},
