@@ -48,14 +48,11 @@ struct SerialFixture : ::testing::Test
 
 // Every refused open names its cause and leaves no descriptor or thread behind; a port held by
 // another open is busy, named with its holder, until that one closes.
-TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
+TEST_F(SerialFixture, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 {
     const QString dir = qpxtest::MakeTempDir(u"serial"_s);
     ASSERT_TRUE(qpxtest::WriteFile(dir + u"/plain"_s, "x") && qpxtest::WriteFile(dir + u"/locked"_s, "x"));
     QFile::setPermissions(dir + u"/locked"_s, QFileDevice::Permissions());
-    CPtyHandset handset;
-    auto first = std::make_unique<CSerialPort>();
-    ASSERT_TRUE(first->OpenPath(handset.SlavePath()));
     const QString holder =
         u"%1 (process %2)"_s.arg(QString::fromLocal8Bit(qpxtest::ReadFile(u"/proc/self/comm"_s)).trimmed())
             .arg(::getpid());
@@ -77,19 +74,17 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         if (c.error == CSerialDevice::SERIAL_PERMISSION_DENIED && ::geteuid() == 0)
             continue; // root opens everything
         SCOPED_TRACE(c.path.toStdString());
-        auto port = std::make_unique<CSerialPort>();
+        auto refused = std::make_unique<CSerialPort>();
         const int fds = ProcEntries("fd"), threads = ProcEntries("task");
-        EXPECT_FALSE(c.path.isEmpty() ? port->Open(42) : port->OpenPath(c.path));
-        EXPECT_EQ(port->LastError(), c.error);
-        EXPECT_TRUE(port->LastErrorText().contains(c.text)) << port->LastErrorText().toStdString();
-        EXPECT_TRUE(!port->IsOpen() && ProcEntries("fd") == fds && ProcEntries("task") == threads);
-        quint8 buf[16];
-        quint32 len = 0;
-        EXPECT_EQ(port->ReceiveFrame(buf, FOREVER_MS, &len, sizeof buf), RX_TIMEOUT); // no wait
+        EXPECT_FALSE(c.path.isEmpty() ? refused->Open(42) : refused->OpenPath(c.path));
+        EXPECT_EQ(refused->LastError(), c.error);
+        EXPECT_TRUE(refused->LastErrorText().contains(c.text)) << refused->LastErrorText().toStdString();
+        EXPECT_TRUE(!refused->IsOpen() && ProcEntries("fd") == fds && ProcEntries("task") == threads);
+        EXPECT_EQ(refused->ReceiveFrame(buffer, FOREVER_MS, &len), RX_TIMEOUT); // no wait
         if (c.error == CSerialDevice::SERIAL_BUSY) {
-            EXPECT_EQ(port->LastErrorDetail() + port->LastErrorDevice(), holder + handset.SlavePath());
-            first->Close();
-            EXPECT_TRUE(port->OpenPath(c.path)); // the lock went with the close
+            EXPECT_EQ(refused->LastErrorDetail() + refused->LastErrorDevice(), holder + handset.SlavePath());
+            port->Close();
+            EXPECT_TRUE(refused->OpenPath(c.path)); // the lock went with the close
         }
     }
     CSerialPort::SetPathResolver({});
