@@ -82,11 +82,9 @@ TEST(OperationLog, HandsetBlockOnlyInTheFirstEntryAndDaysRollOver)
     const QString install = qpxtest::MakeTempDir(u"oplog"_s) + QLatin1Char('/');
     ASSERT_TRUE(qpxtest::WriteFile(install + u"LOG"_s, "x")); // no folder can be made
     bool logHandset = true;
-    const QStringList t =
-        QString::fromLatin1("0012ab34|(323) 410-5567||Jan 02 2006|Feb 03 2006|12.34  KQ100V12|"
-                            "MSM 2P (0x610a)|1: 52    2: 53|65535")
-            .split(QLatin1Char('|'));
-    const SHandsetTexts h{t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]};
+    const SHandsetTexts h{u"0012ab34"_s,        u"(323) 410-5567"_s, {},
+                          u"Jan 02 2006"_s,     u"Feb 03 2006"_s,    u"12.34  KQ100V12"_s,
+                          u"MSM 2P (0x610a)"_s, u"1: 52    2: 53"_s, u"65535"_s};
     const QDateTime late(QDate(2006, 5, 17), QTime(23, 59, 59));
     auto write = [&](const char* status, int op, int mode, const QDateTime& when) {
         return WriteOperationLog(Result("", status, "a.bin"), op, h, logHandset, install, 3, u"M"_s, 0, mode,

@@ -31,7 +31,6 @@ TEST(TransferFolder, RestoreRowsFollowTheDataPresent)
     const std::pair<const char*, const char*> cases[] = {
         {"", "00000"},
         {"TRANS_BK/sms/|TRANS_BK/mms/", "10000"},
-        {"TRANS_BK/sms/|TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/", "11110"},
         {"TRANS_BK/sms/|TRANS_BK/MMS|TRANS_BK/pim|TRANS_BK/brew/mod/iwsapp/schedule/|TRANS_BK/ui.data/",
          "11111"},
     };
