@@ -74,7 +74,7 @@ TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOneAndRefreshesThePacka
         const char* machine; // the machine-wide file (nullptr: none)
         bool recorded;
     } cases[] = {
-        {nullptr, nullptr, true},
+        // (A first start without any file is the package check's.)
         {"[General]\nLOCATE_DIRECTORY=/srv/qpx/\nLAST_PORTNUM=3\n", nullptr, false},
         {nullptr, "[General]\nLOCATE_DIRECTORY=/srv/shared/\n", false},
         {"[General]\nLOCATE_DIRECTORY=\nLAST_PORTNUM=3\n[Other]\nx=1\n", nullptr, true},
