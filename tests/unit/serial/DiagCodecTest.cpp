@@ -50,14 +50,6 @@ int Decode(quint8* body, size_t n, quint8* out, size_t outCap)
     return k;
 }
 
-// Decodes a whole encoded frame (closing flag included).
-int DecodeWire(Bytes wire, Bytes* decoded)
-{
-    SeedFrame(wire);
-    decoded->assign(wire.size() + 1, 0);
-    return Decode(wire.data(), wire.size() - 1, decoded->data(), decoded->size());
-}
-
 // Computed frames of the protocol notes (payload, wire), the FCS that needs escaping included.
 const std::pair<const char*, const char*> kExamples[] = {
     {"0C", "0C 14 3A 7E"},
@@ -80,7 +72,11 @@ TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
         const Bytes payload = HexBytes(text);
         Bytes wire = HexBytes(wireText), decoded;
         EXPECT_EQ(Encode(payload), wire) << text;
-        ASSERT_EQ(DecodeWire(wire, &decoded), static_cast<int>(payload.size() + 2)) << text;
+        SeedFrame(wire);
+        decoded.assign(wire.size() + 1, 0);
+        ASSERT_EQ(Decode(wire.data(), wire.size() - 1, decoded.data(), decoded.size()), // flag left out
+                  static_cast<int>(payload.size() + 2))
+            << text;
         EXPECT_TRUE(std::equal(payload.begin(), payload.end(), decoded.begin())) << text;
         EXPECT_EQ(GetLe16(decoded.data() + payload.size()), Fcs16Of(payload.data(), payload.size())) << text;
         // With any less room than the frame needs nothing is written, and the decoder refuses.
