@@ -70,10 +70,9 @@ TEST(DiagCodec, WorkedExamplesEncodeAndDecodeExactly)
 {
     for (const auto& [text, wireText] : kExamples) {
         const Bytes payload = HexBytes(text);
-        Bytes wire = HexBytes(wireText), decoded;
+        Bytes wire = HexBytes(wireText), decoded(wire.size() + 1, 0);
         EXPECT_EQ(Encode(payload), wire) << text;
         SeedFrame(wire);
-        decoded.assign(wire.size() + 1, 0);
         ASSERT_EQ(Decode(wire.data(), wire.size() - 1, decoded.data(), decoded.size()), // flag left out
                   static_cast<int>(payload.size() + 2))
             << text;
