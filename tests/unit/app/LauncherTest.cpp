@@ -63,30 +63,10 @@ protected:
     QString m_model = m_dataHome + u"/kova-qpx/MODEL/"_s;
 };
 
-// A package update drops one plug-in and brings two, one named like a file of the user's: the
-// package's links follow it, the user's own files and links stay.
-TEST_F(LauncherTest, EveryStartRefreshesThePackagedLinksAndLeavesTheUsersOwn)
-{
-    ASSERT_TRUE(Launch());
-    ASSERT_TRUE(qpxtest::WriteFile(m_model + u"mine.so"_s, "own") &&
-                QFile::link(m_root + u"/gone/theirs.so"_s, m_model + u"theirs.so"_s) &&
-                qpxtest::WriteFile(m_model + u"clash.so"_s, "own") &&
-                QFile::remove(m_package + u"/MODEL/reference.so"_s) &&
-                qpxtest::WriteFile(m_package + u"/MODEL/newer.so"_s, "plug-in") &&
-                qpxtest::WriteFile(m_package + u"/MODEL/clash.so"_s, "plug-in"));
-    ASSERT_TRUE(Launch());
-    // Each as "link target=content".
-    QStringList seen;
-    for (const char* name : {"reference.so", "newer.so", "theirs.so", "clash.so", "mine.so"})
-        seen << QFileInfo(m_model + QLatin1String(name)).symLinkTarget() + u'=' +
-                    QString::fromUtf8(qpxtest::ReadFile(m_model + QLatin1String(name)));
-    EXPECT_EQ(seen, (QStringList{u"="_s, m_package + u"/MODEL/newer.so=plug-in"_s,
-                                 m_root + u"/gone/theirs.so="_s, u"=own"_s, u"=own"_s}));
-}
-
 // The folder is recorded only when the program would find none; what the user's file holds
-// besides stays readable.
-TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
+// besides stays readable. Then a package update drops one plug-in and brings two, one named like a
+// file of the user's: the package's links follow it, the user's own files and links stay.
+TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOneAndRefreshesThePackagedLinks)
 {
     const struct
     {
@@ -94,7 +74,7 @@ TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
         const char* machine; // the machine-wide file (nullptr: none)
         bool recorded;
     } cases[] = {
-        {nullptr, nullptr, true},
+        // (A first start without any file is the package check's.)
         {"[General]\nLOCATE_DIRECTORY=/srv/qpx/\nLAST_PORTNUM=3\n", nullptr, false},
         {nullptr, "[General]\nLOCATE_DIRECTORY=/srv/shared/\n", false},
         {"[General]\nLOCATE_DIRECTORY=\nLAST_PORTNUM=3\n[Other]\nx=1\n", nullptr, true},
@@ -111,6 +91,20 @@ TEST_F(LauncherTest, RecordsTheFolderOnlyWhenNoStoreNamesOne)
         EXPECT_EQ(RegReadDword(QPX_REG_KEY, "LAST_PORTNUM"),
                   c.user && strstr(c.user, "LAST_PORTNUM") ? 3 : -1);
     }
+    ASSERT_TRUE(qpxtest::WriteFile(m_model + u"mine.so"_s, "own") &&
+                QFile::link(m_root + u"/gone/theirs.so"_s, m_model + u"theirs.so"_s) &&
+                qpxtest::WriteFile(m_model + u"clash.so"_s, "own") &&
+                QFile::remove(m_package + u"/MODEL/reference.so"_s) &&
+                qpxtest::WriteFile(m_package + u"/MODEL/newer.so"_s, "plug-in") &&
+                qpxtest::WriteFile(m_package + u"/MODEL/clash.so"_s, "plug-in"));
+    ASSERT_TRUE(Launch());
+    // Each as "link target=content".
+    QStringList seen;
+    for (const char* name : {"reference.so", "newer.so", "theirs.so", "clash.so", "mine.so"})
+        seen << QFileInfo(m_model + QLatin1String(name)).symLinkTarget() + u'=' +
+                    QString::fromUtf8(qpxtest::ReadFile(m_model + QLatin1String(name)));
+    EXPECT_EQ(seen, (QStringList{u"="_s, m_package + u"/MODEL/newer.so=plug-in"_s,
+                                 m_root + u"/gone/theirs.so="_s, u"=own"_s, u"=own"_s}));
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 

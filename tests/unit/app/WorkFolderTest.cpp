@@ -25,20 +25,6 @@ struct SPluginTree
 
 const QDateTime CLOSED_AT(QDate(2024, 3, 15), QTime(17, 45, 2));
 
-// The work folder sits beside the plug-in; its archives are named by the second they were made.
-TEST(WorkFolder, PathsAndArchiveNames)
-{
-    EXPECT_EQ(TransferWorkFolder(u"/opt/qpx/MODEL/x.so"_s), u"/opt/qpx/MODEL/TRANS_BK"_s);
-    for (const char* none : {"N/A", "", "plugin.so"})
-        EXPECT_TRUE(TransferWorkFolder(QLatin1String(none)).isEmpty()) << none;
-    EXPECT_EQ(TransferArchiveName(CLOSED_AT), u"TRANS_BK.20240315-174502"_s);
-    EXPECT_TRUE(IsTransferArchiveName(u"TRANS_BK.20240315-174502"_s));
-    for (const char* other :
-         {"TRANS_BK", "trans_bk.20240315-174502", "TRANS_BK.20240315-1745", "TRANS_BK.keep",
-          "TRANS_BK.20240315-174502.old", "TRANS_BK_20240315-174502", "xTRANS_BK.20240315-174502"})
-        EXPECT_FALSE(IsTransferArchiveName(QString::fromLatin1(other))) << other;
-}
-
 // At exit the work folder becomes an archive beside it; of the archives the ten newest stay, and
 // nothing that is not one of them is touched, nor anything a link inside one points at.
 TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
@@ -51,7 +37,10 @@ TEST(WorkFolder, ExitArchivesTheWorkFolderAndKeepsTheTenNewest)
         qpxtest::WriteFile(t.root + u"/TRANS_BK.202401%1-120000/pim"_s.arg(day, 2, 10, QLatin1Char('0')),
                            "old");
     ASSERT_TRUE(QFile::link(outside, t.root + u"/TRANS_BK.20240101-120000/link"_s));
-    const QStringList others{u"TRANS_BK.keep"_s, u"TRANS_BK_old"_s, u"trans_bk.20200101-000000"_s};
+    // No archives: names that only look like one.
+    const QStringList others =
+        u"TRANS_BK.keep|trans_bk.20200101-000000|TRANS_BK.20200101-0000|TRANS_BK_20200101-000000|"
+        u"TRANS_BK.20200101-000000.old|xTRANS_BK.20200101-000000"_s.split(u'|');
     for (const QString& name : others)
         qpxtest::WriteFile(t.root + QLatin1Char('/') + name + u"/pim"_s, "mine");
     qpxtest::WriteFile(t.root + u"/TRANS_BK.20200101-000000"_s, "a file");
@@ -80,7 +69,7 @@ TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
     ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
     EXPECT_TRUE(QFileInfo::exists(t.root + u"/TRANS_BK.20240315-174502/pim/book.dat"_s));
     EXPECT_EQ(qpxtest::FilesBelow(t.root + u"/TRANS_BK.20240315-174503"_s).keys(), QStringList{u"ui.data"_s});
-    for (const QString& dll : {t.dll, u"N/A"_s, QString()}) // no work folder
+    for (const QString& dll : {t.dll, u"N/A"_s, QString(), u"plugin.so"_s}) // no work folder
         EXPECT_FALSE(ArchiveTransferWorkFolder(dll, CLOSED_AT)) << dll.toStdString();
     QDir().mkpath(t.work);
     EXPECT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
@@ -88,7 +77,7 @@ TEST(WorkFolder, ArchivesOfOneSecondAndOfNothing)
 }
 
 // The guard refuses an empty path, "/", the plug-in folder itself, a folder outside it or a link
-// out of it; a link inside goes into an archive as a link, and is removed as one.
+// out of it. (A link inside an archive is removed as a link: see the exit archiving.)
 TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
 {
     const SPluginTree t, t2;
@@ -112,16 +101,6 @@ TEST(WorkFolder, GuardsKeepEverythingOutsideThePluginFolder)
     }
     EXPECT_FALSE(ArchiveTransferWorkFolder(t2.dll, CLOSED_AT));
     EXPECT_TRUE(QFileInfo(t2.work).isSymLink() && qpxtest::FilesBelow(t.work).size() == 3);
-
-    ASSERT_TRUE(QFile::link(outside, t.work + u"/link-to-outside"_s));
-    ASSERT_TRUE(ArchiveTransferWorkFolder(t.dll, CLOSED_AT));
-    const QString archive = t.root + u"/TRANS_BK.20240315-174502"_s;
-    EXPECT_TRUE(QFileInfo(archive + u"/link-to-outside"_s).isSymLink());
-    EXPECT_TRUE(EmptyFolderGuarded(archive, t.root)); // keeps the folder itself
-    EXPECT_TRUE(QFileInfo(archive).isDir() &&
-                QDir(archive).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    EXPECT_TRUE(RemoveFolderGuarded(archive, t.root) && !QFileInfo::exists(archive) &&
-                QFileInfo::exists(outside + u"/precious.txt"_s));
 }
 
 } // namespace

@@ -19,7 +19,8 @@ public:
     }
     QString Root() const { return m_strRoot; }
 
-    // A tty below parent (a device folder), bound to driver; type "" writes no type attribute.
+    // A tty below parent (a device folder of its own), bound to driver; type "" writes no type
+    // attribute.
     void AddTty(const QString& name, const QString& parent, const QString& driver, const QString& type = {})
     {
         const QString ttyDir = parent + QStringLiteral("/tty/") + name;
@@ -27,12 +28,9 @@ public:
         QFile::link(parent, ttyDir + QStringLiteral("/device"));
         if (!type.isEmpty())
             Attr(ttyDir, QStringLiteral("type"), type);
-        if (!driver.isEmpty()) {
-            const QString drv = m_strRoot + QStringLiteral("/bus/drivers/") + driver;
-            QDir().mkpath(drv);
-            QFile::remove(parent + QStringLiteral("/driver"));
-            QFile::link(drv, parent + QStringLiteral("/driver"));
-        }
+        const QString drv = m_strRoot + QStringLiteral("/bus/drivers/") + driver;
+        QDir().mkpath(drv);
+        QFile::link(drv, parent + QStringLiteral("/driver"));
         QFile::link(ttyDir, m_strRoot + QStringLiteral("/class/tty/") + name);
     }
 

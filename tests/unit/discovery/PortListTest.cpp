@@ -8,11 +8,6 @@
 
 namespace {
 
-int HandsetName(const QString& s)
-{
-    return IsHandsetPortName(s) ? 1 : 0;
-}
-
 // Each rule with its cases, "text=number" separated by "|".
 TEST(PortNames, NumberRules)
 {
@@ -28,7 +23,8 @@ TEST(PortNames, NumberRules)
         {PortNumberOfFriendlyName, "USB CDMA Modem (COM12)=12|Device (COM256)=256|Device (COM300)=-1|"
                                    "Device (COM0)=-1|COM4=-1|Modem (COM)=-1|Modem (com4)=-1|Modem (COM4a)=4|"
                                    "Modem (COM99999999999)=-1"},
-        {HandsetName, "Qualified MCCI thing (COM3)=1|Some CDMA (COM3)=1|Some usb cdma (COM3)=0"},
+        {[](const QString& s) { return IsHandsetPortName(s) ? 1 : 0; },
+         "Qualified MCCI thing (COM3)=1|Some CDMA (COM3)=1|Some usb cdma (COM3)=0"},
         // Entries of the virtual-port folder.
         {VirtualPortNumberOfEntry, "COM1=1|COM256=256|COM257=-1|COM0=-1|COM01=-1|COM12.name=-1|COM=-1"},
         // The fixed numbers of real ttys.

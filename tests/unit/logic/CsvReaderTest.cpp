@@ -25,7 +25,6 @@ TEST(CsvReader, RowsAndFields)
         {"\n\na\n\n\nb\n\n", {"a", "b"}}, // blank lines are skipped
         {"a,b\n\nc,,d\n", {"a|b", "c||d"}},
         {"", {}},
-        {"\r\n\r\n", {}},
         {",x\n", {"|x"}},        // leading comma: an empty Name
         {"a,\nb\n", {"a", "b"}}, // trailing comma: the next line starts a new row
         {",,\n,\n", {"|", ""}},
@@ -81,7 +80,6 @@ TEST(CsvReader, WriteNeedsTextWithAnEntry)
 {
     const std::pair<QByteArray, ECsvContent> cases[] = {
         {"", ECsvContent::NoEntries},
-        {"\r\n\n", ECsvContent::NoEntries},
         {"   \n\t \n", ECsvContent::NoEntries},
         {",,,\n , \t,\n", ECsvContent::NoEntries},
         {QByteArray("Kim,1\n\0\0", 8), ECsvContent::NotText},

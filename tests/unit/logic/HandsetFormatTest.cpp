@@ -9,12 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// MIN1 from its three parts: leading group (bits 14..23), thousands digit (10..13), low group.
-quint32 Min1(unsigned lead, unsigned thousands, unsigned low)
-{
-    return (lead << 14) | (thousands << 10) | low;
-}
-
 // The rows of `full` whose digit (0-9, then A) is in `shown`, the others empty.
 QStringList Shown(const QStringList& full, const char* shown)
 {
@@ -42,7 +36,7 @@ TEST(HandsetFormat, MobileNumbers)
 {
     const struct
     {
-        unsigned lead, thousands, low, min2;
+        unsigned lead, thousands, low, min2; // MIN1 is lead (bits 14..23), thousands (10..13), low
         const char* text;
     } cases[] = {
         {309, 5, 456, 212, "(323) 410-5567"},
@@ -58,7 +52,8 @@ TEST(HandsetFormat, MobileNumbers)
         {1023, 5, 456, 0, "213-5567"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FormatMobileNumber(Min1(c.lead, c.thousands, c.low), c.min2), QLatin1String(c.text))
+        EXPECT_EQ(FormatMobileNumber((c.lead << 14) | (c.thousands << 10) | c.low, c.min2),
+                  QLatin1String(c.text))
             << c.lead << " " << c.thousands << " " << c.low << " " << c.min2;
 }
 

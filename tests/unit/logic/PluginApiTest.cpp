@@ -68,18 +68,11 @@ TEST(PluginApi, ModelImageIsCopiedRowByRow)
                 fromLibrary.nWidth * fromLibrary.nHeight == fromLibrary.pixels.size());
 }
 
+// Exports a plug-in lacks stay unset (every page test uses the full set of the recording plug-in).
 TEST(PluginApi, ExportsAreResolvedByName)
 {
-    CPluginLibrary full;
-    ASSERT_TRUE(full.Load(TestPlugin("qpx_rec_plugin"))) << ModuleLastError().toStdString();
-    const SPluginExports& e = full.Exports();
-    EXPECT_TRUE(e.pfnUpgrade && e.pfnBin && e.pfnSrc && e.pfnPrl && e.pfnEri && e.pfnRefurbish &&
-                e.pfnPhoneBook && e.pfnSettings && e.pfnTransfer && e.pfnGetModelKind &&
-                e.pfnGetSupportBINVersion && e.pfnGetModelImage && e.pfnReleaseRs);
-    EXPECT_EQ(FileVersionOf(full.Handle()), u"1.0.2.3"_s);
-
     CPluginLibrary min;
-    ASSERT_TRUE(min.Load(TestPlugin("qpx_rec_plugin_min")));
+    ASSERT_TRUE(min.Load(TestPlugin("qpx_rec_plugin_min"))) << ModuleLastError().toStdString();
     EXPECT_TRUE(min.Exports().pfnPrl && !min.Exports().pfnBin && !min.Exports().pfnReleaseRs);
     CPluginLibrary moved(std::move(min));
     EXPECT_TRUE(!min.IsLoaded() && moved.IsLoaded());

@@ -1,18 +1,20 @@
-// The serial driver over pseudo-terminals: the test plays the handset on the master side. A call
-// that should end early gets a wait far beyond CTest's time-out, so only its result is checked.
-#include "serial/SerialPort.h"
+// The serial driver over pseudo-terminals, and the program's own diagnostic requests on it: the
+// test plays the handset on the master side. A call that should end early gets a wait far beyond
+// CTest's time-out, so only its result is checked.
 #include "PtyHandset.h"
 #include "TestEnv.h"
-#include "serial/DiagCodec.h"
+#include "serial/DiagPort.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -21,10 +23,11 @@ namespace {
 constexpr quint32 FOREVER_MS = 3600 * 1000; // for calls that must end early
 constexpr quint32 LONG_MS = 60 * 1000;      // for frames on their way
 
-// The object is large; tests keep it on the heap like its owner does.
+// The object is large; tests keep it on the heap like its owner does. The diagnostic port is the
+// serial port with the program's requests on top.
 struct SerialFixture : ::testing::Test
 {
-    std::unique_ptr<CSerialPort> port = std::make_unique<CSerialPort>();
+    std::unique_ptr<CDiagPort> port = std::make_unique<CDiagPort>();
     CPtyHandset handset;
     quint8 buffer[CSerialPort::RESPONSE_BUFFER_SIZE];
     quint32 len = 0;
@@ -39,20 +42,17 @@ struct SerialFixture : ::testing::Test
     bool Transact(const Bytes& payload)
     {
         const Bytes req = Framed(payload);
-        return port->Transact(req.data(), static_cast<quint32>(req.size()), buffer, &len, 1280);
+        return port->CSerialPort::Transact(req.data(), static_cast<quint32>(req.size()), buffer, &len, 1280);
     }
 };
 
 // Every refused open names its cause and leaves no descriptor or thread behind; a port held by
 // another open is busy, named with its holder, until that one closes.
-TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
+TEST_F(SerialFixture, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
 {
     const QString dir = qpxtest::MakeTempDir(u"serial"_s);
     ASSERT_TRUE(qpxtest::WriteFile(dir + u"/plain"_s, "x") && qpxtest::WriteFile(dir + u"/locked"_s, "x"));
     QFile::setPermissions(dir + u"/locked"_s, QFileDevice::Permissions());
-    CPtyHandset handset;
-    auto first = std::make_unique<CSerialPort>();
-    ASSERT_TRUE(first->OpenPath(handset.SlavePath()));
     const QString holder =
         u"%1 (process %2)"_s.arg(QString::fromLocal8Bit(qpxtest::ReadFile(u"/proc/self/comm"_s)).trimmed())
             .arg(::getpid());
@@ -74,52 +74,33 @@ TEST(SerialOpen, SecondOpenOfAHeldPortIsBusyAndRefusedOpensLeaveNothingBehind)
         if (c.error == CSerialDevice::SERIAL_PERMISSION_DENIED && ::geteuid() == 0)
             continue; // root opens everything
         SCOPED_TRACE(c.path.toStdString());
-        auto port = std::make_unique<CSerialPort>();
-        const int fds = OpenDescriptorCount(), threads = ThreadCount();
-        EXPECT_FALSE(c.path.isEmpty() ? port->Open(42) : port->OpenPath(c.path));
-        EXPECT_EQ(port->LastError(), c.error);
-        EXPECT_TRUE(port->LastErrorText().contains(c.text)) << port->LastErrorText().toStdString();
-        EXPECT_TRUE(!port->IsOpen() && OpenDescriptorCount() == fds && ThreadCount() == threads);
-        quint8 buf[16];
-        quint32 len = 0;
-        EXPECT_EQ(port->ReceiveFrame(buf, FOREVER_MS, &len, sizeof buf), RX_TIMEOUT); // no wait
+        auto refused = std::make_unique<CSerialPort>();
+        const int fds = ProcEntries("fd"), threads = ProcEntries("task");
+        EXPECT_FALSE(c.path.isEmpty() ? refused->Open(42) : refused->OpenPath(c.path));
+        EXPECT_EQ(refused->LastError(), c.error);
+        EXPECT_TRUE(refused->LastErrorText().contains(c.text)) << refused->LastErrorText().toStdString();
+        EXPECT_TRUE(!refused->IsOpen() && ProcEntries("fd") == fds && ProcEntries("task") == threads);
+        EXPECT_EQ(refused->ReceiveFrame(buffer, FOREVER_MS, &len), RX_TIMEOUT); // no wait
         if (c.error == CSerialDevice::SERIAL_BUSY) {
-            EXPECT_EQ(port->LastErrorDetail() + port->LastErrorDevice(), holder + handset.SlavePath());
-            first->Close();
-            EXPECT_TRUE(port->OpenPath(c.path)); // the lock went with the close
+            EXPECT_EQ(refused->LastErrorDetail() + refused->LastErrorDevice(), holder + handset.SlavePath());
+            port->Close();
+            EXPECT_TRUE(refused->OpenPath(c.path)); // the lock went with the close
         }
     }
     CSerialPort::SetPathResolver({});
 }
 
-TEST_F(SerialFixture, BackToBackFramesStayUntilPurge)
-{
-    ASSERT_TRUE(handset.WriteRaw(Concat({Framed({0x01, 0x02}), Framed({0x03}), Framed({0x04})})));
-    ASSERT_TRUE(Receive() == RX_FRAME_OK && Bytes(buffer, buffer + 2) == HexBytes("01 02"));
-    EXPECT_TRUE(Receive() == RX_FRAME_OK && port->DecodedLength() == 3 && buffer[0] == 0x03);
-    port->Purge();
-    EXPECT_EQ(Receive(20), RX_TIMEOUT);
-    // A late answer to an earlier request sits in the ring; Transact purges it first.
-    ASSERT_TRUE(handset.WriteRaw(Framed({0x00, 0x01})));
-    handset.Serve([](const Bytes& req) { return Framed(Concat({req, HexBytes("AA BB")})); });
-    ASSERT_TRUE(Transact({0x0C}));
-    EXPECT_EQ(Bytes(buffer, buffer + port->DecodedLength() - 2), HexBytes("0C AA BB"));
-}
-
-// A damaged frame is bad at once, not a time-out after the long wait.
+// A damaged frame is bad at once, not a time-out after the long wait; so is one longer than the
+// decode buffer (the largest that fits: see the full ring), and one whose raw form is longer than
+// the caller's buffer.
 TEST_F(SerialFixture, DamagedFramesAreBadWithoutWaiting)
 {
     Bytes flipped = Framed(HexBytes("0C 01 02 03"));
     flipped[2] ^= 0x10;
-    // Flipped, ending in a lone escape, longer than the decode buffer.
-    for (const Bytes& wire :
-         {flipped, HexBytes("0C 14 3A 7D 7E"), Framed(Bytes(CSerialPort::DECODE_BUFFER_SIZE - 1, 0x33))}) {
+    for (const Bytes& wire : {flipped, Framed(Bytes(CSerialPort::DECODE_BUFFER_SIZE - 1, 0x33))}) {
         ASSERT_TRUE(handset.WriteRaw(wire));
         EXPECT_EQ(Receive(), RX_BAD_FRAME) << wire.size();
     }
-    ASSERT_TRUE(handset.WriteRaw(Framed(Bytes(CSerialPort::DECODE_BUFFER_SIZE - 2, 0x33)))); // just fits
-    EXPECT_EQ(Receive(), RX_FRAME_OK);
-    // Raw form longer than the caller's buffer: rejected once the buffer is full.
     quint8 small[16];
     ASSERT_TRUE(handset.WriteRaw(Framed(Bytes(20, 0x44))));
     EXPECT_EQ(port->ReceiveFrame(small, LONG_MS, &len, sizeof small), RX_BAD_FRAME);
@@ -161,7 +142,7 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
         SCOPED_TRACE(end);
         CPtyHandset far;
         ASSERT_TRUE(port->OpenPath(far.SlavePath(), 4));
-        const int threads = ThreadCount();
+        const int threads = ProcEntries("task");
         ASSERT_TRUE(far.WriteRaw(HexBytes("0C 01 02"))); // half a frame
         std::thread ender([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the result is the same before
@@ -184,7 +165,8 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
         }
         if (end == HANG_UP) {
             // No reader spins on.
-            EXPECT_TRUE(port->IsGone() && qpxtest::PumpUntil([&] { return ThreadCount() == threads - 1; }));
+            EXPECT_TRUE(port->IsGone() &&
+                        qpxtest::PumpUntil([&] { return ProcEntries("task") == threads - 1; }));
             const Bytes req = Framed({0x0C});
             EXPECT_FALSE(port->Write(req.data(), static_cast<quint32>(req.size())));
             EXPECT_EQ(Receive(FOREVER_MS), RX_TIMEOUT);
@@ -201,6 +183,74 @@ TEST_F(SerialFixture, SomethingEndsABlockedReceive)
     ASSERT_TRUE(port->OpenPath(handset.SlavePath()));
     const Bytes big(256 * 1024, 0x55); // more than the pty holds
     EXPECT_FALSE(port->Write(big.data(), static_cast<quint32>(big.size())));
+}
+
+// The command bytes of a request (its first three at most): what an answer starts with.
+Bytes Head(const Bytes& req)
+{
+    return Bytes(req.begin(), req.begin() + std::min<size_t>(req.size(), 3));
+}
+
+// Each request on the wire (a late answer purged before it), and what it makes of a good answer, a
+// short one, one to another command, a damaged one, none and one about another NAM or item; a
+// request that cannot be sent is refused.
+TEST_F(SerialFixture, DiagRequestsAndTheirAnswers)
+{
+    // The call, its request, the result of a good answer (the request echoed, then 7D 7E).
+    const std::tuple<std::function<int(CDiagPort&, quint8*)>, Bytes, int> cases[] = {
+        {[](CDiagPort& p, quint8* r) { return p.RequestStatus(r) ? 1 : 0; }, HexBytes("0C"), 1},
+        {[](CDiagPort& p, quint8* r) { return p.RequestVersion(r) ? 1 : 0; }, HexBytes("00"), 1},
+        {[](CDiagPort& p, quint8*) { return int(p.ReadPrlVersion(1)); }, HexBytes("8C 01"), 0x7E7D},
+        {[](CDiagPort& p, quint8*) { return int(p.ReadEriVersion()); },
+         Concat({HexBytes("26 B9 0F"), Bytes(654, 0)}), 0x7E7D},
+    };
+    const std::function<Bytes(const Bytes&)> answers[] = {
+        [](const Bytes& req) { // after leading flags
+            return Concat({HexBytes("7E 7E"), Framed(Concat({Head(req), HexBytes("7D 7E"), Bytes(60, 0)}))});
+        },
+        [](const Bytes& req) {
+            return Framed(Concat({HexBytes("13"), req}));
+        },
+        [](const Bytes& req) {
+            Bytes wire = Framed(Concat({req, HexBytes("7D 7E")}));
+            wire[1] ^= 0x01;
+            return wire;
+        },
+        [](const Bytes& req) { return Framed(Head(req)); }, // no version bytes
+        [](const Bytes& req) { // about another NAM or item: a late answer to an earlier question
+            Bytes head = Head(req);
+            head.back() ^= 0x01;
+            return Framed(Concat({head, HexBytes("7D 7E"), Bytes(60, 0)}));
+        },
+    };
+    // A late answer to an earlier request sits in the ring: the first request purges it.
+    ASSERT_TRUE(handset.WriteRaw(Framed({0x00, 0x01})));
+    for (const auto& [call, request, good] : cases) {
+        // A status or version answer is not checked for its length or subject.
+        for (size_t a = 0; a < std::size(answers) - (good == 1 ? 2 : 0); ++a) {
+            handset.Serve(answers[a]);
+            std::memset(buffer, 0xEE, sizeof buffer);
+            EXPECT_EQ(call(*port, buffer), a == 0      ? good
+                                           : good == 1 ? 0
+                                                       : CDiagPort::VERSION_FAILED)
+                << good << " answer " << a;
+            EXPECT_EQ(handset.Requests().back(), request) << "answer " << a;
+            // A good answer lands in a cleared buffer, its check bytes after it.
+            const Bytes body = Concat({Head(request), HexBytes("7D 7E"), Bytes(60, 0)});
+            EXPECT_TRUE(good != 1 || a != 0 ||
+                        (Bytes(buffer, buffer + body.size()) == body &&
+                         GetLe16(buffer + body.size()) == Fcs16Of(body.data(), body.size()) &&
+                         buffer[CSerialPort::RESPONSE_BUFFER_SIZE - 1] == 0))
+                << "answer " << a;
+        }
+    }
+    // A silent handset: the failure value, and the request still went out.
+    handset.Serve([](const Bytes&) { return Bytes(); });
+    EXPECT_EQ(port->ReadPrlVersion(0), CDiagPort::VERSION_FAILED);
+    EXPECT_EQ(handset.Requests().back(), HexBytes("8C 00"));
+    EXPECT_FALSE(port->Request(buffer, buffer, 0, nullptr, 10));
+    Bytes big(CDiagPort::MAX_REQUEST_PAYLOAD + 1, 0x7E);
+    EXPECT_FALSE(port->Request(big.data(), buffer, CDiagPort::MAX_REQUEST_PAYLOAD + 1, nullptr, 10));
 }
 
 } // namespace
