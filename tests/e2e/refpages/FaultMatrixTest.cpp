@@ -241,6 +241,14 @@ protected:
         return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s;
     }
     // Connected, the plug-in named for the handset, the page's start usable.
+    COperationPage* Page() const
+    {
+        const EPhase p = m_phase.ePhase;
+        return p == SETTINGS    ? static_cast<COperationPage*>(m_pHost->SettingsPage())
+               : p == PHONEBOOK ? static_cast<COperationPage*>(m_pHost->PhoneBookPage())
+               : p == TRANSFER  ? static_cast<COperationPage*>(m_pHost->TransferPage())
+                                : static_cast<COperationPage*>(m_pHost->UpgradePage());
+    }
     bool BackOnline() const
     {
         return Connected() && HandsetShown() && (!IsOperation() || Page()->IsStartEnabled()) &&
@@ -377,19 +385,6 @@ protected:
         }
     }
 
-    COperationPage* Page() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage();
-        case TRANSFER:
-            return m_pHost->TransferPage();
-        default:
-            return m_pHost->UpgradePage();
-        }
-    }
     QLabel* StatusLabel() const { return Child<QLabel>(Page(), "statusValue"); }
 
     // One run of the operation: it ends, the page unlocks, and what it shows and logs is true.
