@@ -65,25 +65,6 @@ protected:
     static SRunResult Info(int port) { return Diag({"info", "--port", QString::number(port)}); }
 };
 
-// (Real devices and their names: the discovery unit tests.)
-TEST_F(DiagE2e, PortsListsSimulatorsByTheNumberingRule)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--port", "42"}));
-    EXPECT_EQ(sim.Port(), 42);
-    const SRunResult r = Diag({"ports"});
-    ASSERT_EQ(r.nExitCode, OK);
-    EXPECT_EQ(r.Lines(), QStringList{u"COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)"_s.arg(sim.Pty())});
-
-    // A second simulator takes the lowest free number from 20; asking for a taken one fails.
-    CSimProcess second;
-    ASSERT_TRUE(second.Start({}));
-    EXPECT_EQ(second.Port(), 20);
-    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", "42"});
-    EXPECT_EQ(clash.nExitCode, 2);
-    EXPECT_TRUE(clash.strErr.contains(u"COM42"_s)) << clash.strErr.toStdString();
-}
-
 // A handset that misbehaves: qpx-diag info fails with the right exit code and message and prints
 // no partial report.
 TEST_F(DiagE2e, FaultsFailCleanlyWithTheRightExitCode)
@@ -268,6 +249,12 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
     for (int i = 0; i < 21; ++i)
         EXPECT_EQ(text[i].mid(text[i].indexOf(u": "_s) + 2), info.value(order[i]).toString())
             << order[i].toStdString();
+    EXPECT_EQ(Diag({"ports"}).Lines(),
+              QStringList{u"COM%1 %2 handset=yes KOVA USB CDMA Modem (COM%1)"_s.arg(port, sim.Pty())});
+    // A second simulator asking for a number that is taken fails.
+    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", port});
+    EXPECT_EQ(clash.nExitCode, 2);
+    EXPECT_TRUE(clash.strErr.contains(u"COM"_s + port)) << clash.strErr.toStdString();
     const QJsonObject p = ParseJson(Diag({"ports", "--json"})).value(u"ports"_s).toArray().first().toObject();
     EXPECT_EQ(p.value(u"port"_s).toString(), u"COM%1"_s.arg(sim.Port()));
     EXPECT_EQ(p.value(u"number"_s).toInt(), sim.Port());

@@ -312,8 +312,7 @@ TEST_F(CPluginTest, WhatTheHandsetRefusesOrNeverAnswersEndsTheRunWithItsReason)
 // ends the operation at the first bad answer, named by its own step, and nothing is reported as
 // done: the handset keeps its software, a backup gets no marker. (Hang-ups and damaged answers
 // in a download or a restore: the fault matrix.)
-using FirmwareE2e = CPluginTest;
-TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
+TEST_F(CPluginTest, AFaultMidWindowEndsTheTransferCleanly)
 {
     const QByteArray big = Pattern(64 * 1024, 13, 0x7E);
     const QString marker = m_install + u"MODEL/TRANS_BK/VKQ100A1.pp"_s;
@@ -438,8 +437,7 @@ TEST_F(CPluginTest, EveryWriteKeepsWhatItReplacesWithAManifest)
 // A write leaves out lines of only blanks, cuts a field that is too wide on its last whole
 // character (UTF-8, or two-byte characters of a code page such as CP949) and counts everything
 // it cut or dropped; where the old phonebook was kept comes first.
-using PhonebookE2e = CPluginTest;
-TEST_F(PhonebookE2e, WriteCutsOnWholeCharactersAndResultTextsFitTheirFields)
+TEST_F(CPluginTest, WriteCutsOnWholeCharactersAndResultTextsFitTheirFields)
 {
     ASSERT_TRUE(StartSim());
     const QByteArray umlauts16 = QByteArray("\xc3\xa4").repeated(16);
@@ -580,11 +578,9 @@ TEST_F(SecurityE2e, RejectedCodesAreSentOnceAndALockedOutHandsetStaysLocked)
 
 // ---- settings rows ----
 
-using SettingsE2e = CPluginTest;
-
 // Each editor kind is written and read back, only changed rows are written, and IMSI_S and the
 // MIN rows stay in step.
-TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritten)
+TEST_F(CPluginTest, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritten)
 {
     qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\neri_version=none\n"); // ERI ID never written
     ASSERT_TRUE(StartSim());
@@ -665,7 +661,7 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
 }
 
 // A handset without the items shows them empty without editors; one without PRL reads, no PRL ID.
-TEST_F(SettingsE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
+TEST_F(CPluginTest, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
 {
     const int lang = Row(4, "Language");
     ASSERT_TRUE(StartSim({u"--refuse"_s, u"0x26"_s}));

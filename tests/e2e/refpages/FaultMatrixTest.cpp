@@ -173,11 +173,10 @@ protected:
 
     // ---- the simulator's side ----
 
-    QString SimLog() { return m_sim.Stderr(); }
     // Requests the handset has had since the fault struck (the one it struck at included).
     int RequestsSinceStrike()
     {
-        const QString log = SimLog();
+        const QString log = m_sim.Stderr();
         const qsizetype at = log.indexOf("faults strike from here"_L1);
         return at < 0 ? 0 : static_cast<int>(log.mid(at).count(": request "_L1));
     }
@@ -189,9 +188,9 @@ protected:
         case HANGUP: // gone, and the program has seen it go
             return !m_sim.IsRunning() && PortGone();
         case UNPLUG:
-            return SimLog().contains("leaving COM"_L1) && PortGone();
+            return m_sim.Stderr().contains("leaving COM"_L1) && PortGone();
         case ALTERED_STORE: // only writes are hit; the program just keeps polling
-            return SimLog().count("request 0C"_L1) >= 10;
+            return m_sim.Stderr().count("request 0C"_L1) >= 10;
         default:
             return RequestsSinceStrike() >= (m_fault.eFault == SILENCE ? 2 : 7);
         }
@@ -206,7 +205,7 @@ protected:
         }
         ASSERT_GT(m_sim.ProcessId(), 0);
         ASSERT_EQ(::kill(static_cast<pid_t>(m_sim.ProcessId()), SIGUSR1), 0);
-        ASSERT_TRUE(PumpUntil([&] { return SimLog().contains("recovered"_L1); }, CONNECT_MS));
+        ASSERT_TRUE(PumpUntil([&] { return m_sim.Stderr().contains("recovered"_L1); }, CONNECT_MS));
     }
 
     // ---- the program's side ----
@@ -445,7 +444,7 @@ TEST_P(FaultMatrixTest, Cell)
     } else {
         before = Counts();
         ASSERT_TRUE(PumpUntil(watching([&] { return Struck(); }), OPERATION_MS))
-            << SimLog().right(2000).toStdString();
+            << m_sim.Stderr().right(2000).toStdString();
         // Only memory writes are altered: the program connects and polls as usual.
         EXPECT_FALSE(connecting && m_fault.eFault != ALTERED_STORE && m_fault.eFault != LATE && Connected())
             << "a handset that does not answer is taken as connected";

@@ -26,9 +26,10 @@ constexpr int SIM_PORT = 40;
 class UpgradeRefPagesTest : public CRefPagesTest
 {
 protected:
-    void SetUp() override
+    // The program and the simulator (faults in simArgs), the upgrade page at hand.
+    void Open(const QStringList& simArgs = {}, bool waitForHandset = true)
     {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, simArgs, waitForHandset));
         m_pPage = m_pHost->UpgradePage();
     }
 
@@ -82,18 +83,9 @@ protected:
 // A handset left in download mode by an interrupted firmware write: the program says so instead
 // of connecting for ever, a Bin Download with the plug-in chosen by hand writes the software, and
 // the handset is then taken back like any other.
-class DownloadModeUpgradeRefPagesTest : public UpgradeRefPagesTest
+TEST_F(UpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHandset)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {u"--start-in"_s, u"boot-loader"_s}, false));
-        m_pPage = m_pHost->UpgradePage();
-    }
-};
-
-TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHandset)
-{
+    ASSERT_NO_FATAL_FAILURE(Open({u"--start-in"_s, u"boot-loader"_s}, false));
     ASSERT_TRUE(
         PumpUntil([&] { return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s; },
                   CONNECT_MS))
@@ -149,31 +141,16 @@ public:
 };
 CSystemBus* const g_systemBus = static_cast<CSystemBus*>(::testing::AddGlobalTestEnvironment(new CSystemBus));
 
-// ModemManager, present on the system bus, is asked to leave the handset alone for each operation.
-class ModemManagerUpgradeRefPagesTest : public UpgradeRefPagesTest
-{
-protected:
-    void SetUp() override
-    {
-        m_mm = std::make_unique<CFakeModemManager>(g_systemBus->m_bus->Address());
-        ASSERT_TRUE(m_mm->Register());
-        ASSERT_NO_FATAL_FAILURE(UpgradeRefPagesTest::SetUp());
-        m_mm->AddModem(m_strUid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
-    }
-    void TearDown() override
-    {
-        UpgradeRefPagesTest::TearDown();
-        m_mm.reset();
-    }
-
-    std::unique_ptr<CFakeModemManager> m_mm;
-    const QString m_strUid = u"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4"_s;
-};
-
 // ERI read, write and read again change the shown ERI version; a PRL read of one NAM saves what
-// the handset holds, also when the program ends meanwhile.
-TEST_F(ModemManagerUpgradeRefPagesTest, EriAndPrlReadsAndWritesAlsoWhenTheProgramEndsMeanwhile)
+// the handset holds, also when the program ends meanwhile. ModemManager, present on the system
+// bus, is asked to leave the handset alone for each operation.
+TEST_F(UpgradeRefPagesTest, EriAndPrlReadsAndWritesAlsoWhenTheProgramEndsMeanwhile)
 {
+    CFakeModemManager mm(g_systemBus->m_bus->Address());
+    ASSERT_TRUE(mm.Register());
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const QString uid = u"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4"_s;
+    mm.AddModem(uid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
     const QString reads = m_files + u"/reads"_s;
     ASSERT_TRUE(QDir().mkpath(reads));
     EXPECT_EQ(EriVersionText(), u"3"_s); // the handset's own
@@ -236,10 +213,10 @@ TEST_F(ModemManagerUpgradeRefPagesTest, EriAndPrlReadsAndWritesAlsoWhenTheProgra
     EXPECT_EQ(saved, ReadSimState(m_state).prl[1]);
     EXPECT_EQ(prl::Check(saved), prl::PRL_OK);
     // ModemManager was asked to leave the handset alone for each of the four runs.
-    const QStringList calls = m_mm->Calls();
+    const QStringList calls = mm.Calls();
     ASSERT_EQ(calls.size(), 8) << calls.join(u'\n').toStdString();
     for (int i = 0; i < calls.size(); ++i)
-        EXPECT_EQ(calls[i], m_strUid + (i % 2 == 0 ? u" on"_s : u" off"_s)) << i;
+        EXPECT_EQ(calls[i], uid + (i % 2 == 0 ? u" on"_s : u" off"_s)) << i;
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return PrlVersionText() == u"1: 52    2: 53"_s; }));
 
     // The program ends during a second read: the plug-in is left to finish on its own (nothing
@@ -267,6 +244,7 @@ TEST_F(ModemManagerUpgradeRefPagesTest, EriAndPrlReadsAndWritesAlsoWhenTheProgra
 // result in the day's log.
 TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     qpxtest::CLogCapture messages;
     m_frame->show();
     ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
@@ -304,6 +282,7 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 // (What a script itself can do, the plug-in tests try.)
 TEST_F(UpgradeRefPagesTest, UpgradeScriptAndRefurbishWriteWhatTheyCarry)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, OP_UPGRADE));
     const QByteArray prl = PrlFile(300, 901);
     const QByteArray eri = EriFile(1500, 0x0203);
