@@ -189,6 +189,25 @@ protected:
         return QString::fromUtf8(qpxtest::ReadFile(folder + u"/manifest.txt"_s));
     }
 
+    // The codes a test gives the plug-in are its own.
+    void TearDown() override
+    {
+        qunsetenv("QPX_REF_SPC");
+        qunsetenv("QPX_REF_PASSWORD");
+    }
+    SOutcome WriteMdn()
+    {
+        SGrid g(2);
+        g.Set(Row(2, "MDN"), u"3105550000"_s);
+        return Settings(2, 0, g);
+    }
+    QString ReadMdn() { return Read(2).Cell(Row(2, "MDN")); }
+    // Requests of one command the simulator logged (read after it ended).
+    int Requests(const char* code)
+    {
+        return static_cast<int>(m_sim.Stderr().count(u"request %1 "_s.arg(QLatin1String(code))));
+    }
+
     std::vector<std::unique_ptr<SGrid>> m_grids;
     QString m_strLastStatus;
 };
@@ -500,32 +519,10 @@ TEST_F(CPluginTest, WriteCutsOnWholeCharactersAndResultTextsFitTheirFields)
 
 // ---- security codes ----
 
-class SecurityE2e : public CPluginTest
-{
-protected:
-    void TearDown() override
-    {
-        qunsetenv("QPX_REF_SPC");
-        qunsetenv("QPX_REF_PASSWORD");
-    }
-    SOutcome WriteMdn()
-    {
-        SGrid g(2);
-        g.Set(Row(2, "MDN"), u"3105550000"_s);
-        return Settings(2, 0, g);
-    }
-    QString ReadMdn() { return Read(2).Cell(Row(2, "MDN")); }
-    // Requests of one command the simulator logged (read after it ended).
-    int Requests(const char* code)
-    {
-        return static_cast<int>(m_sim.Stderr().count(u"request %1 "_s.arg(QLatin1String(code))));
-    }
-};
-
 // An SPC the plug-in cannot read and a handset that locks itself after wrong codes: a rejected
 // code is sent once per run, a malformed one never; the technician learns what is missing. A
 // password is sent only when the handset asks for it.
-TEST_F(SecurityE2e, RejectedCodesAreSentOnceAndALockedOutHandsetStaysLocked)
+TEST_F(CPluginTest, RejectedCodesAreSentOnceAndALockedOutHandsetStaysLocked)
 {
     qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\nspc=123456\n");
     const QStringList sim{u"--hide-spc"_s, u"--spc-lockout"_s, u"2"_s, u"--verbose"_s};

@@ -49,15 +49,14 @@ protected:
     QPushButton* Start() const { return Child<QPushButton>(m_pPage, "startButton"); }
     QString StatusLine() const { return Child<QLabel>(m_pPage, "statusValue")->text(); }
 
-    // Runs Start and expects success after the "Are you sure?" question. (Answers queued for the
-    // run's dialogs stay queued: no record is cleared here.)
+    // Runs Start and expects success after the question (its text: the page tests). (Answers
+    // queued for the run's dialogs stay queued: no record is cleared here.)
     void RunToSuccess()
     {
         const qsizetype before = Dialogs::Shown().size();
         ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
         const QList<SMessageBoxRecord> shown = Dialogs::Shown().mid(before);
         ASSERT_EQ(shown.size(), 2) << ShownTexts().toStdString();
-        EXPECT_EQ(shown[0].strText, u"Are you sure?"_s);
         ASSERT_EQ(shown[1].strText, u"Download Success!"_s) << StatusLine().toStdString();
         EXPECT_TRUE(PanelUnlocked());
         EXPECT_FALSE(m_pPage->IsRunning());
@@ -90,8 +89,6 @@ TEST_F(UpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHands
         PumpUntil([&] { return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s; },
                   CONNECT_MS))
         << m_frame->PaneText(ID_PANE_MODEL).toStdString();
-    EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), u"PORT : COM40"_s);
-    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), u"DLL : N/A"_s);
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, m_pPage));
     EXPECT_FALSE(m_pPage->IsStartEnabled()); // no plug-in can match a handset that cannot tell its software
 
