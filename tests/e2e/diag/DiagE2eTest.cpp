@@ -32,8 +32,7 @@ enum
     OK = 0,
     NO_SUCH_PORT = 2,
     PORT_BUSY,
-    PERMISSION_DENIED,
-    NOT_ANSWERING,
+    NOT_ANSWERING = 5,
     PORT_FAILED
 };
 
@@ -315,7 +314,6 @@ public:
     {
         qpxtest::WriteFile(m_strUdev + u'/' + path, text);
     }
-    bool StartSim() { return m_sim.Start({}); }
     void UseRealProc() { m_strProc.clear(); }
 
     SRunResult Run()
@@ -364,7 +362,7 @@ std::vector<SDoctorCase> DoctorCases()
         SDoctorCase{"allWell",
                     [](CDoctorWorld& w) {
                         w.Install();
-                        ASSERT_TRUE(w.StartSim());
+                        ASSERT_TRUE(w.m_sim.Start({}));
                     },
                     0,
                     {"ok: LOCATE_DIRECTORY {install} holds MODEL/.", "ok: {install}LOG/ is writable.",
@@ -395,7 +393,7 @@ std::vector<SDoctorCase> DoctorCases()
             "warnings",
             [](CDoctorWorld& w) {
                 w.Install();
-                ASSERT_TRUE(w.StartSim());
+                ASSERT_TRUE(w.m_sim.Start({}));
                 qpxtest::WriteFile(w.Fill(u"{install}LOG"_s), "a file, not a folder");
                 w.Process(4242, "ModemManager", {w.m_sim.Pty()});
                 w.Process(77, "brltty");
@@ -442,7 +440,7 @@ std::vector<SDoctorCase> DoctorCases()
                         // The real /proc: the simulator keeps its own end open and is no holder.
                         w.UseRealProc();
                         w.Install();
-                        ASSERT_TRUE(w.StartSim());
+                        ASSERT_TRUE(w.m_sim.Start({}));
                         w.m_pLock = std::make_unique<CSingleInstanceLock>(u"VORTANE_MM"_s);
                         ASSERT_TRUE(w.m_pLock->Acquire());
                         w.m_pHolder = std::make_unique<CDiagPort>();
