@@ -58,15 +58,14 @@ QString ReferencePlugin()
     return path;
 }
 
-class DiagE2e : public ::testing::Test
+SRunResult Info(int port)
 {
-protected:
-    static SRunResult Info(int port) { return Diag({"info", "--port", QString::number(port)}); }
-};
+    return Diag({"info", "--port", QString::number(port)});
+}
 
 // A handset that misbehaves: qpx-diag info fails with the right exit code and message and prints
 // no partial report.
-TEST_F(DiagE2e, FaultsFailCleanlyWithTheRightExitCode)
+TEST(DiagE2e, FaultsFailCleanlyWithTheRightExitCode)
 {
     const struct
     {
@@ -100,7 +99,7 @@ TEST_F(DiagE2e, FaultsFailCleanlyWithTheRightExitCode)
     }
 }
 
-TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
+TEST(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
 {
     const SRunResult none = Info(250);
     EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
@@ -148,7 +147,7 @@ TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
 // Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
 // the keys the manual lists, holding what the text output says. info prints the twenty-one lines
 // of the handset's profile.
-TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
+TEST(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
 {
     const struct
     {
@@ -457,7 +456,7 @@ std::vector<SDoctorCase> DoctorCases()
 }
 
 // The doctor in each world says what is wrong and how to fix it, every line a verdict.
-TEST_F(DiagE2e, DoctorSaysWhatIsWrongAndHowToFixIt)
+TEST(DiagE2e, DoctorSaysWhatIsWrongAndHowToFixIt)
 {
     for (const SDoctorCase& c : DoctorCases()) {
         SCOPED_TRACE(c.pszName);
@@ -484,7 +483,7 @@ TEST_F(DiagE2e, DoctorSaysWhatIsWrongAndHowToFixIt)
 
 // Several handsets at once: one child per port, each line prefixed with its port, ModemManager
 // asked to leave each handset alone for its run, the exit code the worst of them.
-TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
+TEST(DiagE2e, RunOnSeveralPortsInParallel)
 {
     CPrivateBus bus;
     ASSERT_TRUE(bus.Start()) << "dbus-daemon (Debian package dbus) is needed";

@@ -108,17 +108,14 @@ protected:
     // Loads the library, calls the export through call, waits for PLUGIN_DONE, releases.
     SOutcome Run(const std::function<void(CPluginRun&)>& call)
     {
-        SOutcome out;
         CRunPage page;
         CPluginRun run(&page, &page);
         if (!run.Load(m_dll))
-            return out;
+            return {};
         call(run);
         qpxtest::PumpUntil([&] { return page.nDone > 0; });
         QCoreApplication::processEvents(); // anything posted twice shows up now
-        out.bFinished = page.nDone == 1;
-        out.result = page.result;
-        out.statuses = page.statuses;
+        const SOutcome out{page.nDone == 1, page.result, page.statuses};
         run.ReleaseAndUnload();
         return out;
     }
