@@ -28,6 +28,12 @@ std::unique_ptr<QTemporaryDir>& Root()
     return root;
 }
 
+// Root of this process's temporary area.
+QString TempRoot()
+{
+    return Root() ? Root()->path() : QDir::tempPath();
+}
+
 std::mutex g_captureMutex;
 QStringList g_captured;
 QtMessageHandler g_previousHandler = nullptr;
@@ -108,11 +114,6 @@ int WithChildSanitizerReports(int rc)
         return rc;
     std::fprintf(stderr, "Sanitizer reports of started programs:\n%s", qPrintable(reports));
     return 1;
-}
-
-QString TempRoot()
-{
-    return Root() ? Root()->path() : QDir::tempPath();
 }
 
 QString MakeTempDir(const QString& hint)

@@ -20,10 +20,7 @@ void SetUpProcessEnvironment();
 // report (printed here), so such a report fails the run like one of this process.
 int WithChildSanitizerReports(int rc);
 
-// Root of this process's temporary area (removed at exit).
-QString TempRoot();
-
-// A fresh, empty folder below TempRoot() for one test.
+// A fresh, empty folder for one test below this process's temporary area (removed at exit).
 QString MakeTempDir(const QString& hint);
 
 // Writes bytes to a file, creating parent folders. Returns false on failure.

@@ -6,7 +6,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/PluginApi.h"
-#include "serial/DiagCodec.h"
 #include "serial/DiagPort.h"
 
 #include <QCoreApplication>
@@ -21,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -32,8 +32,7 @@ enum
     OK = 0,
     NO_SUCH_PORT = 2,
     PORT_BUSY,
-    PERMISSION_DENIED,
-    NOT_ANSWERING,
+    NOT_ANSWERING = 5,
     PORT_FAILED
 };
 
@@ -50,33 +49,111 @@ QJsonObject ParseJson(const SRunResult& r)
     return doc.object();
 }
 
-// A JSON object keeps its keys sorted.
-QStringList SortedKeys(const QJsonObject& o)
-{
-    return o.keys();
-}
-
-// A copy of the reference plug-in in a MODEL folder of its own.
+// A copy of the reference plug-in in the MODEL folder of an installation of its own.
 QString ReferencePlugin()
 {
-    const QString path = qpxtest::MakeTempDir(u"model"_s) + u"/reference.so"_s;
+    const QString path = qpxtest::MakeTempDir(u"install"_s) + u"/MODEL/reference.so"_s;
+    QDir().mkpath(QFileInfo(path).path());
     QFile::copy(QStringLiteral(QPX_REF_PLUGIN), path);
     return path;
 }
 
-class DiagE2e : public ::testing::Test
+SRunResult Info(int port)
 {
-protected:
-    static SRunResult Info(int port) { return Diag({"info", "--port", QString::number(port)}); }
-};
+    return Diag({"info", "--port", QString::number(port)});
+}
 
-TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
+// A handset that misbehaves: qpx-diag info fails with the right exit code and message and prints
+// no partial report.
+TEST(DiagE2e, FaultsFailCleanlyWithTheRightExitCode)
+{
+    const struct
+    {
+        QStringList args;
+        int nExpected;
+        const char* pszStderr;      // expected part of the message
+        const char* pszStdout = ""; // expected part of the report
+    } cases[] = {
+        {{"--silent"}, NOT_ANSWERING, "does not answer the status request"},
+        {{"--late", "100"}, OK, ""},
+        {{"--status-only"}, NOT_ANSWERING, "does not answer the version"},
+        {{"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
+        // Status and version answered, then the line closes: the report shows what a failed PRL
+        // or ERI request gives.
+        {{"--hangup-after", "2"}, OK, "", "PRL Version: 1: 65535    2: 65535\nERI Version: 65535\n"},
+        // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll; latency
+        // beyond the time-out is a handset that does not answer.
+        {{"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
+        {{"--latency-us", "3000000"}, NOT_ANSWERING, "does not answer the status request"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        CSimProcess sim;
+        ASSERT_TRUE(sim.Start(c.args));
+        const SRunResult r = Info(sim.Port());
+        ASSERT_TRUE(r.bFinished) << "qpx-diag hung";
+        EXPECT_EQ(r.nExitCode, c.nExpected) << r.strErr.toStdString();
+        EXPECT_TRUE(r.strErr.contains(QLatin1String(c.pszStderr))) << r.strErr.toStdString();
+        EXPECT_TRUE(r.strOut.contains(QLatin1String(c.pszStdout))) << r.strOut.toStdString();
+        EXPECT_TRUE(c.nExpected == OK || r.strOut.isEmpty()) << "no partial report on failure";
+    }
+}
+
+TEST(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
+{
+    const SRunResult none = Info(250);
+    EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
+    EXPECT_TRUE(none.strErr.contains(u"COM250: no such port"_s)) << none.strErr.toStdString();
+
+    // A virtual port that links to a plain file is present but no serial port.
+    const QString file = qpxtest::MakeTempDir(u"dev"_s) + u"/plain"_s;
+    qpxtest::WriteFile(file, "x");
+    ASSERT_TRUE(PublishVirtualPort(251, file, u"Plain"_s));
+    EXPECT_EQ(Info(251).nExitCode, PORT_FAILED);
+    UnpublishVirtualPort(251, file);
+
+    // With --json the failure is a document too.
+    const SRunResult json = Diag({"info", "--port", "250", "--json"});
+    EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
+    const QJsonObject failure = ParseJson(json);
+    EXPECT_EQ(failure.keys(), (QStringList{"error", "port"}));
+    EXPECT_EQ(failure.value(u"port"_s).toInt(), 250);
+    EXPECT_TRUE(failure.value(u"error"_s).toString().contains(u"COM250: no such port"_s));
+
+    // Usage faults exit 1; an operation the plug-in does not export exits 8.
+    const QString plugin = ReferencePlugin();
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start({}));
+    const QString port = QString::number(sim.Port());
+    // A port another program holds is busy until it lets go.
+    CDiagPort holder;
+    ASSERT_TRUE(holder.OpenPath(sim.Pty(), sim.Port())) << holder.LastErrorText().toStdString();
+    const SRunResult busy = Info(sim.Port());
+    EXPECT_EQ(busy.nExitCode, PORT_BUSY) << busy.strErr.toStdString();
+    EXPECT_TRUE(busy.strErr.contains(u"Close the other program"_s)) << busy.strErr.toStdString();
+    holder.Close();
+    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
+    for (const QStringList& args :
+         {QStringList{"info"}, QStringList{"frobnicate"}, QStringList{"plugins", "--folder"},
+          QStringList{"run", "--plugin", plugin, "--port", port, "fly"},
+          QStringList{"run", "--plugin", plugin, "--port", port, "prl", "--file", file}})
+        EXPECT_EQ(Diag(args).nExitCode, 1) << args.join(' ').toStdString();
+    const SRunResult missing =
+        Diag({"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port", port,
+              "bin", "--bin", file});
+    EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
+}
+
+// Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
+// the keys the manual lists, holding what the text output says. info prints the twenty-one lines
+// of the handset's profile.
+TEST(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
 {
     const struct
     {
         const char* profile;
         const char* line;
-    } rows[] = {
+    } lines[] = {
         {"esn=12ab34", "ESN: 0012ab34"},
         {"digital_number=212-555-0147", "Digital MIN: (212) 555-0147"},
         {"analog_number=(323) 410-5567", "Analog MIN: (323) 410-5567"},
@@ -99,152 +176,19 @@ TEST_F(DiagE2e, InfoPrintsTheTwentyOneLinesOfTheProfile)
         {"prl_version_nam0=52\nprl_version_nam1=53", "PRL Version: 1: 52    2: 53"},
         {"eri_version=17", "ERI Version: 17"},
     };
-    QByteArray profile = "# a handset for the end-to-end test\n";
+    QByteArray profile;
     QStringList expected;
-    for (const auto& row : rows) {
-        profile += QByteArray(row.profile) + '\n';
-        expected << QString::fromLatin1(row.line);
+    for (const auto& l : lines) {
+        profile += QByteArray(l.profile) + '\n';
+        expected << QString::fromLatin1(l.line);
     }
-    const QString path = qpxtest::MakeTempDir(u"profile"_s) + u"/handset.txt"_s;
-    ASSERT_TRUE(qpxtest::WriteFile(path, profile));
+    const QString profilePath = qpxtest::MakeTempDir(u"profile"_s) + u"/handset.txt"_s;
+    ASSERT_TRUE(qpxtest::WriteFile(profilePath, profile));
     CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--profile", path}));
-    const SRunResult r = Info(sim.Port());
-    EXPECT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    EXPECT_EQ(r.Lines(), expected);
-}
-
-TEST_F(DiagE2e, PortsListsSimulatorsAndRealDevicesByTheNumberingRule)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({"--port", "42"}));
-    EXPECT_EQ(sim.Port(), 42);
-    const SRunResult r = Diag({"ports"});
-    ASSERT_EQ(r.nExitCode, OK);
-    EXPECT_EQ(r.Lines(), QStringList{u"COM42 %1 handset=yes KOVA USB CDMA Modem (COM42)"_s.arg(sim.Pty())});
-
-    // A second simulator takes the lowest free number from 20; asking for a taken one fails.
-    CSimProcess second;
-    ASSERT_TRUE(second.Start({}));
-    EXPECT_EQ(second.Port(), 20);
-    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", "42"});
-    EXPECT_EQ(clash.nExitCode, 2);
-    EXPECT_TRUE(clash.strErr.contains(u"COM42"_s)) << clash.strErr.toStdString();
-
-    // Real devices, the simulators gone.
-    ASSERT_TRUE(sim.Stop() && second.Stop());
-    CFakeSysfs sys(qpxtest::MakeTempDir(u"fakesys"_s));
-    sys.AddUart(u"ttyS0"_s, u"4"_s);
-    sys.AddUsbTty(u"ttyACM0"_s, u"2"_s, u"KOVA"_s, u"CDMA Phone"_s);
-    const SRunResult real = Diag({"ports"}, {"QPX_SYSFS_ROOT=" + sys.Root()});
-    ASSERT_EQ(real.nExitCode, OK) << real.strErr.toStdString();
-    EXPECT_EQ(real.Lines(),
-              (QStringList{"COM1 /dev/ttyS0 handset=no Communications Port (COM1)",
-                           "COM65 /dev/ttyACM0 handset=yes KOVA CDMA Phone USB Serial Port (COM65)"}));
-}
-
-struct SFaultCase
-{
-    const char* pszName;
-    QStringList args;
-    int nExpected;
-    const char* pszStderr;      // expected part of the message
-    const char* pszStdout = ""; // expected part of the report
-};
-
-class DiagFaults : public DiagE2e, public ::testing::WithParamInterface<SFaultCase>
-{
-};
-
-TEST_P(DiagFaults, FailCleanlyWithTheRightExitCode)
-{
-    const SFaultCase& c = GetParam();
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start(c.args));
-    const SRunResult r = Info(sim.Port());
-    ASSERT_TRUE(r.bFinished) << "qpx-diag hung";
-    EXPECT_EQ(r.nExitCode, c.nExpected) << r.strErr.toStdString();
-    EXPECT_TRUE(r.strErr.contains(QLatin1String(c.pszStderr))) << r.strErr.toStdString();
-    EXPECT_TRUE(r.strOut.contains(QLatin1String(c.pszStdout))) << r.strOut.toStdString();
-    EXPECT_TRUE(c.nExpected == OK || r.strOut.isEmpty()) << "no partial report on failure";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, DiagFaults,
-    ::testing::Values(SFaultCase{"silent", {"--silent"}, NOT_ANSWERING, "does not answer the status request"},
-                      SFaultCase{"lateButInTime", {"--late", "100"}, OK, ""},
-                      SFaultCase{
-                          "statusOnly", {"--status-only"}, NOT_ANSWERING, "does not answer the version"},
-                      SFaultCase{"hangup", {"--hangup-after", "1"}, NOT_ANSWERING, "(the line hung up)"},
-                      // Status and version answered, then the line closes: the report shows what a failed PRL
-                      // or ERI request gives.
-                      SFaultCase{"hangupAfterTheVersion",
-                                 {"--hangup-after", "2"},
-                                 OK,
-                                 "",
-                                 "PRL Version: 1: 65535    2: 65535\nERI Version: 65535\n"},
-                      // An emulated link: a 115200-baud line with 1 ms latency carries the whole poll;
-                      // latency beyond the time-out is a handset that does not answer.
-                      SFaultCase{"slowLink", {"--latency-us", "1000", "--link-rate", "11520"}, OK, ""},
-                      SFaultCase{"latencyPastTheTimeOut",
-                                 {"--latency-us", "3000000"},
-                                 NOT_ANSWERING,
-                                 "does not answer the status request"}),
-    [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
-
-TEST_F(DiagE2e, OpenBusyAndUsageFailuresHaveTheirOwnExitCodes)
-{
-    const SRunResult none = Info(250);
-    EXPECT_EQ(none.nExitCode, NO_SUCH_PORT);
-    EXPECT_TRUE(none.strErr.contains(u"COM250: no such port"_s)) << none.strErr.toStdString();
-
-    // A virtual port that links to a plain file is present but no serial port.
-    const QString file = qpxtest::MakeTempDir(u"dev"_s) + u"/plain"_s;
-    qpxtest::WriteFile(file, "x");
-    ASSERT_TRUE(PublishVirtualPort(251, file, u"Plain"_s));
-    EXPECT_EQ(Info(251).nExitCode, PORT_FAILED);
-    UnpublishVirtualPort(251, file);
-
-    // With --json the failure is a document too.
-    const SRunResult json = Diag({"info", "--port", "250", "--json"});
-    EXPECT_EQ(json.nExitCode, NO_SUCH_PORT);
-    const QJsonObject failure = ParseJson(json);
-    EXPECT_EQ(SortedKeys(failure), (QStringList{"error", "port"}));
-    EXPECT_EQ(failure.value(u"port"_s).toInt(), 250);
-    EXPECT_TRUE(failure.value(u"error"_s).toString().contains(u"COM250: no such port"_s));
-
-    // Usage faults exit 1; an operation the plug-in does not export exits 8.
+    ASSERT_TRUE(sim.Start({"--profile", profilePath}));
+    const QString port = QString::number(sim.Port());
     const QString plugin = ReferencePlugin();
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({}));
-    const QString port = QString::number(sim.Port());
-    // A port another program holds is busy until it lets go.
-    CDiagPort holder;
-    ASSERT_TRUE(holder.OpenPath(sim.Pty(), sim.Port())) << holder.LastErrorText().toStdString();
-    const SRunResult busy = Info(sim.Port());
-    EXPECT_EQ(busy.nExitCode, PORT_BUSY) << busy.strErr.toStdString();
-    EXPECT_TRUE(busy.strErr.contains(u"Close the other program"_s)) << busy.strErr.toStdString();
-    holder.Close();
-    EXPECT_EQ(Info(sim.Port()).nExitCode, OK);
-    for (const QStringList& args :
-         {QStringList{"info"}, QStringList{"frobnicate"},
-          QStringList{"run", "--plugin", plugin, "--port", port, "fly"},
-          QStringList{"run", "--plugin", plugin, "--port", port, "prl", "--file", file}})
-        EXPECT_EQ(Diag(args).nExitCode, 1) << args.join(' ').toStdString();
-    const SRunResult missing =
-        Diag({"run", "--plugin", QStringLiteral(QPX_TEST_PLUGIN_DIR "/qpx_rec_plugin_min.so"), "--port", port,
-              "bin", "--bin", file});
-    EXPECT_EQ(missing.nExitCode, 8) << missing.strErr.toStdString();
-}
-
-// Every command: "--help" prints its usage to stdout and exits 0; "--json" gives one document with
-// the keys the manual lists, holding what the text output says.
-TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
-{
-    CSimProcess sim;
-    ASSERT_TRUE(sim.Start({}));
-    const QString port = QString::number(sim.Port());
-    const QString folder = QFileInfo(ReferencePlugin()).path();
+    const QString folder = QFileInfo(plugin).path();
     // The keys of info's document in the order of its text lines, and the port.
     const QStringList order =
         u"esn digitalMin analogMin rfMode cdmaChannel codeChannel activeSectorPn sid nid "
@@ -285,27 +229,45 @@ TEST_F(DiagE2e, EveryCommandHasHelpAndAJsonDocument)
         const QJsonObject doc = ParseJson(r);
         EXPECT_EQ(r.nExitCode, doc.value(u"exitCode"_s).toInt(OK))
             << name.toStdString() << r.strErr.toStdString();
-        EXPECT_EQ(SortedKeys(doc), row.keys) << name.toStdString();
+        EXPECT_EQ(doc.keys(), row.keys) << name.toStdString();
         if (*row.pszList == '\0')
             continue;
         const QJsonArray list = doc.value(QLatin1String(row.pszList)).toArray();
         ASSERT_FALSE(list.isEmpty()) << name.toStdString();
         for (const QJsonValue& item : list)
-            EXPECT_EQ(SortedKeys(item.toObject()), row.itemKeys) << name.toStdString();
+            EXPECT_EQ(item.toObject().keys(), row.itemKeys) << name.toStdString();
     }
 
     // The documents hold what the text says: info line by line in the order of its keys.
-    const QStringList text = Info(sim.Port()).Lines();
+    const SRunResult infoText = Info(sim.Port());
+    EXPECT_EQ(infoText.nExitCode, OK) << infoText.strErr.toStdString();
+    const QStringList text = infoText.Lines();
+    ASSERT_EQ(text, expected);
     const QJsonObject info = ParseJson(Diag({"info", "--port", port, "--json"}));
-    ASSERT_EQ(text.size(), 21);
     for (int i = 0; i < 21; ++i)
         EXPECT_EQ(text[i].mid(text[i].indexOf(u": "_s) + 2), info.value(order[i]).toString())
             << order[i].toStdString();
+    EXPECT_EQ(Diag({"ports"}).Lines(),
+              QStringList{u"COM%1 %2 handset=yes KOVA USB CDMA Modem (COM%1)"_s.arg(port, sim.Pty())});
+    // A second simulator asking for a number that is taken fails.
+    const SRunResult clash = RunProgram(u"qpx-handset-sim"_s, {"--port", port});
+    EXPECT_EQ(clash.nExitCode, 2);
+    EXPECT_TRUE(clash.strErr.contains(u"COM"_s + port)) << clash.strErr.toStdString();
     const QJsonObject p = ParseJson(Diag({"ports", "--json"})).value(u"ports"_s).toArray().first().toObject();
     EXPECT_EQ(p.value(u"port"_s).toString(), u"COM%1"_s.arg(sim.Port()));
     EXPECT_EQ(p.value(u"number"_s).toInt(), sim.Port());
     EXPECT_EQ(p.value(u"device"_s).toString(), sim.Pty());
     EXPECT_TRUE(p.value(u"handset"_s).toBool());
+
+    // plugins without a folder lists the installation's, with the page's columns and the path.
+    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QFileInfo(folder).path(), HKEY_LOCAL_MACHINE);
+    const SRunResult plugins = Diag({"plugins"});
+    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QString(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(plugins.Lines(), (QStringList{u"Model\tDLL Version\tModified\tLocation\tPath"_s,
+                                            QStringList({u"KOVA Reference"_s, PluginFileVersion(plugin),
+                                                         FileModifiedText(plugin), u"./MODEL"_s, plugin})
+                                                .join(u'\t')}))
+        << plugins.strErr.toStdString();
 
     const SRunResult version = Diag({"--version"});
     EXPECT_EQ(version.nExitCode, OK);
@@ -351,7 +313,6 @@ public:
     {
         qpxtest::WriteFile(m_strUdev + u'/' + path, text);
     }
-    bool StartSim() { return m_sim.Start({}); }
     void UseRealProc() { m_strProc.clear(); }
 
     SRunResult Run()
@@ -388,50 +349,19 @@ struct SDoctorCase
     QStringList absent; // texts no line holds
 };
 
-void PrintTo(const SDoctorCase& c, std::ostream* os)
-{
-    *os << c.pszName;
-}
-
-class DiagDoctor : public DiagE2e, public ::testing::WithParamInterface<SDoctorCase>
-{
-};
-
-TEST_P(DiagDoctor, SaysWhatIsWrongAndHowToFixIt)
-{
-    const SDoctorCase& c = GetParam();
-    CDoctorWorld world;
-    c.setup(world);
-    const SRunResult r = world.Run();
-    ASSERT_TRUE(r.bFinished);
-    EXPECT_EQ(r.nExitCode, c.nExit) << r.strOut.toStdString();
-    const QStringList lines = r.Lines();
-    for (const QString& expected : c.lines) {
-        const QString want = world.Fill(expected);
-        EXPECT_TRUE(
-            std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.startsWith(want); }))
-            << "missing: " << want.toStdString() << "\n"
-            << r.strOut.toStdString();
-    }
-    for (const QString& text : c.absent)
-        EXPECT_FALSE(r.strOut.contains(world.Fill(text))) << r.strOut.toStdString();
-    for (const QString& line : lines)
-        EXPECT_TRUE(QRegularExpression(u"^(ok|warning|error): "_s).match(line).hasMatch())
-            << line.toStdString();
-}
-
 const QString RULE =
     u"'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1d6b\", ATTRS{idProduct}==\"0001\", TAG+=\"uaccess\", "
     "ENV{ID_MM_DEVICE_IGNORE}=\"1\"' to /etc/udev/rules.d/70-kova-qpx-local.rules, then sudo udevadm control "
     "--reload && sudo udevadm trigger"_s;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DiagDoctor,
-    ::testing::Values(
+// Built when the test runs: the paths depend on the test environment set up in main().
+std::vector<SDoctorCase> DoctorCases()
+{
+    return {
         SDoctorCase{"allWell",
                     [](CDoctorWorld& w) {
                         w.Install();
-                        ASSERT_TRUE(w.StartSim());
+                        ASSERT_TRUE(w.m_sim.Start({}));
                     },
                     0,
                     {"ok: LOCATE_DIRECTORY {install} holds MODEL/.", "ok: {install}LOG/ is writable.",
@@ -462,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
             "warnings",
             [](CDoctorWorld& w) {
                 w.Install();
-                ASSERT_TRUE(w.StartSim());
+                ASSERT_TRUE(w.m_sim.Start({}));
                 qpxtest::WriteFile(w.Fill(u"{install}LOG"_s), "a file, not a folder");
                 w.Process(4242, "ModemManager", {w.m_sim.Pty()});
                 w.Process(77, "brltty");
@@ -509,7 +439,7 @@ INSTANTIATE_TEST_SUITE_P(
                         // The real /proc: the simulator keeps its own end open and is no holder.
                         w.UseRealProc();
                         w.Install();
-                        ASSERT_TRUE(w.StartSim());
+                        ASSERT_TRUE(w.m_sim.Start({}));
                         w.m_pLock = std::make_unique<CSingleInstanceLock>(u"VORTANE_MM"_s);
                         ASSERT_TRUE(w.m_pLock->Acquire());
                         w.m_pHolder = std::make_unique<CDiagPort>();
@@ -521,45 +451,39 @@ INSTANTIATE_TEST_SUITE_P(
                          ". Fix: close that copy before starting another; qpx-diag cannot use the port it is "
                          "connected to",
                      "warning: {com} is busy: held by {self}. Fix: close "},
-                    {"qpx-handset-sim"}}),
-    [](const ::testing::TestParamInfo<SDoctorCase>& info) { return std::string(info.param.pszName); });
+                    {"qpx-handset-sim"}},
+    };
+}
 
-// qpx-diag plugins: the catalogue as the "Select Model DLL" page lists it, from a folder given or
-// from the installation.
-TEST_F(DiagE2e, PluginsListsTheCatalogueWithThePageColumnsAndThePath)
+// The doctor in each world says what is wrong and how to fix it, every line a verdict.
+TEST(DiagE2e, DoctorSaysWhatIsWrongAndHowToFixIt)
 {
-    const QString install = qpxtest::MakeTempDir(u"diag-install"_s) + u'/';
-    const QString model = install + u"MODEL/"_s;
-    QDir().mkpath(model + u"0first"_s);
-    const QString dir = QStringLiteral(QPX_TEST_PLUGIN_DIR "/");
-    // The sub-folder comes before the folder's first file, so its plug-in is listed first.
-    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"0first/x.so"_s));
-    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin.so"_s, model + u"a.so"_s));
-    ASSERT_TRUE(QFile::copy(dir + u"qpx_rec_plugin_nobinver.so"_s, model + u"b.so"_s));
-
-    const SRunResult r = Diag({"plugins", "--folder", model});
-    ASSERT_EQ(r.nExitCode, OK) << r.strErr.toStdString();
-    const QStringList lines = r.Lines();
-    ASSERT_EQ(lines.size(), 3) << r.strOut.toStdString();
-    EXPECT_EQ(lines[0], u"Model\tDLL Version\tModified\tLocation\tPath"_s);
-    const QString first = model + u"0first/x.so"_s;
-    EXPECT_EQ(lines[1],
-              QStringList({u"REC-MODEL"_s, u"1.0.2.3"_s, FileModifiedText(first), u"./MODEL/0FIRST"_s, first})
-                  .join(u'\t'));
-    EXPECT_TRUE(lines[2].endsWith(u"\t./MODEL\t"_s + model + u"a.so"_s));
-
-    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", install, HKEY_LOCAL_MACHINE);
-    const SRunResult scanned = Diag({"plugins"});
-    RegWriteString(QPX_REG_KEY, "LOCATE_DIRECTORY", QString(), HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(scanned.nExitCode, OK);
-    EXPECT_EQ(scanned.Lines(), lines);
-    EXPECT_TRUE(scanned.strErr.isEmpty());
-    EXPECT_EQ(Diag({"plugins", "--folder"}).nExitCode, 1);
+    for (const SDoctorCase& c : DoctorCases()) {
+        SCOPED_TRACE(c.pszName);
+        CDoctorWorld world;
+        c.setup(world);
+        const SRunResult r = world.Run();
+        ASSERT_TRUE(r.bFinished);
+        EXPECT_EQ(r.nExitCode, c.nExit) << r.strOut.toStdString();
+        const QStringList lines = r.Lines();
+        for (const QString& expected : c.lines) {
+            const QString want = world.Fill(expected);
+            EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(),
+                                    [&](const QString& l) { return l.startsWith(want); }))
+                << "missing: " << want.toStdString() << "\n"
+                << r.strOut.toStdString();
+        }
+        for (const QString& text : c.absent)
+            EXPECT_FALSE(r.strOut.contains(world.Fill(text))) << r.strOut.toStdString();
+        for (const QString& line : lines)
+            EXPECT_TRUE(QRegularExpression(u"^(ok|warning|error): "_s).match(line).hasMatch())
+                << line.toStdString();
+    }
 }
 
 // Several handsets at once: one child per port, each line prefixed with its port, ModemManager
 // asked to leave each handset alone for its run, the exit code the worst of them.
-TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
+TEST(DiagE2e, RunOnSeveralPortsInParallel)
 {
     CPrivateBus bus;
     ASSERT_TRUE(bus.Start()) << "dbus-daemon (Debian package dbus) is needed";
@@ -605,14 +529,14 @@ TEST_F(DiagE2e, RunOnSeveralPortsInParallel)
     EXPECT_EQ(write.nExitCode, 7) << write.strErr.toStdString();
     EXPECT_TRUE(write.strErr.contains(comB)) << write.strErr.toStdString();
     const QJsonObject doc = ParseJson(write);
-    EXPECT_EQ(SortedKeys(doc), (QStringList{"exitCode", "runs"}));
+    EXPECT_EQ(doc.keys(), (QStringList{"exitCode", "runs"}));
     EXPECT_EQ(doc.value(u"exitCode"_s).toInt(), 7);
     const QJsonArray runs = doc.value(u"runs"_s).toArray();
     ASSERT_EQ(runs.size(), 2);
     for (const QJsonValue& v : runs) {
         const QJsonObject run = v.toObject();
-        EXPECT_EQ(SortedKeys(run), (QStringList{"address", "error", "exitCode", "file", "message", "minutes",
-                                                "operation", "port", "result", "seconds", "status"}));
+        EXPECT_EQ(run.keys(), (QStringList{"address", "error", "exitCode", "file", "message", "minutes",
+                                           "operation", "port", "result", "seconds", "status"}));
         EXPECT_EQ(run.value(u"operation"_s).toString(), u"prl"_s);
         const bool isB = run.value(u"port"_s).toInt() == b.Port();
         EXPECT_EQ(run.value(u"result"_s).toString(), isB ? u"failed"_s : u"success"_s);

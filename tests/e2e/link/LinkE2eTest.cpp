@@ -1,7 +1,6 @@
 // The program's connection end to end: the real main frame with its page host, the handset
 // simulator on a virtual port and the recording plug-in in the installation's MODEL folder: a new
-// connection shows nothing of the previous handset, and a connection held up in the plug-in does
-// not keep the program from ending.
+// connection shows nothing of the previous handset; the program as a user starts it.
 #include "SimProcess.h"
 #include "TestEnv.h"
 
@@ -21,6 +20,9 @@
 #include <QFile>
 #include <QMutexLocker>
 #include <QProcess>
+#include <QSettings>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -110,40 +112,69 @@ TEST_F(LinkE2eTest, NewConnectionShowsNothingOfThePreviousHandset)
     EXPECT_EQ(theSettings.m_nPortNum.load(), secondPort);
 }
 
-// The program ends after a confirmed close although its connection worker is held up in a
-// plug-in query that never returns: the worker is left behind, and the program says so.
-TEST_F(LinkE2eTest, ProgramEndsWhileItsConnectionIsHeldUpInAPluginQuery)
+// The real program as a user starts it: a second copy is refused while the first runs, a copy
+// killed outright leaves nothing that refuses the next one, and the program ends after a
+// termination request although its connection worker is held up in a plug-in query that never
+// returns: the worker is left behind, the program says so and writes its settings back.
+TEST_F(LinkE2eTest, SecondCopyRefusedAndTheProgramEndsWhileItsConnectionIsHeldUp)
 {
     CSimProcess sim({u"--port"_s, QString::number(SIM_PORT)});
     ASSERT_TRUE(sim.Ready());
     const QString settings = RegUserFilePath();
-    ASSERT_TRUE(
-        qpxtest::WriteFile(settings, "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() + '\n'));
+    ASSERT_TRUE(qpxtest::WriteFile(settings, "[General]\nLOCATE_DIRECTORY=" + m_install.toLocal8Bit() +
+                                                 "\nLAST_WINDOW_POSITION_X=12\n"));
     const QString log = m_install + u"calls.log"_s;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    env.insert(u"QPX_REC_LOG"_s, log);
-    env.insert(u"QPX_REC_BLOCK_QUERY"_s, m_install + u"never"_s);
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.start(qpxtest::BuiltProgram(u"qpx"_s), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    const auto start = [&](bool blockQuery) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"QPX_AUTO_DIALOGS"_s, u"1"_s);
+        env.insert(u"QPX_REC_LOG"_s, log);
+        if (blockQuery)
+            env.insert(u"QPX_REC_BLOCK_QUERY"_s, m_install + u"never"_s);
+        p->setProcessEnvironment(env);
+        p->start(qpxtest::BuiltProgram(u"qpx"_s), {});
+        EXPECT_TRUE(p->waitForStarted(10000));
+        return p;
+    };
+    // A copy is up once the plug-in is asked about the handset.
+    auto first = start(false);
+    ASSERT_TRUE(PumpUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind"); }, 30000));
+    auto second = start(false);
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_TRUE(second->readAllStandardError().contains("Program is already running!"));
+    EXPECT_EQ(first->state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    first->waitForFinished(5000);
+
+    auto program = start(true);
     const bool held =
         PumpUntil([&] { return qpxtest::ReadFile(log).contains("GetModelKind blocked"); }, 30000);
     // A termination request ends the run like a confirmed close.
-    program.terminate();
-    const bool ended = program.waitForFinished(60000);
+    program->terminate();
+    const bool ended = program->waitForFinished(60000);
     if (!ended) {
-        program.kill();
-        program.waitForFinished(5000);
+        program->kill();
+        program->waitForFinished(5000);
     }
+    QSettings saved(settings, QSettings::IniFormat);
+    const QVariant position = saved.value(u"LAST_WINDOW_POSITION_X"_s);
+    const QVariant install = saved.value(u"LOCATE_DIRECTORY"_s);
+    const QString dll = saved.value(u"LAST_DLL_FILE"_s, u"absent"_s).toString();
     QFile::remove(settings);
     ASSERT_TRUE(held);
     ASSERT_TRUE(ended);
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    const QByteArray errors = program.readAllStandardError();
-    EXPECT_EQ(program.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    const QByteArray errors = program->readAllStandardError();
+    EXPECT_EQ(program->exitCode(), 0) << errors.toStdString();
     EXPECT_TRUE(errors.contains("left behind"));
+    // Ended without asking the exit question (nobody would be there to answer it); no plug-in was
+    // chosen: "N/A" from start-up, or empty once the link was dropped.
+    EXPECT_FALSE(errors.contains("Exit the program?"));
+    EXPECT_FALSE(IsDllSelected(dll)) << dll.toStdString();
+    EXPECT_NE(dll, u"absent"_s);
+    EXPECT_EQ(position.toInt(), 12);
+    EXPECT_EQ(install.toString(), m_install);
 }
 
 } // namespace

@@ -108,17 +108,14 @@ protected:
     // Loads the library, calls the export through call, waits for PLUGIN_DONE, releases.
     SOutcome Run(const std::function<void(CPluginRun&)>& call)
     {
-        SOutcome out;
         CRunPage page;
         CPluginRun run(&page, &page);
         if (!run.Load(m_dll))
-            return out;
+            return {};
         call(run);
         qpxtest::PumpUntil([&] { return page.nDone > 0; });
         QCoreApplication::processEvents(); // anything posted twice shows up now
-        out.bFinished = page.nDone == 1;
-        out.result = page.result;
-        out.statuses = page.statuses;
+        const SOutcome out{page.nDone == 1, page.result, page.statuses};
         run.ReleaseAndUnload();
         return out;
     }
@@ -187,6 +184,25 @@ protected:
     static QString Manifest(const QString& folder)
     {
         return QString::fromUtf8(qpxtest::ReadFile(folder + u"/manifest.txt"_s));
+    }
+
+    // The codes a test gives the plug-in are its own.
+    void TearDown() override
+    {
+        qunsetenv("QPX_REF_SPC");
+        qunsetenv("QPX_REF_PASSWORD");
+    }
+    SOutcome WriteMdn()
+    {
+        SGrid g(2);
+        g.Set(Row(2, "MDN"), u"3105550000"_s);
+        return Settings(2, 0, g);
+    }
+    QString ReadMdn() { return Read(2).Cell(Row(2, "MDN")); }
+    // Requests of one command the simulator logged (read after it ended).
+    int Requests(const char* code)
+    {
+        return static_cast<int>(m_sim.Stderr().count(u"request %1 "_s.arg(QLatin1String(code))));
     }
 
     std::vector<std::unique_ptr<SGrid>> m_grids;
@@ -312,8 +328,7 @@ TEST_F(CPluginTest, WhatTheHandsetRefusesOrNeverAnswersEndsTheRunWithItsReason)
 // ends the operation at the first bad answer, named by its own step, and nothing is reported as
 // done: the handset keeps its software, a backup gets no marker. (Hang-ups and damaged answers
 // in a download or a restore: the fault matrix.)
-using FirmwareE2e = CPluginTest;
-TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
+TEST_F(CPluginTest, AFaultMidWindowEndsTheTransferCleanly)
 {
     const QByteArray big = Pattern(64 * 1024, 13, 0x7E);
     const QString marker = m_install + u"MODEL/TRANS_BK/VKQ100A1.pp"_s;
@@ -352,10 +367,8 @@ TEST_F(FirmwareE2e, AFaultMidWindowEndsTheTransferCleanly)
         EXPECT_EQ(ReadSimState(m_state).strSwVersion, u"VKQ100A1"_s);
         EXPECT_FALSE(QFileInfo::exists(marker));
     }
-}
 
-TEST_F(FirmwareE2e, AHandsetThatLeavesWithoutItsLastAnswerIsFollowedToo)
-{
+    // A handset that leaves without its last answer is followed too.
     ASSERT_TRUE(StartSim({u"--reenumerate-ms"_s, u"200"_s, u"--leave-abruptly"_s}));
     const SOutcome r = Bin(InputFile(u"new.bin"_s, FirmwareImage("VKQ100A4", 2500)));
     ASSERT_TRUE(r.Ok()) << r.Message().toStdString();
@@ -440,8 +453,7 @@ TEST_F(CPluginTest, EveryWriteKeepsWhatItReplacesWithAManifest)
 // A write leaves out lines of only blanks, cuts a field that is too wide on its last whole
 // character (UTF-8, or two-byte characters of a code page such as CP949) and counts everything
 // it cut or dropped; where the old phonebook was kept comes first.
-using PhonebookE2e = CPluginTest;
-TEST_F(PhonebookE2e, WriteSkipsBlankLinesCutsOnWholeCharactersAndCountsIt)
+TEST_F(CPluginTest, WriteCutsOnWholeCharactersAndResultTextsFitTheirFields)
 {
     ASSERT_TRUE(StartSim());
     const QByteArray umlauts16 = QByteArray("\xc3\xa4").repeated(16);
@@ -474,13 +486,12 @@ TEST_F(PhonebookE2e, WriteSkipsBlankLinesCutsOnWholeCharactersAndCountsIt)
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(stored[i].mid(0, 2), (QByteArrayList{names[i].stored, QByteArray::number(i)})) << i;
     EXPECT_EQ(stored[6], (QByteArrayList{"x", "1", "2", "3", QByteArray(64, 'm'), "5", "6"}));
-}
 
-// The result texts fit their fields whole (the log writes them as they are): a failed write
-// says first where the old phonebook was kept; a long path is named by its end.
-TEST_F(PhonebookE2e, ResultTextsLeadWithWhatWasKeptAndFitTheirFields)
-{
+    // The result texts fit their fields whole (the log writes them as they are): a failed write
+    // says first where the old phonebook was kept; a long path is named by its end.
+    m_sim.Stop();
     ASSERT_TRUE(qpxtest::WriteFile(Efs(u"pim/phonebook.qpb"_s), PhonebookFile({{u"Old"_s, u"1"_s}})));
+    QDir(m_install + u"MODEL/PB_BK"_s).removeRecursively();
     ASSERT_TRUE(StartSim({u"--bad-store"_s, u"0x4B"_s}));
     const auto fits = [](const SOutcome& r) {
         EXPECT_FALSE(r.Ok());
@@ -496,40 +507,19 @@ TEST_F(PhonebookE2e, ResultTextsLeadWithWhatWasKeptAndFitTheirFields)
     EXPECT_TRUE(fileName.startsWith(u"..."_s) && fileName.endsWith(u"e/out.csv"_s)) << fileName.toStdString();
 
     // A write whose copy on the handset does not read back as written.
-    const SOutcome w = PhoneBook(0, InputFile(u"in.csv"_s, "New,2\n"));
-    fits(w);
-    EXPECT_EQ(w.Message(), u"The handset's previous contents are kept beside the plug-in in "
-                           "PB_BK/%1. The phonebook read back from the handset differs from "
-                           "what was written."_s.arg(QFileInfo(BackupOf("PB_BK")).fileName()));
+    const SOutcome bad = PhoneBook(0, InputFile(u"in.csv"_s, "New,2\n"));
+    fits(bad);
+    EXPECT_EQ(bad.Message(), u"The handset's previous contents are kept beside the plug-in in "
+                             "PB_BK/%1. The phonebook read back from the handset differs from "
+                             "what was written."_s.arg(QFileInfo(BackupOf("PB_BK")).fileName()));
 }
 
 // ---- security codes ----
 
-class SecurityE2e : public CPluginTest
-{
-protected:
-    void TearDown() override
-    {
-        qunsetenv("QPX_REF_SPC");
-        qunsetenv("QPX_REF_PASSWORD");
-    }
-    SOutcome WriteMdn()
-    {
-        SGrid g(2);
-        g.Set(Row(2, "MDN"), u"3105550000"_s);
-        return Settings(2, 0, g);
-    }
-    QString ReadMdn() { return Read(2).Cell(Row(2, "MDN")); }
-    // Requests of one command the simulator logged (read after it ended).
-    int Requests(const char* code)
-    {
-        return static_cast<int>(m_sim.Stderr().count(u"request %1 "_s.arg(QLatin1String(code))));
-    }
-};
-
 // An SPC the plug-in cannot read and a handset that locks itself after wrong codes: a rejected
-// code is sent once per run, a malformed one never; the technician learns what is missing.
-TEST_F(SecurityE2e, ARejectedSpcIsSentOnceAndALockedOutHandsetStaysLocked)
+// code is sent once per run, a malformed one never; the technician learns what is missing. A
+// password is sent only when the handset asks for it.
+TEST_F(CPluginTest, RejectedCodesAreSentOnceAndALockedOutHandsetStaysLocked)
 {
     qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\nspc=123456\n");
     const QStringList sim{u"--hide-spc"_s, u"--spc-lockout"_s, u"2"_s, u"--verbose"_s};
@@ -552,10 +542,11 @@ TEST_F(SecurityE2e, ARejectedSpcIsSentOnceAndALockedOutHandsetStaysLocked)
     const SOutcome r = WriteMdn();
     EXPECT_TRUE(r.Ok()) << r.Message().toStdString();
     EXPECT_EQ(ReadMdn(), u"3105550000"_s);
-}
+    ASSERT_TRUE(m_sim.Stop());
+    qunsetenv("QPX_REF_SPC");
 
-TEST_F(SecurityE2e, APasswordHandsetNeedsTheConfiguredPassword)
-{
+    // A handset with a security password needs the configured one.
+    m_state = qpxtest::MakeTempDir(u"state"_s);
     ASSERT_TRUE(StartSim({u"--password"_s, u"0011223344556677"_s, u"--verbose"_s}));
     const struct
     {
@@ -572,8 +563,8 @@ TEST_F(SecurityE2e, APasswordHandsetNeedsTheConfiguredPassword)
     qunsetenv("QPX_REF_PASSWORD");
     EXPECT_EQ(ReadMdn(), u"2125550147"_s); // nothing was written so far
     qputenv("QPX_REF_PASSWORD", "0011223344556677");
-    const SOutcome r = WriteMdn();
-    EXPECT_TRUE(r.Ok()) << r.Message().toStdString();
+    const SOutcome opened = WriteMdn();
+    EXPECT_TRUE(opened.Ok()) << opened.Message().toStdString();
     EXPECT_EQ(ReadMdn(), u"3105550000"_s);
     ASSERT_TRUE(m_sim.Stop());
     EXPECT_EQ(Requests("46"), 2); // sent only when asked, once per run: the wrong one and the right one
@@ -581,9 +572,9 @@ TEST_F(SecurityE2e, APasswordHandsetNeedsTheConfiguredPassword)
 
 // ---- settings rows ----
 
-using SettingsE2e = CPluginTest;
-
-TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritten)
+// Each editor kind is written and read back, only changed rows are written, and IMSI_S and the
+// MIN rows stay in step.
+TEST_F(CPluginTest, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritten)
 {
     qpxtest::WriteFile(m_profile, "sw_version_dir=VKQ100A1\neri_version=none\n"); // ERI ID never written
     ASSERT_TRUE(StartSim());
@@ -644,16 +635,13 @@ TEST_F(SettingsE2e, EachEditorKindIsWrittenAndReadBackAndOnlyChangedRowsAreWritt
     const SOutcome none = Settings(9, 0, Read(9));
     EXPECT_TRUE(none.Ok() && none.Status().contains(u"nothing written"_s)) << none.Status().toStdString();
     EXPECT_EQ(saved(), before);
-}
 
-TEST_F(SettingsE2e, ImsiSAndTheMinRowsStayInStep)
-{
-    ASSERT_TRUE(StartSim());
+    // IMSI_S and the MIN rows stay in step.
     SGrid& g = Read(1);
     g.Set(Row(1, "IMSI_S"), u"3105550000"_s);
-    SOutcome w = Settings(1, 0, g);
-    ASSERT_TRUE(w.Ok()) << w.Message().toStdString();
-    EXPECT_TRUE(w.Status().contains(u"1 values in 2 items"_s)) << w.Status().toStdString();
+    const SOutcome imsi = Settings(1, 0, g);
+    ASSERT_TRUE(imsi.Ok()) << imsi.Message().toStdString();
+    EXPECT_TRUE(imsi.Status().contains(u"1 values in 2 items"_s)) << imsi.Status().toStdString();
     const SGrid& back = Read(1);
     EXPECT_EQ(back.Cell(Row(1, "IMSI_S")), u"3105550000"_s);
     EXPECT_EQ(back.Cell(Row(1, "MIN2")), u"209"_s);
@@ -667,7 +655,7 @@ TEST_F(SettingsE2e, ImsiSAndTheMinRowsStayInStep)
 }
 
 // A handset without the items shows them empty without editors; one without PRL reads, no PRL ID.
-TEST_F(SettingsE2e, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
+TEST_F(CPluginTest, AHandsetWithoutTheItemsShowsThemEmptyWithoutEditors)
 {
     const int lang = Row(4, "Language");
     ASSERT_TRUE(StartSim({u"--refuse"_s, u"0x26"_s}));

@@ -173,11 +173,10 @@ protected:
 
     // ---- the simulator's side ----
 
-    QString SimLog() { return m_sim.Stderr(); }
     // Requests the handset has had since the fault struck (the one it struck at included).
     int RequestsSinceStrike()
     {
-        const QString log = SimLog();
+        const QString log = m_sim.Stderr();
         const qsizetype at = log.indexOf("faults strike from here"_L1);
         return at < 0 ? 0 : static_cast<int>(log.mid(at).count(": request "_L1));
     }
@@ -189,9 +188,9 @@ protected:
         case HANGUP: // gone, and the program has seen it go
             return !m_sim.IsRunning() && PortGone();
         case UNPLUG:
-            return SimLog().contains("leaving COM"_L1) && PortGone();
+            return m_sim.Stderr().contains("leaving COM"_L1) && PortGone();
         case ALTERED_STORE: // only writes are hit; the program just keeps polling
-            return SimLog().count("request 0C"_L1) >= 10;
+            return m_sim.Stderr().count("request 0C"_L1) >= 10;
         default:
             return RequestsSinceStrike() >= (m_fault.eFault == SILENCE ? 2 : 7);
         }
@@ -206,7 +205,7 @@ protected:
         }
         ASSERT_GT(m_sim.ProcessId(), 0);
         ASSERT_EQ(::kill(static_cast<pid_t>(m_sim.ProcessId()), SIGUSR1), 0);
-        ASSERT_TRUE(PumpUntil([&] { return SimLog().contains("recovered"_L1); }, CONNECT_MS));
+        ASSERT_TRUE(PumpUntil([&] { return m_sim.Stderr().contains("recovered"_L1); }, CONNECT_MS));
     }
 
     // ---- the program's side ----
@@ -241,6 +240,14 @@ protected:
         return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s;
     }
     // Connected, the plug-in named for the handset, the page's start usable.
+    COperationPage* Page() const
+    {
+        const EPhase p = m_phase.ePhase;
+        return p == SETTINGS    ? static_cast<COperationPage*>(m_pHost->SettingsPage())
+               : p == PHONEBOOK ? static_cast<COperationPage*>(m_pHost->PhoneBookPage())
+               : p == TRANSFER  ? static_cast<COperationPage*>(m_pHost->TransferPage())
+                                : static_cast<COperationPage*>(m_pHost->UpgradePage());
+    }
     bool BackOnline() const
     {
         return Connected() && HandsetShown() && (!IsOperation() || Page()->IsStartEnabled()) &&
@@ -377,19 +384,6 @@ protected:
         }
     }
 
-    COperationPage* Page() const
-    {
-        switch (m_phase.ePhase) {
-        case SETTINGS:
-            return m_pHost->SettingsPage();
-        case PHONEBOOK:
-            return m_pHost->PhoneBookPage();
-        case TRANSFER:
-            return m_pHost->TransferPage();
-        default:
-            return m_pHost->UpgradePage();
-        }
-    }
     QLabel* StatusLabel() const { return Child<QLabel>(Page(), "statusValue"); }
 
     // One run of the operation: it ends, the page unlocks, and what it shows and logs is true.
@@ -450,7 +444,7 @@ TEST_P(FaultMatrixTest, Cell)
     } else {
         before = Counts();
         ASSERT_TRUE(PumpUntil(watching([&] { return Struck(); }), OPERATION_MS))
-            << SimLog().right(2000).toStdString();
+            << m_sim.Stderr().right(2000).toStdString();
         // Only memory writes are altered: the program connects and polls as usual.
         EXPECT_FALSE(connecting && m_fault.eFault != ALTERED_STORE && m_fault.eFault != LATE && Connected())
             << "a handset that does not answer is taken as connected";

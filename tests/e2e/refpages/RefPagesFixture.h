@@ -16,7 +16,6 @@
 #include "platform/HostCommands.h"
 #include "platform/VirtualPorts.h"
 #include "plugin/PluginRun.h"
-#include "serial/PrlImage.h"
 
 #include <QAction>
 #include <QDate>

@@ -26,9 +26,10 @@ constexpr int SIM_PORT = 40;
 class UpgradeRefPagesTest : public CRefPagesTest
 {
 protected:
-    void SetUp() override
+    // The program and the simulator (faults in simArgs), the upgrade page at hand.
+    void Open(const QStringList& simArgs = {}, bool waitForHandset = true)
     {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT));
+        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, simArgs, waitForHandset));
         m_pPage = m_pHost->UpgradePage();
     }
 
@@ -36,7 +37,8 @@ protected:
     void Show(int toolbarId, int selected)
     {
         ASSERT_NO_FATAL_FAILURE(Toolbar(toolbarId, m_pPage));
-        ASSERT_EQ(m_pPage->SelectedOperation(), selected);
+        ASSERT_TRUE(PumpUntil([&] { return m_pPage->SelectedOperation() == selected; }, 5000))
+            << m_pPage->SelectedOperation();
         ASSERT_TRUE(PumpUntil([&] { return m_pPage->IsStartEnabled(); }, CONNECT_MS));
     }
     void SetPath(const char* editName, const QString& path)
@@ -47,15 +49,14 @@ protected:
     QPushButton* Start() const { return Child<QPushButton>(m_pPage, "startButton"); }
     QString StatusLine() const { return Child<QLabel>(m_pPage, "statusValue")->text(); }
 
-    // Runs Start and expects success after the "Are you sure?" question. (Answers queued for the
-    // run's dialogs stay queued: no record is cleared here.)
+    // Runs Start and expects success after the question (its text: the page tests). (Answers
+    // queued for the run's dialogs stay queued: no record is cleared here.)
     void RunToSuccess()
     {
         const qsizetype before = Dialogs::Shown().size();
         ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
         const QList<SMessageBoxRecord> shown = Dialogs::Shown().mid(before);
         ASSERT_EQ(shown.size(), 2) << ShownTexts().toStdString();
-        EXPECT_EQ(shown[0].strText, u"Are you sure?"_s);
         ASSERT_EQ(shown[1].strText, u"Download Success!"_s) << StatusLine().toStdString();
         EXPECT_TRUE(PanelUnlocked());
         EXPECT_FALSE(m_pPage->IsRunning());
@@ -78,78 +79,16 @@ protected:
     CUpgradePage* m_pPage = nullptr;
 };
 
-TEST_F(UpgradeRefPagesTest, EriWriteThenReadChangesTheShownEriVersion)
-{
-    EXPECT_EQ(EriVersionText(), u"3"_s); // the handset's own
-    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, OP_ERI));
-    const QString reads = m_files + u"/reads"_s;
-    ASSERT_TRUE(QDir().mkpath(reads));
-
-    // A read of a handset that has only the version item but no file: the plug-in's words, and
-    // Start comes back with the handset.
-    Click("readRadio");
-    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
-    Dialogs::SetNextFolder(reads);
-    Dialogs::SetNextAnswer(IDYES); // "Are you sure?"; Start is still off while the result is told
-    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
-    ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
-    EXPECT_EQ(LastMessage(), u"The handset holds no ERI file."_s);
-    EXPECT_FALSE(QFileInfo::exists(reads + u"/eri.bin"_s));
-    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"3"_s; }));
-
-    const QByteArray eri = EriFile(2500, 0x0102);
-    Click("writeRadio");
-    SetPath("eriPathEdit", InputFile(u"new.bin"_s, eri));
-    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    EXPECT_TRUE(StatusLine().contains(u"ERI version 258 written"_s)) << StatusLine().toStdString();
-    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
-    const QByteArray item = ReadSimState(m_state).Item(4025);
-    ASSERT_GE(item.size(), 2);
-    EXPECT_EQ(quint8(item[0]) | (quint8(item[1]) << 8), 258);
-    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"258"_s; }));
-
-    // Read it back into a folder chosen at Start.
-    Click("readRadio");
-    Dialogs::SetNextFolder(reads);
-    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
-    EXPECT_EQ(qpxtest::ReadFile(reads + u"/eri.bin"_s), eri);
-    EXPECT_TRUE(StatusLine().contains(u"version 258, 2500 bytes"_s)) << StatusLine().toStdString();
-    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"258"_s; }));
-
-    const QByteArray log = LogText();
-    // The handset block, once per run, from the information page and the version list.
-    EXPECT_TRUE(log.startsWith("Compile Date\t:\tMar 14 2006\r\n")) << log.constData();
-    EXPECT_TRUE(log.contains("S/W Version\t:\t12.06  VKQ100A1\r\nESN\t\t:\t8f2a41d3\r\n")) << log.constData();
-    EXPECT_TRUE(log.contains("ERI Version\t:\t3\r\n\r\n")) << log.constData();
-    EXPECT_EQ(log.count("ESN\t\t:\t"), 1);
-    EXPECT_TRUE(log.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\twrite\r\nCOM Port\t\t:\t40\r\n"
-                             "Model Name\t\t:\tKOVA Reference\r\n"))
-        << log.constData();
-    EXPECT_TRUE(log.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\tread\r\n"));
-    EXPECT_TRUE(log.contains("Last Message\t\t:\t\r\n"));
-}
-
 // A handset left in download mode by an interrupted firmware write: the program says so instead
 // of connecting for ever, a Bin Download with the plug-in chosen by hand writes the software, and
 // the handset is then taken back like any other.
-class DownloadModeUpgradeRefPagesTest : public UpgradeRefPagesTest
+TEST_F(UpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHandset)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(Launch(SIM_PORT, {u"--start-in"_s, u"boot-loader"_s}, false));
-        m_pPage = m_pHost->UpgradePage();
-    }
-};
-
-TEST_F(DownloadModeUpgradeRefPagesTest, BinDownloadWithThePluginChosenByHandRecoversTheHandset)
-{
+    ASSERT_NO_FATAL_FAILURE(Open({u"--start-in"_s, u"boot-loader"_s}, false));
     ASSERT_TRUE(
         PumpUntil([&] { return m_frame->PaneText(ID_PANE_MODEL) == u"MODEL : Handset in download mode"_s; },
                   CONNECT_MS))
         << m_frame->PaneText(ID_PANE_MODEL).toStdString();
-    EXPECT_EQ(m_frame->PaneText(ID_PANE_PORT), u"PORT : COM40"_s);
-    EXPECT_EQ(m_frame->PaneText(ID_PANE_DLL), u"DLL : N/A"_s);
     ASSERT_NO_FATAL_FAILURE(Toolbar(ID_BIN, m_pPage));
     EXPECT_FALSE(m_pPage->IsStartEnabled()); // no plug-in can match a handset that cannot tell its software
 
@@ -199,33 +138,69 @@ public:
 };
 CSystemBus* const g_systemBus = static_cast<CSystemBus*>(::testing::AddGlobalTestEnvironment(new CSystemBus));
 
-// ModemManager, present on the system bus, is asked to leave the handset alone for each operation.
-class ModemManagerUpgradeRefPagesTest : public UpgradeRefPagesTest
+// ERI read, write and read again change the shown ERI version; a PRL read of one NAM saves what
+// the handset holds, also when the program ends meanwhile. ModemManager, present on the system
+// bus, is asked to leave the handset alone for each operation.
+TEST_F(UpgradeRefPagesTest, EriAndPrlReadsAndWritesAlsoWhenTheProgramEndsMeanwhile)
 {
-protected:
-    void SetUp() override
-    {
-        m_mm = std::make_unique<CFakeModemManager>(g_systemBus->m_bus->Address());
-        ASSERT_TRUE(m_mm->Register());
-        ASSERT_NO_FATAL_FAILURE(UpgradeRefPagesTest::SetUp());
-        m_mm->AddModem(m_strUid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
-    }
-    void TearDown() override
-    {
-        UpgradeRefPagesTest::TearDown();
-        m_mm.reset();
-    }
-
-    std::unique_ptr<CFakeModemManager> m_mm;
-    const QString m_strUid = u"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4"_s;
-};
-
-TEST_F(ModemManagerUpgradeRefPagesTest,
-       PrlReadOfOneNamSavesWhatTheHandsetHoldsAlsoWhenTheProgramEndsMeanwhile)
-{
-    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, OP_PRL));
+    CFakeModemManager mm(g_systemBus->m_bus->Address());
+    ASSERT_TRUE(mm.Register());
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const QString uid = u"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4"_s;
+    mm.AddModem(uid, {m_sim.Pty().mid(5)}); // "pts/N", the way it names ttys
     const QString reads = m_files + u"/reads"_s;
     ASSERT_TRUE(QDir().mkpath(reads));
+    EXPECT_EQ(EriVersionText(), u"3"_s); // the handset's own
+    ASSERT_NO_FATAL_FAILURE(Show(ID_ERI, OP_ERI));
+
+    // A read of a handset that has only the version item but no file: the plug-in's words, and
+    // Start comes back with the handset.
+    Click("readRadio");
+    EXPECT_FALSE(Child<QLineEdit>(m_pPage, "eriPathEdit")->isEnabled());
+    Dialogs::SetNextFolder(reads);
+    Dialogs::SetNextAnswer(IDYES); // "Are you sure?"; Start is still off while the result is told
+    Dialogs::SetNextAnswer(IDOK, [&] { EXPECT_FALSE(m_pPage->IsStartEnabled()); });
+    ASSERT_NO_FATAL_FAILURE(RunOperation(Start()));
+    EXPECT_EQ(LastMessage(), u"The handset holds no ERI file."_s);
+    EXPECT_FALSE(QFileInfo::exists(reads + u"/eri.bin"_s));
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"3"_s; }));
+
+    const QByteArray eri = EriFile(2500, 0x0102);
+    Click("writeRadio");
+    SetPath("eriPathEdit", InputFile(u"new.bin"_s, eri));
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_TRUE(StatusLine().contains(u"ERI version 258 written"_s)) << StatusLine().toStdString();
+    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
+    const QByteArray item = ReadSimState(m_state).Item(4025);
+    ASSERT_GE(item.size(), 2);
+    EXPECT_EQ(quint8(item[0]) | (quint8(item[1]) << 8), 258);
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"258"_s; }));
+
+    // Read it back into a folder chosen at Start.
+    Click("readRadio");
+    Dialogs::SetNextFolder(reads);
+    ASSERT_NO_FATAL_FAILURE(RunToSuccess());
+    EXPECT_EQ(qpxtest::ReadFile(reads + u"/eri.bin"_s), eri);
+    EXPECT_TRUE(StatusLine().contains(u"version 258, 2500 bytes"_s)) << StatusLine().toStdString();
+    ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return EriVersionText() == u"258"_s; }));
+
+    const QByteArray eriLog = LogText();
+    // The handset block, once per run, from the information page and the version list.
+    EXPECT_TRUE(eriLog.startsWith("Compile Date\t:\tMar 14 2006\r\n")) << eriLog.constData();
+    EXPECT_TRUE(eriLog.contains("S/W Version\t:\t12.06  VKQ100A1\r\nESN\t\t:\t8f2a41d3\r\n"))
+        << eriLog.constData();
+    EXPECT_TRUE(eriLog.contains("ERI Version\t:\t3\r\n\r\n")) << eriLog.constData();
+    EXPECT_EQ(eriLog.count("ESN\t\t:\t"), 1);
+    EXPECT_TRUE(
+        eriLog.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\twrite\r\nCOM Port\t\t:\t40\r\n"
+                        "Model Name\t\t:\tKOVA Reference\r\n"))
+        << eriLog.constData();
+    EXPECT_TRUE(eriLog.contains("Current Operation\t:\tERI\r\nCurrent mode\t\t:\tread\r\n"));
+    EXPECT_TRUE(eriLog.contains("Last Message\t\t:\t\r\n"));
+    ASSERT_TRUE(QFile::remove(reads + u"/eri.bin"_s));
+
+    // PRL: a read of NAM 2.
+    ASSERT_NO_FATAL_FAILURE(Show(ID_PRL, OP_PRL));
     Click("readRadio");
     Click("nam2Radio");
     Dialogs::SetNextFolder(reads);
@@ -234,7 +209,11 @@ TEST_F(ModemManagerUpgradeRefPagesTest,
     const QByteArray saved = qpxtest::ReadFile(reads + u"/nam2_prl_0001.prl"_s);
     EXPECT_EQ(saved, ReadSimState(m_state).prl[1]);
     EXPECT_EQ(prl::Check(saved), prl::PRL_OK);
-    EXPECT_EQ(m_mm->Calls(), (QStringList{m_strUid + u" on"_s, m_strUid + u" off"_s}));
+    // ModemManager was asked to leave the handset alone for each of the four runs.
+    const QStringList calls = mm.Calls();
+    ASSERT_EQ(calls.size(), 8) << calls.join(u'\n').toStdString();
+    for (int i = 0; i < calls.size(); ++i)
+        EXPECT_EQ(calls[i], uid + (i % 2 == 0 ? u" on"_s : u" off"_s)) << i;
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] { return PrlVersionText() == u"1: 52    2: 53"_s; }));
 
     // The program ends during a second read: the plug-in is left to finish on its own (nothing
@@ -262,6 +241,7 @@ TEST_F(ModemManagerUpgradeRefPagesTest,
 // result in the day's log.
 TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     qpxtest::CLogCapture messages;
     m_frame->show();
     ASSERT_NO_FATAL_FAILURE(Show(ID_BIN, OP_BIN));
@@ -295,8 +275,11 @@ TEST_F(UpgradeRefPagesTest, ClosingDuringABinDownloadWaitsForItsEnd)
     EXPECT_EQ(messages.Count({u"termination"_s, u"operation runs"_s}), 1);
 }
 
-TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
+// Upgrade, Script and Refurbish one after the other on one handset, each taken back afterwards.
+// (What a script itself can do, the plug-in tests try.)
+TEST_F(UpgradeRefPagesTest, UpgradeScriptAndRefurbishWriteWhatTheyCarry)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     ASSERT_NO_FATAL_FAILURE(Show(ID_UPGRADE, OP_UPGRADE));
     const QByteArray prl = PrlFile(300, 901);
     const QByteArray eri = EriFile(1500, 0x0203);
@@ -312,46 +295,37 @@ TEST_F(UpgradeRefPagesTest, UpgradeWritesTheImageTheEriAndThePrlOfTheChosenNam)
     EXPECT_TRUE(StatusLine().endsWith(
         u"PRL ID 901 written to NAM 2 and verified; previous contents kept in SCRIPT_BK, ERI_BK, PRL_BK"_s))
         << StatusLine().toStdString();
-
-    const SSimState s = ReadSimState(m_state);
+    SSimState s = ReadSimState(m_state);
     ASSERT_TRUE(s.bRead);
     EXPECT_EQ(s.strSwVersion, u"VKQ100B1"_s);
     EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2B"));
     EXPECT_EQ(s.prl[1], prl);
     EXPECT_EQ(s.PrlId(0), 52); // the other NAM untouched
     EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
-
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack([&] {
         return SoftwareVersionText().endsWith("VKQ100B1"_L1) && PrlVersionText() == u"1: 52    2: 901"_s &&
                EriVersionText() == u"515"_s;
     }));
-    EXPECT_TRUE(LogText().contains("Current Operation\t:\tUpgrade\r\n"));
-}
 
-// (What a script itself can do, the plug-in tests try.)
-TEST_F(UpgradeRefPagesTest, ScriptWritesItsItemsThenTheEriAndThePrl)
-{
+    // Script: its items, then the ERI and the PRL of NAM 1.
     ASSERT_NO_FATAL_FAILURE(Show(ID_SCRIPT, OP_SCRIPT));
     EXPECT_FALSE(Child<QLineEdit>(m_pPage, "binPathEdit")->isEnabled());
-    const QByteArray prl = PrlFile(250, 777);
-    const QByteArray eri = EriFile(800, 0x0105);
+    const QByteArray prl1 = PrlFile(250, 777);
+    const QByteArray eri1 = EriFile(800, 0x0105);
     SetPath("scrPathEdit", InputFile(u"delivery.scr"_s, "nv 4 = 2A\n"));
-    SetPath("prlPathEdit", InputFile(u"s.prl"_s, prl));
-    SetPath("eriPathEdit", InputFile(u"s_eri.bin"_s, eri));
+    SetPath("prlPathEdit", InputFile(u"s.prl"_s, prl1));
+    SetPath("eriPathEdit", InputFile(u"s_eri.bin"_s, eri1));
     Click("nam1Radio");
     ASSERT_NO_FATAL_FAILURE(RunToSuccess());
     EXPECT_TRUE(StatusLine().startsWith(u"Script: "_s)) << StatusLine().toStdString();
-    const SSimState s = ReadSimState(m_state);
+    s = ReadSimState(m_state);
     EXPECT_EQ(s.Item(4).left(1), QByteArray("\x2A"));
-    EXPECT_EQ(s.prl[0], prl);
-    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri);
+    EXPECT_EQ(s.prl[0], prl1);
+    EXPECT_EQ(qpxtest::ReadFile(Efs(u"roaming/eri_data.bin"_s)), eri1);
     ASSERT_NO_FATAL_FAILURE(WaitForHandsetBack(
-        [&] { return PrlVersionText() == u"1: 777    2: 53"_s && EriVersionText() == u"261"_s; }));
-    EXPECT_TRUE(LogText().contains("Current Operation\t:\tScript\r\n"));
-}
+        [&] { return PrlVersionText() == u"1: 777    2: 901"_s && EriVersionText() == u"261"_s; }));
 
-TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheUsersData)
-{
+    // Refurbish: the software, then the script, and the user's data erased.
     const QMap<QString, QByteArray> userData{{u"pim/phonebook.qpb"_s, QByteArray(600, 'p')},
                                              {u"sms/inbox/0001.msg"_s, "hello"},
                                              {u"ui.data"_s, QByteArray(300, 'u')}};
@@ -367,8 +341,7 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     EXPECT_TRUE(StatusLine().contains(u"Software VKQ100A9 written"_s)) << StatusLine().toStdString();
     EXPECT_TRUE(StatusLine().contains(u"Script: 1 items"_s));
     EXPECT_TRUE(StatusLine().contains(u"User data erased: 3 files"_s)) << StatusLine().toStdString();
-
-    const SSimState s = ReadSimState(m_state);
+    s = ReadSimState(m_state);
     EXPECT_EQ(s.strSwVersion, u"VKQ100A9"_s);
     EXPECT_EQ(s.Item(178, 1).left(11), QByteArray("\x01"
                                                   "9005550000"));
@@ -384,10 +357,11 @@ TEST_F(UpgradeRefPagesTest, RefurbishWritesTheSoftwareThenTheScriptAndErasesTheU
     }
     EXPECT_TRUE(QFileInfo(Efs(u"sms/inbox"_s)).isDir());
     EXPECT_EQ(qpxtest::ReadFile(Efs(u"nvm/keep.bin"_s)), QByteArray("not user data"));
-
     ASSERT_NO_FATAL_FAILURE(
         WaitForHandsetBack([&] { return SoftwareVersionText().endsWith("VKQ100A9"_L1); }));
-    EXPECT_TRUE(LogText().contains("Current Operation\t:\tRefurbish\r\n"));
+    const QByteArray log = LogText();
+    for (const char* operation : {"Upgrade", "Script", "Refurbish"})
+        EXPECT_TRUE(log.contains("Current Operation\t:\t"_ba + operation + "\r\n")) << operation;
 }
 
 } // namespace
