@@ -71,9 +71,9 @@ public:
         qint64 expectedSize = -1; // a read's listed size, as for ReadFile
         qint32 err = 0;           // the file system's errno for this file (0: none)
     };
-    // Files open at once (a handset keeps a few): one read back while the next is written and
-    // the one after is opened.
-    static constexpr int MAX_OPEN = 3;
+    // Files open at once (a handset keeps a few): enough for a verified write's read-backs to be
+    // opened ahead while the writes run on (WriteFilesVerified).
+    static constexpr int MAX_OPEN = 5;
     // The jobs in order through one window. A job opens its file only once every earlier job on
     // the same path has sent its CLOSE (a read-back sees the file written and closed). settled(i)
     // runs for each job in order once it is complete (its data read or written, or its err set);

@@ -34,18 +34,20 @@ bool WriteFilesVerified(CPluginJob& job, CEfs2Client& efs, const QList<SVerified
         if (!folder.isEmpty() && !EfsOk(job, efs.Link(), efs.MakePath(folder, err), err, f.what))
             return false;
     }
-    // Each file's read-back runs one file behind its write: while file k is read back, file k + 1
-    // is written, so both ways of the line carry data.
+    // Each file's read-back runs three files behind its write: while one file is read
+    // back, a later one is written, so both ways of the line carry data, and a read-back's OPEN
+    // (sent behind the writes still on their way) has come back before its reads are due.
     QList<CEfs2Client::SFileJob> jobs;
     QList<int> fileOf; // the file of each job; its read-back when the job reads
-    for (int k = 0; k <= files.size(); ++k) {
+    constexpr int lag = 3;
+    for (int k = 0; k < files.size() + lag; ++k) {
         if (k < files.size()) {
             jobs.append({files[k].path, true, files[k].data, -1, 0});
             fileOf.append(k);
         }
-        if (k > 0) {
-            jobs.append({files[k - 1].path, false, {}, files[k - 1].data.size(), 0});
-            fileOf.append(k - 1);
+        if (k >= lag) {
+            jobs.append({files[k - lag].path, false, {}, files[k - lag].data.size(), 0});
+            fileOf.append(k - lag);
         }
     }
     bool ok = true;
