@@ -24,6 +24,7 @@ bool CDiagLink::Open(const QString& devicePath)
 
 void CDiagLink::Close()
 {
+    m_pending.clear();
     m_pPort->Close();
 }
 
@@ -45,6 +46,7 @@ CDiagLink::EOutcome CDiagLink::Exchange(const QByteArray& request, QByteArray& a
 void CDiagLink::Purge()
 {
     m_answered.clear();
+    m_pending.clear();
     if (!m_responder && m_pPort->IsOpen())
         m_pPort->Purge();
 }
@@ -59,11 +61,29 @@ bool CDiagLink::Send(const QByteArray& request)
             m_answered.append({answer.isEmpty() ? DAMAGED : OK, answer});
         return true;
     }
-    QByteArray frame(static_cast<int>(MaxEncodedSize(request.size())), '\0');
-    const size_t n = EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
-                                 reinterpret_cast<quint8*>(frame.data()), frame.size());
-    return n != 0 && m_pPort->IsOpen() &&
-           m_pPort->Write(reinterpret_cast<const quint8*>(frame.constData()), static_cast<quint32>(n));
+    if (!m_pPort->IsOpen())
+        return false;
+    const qsizetype most = static_cast<qsizetype>(MaxEncodedSize(request.size()));
+    if (!m_pending.isEmpty() && m_pending.size() + most > MAX_PENDING && !Flush())
+        return false;
+    const qsizetype from = m_pending.size();
+    m_pending.resize(from + most);
+    const size_t n =
+        EncodeFrame(reinterpret_cast<const quint8*>(request.constData()), request.size(),
+                    reinterpret_cast<quint8*>(m_pending.data()) + from, static_cast<size_t>(most));
+    m_pending.resize(from + static_cast<qsizetype>(n));
+    return n != 0;
+}
+
+bool CDiagLink::Flush()
+{
+    if (m_responder || m_pending.isEmpty())
+        return true;
+    const bool ok =
+        m_pPort->IsOpen() && m_pPort->Write(reinterpret_cast<const quint8*>(m_pending.constData()),
+                                            static_cast<quint32>(m_pending.size()));
+    m_pending.resize(0);
+    return ok;
 }
 
 CDiagLink::EOutcome CDiagLink::Receive(QByteArray& answer, quint32 timeoutMs)
@@ -77,6 +97,8 @@ CDiagLink::EOutcome CDiagLink::Receive(QByteArray& answer, quint32 timeoutMs)
         answer = taken;
         return outcome;
     }
+    if (!Flush())
+        return NO_ANSWER;
     quint32 len = 0;
     const quint16 rx = m_pPort->ReceiveFrame(m_pBuffer.get(), timeoutMs, &len);
     if (rx == RX_BAD_FRAME)

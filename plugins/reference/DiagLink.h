@@ -10,7 +10,8 @@
 //     otherwise                                    → OK
 //
 //   Windowed: Purge, Send … Send, then Receive the answers one by one in order; answers that
-//   arrive after the first failure stay unread (the caller stops and closes the link).
+//   arrive after the first failure stay unread (the caller stops and closes the link). Requests
+//   sent together leave in one write (up to MAX_PENDING bytes) when the first answer is awaited.
 //
 //   47 (password needed) with a password set: 46 + password once per link; 46 01 → the
 //   request is sent again; 46 00 → REFUSED 47, and the password is never sent again.
@@ -62,6 +63,9 @@ public:
     // Receive their answers in the order sent (the handset answers in order).
     void Purge();
     bool Send(const QByteArray& request);
+    // Writes the requests sent and not yet written; Receive does it first. Purge drops them.
+    bool Flush();
+    static constexpr qsizetype MAX_PENDING = 4096;
     EOutcome Receive(QByteArray& answer, quint32 timeoutMs = TIMEOUT_MS);
     // Receive, judged like Request for a request of command code: OK, or the refusal, or
     // UNEXPECTED (no password retry inside a window).
@@ -104,4 +108,5 @@ private:
     QString m_strOpenError;
     Responder m_responder;
     QList<std::pair<EOutcome, QByteArray>> m_answered; // the responder's answers not yet received
+    QByteArray m_pending;                              // frames sent, not yet written
 };

@@ -55,12 +55,6 @@ CDiagLink::EOutcome CEfs2Client::Answer(quint16 cmd, QByteArray& answer, int min
     return CDiagLink::OK;
 }
 
-int CEfs2Client::PiecesInFlight() const
-{
-    const qint64 fits = qMax<qint64>(1, MAX_BYTES_IN_FLIGHT / qMax(1, m_nChunk));
-    return static_cast<int>(qMin<qint64>(qMin<qint64>(m_nWindow, MAX_WINDOW), fits));
-}
-
 CDiagLink::EOutcome CEfs2Client::Hello()
 {
     QByteArray body;
@@ -182,11 +176,14 @@ CDiagLink::EOutcome CEfs2Client::List(const QByteArray& path, QList<SEntry>& ent
 
 namespace {
 
-// A request sent and its answer still due.
+// A request sent and its answer still due, with the data it carries to the handset (a WRITE's)
+// or asks back (a READ's).
 struct SDue
 {
     quint16 cmd;
     int job;
+    qint64 toHandset = 0;
+    qint64 fromHandset = 0;
 };
 
 // Where one job of RunFiles stands.
@@ -216,11 +213,12 @@ CDiagLink::EOutcome CEfs2Client::RunFiles(QList<SFileJob>& jobs, const std::func
         if (!jobs[i].bWrite)
             jobs[i].data.clear();
     }
-    const int window = PiecesInFlight();
+    const int window = qMax(1, qMin(m_nWindow, MAX_WINDOW));
     std::deque<SDue> dueList;
-    int next = 0;    // the first job not yet settled
-    int opening = 0; // the next job to open
-    int open = 0;    // OPENs sent less CLOSEs sent
+    qint64 toHandset = 0, fromHandset = 0; // data unanswered each way
+    int next = 0;                          // the first job not yet settled
+    int opening = 0;                       // the next job to open
+    int open = 0;                          // OPENs sent less CLOSEs sent
     bool stop = false;
     qint64 bytes = 0;
     auto fail = [&](CDiagLink::EOutcome r, int job) {
@@ -229,15 +227,20 @@ CDiagLink::EOutcome CEfs2Client::RunFiles(QList<SFileJob>& jobs, const std::func
         return r;
     };
     int sending = 0; // the job of the last request sent
-    auto send = [&](quint16 cmd, int job, const QByteArray& body) {
+    auto send = [&](quint16 cmd, int job, const QByteArray& body, qint64 out = 0, qint64 back = 0) {
         sending = job;
         if (!m_link.Send(Header(cmd) + body))
             return false;
-        dueList.push_back({cmd, job});
+        dueList.push_back({cmd, job, out, back});
+        toHandset += out;
+        fromHandset += back;
         return true;
     };
+    const auto fits = [](qint64 due, qint64 more) { return due == 0 || due + more <= MAX_BYTES_IN_FLIGHT; };
     // The next request worth sending: a CLOSE first (it frees a descriptor), then the next OPEN,
-    // then a piece of the earliest file that has one to send. False: nothing to send now.
+    // then a piece: of the earliest open file that reads and of the earliest that writes, the one
+    // whose way along the line carries less data unanswered, so that while one file is read back
+    // the next is written (each way of the line busy). False: nothing to send now.
     auto sendOne = [&](bool& failed) -> bool {
         failed = false;
         for (int j = next; j < opening; ++j) {
@@ -268,41 +271,53 @@ CDiagLink::EOutcome CEfs2Client::RunFiles(QList<SFileJob>& jobs, const std::func
                 return true;
             }
         }
-        for (int j = next; j < opening; ++j) {
-            SJobState& s = st[j];
-            if (s.bCloseSent)
-                continue;
-            if (!s.bOpen)
-                return false; // its descriptor is not known yet; later files wait behind it
-            if (s.bEnded)
-                continue;
-            const SFileJob& f = jobs[j];
-            QByteArray body;
-            Add32(body, static_cast<quint32>(s.fd));
-            if (f.bWrite) {
-                Add32(body, s.asked);
-                body.append(f.data.constData() + s.asked,
-                            static_cast<qsizetype>(qMin<qint64>(m_nChunk, f.data.size() - s.asked)));
-                s.asked += static_cast<quint32>(m_nChunk);
-                s.bEnded = s.asked >= f.data.size();
-                failed = !send(EFS2_WRITE, j, body);
-            } else {
-                if (s.expectedSize >= 0 && s.asked > s.expectedSize)
-                    continue; // the listed end is asked for; its answer says whether to read on
-                Add32(body, static_cast<quint32>(m_nChunk));
-                Add32(body, s.asked);
-                s.asked += static_cast<quint32>(m_nChunk);
-                failed = !send(EFS2_READ, j, body);
-            }
-            ++s.due;
-            return true;
+        int pick[2] = {-1, -1}; // the earliest file with a piece to send: [0] reading, [1] writing
+        for (int j = next; j < opening && (pick[0] < 0 || pick[1] < 0); ++j) {
+            const SJobState& s = st[j];
+            const bool write = jobs[j].bWrite;
+            // A read whose listed end is asked for waits for that answer: it says whether to read on.
+            if (s.bOpen && !s.bCloseSent && !s.bEnded && pick[write] < 0 &&
+                (write || s.expectedSize < 0 || s.asked <= s.expectedSize))
+                pick[write] = j;
         }
-        return false;
+        const bool canRead = pick[0] >= 0 && fits(fromHandset, m_nChunk);
+        const bool canWrite = pick[1] >= 0 && fits(toHandset, m_nChunk);
+        if (!canRead && !canWrite)
+            return false;
+        const int j = canWrite && (!canRead || toHandset < fromHandset ||
+                                   (toHandset == fromHandset && pick[1] < pick[0]))
+                          ? pick[1]
+                          : pick[0];
+        SJobState& s = st[j];
+        const SFileJob& f = jobs[j];
+        QByteArray body;
+        Add32(body, static_cast<quint32>(s.fd));
+        if (f.bWrite) {
+            const qint64 piece = qMin<qint64>(m_nChunk, f.data.size() - s.asked);
+            Add32(body, s.asked);
+            body.append(f.data.constData() + s.asked, static_cast<qsizetype>(piece));
+            s.asked += static_cast<quint32>(m_nChunk);
+            s.bEnded = s.asked >= f.data.size();
+            failed = !send(EFS2_WRITE, j, body, piece, 0);
+        } else {
+            Add32(body, static_cast<quint32>(m_nChunk));
+            Add32(body, s.asked);
+            s.asked += static_cast<quint32>(m_nChunk);
+            failed = !send(EFS2_READ, j, body, 0, m_nChunk);
+        }
+        ++s.due;
+        return true;
     };
 
+    // The window is topped up after every few answers, so that several requests leave in one
+    // write and reach the handset together; nearly drained, at once.
+    const int batch = qBound(1, window / 8, 4);
+    int answered = batch;
     m_link.Purge();
     for (;;) {
-        while (static_cast<int>(dueList.size()) < window) {
+        if (answered >= batch || static_cast<int>(dueList.size()) <= batch)
+            answered = 0;
+        while (answered == 0 && static_cast<int>(dueList.size()) < window) {
             bool failed = false;
             if (!sendOne(failed))
                 break;
@@ -316,6 +331,9 @@ CDiagLink::EOutcome CEfs2Client::RunFiles(QList<SFileJob>& jobs, const std::func
         }
         const SDue d = dueList.front();
         dueList.pop_front();
+        toHandset -= d.toHandset;
+        fromHandset -= d.fromHandset;
+        ++answered;
         SFileJob& f = jobs[d.job];
         SJobState& s = st[d.job];
         QByteArray a;

@@ -39,9 +39,11 @@ public:
     // The largest READ whose answer the link can take whole (header, fd, offset, count, errno and
     // the check bytes around the data).
     static constexpr int MAX_READ = CSerialPort::DECODE_BUFFER_SIZE - 2 - EFS2_HEADER_SIZE - 16;
-    // Most requests and bytes the plug-in keeps unanswered, whatever the handset allows.
-    static constexpr int MAX_WINDOW = 16;
-    static constexpr qint64 MAX_BYTES_IN_FLIGHT = 64 * 1024;
+    // Most requests the plug-in keeps unanswered, whatever the handset allows, and most data
+    // unanswered each way of the line (WRITEs to the handset, READs back): enough to keep a USB
+    // line busy through a few milliseconds in which this side or the handset is held up.
+    static constexpr int MAX_WINDOW = 64;
+    static constexpr qint64 MAX_BYTES_IN_FLIGHT = 128 * 1024;
 
     explicit CEfs2Client(CDiagLink& link, int chunkSize = 1024) : m_link(link), m_nChunk(chunkSize) {}
 
@@ -69,8 +71,9 @@ public:
         qint64 expectedSize = -1; // a read's listed size, as for ReadFile
         qint32 err = 0;           // the file system's errno for this file (0: none)
     };
-    // Files opened ahead of the one streaming; a handset keeps a few files open at once.
-    static constexpr int MAX_OPEN = 2;
+    // Files open at once (a handset keeps a few): enough for a verified write's read-backs to be
+    // opened ahead while the writes run on (WriteFilesVerified).
+    static constexpr int MAX_OPEN = 5;
     // The jobs in order through one window. A job opens its file only once every earlier job on
     // the same path has sent its CLOSE (a read-back sees the file written and closed). settled(i)
     // runs for each job in order once it is complete (its data read or written, or its err set);
@@ -95,7 +98,6 @@ private:
     CDiagLink::EOutcome Call(quint16 cmd, const QByteArray& body, QByteArray& answer, int minBody);
     // The answer to a request sent earlier (Send): its header checked.
     CDiagLink::EOutcome Answer(quint16 cmd, QByteArray& answer, int minBody);
-    int PiecesInFlight() const;
 
     CDiagLink& m_link;
     int m_nChunk;

@@ -29,24 +29,39 @@ bool WriteFilesVerified(CPluginJob& job, CEfs2Client& efs, const QList<SVerified
                         const std::function<void(qint64)>& progress, const std::function<void(int)>& verified)
 {
     qint32 err = 0;
-    QList<CEfs2Client::SFileJob> jobs;
     for (const SVerifiedWrite& f : files) {
         const QByteArray folder = f.path.left(f.path.lastIndexOf('/'));
         if (!folder.isEmpty() && !EfsOk(job, efs.Link(), efs.MakePath(folder, err), err, f.what))
             return false;
-        jobs.append({f.path, true, f.data, -1, 0});
-        jobs.append({f.path, false, {}, f.data.size(), 0});
+    }
+    // Each file's read-back runs three files behind its write: while one file is read
+    // back, a later one is written, so both ways of the line carry data, and a read-back's OPEN
+    // (sent behind the writes still on their way) has come back before its reads are due.
+    QList<CEfs2Client::SFileJob> jobs;
+    QList<int> fileOf; // the file of each job; its read-back when the job reads
+    constexpr int lag = 3;
+    for (int k = 0; k < files.size() + lag; ++k) {
+        if (k < files.size()) {
+            jobs.append({files[k].path, true, files[k].data, -1, 0});
+            fileOf.append(k);
+        }
+        if (k >= lag) {
+            jobs.append({files[k - lag].path, false, {}, files[k - lag].data.size(), 0});
+            fileOf.append(k - lag);
+        }
     }
     bool ok = true;
     int at = 0;
     const auto settled = [&](int i) {
-        const SVerifiedWrite& f = files[i / 2];
+        const SVerifiedWrite& f = files[fileOf[i]];
+        const bool readBack = !jobs[i].bWrite;
         ok = EfsOk(job, efs.Link(), CDiagLink::OK, jobs[i].err, f.what) &&
-             (i % 2 == 0 || jobs[i].data == f.data || job.Fail(f.differs));
-        if (ok && i % 2 == 1 && verified)
-            verified(i / 2);
+             (!readBack || jobs[i].data == f.data || job.Fail(f.differs));
+        jobs[i].data.clear();
+        if (ok && readBack && verified)
+            verified(fileOf[i]);
         return ok;
     };
     const CDiagLink::EOutcome r = efs.RunFiles(jobs, settled, progress, &at);
-    return ok && job.Check(r, efs.Link(), files.value(at / 2).what);
+    return ok && job.Check(r, efs.Link(), files.value(fileOf.value(at)).what);
 }

@@ -38,8 +38,9 @@ bool WriteFileVerified(CPluginJob& job, CEfs2Client& efs, const QByteArray& path
                        const std::function<void(qint64)>& checking = {});
 
 // The same for several files through one window (CEfs2Client::RunFiles): every folder made
-// first, then each file written, closed and read back while the next ones stream. progress gets
-// the bytes written and read back so far; verified(k) runs once file k matched.
+// first, then each file written, closed and read back while the next ones are written (the
+// read-back a few files behind). progress gets the bytes written and read back so far;
+// verified(k) runs once file k matched.
 struct SVerifiedWrite
 {
     QByteArray path;

@@ -130,6 +130,8 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
                 mode |= QIODevice::ReadWrite; // keep the contents (QFile truncates plain WriteOnly)
             if (flags & EFS2_O_TRUNC)
                 mode |= QIODevice::Truncate;
+            // Pieces go straight to the host file: a WRITE is stored when it is answered.
+            mode |= QIODevice::Unbuffered;
             if (!file->open(mode)) {
                 err = EFS_EACCES;
             } else {
@@ -169,7 +171,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
         }
         QFile& f = *it->second;
         QByteArray data;
-        if (f.seek(offset))
+        if (f.pos() == offset || f.seek(offset)) // the next piece follows on: no seek
             data = f.read(count);
         Add32(out, static_cast<quint32>(data.size()));
         Add32(out, EFS_OK);
@@ -198,8 +200,7 @@ QByteArray CEfs2Server::Handle(const QByteArray& request, bool* badLength)
             return out;
         }
         QFile& f = *it->second;
-        const qint64 n = f.seek(offset) ? f.write(data) : -1;
-        f.flush();
+        const qint64 n = f.pos() == offset || f.seek(offset) ? f.write(data) : -1;
         Add32(out, static_cast<quint32>(n));
         Add32(out, n < 0 ? EFS_ENOSPC : EFS_OK);
         return out;

@@ -100,7 +100,8 @@ bool CPtyTransport::Take(const quint8* bytes, size_t n)
 void CPtyTransport::OnReadable()
 {
     if (m_nBytesPerSecond > 0) {
-        ReadPaced();
+        if (ReadPaced())
+            OnPieceArrived();
         return;
     }
     char buffer[4096];
@@ -120,19 +121,18 @@ void CPtyTransport::OnReadable()
 // Reads while little of the line is queued; while the queue is full the pty keeps the rest, so a
 // host that sends faster than the link finds its writes held back, as on the real line. A piece
 // starts when the line is free or when it was read, whichever is later: with pieces queued the
-// line is still busy when the next ones are read, so it runs back to back.
-void CPtyTransport::ReadPaced()
+// line is still busy when the next ones are read, so it runs back to back. A read that does not
+// fill its buffer took all there was: the notifier tells when more comes. False: hung up.
+bool CPtyTransport::ReadPaced()
 {
     const qint64 piece = PieceSize();
     const qint64 room = std::max(4 * piece, m_nBytesPerSecond * IN_QUEUE_MS / 1000);
-    while (m_nQueuedIn < room && m_pty.IsOpen()) {
+    while (m_nQueuedIn < room) {
         m_readBuffer.resize(static_cast<qsizetype>(std::min<qint64>(room - m_nQueuedIn, 65536)));
         const qint64 n = m_pty.Read(m_readBuffer.data(), m_readBuffer.size());
-        if (n == 0)
-            break;
         if (n < 0) {
             Hangup();
-            return;
+            return false;
         }
         const Clock::time_point now = Clock::now();
         for (qint64 at = 0; at < n; at += piece) {
@@ -143,11 +143,13 @@ void CPtyTransport::ReadPaced()
                             std::memchr(bytes, FRAME_FLAG, static_cast<size_t>(k)) != nullptr});
         }
         m_nQueuedIn += n;
+        if (n < m_readBuffer.size())
+            break;
     }
     const bool more = m_nQueuedIn < room;
     if (m_readNotifier && m_readNotifier->isEnabled() != more)
         m_readNotifier->setEnabled(more);
-    StartInTimer();
+    return true;
 }
 
 void CPtyTransport::StartInTimer()
@@ -161,22 +163,35 @@ void CPtyTransport::StartInTimer()
     m_inDue = due;
 }
 
-// Hands the decoder every piece the line has carried by now (a late wake-up catches up at once),
-// then reads on.
+// Hands the decoder every piece the line has carried by now (a late wake-up catches up at once;
+// a short request read a moment ago has usually arrived already), reads on when reading waited
+// for room, and sets the timer for what is still on its way.
 void CPtyTransport::OnPieceArrived()
 {
-    const Clock::time_point now = Clock::now();
-    while (!m_in.empty() && m_in.front().arrives <= now) {
-        QByteArray piece;
-        piece.swap(m_in.front().bytes);
-        m_in.pop_front();
-        m_nQueuedIn -= piece.size();
-        if (!m_pty.IsOpen() ||
-            !Take(reinterpret_cast<const quint8*>(piece.constData()), static_cast<size_t>(piece.size())))
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        bool took = false;
+        while (!m_in.empty() && m_in.front().arrives <= now) {
+            QByteArray piece;
+            piece.swap(m_in.front().bytes);
+            m_in.pop_front();
+            m_nQueuedIn -= piece.size();
+            took = true;
+            if (!m_pty.IsOpen() ||
+                !Take(reinterpret_cast<const quint8*>(piece.constData()), static_cast<size_t>(piece.size())))
+                return;
+        }
+        if (!m_pty.IsOpen())
             return;
+        if (!took || !m_readNotifier || m_readNotifier->isEnabled())
+            break;
+        const qsizetype before = m_in.size();
+        if (!ReadPaced())
+            return;
+        if (static_cast<qsizetype>(m_in.size()) == before)
+            break;
     }
-    if (m_pty.IsOpen())
-        ReadPaced();
+    StartInTimer();
 }
 
 // Moves to the pty every piece of the queued answers that the line would have carried by now,
@@ -191,7 +206,9 @@ void CPtyTransport::ReleaseDue()
         const qint64 piece = m_nBytesPerSecond > 0 ? std::min(left, PieceSize()) : left;
         const Clock::time_point done = std::max(a.notBefore, m_outFree) + WireTime(piece);
         if (done > now) {
-            m_outTimer.StartAt(done);
+            if (!m_outTimer.IsActive() || done != m_outDue)
+                m_outTimer.StartAt(done);
+            m_outDue = done;
             break;
         }
         m_out.append(a.bytes.constData() + a.nSent, static_cast<qsizetype>(piece));
@@ -201,7 +218,8 @@ void CPtyTransport::ReleaseDue()
             m_paced.pop_front();
         released = true;
     }
-    if (released)
+    // While the pty is full its notifier says when it takes more.
+    if (released && !(m_writeNotifier && m_writeNotifier->isEnabled()))
         OnWritable();
 }
 

@@ -70,7 +70,7 @@ private:
     void OnWritable();
     // Decodes bytes that have arrived; false when a receiver closed the line meanwhile.
     bool Take(const quint8* bytes, size_t n);
-    void ReadPaced();
+    bool ReadPaced();
     void OnPieceArrived();
     void ReleaseDue();
     Clock::duration WireTime(qint64 bytes) const;
@@ -106,6 +106,7 @@ private:
     Clock::time_point m_inFree{};  // when the line in has carried what was read
     Clock::time_point m_outFree{}; // when the line out has carried what was released
     Clock::time_point m_inDue{};   // when m_inTimer fires
+    Clock::time_point m_outDue{};  // when m_outTimer fires
     CPreciseTimer m_inTimer;
     CPreciseTimer m_outTimer;
 };

@@ -280,15 +280,12 @@ TEST_F(CPluginTest, WhatTheHandsetRefusesOrNeverAnswersEndsTheRunWithItsReason)
         {"", [&] { return Src(InputFile(u"ro.txt"_s, "nv 0 = 01 02 03 04\n")); }, u"item 0 read-only"_s},
         {"--bad-store 0x4B", [&] { return Eri(InputFile(u"in.eri"_s, EriFile(90, 6)), 0); },
          u"The ERI read back from the handset differs"_s},
-        {"", [&] { return Transfer(0, 1); }, u"sms/inbox/0001.msg differs from its manifest"_s,
+        {"",
          [&] {
-             qpxtest::WriteFile(Efs(u"sms/inbox/0001.msg"_s), "hello");
-             ASSERT_TRUE(StartSim());
-             ASSERT_TRUE(Transfer(1, 1).Ok());
-             m_sim.Stop();
-             qpxtest::WriteFile(m_install + u"MODEL/TRANS_BK/sms/inbox/0001.msg"_s, "hellO");
-             m_state = qpxtest::MakeTempDir(u"fresh"_s);
-         }},
+             return Transfer(1, 1), qpxtest::WriteFile(m_install + u"MODEL/TRANS_BK/sms/a"_s, "B"),
+                    Transfer(0, 1);
+         },
+         u"sms/a differs from its manifest"_s, [&] { qpxtest::WriteFile(Efs(u"sms/a"_s), "b"); }},
         {"",
          [&] {
              const SOutcome r = PhoneBook(0, InputFile(u"pb.csv"_s, "Ann,1,,,,,\n"));
@@ -385,7 +382,9 @@ TEST_F(CPluginTest, EveryWriteKeepsWhatItReplacesWithAManifest)
     qpxtest::WriteFile(Efs(u"roaming/eri_data.bin"_s), oldEri);
     qpxtest::WriteFile(Efs(u"pim/note.txt"_s), "old note");
     qpxtest::WriteFile(Efs(u"sms/old.msg"_s), "remove me");
-    qpxtest::WriteFile(Efs(u"sms/inbox/1.msg"_s), "first");
+    for (int i = 1; i < 7; ++i) // the restore's files through one window, each read back
+        qpxtest::WriteFile(Efs(u"sms/inbox/%1.msg"_s.arg(i)),
+                           i > 1 ? QByteArray(i * 3000, char('a' + i)) : "first");
     ASSERT_TRUE(StartSim());
     InputFile(u"note.txt"_s, "new note");
     InputFile(u"sub/tone.bin"_s, QByteArray(3000, '\x7E'));
